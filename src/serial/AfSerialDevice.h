@@ -1,0 +1,81 @@
+#pragma once
+// The platform seam of the serial port component: everything the core needs from the
+// operating system's serial device. AfSerialDevicePosix.cpp implements it with termios; a
+// Win32 implementation can stand beside it without touching the component.
+
+#include <memory>
+#include <string>
+
+#include "AfComPortTypes.h"
+
+// A manual-reset event that device waits can include, so that a thread blocked on the device
+// can be told to stop.
+class TAfWakeEvent final {
+ public:
+  TAfWakeEvent();
+  ~TAfWakeEvent();
+  TAfWakeEvent(const TAfWakeEvent&) = delete;
+  TAfWakeEvent& operator=(const TAfWakeEvent&) = delete;
+
+  void Set();
+  void Reset();
+  bool IsSet() const;
+  // Waits until set or timeoutMs passed (negative: no time-out); true when set.
+  bool Wait(int timeoutMs) const;
+  int NativeHandle() const;
+
+ private:
+  int fd_ = -1;
+};
+
+enum class TAfWaitResult { Timeout, Ready, Woken, Hangup, Error };
+
+class TAfSerialDevice final {
+ public:
+  enum class OpenResult { Ok, NoSuchDevice, CannotOpen };
+
+  TAfSerialDevice();
+  ~TAfSerialDevice();
+  TAfSerialDevice(const TAfSerialDevice&) = delete;
+  TAfSerialDevice& operator=(const TAfSerialDevice&) = delete;
+
+  // Opens the node for exclusive use without making it the controlling terminal.
+  OpenResult Open(const std::string& path);
+  void Close();  // restores the line settings found at open
+  bool IsOpen() const;
+
+  bool SetTimeouts();                      // reads return at once with what is there
+  bool SetQueueSizes(int in, int out);     // a hint only where the platform has none
+  bool SetEventMask(uint32_t mask);
+  bool SetParams(const TAfDCB& dcb);       // false when the device refuses the settings
+  TAfDCB GetParams() const;
+
+  int InputCount() const;                  // bytes waiting in the receive queue
+  int OutputCount() const;                 // bytes not yet sent by the driver
+  int Read(void* buf, int count);          // never blocks; bytes read, 0 when none
+  int Write(const void* buf, int count);   // never blocks; bytes taken, 0 when full, -1 on error
+
+  // Waits for received data, for room to write, or for one of the wake events.
+  TAfWaitResult WaitReadable(int timeoutMs, const TAfWakeEvent* wake1 = nullptr,
+                             const TAfWakeEvent* wake2 = nullptr) const;
+  TAfWaitResult WaitWritable(int timeoutMs, const TAfWakeEvent* wake1 = nullptr,
+                             const TAfWakeEvent* wake2 = nullptr) const;
+
+  void PurgeInput();
+  void PurgeOutput();
+  void SetDTR(bool on);
+  void SetRTS(bool on);
+  uint32_t ModemStatus() const;            // AfMs bits
+  uint32_t TakeLineErrors();               // AfCe bits seen since the last call
+
+  int NativeHandle() const { return fd_; }
+  std::string LastErrorText() const { return lastError_; }
+
+ private:
+  int fd_ = -1;
+  bool locked_ = false;
+  std::shared_ptr<void> saved_;  // the line settings found at open
+  struct Counters;
+  std::shared_ptr<Counters> counters_;
+  std::string lastError_;
+};
