@@ -1,0 +1,426 @@
+#include "uXmlUtils.h"
+
+#include <clocale>
+#include <cstring>
+#include <fstream>
+#include <iconv.h>
+#include <mutex>
+#include <sstream>
+
+#include <libxml/globals.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+
+namespace {
+
+void InitLibxml() {
+  static std::once_flag once;
+  std::call_once(once, [] { xmlInitParser(); });
+}
+
+struct XmlFreeDeleter {
+  void operator()(xmlChar* p) const { xmlFree(p); }
+};
+using XmlString = std::unique_ptr<xmlChar, XmlFreeDeleter>;
+
+struct ParserCtxtDeleter {
+  void operator()(xmlParserCtxt* p) const { xmlFreeParserCtxt(p); }
+};
+struct DocDeleter {
+  void operator()(xmlDoc* p) const { xmlFreeDoc(p); }
+};
+struct BufferDeleter {
+  void operator()(xmlBuffer* p) const { xmlBufferFree(p); }
+};
+struct SaveCtxtCloser {
+  void operator()(xmlSaveCtxt* p) const { xmlSaveClose(p); }
+};
+
+const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+
+std::string FromXml(const xmlChar* s) { return s ? reinterpret_cast<const char*>(s) : std::string(); }
+
+class Iconv final {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw EXmlError(std::string("No converter from ") + from + " to " + to);
+  }
+  ~Iconv() { iconv_close(cd_); }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+
+  // Converts, handing each input position that cannot be converted to onBad, which returns
+  // how many input bytes to skip and what to put in their place.
+  template <typename OnBad>
+  std::string Convert(const std::string& in, OnBad onBad) {
+    std::string out;
+    char* src = const_cast<char*>(in.data());
+    size_t left = in.size();
+    char buffer[256];
+    while (left > 0) {
+      char* dst = buffer;
+      size_t room = sizeof buffer;
+      size_t r = iconv(cd_, &src, &left, &dst, &room);
+      out.append(buffer, static_cast<size_t>(dst - buffer));
+      if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+        auto [skip, replacement] = onBad(src, left);
+        out += replacement;
+        src += skip;
+        left -= skip;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+      }
+    }
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+size_t Utf8SequenceLength(const char* p, size_t left) {
+  auto c = static_cast<unsigned char>(*p);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+  return n > left ? left : n;
+}
+
+}  // namespace
+
+// --- document ------------------------------------------------------------------------------
+
+TXmlDocument::TXmlDocument(Private, xmlDoc* doc) : doc_(doc) {}
+
+TXmlDocument::~TXmlDocument() {
+  for (xmlNode* n : retired_) xmlFreeNode(n);
+  xmlFreeDoc(doc_);
+}
+
+PXmlDocument TXmlDocument::CreateFromText(const std::string& text) {
+  InitLibxml();
+  std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
+  if (!ctxt) throw EXmlError("Cannot create an XML parser");
+  // No entity substitution and no DTD loading: a settings file never needs either, and a
+  // hostile one must not reach the network or the file system through them.
+  const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  std::unique_ptr<xmlDoc, DocDeleter> doc(
+      xmlCtxtReadMemory(ctxt.get(), text.data(), static_cast<int>(text.size()), nullptr, nullptr, options));
+  if (!doc || !ctxt->wellFormed) {
+    const xmlError& e = ctxt->lastError;
+    std::string message = e.message ? Trim(e.message) : std::string("Malformed XML");
+    throw EXmlError(message + " (line " + std::to_string(e.line) + ")");
+  }
+  if (!xmlDocGetRootElement(doc.get())) throw EXmlError("The XML document has no root element");
+  return std::make_shared<TXmlDocument>(Private{}, doc.release());
+}
+
+PXmlDocument TXmlDocument::LoadFromFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw EXmlError("Cannot open file \"" + path + "\"");
+  std::ostringstream content;
+  content << in.rdbuf();
+  try {
+    return CreateFromText(content.str());
+  } catch (const EXmlError& e) {
+    throw EXmlError(path + ": " + e.what());
+  }
+}
+
+TXmlElement TXmlDocument::Root() { return TXmlElement(shared_from_this(), xmlDocGetRootElement(doc_)); }
+
+std::string TXmlDocument::DeclaredEncoding() const { return FromXml(doc_->encoding); }
+
+std::string TXmlDocument::SaveToText(const std::string& encoding) const {
+  InitLibxml();
+  std::string enc = !encoding.empty() ? encoding : doc_->encoding ? FromXml(doc_->encoding) : "windows-1250";
+  // The indentation string is a per-thread setting of libxml2.
+  xmlTreeIndentString = "\t";
+  std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
+  {
+    std::unique_ptr<xmlSaveCtxt, SaveCtxtCloser> save(xmlSaveToBuffer(buffer.get(), enc.c_str(), XML_SAVE_FORMAT));
+    if (!save) throw EXmlError("Cannot write XML in the encoding " + enc);
+    // The declaration must name the encoding the bytes are in, whatever the parsed text said.
+    const xmlChar* old = doc_->encoding;
+    doc_->encoding = xmlStrdup(X(enc));
+    long r = xmlSaveDoc(save.get(), doc_);
+    xmlFree(const_cast<xmlChar*>(doc_->encoding));
+    doc_->encoding = old;
+    if (r < 0) throw EXmlError("Cannot serialise the XML document");
+  }
+  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                     static_cast<size_t>(xmlBufferLength(buffer.get())));
+}
+
+void TXmlDocument::SaveToFile(const std::string& path, const std::string& encoding) const {
+  std::string text = SaveToText(encoding);
+  // Written beside the target and renamed, so a failed write never leaves half a file.
+  std::string temp = path + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) throw EXmlError("Cannot create file \"" + path + "\"");
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    if (!out) {
+      std::remove(temp.c_str());
+      throw EXmlError("Cannot write file \"" + path + "\"");
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    throw EXmlError("Cannot write file \"" + path + "\"");
+  }
+}
+
+void TXmlDocument::Retire(xmlNode* node) { retired_.push_back(node); }
+
+// --- element -------------------------------------------------------------------------------
+
+std::string TXmlElement::Name() const { return node_ ? FromXml(node_->name) : std::string(); }
+
+std::string TXmlElement::Text() const {
+  if (!node_) return {};
+  XmlString content(xmlNodeGetContent(node_));
+  return FromXml(content.get());
+}
+
+void TXmlElement::SetText(const std::string& text) {
+  if (!node_) return;
+  // xmlNodeSetContent would read "&" as the start of an entity reference; a text node keeps
+  // the value literally.
+  for (xmlNode* c = node_->children; c;) {
+    xmlNode* next = c->next;
+    xmlUnlinkNode(c);
+    if (c->type == XML_ELEMENT_NODE)
+      doc_->Retire(c);
+    else
+      xmlFreeNode(c);
+    c = next;
+  }
+  if (!text.empty()) xmlAddChild(node_, xmlNewDocTextLen(node_->doc, X(text), static_cast<int>(text.size())));
+}
+
+std::vector<TXmlElement> TXmlElement::Children() const {
+  std::vector<TXmlElement> result;
+  if (!node_) return result;
+  for (xmlNode* c = node_->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE) result.push_back(TXmlElement(doc_, c));
+  return result;
+}
+
+int TXmlElement::ChildCount() const {
+  int n = 0;
+  if (node_)
+    for (xmlNode* c = node_->children; c; c = c->next) n += c->type == XML_ELEMENT_NODE;
+  return n;
+}
+
+TXmlElement TXmlElement::FirstChild(const std::string& name) const {
+  if (!node_) return {};
+  for (xmlNode* c = node_->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE && name == FromXml(c->name)) return TXmlElement(doc_, c);
+  return {};
+}
+
+TXmlElement TXmlElement::AppendChild(const std::string& name) {
+  if (!node_) throw EXmlError("No element to append \"" + name + "\" to");
+  if (name.empty() || xmlValidateName(X(name), 0) != 0)
+    throw EXmlError("This name may not contain the character or is not valid: \"" + name + "\"");
+  xmlNode* child = xmlNewDocNode(node_->doc, nullptr, X(name), nullptr);
+  if (!child) throw EXmlError("Cannot create the element \"" + name + "\"");
+  xmlAddChild(node_, child);
+  return TXmlElement(doc_, child);
+}
+
+TXmlElement TXmlElement::AppendCopy(const TXmlElement& source) {
+  if (!node_ || !source.node_) throw EXmlError("No element to copy");
+  xmlNode* copy = xmlDocCopyNode(source.node_, node_->doc, 1);
+  if (!copy) throw EXmlError("Cannot copy the element \"" + source.Name() + "\"");
+  xmlAddChild(node_, copy);
+  return TXmlElement(doc_, copy);
+}
+
+void TXmlElement::ClearChildrenAndAttributes() {
+  if (!node_) return;
+  SetText({});
+  if (node_->properties) {
+    xmlFreePropList(node_->properties);
+    node_->properties = nullptr;
+  }
+}
+
+bool TXmlElement::HasAttribute(const std::string& name) const {
+  return node_ && xmlHasProp(node_, X(name)) != nullptr;
+}
+
+std::optional<std::string> TXmlElement::Attribute(const std::string& name) const {
+  if (!node_) return std::nullopt;
+  XmlString value(xmlGetProp(node_, X(name)));
+  if (!value) return std::nullopt;
+  return FromXml(value.get());
+}
+
+void TXmlElement::SetAttribute(const std::string& name, const std::string& value) {
+  if (!node_) return;
+  if (name.empty() || xmlValidateName(X(name), 0) != 0) throw EXmlError("Invalid attribute name \"" + name + "\"");
+  xmlSetProp(node_, X(name), X(value));
+}
+
+int TXmlElement::AttributeCount() const {
+  int n = 0;
+  if (node_)
+    for (xmlAttr* a = node_->properties; a; a = a->next) ++n;
+  return n;
+}
+
+// --- encodings -----------------------------------------------------------------------------
+
+std::string Cp1250ToUtf8(const std::string& bytes) {
+  Iconv cv("UTF-8", "CP1250");
+  return cv.Convert(bytes, [](const char*, size_t) { return std::pair<size_t, std::string>{1, ""}; });
+}
+
+std::string Utf8ToCp1250(const std::string& text) {
+  Iconv cv("CP1250", "UTF-8");
+  return cv.Convert(text, [](const char* p, size_t left) {
+    return std::pair<size_t, std::string>{Utf8SequenceLength(p, left), "?"};
+  });
+}
+
+// --- node access ---------------------------------------------------------------------------
+
+TXmlElement FindNodePath(const TXmlElement& node, const std::string& path, bool create) {
+  TXmlElement result = node;
+  std::string rest = ReplaceAll(path, "/", "\\");
+  size_t start = 0;
+  while (result && start <= rest.size()) {
+    size_t end = rest.find('\\', start);
+    if (end == std::string::npos) end = rest.size();
+    std::string segment = rest.substr(start, end - start);
+    start = end + 1;
+    if (segment.empty()) continue;
+    TXmlElement child = result.FirstChild(segment);
+    if (!child && create) child = result.AppendChild(segment);
+    result = child;
+  }
+  return result;
+}
+
+bool GetKeyText(const TXmlElement& section, const std::string& key, std::string& text) {
+  if (!section) return false;
+  TXmlElement element = section.FirstChild(key);
+  if (!element) return false;
+  text = element.Text();
+  return true;
+}
+
+std::string ReadAttribute(const TXmlElement& node, const std::string& name,
+                          const std::optional<std::string>& defaultValue, bool normaliseDecimals) {
+  std::optional<std::string> result = node ? node.Attribute(name) : std::nullopt;
+  if (!result) result = defaultValue;
+  if (!result) throw EXmlError("Variant is Empty !!!! ***");
+  if (normaliseDecimals) *result = NormalizeDecimalSeparator(*result);
+  return *result;
+}
+
+bool TryReadAttribute(const TXmlElement& node, const std::string& name, std::string& text) {
+  try {
+    auto value = node ? node.Attribute(name) : std::nullopt;
+    if (!value) return false;
+    text = *value;
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// --- text helpers --------------------------------------------------------------------------
+
+TSplit SplitAt(const std::string& text, const std::string& separator) {
+  TSplit result;
+  if (text.empty()) return result;
+  result.NonEmpty = true;
+  size_t p = separator.empty() ? std::string::npos : text.find(separator);
+  if (p == std::string::npos) {
+    result.Head = text;
+  } else {
+    result.Head = text.substr(0, p);
+    result.Tail = text.substr(p + separator.size());
+  }
+  return result;
+}
+
+bool TryParseInteger(const std::string& text, int& value) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  bool hex = false;
+  if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+    hex = true;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= text.size()) return false;
+  unsigned long long v = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (hex && c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
+    v = v * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+    if (v > 0xFFFFFFFFull) return false;
+  }
+  if (hex) {
+    auto u = static_cast<uint32_t>(v);
+    int32_t s;
+    std::memcpy(&s, &u, sizeof s);
+    value = negative ? static_cast<int>(0u - static_cast<uint32_t>(s)) : s;
+    return true;
+  }
+  if (negative ? v > 2147483648ull : v > 2147483647ull) return false;
+  value = negative ? static_cast<int>(-static_cast<long long>(v)) : static_cast<int>(v);
+  return true;
+}
+
+bool IsIPv4Address(const std::string& text) {
+  std::string rest = text;
+  auto field = [](const std::string& part) {
+    int n;
+    return TryParseInteger(part, n) && n >= 0 && n <= 255;
+  };
+  for (int i = 0; i < 3; ++i) {
+    TSplit s = SplitAt(rest, ".");
+    if (!field(s.Head)) return false;
+    rest = s.Tail;
+  }
+  return field(rest);
+}
+
+std::string NormalizeDecimalSeparator(const std::string& text) {
+  const lconv* lc = std::localeconv();
+  std::string sep = lc && lc->decimal_point ? lc->decimal_point : ".";
+  if (sep == ",") return ReplaceAll(text, ".", ",");
+  if (sep == ".") return ReplaceAll(text, ",", ".");
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  return text.substr(b, e - b);
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  if (from.empty()) return text;
+  for (size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+    text.replace(p, from.size(), to);
+  return text;
+}
