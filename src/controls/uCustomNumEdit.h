@@ -1,0 +1,88 @@
+#pragma once
+// Abstract numeric edit: arrow buttons inside the right edge, stepping from the keyboard, a filter
+// for typed characters and validation when the user presses Enter or leaves the edit.
+
+#include <QLineEdit>
+#include <QString>
+
+class QToolButton;
+
+enum class TStepDirection { Up, Down };
+
+class TMyCustomNumEdit : public QLineEdit {
+  Q_OBJECT
+  Q_PROPERTY(bool UpDownEnable READ UpDownEnable WRITE SetUpDownEnable)
+  Q_PROPERTY(QString ShowName READ ShowName WRITE SetShowName)
+  Q_PROPERTY(bool AutoCorrect READ AutoCorrect WRITE SetAutoCorrect)
+  Q_PROPERTY(bool FailureBeep READ FailureBeep WRITE SetFailureBeep)
+  Q_PROPERTY(bool EditorEnabled READ EditorEnabled WRITE SetEditorEnabled)
+  Q_PROPERTY(bool Colored READ Colored WRITE SetColored)
+  Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
+  Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
+
+ public:
+  explicit TMyCustomNumEdit(QWidget* parent = nullptr);
+
+  bool UpDownEnable() const { return upDownEnable_; }
+  void SetUpDownEnable(bool v);
+  QString ShowName() const { return showName_; }
+  void SetShowName(const QString& v) { showName_ = v; }
+  bool AutoCorrect() const { return autoCorrect_; }
+  void SetAutoCorrect(bool v) { autoCorrect_ = v; }
+  bool FailureBeep() const { return failureBeep_; }
+  void SetFailureBeep(bool v) { failureBeep_ = v; }
+  bool EditorEnabled() const { return editorEnabled_; }
+  void SetEditorEnabled(bool v) { editorEnabled_ = v; }
+  bool Colored() const { return colored_; }
+  void SetColored(bool v);
+  QString Hint() const { return hint_; }
+  void SetHint(const QString& v);
+  bool ShowHint() const { return showHint_; }
+  void SetShowHint(bool v);
+
+  virtual void StepValue(TStepDirection direction, bool page);
+  virtual void RefreshText();
+  virtual bool ValidateText();
+
+  // Width of the arrow column; the text stops left of it.
+  static constexpr int UpDownWidth = 15;
+
+ signals:
+  void OnChangeText(QObject* Sender);
+
+ protected:
+  // Whether Ctrl is held at the moment of a step: the key event being handled knows it best.
+  bool CtrlHeld() const;
+  // Colour of the text, used by forms that show the sign of the value.
+  void SetFontColor(const QColor& color);
+  // Shows the range message; overridable so that a form can present it differently.
+  virtual void ShowRangeMessage(const QString& text);
+
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+  bool CanEditClipboard() const { return editorEnabled_ && !isReadOnly(); }
+
+ private:
+  void LayoutUpDown();
+  void UpDownClick(TStepDirection direction);
+  void ApplyHint();
+
+  QWidget* upDown_ = nullptr;
+  QToolButton* upButton_ = nullptr;
+  QToolButton* downButton_ = nullptr;
+  bool upDownEnable_ = true;
+  QString showName_ = QStringLiteral("Hodnota");
+  bool autoCorrect_ = true;
+  bool failureBeep_ = false;
+  bool editorEnabled_ = true;
+  bool colored_ = true;
+  QString hint_;
+  bool showHint_ = false;
+  Qt::KeyboardModifiers keyModifiers_;
+  bool inKeyEvent_ = false;
+  bool validating_ = false;
+};
