@@ -1,0 +1,162 @@
+#pragma once
+// The device dialogue: the worker that owns the serial port, the dump reader that turns the
+// device's configuration dump into a read document, and the settings writer that answers the
+// device's menus from a write document.
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AfComPort.h"
+#include "uXmlUtils.h"
+
+class IAfMainThreadDispatcher;
+
+// --- dump reader -------------------------------------------------------------------------
+
+// The variables that the dump reader shares with one entry into Setup Mode.
+struct TDumpContext {
+  bool DumpWanted = false;
+  bool InMenu = false;       // "*** basic parameters" has been seen
+  PXmlDocument Document;     // a document just created, dropped once its root is taken
+  TXmlElement Section;       // where key lines go
+  TXmlElement Root;          // root of the newest read document
+};
+
+constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
+
+// One trimmed dump line (UTF-8) becomes a section under root or key elements of section.
+// Never raises: a line the document refuses leaves the error-line marker in the section.
+void ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section);
+
+// Presses Enter and collects the dump line by line into a new read document.
+void ReadDump(TAfCustomSerialPort* port, TDumpContext& context);
+
+// --- settings writer ---------------------------------------------------------------------
+
+struct TWriteControl {
+  std::function<bool()> Cancelled;  // asked before every exchange
+  std::function<void(const std::string& prompt, int step)> Progress;
+};
+
+struct TSectionOutcome {
+  bool Completed = false;  // "Your choice ?" came back: the device is at the root menu
+  bool Cancelled = false;
+  std::string Prompt;      // the prompt being answered when the walk stopped
+  std::string Reason;      // why it stopped, for the user
+  std::vector<std::string> Notes;  // values that were changed before sending
+  int Steps = 0;
+};
+
+// Limits of one walk, so that a closed port, a silent device or a question that keeps coming
+// back ends it instead of holding the worker for ever.
+constexpr int WriteMaxEmptyReplies = 3;
+constexpr int WriteMaxSamePrompt = 8;  // an address repeats its octet prompt three times
+constexpr int WriteMaxSteps = 400;
+
+// Answers every prompt of the menu `choice` from the section's keys and ends at the root menu.
+// A section of none sends nothing and counts as completed.
+TSectionOutcome WriteSection(TAfCustomSerialPort* port, const TXmlElement& section, int choice,
+                             const TWriteControl& control = {});
+
+// --- worker ------------------------------------------------------------------------------
+
+enum class TWriteKind { Settings, Defaults, Exit };
+
+struct TWriteReport {
+  TWriteKind Kind = TWriteKind::Settings;
+  bool Succeeded = false;  // Settings: "Parameters stored ..." came; Defaults/Exit: answered
+  bool Cancelled = false;  // the port was closed or changed meanwhile, or the worker stopped
+  std::string Message;     // why it failed, empty on success
+};
+
+// What the worker hands to its front end. Every call arrives on the front end's main thread
+// through the dispatcher given with the sink (or the process-wide one); without any
+// dispatcher the calls run on the worker thread.
+class IKaVruneSink {
+ public:
+  virtual ~IKaVruneSink() = default;
+  // A new read document; called under the read-result lock. Never called with none.
+  virtual void DeliverReadDocument(const TXmlElement& root) = 0;
+  // A message for the user ("KaVruneThreat: ..." for errors of the worker).
+  virtual void ShowMessage(const std::string& text) = 0;
+  virtual void WriteProgress(const std::string& /*section*/, const std::string& /*prompt*/, int /*step*/) {}
+  // Posted when a write request has been dealt with. After Settings and Defaults the worker
+  // has already requested a read, whose document arrives later.
+  virtual void WriteFinished(const TWriteReport& /*report*/) {}
+};
+
+class TKaVruneAI final {
+ public:
+  TKaVruneAI();   // creates the port at 9600 baud and starts the thread
+  ~TKaVruneAI();  // ends the thread and frees the port (which closes it)
+  TKaVruneAI(const TKaVruneAI&) = delete;
+  TKaVruneAI& operator=(const TKaVruneAI&) = delete;
+
+  // Registers the front end (nullptr: none). Not owned; clear it before the sink goes away.
+  void SetSink(IKaVruneSink* sink, IAfMainThreadDispatcher* dispatcher = nullptr);
+
+  bool IsPortOpen() const;
+  // The port lock. Taking it asks a running write to stop, since the caller is about to
+  // change or close the port.
+  void LockPort();
+  void UnlockPort();
+  // Leaves Setup Mode on the open port, closes it, opens COM comNumber (0: none) and requests
+  // a read. Errors of the port pass to the caller. True when a port is open afterwards.
+  bool OpenPort(uint16_t comNumber);
+  void RequestRead();
+  void RequestWrite(const TXmlElement& root);
+  // Ends the thread loop; the destructor does it as well.
+  void Terminate();
+
+  // The newest read document (none until one was read).
+  TXmlElement ReadResult() const;
+  bool InMenu() const { return inMenu_; }
+  TAfComPort& Port() { return port_; }
+
+ private:
+  class TEvents final {
+   public:
+    enum { Stop, Read, Write };
+    void Set(int e);
+    void Reset(int e);
+    bool IsSet(int e) const;
+    int WaitAny(int timeoutMs);  // the lowest signalled index, -1 on time-out
+
+   private:
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    std::array<bool, 3> set_{};
+  };
+
+  struct TShared;  // what posted calls need after the worker is gone
+
+  void Execute();
+  bool ReadDevice();
+  bool EnterSetupMode(bool dumpWanted);
+  void WriteDevice();
+  void LeaveMenusWithoutStoring();
+  bool WriteCancelled() const;
+  void Post(std::function<void(IKaVruneSink&)> call);
+  void PostReadDocument();
+  void ShowMessage(const std::string& text);
+
+  std::recursive_mutex portLock_;
+  TAfComPort port_;
+  std::atomic<bool> inMenu_{false};
+  std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
+  TEvents events_;
+  std::mutex writeRequestLock_;
+  TXmlElement writeRequest_;
+  uint64_t writeSerial_ = 0;  // counts RequestWrite calls, so a request made meanwhile survives
+  std::atomic<int> portWanted_{0};
+  std::atomic<bool> terminated_{false};
+  std::thread thread_;
+};
