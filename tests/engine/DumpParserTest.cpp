@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "AfComPort.h"
+#include "FakeKaVrune.h"
+#include "uKaVruneAI.h"
+
+namespace {
+
+struct Parsed {
+  PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  TXmlElement root = doc->Root();
+  TXmlElement section;
+
+  void Lines(std::initializer_list<const char*> lines) {
+    for (const char* l : lines) ParseDumpLine(l, root, section);
+  }
+  std::string Key(const std::string& path) { return FindNodePath(root, path, false).Text(); }
+  bool Has(const std::string& path) { return static_cast<bool>(FindNodePath(root, path, false)); }
+  std::vector<std::string> Names(const TXmlElement& e) {
+    std::vector<std::string> n;
+    for (const auto& c : e.Children()) n.push_back(c.Name());
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST(DumpLine, shouldBuildTheExamplesOfTheDeviceDump) {
+  Parsed p;
+  p.Lines({"*** basic parameters", "IP addr 192.168.1.254, no gateway set, netmask 255.255.255.0",
+           "*** Channel 1", "Baudrate 9600, I/F Mode 4C, Flow 00", "0 Server configuration"});
+  EXPECT_EQ(p.Names(p.root), (std::vector<std::string>{"basic_parameters", "Channel_1"}));
+  EXPECT_EQ(p.Key("basic_parameters/IP_addr"), "192.168.1.254");
+  EXPECT_TRUE(p.Has("basic_parameters/gateway"));
+  EXPECT_EQ(p.Key("basic_parameters/gateway"), "");
+  EXPECT_EQ(p.Key("basic_parameters/netmask"), "255.255.255.0");
+  EXPECT_EQ(p.Names(p.section), (std::vector<std::string>{"Baudrate", "IF_Mode", "Flow"}))
+      << "a name beginning with a digit is not created";
+  EXPECT_EQ(p.Key("Channel_1/IF_Mode"), "4C");
+}
+
+TEST(DumpLine, shouldSplitColonAndIsFormsAtTheFirstSeparator) {
+  Parsed p;
+  p.Lines({"*** Security", "Password : a:b", "Telnet port is 9999 is fixed", "Mail @ host: x@y"});
+  EXPECT_EQ(p.Key("Security/Password"), "a:b");
+  EXPECT_EQ(p.Key("Security/Telnet_port"), "9999 is fixed");
+  // "@" becomes "at" in the name only: a value typed back to the device must not change.
+  EXPECT_EQ(p.Key("Security/Mail_at_host"), "x@y");
+}
+
+TEST(DumpLine, shouldCleanGroupNames) {
+  Parsed p;
+  p.Lines({"*** Channel 2", "Send '+++' in Modem Mode Y, Show IP addr after 'RING' N, Autobaud, 5@6 x"});
+  EXPECT_EQ(p.Key("Channel_2/Send_plusplusplus_in_Modem_Mode"), "Y");
+  EXPECT_EQ(p.Key("Channel_2/Show_IP_addr_after_RING"), "N");
+  EXPECT_TRUE(p.Has("Channel_2/Autobaud")) << "a group without a blank is a key with an empty value";
+  EXPECT_EQ(p.Key("Channel_2/Autobaud"), "");
+  EXPECT_EQ(p.section.ChildCount(), 3) << "5@6 begins with a digit";
+}
+
+TEST(DumpLine, shouldKeepRepeatsAndIgnoreLinesOutsideSections) {
+  Parsed p;
+  p.Lines({"Press Enter for Setup Mode", "Model: kaVRUNE", "", "*** WLAN", "SSID : one", "SSID : two", "*** WLAN"});
+  ASSERT_EQ(p.root.ChildCount(), 2);
+  TXmlElement first = p.root.Children()[0];
+  EXPECT_EQ(first.ChildCount(), 2);
+  EXPECT_EQ(p.Key("WLAN/SSID"), "one");
+}
+
+TEST(DumpLine, shouldMarkLinesTheDocumentRefuses) {
+  Parsed p;
+  p.Lines({"Mode (0-3) 1"});
+  EXPECT_EQ(p.root.ChildCount(), 0) << "no marker without a section";
+  p.Lines({"*** Expert", "CPU (MHz) 88", "TCP Keepalive 45", "Mode (0-3) : 1, x", "*** (bad)", "Flush 00"});
+  EXPECT_EQ(p.Names(p.root.FirstChild("Expert")),
+            (std::vector<std::string>{ErrorLineMarker, "TCP_Keepalive", ErrorLineMarker, ErrorLineMarker, "Flush"}));
+}
+
+namespace {
+
+struct OpenPort {
+  TAfComPort port;
+  explicit OpenPort(int com) {
+    port.SetBaudRate(br9600);
+    port.SetComNumber(static_cast<uint16_t>(com));
+    port.Open();
+  }
+};
+
+}  // namespace
+
+TEST(DumpReader, shouldReadTheDeviceIntoANewDocumentStartingAtTheHeading) {
+  FakeKaVrune device(false);
+  OpenPort p(FakeKaVrune::ComNumber);
+  ASSERT_TRUE(p.port.Active());
+  p.port.WriteString("xxxxx");  // its offer waits unread, ahead of the dump
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  TDumpContext context;
+  context.DumpWanted = true;
+  auto start = std::chrono::steady_clock::now();
+  ReadDump(&p.port, context);
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(context.InMenu);
+  ASSERT_TRUE(context.Root);
+  EXPECT_EQ(context.Root.Name(), "kaVrune");
+  EXPECT_FALSE(context.Document) << "the root alone keeps the document";
+  auto sections = context.Root.Children();
+  ASSERT_EQ(sections.size(), 3u);
+  EXPECT_EQ(sections[0].Name(), "basic_parameters");
+  EXPECT_EQ(FindNodePath(context.Root, "WLAN/SSID", false).Text(), "a@b");
+  EXPECT_EQ(FindNodePath(context.Root, "Channel_1/Baudrate", false).Text(), "9600");
+  EXPECT_LT(took, std::chrono::seconds(3)) << "the dump ends on \"Your choice ?\", not on ten silent passes";
+}
+
+TEST(DumpReader, shouldOnlyConfirmTheMenuWhenNoDumpIsWanted) {
+  FakeKaVrune device;
+  OpenPort p(FakeKaVrune::ComNumber);
+  TDumpContext context;
+  ReadDump(&p.port, context);
+  EXPECT_TRUE(context.InMenu);
+  EXPECT_FALSE(context.Root);
+}
+
+TEST(DumpReader, shouldDoNothingWhenTheDeviceIsSilent) {
+  FakeKaVrune device;
+  device.SetSilent(true);
+  OpenPort p(FakeKaVrune::ComNumber);
+  TDumpContext context;
+  context.DumpWanted = true;
+  ReadDump(&p.port, context);
+  EXPECT_FALSE(context.InMenu);
+  EXPECT_FALSE(context.Root);
+  EXPECT_EQ(device.Received(), "\r");
+}
