@@ -34,6 +34,8 @@ class TIPField final : public QLineEdit {
   }
 
   int Index() const { return index_; }
+  // A write from code is no edit of the user's: the field counts as unchanged from here on.
+  void ResetEntryText() { textAtEntry_ = text(); }
 
  protected:
   void keyPressEvent(QKeyEvent* e) override {
@@ -91,10 +93,12 @@ class TIPField final : public QLineEdit {
   void focusInEvent(QFocusEvent* e) override {
     textAtEntry_ = text();
     QLineEdit::focusInEvent(e);
+    owner_->update();  // the frame shows the focus of the whole address
   }
 
   void focusOutEvent(QFocusEvent* e) override {
     QLineEdit::focusOutEvent(e);
+    owner_->update();
     if (e->reason() == Qt::PopupFocusReason || e->reason() == Qt::ActiveWindowFocusReason) return;
     owner_->FieldLeft(index_, textAtEntry_);
     textAtEntry_ = text();
@@ -204,6 +208,7 @@ void TIPAddress::ShowWinAddress(uint32_t a) {
       fields_[i]->setText(t);
       changed = true;
     }
+    fields_[i]->ResetEntryText();
   }
   updating_ = false;
   // One notice for the whole address: listeners never see a half-written one.

@@ -3,6 +3,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QString>
+#include <ostream>
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 inline QApplication& TestApp() {
   static int argc = 1;
