@@ -1,0 +1,488 @@
+#include "SimDevice.h"
+
+#include <cctype>
+
+namespace {
+
+using A = TSimAnswer;
+
+const char kBanner[] =
+    "\r\n\r\nkaVRUNE serial device server\r\n"
+    "MAC address 00204A8F1C2E\r\n"
+    "Software version V1.0.0.1\r\n\r\n"
+    "Press Enter for Setup Mode ";
+
+const char kRootMenu[] =
+    "\r\n\r\n"
+    "0 Server configuration\r\n"
+    "1 Channel 1 configuration\r\n"
+    "2 Channel 2 configuration\r\n"
+    "4 WLAN configuration\r\n"
+    "5 Expert settings\r\n"
+    "6 Security\r\n"
+    "7 Factory defaults\r\n"
+    "8 Exit without save\r\n"
+    "9 Save and exit\r\n"
+    "\r\nYour choice ? ";
+
+const char kRateQuestion[] = "Rate (0=1, 1=2, 2=5.5, 3=11, 4=18, 5=24, 6=36, 7=54 Mbps)";
+
+std::vector<long> Numbers(const std::string& text, char sep, std::size_t count) {
+  std::vector<long> values(count, 0);
+  std::size_t i = 0, start = 0;
+  while (i < count && start <= text.size()) {
+    auto end = text.find(sep, start);
+    if (end == std::string::npos) end = text.size();
+    long v;
+    if (SimParseDecimal(text.substr(start, end - start), v)) values[i] = v;
+    ++i;
+    start = end + 1;
+  }
+  return values;
+}
+
+std::string Join(const std::vector<long>& values, const char* sep) {
+  std::string text;
+  for (std::size_t i = 0; i < values.size(); ++i) text += (i ? sep : "") + std::to_string(values[i]);
+  return text;
+}
+
+}  // namespace
+
+bool SimParseFault(std::string_view word, TSimFault& fault) {
+  static const std::pair<std::string_view, TSimFault> faults[] = {
+      {"none", TSimFault::None},      {"silent", TSimFault::Silent}, {"no-menu", TSimFault::NoMenu},
+      {"hangup-mid-dump", TSimFault::HangupMidDump}, {"noise", TSimFault::Noise}, {"chatter", TSimFault::Chatter},
+      {"refuse-answers", TSimFault::RefuseAnswers}};
+  for (const auto& [name, f] : faults)
+    if (name == word) {
+      fault = f;
+      return true;
+    }
+  return false;
+}
+
+TSimDevice::TSimDevice(TSimSettings stored, TOptions options)
+    : m_Stored(std::move(stored)), m_Current(m_Stored), m_Options(options) {}
+
+void TSimDevice::Emit(std::string_view text) { m_Out.append(text); }
+
+void TSimDevice::Event(const std::string& text) {
+  if (OnEvent) OnEvent(text);
+}
+
+void TSimDevice::Consume(std::size_t count) {
+  m_Out.erase(0, count);
+  if (m_HangupAt) *m_HangupAt -= std::min(count, *m_HangupAt);
+}
+
+void TSimDevice::PowerOn(TClock::time_point now) {
+  m_Current = m_Stored;
+  m_Out.clear();
+  m_HangupAt.reset();
+  m_Line.clear();
+  Event("power-on");
+  if (m_Options.Fault == TSimFault::Silent) {
+    m_Mode = TSimMode::DataMode;
+    return;
+  }
+  Emit(kBanner);
+  if (m_Options.Fault == TSimFault::Chatter) {
+    m_Mode = TSimMode::Chatter;
+    return;
+  }
+  m_Mode = TSimMode::Offer;
+  // The offer stays open for the window after it has reached the line.
+  m_WindowEnd = now + m_Options.CharTime * m_Out.size() + m_Options.BootWindow;
+}
+
+void TSimDevice::PowerOff() {
+  m_Mode = TSimMode::Off;
+  m_Out.clear();
+  m_HangupAt.reset();
+}
+
+std::optional<TSimDevice::TClock::time_point> TSimDevice::NextDeadline() const {
+  if (m_Mode == TSimMode::Offer && m_Options.Fault != TSimFault::NoMenu) return m_WindowEnd;
+  if (m_Mode == TSimMode::Restarting) return m_RestartAt;
+  return std::nullopt;
+}
+
+void TSimDevice::Tick(TClock::time_point now) {
+  if (m_Mode == TSimMode::Offer && m_Options.Fault != TSimFault::NoMenu && now >= m_WindowEnd) {
+    m_Mode = TSimMode::DataMode;
+    Event("offer closed");
+  } else if (m_Mode == TSimMode::Restarting && now >= m_RestartAt) {
+    PowerOn(now);
+  } else if (m_Mode == TSimMode::Chatter && m_Out.size() < 256) {
+    static unsigned counter = 0;
+    Emit("Link down, retrying connection " + std::to_string(++counter) + "\r\n");
+  }
+}
+
+void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
+  Tick(now);
+  for (char c : bytes) {
+    switch (m_Mode) {
+      case TSimMode::Offer:
+        if (c == '\n') break;
+        if (c == '\r' && m_Options.Fault != TSimFault::NoMenu) EnterSetupMode();
+        else Emit("\a");
+        break;
+      case TSimMode::RootMenu:
+        if (c == '\r') {
+          const std::string choice = m_Line;
+          m_Line.clear();
+          RootMenuChoice(choice, now);
+        } else if ((c == '\b' || c == 0x7F) && !m_Line.empty()) {
+          m_Line.pop_back();
+          Emit("\b \b");
+        } else if (c >= 0x20 && c < 0x7F && m_Line.size() < 8) {
+          m_Line += c;
+          Emit(std::string_view(&c, 1));
+        }
+        break;
+      case TSimMode::Question: QuestionInput(c); break;
+      default: break;  // off, data mode, restarting, chatter: the console does not listen
+    }
+  }
+}
+
+void TSimDevice::EnterSetupMode() {
+  Event("setup mode");
+  PrintDump();
+}
+
+void TSimDevice::PrintDump() {
+  std::string text = "\r\n";
+  bool first = true;
+  for (const auto& line : SimDumpLines(m_Current)) {
+    std::string l = line;
+    // Noise goes into the setting lines only, so the dump can still be recognised.
+    if (m_Options.Fault == TSimFault::Noise && !first) {
+      static const char noise[] = {'\0', '\a', '\x1B', '\x7F', '\xFE', '\xFF', '~', '^'};
+      std::string noisy;
+      for (char c : l) {
+        noisy += c;
+        if (m_Noise() % 20 == 0) noisy += noise[m_Noise() % sizeof noise];
+      }
+      l = noisy;
+    }
+    first = false;
+    text += l + "\r\n";
+  }
+  if (m_Options.Fault == TSimFault::HangupMidDump) m_HangupAt = m_Out.size() + text.size() / 2;
+  Emit(text);
+  PrintRootMenu();
+}
+
+void TSimDevice::PrintRootMenu() {
+  m_Mode = TSimMode::RootMenu;
+  m_Line.clear();
+  Emit(kRootMenu);
+}
+
+void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point now) {
+  if (choice.empty()) {
+    PrintDump();
+    return;
+  }
+  long n = -1;
+  if (!SimParseDecimal(choice, n)) n = -1;
+  if (const TSimSectionInfo* info = SimSectionByMenu(static_cast<int>(n))) {
+    StartMenu(*info);
+  } else if (n == 7) {
+    m_Current = SimDefaults();
+    Event("defaults");
+    Emit("\r\nFactory defaults restored");
+    PrintRootMenu();
+  } else if (n == 8) {
+    Event("exit without save");
+    Emit("\r\nExit without save\r\n");
+    m_Mode = TSimMode::DataMode;
+  } else if (n == 9) {
+    m_Stored = m_Current;
+    Event("store");
+    try {
+      if (OnStore) OnStore(m_Stored);
+    } catch (const std::exception& e) {
+      Emit(std::string("\r\n") + e.what());
+    }
+    Emit("\r\nParameters stored ...\r\n");
+    m_Mode = TSimMode::Restarting;
+    m_RestartAt = now + m_Options.CharTime * m_Out.size() + std::chrono::milliseconds(300);
+  } else {
+    Emit("\r\nYour choice ? ");
+  }
+}
+
+TSimSection& TSimDevice::Section() { return m_Current.Sections[m_Section->Name]; }
+
+const TSimSettingDef& TSimDevice::Def() const { return SimSettingDefs()[m_DefIndex]; }
+
+void TSimDevice::StartMenu(const TSimSectionInfo& info) {
+  Event(std::string("menu ") + info.Name);
+  m_Section = &info;
+  m_Answers.clear();
+  m_DefIndex = 0;
+  m_Mode = TSimMode::Question;
+  Emit("\r\n");
+  AskNext();
+}
+
+void TSimDevice::AskNext() {
+  const auto& defs = SimSettingDefs();
+  for (; m_DefIndex < defs.size(); ++m_DefIndex) {
+    const auto& def = defs[m_DefIndex];
+    if (def.Group != m_Section->Group || !def.Question) continue;
+    if (!def.Asked || def.Asked(Section(), m_Answers)) {
+      Ask();
+      return;
+    }
+  }
+  PrintRootMenu();
+}
+
+void TSimDevice::Ask() {
+  m_Step = 0;
+  m_Line.clear();
+  m_Parts.clear();
+  m_Key.clear();
+  Emit("\r\n" + SimQuestionText(Def(), Section()));
+}
+
+void TSimDevice::ReAsk() { Ask(); }
+
+void TSimDevice::Accept(const std::string& value) {
+  const auto& def = Def();
+  if (def.Kind == A::Decision || def.Kind == A::ShowKey) m_Answers[def.Key] = value;
+  else Section()[def.Key] = value;
+  KeepAndNext();
+}
+
+void TSimDevice::KeepAndNext() {
+  ++m_DefIndex;
+  AskNext();
+}
+
+bool TSimDevice::SingleCharacterStep() const {
+  switch (Def().Kind) {
+    case A::YesNo:
+    case A::Decision:
+    case A::ShowKey: return true;
+    case A::Gateway:
+    case A::AddressTable: return m_Step == 0;
+    default: return false;
+  }
+}
+
+bool TSimDevice::HexKeyStep() const {
+  const auto& def = Def();
+  if (def.Kind == A::HexKey) return true;
+  if (def.Kind != A::WlanKey) return false;
+  auto& wlan = const_cast<TSimDevice*>(this)->Section();
+  return wlan["Key_type_0"] == "0" && SimWlanHexKeyLength(wlan) > 0;
+}
+
+void TSimDevice::QuestionInput(char c) {
+  if (c == '\n') return;  // a CR LF line end counts once
+  const auto& def = Def();
+
+  if (m_Options.Fault == TSimFault::RefuseAnswers) {
+    if (c == '\r' || SingleCharacterStep()) ReAsk();
+    return;
+  }
+
+  if (SingleCharacterStep()) {
+    if (c == '\r') {
+      KeepAndNext();
+      return;
+    }
+    const char up = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (up != 'Y' && up != 'N') {
+      ReAsk();
+      return;
+    }
+    Emit(std::string(1, up));
+    switch (def.Kind) {
+      case A::ShowKey:
+        if (up == 'Y') {
+          const std::string key = Section()["Enter_Key"];
+          Emit("\r\nCurrent key: " + (key.empty() ? std::string("not set") : key));
+        }
+        Accept(std::string(1, up));
+        break;
+      case A::Gateway:
+        if (up == 'N') {
+          Accept("0.0.0.0");
+        } else {
+          m_Step = 1;
+          unsigned o[4] = {0, 0, 0, 0};
+          SimParseAddress(Section()[def.Key], o);
+          Emit("\r\nGateway IP addr (" + std::to_string(o[0]) + ") ");
+        }
+        break;
+      case A::AddressTable:
+        if (up == 'N') {
+          KeepAndNext();
+        } else {
+          m_Step = 1;
+          const auto entries = Numbers(Section()[def.Key], ' ', 16);
+          Emit("\r\nDev addr 0 (" + std::to_string(entries[0]) + ") ? ");
+        }
+        break;
+      default: Accept(std::string(1, up)); break;
+    }
+    return;
+  }
+
+  if (HexKeyStep()) {
+    // A CR before the key is complete abandons the entry and keeps the stored key.
+    if (c == '\r') {
+      KeepAndNext();
+      return;
+    }
+    if (!std::isxdigit(static_cast<unsigned char>(c))) {
+      Emit("\a");
+      return;
+    }
+    m_Key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    Emit("*");
+    long bits = 0;
+    const std::size_t needed = def.Kind == A::HexKey
+                                   ? (SimParseDecimal(Section()["Key_length_in_bits"], bits) ? bits / 4 : 32)
+                                   : static_cast<std::size_t>(SimWlanHexKeyLength(Section()));
+    if (m_Key.size() >= needed) Accept(m_Key);
+    return;
+  }
+
+  if (c == '\r') {
+    LineComplete();
+  } else if (c == '\b' || c == 0x7F) {
+    if (!m_Line.empty()) {
+      m_Line.pop_back();
+      Emit("\b \b");
+    }
+  } else if (c < 0x20 || c > 0x7E || m_Line.size() >= 80) {
+    Emit("\a");
+  } else {
+    m_Line += c;
+    const bool hidden = def.Kind == A::Secret || def.Kind == A::WlanKey;
+    Emit(hidden ? std::string_view("*") : std::string_view(&c, 1));
+  }
+}
+
+void TSimDevice::LineComplete() {
+  const auto& def = Def();
+  const std::string line = m_Line;
+  m_Line.clear();
+  const std::string current = Section()[def.Key];
+  long v = 0;
+
+  switch (def.Kind) {
+    case A::Number:
+      if (line.empty()) KeepAndNext();
+      else if (SimParseDecimal(line, v) && (!def.Accepts || def.Accepts(v, Section()))) Accept(std::to_string(v));
+      else ReAsk();
+      return;
+    case A::Netmask:
+      if (line.empty()) KeepAndNext();
+      else if (SimParseDecimal(line, v) && v <= 32) Accept(SimNetmaskFromHostBits(static_cast<int>(v)));
+      else ReAsk();
+      return;
+    case A::HexByte:
+      if (line.empty()) KeepAndNext();
+      else if (line.size() <= 2 && SimParseHex(line, v)) Accept(SimHexByte(v));
+      else ReAsk();
+      return;
+    case A::Text:
+    case A::Secret:
+    case A::WlanKey:
+      if (line.empty()) KeepAndNext();
+      else if (line.size() <= def.MaxLength) Accept(line);
+      else ReAsk();
+      return;
+    case A::Address:
+    case A::Gateway: {
+      const std::size_t octet = def.Kind == A::Gateway ? m_Step - 1 : m_Step;
+      unsigned cur[4] = {0, 0, 0, 0};
+      SimParseAddress(current, cur);
+      if (line.empty()) {
+        if (octet == 0) {
+          KeepAndNext();  // Enter on the first number keeps the whole address
+          return;
+        }
+        v = cur[octet];
+      } else if (!SimParseDecimal(line, v) || v > 255) {
+        ReAsk();
+        return;
+      }
+      m_Parts.push_back(v);
+      if (octet < 3) {
+        ++m_Step;
+        Emit(".(" + std::to_string(cur[octet + 1]) + ") ");
+      } else {
+        Accept(Join(m_Parts, "."));
+      }
+      return;
+    }
+    case A::Time: {
+      const auto cur = Numbers(current, ':', 2);
+      if (m_Step == 0) {
+        if (line.empty()) KeepAndNext();
+        else if (SimParseDecimal(line, v) && v <= 23) {
+          m_Parts = {v};
+          m_Step = 1;
+          Emit(":");
+        } else ReAsk();
+      } else {
+        if (line.empty()) v = cur[1];
+        else if (!SimParseDecimal(line, v) || v > 59) {
+          ReAsk();
+          return;
+        }
+        Accept(std::to_string(m_Parts[0]) + ":" + std::to_string(v));
+      }
+      return;
+    }
+    case A::DataRate: {
+      const auto cur = Numbers(current, ':', 2);
+      if (m_Step == 0) {
+        if (line.empty()) v = cur[1];
+        else if (!SimParseDecimal(line, v) || v > 1) {
+          ReAsk();
+          return;
+        }
+        m_Parts = {v};
+        m_Step = 1;
+        Emit(std::string("\r\n") + kRateQuestion + " (" + std::to_string(cur[0]) + ") ? ");
+      } else {
+        if (line.empty()) v = cur[0];
+        else if (!SimParseDecimal(line, v) || v > 7) {
+          Emit(std::string("\r\n") + kRateQuestion + " (" + std::to_string(cur[0]) + ") ? ");
+          return;
+        }
+        Accept(std::to_string(v) + ":" + std::to_string(m_Parts[0]));
+      }
+      return;
+    }
+    case A::AddressTable: {
+      const auto cur = Numbers(current, ' ', 16);
+      const std::size_t entry = m_Step - 1;
+      if (line.empty()) v = cur[entry];
+      else if (!SimParseDecimal(line, v) || v > 255) {
+        Emit("\r\nDev addr " + std::to_string(entry) + " (" + std::to_string(cur[entry]) + ") ? ");
+        return;
+      }
+      m_Parts.push_back(v);
+      if (entry < 15) {
+        ++m_Step;
+        Emit("\r\nDev addr " + std::to_string(entry + 1) + " (" + std::to_string(cur[entry + 1]) + ") ? ");
+      } else {
+        Accept(Join(m_Parts, " "));
+      }
+      return;
+    }
+    default: KeepAndNext(); return;
+  }
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The device's serial console: boot offer, Setup Mode root menu, dump and section menus. It is fed
+// received bytes and the time, and queues what it prints; the program around it paces that output
+// onto the line. Nothing here touches a descriptor, so tests can drive it directly.
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "SimModel.h"
+
+enum class TSimFault { None, Silent, NoMenu, HangupMidDump, Noise, Chatter, RefuseAnswers };
+
+// Parses a --fault word; false when the word names no fault.
+bool SimParseFault(std::string_view word, TSimFault& fault);
+
+enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter };
+
+class TSimDevice final {
+public:
+  using TClock = std::chrono::steady_clock;
+
+  struct TOptions {
+    TSimFault Fault = TSimFault::None;
+    std::chrono::milliseconds BootWindow{3000};
+    std::chrono::microseconds CharTime{0};  // time one character takes on the line; 0 when unpaced
+  };
+
+  TSimDevice(TSimSettings stored, TOptions options);
+
+  void PowerOn(TClock::time_point now);
+  void PowerOff();
+  void Receive(std::string_view bytes, TClock::time_point now);
+  void Tick(TClock::time_point now);
+  // When Tick next has something to do, if anything.
+  std::optional<TClock::time_point> NextDeadline() const;
+
+  // Output not yet on the line.
+  const std::string& Pending() const { return m_Out; }
+  void Consume(std::size_t count);
+  // Number of pending bytes after which the line is to be hung up, if the device hangs up.
+  std::optional<std::size_t> HangupAfter() const { return m_HangupAt; }
+  void HangupDone() { m_HangupAt.reset(); }
+
+  TSimMode Mode() const { return m_Mode; }
+  const TSimSettings& Stored() const { return m_Stored; }
+  const TSimSettings& Current() const { return m_Current; }
+
+  // Called with the parameters on every store (choice 9); errors it raises are reported on the line.
+  std::function<void(const TSimSettings&)> OnStore;
+  // Called with a short event text for the transcript ("power-on", "setup mode", "store" ...).
+  std::function<void(const std::string&)> OnEvent;
+
+private:
+  void Emit(std::string_view text);
+  void Event(const std::string& text);
+  void EnterSetupMode();
+  void PrintDump();
+  void PrintRootMenu();
+  void RootMenuChoice(const std::string& choice, TClock::time_point now);
+  void StartMenu(const TSimSectionInfo& info);
+  void AskNext();
+  void Ask();
+  void ReAsk();
+  void Accept(const std::string& value);
+  void KeepAndNext();
+  void QuestionInput(char c);
+  void LineComplete();
+  bool SingleCharacterStep() const;
+  bool HexKeyStep() const;
+  TSimSection& Section();
+  const TSimSettingDef& Def() const;
+
+  TSimSettings m_Stored;
+  TSimSettings m_Current;
+  TOptions m_Options;
+  TSimMode m_Mode = TSimMode::Off;
+  std::string m_Out;
+  std::optional<std::size_t> m_HangupAt;
+  TClock::time_point m_WindowEnd{};
+  TClock::time_point m_RestartAt{};
+  std::mt19937 m_Noise{20240611u};
+
+  // Root menu and question walk.
+  std::string m_Line;
+  const TSimSectionInfo* m_Section = nullptr;
+  std::size_t m_DefIndex = 0;
+  TSimAnswers m_Answers;
+  int m_Step = 0;
+  std::vector<long> m_Parts;
+  std::string m_Key;  // hex key digits typed so far
+};
