@@ -137,7 +137,12 @@ class FakeKaVrune final {
     answers_.push_back({p.name, answer});
     switch (p.kind) {
       case Kind::Refuse:
-        Send("\r\n" + PromptText());
+        // Refuses its first twenty answers, more than any walk should try.
+        if (++refusals_ <= 20) {
+          Send("\r\n" + PromptText());
+          return;
+        }
+        NextPrompt();
         return;
       case Kind::YesNo:
         if (answer == "Y" && p.name == "Gateway") {
@@ -267,6 +272,7 @@ class FakeKaVrune final {
   int choice_ = 0;
   size_t step_ = 0;
   int octet_ = 0;
+  int refusals_ = 0;
   std::string line_, pendingAddress_, received_;
   std::vector<std::pair<std::string, std::string>> answers_;
 };

@@ -1,1 +1,201 @@
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+
+#include "FakeKaVrune.h"
+#include "uKaVruneAI.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Without a dispatcher the worker calls the sink on its own thread; this one records.
+class RecordingSink final : public IKaVruneSink {
+ public:
+  void DeliverReadDocument(const TXmlElement& root) override {
+    std::lock_guard g(lock_);
+    documents_.push_back(root);
+    changed_.notify_all();
+  }
+  void ShowMessage(const std::string& text) override {
+    std::lock_guard g(lock_);
+    messages_.push_back(text);
+    changed_.notify_all();
+  }
+  void WriteFinished(const TWriteReport& report) override {
+    std::lock_guard g(lock_);
+    reports_.push_back(report);
+    changed_.notify_all();
+  }
+
+  bool WaitDocuments(size_t n, std::chrono::milliseconds limit = 15s) {
+    std::unique_lock g(lock_);
+    return changed_.wait_for(g, limit, [&] { return documents_.size() >= n; });
+  }
+  bool WaitReports(size_t n, std::chrono::milliseconds limit = 20s) {
+    std::unique_lock g(lock_);
+    return changed_.wait_for(g, limit, [&] { return reports_.size() >= n; });
+  }
+  TXmlElement Document(size_t i) {
+    std::lock_guard g(lock_);
+    return documents_.at(i);
+  }
+  size_t DocumentCount() {
+    std::lock_guard g(lock_);
+    return documents_.size();
+  }
+  TWriteReport Report(size_t i) {
+    std::lock_guard g(lock_);
+    return reports_.at(i);
+  }
+  std::vector<std::string> Messages() {
+    std::lock_guard g(lock_);
+    return messages_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<TXmlElement> documents_;
+  std::vector<std::string> messages_;
+  std::vector<TWriteReport> reports_;
+};
+
+struct Worker : ::testing::Test {
+  FakeKaVrune device;
+  RecordingSink sink;
+  TKaVruneAI worker;
+
+  void SetUp() override { worker.SetSink(&sink); }
+  void TearDown() override { worker.SetSink(nullptr); }
+
+  void OpenAndRead() {
+    ASSERT_TRUE(worker.OpenPort(FakeKaVrune::ComNumber));
+    ASSERT_TRUE(sink.WaitDocuments(1));
+  }
+  TXmlElement Request(const std::string& text) {
+    auto doc = TXmlDocument::CreateFromText(text);
+    return doc->Root();
+  }
+  static std::string Key(const TXmlElement& root, const std::string& path) {
+    return FindNodePath(root, path, false).Text();
+  }
+};
+
+}  // namespace
+
+TEST_F(Worker, shouldDeliverTheDumpWhenThePortOpens) {
+  OpenAndRead();
+  TXmlElement root = sink.Document(0);
+  EXPECT_EQ(root.Name(), "kaVrune");
+  EXPECT_EQ(Key(root, "basic_parameters/IP_addr"), "192.168.1.254");
+  EXPECT_EQ(worker.ReadResult(), root);
+  EXPECT_TRUE(worker.InMenu());
+}
+
+TEST_F(Worker, shouldApplyStoreAndReadTheNewValuesBack) {
+  OpenAndRead();
+  worker.RequestWrite(Request(
+      "<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters>"
+      "<Channel_1><Baudrate>19200</Baudrate></Channel_1><WLAN><SSID>x@y</SSID></WLAN></xml>"));
+  ASSERT_TRUE(sink.WaitReports(1));
+  TWriteReport report = sink.Report(0);
+  EXPECT_TRUE(report.Succeeded) << report.Message;
+  EXPECT_EQ(report.Kind, TWriteKind::Settings);
+  auto stored = device.Stored();
+  EXPECT_EQ(stored["IP_Address"], "10.1.1.1");
+  EXPECT_EQ(stored["Baudrate"], "19200");
+  EXPECT_EQ(stored["SSID"], "x@y");
+  EXPECT_EQ(stored["IF_Mode"], "4C");
+  // The read that follows a write wakes the device again and shows what it stored.
+  ASSERT_TRUE(sink.WaitDocuments(2));
+  TXmlElement after = sink.Document(1);
+  EXPECT_EQ(Key(after, "basic_parameters/IP_addr"), "10.1.1.1");
+  EXPECT_EQ(Key(after, "WLAN/SSID"), "x@y");
+  EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(Worker, shouldOnlyLeaveSetupModeWhenExitAndDefaultsAreBothAsked) {
+  OpenAndRead();
+  worker.RequestWrite(Request("<xml><Exit/><Defauts/></xml>"));
+  ASSERT_TRUE(sink.WaitReports(1));
+  EXPECT_EQ(sink.Report(0).Kind, TWriteKind::Exit);
+  EXPECT_EQ(device.ExitCount(), 1);
+  EXPECT_EQ(device.DefaultsCount(), 0);
+  EXPECT_FALSE(worker.InMenu());
+}
+
+TEST_F(Worker, shouldRestoreDefaultsAndReadThemBack) {
+  OpenAndRead();
+  worker.RequestWrite(Request("<kaVrune><Defauts/></kaVrune>"));
+  ASSERT_TRUE(sink.WaitReports(1));
+  EXPECT_TRUE(sink.Report(0).Succeeded);
+  EXPECT_EQ(device.DefaultsCount(), 1);
+  EXPECT_EQ(device.StoreCount(), 0);
+  EXPECT_TRUE(sink.WaitDocuments(2)) << "a read follows the defaults";
+}
+
+TEST_F(Worker, shouldLeaveWithoutStoringAndKeepServingAfterAWalkFails) {
+  device.SetMenu(5, {{"Loop", "Frame gap (0) ?", FakeKaVrune::Kind::Refuse}});
+  OpenAndRead();
+  worker.RequestWrite(Request("<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters></xml>"));
+  ASSERT_TRUE(sink.WaitReports(1, 60s));
+  TWriteReport report = sink.Report(0);
+  EXPECT_FALSE(report.Succeeded);
+  EXPECT_FALSE(report.Cancelled);
+  EXPECT_NE(report.Message.find("Expert"), std::string::npos) << report.Message;
+  EXPECT_NE(report.Message.find("Frame_gap"), std::string::npos) << report.Message;
+  EXPECT_EQ(device.StoreCount(), 0);
+  EXPECT_EQ(device.Received().find("9\r"), std::string::npos);
+  ASSERT_FALSE(sink.Messages().empty());
+  EXPECT_EQ(sink.Messages().back(), report.Message);
+  // The worker is still there: a read is served.
+  worker.RequestRead();
+  EXPECT_TRUE(sink.WaitDocuments(2, 30s));
+}
+
+TEST_F(Worker, shouldCancelAWriteCleanlyWhenThePortCloses) {
+  OpenAndRead();
+  device.SetReplyDelayMs(150);
+  worker.RequestWrite(Request("<xml><Channel_1><Baudrate>19200</Baudrate></Channel_1></xml>"));
+  std::this_thread::sleep_for(600ms);
+  EXPECT_FALSE(worker.OpenPort(0));
+  EXPECT_FALSE(worker.IsPortOpen());
+  ASSERT_TRUE(sink.WaitReports(1));
+  EXPECT_TRUE(sink.Report(0).Cancelled);
+  EXPECT_FALSE(sink.Report(0).Succeeded);
+  EXPECT_EQ(device.StoreCount(), 0);
+  EXPECT_TRUE(sink.Messages().empty()) << sink.Messages().front();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(sink.DocumentCount(), 1u) << "no read on a closed port";
+}
+
+TEST_F(Worker, shouldKeepARequestMadeWhileAWriteRuns) {
+  OpenAndRead();
+  device.SetReplyDelayMs(30);
+  worker.RequestWrite(Request("<xml><Channel_1><Baudrate>19200</Baudrate></Channel_1></xml>"));
+  std::this_thread::sleep_for(300ms);
+  worker.RequestWrite(Request("<xml><Channel_1><Baudrate>38400</Baudrate></Channel_1></xml>"));
+  ASSERT_TRUE(sink.WaitReports(2, 60s));
+  EXPECT_TRUE(sink.Report(0).Succeeded) << sink.Report(0).Message;
+  EXPECT_TRUE(sink.Report(1).Succeeded) << sink.Report(1).Message;
+  EXPECT_EQ(device.StoreCount(), 2);
+  EXPECT_EQ(device.Stored()["Baudrate"], "38400");
+}
+
+TEST_F(Worker, shouldRetryAReadUntilTheDeviceAnswers) {
+  device.SetSilent(true);
+  ASSERT_TRUE(worker.OpenPort(FakeKaVrune::ComNumber));
+  EXPECT_FALSE(sink.WaitDocuments(1, 2500ms));
+  device.SetSilent(false);
+  EXPECT_TRUE(sink.WaitDocuments(1));
+}
+
+TEST_F(Worker, shouldLeaveSetupModeWhenThePortCloses) {
+  OpenAndRead();
+  EXPECT_FALSE(worker.OpenPort(0));
+  EXPECT_EQ(device.ExitCount(), 1);
+  EXPECT_FALSE(worker.InMenu());
+  EXPECT_FALSE(worker.IsPortOpen());
+}
