@@ -128,6 +128,8 @@ void TAfPortComboBox::UpdatePortList() {
       if (it != paths.end()) setItemData(i, DeviceNodeOf(it->second), Qt::ToolTipRole);
     }
   }
+  // The first entry added would select itself; the selection is UpdateSelection's business.
+  setCurrentIndex(-1);
   setUpdatesEnabled(true);
 }
 
