@@ -72,8 +72,9 @@ QPixmap TfAbout::BackgroundPicture() {
 }
 
 QPixmap TfAbout::LinkPicture(bool hover) {
-  QPixmap pm(193, 30);
-  pm.fill(Qt::transparent);
+  // Opaque, with its piece of the background under it: the two looks lie on top of each other and
+  // the one below must not shine through.
+  QPixmap pm = BackgroundPicture().copy(88, 229, 193, 30);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
   QPainterPath frame;
