@@ -145,6 +145,7 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   std::unique_ptr<TAfComPortCore> core_;
   std::atomic<bool> closing_{false};
   uint32_t syncId_ = 0;
+  std::string eventError_;  // text of the last error on the event thread
   std::recursive_mutex openLock_;  // Open/Close/ComNumber from several threads
 };
 

@@ -3,6 +3,7 @@
 // operating system's serial device. AfSerialDevicePosix.cpp implements it with termios; a
 // Win32 implementation can stand beside it without touching the component.
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,10 @@ class TAfWakeEvent final {
   // Waits until set or timeoutMs passed (negative: no time-out); true when set.
   bool Wait(int timeoutMs) const;
   int NativeHandle() const;
+
+  // Waits for the first of several events; the index of the first set one in list order,
+  // -1 when the time ran out (negative time-out: none).
+  static int WaitAny(std::initializer_list<const TAfWakeEvent*> events, int timeoutMs);
 
  private:
   int fd_ = -1;

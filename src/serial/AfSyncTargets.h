@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class IAfMainThreadDispatcher {
  public:
@@ -16,6 +17,8 @@ class IAfMainThreadDispatcher {
   virtual bool IsMainThread() const = 0;
   // The global busy cursor while a port opens; nothing by default.
   virtual void BusyCursor(bool /*on*/) {}
+  // An error raised on a port's event thread, shown on the main thread.
+  virtual void ReportError(const std::string& message);
 };
 
 // Installs the dispatcher (nullptr: run calls directly). Not owned.

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "AfComPort.h"
+#include "PtyPair.h"
+#include "uCommunicationUtils.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long MsSince(Clock::time_point t0) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+class ExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port.SetComNumber(1);
+    port.SetBaudRate(br9600);
+    port.Open();
+  }
+  TempComDir dir;
+  PtyPair pty{&dir, 1};
+  TAfComPort port;
+  std::string reply;
+};
+
+}  // namespace
+
+TEST(Exchange, lineIncompleteAndCharTime) {
+  EXPECT_TRUE(LineIncomplete(""));
+  EXPECT_FALSE(LineIncomplete("ok\r"));
+  EXPECT_TRUE(LineIncomplete("ok\r\n"));
+  TAfComPort port;
+  port.SetBaudRate(br9600);
+  EXPECT_NEAR(CharTime(&port), 1.0417, 0.0001);
+  port.SetUserBaudRate(1000);
+  EXPECT_DOUBLE_EQ(CharTime(&port), 10.0);
+}
+
+TEST(Exchange, closedPortShouldReturnAtOnceWithNothing) {
+  TAfComPort port;
+  std::string reply = "old";
+  const auto t0 = Clock::now();
+  SendAndExpect(&port, "8\r", 5000, "?", PurgeBoth, reply);
+  EXPECT_EQ(reply, "");
+  SendAndCollect(nullptr, "x", 5000, nullptr, NoPurge, reply);
+  EXPECT_LT(MsSince(t0), 100);
+}
+
+TEST_F(ExchangeTest, shouldStopAsSoonAsAnExpectedTextArrives) {
+  std::thread device([&] {
+    EXPECT_EQ(pty.Receive(3), "8\r\n");
+    pty.Send("Main menu\r\nYour choice ?");
+  });
+  const auto t0 = Clock::now();
+  SendAndExpectAny(&port, "8\r\n", 2000, {"Parameters", "choice ?"}, PurgeBoth, reply);
+  device.join();
+  EXPECT_EQ(reply, "Main menu\r\nYour choice ?");
+  EXPECT_LT(MsSince(t0), 90) << "ended on the expected text, not on silence";
+}
+
+TEST_F(ExchangeTest, emptyExpectedTextShouldNeverMatch) {
+  const auto t0 = Clock::now();
+  SendAndExpect(&port, "8\r", 100, "", PurgeBoth, reply);
+  EXPECT_EQ(pty.Receive(2), "8\r");
+  EXPECT_GE(MsSince(t0), 100);
+  EXPECT_EQ(reply, "");
+}
+
+TEST_F(ExchangeTest, collectShouldEndOnSilenceNotOnTheFirstAnswerTimeout) {
+  std::thread device([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    pty.Send("part one ");
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));  // shorter than the window
+    pty.Send("part two");
+  });
+  const auto t0 = Clock::now();
+  SendAndCollect(&port, "", 1000, nullptr, NoPurge, reply);
+  const long took = MsSince(t0);
+  device.join();
+  EXPECT_EQ(reply, "part one part two") << "pieces inside the window make one reply";
+  EXPECT_GE(took, 50 + 156 + 10 - 5);
+  EXPECT_LT(took, 600);
+}
+
+TEST_F(ExchangeTest, collectWithLineIncompleteShouldReturnOnCr) {
+  pty.Send("*** basic parameters\r");
+  const auto t0 = Clock::now();
+  SendAndCollect(&port, "", 1000, LineIncomplete, NoPurge, reply);
+  EXPECT_EQ(reply, "*** basic parameters\r");
+  EXPECT_LT(MsSince(t0), 100);
+}
+
+TEST_F(ExchangeTest, laterPieceShouldWaitForTheNextExchangeUnlessPurged) {
+  std::thread device([&] {
+    pty.Send("first");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    pty.Send("second");
+  });
+  SendAndExpectAny(&port, "", 500, {"never"}, NoPurge, reply);
+  EXPECT_EQ(reply, "first");
+  device.join();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  SendAndExpectAny(&port, "", 100, {"second"}, NoPurge, reply);
+  EXPECT_EQ(reply, "second");
+
+  pty.Send("junk");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  SendAndExpectAny(&port, "", 100, {"x"}, PurgeBoth, reply);
+  EXPECT_EQ(reply, "") << "the purge threw away what was waiting";
+}
+
+TEST_F(ExchangeTest, endlessChatterShouldNotHoldTheCallerBeyondTheBound) {
+  // A peer that never falls silent: the exchange ends at the byte bound.
+  std::atomic<bool> stop{false};
+  std::thread device([&] {
+    const std::string chunk(4096, 'z');
+    while (!stop) {
+      if (::write(pty.Master(), chunk.data(), chunk.size()) <= 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const auto t0 = Clock::now();
+  SendAndCollect(&port, "", 100, nullptr, NoPurge, reply);
+  stop = true;
+  device.join();
+  EXPECT_GE(reply.size(), ExchangeMaxBytes);
+  EXPECT_LT(MsSince(t0), ExchangeMaxMs + 2000);
+}
