@@ -471,8 +471,10 @@ void TKaVruneAI::Execute() {
         events_.Reset(TEvents::Read);
       } else if (which == TEvents::Write) {
         std::lock_guard guard(writeRequestLock_);
-        writeRequest_ = TXmlElement();
-        events_.Reset(TEvents::Write);
+        if (runningWriteSerial_ == writeSerial_) {
+          writeRequest_ = TXmlElement();
+          events_.Reset(TEvents::Write);
+        }
       }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -557,7 +559,7 @@ void TKaVruneAI::WriteDevice() {
   {
     std::lock_guard guard(writeRequestLock_);
     request = writeRequest_;
-    serial = writeSerial_;
+    serial = runningWriteSerial_ = writeSerial_;
   }
   auto finish = [&](const TWriteReport& report) {
     {

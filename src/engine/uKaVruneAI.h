@@ -156,6 +156,7 @@ class TKaVruneAI final {
   std::mutex writeRequestLock_;
   TXmlElement writeRequest_;
   uint64_t writeSerial_ = 0;  // counts RequestWrite calls, so a request made meanwhile survives
+  uint64_t runningWriteSerial_ = 0;
   std::atomic<int> portWanted_{0};
   std::atomic<bool> terminated_{false};
   std::thread thread_;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 
+#include "AfSyncTargets.h"
 #include "FakeKaVrune.h"
 #include "uKaVruneAI.h"
 
@@ -198,4 +199,49 @@ TEST_F(Worker, shouldLeaveSetupModeWhenThePortCloses) {
   EXPECT_EQ(device.ExitCount(), 1);
   EXPECT_FALSE(worker.InMenu());
   EXPECT_FALSE(worker.IsPortOpen());
+}
+
+namespace {
+
+// Holds posted calls until the test runs them, as a busy main thread would.
+class HoldingDispatcher final : public IAfMainThreadDispatcher {
+ public:
+  void Post(std::function<void()> fn) override {
+    std::lock_guard g(lock_);
+    calls_.push_back(std::move(fn));
+    changed_.notify_all();
+  }
+  bool IsMainThread() const override { return false; }
+  bool WaitPosted(size_t n, std::chrono::milliseconds limit) {
+    std::unique_lock g(lock_);
+    return changed_.wait_for(g, limit, [&] { return calls_.size() >= n; });
+  }
+  void RunAll() {
+    std::vector<std::function<void()>> calls;
+    {
+      std::lock_guard g(lock_);
+      calls.swap(calls_);
+    }
+    for (auto& c : calls) c();
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<std::function<void()>> calls_;
+};
+
+}  // namespace
+
+TEST_F(Worker, shouldNotHandOverNoneWhenAReadIsRequestedBeforeTheDeliveryRuns) {
+  HoldingDispatcher mainThread;
+  worker.SetSink(&sink, &mainThread);
+  ASSERT_TRUE(worker.OpenPort(FakeKaVrune::ComNumber));
+  ASSERT_TRUE(mainThread.WaitPosted(1, 15s));
+  device.SetSilent(true);
+  worker.RequestRead();  // releases the stored result before the main thread gets to it
+  mainThread.RunAll();
+  EXPECT_EQ(sink.DocumentCount(), 0u) << "the front end keeps the document it has";
+  worker.SetSink(nullptr);
+  mainThread.RunAll();
 }
