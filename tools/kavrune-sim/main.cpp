@@ -252,6 +252,8 @@ int main(int argc, char** argv) {
     }
     auto nextChar = TClock::now();
     std::string control;
+    constexpr auto kNever = TClock::time_point::max();
+    auto hangupDue = kNever;
     bool running = true;
 
     while (running) {
@@ -294,20 +296,24 @@ int main(int argc, char** argv) {
             nextChar += charTime * n;
           }
         }
-        if (auto h = device.HangupAfter(); h && *h == 0) {
-          // The line goes dead under the client; a fresh port takes the published name.
-          log.Event("hangup");
-          device.HangupDone();
-          device.PowerOff();
-          slave = OpenPseudoTerminal(master);
-          link.Publish(slave);
-          open = false;
-          powered = false;
-          log.Event("new port " + slave);
-          continue;
-        }
       } else if (!open && !device.Pending().empty()) {
         device.Consume(device.Pending().size());  // nobody listens
+      }
+      const bool holding = device.HangupAfter() && *device.HangupAfter() == 0;
+      if (holding && hangupDue == kNever) hangupDue = now + 100ms;  // what is on the line reaches the client first
+      if (!open) hangupDue = kNever;
+      if (hangupDue != kNever && now >= hangupDue) {
+        // The line goes dead under the client; a fresh port takes the published name.
+        hangupDue = kNever;
+        log.Event("hangup");
+        device.HangupDone();
+        device.PowerOff();
+        slave = OpenPseudoTerminal(master);
+        link.Publish(slave);
+        open = false;
+        powered = false;
+        log.Event("new port " + slave);
+        continue;
       }
 
       // How long to wait for input.
@@ -316,8 +322,9 @@ int main(int argc, char** argv) {
         auto d = std::chrono::duration_cast<std::chrono::milliseconds>(t - now) + 1ms;
         wait = std::min(wait, std::max(d, 0ms));
       };
-      if (open && !device.Pending().empty()) until(charTime.count() ? nextChar : now);
+      if (open && !device.Pending().empty() && !holding) until(charTime.count() ? nextChar : now);
       if (auto d = device.NextDeadline()) until(*d);
+      if (hangupDue != kNever) until(hangupDue);
       if (device.Mode() == TSimMode::Chatter) wait = std::min<std::chrono::milliseconds>(wait, 10ms);
       if (!open || (open && !powered)) wait = std::min<std::chrono::milliseconds>(wait, kHangupPoll);
 
