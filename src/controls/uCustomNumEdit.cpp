@@ -69,6 +69,11 @@ void TMyCustomNumEdit::RefreshText() { clear(); }
 
 bool TMyCustomNumEdit::ValidateText() { return true; }
 
+bool TMyCustomNumEdit::ValidateFocusedNumEdit() {
+  auto* edit = qobject_cast<TMyCustomNumEdit*>(QApplication::focusWidget());
+  return !edit || edit->ValidateText();
+}
+
 bool TMyCustomNumEdit::CtrlHeld() const {
   const Qt::KeyboardModifiers mods = inKeyEvent_ ? keyModifiers_ : QGuiApplication::keyboardModifiers();
   return mods.testFlag(Qt::ControlModifier);

@@ -44,6 +44,11 @@ class TMyCustomNumEdit : public QLineEdit {
   virtual void RefreshText();
   virtual bool ValidateText();
 
+  // Validates the numeric edit that has the focus, if any. Shape buttons take no focus, so a
+  // command run from one leaves a half-typed number unvalidated; a command that reads the edits
+  // calls this first. False when that edit refused its text.
+  static bool ValidateFocusedNumEdit();
+
   // Width of the arrow column; the text stops left of it.
   static constexpr int UpDownWidth = 15;
 

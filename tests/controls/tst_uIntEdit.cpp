@@ -243,6 +243,16 @@ TEST_F(IntEditTest, shouldReturnTypedTextAsValueBeforeValidation) {
   EXPECT_EQ(edit->Value(), 0);
 }
 
+TEST_F(IntEditTest, shouldValidateFocusedEditBeforeACommandReadsIt) {
+  edit->SetMaxValue(65535);
+  edit->selectAll();
+  QTest::keyClicks(edit, "70000");
+  EXPECT_TRUE(TMyCustomNumEdit::ValidateFocusedNumEdit());
+  EXPECT_EQ(edit->Value(), 65535);
+  other->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(TMyCustomNumEdit::ValidateFocusedNumEdit()) << "no numeric edit in focus: nothing to refuse";
+}
+
 TEST_F(IntEditTest, shouldRefuseOutOfRangeTextWithNamedMessageWhenNotCorrecting) {
   edit->SetAutoCorrect(false);
   edit->SetShowName("Port");

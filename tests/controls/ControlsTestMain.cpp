@@ -1,0 +1,17 @@
+// The application lives on main's stack: a static one would be torn down after Qt's own statics.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFont>
+
+int main(int argc, char** argv) {
+  // Test discovery runs the binary without the tests' environment; it has no display either.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(11);
+  QApplication::setFont(f);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
