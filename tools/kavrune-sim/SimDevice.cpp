@@ -115,8 +115,7 @@ void TSimDevice::Tick(TClock::time_point now) {
   } else if (m_Mode == TSimMode::Restarting && now >= m_RestartAt) {
     PowerOn(now);
   } else if (m_Mode == TSimMode::Chatter && m_Out.size() < 256) {
-    static unsigned counter = 0;
-    Emit("Link down, retrying connection " + std::to_string(++counter) + "\r\n");
+    Emit("Link down, retrying connection " + std::to_string(++m_ChatterCount) + "\r\n");
   }
 }
 

@@ -83,6 +83,7 @@ private:
   TClock::time_point m_WindowEnd{};
   TClock::time_point m_RestartAt{};
   std::mt19937 m_Noise{20240611u};
+  unsigned m_ChatterCount = 0;
 
   // Root menu and question walk.
   std::string m_Line;
