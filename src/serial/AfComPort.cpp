@@ -99,6 +99,7 @@ void TAfCustomSerialPort::WriteData(const void* buffer, int count) {
     std::snprintf(buf, sizeof buf, "Write data error [requested: %d, free: %d]", count, OutputFree());
     throw EAfComPortError(ErrorText(buf));
   }
+  if (OnTrace) OnTrace(true, std::string(static_cast<const char*>(buffer), static_cast<size_t>(count)));
 }
 
 int TAfCustomSerialPort::OutputFree() const { return Active() ? core_->OutputFree() : 0; }
@@ -108,12 +109,15 @@ int TAfCustomSerialPort::InputCount() const { return Active() ? core_->InputCoun
 void TAfCustomSerialPort::ReadData(void* buffer, int count) {
   if (closing_) return;
   const int got = Active() ? core_->Read(buffer, count) : 0;
+  if (OnTrace && got > 0) OnTrace(false, std::string(static_cast<const char*>(buffer), static_cast<size_t>(got)));
   if (got < count) throw EAfComPortError(ErrorText("Read data error"));
 }
 
 std::string TAfCustomSerialPort::ReadString() {
   if (closing_ || !Active()) return {};
-  return core_->ReadAll(options_.Has(coStripNull));
+  std::string s = core_->ReadAll(options_.Has(coStripNull));
+  if (OnTrace && !s.empty()) OnTrace(false, s);
+  return s;
 }
 
 void TAfCustomSerialPort::PurgeInput() {

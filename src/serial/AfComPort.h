@@ -106,6 +106,9 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   TAfNotifyEvent OnOutBufFree, OnPortOpen, OnPortClose;
   TAfCoreEventHandler OnSyncEvent;
   TAfCoreEventHandler OnNonSyncEvent;  // on the event thread
+  // Sees every byte handed to the port for sending and every byte read, on the calling
+  // thread; for transcripts of the dialogue. Set it while the port is closed.
+  std::function<void(bool sent, const std::string& bytes)> OnTrace;
 
  protected:
   // The device node to open; raises the core's error when there is none.

@@ -1,0 +1,362 @@
+#include "KaVruneCli.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "AfComNames.h"
+#include "AfSyncTargets.h"
+#include "Transcript.h"
+#include "uKaVruneAI.h"
+#include "uXmlUtils.h"
+
+namespace KaVruneCli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  kavrune-cli ports\n"
+    "  kavrune-cli read     --port COM<n>|PATH [-o FILE]\n"
+    "  kavrune-cli apply    --port COM<n>|PATH [-o FILE] SETTINGS.xml\n"
+    "  kavrune-cli defaults --port COM<n>|PATH [--store] [-o FILE]\n"
+    "Options:\n"
+    "  --timeout S   seconds to wait for the device to answer (default 60)\n"
+    "  --log FILE    transcript of the serial dialogue (passwords and keys masked)\n"
+    "  --quiet       no hints or progress on stderr\n"
+    "Exit status: 0 done, 1 no device answered, 2 usage, 3 port error, 4 the device did not\n"
+    "store the settings, 5 a file could not be read or written.\n";
+
+struct TOptions {
+  std::string command;
+  std::string port;
+  std::string output;
+  std::string input;
+  std::string log;
+  int timeoutSec = 60;
+  bool store = false;
+  bool quiet = false;
+};
+
+class TUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+TOptions Parse(const std::vector<std::string>& args) {
+  TOptions o;
+  if (args.empty()) throw TUsageError("no command given");
+  o.command = args[0];
+  if (o.command == "-h" || o.command == "--help") return o;
+  if (o.command != "ports" && o.command != "read" && o.command != "apply" && o.command != "defaults")
+    throw TUsageError("unknown command \"" + o.command + "\"");
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw TUsageError(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--port" || a == "-p") o.port = value();
+    else if (a == "-o" || a == "--output") o.output = value();
+    else if (a == "--log") o.log = value();
+    else if (a == "--timeout") {
+      const std::string v = value();
+      char* end = nullptr;
+      const long t = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || t < 1 || t > 3600) throw TUsageError("--timeout takes seconds from 1 to 3600");
+      o.timeoutSec = static_cast<int>(t);
+    } else if (a == "--store" && o.command == "defaults") o.store = true;
+    else if (a == "--quiet" || a == "-q") o.quiet = true;
+    else if (!a.empty() && a[0] == '-') throw TUsageError("unknown option " + a);
+    else if (o.command == "apply" && o.input.empty()) o.input = a;
+    else throw TUsageError("unexpected argument \"" + a + "\"");
+  }
+  if (o.command != "ports" && o.port.empty()) throw TUsageError("--port is required");
+  if (o.command == "apply" && o.input.empty()) throw TUsageError("apply needs a settings file");
+  return o;
+}
+
+// COM<n> as given, or the COM number under which a device node appears.
+std::optional<int> ResolvePort(const std::string& port) {
+  if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0)) {
+    const std::string digits = port.substr(3);
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 3) return std::nullopt;
+    const int n = std::stoi(digits);
+    if (n < 1 || n > 255) return std::nullopt;
+    return n;
+  }
+  std::error_code ec;
+  const fs::path wanted = fs::weakly_canonical(port, ec);
+  for (const auto& e : EnumerateComPorts(255)) {
+    std::error_code ec2;
+    if (fs::weakly_canonical(e.DevicePath, ec2) == wanted || e.DevicePath == port) return e.ComNumber;
+  }
+  return std::nullopt;
+}
+
+// Writes next to the target and renames, so a failed write never leaves half a file.
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
+  const std::string tmp = path + ".tmp" + std::to_string(::getpid());
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    f << text;
+    f.flush();
+    if (!f) {
+      error = "cannot write " + path;
+      std::remove(tmp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    error = "cannot write " + path;
+    std::remove(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+class TCliSink final : public IKaVruneSink {
+ public:
+  explicit TCliSink(bool quiet) : quiet_(quiet), progress_(!quiet && ::isatty(STDERR_FILENO)) {}
+
+  void DeliverReadDocument(const TXmlElement& root) override {
+    document = root.Document()->SaveToText();
+    ++documents;
+  }
+  void ShowMessage(const std::string& text) override {
+    EndProgressLine();
+    std::cerr << text << '\n';
+  }
+  void WriteProgress(const std::string& section, const std::string& prompt, int step) override {
+    if (!progress_) return;
+    std::cerr << "\r\033[KWriting " << section << ": prompt " << step << " (" << prompt << ")" << std::flush;
+    progressShown_ = true;
+  }
+  void WriteFinished(const TWriteReport& r) override {
+    EndProgressLine();
+    report = r;
+  }
+  void EndProgressLine() {
+    if (progressShown_) std::cerr << "\r\033[K" << std::flush;
+    progressShown_ = false;
+  }
+
+  std::string document;
+  int documents = 0;
+  std::optional<TWriteReport> report;
+
+ private:
+  bool quiet_;
+  bool progress_;
+  bool progressShown_ = false;
+};
+
+class TSession {
+ public:
+  TSession(const TOptions& o) : options_(o), sink_(o.quiet) {
+    ai_.SetSink(&sink_, &dispatcher_);
+    if (!o.log.empty()) {
+      transcript_ = std::make_unique<TTranscript>(o.log);
+      if (!transcript_->IsOpen()) throw std::runtime_error("cannot write the log file " + o.log);
+      ai_.Port().OnTrace = [t = transcript_.get()](bool sent, const std::string& bytes) { t->Record(sent, bytes); };
+    }
+  }
+
+  ~TSession() {
+    Leave();
+    ai_.Terminate();
+    ai_.SetSink(nullptr);
+  }
+
+  // Opens the port; the worker then reads the device. Returns an exit code (Ok to go on).
+  int Open(int comNumber) {
+    try {
+      if (!ai_.OpenPort(static_cast<uint16_t>(comNumber))) {
+        std::cerr << "kavrune-cli: COM" << comNumber << " could not be opened\n";
+        return PortError;
+      }
+    } catch (const std::exception& e) {
+      std::cerr << "kavrune-cli: " << e.what() << '\n';
+      const std::string path = ComDevicePath(comNumber);
+      if (!path.empty() && ::access(path.c_str(), R_OK | W_OK) != 0)
+        std::cerr << "kavrune-cli: Permission denied on " << path
+                  << "; add yourself to the group that owns it (usually: sudo usermod -aG dialout $USER, then log in again)\n";
+      return PortError;
+    }
+    opened_ = true;
+    return Ok;
+  }
+
+  // Runs the front end's messages until pred holds or the time is up.
+  template <class Pred>
+  bool WaitFor(Pred pred, std::chrono::seconds limit) {
+    const auto until = Clock::now() + limit;
+    while (!pred()) {
+      if (Clock::now() >= until) return false;
+      dispatcher_.ProcessMessages(50);
+    }
+    return true;
+  }
+
+  bool WaitForDocument(int after, std::chrono::seconds limit) {
+    return WaitFor([&] { return sink_.documents > after; }, limit);
+  }
+
+  std::optional<TWriteReport> Write(const TXmlElement& root, std::chrono::seconds limit) {
+    sink_.report.reset();
+    ai_.RequestWrite(root);
+    if (!WaitFor([&] { return sink_.report.has_value(); }, limit)) return std::nullopt;
+    return sink_.report;
+  }
+
+  // Leaves Setup Mode as the window's close does.
+  void Leave() {
+    if (!opened_ || !ai_.IsPortOpen()) return;
+    opened_ = false;
+    auto exitDoc = TXmlDocument::CreateFromText("<xml><Exit/></xml>");
+    Write(exitDoc->Root(), std::chrono::seconds(5));
+  }
+
+  TCliSink& Sink() { return sink_; }
+
+ private:
+  const TOptions& options_;
+  TAfQueuedDispatcher dispatcher_;
+  TCliSink sink_;
+  std::unique_ptr<TTranscript> transcript_;
+  TKaVruneAI ai_;
+  bool opened_ = false;
+};
+
+int EmitDocument(const TOptions& o, const std::string& text) {
+  if (o.output.empty() || o.output == "-") {
+    std::cout << text << std::flush;
+    return std::cout ? Ok : FileError;
+  }
+  std::string error;
+  if (!WriteFileAtomically(o.output, text, error)) {
+    std::cerr << "kavrune-cli: " << error << '\n';
+    return FileError;
+  }
+  return Ok;
+}
+
+int ListPorts() {
+  for (const auto& e : EnumerateComPorts(255)) {
+    const TComPortState state = ProbeDevicePath(e.DevicePath);
+    if (state == TComPortState::Absent) continue;
+    std::error_code ec;
+    const fs::path target = fs::weakly_canonical(e.DevicePath, ec);
+    std::cout << "COM " << e.ComNumber << '\t' << e.DevicePath;
+    if (!ec && target.string() != e.DevicePath) std::cout << " -> " << target.string();
+    std::cout << '\t' << (state == TComPortState::Free ? "free" : "in use") << '\n';
+  }
+  return Ok;
+}
+
+int RunCommand(const TOptions& o) {
+  if (o.command == "ports") return ListPorts();
+
+  const auto com = ResolvePort(o.port);
+  if (!com) {
+    std::cerr << "kavrune-cli: " << o.port
+              << " is not a serial port of this machine (give COM<n> or a device node; see kavrune-cli ports)\n";
+    return PortError;
+  }
+
+  PXmlDocument input;
+  if (o.command == "apply") {
+    try {
+      input = TXmlDocument::LoadFromFile(o.input);
+    } catch (const std::exception& e) {
+      std::cerr << "kavrune-cli: " << o.input << ": " << e.what() << '\n';
+      return FileError;
+    }
+  }
+
+  TSession session(o);
+  if (int rc = session.Open(*com); rc != Ok) return rc;
+  if (!o.quiet)
+    std::cerr << "Waiting for the device on COM" << *com << " - power the device on now (up to " << o.timeoutSec
+              << " s).\n";
+  const auto firstRead = std::chrono::seconds(o.timeoutSec);
+  if (!session.WaitForDocument(0, firstRead)) {
+    std::cerr << "kavrune-cli: no device answered on COM" << *com << " within " << o.timeoutSec << " s\n";
+    return NoDevice;
+  }
+  if (o.command == "read") return EmitDocument(o, session.Sink().document);
+
+  // A write walks the menus at line speed; give it ample time of its own.
+  const auto writeLimit = std::chrono::seconds(std::max(o.timeoutSec, 300));
+  auto runWrite = [&](const TXmlElement& root, const char* what) -> int {
+    const int before = session.Sink().documents;
+    const auto report = session.Write(root, writeLimit);
+    if (!report) {
+      std::cerr << "kavrune-cli: the device did not finish " << what << " in time\n";
+      return WriteFailed;
+    }
+    if (!report->Succeeded) {
+      std::cerr << "kavrune-cli: " << what << " failed"
+                << (report->Message.empty() ? std::string() : ": " + report->Message) << '\n';
+      return WriteFailed;
+    }
+    // The worker reads the device again after every write.
+    if (!session.WaitForDocument(before, firstRead)) {
+      std::cerr << "kavrune-cli: the device did not answer after " << what << '\n';
+      return NoDevice;
+    }
+    return Ok;
+  };
+
+  if (o.command == "apply") {
+    if (input->Root().FirstChild("Exit") || input->Root().FirstChild("Defauts")) {
+      std::cerr << "kavrune-cli: " << o.input << " is a request document, not settings\n";
+      return FileError;
+    }
+    if (int rc = runWrite(input->Root(), "writing the settings"); rc != Ok) return rc;
+  } else {  // defaults
+    auto defaults = TXmlDocument::CreateFromText("<xml><Defauts/></xml>");
+    if (int rc = runWrite(defaults->Root(), "restoring the defaults"); rc != Ok) return rc;
+    if (o.store) {
+      // Storing walks no section: the device keeps the defaults it just took.
+      auto store = TXmlDocument::CreateFromText("<xml/>");
+      if (int rc = runWrite(store->Root(), "storing the defaults"); rc != Ok) return rc;
+    }
+  }
+  if (!o.output.empty()) return EmitDocument(o, session.Sink().document);
+  return Ok;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args) {
+  TOptions o;
+  try {
+    o = Parse(args);
+  } catch (const TUsageError& e) {
+    std::cerr << "kavrune-cli: " << e.what() << "\n\n" << kUsage;
+    return Usage;
+  }
+  if (o.command == "-h" || o.command == "--help") {
+    std::cout << kUsage;
+    return Ok;
+  }
+  try {
+    return RunCommand(o);
+  } catch (const std::exception& e) {
+    std::cerr << "kavrune-cli: " << e.what() << '\n';
+    return PortError;
+  }
+}
+
+}  // namespace KaVruneCli
