@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QStyleOptionFrame>
+#include <algorithm>
 
 // One of the four number fields. It keeps to digits, never shows more than 255 and hands the
 // caret to its neighbours the way a dotted address is typed.
