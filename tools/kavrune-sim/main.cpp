@@ -26,6 +26,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "SimDevice.h"
 
@@ -44,6 +45,7 @@ public:
   TFd& operator=(const TFd&) = delete;
   ~TFd() { Reset(); }
   int Get() const { return m_Fd; }
+  int Release() { return std::exchange(m_Fd, -1); }
   void Reset(int fd = -1) {
     if (m_Fd >= 0) ::close(m_Fd);
     m_Fd = fd;
@@ -308,8 +310,12 @@ int main(int argc, char** argv) {
         log.Event("hangup");
         device.HangupDone();
         device.PowerOff();
-        slave = OpenPseudoTerminal(master);
+        // The fresh port is published before the old one dies, so a client that reopens the
+        // name as soon as it sees the hangup finds the new port.
+        TFd fresh;
+        slave = OpenPseudoTerminal(fresh);
         link.Publish(slave);
+        master.Reset(fresh.Release());
         open = false;
         powered = false;
         log.Event("new port " + slave);
