@@ -221,7 +221,8 @@ class TSession {
 
   // Leaves Setup Mode as the window's close does.
   void Leave() {
-    if (!opened_ || !ai_.IsPortOpen()) return;
+    // A device that never answered is not in Setup Mode: nothing to leave.
+    if (!opened_ || !ai_.IsPortOpen() || sink_.documents == 0) return;
     opened_ = false;
     auto exitDoc = TXmlDocument::CreateFromText("<xml><Exit/></xml>");
     Write(exitDoc->Root(), std::chrono::seconds(5));

@@ -20,6 +20,10 @@
 bool AfSetCustomBaudRate(int fd, uint32_t baud);
 uint32_t AfGetBaudRate(int fd);
 
+namespace {
+int PollFor(std::vector<pollfd>& fds, int timeoutMs);
+}
+
 // ---------------------------------------------------------------- TAfWakeEvent
 
 TAfWakeEvent::TAfWakeEvent() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
@@ -42,25 +46,11 @@ void TAfWakeEvent::Reset() {
 bool TAfWakeEvent::IsSet() const { return Wait(0); }
 
 bool TAfWakeEvent::Wait(int timeoutMs) const {
-  pollfd p{fd_, POLLIN, 0};
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    int left = timeoutMs < 0 ? -1
-                             : static_cast<int>(std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                                         until - std::chrono::steady_clock::now())
-                                                                         .count()));
-    const int r = ::poll(&p, 1, left);
-    if (r > 0) return true;
-    if (r == 0) return false;
-    if (errno != EINTR) return false;
-  }
+  std::vector<pollfd> fds{{fd_, POLLIN, 0}};
+  return PollFor(fds, timeoutMs) > 0;
 }
 
 int TAfWakeEvent::NativeHandle() const { return fd_; }
-
-namespace {
-int PollFor(std::vector<pollfd>& fds, int timeoutMs);
-}
 
 int TAfWakeEvent::WaitAny(std::initializer_list<const TAfWakeEvent*> events, int timeoutMs) {
   std::vector<pollfd> fds;
@@ -101,17 +91,17 @@ uint32_t SpeedRate(speed_t code) {
   return 0;
 }
 
-// poll with EINTR retried on the remaining time.
+// poll with EINTR retried on the remaining time (rounded up, so a 1 ms wait never becomes 0).
 int PollFor(std::vector<pollfd>& fds, int timeoutMs) {
   using clock = std::chrono::steady_clock;
   const auto until = clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  int left = timeoutMs;
   for (;;) {
-    int left = -1;
-    if (timeoutMs >= 0)
-      left = static_cast<int>(std::max<int64_t>(
-          0, std::chrono::duration_cast<std::chrono::milliseconds>(until - clock::now()).count()));
     const int r = ::poll(fds.data(), fds.size(), left);
     if (r >= 0 || errno != EINTR) return r;
+    if (timeoutMs >= 0)
+      left = static_cast<int>(std::max<int64_t>(
+          0, std::chrono::ceil<std::chrono::milliseconds>(until - clock::now()).count()));
   }
 }
 

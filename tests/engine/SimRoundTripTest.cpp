@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SimProcess.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,50 +37,6 @@ TEST(SimulatedDevice, shouldParseAWholeDumpWithoutErrorLines) {
 }
 
 namespace {
-
-class SimProcess final {
- public:
-  SimProcess(int com, const std::string& state) {
-    const char* sim = std::getenv("KAVRUNE_SIM");
-    if (!sim) return;
-    // The simulator quits at the end of its input, so it gets a pipe that stays open.
-    int out[2], in[2];
-    if (pipe(out) != 0 || pipe(in) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      dup2(in[0], 0);
-      close(out[0]);
-      close(in[1]);
-      std::string c = std::to_string(com);
-      execl(sim, sim, "--com", c.c_str(), "--unpaced", "--state", state.c_str(), "--boot-window-ms", "3000",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    close(in[0]);
-    in_ = in[1];
-    out_ = fdopen(out[0], "r");
-    char line[512];
-    for (int i = 0; i < 2 && out_ && std::fgets(line, sizeof line, out_); ++i)
-      if (std::string(line).rfind("ready", 0) == 0) ready_ = true;
-  }
-  ~SimProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_) std::fclose(out_);
-    if (in_ >= 0) close(in_);
-  }
-  bool Ready() const { return ready_; }
-
- private:
-  pid_t pid_ = -1;
-  FILE* out_ = nullptr;
-  int in_ = -1;
-  bool ready_ = false;
-};
 
 class Sink final : public IKaVruneSink {
  public:
@@ -113,7 +71,7 @@ TEST(SimulatedDevice, shouldStoreExactlyTheChangedSettingOfEverySection) {
   std::string dir = mkdtemp(tmpl);
   setenv("KAVRUNE_COM_DIR", dir.c_str(), 1);
   std::string state = dir + "/state.txt";
-  SimProcess sim(5, state);
+  SimProcess sim(5, state, {"--unpaced", "--boot-window-ms", "3000"});
   ASSERT_TRUE(sim.Ready());
 
   Sink sink;
