@@ -1,0 +1,690 @@
+#include "uMain.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QUrl>
+
+#include "AfPortControls.h"
+#include "ComCtrlsAdds.h"
+#include "ShapeEx.h"
+#include "uContacts.h"
+#include "uIntEdit.h"
+#include "uQtDispatcher.h"
+#include "ufAbout.h"
+#ifdef KAVRUNE_HAVE_LANGUAGE
+#include "uLanguage.h"
+#endif
+
+#include "ui_pConnection.h"
+#include "ui_pDebug.h"
+#include "ui_pEmail.h"
+#include "ui_pNetwork.h"
+#include "ui_pServer.h"
+#include "ui_pServices.h"
+#include "ui_pWLAN.h"
+#include "ui_pcChannel1.h"
+
+namespace {
+
+const QColor StepOpenColour(0xE0, 0xFF, 0xE0);   // light green: the step to do now
+const QColor StepWaitColour(0xFF, 0xE1, 0xC4);   // peach: done or not yet
+const QColor FrameBlue(0x00, 0x7C, 0xC3);
+const QColor MenuColour(0xE1, 0xDF, 0xFF);
+const QColor LinkColour(0xA6, 0xCA, 0xF0);
+constexpr int DebugWindowWidth = 845;
+
+QString Text(const char* key, const char* defaultText) {
+#ifdef KAVRUNE_HAVE_LANGUAGE
+  return Language().GetText(QString::fromUtf8(key), QString::fromUtf8(defaultText));
+#else
+  (void)key;
+  return QString::fromUtf8(defaultText);
+#endif
+}
+
+template <typename F>
+class TFinally final {
+ public:
+  explicit TFinally(F f) : f_(std::move(f)) {}
+  ~TFinally() { f_(); }
+  TFinally(const TFinally&) = delete;
+  TFinally& operator=(const TFinally&) = delete;
+
+ private:
+  F f_;
+};
+
+void FillPanel(QWidget* w, const QColor& colour) {
+  QPalette p = w->palette();
+  p.setColor(QPalette::Window, colour);
+  w->setPalette(p);
+  w->setAutoFillBackground(true);
+}
+
+QWidget* OrangeRule(QWidget* parent, int y, int width) {
+  auto* rule = new QFrame(parent);
+  rule->setGeometry(0, y, width, 3);
+  rule->setStyleSheet(QStringLiteral("QFrame { background-color: #FF8000; border: 1px solid #FFCB97; }"));
+  return rule;
+}
+
+// The banner picture: the product's waves over the frame's blue.
+QPixmap BannerPicture() {
+  QPixmap pm(217, 120);
+  pm.fill(FrameBlue);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  for (int i = 0; i < 4; ++i) {
+    QPainterPath wave;
+    const int base = 62 + i * 12;
+    wave.moveTo(0, base);
+    wave.cubicTo(60, base - 26 + i * 3, 130, base + 24 - i * 2, 217, base - 8);
+    p.setPen(QPen(QColor(255, 255, 255, 150 - i * 30), 3 - i * 0.5));
+    p.drawPath(wave);
+  }
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(13);
+  f.setItalic(true);
+  p.setFont(f);
+  p.setPen(QColor(255, 255, 255, 220));
+  p.drawText(QRect(39, 38, 170, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("serial device server"));
+  return pm;
+}
+
+void Schema(TShapeExColorSchema* s, QColor defaultBorder, QColor overUpFill, QColor overUpBorder,
+            QColor overDownFill, QColor overDownBorder, QColor downFill, QColor downBorder) {
+  const QColor text = Qt::black;
+  s->DefaultColorStyle()->SetColors(Qt::white, defaultBorder, text);
+  s->MouseOverUpColorStyle()->SetColors(overUpFill, overUpBorder, text);
+  s->MouseOverDownColorStyle()->SetColors(overDownFill, overDownBorder, text);
+  s->DownColorStyle()->SetColors(downFill, downBorder, text);
+  s->PressedUpColorStyle()->SetColors(Qt::white, defaultBorder, text);
+  s->PressedDownColorStyle()->SetColors(downFill, downBorder, text);
+  s->DisabledColorStyle()->SetColors(MenuColour, QColor(0xC0, 0xC0, 0xC0), QColor(0x80, 0x80, 0x80));
+  s->SetMouseOverEnabled(true);
+  s->SetPressedEnabled(false);
+}
+
+}  // namespace
+
+TfMain::TfMain(TKaVruneAI& worker, IAfMainThreadDispatcher* dispatcher, const QString& languageDirectory)
+    : QWidget(nullptr), worker_(worker), languageDirectory_(languageDirectory) {
+  setObjectName(QStringLiteral("fMain"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QStringLiteral("kaVRUNE setup v.x.y"));
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(11);
+  setFont(f);
+  FillPanel(this, MenuColour);
+  XMLDocument1 = TXmlDocument::CreateFromText("<xml/>");
+  XMLSave = TXmlDocument::CreateFromText("<xml/>");
+  worker_.SetSink(this, dispatcher);
+  FormCreate();
+}
+
+TfMain::~TfMain() {
+  worker_.SetSink(nullptr);
+  SetGlobalBusyCursor(false);
+}
+
+// ---------------------------------------------------------------------------------- building
+
+void TfMain::BuildFrame() {
+  pTop = new QWidget(this);
+  pTop->setObjectName(QStringLiteral("pTop"));
+  FillPanel(pTop, FrameBlue);
+  auto* banner = new QLabel(pTop);
+  banner->setObjectName(QStringLiteral("Image1"));
+  banner->setGeometry(0, 0, 217, 120);
+  banner->setPixmap(BannerPicture());
+  auto* title = new QLabel(QStringLiteral("kaVrune"), pTop);
+  title->setObjectName(QStringLiteral("Label1"));
+  QFont tf(QStringLiteral("Arial"));
+  tf.setPixelSize(19);
+  title->setFont(tf);
+  title->setStyleSheet(QStringLiteral("color: #006400;"));
+  title->setGeometry(39, 11, 120, 24);
+  OrangeRule(pTop, 120, 0)->setObjectName(QStringLiteral("Shape1"));
+
+  pLeft = new QWidget(this);
+  pLeft->setObjectName(QStringLiteral("pLeft"));
+  FillPanel(pLeft, MenuColour);
+
+  pBottom = new QWidget(this);
+  pBottom->setObjectName(QStringLiteral("pBottom"));
+  FillPanel(pBottom, FrameBlue);
+  OrangeRule(pBottom, 0, 0)->setObjectName(QStringLiteral("Shape2"));
+  Label65 = new QLabel(pBottom);
+  Label65->setObjectName(QStringLiteral("Label65"));
+  Label65->setText(QStringLiteral("kaVRUNE configuration software from ") + QString::fromUtf8(KaVruneWebAddress));
+  Label65->setAlignment(Qt::AlignCenter);
+  Label65->setCursor(Qt::PointingHandCursor);
+  Label65->setMouseTracking(true);
+  Label65->installEventFilter(this);
+  Label65MouseLeave();
+}
+
+TShapeEx* TfMain::MenuButton(const char* name, int x, int y, const QString& caption, TShapeExColorSchema* schema,
+                             int tag) {
+  auto* b = new TShapeEx(pLeft);
+  b->setObjectName(QString::fromUtf8(name));
+  b->setGeometry(x, y, 127, 21);
+  b->SetCaption(caption);
+  b->SetColorSchema(schema);
+  b->SetBrushColor(MenuColour);
+  b->SetPenColor(QColor(0xC0, 0xC0, 0xC0));
+  b->setProperty("Tag", tag);
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(12);
+  f.setBold(true);
+  b->setFont(f);
+  b->setEnabled(false);
+  return b;
+}
+
+void TfMain::BuildMenu() {
+  secsMenu = new TShapeExColorSchema(this);
+  secsMenu->setObjectName(QStringLiteral("secsMenu"));
+  Schema(secsMenu, QColor(0x70, 0x70, 0x90), QColor(0xE0, 0xE0, 0xFF), QColor(0x00, 0x00, 0xA0), QColor(0xC0, 0xC0, 0xFF),
+         QColor(0x00, 0x00, 0xA0), QColor(0xC0, 0xC0, 0xFF), QColor(0x00, 0x00, 0x80));
+  secsUtility = new TShapeExColorSchema(this);
+  secsUtility->setObjectName(QStringLiteral("secsUtility"));
+  Schema(secsUtility, QColor(0x80, 0x80, 0x80), QColor(0xFF, 0xFF, 0x9B), QColor(0x91, 0x91, 0x00), Qt::white, Qt::black,
+         Qt::white, Qt::black);
+  secsWarning = new TShapeExColorSchema(this);
+  secsWarning->setObjectName(QStringLiteral("secsWarning"));
+  Schema(secsWarning, QColor(0x90, 0x90, 0x70), QColor(0xFF, 0xE0, 0xE0), QColor(0xA0, 0x00, 0x00), Qt::white, Qt::black,
+         QColor(0xFF, 0xC0, 0xC0), QColor(0x80, 0x00, 0x00));
+  secsGreen = new TShapeExColorSchema(this);
+  secsGreen->setObjectName(QStringLiteral("secsGreen"));
+  Schema(secsGreen, QColor(0x70, 0x90, 0x90), QColor(0xE0, 0xFF, 0xE0), QColor(0x00, 0xA0, 0x00), Qt::white, Qt::black,
+         QColor(0xC0, 0xFF, 0xC0), QColor(0x00, 0x80, 0x00));
+
+  seNetwork = MenuButton("seNetwork", 16, 16, QStringLiteral("Network"), secsMenu, 0);
+  seServer = MenuButton("seServer", 16, 40, QStringLiteral("Server"), secsMenu, 1);
+  seServices = MenuButton("seServices", 16, 64, QStringLiteral("Services"), secsMenu, 2);
+  seChannel1 = MenuButton("seChannel1", 16, 88, QStringLiteral("Channel 1"), secsMenu, 3);
+  seChannel2 = MenuButton("seChannel2", 16, 112, QStringLiteral("Channel 2"), secsMenu, 4);
+  seWLAN = MenuButton("seWLAN", 16, 136, QStringLiteral("WLAN"), secsMenu, 5);
+  seEmail = MenuButton("seEmail", 24, 160, QStringLiteral("Email"), secsMenu, 6);
+  seEmail->hide();
+  for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) {
+    // Page buttons behave like radio buttons: the page shown stays pressed.
+    b->SetGroup(1);
+    b->SetAllowDown(true);
+    b->SetAllowUp(false);
+    connect(b, &TShapeEx::OnClick, this, [this](QObject* s) { RunCommand([&] { seNetworkClick(s); }); });
+  }
+  seApplySettings = MenuButton("seApplySettings", 16, 184, QStringLiteral("Apply Settings"), secsGreen);
+  seDefault = MenuButton("seDefault", 16, 208, QStringLiteral("Defaults"), secsUtility);
+  seReload = MenuButton("seReload", 16, 232, QStringLiteral("Reload from device"), secsUtility);
+  seDisconnect = MenuButton("seDisconnect", 16, 256, QStringLiteral("Disconnect"), secsWarning);
+  ShapeEx1 = MenuButton("ShapeEx1", 16, 304, QStringLiteral("About"), secsUtility);
+  ShapeEx1->setEnabled(true);
+  ShapeEx1->SetBrushColor(QColor(0xFF, 0xFF, 0x9B));
+  ShapeEx1->SetPenColor(QColor(0x91, 0x91, 0x00));
+  ShapeEx8 = MenuButton("ShapeEx8", 16, 328, QStringLiteral("Quit"), secsWarning);
+  ShapeEx8->setEnabled(true);
+  ShapeEx8->SetBrushColor(QColor(0xFF, 0xE0, 0xE0));
+  ShapeEx8->SetPenColor(QColor(0xA0, 0x00, 0x00));
+  seLoadFromFile = MenuButton("seLoadFromFile", 16, 352, QStringLiteral("Load from file"), secsUtility);
+  seSaveToFile = MenuButton("seSaveToFile", 16, 376, QStringLiteral("Save to file"), secsUtility);
+  seTerminal = MenuButton("seTerminal", 16, 400, QStringLiteral("Terminal"), secsUtility);
+  for (TShapeEx* b : {seLoadFromFile, seSaveToFile, seTerminal}) b->hide();
+  Button2 = new QPushButton(QStringLiteral("Generate Language"), pLeft);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button2->setGeometry(16, 432, 129, 25);
+  Button2->hide();
+
+  auto bind = [this](TShapeEx* b, void (TfMain::*handler)()) {
+    connect(b, &TShapeEx::OnClick, this, [this, handler] { RunCommand([&] { (this->*handler)(); }); });
+  };
+  bind(seApplySettings, &TfMain::seApplySettingsClick);
+  bind(seDefault, &TfMain::seDefaultClick);
+  bind(seReload, &TfMain::seReloadClick);
+  bind(seDisconnect, &TfMain::seDisconnectClick);
+  bind(ShapeEx1, &TfMain::ShapeEx1Click);
+  bind(ShapeEx8, &TfMain::ShapeEx8Click);
+  bind(seTerminal, &TfMain::seTerminalClick);
+  // seLoadFromFile and seSaveToFile get their handlers with the settings files.
+  connect(Button2, &QPushButton::clicked, this, [this] { RunCommand([&] { Button2Click(); }); });
+}
+
+void TfMain::BuildPages() {
+  pConnection = new QWidget(this);
+  uiConnection = std::make_unique<Ui::pConnection>();
+  uiConnection->setupUi(pConnection);
+  pNetwork = new QWidget(this);
+  uiNetwork = std::make_unique<Ui::pNetwork>();
+  uiNetwork->setupUi(pNetwork);
+  pServer = new QWidget(this);
+  uiServer = std::make_unique<Ui::pServer>();
+  uiServer->setupUi(pServer);
+  pServices = new QWidget(this);
+  uiServices = std::make_unique<Ui::pServices>();
+  uiServices->setupUi(pServices);
+  pcChannel1 = new QTabWidget(this);
+  uiChannel1 = std::make_unique<Ui::pcChannel1>();
+  uiChannel1->setupUi(pcChannel1);
+  pWLAN = new QWidget(this);
+  uiWLAN = std::make_unique<Ui::pWLAN>();
+  uiWLAN->setupUi(pWLAN);
+  pEmail = new QWidget(this);
+  uiEmail = std::make_unique<Ui::pEmail>();
+  uiEmail->setupUi(pEmail);
+  pDebug = new QWidget(this);
+  uiDebug = std::make_unique<Ui::pDebug>();
+  uiDebug->setupUi(pDebug);
+  pDebug->hide();
+  pcChannel1->resize(pConnection->size());
+
+  TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
+  picker->SetMaxComPorts(255);
+  picker->SetOptions(TAfPortComboBox::pcCheckExist | TAfPortComboBox::pcDisableOpen |
+                     TAfPortComboBox::pcHighlightOpen);
+  connect(picker, &TAfPortComboBox::OnChange, this, [this] { RunCommand([&] { AfPortComboBox1Change(); }); });
+  connect(uiConnection->bOpenClose, &QPushButton::clicked, this, [this] { RunCommand([&] { bOpenCloseClick(); }); });
+  SetStepColours(false);
+}
+
+void TfMain::FormCreate() {
+  about_ = new TfAbout(QStringLiteral("kaVRUNE"), QStringLiteral("kaVRUNE"), this);
+  BuildFrame();
+  BuildMenu();
+  BuildPages();
+
+  const int clientHeight = 123 + 14 + pConnection->height() + 14 + 25;
+  const int clientWidth = 151 + 14 + pConnection->width() + 14;
+  setFixedSize(clientWidth, clientHeight);
+  pTop->setGeometry(0, 0, clientWidth, 123);
+  pTop->findChild<QFrame*>(QStringLiteral("Shape1"))->setGeometry(0, 120, clientWidth, 3);
+  pBottom->setGeometry(0, clientHeight - 25, clientWidth, 25);
+  pBottom->findChild<QFrame*>(QStringLiteral("Shape2"))->setGeometry(0, 0, clientWidth, 3);
+  Label65->setGeometry(0, 3, clientWidth, 22);
+  pLeft->setGeometry(0, 123, 151, clientHeight - 123 - 25);
+
+  ShowPage(pConnection);
+  if (uiConnection->AfPortComboBox1->count() == 0)
+    AppMessage(QStringLiteral(
+        "Cannot find any Com Ports on this Machine, please restart application for refresh Com Ports"));
+  LoadLanguage();
+}
+
+// ---------------------------------------------------------------------------------- operations
+
+void TfMain::ShowPage(QWidget* page) {
+  for (QWidget* p : {pConnection, pNetwork, pServer, pServices, static_cast<QWidget*>(pcChannel1), pWLAN, pEmail}) {
+    if (p == page) {
+      p->move(pLeft->width() + 16, pTop->height() + 16);
+      p->show();
+    } else {
+      p->hide();
+    }
+  }
+}
+
+QWidget* TfMain::PageForTag(int tag) const {
+  switch (tag) {
+    case 0: return pNetwork;
+    case 1: return pServer;
+    case 2: return pServices;
+    case 3:
+    case 4: return pcChannel1;
+    case 5: return pWLAN;
+    case 6: return pEmail;
+    default: return nullptr;
+  }
+}
+
+void TfMain::EnableCommands(bool enable) {
+  for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail, seTerminal,
+                      seApplySettings, seDefault, seReload, seDisconnect, seLoadFromFile, seSaveToFile})
+    b->setEnabled(enable);
+}
+
+void TfMain::BeginBusy() {
+  SetGlobalBusyCursor(true);
+  EnableCommands(false);
+}
+
+void TfMain::EndBusy() {
+  SetGlobalBusyCursor(false);
+  EnableCommands(true);
+}
+
+void TfMain::ResetChannelControls() {
+  Ui::pcChannel1& c = *uiChannel1;
+  c.cbChannel1LineMode->setCurrentIndex(0);
+  c.cbChannel1Baudrate->setCurrentIndex(5);
+  c.cbChannel1LineDatabits->setCurrentIndex(1);
+  c.cbChannel1LineParity->setCurrentIndex(0);
+  c.cbChannel1LineStopBits->setCurrentIndex(0);
+  c.cbChannel1Flow->setCurrentIndex(0);
+  // The line-mode rule and the pack, flush, connect and disconnect groups come back to their
+  // device values with the channel codecs.
+  c.eChannel1PCMatchByte1->setText(QStringLiteral("00"));
+  c.eChannel1PCMatchByte2->setText(QStringLiteral("00"));
+  c.eChannel1ConnectionPassword->clear();
+  c.eChannel1ConnectionStartChar->clear();
+  c.cbChannel1ConnectionShowIPAfterRing->setChecked(false);
+  c.ieChannel1ConnectionPort->SetValue(0);
+  c.ipChannel1ConnectionRemoteHost->SetAddress(QStringLiteral("0.0.0.0"));
+  c.ieChannel1ConnectionRemotePort->SetValue(0);
+  c.cbChannel1ConnectionAutoIncrease4ActiveConnect->setChecked(false);
+  c.eChannel1ConnectionTerminalName->clear();
+  c.ieChannel1ConnectionInactivityTimeoutM->SetValue(0);
+  c.ieChannel1ConnectionInactivityTimeoutS->SetValue(0);
+  c.cbChannel1ConnectionUDPAcceptIncoming->setCurrentIndex(0);
+  c.cbChannel1ConnectionUDPDatagramType->setCurrentIndex(0);
+  c.ieChannel1ConnectionUDPLocalPort->SetValue(0);
+  c.ipChannel1ConnectionUDPRemoteHost->SetAddress(QStringLiteral("0.0.0.0"));
+  c.ieChannel1ConnectionUDPRemotePort->SetValue(0);
+  c.chbChannel1ConnectionUDPUseBroadcast->setChecked(false);
+  for (TIntEdit* e : c.pChannel1ConnectionUDPDeviceAddressTable->findChildren<TIntEdit*>()) e->SetValue(0);
+}
+
+void TfMain::LoadLanguage() {
+  const bool besideProgram = languageDirectory_.isEmpty();
+  const QString dir = besideProgram ? QCoreApplication::applicationDirPath() : languageDirectory_;
+  const QString path = QDir(dir).filePath(QStringLiteral("Language.xml"));
+  if (!QFileInfo::exists(path)) {
+    AppMessage(QStringLiteral("Cannot find language file: ") + QDir::toNativeSeparators(path));
+    return;
+  }
+#ifdef KAVRUNE_HAVE_LANGUAGE
+  try {
+    Language().LoadFromFile(besideProgram ? QStringLiteral("\\Language.xml") : path);
+    Language().ApplyToWindow(this);
+    uiConnection->bOpenClose->setText(Text("bOpenClose_Open", "Open"));
+  } catch (const std::exception& e) {
+    AppMessage(QStringLiteral("Cannot load language file: ") + QString::fromUtf8(e.what()));
+  }
+#endif
+}
+
+std::vector<int> TfMain::GetProductVersion() {
+#ifdef KAVRUNE_PRODUCT_VERSION
+  const QString text = TfAbout::FileVersionText(QStringLiteral(KAVRUNE_PRODUCT_VERSION));
+  if (text.isEmpty()) return {};
+  std::vector<int> v;
+  for (const QString& part : text.split(QLatin1Char('.'))) v.push_back(part.toInt());
+  return v;
+#else
+  return {};
+#endif
+}
+
+QString TfMain::FormatVersionCaption(QString pattern, const QString& initialCaption, const std::vector<int>& version) {
+  if (pattern.isEmpty() || version.size() != 4) pattern = QStringLiteral("%s");
+  QString first = initialCaption;
+  if (!pattern.contains(QLatin1String("%s"))) {
+    pattern.prepend(QLatin1String("%s"));
+    first.clear();
+  }
+  QString out;
+  size_t next = 0;
+  for (qsizetype i = 0; i < pattern.size(); ++i) {
+    const QChar c = pattern[i];
+    if (c != QLatin1Char('%') || i + 1 >= pattern.size()) {
+      out += c;
+      continue;
+    }
+    const QChar spec = pattern[i + 1];
+    if (spec == QLatin1Char('s')) {
+      out += first;
+      ++i;
+    } else if (spec == QLatin1Char('d') && next < version.size()) {
+      out += QString::number(version[next++]);
+      ++i;
+    } else if (spec == QLatin1Char('%')) {
+      out += c;
+      ++i;
+    } else {
+      // A number more than the version has stays as written instead of failing the caption.
+      out += c;
+    }
+  }
+  return out;
+}
+
+void TfMain::SetVersionCaption(const QString& pattern) {
+  if (!captionRemembered_) {
+    initialCaption_ = windowTitle();
+    captionRemembered_ = true;
+  }
+  setWindowTitle(FormatVersionCaption(pattern, initialCaption_, GetProductVersion()));
+}
+
+// ---------------------------------------------------------------------------------- documents
+
+void TfMain::LoadReadDocument(const TXmlElement& root) {
+  currentRead_ = root;
+  EndBusy();
+}
+
+void TfMain::BuildWriteDocument(const TXmlElement& /*root*/) {}
+
+void TfMain::LoadChannel(const TXmlElement& /*channel*/) {}
+
+void TfMain::StoreChannel(const TXmlElement& /*channel*/) {}
+
+void TfMain::SetWriteRequest(const char* text) { XMLSave = TXmlDocument::CreateFromText(text); }
+
+// ---------------------------------------------------------------------------------- worker
+
+void TfMain::DeliverReadDocument(const TXmlElement& root) {
+  // A document posted just before the port was closed must not bring the commands back on a
+  // closed port, nor one that arrives while the window is going.
+  if (closing_ || !worker_.IsPortOpen()) return;
+  RunCommand([&] {
+    LoadReadDocument(root);
+    EnableCommands(true);
+    if (!pConnection->isHidden()) {
+      seNetworkClick(seNetwork);
+      seNetwork->SetDown(true);
+    }
+  });
+}
+
+void TfMain::ShowMessage(const std::string& text) { AppMessage(QString::fromUtf8(text)); }
+
+void TfMain::WriteFinished(const TWriteReport& report) {
+  if (report.Kind == TWriteKind::Exit) exitPending_ = false;
+}
+
+// ---------------------------------------------------------------------------------- handlers
+
+void TfMain::seNetworkClick(QObject* Sender) {
+  auto* button = qobject_cast<TShapeEx*>(Sender);
+  if (!button) return;
+  if (currentRead_) {
+    if (currentPageButton_ == seChannel1)
+      StoreChannel(FindNodePath(currentRead_, "Channel_1", true));
+    else if (currentPageButton_ == seChannel2)
+      StoreChannel(FindNodePath(currentRead_, "Channel_2", true));
+  }
+  ResetChannelControls();
+  if (currentRead_) {
+    if (button == seChannel1)
+      LoadChannel(currentRead_.FirstChild("Channel_1"));
+    else if (button == seChannel2)
+      LoadChannel(currentRead_.FirstChild("Channel_2"));
+  }
+  currentPageButton_ = button;
+  const int tag = button->property("Tag").toInt();
+  uiChannel1->cbChannel1LineMode->setEnabled(tag == 4);
+  ShowPage(PageForTag(tag));
+}
+
+void TfMain::SetStepColours(bool open) {
+  for (TShapeEx* s : {uiConnection->ShapeEx11, uiConnection->ShapeEx12, uiConnection->ShapeEx13})
+    s->SetBrushColor(open ? StepWaitColour : StepOpenColour);
+  uiConnection->ShapeEx14->SetBrushColor(open ? StepOpenColour : StepWaitColour);
+}
+
+void TfMain::bOpenCloseClick() {
+  QPushButton* bOpenClose = uiConnection->bOpenClose;
+  TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
+  SetGlobalBusyCursor(true);
+  bOpenClose->setEnabled(false);
+  TFinally restore([&] {
+    bOpenClose->setEnabled(true);
+    SetGlobalBusyCursor(false);
+  });
+  auto showClosed = [&] {
+    SetStepColours(false);
+    seDisconnect->setEnabled(false);
+    picker->setEnabled(true);
+    bOpenClose->setText(Text("bOpenClose_Open", "Open"));
+    EnableCommands(false);
+    ShowPage(pConnection);
+    for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) b->SetDown(false);
+  };
+  bool open = false;
+  try {
+    worker_.LockPort();
+    TFinally unlock([&] { worker_.UnlockPort(); });
+    if (worker_.IsPortOpen())
+      worker_.OpenPort(0);
+    else
+      worker_.OpenPort(picker->ComNumber());
+    open = worker_.IsPortOpen();
+  } catch (...) {
+    showClosed();
+    throw;
+  }
+  if (open) {
+    SetStepColours(true);
+    bOpenClose->setText(Text("bOpenClose_Close", "Close"));
+    picker->setEnabled(false);
+    seDisconnect->setEnabled(true);
+  } else {
+    showClosed();
+  }
+}
+
+void TfMain::seDisconnectClick() { bOpenCloseClick(); }
+
+void TfMain::AfPortComboBox1Change() {
+  uiConnection->bOpenClose->setEnabled(uiConnection->AfPortComboBox1->ComNumber() != 0);
+}
+
+void TfMain::seApplySettingsClick() {
+  XMLSave = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
+  TXmlElement root = XMLSave->Root();
+  BuildWriteDocument(root);
+  worker_.RequestWrite(root);
+  XMLSave->SaveToFile(QDir(workingDirectory_.isEmpty() ? QDir::currentPath() : workingDirectory_)
+                          .filePath(QStringLiteral("temp_save.xml"))
+                          .toStdString());
+  worker_.RequestRead();
+  BeginBusy();
+}
+
+void TfMain::seDefaultClick() {
+  SetWriteRequest("<xml><Defauts/></xml>");
+  worker_.RequestWrite(XMLSave->Root());
+  worker_.RequestRead();
+  BeginBusy();
+}
+
+void TfMain::seReloadClick() {
+  worker_.RequestRead();
+  BeginBusy();
+}
+
+void TfMain::ShapeEx1Click() { about_->exec(); }
+
+void TfMain::ShapeEx8Click() { close(); }
+
+void TfMain::seTerminalClick() {
+  if (pDebug->isHidden()) {
+    setFixedWidth(DebugWindowWidth);
+    const int x = pLeft->width() + pNetwork->width() + 32;
+    pDebug->setGeometry(x, pTop->height() + 16, width() - x - 16, pDebug->height());
+    pDebug->show();
+  } else {
+    // Back to the width the pages were laid out for, not the narrower design width.
+    pDebug->hide();
+    setFixedWidth(pLeft->width() + 14 + pConnection->width() + 14);
+  }
+}
+
+void TfMain::Button2Click() {
+#ifdef KAVRUNE_HAVE_LANGUAGE
+  Language().ExportLanguageFile(QStringLiteral("Export.xml"));
+#endif
+}
+
+// ---------------------------------------------------------------------------------- events
+
+void TfMain::FormShow() { SetVersionCaption(QStringLiteral("kaVRUNE setup")); }
+
+void TfMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!captionRemembered_) {
+    if (QScreen* screen = QApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      move(area.center() - rect().center());
+    }
+  }
+  FormShow();
+}
+
+void TfMain::FormClose() {
+  closing_ = true;
+  if (!worker_.IsPortOpen()) return;
+  SetWriteRequest("<xml><Exit/></xml>");
+  exitPending_ = true;
+  worker_.RequestWrite(XMLSave->Root());
+  // The worker is told to stop right after the window is gone; give it the time to take the
+  // device out of Setup Mode first, or the device would stay in its menu.
+  const QDeadlineTimer deadline(5000);
+  SetGlobalBusyCursor(true);
+  while (exitPending_ && worker_.IsPortOpen() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+  SetGlobalBusyCursor(false);
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+  if (!closing_) RunCommand([&] { FormClose(); });
+  event->accept();
+}
+
+void TfMain::Label65MouseMove() {
+  const QString look = QStringLiteral("color: white; text-decoration: underline;");
+  if (Label65->styleSheet() != look) Label65->setStyleSheet(look);
+}
+
+void TfMain::Label65MouseLeave() {
+  Label65->setStyleSheet(QStringLiteral("color: %1; text-decoration: none;").arg(LinkColour.name()));
+}
+
+void TfMain::Label65Click() { QDesktopServices::openUrl(QUrl(QString::fromUtf8(KaVruneWebUrl))); }
+
+bool TfMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Label65) {
+    switch (event->type()) {
+      case QEvent::Enter:
+      case QEvent::MouseMove: Label65MouseMove(); break;
+      case QEvent::Leave: Label65MouseLeave(); break;
+      case QEvent::MouseButtonRelease: Label65Click(); break;
+      default: break;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,76 @@
+#include "uQtDispatcher.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+#include <exception>
+
+void TQtMainThreadDispatcher::Post(std::function<void()> fn) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;  // the application is gone; nobody is left to show anything
+  QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+}
+
+bool TQtMainThreadDispatcher::IsMainThread() const {
+  QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+void TQtMainThreadDispatcher::BusyCursor(bool on) { SetGlobalBusyCursor(on); }
+
+void TQtMainThreadDispatcher::ReportError(const std::string& message) {
+  AppMessage(QString::fromStdString(message));
+}
+
+QString AppTitle() {
+  QString title = QApplication::applicationDisplayName();
+  return title.isEmpty() ? QStringLiteral("kaVRUNE setup") : title;
+}
+
+namespace {
+TAppMessageHandler& MessageHandler() {
+  static TAppMessageHandler handler;
+  return handler;
+}
+bool busyCursor = false;
+}  // namespace
+
+void AppMessage(const QString& text) {
+  if (MessageHandler()) {
+    MessageHandler()(text);
+    return;
+  }
+  // The box must be readable even while a command has the hourglass on.
+  const bool busy = busyCursor;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  QMessageBox::information(QApplication::activeWindow(), AppTitle(), text, QMessageBox::Ok);
+  if (busy) QApplication::restoreOverrideCursor();
+}
+
+TAppMessageHandler SetAppMessageHandler(TAppMessageHandler handler) {
+  TAppMessageHandler old = std::move(MessageHandler());
+  MessageHandler() = std::move(handler);
+  return old;
+}
+
+void SetGlobalBusyCursor(bool busy) {
+  if (busy == busyCursor) return;
+  busyCursor = busy;
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+bool GlobalBusyCursor() { return busyCursor; }
+
+void RunCommand(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& e) {
+    AppMessage(QString::fromUtf8(e.what()));
+  } catch (...) {
+    AppMessage(QStringLiteral("Unknown error"));
+  }
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The window side of the worker's hand-over: queued calls on the main thread, the one busy
+// cursor of the application, and the message box that every command's error ends in.
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "AfSyncTargets.h"
+
+// Runs posted calls through the application's event loop.
+class TQtMainThreadDispatcher final : public IAfMainThreadDispatcher {
+ public:
+  void Post(std::function<void()> fn) override;
+  bool IsMainThread() const override;
+  void BusyCursor(bool on) override;
+  void ReportError(const std::string& message) override;
+};
+
+// The application title, which titles every message box.
+QString AppTitle();
+
+// A modal box with an OK button, titled with the application title. Tests replace the box with
+// a recorder, since nobody would close it.
+void AppMessage(const QString& text);
+using TAppMessageHandler = std::function<void(const QString&)>;
+// Returns the handler it replaces; an empty handler restores the message box.
+TAppMessageHandler SetAppMessageHandler(TAppMessageHandler handler);
+
+// The hourglass is one state, not a stack: a command that turns it off after another turned it
+// on twice must still leave the default cursor.
+void SetGlobalBusyCursor(bool busy);
+bool GlobalBusyCursor();
+
+// Runs a command; an error it raises becomes a message box and the window stays usable.
+void RunCommand(const std::function<void()>& command);
