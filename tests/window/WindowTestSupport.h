@@ -1,0 +1,55 @@
+#pragma once
+// What the window tests share: a private COM link directory, the messages the window showed
+// (recorded instead of boxed) and waiting with the event loop running.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QStringList>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+#include "uQtDispatcher.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+class TWindowTestEnv {
+ public:
+  TWindowTestEnv() {
+    char tmpl[] = "/tmp/kavrune-window-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    setenv("KAVRUNE_COM_DIR", dir_.c_str(), 1);
+    old_ = SetAppMessageHandler([this](const QString& text) { messages.append(text); });
+  }
+  ~TWindowTestEnv() {
+    SetAppMessageHandler(old_);
+    SetGlobalBusyCursor(false);
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  TWindowTestEnv(const TWindowTestEnv&) = delete;
+  TWindowTestEnv& operator=(const TWindowTestEnv&) = delete;
+
+  QString Dir() const { return QString::fromStdString(dir_); }
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  int Count(const QString& text) const { return static_cast<int>(messages.count(text)); }
+
+  QStringList messages;
+
+ private:
+  std::string dir_;
+  TAppMessageHandler old_;
+};
+
+template <typename F>
+bool WaitFor(F done, int ms) {
+  QDeadlineTimer deadline(ms);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::qWait(10);
+  }
+  return true;
+}

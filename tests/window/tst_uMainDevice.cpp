@@ -1,0 +1,180 @@
+// The window against the simulated device on a pseudo-terminal: choosing and opening the port,
+// the first read, closing, Defaults and the exit request when the window closes.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "AfPortControls.h"
+#include "ShapeEx.h"
+#include "SimProcess.h"
+#include "WindowTestSupport.h"
+#include "uMain.h"
+#include "uMainForms.h"
+
+namespace {
+
+constexpr int Com = 4;
+const QColor LightGreen(0xE0, 0xFF, 0xE0);
+const QColor Peach(0xFF, 0xE1, 0xC4);
+
+class MainWindowDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
+    sim = std::make_unique<SimProcess>(Com, "", std::vector<std::string>{"--unpaced", "--log", env.Path("sim.log")});
+    ASSERT_TRUE(sim->Ready());
+    window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
+    window->SetWorkingDirectory(env.Dir());
+  }
+
+  // The user picks the simulated port from the list.
+  void ChoosePort() {
+    TAfPortComboBox* picker = window->uiConnection->AfPortComboBox1;
+    const int index = picker->findText(QStringLiteral("COM %1").arg(Com));
+    ASSERT_GE(index, 0);
+    picker->setCurrentIndex(index);
+    emit picker->activated(index);
+  }
+
+  void OpenAndWaitForRead() {
+    ChoosePort();
+    window->uiConnection->bOpenClose->click();
+    ASSERT_TRUE(worker.IsPortOpen());
+    ASSERT_TRUE(WaitFor([&] { return !window->pNetwork->isHidden(); }, 30000)) << "no read document arrived";
+  }
+
+  std::string SimLog() const {
+    std::ifstream in(env.Path("sim.log"));
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // Lines the device received, in order.
+  std::vector<std::string> Received() const {
+    std::vector<std::string> out;
+    std::istringstream in(SimLog());
+    for (std::string line; std::getline(in, line);) {
+      const auto at = line.find(" >> ");
+      if (at != std::string::npos) out.push_back(line.substr(at + 4));
+    }
+    return out;
+  }
+
+  TWindowTestEnv env;
+  std::unique_ptr<SimProcess> sim;
+  TKaVruneAI worker;
+  std::unique_ptr<TfMain> window;
+};
+
+TEST_F(MainWindowDeviceTest, shouldEnableOpenOnlyWhileAPortIsChosen) {
+  QPushButton* open = window->uiConnection->bOpenClose;
+  EXPECT_FALSE(open->isEnabled()) << "a fresh list selects nothing";
+  ChoosePort();
+  EXPECT_TRUE(open->isEnabled());
+  EXPECT_EQ(env.Count(QStringLiteral(
+                "Cannot find any Com Ports on this Machine, please restart application for refresh Com Ports")),
+            0);
+}
+
+TEST_F(MainWindowDeviceTest, shouldWaitForTheFirstReadThenLandOnTheNetworkPage) {
+  TfMain& w = *window;
+  ChoosePort();
+  w.uiConnection->bOpenClose->click();
+  ASSERT_TRUE(worker.IsPortOpen());
+  // Waiting: only About, Quit, Close and Disconnect respond.
+  EXPECT_EQ(w.uiConnection->bOpenClose->text(), QStringLiteral("Close"));
+  EXPECT_TRUE(w.uiConnection->bOpenClose->isEnabled());
+  EXPECT_FALSE(w.uiConnection->AfPortComboBox1->isEnabled());
+  EXPECT_TRUE(w.seDisconnect->isEnabled());
+  EXPECT_TRUE(w.ShapeEx1->isEnabled() && w.ShapeEx8->isEnabled());
+  for (TShapeEx* b : {w.seNetwork, w.seServer, w.seChannel1, w.seApplySettings, w.seDefault, w.seReload})
+    EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+  EXPECT_EQ(w.uiConnection->ShapeEx14->BrushColor(), LightGreen);
+  EXPECT_EQ(w.uiConnection->ShapeEx11->BrushColor(), Peach);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  ASSERT_TRUE(WaitFor([&] { return !w.pNetwork->isHidden(); }, 30000)) << "no read document arrived";
+  EXPECT_TRUE(w.seNetwork->Down());
+  EXPECT_EQ(w.CurrentPageButton(), w.seNetwork);
+  EXPECT_TRUE(w.pConnection->isHidden());
+  EXPECT_TRUE(w.seApplySettings->isEnabled() && w.seReload->isEnabled() && w.seChannel2->isEnabled());
+  ASSERT_TRUE(w.CurrentReadDocument());
+  EXPECT_TRUE(w.CurrentReadDocument().FirstChild("basic_parameters"));
+  EXPECT_TRUE(env.messages.filter(QStringLiteral("KaVruneThreat")).isEmpty()) << env.messages.join('|').toStdString();
+
+  // A later read keeps the page the user is on.
+  w.seNetworkClick(w.seServer);
+  w.seReloadClick();
+  EXPECT_FALSE(w.seServer->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return w.seServer->isEnabled(); }, 30000));
+  EXPECT_FALSE(w.pServer->isHidden());
+}
+
+TEST_F(MainWindowDeviceTest, shouldReturnToTheConnectionPageWhenClosed) {
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  w.uiConnection->bOpenClose->click();
+  EXPECT_FALSE(worker.IsPortOpen());
+  EXPECT_FALSE(w.pConnection->isHidden());
+  EXPECT_TRUE(w.pNetwork->isHidden());
+  EXPECT_EQ(w.uiConnection->bOpenClose->text(), QStringLiteral("Open"));
+  EXPECT_TRUE(w.uiConnection->AfPortComboBox1->isEnabled());
+  for (TShapeEx* b : {w.seNetwork, w.seApplySettings, w.seDisconnect}) EXPECT_FALSE(b->isEnabled());
+  EXPECT_FALSE(w.seNetwork->Down());
+  EXPECT_EQ(w.uiConnection->ShapeEx11->BrushColor(), LightGreen);
+  EXPECT_EQ(w.uiConnection->ShapeEx13->BrushColor(), LightGreen);
+  EXPECT_EQ(w.uiConnection->ShapeEx14->BrushColor(), Peach);
+  // The device was taken out of its menu on the way.
+  EXPECT_EQ(Received().back(), "8\\r");
+  // A document that was on its way when the port closed does not bring the commands back.
+  QTest::qWait(300);
+  EXPECT_FALSE(w.seNetwork->isEnabled());
+}
+
+TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilTheReRead) {
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  const size_t before = Received().size();
+  w.seDefault->SetDown(false);
+  w.seDefaultClick();
+  EXPECT_FALSE(w.seApplySettings->isEnabled());
+  EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  ASSERT_TRUE(WaitFor([&] { return w.seApplySettings->isEnabled(); }, 30000)) << "no re-read after Defaults";
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  const std::vector<std::string> after = Received();
+  EXPECT_NE(std::find(after.begin() + static_cast<long>(before), after.end(), "7\\r"), after.end())
+      << "the defaults entry of the menu was not chosen";
+}
+
+TEST_F(MainWindowDeviceTest, shouldLeaveTheWorkingCopyOfTheWriteDocumentOnApply) {
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  w.seApplySettingsClick();
+  EXPECT_TRUE(QFile::exists(env.Dir() + QStringLiteral("/temp_save.xml")));
+  EXPECT_FALSE(w.seReload->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Apply";
+}
+
+TEST_F(MainWindowDeviceTest, shouldSendTheExitRequestWhenClosingWithThePortOpen) {
+  OpenAndWaitForRead();
+  window->close();
+  const std::vector<std::string> got = Received();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got.back(), "8\\r");
+}
+
+TEST_F(MainWindowDeviceTest, shouldSendNothingWhenClosingWithThePortClosed) {
+  window->close();
+  QTest::qWait(200);
+  EXPECT_TRUE(Received().empty());
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// Language files on the real main window: names follow the run-time tree of the pages and the
+// menu column, and the generated file keeps what a translator had already written.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+
+#include "ShapeEx.h"
+#include "WindowTestSupport.h"
+#include "uLanguage.h"
+#include "uMain.h"
+#include "uMainForms.h"
+#include "uXmlUtils.h"
+
+namespace {
+
+class MainWindowLanguageTest : public ::testing::Test {
+ protected:
+  ~MainWindowLanguageTest() override {
+    // The engine is process-wide: leave a neutral file loaded for the tests that follow.
+    WriteFile("neutral.xml", "<language debug=\"0\"/>");
+    Language().LoadFromFile(env.Dir() + QStringLiteral("/neutral.xml"));
+  }
+
+  void WriteFile(const char* name, const std::string& text) {
+    QFile f(env.Dir() + QLatin1Char('/') + QLatin1String(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.c_str());
+  }
+  std::unique_ptr<TfMain> Open(const std::string& languageFile) {
+    WriteFile("Language.xml", languageFile);
+    return std::make_unique<TfMain>(worker, nullptr, env.Dir());
+  }
+
+  TWindowTestEnv env;
+  TKaVruneAI worker;
+};
+
+TEST_F(MainWindowLanguageTest, shouldRenameAMenuButtonOnlyThroughItsPanel) {
+  auto w = Open(R"(<language><forms><fMain>
+      <pLeft><seNetwork caption="Netz"/></pLeft>
+      <seServer caption="Diener"/>
+    </fMain></forms></language>)");
+  EXPECT_EQ(w->seNetwork->Caption(), QStringLiteral("Netz"));
+  EXPECT_EQ(w->seServer->Caption(), QStringLiteral("Server")) << "the button lies on pLeft, not on the window";
+  EXPECT_TRUE(env.messages.filter(QStringLiteral("Cannot load")).isEmpty());
+}
+
+TEST_F(MainWindowLanguageTest, shouldReportAPropertyTheControlDoesNotHave) {
+  auto w = Open(R"(<language><forms><fMain>
+      <pLeft><seNetwork caption="Netz"/></pLeft>
+      <pNetwork><eDHCPName caption="x"/></pNetwork>
+    </fMain></forms></language>)");
+  EXPECT_EQ(env.Count(QStringLiteral("Cannot load language file: Property caption does not exist")), 1)
+      << env.messages.join('|').toStdString();
+  EXPECT_EQ(w->seNetwork->Caption(), QStringLiteral("Netz")) << "what was applied before the error stays";
+}
+
+TEST_F(MainWindowLanguageTest, shouldReplaceAListOnTheChannelTabAndLoseASelectionBeyondIt) {
+  auto w = Open(R"(<language><forms><fMain><pcChannel1><TabSheet5>
+      <cbChannel1Baudrate><items><item value="a"/><item value="b"/><item value="c"/></items></cbChannel1Baudrate>
+    </TabSheet5></pcChannel1></fMain></forms></language>)");
+  QComboBox* baud = w->uiChannel1->cbChannel1Baudrate;
+  ASSERT_EQ(baud->count(), 3);
+  EXPECT_EQ(baud->itemText(2), QStringLiteral("c"));
+  EXPECT_EQ(baud->currentIndex(), -1);
+}
+
+TEST_F(MainWindowLanguageTest, shouldShowKeysAndNamesInDebugModeFour) {
+  auto w = Open(R"(<language debug="4"><forms><fMain>
+      <pLeft><seNetwork caption="Netz"/></pLeft>
+    </fMain></forms></language>)");
+  EXPECT_EQ(w->seNetwork->Caption(), QStringLiteral("<seNetwork>"));
+  EXPECT_EQ(w->uiConnection->bOpenClose->text(), QStringLiteral("<bOpenClose_Open>"));
+}
+
+TEST_F(MainWindowLanguageTest, shouldExportIntoAnExistingFileKeepingItsConstSection) {
+  auto w = Open("<language/>");
+  WriteFile("Export.xml",
+            "<?xml version=\"1.0\" encoding=\"windows-1250\"?><language name=\"language\">"
+            "<const><bits text=\" bit\xF9\"/></const></language>");  // "ů" in windows-1250
+  const QString old = QDir::currentPath();
+  QDir::setCurrent(env.Dir());
+  w->Button2->click();
+  QDir::setCurrent(old);
+  PXmlDocument doc = TXmlDocument::LoadFromFile(env.Path("Export.xml"));
+  TXmlElement root = doc->Root();
+  EXPECT_EQ(FindNodePath(root, "const/bits", false).Attribute("text").value_or(""), " bitů");
+  TXmlElement button = FindNodePath(root, "forms/fMain/pLeft/seNetwork", false);
+  ASSERT_TRUE(button);
+  EXPECT_EQ(button.Attribute("caption").value_or(""), "Network");
+  TXmlElement baud = FindNodePath(root, "forms/fMain/pcChannel1/TabSheet5/cbChannel1Baudrate/items", false);
+  ASSERT_TRUE(baud);
+  EXPECT_EQ(baud.ChildCount(), 12);
+}
+
+}  // namespace
