@@ -1,0 +1,112 @@
+#pragma once
+// The device's packed channel bytes and printed setting texts, without any control: the window
+// maps the fields below onto its lists and check boxes.
+//
+// A field is an item index: the selected item of a list, or 0/1 for a check box. -1 stands for
+// a list without selection when encoding, and for "leave the control as it is" when decoding.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// One group of bits of a packed byte. Codes[i] is the bit value of item i (for a check box
+// {0, Mask}); a decoded value without an item yields Unlisted (-1: leave as it is).
+struct TByteField {
+  uint8_t Mask;
+  std::vector<uint8_t> Codes;
+  int Unlisted = -1;
+};
+
+// Items without a code (no selection, an index past the list) add nothing.
+uint8_t EncodeFields(std::span<const TByteField> fields, std::span<const int> items);
+// One item per field, in field order.
+std::vector<int> DecodeFields(std::span<const TByteField> fields, uint8_t byte);
+
+// The byte layouts, fields in the order in which the window sets their controls.
+// Interface mode: line mode, data bits, parity, stop bits.
+std::span<const TByteField> IFModeFields();
+// Flush mode: enable packing, input 1..3, output 1..3.
+std::span<const TByteField> FlushModeFields();
+// Pack control: interval, trailing bytes, send 2 chars, send immediately.
+std::span<const TByteField> PackControlFields();
+// Disconnect mode: LED, hard disconnect, password required, check EOT, COM-port control,
+// on modem-control drop.
+std::span<const TByteField> DisconnectModeFields();
+// IP configuration flags: AutoIP, DHCP, BOOTP.
+std::span<const TByteField> IPConfigFlagFields();
+
+// Two upper-case hex digits ("4C"), as the interface-mode label shows them before its "h".
+std::string HexByte2(uint8_t byte);
+// Upper-case hex without leading zeros, 0 for zero: the device's own form of a byte.
+std::string HexByte(int value);
+// A device hex byte read with "$" in front; fallback when the text is unreadable. Only the
+// low eight bits count, as the device keeps a byte.
+uint8_t ReadHexByte(const std::string& text, uint8_t fallback);
+
+// Connect mode. Items: connection type (0 TCP, 1 UDP), UDP accept incoming, TCP accept incoming,
+// modem mode, active connect, connect response, use hostlist (0/1).
+struct TConnectMode {
+  int ConnectionType = 0;
+  int UDPAcceptIncoming = 0;
+  int AcceptIncoming = 0;
+  int ModemMode = 0;
+  int ActiveConnect = 0;  // -1: leave as it is (decoded 6 and 7)
+  int ConnectResponse = 0;
+  bool UseHostlist = false;
+};
+uint8_t EncodeConnectMode(const TConnectMode& m);
+// Fills only what the byte decides: the UDP form sets the type and the UDP accept incoming, the
+// TCP form everything else. Active connect and response come from the byte only when the modem
+// mode is "None"; otherwise they stay as given.
+void DecodeConnectMode(uint8_t byte, TConnectMode& m);
+
+// Ethernet connection type from auto-negotiate, speed and duplex items, and back.
+int EncodeSpeedDuplex(bool autoNegotiate, int speed, int duplex);
+struct TSpeedDuplex {
+  bool AutoNegotiate;
+  int Speed;
+  int Duplex;
+};
+TSpeedDuplex DecodeSpeedDuplex(int type);
+// The device's text of the Ethernet connection type ("100MB/FD") as that number.
+int EthernetTypeNumber(const std::string& text);
+
+// --- texts of the read document ---------------------------------------------------------------
+
+// A number followed by one unit letter ("45s"): the rest without the last character, if it parses.
+std::optional<int> ValueWithoutUnit(const std::string& text);
+
+// "54 Mbps auto fallback": the rate item (nothing when the text holds no "Mbps"; item 3 for an
+// unknown rate) and the fallback flag.
+struct TTXDataRate {
+  std::optional<int> Rate;
+  bool AutoFallback = false;
+};
+TTXDataRate ParseTXDataRate(const std::string& text);
+
+// «hh Disconn Time: m:s» or «hh».
+struct TDisconnMode {
+  uint8_t Byte = 0;
+  int Minutes = 0;
+  int Seconds = 0;
+};
+TDisconnMode ParseDisconnMode(const std::string& text);
+
+// TCP «address, Port port Start Char: xx» (withStartChar); UDP «address, Port port». Host is
+// a text that IsIPv4Address accepts. An empty text gives no start character at all.
+struct TRemoteAddress {
+  std::string Host = "0.0.0.0";
+  int Port = 0;
+  std::optional<std::string> StartChar;
+};
+TRemoteAddress ParseRemoteAddress(const std::string& text, bool withStartChar);
+
+// Sixteen device addresses from blank-separated tokens; a token that is no byte reads as 0.
+std::array<int, 16> ParseDeviceAddressInfo(const std::string& text);
+
+// The selection for a one-based number ("Channel", "TX_Key_index") in a list of count items;
+// nothing for an unreadable or out-of-range number.
+std::optional<int> OneBasedItem(const std::string& text, int count);
