@@ -260,7 +260,8 @@ void TfMain::BuildMenu() {
   bind(ShapeEx1, &TfMain::ShapeEx1Click);
   bind(ShapeEx8, &TfMain::ShapeEx8Click);
   bind(seTerminal, &TfMain::seTerminalClick);
-  // seLoadFromFile and seSaveToFile get their handlers with the settings files.
+  bind(seLoadFromFile, &TfMain::seLoadFromFileClick);
+  bind(seSaveToFile, &TfMain::seSaveToFileClick);
   connect(Button2, &QPushButton::clicked, this, [this] { RunCommand([&] { Button2Click(); }); });
 }
 
@@ -299,6 +300,10 @@ void TfMain::BuildPages() {
   connect(picker, &TAfPortComboBox::OnChange, this, [this] { RunCommand([&] { AfPortComboBox1Change(); }); });
   connect(uiConnection->bOpenClose, &QPushButton::clicked, this, [this] { RunCommand([&] { bOpenCloseClick(); }); });
   SetStepColours(false);
+  connect(uiDebug->bDebugLoad, &QPushButton::clicked, this, [this] { RunCommand([&] { bDebugLoadClick(); }); });
+  connect(uiDebug->bDebugSave, &QPushButton::clicked, this, [this] { RunCommand([&] { bDebugSaveClick(); }); });
+  connect(uiDebug->Button1, &QPushButton::clicked, this, [this] { RunCommand([&] { Button1Click(); }); });
+  ConnectRules();
 }
 
 void TfMain::FormCreate() {
@@ -374,10 +379,12 @@ void TfMain::ResetChannelControls() {
   c.cbChannel1LineParity->setCurrentIndex(0);
   c.cbChannel1LineStopBits->setCurrentIndex(0);
   c.cbChannel1Flow->setCurrentIndex(0);
-  // The line-mode rule and the pack, flush, connect and disconnect groups come back to their
-  // device values with the channel codecs.
+  cbChannel1LineModeChange(c.cbChannel1LineMode);  // selecting items ran no rule
+  SetPackControl(0);
   c.eChannel1PCMatchByte1->setText(QStringLiteral("00"));
   c.eChannel1PCMatchByte2->setText(QStringLiteral("00"));
+  SetFlushMode(0);
+  SetConnectMode(0xC0);
   c.eChannel1ConnectionPassword->clear();
   c.eChannel1ConnectionStartChar->clear();
   c.cbChannel1ConnectionShowIPAfterRing->setChecked(false);
@@ -386,6 +393,7 @@ void TfMain::ResetChannelControls() {
   c.ieChannel1ConnectionRemotePort->SetValue(0);
   c.cbChannel1ConnectionAutoIncrease4ActiveConnect->setChecked(false);
   c.eChannel1ConnectionTerminalName->clear();
+  SetDisconnectMode(0);
   c.ieChannel1ConnectionInactivityTimeoutM->SetValue(0);
   c.ieChannel1ConnectionInactivityTimeoutS->SetValue(0);
   c.cbChannel1ConnectionUDPAcceptIncoming->setCurrentIndex(0);
@@ -394,7 +402,7 @@ void TfMain::ResetChannelControls() {
   c.ipChannel1ConnectionUDPRemoteHost->SetAddress(QStringLiteral("0.0.0.0"));
   c.ieChannel1ConnectionUDPRemotePort->SetValue(0);
   c.chbChannel1ConnectionUDPUseBroadcast->setChecked(false);
-  for (TIntEdit* e : c.pChannel1ConnectionUDPDeviceAddressTable->findChildren<TIntEdit*>()) e->SetValue(0);
+  for (int i = 0; i < 16; ++i) SetUDPDeviceAddress(i, 0);
 }
 
 void TfMain::LoadLanguage() {
@@ -471,16 +479,8 @@ void TfMain::SetVersionCaption(const QString& pattern) {
 
 // ---------------------------------------------------------------------------------- documents
 
-void TfMain::LoadReadDocument(const TXmlElement& root) {
-  currentRead_ = root;
-  EndBusy();
-}
-
-void TfMain::BuildWriteDocument(const TXmlElement& /*root*/) {}
-
-void TfMain::LoadChannel(const TXmlElement& /*channel*/) {}
-
-void TfMain::StoreChannel(const TXmlElement& /*channel*/) {}
+// LoadReadDocument and LoadChannel: uMainLoad.cpp; BuildWriteDocument and StoreChannel:
+// uMainBuild.cpp; the rules: uMainRules.cpp; the codecs: uMainCodecs.cpp; files: uMainFiles.cpp.
 
 void TfMain::SetWriteRequest(const char* text) { XMLSave = TXmlDocument::CreateFromText(text); }
 
@@ -588,11 +588,11 @@ void TfMain::seApplySettingsClick() {
   TXmlElement root = XMLSave->Root();
   BuildWriteDocument(root);
   worker_.RequestWrite(root);
-  XMLSave->SaveToFile(QDir(workingDirectory_.isEmpty() ? QDir::currentPath() : workingDirectory_)
-                          .filePath(QStringLiteral("temp_save.xml"))
-                          .toStdString());
+  // The write is on its way; a working copy that cannot be written is only reported.
+  const QString failed = SaveWorkingCopy(*XMLSave, QStringLiteral("temp_save.xml"));
   worker_.RequestRead();
   BeginBusy();
+  if (!failed.isEmpty()) AppMessage(failed);
 }
 
 void TfMain::seDefaultClick() {

@@ -2,12 +2,15 @@
 // TfMain: the one working window. A banner, the menu column of shape buttons, the link strip and
 // one page at a time; the device work goes to the worker, whose read documents come back here.
 
+#include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 
 #include "uKaVruneAI.h"
 #include "uXmlUtils.h"
 
+class QFileDialog;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -82,6 +85,62 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void ShapeEx8Click();
   void seTerminalClick();
   void Button2Click();
+  void seLoadFromFileClick();
+  void seSaveToFileClick();
+  void bDebugLoadClick();
+  void bDebugSaveClick();
+  void Button1Click();
+
+  // --- setup files: what the two file commands do with the chosen name
+  void SaveSetupFile(const QString& fileName);
+  void LoadSetupFile(const QString& fileName);
+  static void ConfigureOpenDialog(QFileDialog& dialog);
+  static void ConfigureSaveDialog(QFileDialog& dialog);
+
+  // --- rules of the Network, Server and Services pages
+  void cbNetworkModeChange(QObject* Sender);
+  void rbStaticIPClick(QObject* Sender);
+  void cbNetworkAutoNegotiateClick(QObject* Sender);
+  void cbSNMPClick(QObject* Sender);
+  void cbEncryptionClick(QObject* Sender);
+  void eServicesKeyChange(QObject* Sender);
+  void cbEnhancedPasswordClick(QObject* Sender);
+  void chbServicesChangePassClick(QObject* Sender);
+  void eServicesPasswordChange(QObject* Sender);
+  void chbServerTelnetPasswordClick(QObject* Sender);
+  void eServerTelnetPassChange(QObject* Sender);
+  // --- rules of the channel and WLAN pages
+  void cbChannel1LineModeChange(QObject* Sender);
+  void cbChannel1BaudrateChange(QObject* Sender);
+  void eChannel1PCMatchByte1Change(QObject* Sender);
+  void cbChannel1ConnectionTypeChange(QObject* Sender);
+  void cbChannel1ConnectionModemModeChange(QObject* Sender);
+  void cbChannel1ConnectionActiveConnectChange(QObject* Sender);
+  void cbChannel1ConnectionPasswordRequiredClick(QObject* Sender);
+  void cbChannel1ConnectionComPortCntrlClick(QObject* Sender);
+  void cbChannel1ConnectionUDPDatagramTypeChange(QObject* Sender);
+  void chbChannel1ConnectionUDPUseBroadcastClick(QObject* Sender);
+  void cbWLANNetworkTypeChange(QObject* Sender);
+  void cbWLANSecurityChange(QObject* Sender);
+  void chbWLANChangeKeyClick(QObject* Sender);
+  void meWLANKeyChange(QObject* Sender);
+
+  // --- codecs between control groups and the device's numbers and bytes
+  int GetNetworkSpeedDuplex() const;
+  void SetNetworkSpeedDuplex(int t);
+  int GetIPConfigFlags() const;
+  void SetIPConfigFlags(int f);
+  uint8_t GetFlushMode() const;
+  void SetFlushMode(uint8_t b);
+  uint8_t GetPackControl() const;
+  void SetPackControl(uint8_t b);
+  uint8_t GetConnectMode() const;
+  void SetConnectMode(uint8_t b);
+  uint8_t GetDisconnectMode() const;
+  void SetDisconnectMode(uint8_t b);
+  int GetUDPDeviceAddress(int i) const;
+  void SetUDPDeviceAddress(int i, int b);
+  int GetWLANKeyBits() const;
 
   // --- the frame, for the loaders and rules that work on it
   QWidget* pTop = nullptr;
@@ -152,6 +211,26 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void Label65MouseMove();
   void Label65MouseLeave();
   void Label65Click();
+  void ConnectRules();
+  void LoadNetwork(const TXmlElement& section);
+  void LoadServices(const TXmlElement& section);
+  void LoadExpert(const TXmlElement& section);
+  void LoadEmail(const TXmlElement& section);
+  void LoadWLAN(const TXmlElement& section);
+  void LoadChannelTCP(const TXmlElement& section);
+  void LoadChannelUDP(const TXmlElement& section);
+  void BuildNetwork(const TXmlElement& section);
+  void BuildServices(const TXmlElement& section);
+  void BuildExpert(const TXmlElement& section);
+  void BuildEmail(const TXmlElement& section);
+  void BuildWLAN(const TXmlElement& section);
+  void StoreChannelTCP(const TXmlElement& section);
+  void StoreChannelUDP(const TXmlElement& section);
+  QString WorkingFile(const QString& name) const;
+  // Saves a working copy; a failure is returned as the message to show, never raised, so the
+  // read or the apply that made the copy goes on.
+  QString SaveWorkingCopy(const TXmlDocument& doc, const QString& name) const;
+  QWidget* UDPDeviceAddressEntry(int i) const;
 
   TKaVruneAI& worker_;
   TfAbout* about_ = nullptr;
@@ -165,4 +244,5 @@ class TfMain final : public QWidget, public IKaVruneSink {
   PXmlDocument XMLSave;       // the write document handed to the worker
   bool exitPending_ = false;
   bool closing_ = false;
+  QString FServicesKeyText;  // the last key text that held hexadecimal digits only
 };

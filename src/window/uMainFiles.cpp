@@ -1,0 +1,90 @@
+// Setup files, the working copies of the documents and the debug panel's document commands.
+
+#include <QDir>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+
+#include "uMain.h"
+#include "uMainForms.h"
+#include "uMainPrivate.h"
+#include "uQtDispatcher.h"
+
+void TfMain::ConfigureOpenDialog(QFileDialog& dialog) {
+  dialog.setObjectName(QStringLiteral("OpenDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  dialog.setNameFilter(QStringLiteral("kaVrune configuration file (*.xml *.kvx)"));
+}
+
+void TfMain::ConfigureSaveDialog(QFileDialog& dialog) {
+  dialog.setObjectName(QStringLiteral("SaveDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setNameFilters({QStringLiteral("xml (*.xml)"), QStringLiteral("kaVrune setup file (*.kvx)")});
+  dialog.setDefaultSuffix(QStringLiteral("xml"));
+}
+
+QString TfMain::WorkingFile(const QString& name) const {
+  return QDir(workingDirectory_.isEmpty() ? QDir::currentPath() : workingDirectory_).filePath(name);
+}
+
+QString TfMain::SaveWorkingCopy(const TXmlDocument& doc, const QString& name) const {
+  try {
+    doc.SaveToFile(Std(WorkingFile(name)));  // written beside and renamed: never half a file
+    return {};
+  } catch (const std::exception& e) {
+    return QString::fromUtf8(e.what());
+  }
+}
+
+void TfMain::SaveSetupFile(const QString& fileName) {
+  const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  BuildWriteDocument(doc->Root());
+  doc->SaveToFile(Std(fileName));  // a failure reaches the general error handler
+}
+
+void TfMain::LoadSetupFile(const QString& fileName) {
+  // A file that does not parse raises before the current document or any page changes.
+  const PXmlDocument doc = TXmlDocument::LoadFromFile(Std(fileName));
+  LoadReadDocument(doc->Root());
+}
+
+void TfMain::seSaveToFileClick() {
+  QFileDialog dialog(this);
+  ConfigureSaveDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  SaveSetupFile(dialog.selectedFiles().constFirst());
+}
+
+void TfMain::seLoadFromFileClick() {
+  QFileDialog dialog(this);
+  ConfigureOpenDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  LoadSetupFile(dialog.selectedFiles().constFirst());
+}
+
+void TfMain::bDebugLoadClick() {
+  const std::string text = XMLDocument1->SaveToText("UTF-8");
+  uiDebug->Memo2->setPlainText(QString::fromUtf8(text));
+  QSaveFile file(WorkingFile(QStringLiteral("temp.xml")));
+  const QByteArray lines = uiDebug->Memo2->toPlainText().toUtf8() + '\n';
+  if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size() || !file.commit())
+    AppMessage(QStringLiteral("Cannot write file \"%1\": %2").arg(file.fileName(), file.errorString()));
+  // A copy: the seed of every write document stays "<xml/>" whatever the pages add to it.
+  LoadReadDocument(TXmlDocument::CreateFromText(XMLDocument1->SaveToText())->Root());
+}
+
+void TfMain::bDebugSaveClick() {
+  XMLSave = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
+  BuildWriteDocument(XMLSave->Root());
+  const QString failed = SaveWorkingCopy(*XMLSave, QStringLiteral("temp_save.xml"));
+  if (!failed.isEmpty()) AppMessage(failed);
+}
+
+void TfMain::Button1Click() {
+  if (!currentRead_) return;
+  uiDebug->Memo3->setPlainText(QString::fromUtf8(currentRead_.Document()->SaveToText("UTF-8")));
+}
