@@ -1,0 +1,473 @@
+// The live pages without a device: the rules' enable states, the codecs on the controls, loading
+// read documents with their awkward texts, building write documents, channel switches and files.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+#include "ComCtrlsAdds.h"
+#include "ShapeEx.h"
+#include "WindowTestSupport.h"
+#include "uIntEdit.h"
+#include "uKaVruneBinding.h"
+#include "uMain.h"
+#include "uMainForms.h"
+
+namespace {
+
+class LivePagesTest : public ::testing::Test {
+ protected:
+  LivePagesTest() { w.SetWorkingDirectory(env.Dir()); }
+
+  // A read document from its sections' XML.
+  TXmlElement Read(const std::string& sections) {
+    return TXmlDocument::CreateFromText("<kaVrune>" + sections + "</kaVrune>")->Root();
+  }
+  TXmlElement Build() {
+    TXmlElement root = TXmlDocument::CreateFromText("<xml/>")->Root();
+    w.BuildWriteDocument(root);
+    return root;
+  }
+  static std::string Key(const TXmlElement& root, const std::string& path) {
+    const TXmlElement e = FindNodePath(root, path, false);
+    return e ? e.Text() : "<missing>";
+  }
+  static bool Enabled(QWidget* widget) { return IsOwnEnabled(widget); }
+  // The user picks an item: the list's rule runs through its signal.
+  static void Choose(QComboBox* list, int item) {
+    list->setCurrentIndex(item);
+    emit list->activated(item);
+  }
+
+  TWindowTestEnv env;
+  TKaVruneAI worker;
+  TfMain w{worker, nullptr, env.Dir()};
+  Ui::pNetwork& n = *w.uiNetwork;
+  Ui::pServer& v = *w.uiServer;
+  Ui::pServices& s = *w.uiServices;
+  Ui::pcChannel1& c = *w.uiChannel1;
+  Ui::pWLAN& wl = *w.uiWLAN;
+};
+
+// ---------------------------------------------------------------------------------- codecs
+
+TEST_F(LivePagesTest, shouldShowTheInterfaceByteOfTheLineSettings) {
+  Choose(c.cbChannel1LineMode, 2);
+  Choose(c.cbChannel1LineDatabits, 0);
+  Choose(c.cbChannel1LineParity, 2);
+  Choose(c.cbChannel1LineStopBits, 1);
+  EXPECT_EQ(c.lChannel1_IFMode->text(), "DBh");
+  w.ResetChannelControls();
+  EXPECT_EQ(c.lChannel1_IFMode->text(), "4Ch");
+}
+
+TEST_F(LivePagesTest, shouldPackAndSpreadTheConnectMode) {
+  w.SetConnectMode(0xC0);
+  EXPECT_EQ(c.cbChannel1ConnectionType->currentIndex(), 0);
+  EXPECT_EQ(c.cbChannel1ConnectionAcceptIncoming->currentIndex(), 0);
+  EXPECT_EQ(c.cbChannel1ConnectionModemMode->currentIndex(), 0);
+  EXPECT_EQ(c.cbChannel1ConnectionActiveConnect->currentIndex(), 0);
+  EXPECT_EQ(c.cbChannel1ConnectionConnectResponse->currentIndex(), 0);
+  EXPECT_FALSE(c.cbChannel1ConnectionUseHostlist->isChecked());
+  EXPECT_FALSE(c.pChannel1ConnectionTCP->isHidden());
+
+  c.cbChannel1ConnectionActiveConnect->setCurrentIndex(3);
+  c.cbChannel1ConnectionConnectResponse->setCurrentIndex(1);
+  c.cbChannel1ConnectionUseHostlist->setChecked(true);
+  EXPECT_EQ(w.GetConnectMode(), 0xF3);
+  w.SetConnectMode(0xF3);
+  EXPECT_EQ(w.GetConnectMode(), 0xF3);
+  EXPECT_TRUE(Enabled(c.eChannel1ConnectionStartChar));
+
+  w.SetConnectMode(0x0C);
+  EXPECT_EQ(c.cbChannel1ConnectionType->currentIndex(), 1);
+  EXPECT_EQ(c.cbChannel1ConnectionUDPAcceptIncoming->currentIndex(), 1);
+  EXPECT_TRUE(c.pChannel1ConnectionTCP->isHidden());
+  EXPECT_FALSE(Enabled(c.cbChannel1FlushModeInput1));
+  w.SetConnectMode(0x8C);
+  EXPECT_EQ(c.cbChannel1ConnectionUDPAcceptIncoming->currentIndex(), 2);
+  EXPECT_EQ(w.GetConnectMode(), 0x4C);
+}
+
+TEST_F(LivePagesTest, shouldSpreadEthernetTypeAndConfigurationFlags) {
+  w.SetNetworkSpeedDuplex(4);
+  EXPECT_FALSE(n.cbNetworkAutoNegotiate->isChecked());
+  EXPECT_EQ(n.cbNetworkSpeed->currentIndex(), 0);
+  EXPECT_EQ(n.cbNetworkDuplex->currentIndex(), 1);
+  n.cbNetworkSpeed->setCurrentIndex(1);
+  n.cbNetworkDuplex->setCurrentIndex(0);
+  EXPECT_EQ(w.GetNetworkSpeedDuplex(), 3);
+  w.SetIPConfigFlags(6);
+  EXPECT_FALSE(n.cbNetworkAutoIP->isChecked());
+  EXPECT_TRUE(n.cbNetworkDHCP->isChecked());
+  EXPECT_TRUE(n.cbNetworkBOOTP->isChecked());
+  EXPECT_EQ(w.GetIPConfigFlags(), 6);
+}
+
+TEST_F(LivePagesTest, shouldDisableTheTelnetControlExcludedByAConnectionPassword) {
+  w.SetDisconnectMode(0x50);  // password required and COM-port control
+  EXPECT_TRUE(c.cbChannel1ConnectionPasswordRequired->isChecked());
+  EXPECT_FALSE(Enabled(c.cbChannel1ConnectionComPortCntrl));
+  EXPECT_TRUE(Enabled(c.eChannel1ConnectionPassword));
+  w.SetDisconnectMode(0);
+  c.cbChannel1ConnectionComPortCntrl->setChecked(true);
+  c.cbChannel1ConnectionPasswordRequired->setChecked(true);
+  EXPECT_FALSE(c.cbChannel1ConnectionComPortCntrl->isChecked());
+  EXPECT_FALSE(Enabled(c.eChannel1ConnectionTerminalName));
+}
+
+// ---------------------------------------------------------------------------------- rules
+
+TEST_F(LivePagesTest, shouldEnableTheGroupsOfEachNetworkMode) {
+  n.rbStaticIP->setChecked(true);
+  Choose(n.cbNetworkMode, 2);
+  for (QWidget* x : {static_cast<QWidget*>(n.rbStaticIP), static_cast<QWidget*>(n.ipIP_addr),
+                     static_cast<QWidget*>(n.cbNetworkDHCP), static_cast<QWidget*>(wl.eWLANName)})
+    EXPECT_FALSE(Enabled(x)) << x->objectName().toStdString();
+  EXPECT_TRUE(Enabled(n.cbNetworkAutoNegotiate));
+  Choose(n.cbNetworkMode, 0);
+  EXPECT_TRUE(Enabled(n.ipIP_addr));
+  EXPECT_FALSE(Enabled(n.eDHCPName));
+  EXPECT_FALSE(Enabled(wl.eWLANName));
+  n.rbDHCP->setChecked(true);
+  EXPECT_FALSE(Enabled(n.ipgateway));
+  EXPECT_TRUE(Enabled(n.eDHCPName));
+  EXPECT_TRUE(Enabled(n.cbNetworkBOOTP));
+  Choose(n.cbNetworkMode, 1);
+  EXPECT_TRUE(Enabled(wl.eWLANName));
+  EXPECT_FALSE(Enabled(n.cbNetworkSpeed));
+}
+
+TEST_F(LivePagesTest, shouldFlagTheServicesKeyAndUndoANonHexCharacter) {
+  c.cbChannel1Baudrate->setFocus();
+  s.eServicesKey->setText(QString(31, QLatin1Char('a')));
+  EXPECT_EQ(s.lServicesKeyLength->text(), "124 bits");
+  EXPECT_TRUE(s.lServicesKeyLength->font().bold());
+  s.eServicesKey->setText(QString(32, QLatin1Char('a')));
+  EXPECT_FALSE(s.lServicesKeyLength->font().bold());
+  Choose(s.cbServicesKeyLength, 2);
+  EXPECT_TRUE(s.lServicesKeyLength->font().bold());
+
+  s.eServicesKey->setText(QStringLiteral("12AB"));
+  s.eServicesKey->setCursorPosition(2);
+  QTest::keyClicks(s.eServicesKey, QStringLiteral("G"));
+  EXPECT_EQ(s.eServicesKey->text(), "12AB");
+  EXPECT_EQ(s.eServicesKey->cursorPosition(), 2);
+}
+
+TEST_F(LivePagesTest, shouldKeepHexByteEditsToOneByte) {
+  QLineEdit* e = c.eChannel1PCMatchByte1;
+  e->clear();
+  QTest::keyClicks(e, QStringLiteral("1G"));
+  EXPECT_EQ(e->text(), "1");
+  e->setText(QStringLiteral("FF"));
+  QTest::keyClicks(e, QStringLiteral("F"));
+  EXPECT_EQ(e->text(), "FF");
+  e->clear();
+  QTest::keyClicks(e, QStringLiteral("x"));
+  EXPECT_EQ(e->text(), "0");
+}
+
+TEST_F(LivePagesTest, shouldFollowModemModeAndDatagramType) {
+  Choose(c.cbChannel1ConnectionModemMode, 3);
+  EXPECT_EQ(c.cbChannel1ConnectionActiveConnect->currentIndex(), 0);
+  EXPECT_FALSE(Enabled(c.cbChannel1ConnectionActiveConnect));
+  EXPECT_EQ(c.cbChannel1ConnectionConnectResponse->currentIndex(), 1);
+  Choose(c.cbChannel1ConnectionModemMode, 0);
+  EXPECT_EQ(c.cbChannel1ConnectionConnectResponse->currentIndex(), 0);
+
+  Choose(c.cbChannel1ConnectionUDPDatagramType, 4);
+  EXPECT_TRUE(Enabled(c.ieChannel1ConnectionUDPLocalPort));
+  EXPECT_TRUE(Enabled(c.IntEdit7));
+  EXPECT_TRUE(Enabled(c.ipChannel1ConnectionUDPRemoteHost));
+  c.chbChannel1ConnectionUDPUseBroadcast->setChecked(true);
+  EXPECT_FALSE(Enabled(c.ipChannel1ConnectionUDPRemoteHost));
+  Choose(c.cbChannel1ConnectionUDPDatagramType, 1);
+  EXPECT_FALSE(Enabled(c.IntEdit7));
+  EXPECT_TRUE(Enabled(c.ieChannel1ConnectionUDPRemotePort));
+  Choose(c.cbChannel1ConnectionUDPDatagramType, 2);
+  EXPECT_FALSE(Enabled(c.ieChannel1ConnectionUDPRemotePort));
+}
+
+TEST_F(LivePagesTest, shouldOfferOnlyNoneAndWepInAdHoc) {
+  Choose(wl.cbWLANNetworkType, 0);
+  Choose(wl.cbWLANSecurity, 3);
+  Choose(wl.cbWLANNetworkType, 1);
+  EXPECT_EQ(wl.cbWLANSecurity->count(), 2);
+  EXPECT_EQ(wl.cbWLANSecurity->currentIndex(), 0) << "WPA2 has no place in Ad-Hoc";
+  Choose(wl.cbWLANNetworkType, 1);
+  EXPECT_EQ(wl.cbWLANSecurity->currentIndex(), 1) << "from None a rebuild selects WEP";
+  Choose(wl.cbWLANSecurity, 0);
+  EXPECT_EQ(wl.cbWLANAuthentication->currentText(), "None");
+  EXPECT_FALSE(Enabled(wl.cbWLANEncryption));
+}
+
+TEST_F(LivePagesTest, shouldCountTheWepKeyAgainstItsSize) {
+  Choose(wl.cbWLANNetworkType, 0);
+  Choose(wl.cbWLANSecurity, 1);
+  Choose(wl.cbWLANEncryption, 1);
+  Choose(wl.cbWLANKeyType, 0);
+  wl.chbWLANChangeKey->setChecked(true);
+  wl.eWLANKey->setText(QString(26, QLatin1Char('a')));
+  EXPECT_EQ(wl.lWLANKeyLen->text(), "104/104 bits");
+  EXPECT_FALSE(wl.lWLANKeyLen->font().bold());
+  wl.eWLANKey->setText(QString(27, QLatin1Char('a')));
+  EXPECT_EQ(wl.lWLANKeyLen->text(), "108/104 bits");
+  EXPECT_TRUE(wl.lWLANKeyLen->font().bold());
+  Choose(wl.cbWLANEncryption, 0);
+  EXPECT_EQ(wl.lWLANKeyLen->text(), "108/40 bits");
+  Choose(wl.cbWLANSecurity, 0);
+  EXPECT_TRUE(wl.lWLANKeyLen->isHidden());
+  EXPECT_FALSE(Enabled(wl.eWLANKey));
+}
+
+// ---------------------------------------------------------------------------------- loading
+
+TEST_F(LivePagesTest, shouldShowTheDefaultAddressAndMarkAMissingIPAddr) {
+  w.LoadReadDocument(Read("<basic_parameters><Network_mode>Wired Only</Network_mode></basic_parameters>"));
+  EXPECT_TRUE(n.rbStaticIP->isChecked());
+  EXPECT_EQ(n.ipIP_addr->Address(), "192.168.1.254");
+  EXPECT_EQ(ControlColor(n.ipIP_addr), MissingKeyColor());
+  EXPECT_EQ(ControlColor(n.cbNetworkMode), TakenKeyColor());
+  EXPECT_EQ(n.cbNetworkMode->currentIndex(), 1);
+  EXPECT_FALSE(Enabled(n.cbNetworkMode));
+  EXPECT_TRUE(QFile::exists(env.Dir() + "/temp_load.xml"));
+}
+
+TEST_F(LivePagesTest, shouldReadTheConfigurationFlagsFromADhcpAddress) {
+  n.ipIP_addr->SetAddress("10.1.1.1");
+  w.LoadReadDocument(Read("<basic_parameters><IP_addr>0.0.5.0</IP_addr></basic_parameters>"));
+  EXPECT_TRUE(n.rbDHCP->isChecked());
+  EXPECT_EQ(w.GetIPConfigFlags(), 5);
+  EXPECT_EQ(n.ipIP_addr->Address(), "10.1.1.1");
+  EXPECT_FALSE(Enabled(n.ipIP_addr));
+  w.LoadReadDocument(Read("<basic_parameters><IP_addr>0.0.</IP_addr></basic_parameters>"));
+  EXPECT_EQ(w.GetIPConfigFlags(), 5);
+}
+
+TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
+  w.LoadReadDocument(Read(
+      "<Expert><TCP_Keepalive>45s</TCP_Keepalive><ARP_cache_timeout>45</ARP_cache_timeout>"
+      "<Ethernet_connection_type>10Mb/FD</Ethernet_connection_type></Expert>"
+      "<WLAN><TX_Data_rate>54 Mbps auto fallback</TX_Data_rate><Channel>12</Channel></WLAN>"));
+  EXPECT_EQ(v.ieServerKeepAlive->Value(), 45);
+  EXPECT_EQ(v.ieServerCahceTimeout->Value(), 4);
+  EXPECT_EQ(w.GetNetworkSpeedDuplex(), 3);
+  EXPECT_EQ(wl.cbWLANTXDateRate->currentText(), "54 Mbps");
+  EXPECT_TRUE(wl.cbWLANAutoFallback->isChecked());
+  EXPECT_EQ(wl.cbWLANChannel->currentIndex(), 0) << "a channel outside the list changes nothing";
+  EXPECT_EQ(ControlColor(v.ieServerMTUSize), MissingKeyColor());
+  w.LoadReadDocument(Read("<WLAN><TX_Data_rate>54Mbps</TX_Data_rate></WLAN>"));
+  EXPECT_EQ(wl.cbWLANTXDateRate->currentText(), "11 Mbps");
+  EXPECT_FALSE(wl.cbWLANAutoFallback->isChecked());
+}
+
+TEST_F(LivePagesTest, shouldDecodeTheChannelsTcpTexts) {
+  c.cbChannel1LineDatabits->setCurrentIndex(0);
+  w.LoadChannel(Read("<Channel_1><IF_Mode>20</IF_Mode><Connect_Mode>C0</Connect_Mode>"
+                     "<Disconn_Mode>C0 Disconn Time: 01:30</Disconn_Mode>"
+                     "<Remote_IP_Adr>10.0.0.7, Port 10001 Start Char: 0D</Remote_IP_Adr></Channel_1>")
+                    .FirstChild("Channel_1"));
+  EXPECT_EQ(c.cbChannel1LineMode->currentIndex(), 0);
+  EXPECT_EQ(c.cbChannel1LineDatabits->currentIndex(), 0) << "an unlisted field leaves its list";
+  EXPECT_EQ(w.GetDisconnectMode(), 0xC0);
+  EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutM->Value(), 1);
+  EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->Value(), 30);
+  EXPECT_EQ(c.ipChannel1ConnectionRemoteHost->Address(), "10.0.0.7");
+  EXPECT_EQ(c.ieChannel1ConnectionRemotePort->Value(), 10001);
+  EXPECT_EQ(c.eChannel1ConnectionStartChar->text(), "0D");
+
+  w.LoadChannel(Read("<Channel_1><Disconn_Mode>05</Disconn_Mode>"
+                     "<Remote_IP_Adr>10.0.0.8, Port 7</Remote_IP_Adr></Channel_1>")
+                    .FirstChild("Channel_1"));
+  EXPECT_EQ(w.GetDisconnectMode(), 0x01) << "bits 1 and 2 have no control";
+  EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutM->Value(), 0);
+  EXPECT_EQ(c.eChannel1ConnectionStartChar->text(), "00");
+  EXPECT_EQ(c.lChannel1_IFMode->text(), "4Ch") << "a missing interface byte reads as 4C";
+}
+
+TEST_F(LivePagesTest, shouldFillTheDeviceAddressTableFromItsTokens) {
+  for (int i = 0; i < 16; ++i) w.SetUDPDeviceAddress(i, 9);
+  w.LoadChannel(Read("<Channel_2><Connect_Mode>CC</Connect_Mode><Datagram_Type>FD</Datagram_Type>"
+                     "<Device_Address_info>1 2 3 300</Device_Address_info></Channel_2>")
+                    .FirstChild("Channel_2"));
+  EXPECT_EQ(w.GetUDPDeviceAddress(0), 1);
+  EXPECT_EQ(w.GetUDPDeviceAddress(2), 3);
+  EXPECT_EQ(w.GetUDPDeviceAddress(3), 0) << "a token that is no byte reads as unreadable";
+  EXPECT_EQ(w.GetUDPDeviceAddress(15), 0);
+  EXPECT_TRUE(Enabled(c.IntEdit18));
+}
+
+TEST_F(LivePagesTest, shouldKeepChannelOnesRemoteHostWhereChannelTwoLacksIt) {
+  w.LoadReadDocument(Read("<Channel_1><Remote_IP_Adr>10.0.0.7, Port 99 Start Char: 0D</Remote_IP_Adr></Channel_1>"
+                          "<Channel_2><Port>5</Port></Channel_2>"));
+  const TXmlElement ch2 = w.CurrentReadDocument().FirstChild("Channel_2");
+  EXPECT_EQ(Key(ch2, "Remote_IP_Adr"), "10.0.0.7, Port 99 Start Char: 0D");
+  EXPECT_EQ(Key(ch2, "Remote_IP_Address"), "10.0.0.7");
+}
+
+// ---------------------------------------------------------------------------------- building
+
+TEST_F(LivePagesTest, shouldBuildOnlyTheFiveSectionsBeforeAnyRead) {
+  const TXmlElement root = Build();
+  std::vector<std::string> names;
+  for (const TXmlElement& e : root.Children()) names.push_back(e.Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"basic_parameters", "Security", "Expert", "E-mail", "WLAN"}));
+}
+
+TEST_F(LivePagesTest, shouldWriteTheNetworkAndServicesAnswers) {
+  n.rbDHCP->setChecked(true);
+  w.SetIPConfigFlags(5);
+  s.cbSNMP->setChecked(true);
+  s.cbEncryption->setChecked(true);
+  s.eServicesKey->setText(QString(32, QLatin1Char('F')));
+  s.cbEnhancedPassword->setChecked(true);
+  s.chbServicesChangePass->setChecked(true);
+  s.eServicesPassword->setText("one");
+  s.eServicesPassword2->setText("two");
+  TXmlElement root = Build();
+  EXPECT_EQ(Key(root, "basic_parameters/IP_Address"), "0.0.5.0");
+  EXPECT_EQ(Key(root, "basic_parameters/Change_DHCP_device_name"), "Y");
+  EXPECT_EQ(Key(root, "basic_parameters/Enter_new_Password"), "<missing>");
+  EXPECT_EQ(Key(root, "Security/Disable_SNMP"), "N");
+  EXPECT_EQ(Key(root, "Security/Enable_Encryption"), "Y");
+  EXPECT_EQ(Key(root, "Security/Change_Key"), "Y");
+  EXPECT_EQ(Key(root, "Security/Enter_Key"), std::string(32, 'F'));
+  EXPECT_EQ(Key(root, "Security/Change_the_Password"), "N");
+  EXPECT_EQ(Key(root, "Security/Enter_Password"), "<missing>");
+
+  s.eServicesKey->setText(QString(31, QLatin1Char('F')));
+  root = Build();
+  EXPECT_EQ(Key(root, "Security/Change_Key"), "N");
+  EXPECT_EQ(Key(root, "Security/Enter_Key"), "<missing>");
+  s.cbSNMP->setChecked(false);
+  root = Build();
+  EXPECT_EQ(Key(root, "Security/SNMP_Community_Name"), "<missing>") << "a disabled edit is left out";
+}
+
+TEST_F(LivePagesTest, shouldWriteTheWlanAnswersInTheDevicesForm) {
+  Choose(wl.cbWLANNetworkType, 0);
+  Choose(wl.cbWLANSecurity, 1);
+  Choose(wl.cbWLANEncryption, 0);
+  wl.cbWLANTXDateRate->setCurrentIndex(3);
+  wl.cbWLANAutoFallback->setChecked(true);
+  TXmlElement root = Build();
+  EXPECT_EQ(Key(root, "WLAN/Encryption"), "1");
+  EXPECT_EQ(Key(root, "WLAN/TX_Data_rate"), "3:1");
+  EXPECT_EQ(Key(root, "WLAN/Display_current_key"), "N");
+  Choose(wl.cbWLANSecurity, 2);
+  Choose(wl.cbWLANEncryption, 1);
+  root = Build();
+  EXPECT_EQ(Key(root, "WLAN/Encryption"), "1");
+  EXPECT_EQ(Key(root, "WLAN/Security_suite"), "2");
+}
+
+TEST_F(LivePagesTest, shouldWriteChannelKeysInBothForms) {
+  w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Port>10001</Port></Channel_1><Channel_2/>"));
+  w.SetDisconnectMode(0xC0);
+  c.ieChannel1ConnectionInactivityTimeoutM->SetValue(1);
+  c.ieChannel1ConnectionInactivityTimeoutS->SetValue(30);
+  c.cbChannel1ConnectionShowIPAfterRing->setChecked(true);
+  w.StoreChannel(w.CurrentReadDocument().FirstChild("Channel_1"));
+  const TXmlElement root = Build();
+  EXPECT_EQ(Key(root, "Channel_1/Disconn_Mode"), "C0 Disconn Time: 1:30");
+  EXPECT_EQ(Key(root, "Channel_1/DisConnMode"), "C0");
+  EXPECT_EQ(Key(root, "Channel_1/DisConnTime"), "1:30");
+  EXPECT_EQ(Key(root, "Channel_1/Connect_Mode"), "C0");
+  EXPECT_EQ(Key(root, "Channel_1/ConnectMode"), "C0");
+  EXPECT_EQ(Key(root, "Channel_1/Flush___Mode"), "0");
+  EXPECT_EQ(Key(root, "Channel_1/IF_Mode"), "4C");
+  EXPECT_EQ(Key(root, "Channel_1/I_F_Mode"), "4C");
+  EXPECT_EQ(Key(root, "Channel_1/Show_IP_addr_after_RING"), "Y");
+  EXPECT_EQ(Key(root, "Channel_1/Show_IP_addr_after__RING"), "Y");
+  EXPECT_EQ(Key(root, "Channel_1/Port_No"), "10001");
+  EXPECT_EQ(root.FirstChild("Channel_1").FirstChild("Port").Text(), "10001");
+}
+
+TEST_F(LivePagesTest, shouldKeepEachChannelsEditsAcrossSwitches) {
+  w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Port>1001</Port></Channel_1>"
+                          "<Channel_2><Connect_Mode>C0</Connect_Mode><Port>2002</Port></Channel_2>"));
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_EQ(c.ieChannel1ConnectionPort->Value(), 1001);
+  c.ieChannel1ConnectionPort->SetValue(1111);
+  w.seNetworkClick(w.seChannel2);
+  EXPECT_EQ(c.ieChannel1ConnectionPort->Value(), 2002);
+  EXPECT_TRUE(Enabled(c.cbChannel1LineMode));
+  c.ieChannel1ConnectionPort->SetValue(2222);
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_EQ(c.ieChannel1ConnectionPort->Value(), 1111);
+  EXPECT_FALSE(Enabled(c.cbChannel1LineMode));
+  const TXmlElement root = Build();
+  EXPECT_EQ(Key(root, "Channel_2/Port_No"), "2222");
+  EXPECT_EQ(Key(root, "Channel_1/Port_No"), "1111");
+}
+
+TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.seNetworkClick(w.seServer);
+  v.ieServerHTTPServerPort->setFocus();
+  v.ieServerHTTPServerPort->setText(QStringLiteral("70000"));
+  c.IntEdit3->setText(QStringLiteral("300"));  // an address entry typed and never left
+  EXPECT_EQ(w.GetUDPDeviceAddress(0), 255);
+  EXPECT_EQ(Key(Build(), "Expert/HTTP_Port_Number"), "65535");
+}
+
+// ---------------------------------------------------------------------------------- files
+
+TEST_F(LivePagesTest, shouldSaveASetupFileInTheDevicesEncodingAndLoadItBack) {
+  wl.eWLANName->setText(QStringLiteral("dílna"));
+  const QString file = env.Dir() + "/setup.kvx";
+  w.SaveSetupFile(file);
+  const PXmlDocument saved = TXmlDocument::LoadFromFile(file.toStdString());
+  EXPECT_EQ(saved->Root().Name(), "kaVrune");
+  EXPECT_EQ(saved->DeclaredEncoding(), "windows-1250");
+  EXPECT_EQ(Key(saved->Root(), "WLAN/Network_name"), "dílna");
+  wl.eWLANName->clear();
+  w.LoadSetupFile(file);
+  EXPECT_EQ(wl.eWLANName->text(), QStringLiteral("dílna"));
+}
+
+TEST_F(LivePagesTest, shouldKeepThePagesWhenASetupFileDoesNotParse) {
+  const TXmlElement before = Read("<WLAN><Network_name>kept</Network_name></WLAN>");
+  w.LoadReadDocument(before);
+  const QString file = env.Dir() + "/broken.xml";
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("<kaVrune><WLAN>");
+  f.close();
+  EXPECT_THROW(w.LoadSetupFile(file), std::exception);
+  EXPECT_EQ(w.CurrentReadDocument(), before);
+  EXPECT_EQ(wl.eWLANName->text(), "kept");
+}
+
+TEST_F(LivePagesTest, shouldReportAnUnwritableWorkingCopyAndLoadAnyway) {
+  w.SetWorkingDirectory(env.Dir() + "/missing/dir");
+  w.LoadReadDocument(Read("<WLAN><Network_name>loaded</Network_name></WLAN>"));
+  EXPECT_EQ(wl.eWLANName->text(), "loaded");
+  ASSERT_EQ(env.messages.size(), 1 + env.messages.count(QStringLiteral(
+      "Cannot find any Com Ports on this Machine, please restart application for refresh Com Ports")) +
+      env.messages.filter(QStringLiteral("language file")).size());
+  EXPECT_TRUE(env.messages.last().contains("temp_load.xml"));
+  EXPECT_TRUE(w.seApplySettings->isEnabled()) << "the load still ended the busy state";
+}
+
+TEST_F(LivePagesTest, shouldFillThePagesFromTheEmptySeedOnDebugLoad) {
+  w.bDebugLoadClick();
+  EXPECT_TRUE(QFile::exists(env.Dir() + "/temp.xml"));
+  EXPECT_EQ(w.CurrentReadDocument().Name(), "xml");
+  w.bDebugSaveClick();
+  const PXmlDocument saved = TXmlDocument::LoadFromFile(env.Path("temp_save.xml"));
+  EXPECT_TRUE(saved->Root().FirstChild("Channel_1")) << "the build creates the channels in the read document";
+  w.Button1Click();
+  EXPECT_TRUE(w.uiDebug->Memo3->toPlainText().contains("Channel_1"));
+}
+
+}  // namespace
