@@ -590,7 +590,9 @@ void TfMain::seApplySettingsClick() {
   worker_.RequestWrite(root);
   // The write is on its way; a working copy that cannot be written is only reported.
   const QString failed = SaveWorkingCopy(*XMLSave, QStringLiteral("temp_save.xml"));
-  worker_.RequestRead();
+  // No read request of our own: the worker serves a pending read before a pending write, so it
+  // would deliver the old settings and end the busy state while the write still runs. The
+  // worker reads the device itself once the write is over, stored or not.
   BeginBusy();
   if (!failed.isEmpty()) AppMessage(failed);
 }

@@ -1,0 +1,100 @@
+// The whole road on the simulated device: open, change one setting on every page, "Apply
+// Settings", wait for the re-read, and find every change in the device and back on the pages.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <memory>
+
+#include "AfPortControls.h"
+#include "ComCtrlsAdds.h"
+#include "ShapeEx.h"
+#include "SimModel.h"
+#include "SimProcess.h"
+#include "WindowTestSupport.h"
+#include "uIntEdit.h"
+#include "uMain.h"
+#include "uMainForms.h"
+
+namespace {
+
+constexpr int Com = 6;
+
+class ApplyOnDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
+    sim = std::make_unique<SimProcess>(Com, env.Path("device.state"));
+    ASSERT_TRUE(sim->Ready());
+    window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
+    window->SetWorkingDirectory(env.Dir());
+    TAfPortComboBox* picker = window->uiConnection->AfPortComboBox1;
+    const int index = picker->findText(QStringLiteral("COM %1").arg(Com));
+    ASSERT_GE(index, 0);
+    picker->setCurrentIndex(index);
+    emit picker->activated(index);
+    window->uiConnection->bOpenClose->click();
+    ASSERT_TRUE(WaitFor([&] { return window->seApplySettings->isEnabled(); }, 30000)) << "no first read";
+  }
+
+  void Page(TShapeEx* button) { window->seNetworkClick(button); }
+
+  TWindowTestEnv env;
+  std::unique_ptr<SimProcess> sim;
+  TKaVruneAI worker;
+  std::unique_ptr<TfMain> window;
+};
+
+TEST_F(ApplyOnDeviceTest, shouldWriteAChangeOnEveryPageAndShowItAfterTheReRead) {
+  TfMain& w = *window;
+  Page(w.seNetwork);
+  ASSERT_TRUE(w.uiNetwork->rbStaticIP->isChecked());
+  w.uiNetwork->ipgateway->SetAddress(QStringLiteral("192.168.1.1"));
+  Page(w.seServer);
+  w.uiServer->ieServerMTUSize->SetValue(1200);
+  Page(w.seServices);
+  ASSERT_TRUE(w.uiServices->cbWebServer->isChecked());
+  w.uiServices->cbWebServer->setChecked(false);
+  Page(w.seChannel1);
+  ASSERT_EQ(w.uiChannel1->ieChannel1ConnectionPort->Value(), 10001);
+  w.uiChannel1->ieChannel1ConnectionPort->SetValue(10005);
+  Page(w.seChannel2);
+  w.uiChannel1->cbChannel1Baudrate->setCurrentIndex(w.uiChannel1->cbChannel1Baudrate->findText("19200"));
+  Page(w.seWLAN);
+  ASSERT_EQ(w.uiWLAN->eWLANName->text(), "kavrune");
+  w.uiWLAN->eWLANName->setText(QStringLiteral("workshop"));
+
+  w.show();
+  QTest::mouseClick(w.seApplySettings, Qt::LeftButton);
+  EXPECT_FALSE(w.seApplySettings->isEnabled()) << "busy until the re-read";
+  ASSERT_TRUE(WaitFor([&] { return w.seApplySettings->isEnabled(); }, 60000)) << "no re-read after the apply";
+  EXPECT_TRUE(QFile::exists(env.Dir() + "/temp_save.xml"));
+
+  const TSimSettings device = LoadState(env.Path("device.state"));
+  EXPECT_EQ(device.Get("basic_parameters", "Set_Gateway_IP_Address"), "192.168.1.1");
+  EXPECT_EQ(device.Get("Expert", "MTU_Size"), "1200");
+  EXPECT_EQ(device.Get("Security", "Disable_Web_Server"), "Y");
+  EXPECT_EQ(device.Get("Channel_1", "Port_No"), "10005");
+  EXPECT_EQ(device.Get("Channel_2", "Baudrate"), "19200");
+  EXPECT_EQ(device.Get("Channel_1", "Baudrate"), "9600");
+  EXPECT_EQ(device.Get("WLAN", "Network_name"), "workshop");
+
+  // The re-read brought the device's new state back; the user stays on the WLAN page.
+  EXPECT_FALSE(w.pWLAN->isHidden());
+  EXPECT_EQ(w.uiNetwork->ipgateway->Address(), "192.168.1.1");
+  EXPECT_EQ(w.uiServer->ieServerMTUSize->Value(), 1200);
+  EXPECT_FALSE(w.uiServices->cbWebServer->isChecked());
+  EXPECT_EQ(w.uiWLAN->eWLANName->text(), "workshop");
+  Page(w.seChannel1);
+  EXPECT_EQ(w.uiChannel1->ieChannel1ConnectionPort->Value(), 10005);
+  Page(w.seChannel2);
+  EXPECT_EQ(w.uiChannel1->cbChannel1Baudrate->currentText(), "19200");
+  EXPECT_EQ(w.uiChannel1->ieChannel1ConnectionPort->Value(), 10002) << "channel 2 keeps its own port";
+  EXPECT_TRUE(env.messages.filter(QStringLiteral("KaVruneThreat")).isEmpty()) << env.messages.join('|').toStdString();
+}
+
+}  // namespace
