@@ -600,7 +600,8 @@ void TfMain::seApplySettingsClick() {
 void TfMain::seDefaultClick() {
   SetWriteRequest("<xml><Defauts/></xml>");
   worker_.RequestWrite(XMLSave->Root());
-  worker_.RequestRead();
+  // As with Apply: the worker reads the device after the defaults are in, and a read of our
+  // own would be served first and show the old settings.
   BeginBusy();
 }
 
