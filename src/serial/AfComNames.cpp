@@ -36,11 +36,18 @@ bool HasKnownUart(const std::string& name) {
   return f && (f >> type) && type != 0;
 }
 
+// Where the serial device nodes are looked for; tests point it at an empty folder so that the
+// machine's own ports stay out of their way.
+std::string DeviceDirectory() {
+  const char* dir = std::getenv("KAVRUNE_DEV_DIR");
+  return dir && *dir ? dir : "/dev";
+}
+
 std::vector<std::string> RealSerialDevices() {
   static const char* const families[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "rfcomm"};
   std::map<std::string, std::vector<std::pair<int, std::string>>> found;
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator("/dev", ec)) {
+  for (const auto& e : fs::directory_iterator(DeviceDirectory(), ec)) {
     const std::string name = e.path().filename().string();
     for (const char* fam : families) {
       const int n = SuffixNumber(name, fam);

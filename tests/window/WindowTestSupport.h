@@ -21,6 +21,7 @@ class TWindowTestEnv {
     char tmpl[] = "/tmp/kavrune-window-XXXXXX";
     dir_ = mkdtemp(tmpl);
     setenv("KAVRUNE_COM_DIR", dir_.c_str(), 1);
+    setenv("KAVRUNE_DEV_DIR", dir_.c_str(), 1);  // only the ports a test publishes
     old_ = SetAppMessageHandler([this](const QString& text) { messages.append(text); });
   }
   ~TWindowTestEnv() {

@@ -39,7 +39,7 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, shouldStartOnTheConnectionPageWithOnlyAboutAndQuitUsable) {
-  if (w.uiConnection->AfPortComboBox1->count() != 0) GTEST_SKIP() << "this machine has serial ports";
+  ASSERT_EQ(w.uiConnection->AfPortComboBox1->count(), 0);
   EXPECT_EQ(env.Count(NoPortsMessage), 1);
   EXPECT_FALSE(w.uiConnection->bOpenClose->isEnabled());
   EXPECT_EQ(w.uiConnection->bOpenClose->text(), QStringLiteral("Open"));
