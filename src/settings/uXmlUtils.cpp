@@ -195,7 +195,13 @@ void TXmlElement::SetText(const std::string& text) {
       xmlFreeNode(c);
     c = next;
   }
-  if (!text.empty()) xmlAddChild(node_, xmlNewDocTextLen(node_->doc, X(text), static_cast<int>(text.size())));
+  // XML cannot hold the other control characters: a bell or NUL from a noisy line kept here
+  // would make every file saved from the document unreadable.
+  std::string clean;
+  clean.reserve(text.size());
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') clean += c;
+  if (!clean.empty()) xmlAddChild(node_, xmlNewDocTextLen(node_->doc, X(clean), static_cast<int>(clean.size())));
 }
 
 std::vector<TXmlElement> TXmlElement::Children() const {

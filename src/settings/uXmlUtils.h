@@ -35,7 +35,8 @@ class TXmlElement final {
   std::string Name() const;
   // The element's text content; empty for none or for an element without text.
   std::string Text() const;
-  // Replaces all content by the text (an empty text leaves an element without text).
+  // Replaces all content by the text (an empty text leaves an element without text). Control
+  // characters other than TAB, LF and CR are dropped, as XML has no form for them.
   void SetText(const std::string& text);
 
   std::vector<TXmlElement> Children() const;  // child elements in document order

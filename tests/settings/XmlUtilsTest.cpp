@@ -83,6 +83,18 @@ TEST(SettingsDocument, shouldStoreTextLiterally) {
   EXPECT_EQ(again->Root().FirstChild("Password").Text(), "a&b<c>&amp;");
 }
 
+TEST(SettingsDocument, shouldDropControlCharactersSoSavedFilesStayReadable) {
+  auto doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  TXmlElement s = doc->Root().AppendChild("WLAN");
+  s.AppendChild("Network_name").SetText(std::string("ka\aV\x1BR\0UNE", 10));
+  s.AppendChild("Note").SetText("a\tb");
+  EXPECT_EQ(s.FirstChild("Network_name").Text(), "kaVRUNE");
+  PXmlDocument again;
+  ASSERT_NO_THROW(again = TXmlDocument::CreateFromText(doc->SaveToText()));
+  EXPECT_EQ(FindNodePath(again->Root(), "WLAN/Network_name", false).Text(), "kaVRUNE");
+  EXPECT_EQ(FindNodePath(again->Root(), "WLAN/Note", false).Text(), "a\tb");
+}
+
 TEST(SettingsDocument, shouldReportMalformedTextWithLine) {
   try {
     TXmlDocument::CreateFromText("<xml>\n<a>\n</b>\n</xml>");
