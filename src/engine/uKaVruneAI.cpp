@@ -279,6 +279,12 @@ class TSectionWalk final {
           return false;
         }
         if (key == "Enter_Key") {
+          // Nothing to type would leave the same prompt in the reply and the walk would come
+          // back to it for ever; Enter keeps the device's key, as for a missing key.
+          if (value.empty() && keyType != 1) {
+            Answer("\r");
+            return true;
+          }
           for (char c : value) reply_ = Collect(std::string(1, c));
           if (keyType == 1) reply_ = Collect("\r\n");
           for (int i = 0; i < 100 && !Contains(reply_, "?"); ++i) reply_ = Collect("0");

@@ -147,6 +147,16 @@ TEST_F(Writer, shouldSendWlanRateAndKeyCharacterByCharacter) {
   EXPECT_EQ(device.Answers(), (Answers{{"Rate", "1"}, {"Fallback", "3"}, {"KeyType", "0"}, {"Key", "abc00"}, {"SSID", ""}}));
 }
 
+TEST_F(Writer, shouldKeepTheDevicesWlanKeyWhenTheKeyIsEmpty) {
+  device.SetMenu(4, {{"KeyType", "Key type 0 (0) ?", Kind::Line},
+                     {"Key", "Enter Key ?", Kind::Line},
+                     {"SSID", "SSID (%) ?", Kind::Line}});
+  TXmlElement s = Section("WLAN", {{"Key_type_0", "0"}, {"Enter_Key", ""}, {"SSID", "net"}});
+  TSectionOutcome out = WriteSection(&port, s, 4);
+  EXPECT_TRUE(out.Completed) << out.Reason;
+  EXPECT_EQ(device.Answers(), (Answers{{"KeyType", "0"}, {"Key", ""}, {"SSID", "net"}}));
+}
+
 TEST_F(Writer, shouldGiveUpOnAQuestionThatNeverEndsAndNeverInventValues) {
   device.SetMenu(5, {{"Loop", "Frame gap (0) ?", Kind::Refuse}});
   TXmlElement s = Section("Expert", {});
