@@ -292,6 +292,16 @@ void TfMain::BuildPages() {
   uiDebug->setupUi(pDebug);
   pDebug->hide();
   pcChannel1->resize(pConnection->size());
+  // Every flush-mode box keeps its hint, so a generated language file offers it for translation,
+  // but only the first box of each group shows it.
+  for (QCheckBox* quiet : {uiChannel1->cbChannel1FlushModeInput2, uiChannel1->cbChannel1FlushModeInput3,
+                           uiChannel1->cbChannel1FlushModeOuput2, uiChannel1->cbChannel1FlushModeOuput3}) {
+#ifdef KAVRUNE_HAVE_LANGUAGE
+    SetControlShowHint(quiet, false);
+#else
+    quiet->setToolTip(QString());
+#endif
+  }
 
   TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
   picker->SetMaxComPorts(255);
