@@ -9,8 +9,9 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("kavrune-setup"));
-  QApplication::setApplicationDisplayName(QStringLiteral("kaVRUNE setup"));
+  // The application title, and through it the title of every message box. Not set as the display
+  // name: the platform would append that to every window caption ("kaVRUNE — kaVRUNE setup").
+  QApplication::setApplicationName(QStringLiteral("kaVRUNE setup"));
   QFont font(QStringLiteral("Arial"));
   font.setPixelSize(11);
   QApplication::setFont(font);

@@ -19,7 +19,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("kaVRUNE setup"));
+  QApplication::setApplicationName(QStringLiteral("kaVRUNE setup"));
   QFont f(QStringLiteral("Arial"));
   f.setPixelSize(11);
   QApplication::setFont(f);

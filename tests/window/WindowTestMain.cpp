@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   // Test discovery runs the binary without the tests' environment; it has no display either.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("kaVRUNE setup"));
+  QApplication::setApplicationName(QStringLiteral("kaVRUNE setup"));
   QFont f(QStringLiteral("Arial"));
   f.setPixelSize(11);
   QApplication::setFont(f);
