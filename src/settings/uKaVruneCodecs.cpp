@@ -163,7 +163,9 @@ TDisconnMode ParseDisconnMode(const std::string& text) {
     if (!TryParseInteger(time.Head, d.Minutes)) d.Minutes = 0;
     if (!TryParseInteger(time.Tail, d.Seconds)) d.Seconds = 0;
   }
-  d.Byte = ReadHexByte(s.Head.substr(0, 2), 0);
+  // The window writes the byte back without a leading zero ("5 Disconn Time: 0:0"); the blank
+  // before the time must not make a byte below 10h unreadable on the next channel load.
+  d.Byte = ReadHexByte(Trim(s.Head).substr(0, 2), 0);
   return d;
 }
 

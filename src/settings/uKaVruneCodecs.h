@@ -42,8 +42,8 @@ std::span<const TByteField> IPConfigFlagFields();
 std::string HexByte2(uint8_t byte);
 // Upper-case hex without leading zeros, 0 for zero: the device's own form of a byte.
 std::string HexByte(int value);
-// A device hex byte read with "$" in front; fallback when the text is unreadable. Only the
-// low eight bits count, as the device keeps a byte.
+// A device hex byte read with "$" in front; fallback when the text is unreadable or holds a
+// number that no byte holds.
 uint8_t ReadHexByte(const std::string& text, uint8_t fallback);
 
 // Connect mode. Items: connection type (0 TCP, 1 UDP), UDP accept incoming, TCP accept incoming,

@@ -140,6 +140,10 @@ TEST(DeviceTexts, shouldReadBothDisconnectModeForms) {
   EXPECT_EQ(d.Byte, 5);
   EXPECT_EQ(d.Minutes, 0);
   EXPECT_EQ(d.Seconds, 0);
+  d = ParseDisconnMode("8 Disconn Time: 2:5");  // as the window writes a byte below 10h back
+  EXPECT_EQ(d.Byte, 8);
+  EXPECT_EQ(d.Minutes, 2);
+  EXPECT_EQ(d.Seconds, 5);
   d = ParseDisconnMode("zz Disconn Time: x:7");
   EXPECT_EQ(d.Byte, 0);
   EXPECT_EQ(d.Minutes, 0);

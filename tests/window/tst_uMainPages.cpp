@@ -409,6 +409,19 @@ TEST_F(LivePagesTest, shouldKeepEachChannelsEditsAcrossSwitches) {
   EXPECT_EQ(Key(root, "Channel_1/Port_No"), "1111");
 }
 
+TEST_F(LivePagesTest, shouldKeepASmallDisconnectByteAcrossChannelSwitches) {
+  w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Disconn_Mode>09 Disconn Time: 00:10</Disconn_Mode>"
+                          "</Channel_1><Channel_2><Connect_Mode>C0</Connect_Mode></Channel_2>"));
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_EQ(w.GetDisconnectMode(), 0x09);
+  w.seNetworkClick(w.seChannel2);
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_EQ(c.cbChannel1ConnectionLed->currentIndex(), 1) << "LED off survives its own written form";
+  EXPECT_EQ(w.GetDisconnectMode(), 0x09);
+  EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->Value(), 10);
+  EXPECT_EQ(Key(Build(), "Channel_1/DisConnMode"), "9");
+}
+
 TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
   w.show();
   QApplication::setActiveWindow(&w);
