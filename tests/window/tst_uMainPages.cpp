@@ -19,6 +19,7 @@
 #include "uKaVruneBinding.h"
 #include "uMain.h"
 #include "uMainForms.h"
+#include "uMainPrivate.h"
 
 namespace {
 
@@ -420,6 +421,81 @@ TEST_F(LivePagesTest, shouldKeepASmallDisconnectByteAcrossChannelSwitches) {
   EXPECT_EQ(w.GetDisconnectMode(), 0x09);
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->Value(), 10);
   EXPECT_EQ(Key(Build(), "Channel_1/DisConnMode"), "9");
+}
+
+// Every channel setting goes through its own written form and comes back unchanged.
+TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
+  w.LoadReadDocument(Read("<Channel_1/><Channel_2/>"));
+  w.seNetworkClick(w.seChannel1);
+  Choose(c.cbChannel1Baudrate, 7);
+  Choose(c.cbChannel1LineParity, 2);
+  c.cbChannel1Flow->setCurrentIndex(2);
+  w.SetFlushMode(0x85);
+  w.SetPackControl(0x3B);
+  c.eChannel1PCMatchByte1->setText("A");
+  c.eChannel1PCMatchByte2->setText("0D");
+  w.SetConnectMode(0x53);  // accept with modem control, start character, response
+  w.SetDisconnectMode(0xA9);
+  c.ieChannel1ConnectionInactivityTimeoutM->SetValue(3);
+  c.ieChannel1ConnectionInactivityTimeoutS->SetValue(7);
+  c.ieChannel1ConnectionPort->SetValue(10001);
+  c.ipChannel1ConnectionRemoteHost->SetAddress("10.0.0.9");
+  c.ieChannel1ConnectionRemotePort->SetValue(4001);
+  c.eChannel1ConnectionStartChar->setText("1B");
+  c.cbChannel1ConnectionAutoIncrease4ActiveConnect->setChecked(true);
+  c.cbChannel1ConnectionShowIPAfterRing->setChecked(true);
+  c.cbChannel1ConnectionModemEscapeSequencePassThrough->setChecked(true);
+  auto state = [&] {
+    return std::vector<std::string>{Std(c.cbChannel1Baudrate->currentText()), Std(c.lChannel1_IFMode->text()),
+                                    std::to_string(c.cbChannel1Flow->currentIndex()),
+                                    std::to_string(w.GetFlushMode()), std::to_string(w.GetPackControl()),
+                                    Std(c.eChannel1PCMatchByte1->text()), Std(c.eChannel1PCMatchByte2->text()),
+                                    std::to_string(w.GetConnectMode()), std::to_string(w.GetDisconnectMode()),
+                                    std::to_string(c.ieChannel1ConnectionInactivityTimeoutM->Value()),
+                                    std::to_string(c.ieChannel1ConnectionInactivityTimeoutS->Value()),
+                                    std::to_string(c.ieChannel1ConnectionPort->Value()),
+                                    Std(c.ipChannel1ConnectionRemoteHost->Address()),
+                                    std::to_string(c.ieChannel1ConnectionRemotePort->Value()),
+                                    Std(c.eChannel1ConnectionStartChar->text()),
+                                    std::to_string(c.cbChannel1ConnectionAutoIncrease4ActiveConnect->isChecked()),
+                                    std::to_string(c.cbChannel1ConnectionShowIPAfterRing->isChecked()),
+                                    std::to_string(c.cbChannel1ConnectionModemEscapeSequencePassThrough->isChecked())};
+  };
+  const std::vector<std::string> tcp = state();
+  w.seNetworkClick(w.seChannel2);
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_EQ(state(), tcp);
+
+  w.SetConnectMode(0xCC);
+  Choose(c.cbChannel1ConnectionUDPDatagramType, 4);
+  c.chbChannel1ConnectionUDPUseBroadcast->setChecked(false);
+  c.ipChannel1ConnectionUDPRemoteHost->SetAddress("10.0.0.255");
+  c.ieChannel1ConnectionUDPRemotePort->SetValue(5005);
+  c.ieChannel1ConnectionUDPLocalPort->SetValue(6006);
+  for (int i = 0; i < 16; ++i) w.SetUDPDeviceAddress(i, 16 * i + 1);
+  auto udp = [&] {
+    std::vector<std::string> v = {std::to_string(w.GetConnectMode()),
+                                  Std(c.cbChannel1ConnectionUDPDatagramType->currentText()),
+                                  Std(c.ipChannel1ConnectionUDPRemoteHost->Address()),
+                                  std::to_string(c.ieChannel1ConnectionUDPRemotePort->Value()),
+                                  std::to_string(c.ieChannel1ConnectionUDPLocalPort->Value()),
+                                  std::to_string(c.chbChannel1ConnectionUDPUseBroadcast->isChecked())};
+    for (int i = 0; i < 16; ++i) v.push_back(std::to_string(w.GetUDPDeviceAddress(i)));
+    return v;
+  };
+  const std::vector<std::string> unicast = udp();
+  w.seNetworkClick(w.seChannel2);
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_EQ(udp(), unicast);
+
+  // A broadcast has no remote host of its own: only the port comes back.
+  c.chbChannel1ConnectionUDPUseBroadcast->setChecked(true);
+  c.ieChannel1ConnectionUDPRemotePort->SetValue(7007);
+  std::vector<std::string> broadcast = udp();
+  w.seNetworkClick(w.seChannel2);
+  w.seNetworkClick(w.seChannel1);
+  broadcast[2] = "0.0.0.0";
+  EXPECT_EQ(udp(), broadcast);
 }
 
 TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
