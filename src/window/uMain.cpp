@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -695,7 +696,12 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::Enter:
       case QEvent::MouseMove: Label65MouseMove(); break;
       case QEvent::Leave: Label65MouseLeave(); break;
-      case QEvent::MouseButtonRelease: Label65Click(); break;
+      case QEvent::MouseButtonRelease: {
+        // A click is the left button let go over the link, not a right click or a drag away.
+        const auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() == Qt::LeftButton && Label65->rect().contains(me->position().toPoint())) Label65Click();
+        break;
+      }
       default: break;
     }
   }

@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -42,6 +44,15 @@ class MainWindowTest : public ::testing::Test {
     return {w.seNetwork, w.seServer,  w.seServices,   w.seChannel1, w.seChannel2,     w.seWLAN,       w.seEmail,
             w.seTerminal, w.seApplySettings, w.seDefault, w.seReload, w.seDisconnect, w.seLoadFromFile, w.seSaveToFile};
   }
+};
+
+// Stands in for the system's browser: records the addresses the window asks to open.
+class TUrlRecorder final : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> opened;
+ public slots:
+  void Open(const QUrl& url) { opened.append(url); }
 };
 
 TEST_F(MainWindowTest, shouldStartOnTheConnectionPageWithOnlyAboutAndQuitUsable) {
@@ -433,6 +444,25 @@ TEST_F(MainWindowTest, shouldShowOnlyTheFirstFlushModeHintOfEachGroup) {
   }
 }
 
+TEST_F(MainWindowTest, shouldOpenTheMakersPageOnlyOnALeftClickOnTheLink) {
+  TUrlRecorder browser;
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "Open");
+  QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "Open");
+  w.show();
+  const QPoint centre = w.Label65->rect().center();
+  QTest::mouseClick(w.Label65, Qt::RightButton, {}, centre);
+  EXPECT_TRUE(browser.opened.isEmpty()) << "a right click opens nothing";
+  QTest::mousePress(w.Label65, Qt::LeftButton, {}, centre);
+  QTest::mouseRelease(w.Label65, Qt::LeftButton, {}, QPoint(centre.x(), -40));
+  EXPECT_TRUE(browser.opened.isEmpty()) << "a press dragged off the link is no click";
+  QTest::mouseClick(w.Label65, Qt::LeftButton, {}, centre);
+  ASSERT_EQ(browser.opened.size(), 1);
+  EXPECT_EQ(browser.opened.front().scheme().left(4), QStringLiteral("http"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+  w.hide();
+}
+
 TEST(VersionCaption, shouldFollowThePatternAndTheBuildVersion) {
   const std::vector<int> v{1, 2, 3, 4};
   EXPECT_EQ(TfMain::FormatVersionCaption(QStringLiteral("kaVRUNE setup"), QStringLiteral("kaVRUNE setup v.x.y"), v),
@@ -454,3 +484,5 @@ TEST_F(MainWindowTest, shouldSetTheVersionCaptionWhenShown) {
 }
 
 }  // namespace
+
+#include "tst_uMain.moc"
