@@ -116,6 +116,8 @@ TEST_F(LivePagesTest, shouldDisableTheTelnetControlExcludedByAConnectionPassword
   w.SetDisconnectMode(0x50);  // password required and COM-port control
   EXPECT_TRUE(c.cbChannel1ConnectionPasswordRequired->isChecked());
   EXPECT_FALSE(Enabled(c.cbChannel1ConnectionComPortCntrl));
+  EXPECT_TRUE(c.cbChannel1ConnectionComPortCntrl->isChecked()) << "its bit comes after the password's";
+  EXPECT_EQ(w.GetDisconnectMode(), 0x50);
   EXPECT_TRUE(Enabled(c.eChannel1ConnectionPassword));
   w.SetDisconnectMode(0);
   c.cbChannel1ConnectionComPortCntrl->setChecked(true);
@@ -144,6 +146,22 @@ TEST_F(LivePagesTest, shouldEnableTheGroupsOfEachNetworkMode) {
   Choose(n.cbNetworkMode, 1);
   EXPECT_TRUE(Enabled(wl.eWLANName));
   EXPECT_FALSE(Enabled(n.cbNetworkSpeed));
+}
+
+TEST_F(LivePagesTest, shouldWarnOfTheHighestBaudRateOnlyWithoutHighCpuPerformance) {
+  auto warned = [&] {
+    return c.lChannel1Baudrate->palette().color(QPalette::WindowText) == QColor(255, 0, 0) &&
+           c.cbChannel1Baudrate->toolTip() == "Requires CPU high performance! (Server)";
+  };
+  Choose(c.cbChannel1Baudrate, 10);
+  EXPECT_FALSE(warned()) << "230400";
+  Choose(c.cbChannel1Baudrate, 11);
+  EXPECT_TRUE(warned()) << "460800";
+  Choose(v.cbServerCPUPerformence, 2);
+  EXPECT_TRUE(warned()) << "the CPU mode does not run the baud rate's rule";
+  Choose(c.cbChannel1Baudrate, 11);
+  EXPECT_FALSE(warned());
+  EXPECT_TRUE(c.cbChannel1Baudrate->toolTip().isEmpty());
 }
 
 TEST_F(LivePagesTest, shouldFlagTheServicesKeyAndUndoANonHexCharacter) {
