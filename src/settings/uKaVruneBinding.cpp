@@ -169,6 +169,8 @@ void SaveIntEdit(const TXmlElement& section, const std::string& key, TIntEdit* e
 
 void SaveComboBox(const TXmlElement& section, const std::string& key, QComboBox* list, bool asText) {
   if (!IsOwnEnabled(list)) return;
+  // Nothing chosen: the device keeps its setting rather than being answered "-1".
+  if (!asText && list->currentIndex() < 0) return;
   Write(section, key, asText ? FromQ(list->currentText()) : std::to_string(list->currentIndex()));
 }
 

@@ -27,6 +27,12 @@ void Put(const TXmlElement& section, const char* key, const QString& value) { Pu
 void Put(const TXmlElement& section, const char* key, const char* value) { Put(section, key, std::string(value)); }
 void Put(const TXmlElement& section, const char* key, int value) { Put(section, key, std::to_string(value)); }
 
+// A list with nothing chosen (a value the list does not offer was read) writes no key, so the
+// device keeps its setting instead of being answered "-1".
+void PutChoice(const TXmlElement& section, const char* key, const QComboBox* list, int offset = 0) {
+  if (list->currentIndex() >= 0) Put(section, key, list->currentIndex() + offset);
+}
+
 // The number an integer edit stands for, kept inside its range even while typed text was never
 // validated.
 int ValueOf(const TIntEdit* e) { return std::clamp(e->Value(), e->MinValue(), e->MaxValue()); }
@@ -57,7 +63,7 @@ void TfMain::BuildNetwork(const TXmlElement& s) {
       u.rbStaticIP->isChecked() ? u.ipIP_addr->Address() : QStringLiteral("0.0.%1.0").arg(GetIPConfigFlags()));
   Put(s, "Netmask", u.ipnetmask->Address());
   Put(s, "Set_Gateway_IP_Address", u.ipgateway->Address());
-  Put(s, "Network_mode", u.cbNetworkMode->currentIndex());
+  PutChoice(s, "Network_mode", u.cbNetworkMode);
   Ui::pServer& v = *uiServer;
   const bool telnet =
       v.chbServerTelnetPassword->isChecked() && v.eServerTelnetPass->text() == v.eServerTelnetPass2->text();
@@ -119,20 +125,21 @@ void TfMain::BuildEmail(const TXmlElement& s) {
 void TfMain::BuildWLAN(const TXmlElement& s) {
   Ui::pWLAN& w = *uiWLAN;
   const int security = w.cbWLANSecurity->currentIndex();
-  Put(s, "Topology", w.cbWLANNetworkType->currentIndex());
+  PutChoice(s, "Topology", w.cbWLANNetworkType);
   Put(s, "Network_name", w.eWLANName->text());
-  Put(s, "Channel", w.cbWLANChannel->currentIndex() + 1);
-  Put(s, "Security_suite", security);
-  Put(s, "Authentication", w.cbWLANAuthentication->currentIndex());
+  PutChoice(s, "Channel", w.cbWLANChannel, 1);
+  PutChoice(s, "Security_suite", w.cbWLANSecurity);
+  PutChoice(s, "Authentication", w.cbWLANAuthentication);
   // The device counts the WEP key sizes from 1.
-  Put(s, "Encryption", w.cbWLANEncryption->currentIndex() + (security == 1 ? 1 : 0));
+  PutChoice(s, "Encryption", w.cbWLANEncryption, security == 1 ? 1 : 0);
   SaveComboBox(s, "Key_type_0", w.cbWLANKeyType, false);
   SaveCheckBox(s, "Change_Key", w.chbWLANChangeKey, false);
   if (w.chbWLANChangeKey->isChecked()) Put(s, "Enter_Key", w.eWLANKey->text());
   Put(s, "Display_current_key", "N");
-  Put(s, "TX_Key_index", w.cbWLANTXKey->currentIndex() + 1);
-  Put(s, "TX_Data_rate",
-      std::to_string(w.cbWLANTXDateRate->currentIndex()) + (w.cbWLANAutoFallback->isChecked() ? ":1" : ":0"));
+  PutChoice(s, "TX_Key_index", w.cbWLANTXKey, 1);
+  if (w.cbWLANTXDateRate->currentIndex() >= 0)
+    Put(s, "TX_Data_rate",
+        std::to_string(w.cbWLANTXDateRate->currentIndex()) + (w.cbWLANAutoFallback->isChecked() ? ":1" : ":0"));
   SaveCheckBox(s, "Enable_power_management", w.cbWLANRadioPowerManagement, false);
 }
 

@@ -228,6 +228,19 @@ TEST_F(LivePagesTest, shouldOfferOnlyNoneAndWepInAdHoc) {
   EXPECT_FALSE(Enabled(wl.cbWLANEncryption));
 }
 
+TEST_F(LivePagesTest, listsWithNothingChosenShouldLeaveTheDevicesSettingAlone) {
+  // A value the list does not offer (a WPA suite read in Ad-Hoc, say) leaves it without a
+  // choice; the device must then keep its setting, never be answered "-1".
+  for (QComboBox* list : {wl.cbWLANSecurity, wl.cbWLANAuthentication, wl.cbWLANEncryption, wl.cbWLANTXKey,
+                          wl.cbWLANTXDateRate, wl.cbWLANChannel, n.cbNetworkMode})
+    list->setCurrentIndex(-1);
+  const TXmlElement root = Build();
+  for (const char* key : {"WLAN/Security_suite", "WLAN/Authentication", "WLAN/Encryption", "WLAN/TX_Key_index",
+                          "WLAN/TX_Data_rate", "WLAN/Channel", "basic_parameters/Network_mode"})
+    EXPECT_EQ(Key(root, key), "<missing>") << key;
+  EXPECT_NE(Key(root, "WLAN/Network_name"), "<missing>");
+}
+
 TEST_F(LivePagesTest, shouldCountTheWepKeyAgainstItsSize) {
   Choose(wl.cbWLANNetworkType, 0);
   Choose(wl.cbWLANSecurity, 1);
