@@ -1,7 +1,6 @@
 // kavrune-setup: the configuration window for the kaVRUNE device.
 
 #include <QApplication>
-#include <QFont>
 
 #include "uKaVruneAI.h"
 #include "uMain.h"
@@ -9,12 +8,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  // The application title, and through it the title of every message box. Not set as the display
-  // name: the platform would append that to every window caption ("kaVRUNE — kaVRUNE setup").
-  QApplication::setApplicationName(QStringLiteral("kaVRUNE setup"));
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(11);
-  QApplication::setFont(font);
+  SetUpApplication();
 
   TQtMainThreadDispatcher dispatcher;
   SetAfMainThreadDispatcher(&dispatcher);

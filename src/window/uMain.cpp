@@ -462,14 +462,14 @@ QString TfMain::FormatVersionCaption(QString pattern, const QString& initialCapt
       out += c;
       continue;
     }
-    const QChar spec = pattern[i + 1];
-    if (spec == QLatin1Char('s')) {
+    const QChar conversion = pattern[i + 1];
+    if (conversion == QLatin1Char('s')) {
       out += first;
       ++i;
-    } else if (spec == QLatin1Char('d') && next < version.size()) {
+    } else if (conversion == QLatin1Char('d') && next < version.size()) {
       out += QString::number(version[next++]);
       ++i;
-    } else if (spec == QLatin1Char('%')) {
+    } else if (conversion == QLatin1Char('%')) {
       out += c;
       ++i;
     } else {

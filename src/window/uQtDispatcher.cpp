@@ -1,6 +1,7 @@
 #include "uQtDispatcher.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -26,6 +27,15 @@ void TQtMainThreadDispatcher::ReportError(const std::string& message) {
 QString AppTitle() {
   QString title = QApplication::applicationDisplayName();
   return title.isEmpty() ? QStringLiteral("kaVRUNE setup") : title;
+}
+
+void SetUpApplication() {
+  // Not set as the display name: the platform would append that to every window caption
+  // ("kaVRUNE — kaVRUNE setup").
+  QApplication::setApplicationName(QStringLiteral("kaVRUNE setup"));
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(11);
+  QApplication::setFont(font);
 }
 
 namespace {

@@ -20,6 +20,10 @@ class TQtMainThreadDispatcher final : public IAfMainThreadDispatcher {
 // The application title, which titles every message box.
 QString AppTitle();
 
+// What every program showing the window sets first: the application title and the window font
+// (Arial 11 px).
+void SetUpApplication();
+
 // A modal box with an OK button, titled with the application title. Tests replace the box with
 // a recorder, since nobody would close it.
 void AppMessage(const QString& text);

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QPushButton>
 #include <QTabWidget>
 #include <cstdio>
@@ -19,10 +18,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("kaVRUNE setup"));
-  QFont f(QStringLiteral("Arial"));
-  f.setPixelSize(11);
-  QApplication::setFont(f);
+  SetUpApplication();
   if (argc < 2) {
     std::fprintf(stderr, "usage: window-screenshots OUTPUT_DIR\n");
     return 2;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFont>
 
 #include "uQtDispatcher.h"
 
@@ -11,10 +10,7 @@ int main(int argc, char** argv) {
   // Test discovery runs the binary without the tests' environment; it has no display either.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("kaVRUNE setup"));
-  QFont f(QStringLiteral("Arial"));
-  f.setPixelSize(11);
-  QApplication::setFont(f);
+  SetUpApplication();
   TQtMainThreadDispatcher dispatcher;
   SetAfMainThreadDispatcher(&dispatcher);
   ::testing::InitGoogleTest(&argc, argv);
