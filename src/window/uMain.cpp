@@ -1,4 +1,5 @@
 #include "uMain.h"
+#include "uMainPrivate.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -46,15 +47,6 @@ const QColor FrameBlue(0x00, 0x7C, 0xC3);
 const QColor MenuColour(0xE1, 0xDF, 0xFF);
 const QColor LinkColour(0xA6, 0xCA, 0xF0);
 constexpr int DebugWindowWidth = 845;
-
-QString Text(const char* key, const char* defaultText) {
-#ifdef KAVRUNE_HAVE_LANGUAGE
-  return Language().GetText(QString::fromUtf8(key), QString::fromUtf8(defaultText));
-#else
-  (void)key;
-  return QString::fromUtf8(defaultText);
-#endif
-}
 
 template <typename F>
 class TFinally final {
@@ -428,7 +420,7 @@ void TfMain::LoadLanguage() {
   try {
     Language().LoadFromFile(besideProgram ? QStringLiteral("\\Language.xml") : path);
     Language().ApplyToWindow(this);
-    uiConnection->bOpenClose->setText(Text("bOpenClose_Open", "Open"));
+    uiConnection->bOpenClose->setText(LangText("bOpenClose_Open", "Open"));
   } catch (const std::exception& e) {
     AppMessage(QStringLiteral("Cannot load language file: ") + QString::fromUtf8(e.what()));
   }
@@ -560,7 +552,7 @@ void TfMain::bOpenCloseClick() {
     SetStepColours(false);
     seDisconnect->setEnabled(false);
     picker->setEnabled(true);
-    bOpenClose->setText(Text("bOpenClose_Open", "Open"));
+    bOpenClose->setText(LangText("bOpenClose_Open", "Open"));
     EnableCommands(false);
     ShowPage(pConnection);
     for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) b->SetDown(false);
@@ -580,7 +572,7 @@ void TfMain::bOpenCloseClick() {
   }
   if (open) {
     SetStepColours(true);
-    bOpenClose->setText(Text("bOpenClose_Close", "Close"));
+    bOpenClose->setText(LangText("bOpenClose_Close", "Close"));
     picker->setEnabled(false);
     seDisconnect->setEnabled(true);
   } else {
