@@ -1,7 +1,6 @@
 #pragma once
-// The device dialogue: the worker that owns the serial port, the dump reader that turns the
-// device's configuration dump into a read document, and the settings writer that answers the
-// device's menus from a write document.
+// The worker: the thread that owns the serial port, wakes the device into Setup Mode, reads its
+// configuration with the dump reader and writes settings with the settings writer.
 
 #include <array>
 #include <atomic>
@@ -12,61 +11,13 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "AfComPort.h"
+#include "uKaVruneDumpReader.h"
+#include "uKaVruneWriter.h"
 #include "uXmlUtils.h"
 
 class IAfMainThreadDispatcher;
-
-// --- dump reader -------------------------------------------------------------------------
-
-// The variables that the dump reader shares with one entry into Setup Mode.
-struct TDumpContext {
-  bool DumpWanted = false;
-  bool InMenu = false;       // "*** basic parameters" has been seen
-  PXmlDocument Document;     // a document just created, dropped once its root is taken
-  TXmlElement Section;       // where key lines go
-  TXmlElement Root;          // root of the newest read document
-};
-
-constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
-
-// One trimmed dump line (UTF-8) becomes a section under root or key elements of section.
-// Never raises: a line the document refuses leaves the error-line marker in the section.
-void ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section);
-
-// Presses Enter and collects the dump line by line into a new read document.
-void ReadDump(TAfCustomSerialPort* port, TDumpContext& context);
-
-// --- settings writer ---------------------------------------------------------------------
-
-struct TWriteControl {
-  std::function<bool()> Cancelled;  // asked before every exchange
-  std::function<void(const std::string& prompt, int step)> Progress;
-};
-
-struct TSectionOutcome {
-  bool Completed = false;  // "Your choice ?" came back: the device is at the root menu
-  bool Cancelled = false;
-  std::string Prompt;      // the prompt being answered when the walk stopped
-  std::string Reason;      // why it stopped, for the user
-  std::vector<std::string> Notes;  // values that were changed before sending
-  int Steps = 0;
-};
-
-// Limits of one walk, so that a closed port, a silent device or a question that keeps coming
-// back ends it instead of holding the worker for ever.
-constexpr int WriteMaxEmptyReplies = 3;
-constexpr int WriteMaxSamePrompt = 8;  // an address repeats its octet prompt three times
-constexpr int WriteMaxSteps = 400;
-
-// Answers every prompt of the menu `choice` from the section's keys and ends at the root menu.
-// A section of none sends nothing and counts as completed.
-TSectionOutcome WriteSection(TAfCustomSerialPort* port, const TXmlElement& section, int choice,
-                             const TWriteControl& control = {});
-
-// --- worker ------------------------------------------------------------------------------
 
 enum class TWriteKind { Settings, Defaults, Exit };
 

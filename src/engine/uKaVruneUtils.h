@@ -8,6 +8,10 @@
 
 class TAfCustomSerialPort;
 
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 // The name of the setting a prompt line asks for: the first run of letters, digits and
 // " /+-*'@" with each of " /+-*'@" written as "_", without leading or trailing "_".
 std::string PromptName(const std::string& line);
