@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <future>
+#include <vector>
 
 namespace {
 
@@ -296,6 +297,7 @@ bool TAfComPortCore::WriteBlock(const uint8_t* p, int n) {
 }
 
 void TAfComPortCore::WriteThreadLoop() {
+  std::vector<uint8_t> inFlight;
   for (;;) {
     const int which = TAfWakeEvent::WaitAny({&writeStop_, &purgeRequest_, &dataReady_}, -1);
     if (which == 0) return;
@@ -305,20 +307,22 @@ void TAfComPortCore::WriteThreadLoop() {
       continue;
     }
     dataReady_.Reset();
-    int count = 0;
-    const uint8_t* block;
+    // The block leaves the ring before it goes to the device, so the ring's free space never
+    // lags behind what the line has already taken: a writer that saw its bytes arrive finds the
+    // room for its next block.
     {
       std::lock_guard lock(writeLock_);
-      block = ring_->ReadBlock(count);
+      int count = 0;
+      const uint8_t* block = ring_->ReadBlock(count);
+      inFlight.assign(block, block + count);
+      ring_->Remove(count);
     }
-    if (count == 0) continue;
-    // Only this thread removes bytes, and a purge waits for it, so the block stays put.
-    if (!WriteBlock(block, count)) {
+    if (inFlight.empty()) continue;
+    if (!WriteBlock(inFlight.data(), static_cast<int>(inFlight.size()))) {
       if (writeStop_.IsSet()) return;
       continue;  // the purge request is answered at the top of the loop
     }
     std::lock_guard lock(writeLock_);
-    ring_->Remove(count);
     if (ring_->Used() > 0) dataReady_.Set();
     else outputDone_.Set();
   }

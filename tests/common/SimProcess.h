@@ -23,15 +23,12 @@ class SimProcess final {
       args.push_back(state);
     }
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    // The simulator quits at the end of its input, so it gets a pipe that stays open.
-    int out[2], in[2];
-    if (pipe(out) != 0 || pipe(in) != 0) return;
+    int out[2];
+    if (pipe(out) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], 1);
-      dup2(in[0], 0);
       close(out[0]);
-      close(in[1]);
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
@@ -39,8 +36,6 @@ class SimProcess final {
       _exit(127);
     }
     close(out[1]);
-    close(in[0]);
-    in_ = in[1];
     out_ = fdopen(out[0], "r");
     char line[512];
     for (int i = 0; i < 2 && out_ && std::fgets(line, sizeof line, out_); ++i)
@@ -52,21 +47,14 @@ class SimProcess final {
       waitpid(pid_, nullptr, 0);
     }
     if (out_) std::fclose(out_);
-    if (in_ >= 0) close(in_);
   }
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
 
   bool Ready() const { return ready_; }
-  // A control command on the simulator's input ("power", "quit").
-  void Command(const std::string& line) const {
-    const std::string l = line + "\n";
-    [[maybe_unused]] ssize_t n = write(in_, l.data(), l.size());
-  }
 
  private:
   pid_t pid_ = -1;
   FILE* out_ = nullptr;
-  int in_ = -1;
   bool ready_ = false;
 };

@@ -19,6 +19,13 @@ std::string ErrorOf(const std::function<void()>& f) {
   return "(no error)";
 }
 
+// Waits until the port has taken exactly count received bytes (bounded, for a failing run).
+bool HasInput(const TAfComPort& port, int count) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (port.InputCount() < count && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+  return port.InputCount() == count;
+}
+
 }  // namespace
 
 TEST(ComPort, shouldStartWithTheDocumentedDefaults) {
@@ -164,8 +171,7 @@ TEST(ComPort, shouldSendWriteDataAndReadWhatArrives) {
 
   pty.Send("hello\r");
   ASSERT_TRUE(port.WaitForInput(2000));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(port.InputCount(), 6);
+  EXPECT_TRUE(HasInput(port, 6));
   char two[2];
   port.ReadData(two, 2);
   EXPECT_EQ(std::string(two, 2), "he");
@@ -173,7 +179,7 @@ TEST(ComPort, shouldSendWriteDataAndReadWhatArrives) {
   EXPECT_EQ(ErrorOf([&] { port.ReadData(two, 1); }), "Read data error -  ");
 
   pty.Send("stale");
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(HasInput(port, 5));
   port.PurgeInput();
   EXPECT_EQ(port.InputCount(), 0);
   EXPECT_EQ(port.ReadString(), "");

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "SimModel.h"
@@ -50,7 +51,7 @@ public:
     Dir = TempDirectory();
     Link = Dir + "/com1";
     Log = Dir + "/log";
-    args.insert(args.begin(), {sim, "--log", Log});
+    args.insert(args.begin(), {sim, "--log", Log, "--control-stdin"});
     if (std::find(args.begin(), args.end(), "--com") == args.end()) args.insert(args.begin() + 1, {"--link", Link});
     int in[2], out[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0) throw std::runtime_error("pipe");
@@ -77,11 +78,15 @@ public:
   TSimProcess(const TSimProcess&) = delete;
   TSimProcess& operator=(const TSimProcess&) = delete;
   ~TSimProcess() {
-    if (m_Stdin >= 0) ::close(m_Stdin);
+    CloseStdin();
+    if (m_Pid > 0) Signal(SIGTERM);
     Wait();
     ::close(m_Stdout);
   }
   void Command(const std::string& line) { [[maybe_unused]] auto n = ::write(m_Stdin, (line + "\n").data(), line.size() + 1); }
+  void CloseStdin() {
+    if (m_Stdin >= 0) ::close(std::exchange(m_Stdin, -1));
+  }
   void Signal(int sig) { ::kill(m_Pid, sig); }
   int Wait() {
     if (m_Pid <= 0) return m_Status;
@@ -182,6 +187,13 @@ TEST(SimOnPty, shouldPublishComNumbersInTheComDirectory) {
   sim.Command("quit");
   sim.Wait();
   EXPECT_NE(::access((dir + "/com7").c_str(), F_OK), 0);
+}
+
+TEST(SimOnPty, shouldKeepRunningAfterTheEndOfItsInput) {
+  TSimProcess sim({"--unpaced"});
+  sim.CloseStdin();
+  TPort port(sim.Link);
+  EXPECT_NE(EnterSetupMode(port).find("*** basic parameters"), std::string::npos);
 }
 
 TEST(SimOnPty, shouldOfferSetupModeAndAnswerOtherKeysWithBells) {

@@ -65,13 +65,35 @@ struct TArgs {
   TSimFault Fault = TSimFault::None;
   long BootWindowMs = 3000;
   bool PowerOnStart = false;
+  bool ControlStdin = false;
 };
 
+constexpr const char* kUsage =
+    "usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
+    "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers]\n"
+    "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n";
+
+void Help() {
+  std::cout << "kavrune-sim: a kaVRUNE device on a pseudo-terminal, published as COM N.\n"
+            << kUsage
+            << "  --com N            publish the port as comN in $KAVRUNE_COM_DIR (default ~/.config/kavrune/com)\n"
+               "  --link PATH        publish the port under PATH instead\n"
+               "  --baud B           pace the output at the character time of B baud (default 9600)\n"
+               "  --unpaced          no pacing\n"
+               "  --state FILE       settings kept across runs, written when the device stores\n"
+               "  --log FILE         a transcript of the line\n"
+               "  --fault F          misbehave as the named fault\n"
+               "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered (default 3000)\n"
+               "  --power-on-start   power the device on at once, without waiting for a client\n"
+               "  --control-stdin    read commands from standard input, one a line:\n"
+               "                     \"power\" (power cycle), \"quit\"\n"
+               "It prints the pseudo-terminal's path, then \"ready\", and runs until SIGINT or SIGTERM\n"
+               "(or \"quit\"). The end of standard input stops nothing.\n";
+  std::exit(0);
+}
+
 [[noreturn]] void Usage(const std::string& problem) {
-  std::cerr << "kavrune-sim: " << problem << "\n"
-            << "usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
-            << "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers]\n"
-            << "                   [--boot-window-ms MS] [--power-on-start]\n";
+  std::cerr << "kavrune-sim: " << problem << "\n" << kUsage;
   std::exit(2);
 }
 
@@ -102,6 +124,8 @@ TArgs ParseArgs(int argc, char** argv) {
       if (!SimParseFault(word, a.Fault)) Usage(std::string("unknown fault ") + word);
     } else if (opt == "--boot-window-ms") a.BootWindowMs = NumberArg(next(), "--boot-window-ms");
     else if (opt == "--power-on-start") a.PowerOnStart = true;
+    else if (opt == "--control-stdin") a.ControlStdin = true;
+    else if (opt == "--help" || opt == "-h") Help();
     else Usage("unknown option " + opt);
   }
   if (a.Com && !a.Link.empty()) Usage("--com and --link exclude each other");
@@ -257,6 +281,9 @@ int main(int argc, char** argv) {
     constexpr auto kNever = TClock::time_point::max();
     auto hangupDue = kNever;
     bool running = true;
+    // Standard input is read only when asked: a simulator started in the background of a shell
+    // would otherwise be stopped by the terminal, and one started from a script would see EOF.
+    int controlFd = args.ControlStdin ? STDIN_FILENO : -1;
 
     while (running) {
       const auto now = TClock::now();
@@ -334,7 +361,7 @@ int main(int argc, char** argv) {
       if (device.Mode() == TSimMode::Chatter) wait = std::min<std::chrono::milliseconds>(wait, 10ms);
       if (!open || (open && !powered)) wait = std::min<std::chrono::milliseconds>(wait, kHangupPoll);
 
-      pollfd fds[3] = {{g_SignalPipe[0], POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}, {open ? master.Get() : -1, POLLIN, 0}};
+      pollfd fds[3] = {{g_SignalPipe[0], POLLIN, 0}, {controlFd, POLLIN, 0}, {open ? master.Get() : -1, POLLIN, 0}};
       if (control.size() > 4096) control.clear();
       const int r = ::poll(fds, 3, static_cast<int>(wait.count()));
       if (r < 0) {
@@ -345,7 +372,11 @@ int main(int argc, char** argv) {
       if (fds[1].revents) {
         char buf[256];
         const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-        if (n <= 0) break;  // EOF on the control input
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+          controlFd = -1;  // the end of the control input leaves the device running
+          continue;
+        }
+        if (n < 0) continue;
         control.append(buf, static_cast<std::size_t>(n));
         for (auto nl = control.find('\n'); nl != std::string::npos; nl = control.find('\n')) {
           std::string cmd = control.substr(0, nl);
