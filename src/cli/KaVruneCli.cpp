@@ -1,8 +1,5 @@
 #include "KaVruneCli.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +11,7 @@
 
 #include "AfComNames.h"
 #include "AfSyncTargets.h"
+#include "CliPlatform.h"
 #include "Transcript.h"
 #include "uKaVruneAI.h"
 #include "uXmlUtils.h"
@@ -106,7 +104,7 @@ std::optional<int> ResolvePort(const std::string& port) {
 
 // Writes next to the target and renames, so a failed write never leaves half a file.
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
-  const std::string tmp = path + ".tmp" + std::to_string(::getpid());
+  const std::string tmp = path + ".tmp" + std::to_string(CliPlatform::ProcessId());
   {
     std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
     f << text;
@@ -117,7 +115,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
       return false;
     }
   }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (!CliPlatform::MoveOver(tmp, path)) {
     error = "cannot write " + path;
     std::remove(tmp.c_str());
     return false;
@@ -127,7 +125,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 
 class TCliSink final : public IKaVruneSink {
  public:
-  explicit TCliSink(bool quiet) : quiet_(quiet), progress_(!quiet && ::isatty(STDERR_FILENO)) {}
+  explicit TCliSink(bool quiet) : quiet_(quiet), progress_(!quiet && CliPlatform::StderrIsTerminal()) {}
 
   void DeliverReadDocument(const TXmlElement& root) override {
     document = root.Document()->SaveToText();
@@ -188,9 +186,8 @@ class TSession {
     } catch (const std::exception& e) {
       std::cerr << "kavrune-cli: " << e.what() << '\n';
       const std::string path = ComDevicePath(comNumber);
-      if (!path.empty() && ::access(path.c_str(), R_OK | W_OK) != 0)
-        std::cerr << "kavrune-cli: Permission denied on " << path
-                  << "; add yourself to the group that owns it (usually: sudo usermod -aG dialout $USER, then log in again)\n";
+      if (const std::string hint = CliPlatform::AccessHint(path); !hint.empty())
+        std::cerr << "kavrune-cli: " << hint << '\n';
       return PortError;
     }
     opened_ = true;

@@ -1,8 +1,7 @@
-#include <csignal>
-
+#include "CliPlatform.h"
 #include "KaVruneCli.h"
 
 int main(int argc, char** argv) {
-  std::signal(SIGPIPE, SIG_IGN);
+  CliPlatform::PrepareStandardOutput();
   return KaVruneCli::Run(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -1,8 +1,9 @@
 #pragma once
-// COM numbers on Linux. A COM number resolves to a device node: first the links "comN" in the
-// link directory ($KAVRUNE_COM_DIR, default ~/.config/kavrune/com), then the remaining numbers
-// from 1 upward go, in order, to the serial devices present: /dev/ttyS* with a known UART type,
-// /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyAMA*, /dev/rfcomm*, each family in numeric order.
+// COM numbers. On Windows they are the system's own (AfComNamesWin32.cpp). On Linux a COM
+// number resolves to a device node: first the links "comN" in the link directory
+// ($KAVRUNE_COM_DIR, default ~/.config/kavrune/com), then the remaining numbers from 1 upward
+// go, in order, to the serial devices present: /dev/ttyS* with a known UART type, /dev/ttyUSB*,
+// /dev/ttyACM*, /dev/ttyAMA*, /dev/rfcomm*, each family in numeric order.
 
 #include <string>
 #include <vector>

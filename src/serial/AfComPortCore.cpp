@@ -1,9 +1,5 @@
 #include "AfComPortCore.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <future>
@@ -15,13 +11,6 @@ std::string Format(const char* fmt, int n) {
   char buf[128];
   std::snprintf(buf, sizeof buf, fmt, n);
   return buf;
-}
-
-// Best effort: an unprivileged process may not raise a thread above normal.
-void ApplyPriority(TAfThreadPriority p) {
-  static const int nice[] = {19, 10, 5, 0, -5, -10, -15};
-  const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
-  ::setpriority(PRIO_PROCESS, tid, nice[static_cast<int>(p)]);
 }
 
 constexpr int kThreadStartMs = 3000;
@@ -71,7 +60,7 @@ void TAfComPortCore::Open(const OpenParams& params) {
     std::promise<void> started;
     auto ready = started.get_future();
     t = std::thread([this, loop, prio, &started] {
-      ApplyPriority(prio);
+      AfApplyThreadPriority(prio);
       started.set_value();
       (this->*loop)();
     });

@@ -1,13 +1,23 @@
 #pragma once
 // The platform seam of the serial port component: everything the core needs from the
-// operating system's serial device. AfSerialDevicePosix.cpp implements it with termios; a
-// Win32 implementation can stand beside it without touching the component.
+// operating system's serial device. AfSerialDevicePosix.cpp implements it with termios,
+// AfSerialDeviceWin32.cpp with the Win32 communications functions.
 
 #include <initializer_list>
 #include <memory>
 #include <string>
 
 #include "AfComPortTypes.h"
+
+// A file descriptor on POSIX, a HANDLE on Windows.
+#ifdef _WIN32
+using TAfNativeHandle = void*;
+#else
+using TAfNativeHandle = int;
+#endif
+
+// Best effort: an unprivileged process may not raise a thread above normal.
+void AfApplyThreadPriority(TAfThreadPriority priority);
 
 // A manual-reset event that device waits can include, so that a thread blocked on the device
 // can be told to stop.
@@ -23,14 +33,18 @@ class TAfWakeEvent final {
   bool IsSet() const;
   // Waits until set or timeoutMs passed (negative: no time-out); true when set.
   bool Wait(int timeoutMs) const;
-  int NativeHandle() const;
+  TAfNativeHandle NativeHandle() const;
 
   // Waits for the first of several events; the index of the first set one in list order,
   // -1 when the time ran out (negative time-out: none).
   static int WaitAny(std::initializer_list<const TAfWakeEvent*> events, int timeoutMs);
 
  private:
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
   int fd_ = -1;
+#endif
 };
 
 enum class TAfWaitResult { Timeout, Ready, Woken, Hangup, Error };
@@ -73,14 +87,19 @@ class TAfSerialDevice final {
   uint32_t ModemStatus() const;            // AfMs bits
   uint32_t TakeLineErrors();               // AfCe bits seen since the last call
 
-  int NativeHandle() const { return fd_; }
   std::string LastErrorText() const { return lastError_; }
 
  private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // INVALID_HANDLE_VALUE is never kept
+  struct Overlapped;
+  std::shared_ptr<Overlapped> io_;
+#else
   int fd_ = -1;
   bool locked_ = false;
-  std::shared_ptr<void> saved_;  // the line settings found at open
   struct Counters;
   std::shared_ptr<Counters> counters_;
+#endif
+  std::shared_ptr<void> saved_;  // the line settings found at open
   std::string lastError_;
 };

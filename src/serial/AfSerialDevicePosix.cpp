@@ -6,6 +6,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +24,12 @@ uint32_t AfGetBaudRate(int fd);
 
 namespace {
 int PollFor(std::vector<pollfd>& fds, int timeoutMs);
+}
+
+void AfApplyThreadPriority(TAfThreadPriority p) {
+  static const int nice[] = {19, 10, 5, 0, -5, -10, -15};
+  const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+  ::setpriority(PRIO_PROCESS, tid, nice[static_cast<int>(p)]);
 }
 
 // ---------------------------------------------------------------- TAfWakeEvent
@@ -50,7 +58,7 @@ bool TAfWakeEvent::Wait(int timeoutMs) const {
   return PollFor(fds, timeoutMs) > 0;
 }
 
-int TAfWakeEvent::NativeHandle() const { return fd_; }
+TAfNativeHandle TAfWakeEvent::NativeHandle() const { return fd_; }
 
 int TAfWakeEvent::WaitAny(std::initializer_list<const TAfWakeEvent*> events, int timeoutMs) {
   std::vector<pollfd> fds;

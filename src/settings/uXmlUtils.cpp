@@ -3,7 +3,6 @@
 #include <clocale>
 #include <cstring>
 #include <fstream>
-#include <iconv.h>
 #include <mutex>
 #include <sstream>
 
@@ -16,7 +15,10 @@ namespace {
 
 void InitLibxml() {
   static std::once_flag once;
-  std::call_once(once, [] { xmlInitParser(); });
+  std::call_once(once, [] {
+    xmlInitParser();
+    RegisterCp1250WithLibxml();
+  });
 }
 
 struct XmlFreeDeleter {
@@ -40,49 +42,6 @@ struct SaveCtxtCloser {
 const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
 
 std::string FromXml(const xmlChar* s) { return s ? reinterpret_cast<const char*>(s) : std::string(); }
-
-class Iconv final {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw EXmlError(std::string("No converter from ") + from + " to " + to);
-  }
-  ~Iconv() { iconv_close(cd_); }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-
-  // Converts, handing each input position that cannot be converted to onBad, which returns
-  // how many input bytes to skip and what to put in their place.
-  template <typename OnBad>
-  std::string Convert(const std::string& in, OnBad onBad) {
-    std::string out;
-    char* src = const_cast<char*>(in.data());
-    size_t left = in.size();
-    char buffer[256];
-    while (left > 0) {
-      char* dst = buffer;
-      size_t room = sizeof buffer;
-      size_t r = iconv(cd_, &src, &left, &dst, &room);
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-        auto [skip, replacement] = onBad(src, left);
-        out += replacement;
-        src += skip;
-        left -= skip;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-      }
-    }
-    return out;
-  }
-
- private:
-  iconv_t cd_;
-};
-
-size_t Utf8SequenceLength(const char* p, size_t left) {
-  auto c = static_cast<unsigned char>(*p);
-  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-  return n > left ? left : n;
-}
 
 }  // namespace
 
@@ -275,20 +234,6 @@ int TXmlElement::AttributeCount() const {
   if (node_)
     for (xmlAttr* a = node_->properties; a; a = a->next) ++n;
   return n;
-}
-
-// --- encodings -----------------------------------------------------------------------------
-
-std::string Cp1250ToUtf8(const std::string& bytes) {
-  Iconv cv("UTF-8", "CP1250");
-  return cv.Convert(bytes, [](const char*, size_t) { return std::pair<size_t, std::string>{1, ""}; });
-}
-
-std::string Utf8ToCp1250(const std::string& text) {
-  Iconv cv("CP1250", "UTF-8");
-  return cv.Convert(text, [](const char* p, size_t left) {
-    return std::pair<size_t, std::string>{Utf8SequenceLength(p, left), "?"};
-  });
 }
 
 // --- node access ---------------------------------------------------------------------------

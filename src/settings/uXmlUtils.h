@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "uCp1250.h"
+
 struct _xmlNode;
 struct _xmlDoc;
 
@@ -101,11 +103,6 @@ class TXmlDocument final : public std::enable_shared_from_this<TXmlDocument> {
   _xmlDoc* doc_;
   std::vector<_xmlNode*> retired_;
 };
-
-// Conversions between the device's byte text (windows-1250) and UTF-8. Characters without a
-// windows-1250 form become '?'; bytes without a character are dropped.
-std::string Cp1250ToUtf8(const std::string& bytes);
-std::string Utf8ToCp1250(const std::string& text);
 
 // --- node access -------------------------------------------------------------------------
 
