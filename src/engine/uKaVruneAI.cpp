@@ -8,13 +8,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A line that never falls silent must not hold the port lock (and the window's Open/Close)
-// for ever; a slow dump at 9600 baud still fits easily.
-constexpr auto ListenLimit = std::chrono::seconds(15);
-
-const std::vector<std::string> MenuEnds = {"\r", " )", " ?"};
+// The device confirms leaving Setup Mode in words; a "?" ends the wait as well.
+const std::vector<std::string> ExitEnds = {"Exit without save", "?"};
 
 }  // namespace
 
@@ -132,7 +127,7 @@ bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   if (port_.Active()) {
     EnterSetupMode(false);
     std::string reply;
-    SendAndExpect(&port_, "8\r", 100, "", PurgeBoth, reply);
+    SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
   }
   inMenu_ = false;
   port_.Close();
@@ -181,51 +176,29 @@ void TKaVruneAI::Execute() {
         }
       }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
-bool TKaVruneAI::ReadDevice() { return EnterSetupMode(true); }
+bool TKaVruneAI::ReadDevice() {
+  if (!port_.Active()) {
+    // Nothing to read from; opening a port requests a read again.
+    std::lock_guard guard(shared_->readResultLock);
+    events_.Reset(TEvents::Read);
+    return false;
+  }
+  return EnterSetupMode(true);
+}
 
 bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
   if (inMenu_ && !dumpWanted) return true;
   TDumpContext context;
   context.DumpWanted = dumpWanted;
+  // Someone waiting for the port is about to close or change it.
+  context.Stop = [this] { return WriteCancelled(); };
   {
     std::lock_guard guard(portLock_);
-    if (port_.Active()) {
-      std::string collected;
-      SendAndExpectAny(&port_, "\r", 100, MenuEnds, NoPurge, collected);
-      for (int attempt = 0; !context.InMenu && !collected.empty() && attempt < 30; ++attempt) {
-        auto start = Clock::now();
-        for (;;) {
-          std::string more;
-          SendAndExpectAny(&port_, "", 100, MenuEnds, NoPurge, more);
-          if (more.empty()) break;
-          collected += more;
-          if (Clock::now() - start > ListenLimit) break;
-        }
-        if (Contains(collected, "Your choice ?")) {
-          context.InMenu = true;
-          if (dumpWanted) ReadDump(&port_, context);
-        } else {
-          SendAndExpectAny(&port_, "\r", 100, MenuEnds, NoPurge, collected);
-        }
-      }
-      if (!context.InMenu) {
-        std::string current;
-        SendAndCollect(&port_, "xxxxx", 1000, LineIncomplete, NoPurge, current);
-        auto start = Clock::now();
-        while (!current.empty()) {
-          if (current.find_first_not_of('\x07') == std::string::npos)
-            ReadDump(&port_, context);
-          else if (Contains(current, "Press Enter for Setup Mode") && dumpWanted)
-            ReadDump(&port_, context);
-          if (Clock::now() - start > ListenLimit) break;
-          SendAndCollect(&port_, "", 200, LineIncomplete, NoPurge, current);
-        }
-      }
-    }
+    // At the root menu already, the Enter that EnterRootMenu starts with prints the dump.
+    if (port_.Active()) EnterRootMenu(&port_, context);
   }
   inMenu_ = true;
   const bool reached = context.InMenu;
@@ -253,7 +226,7 @@ void TKaVruneAI::LeaveMenusWithoutStoring() {
     empty = reply.empty() ? empty + 1 : 0;
     if (empty >= WriteMaxEmptyReplies) break;
   }
-  if (port_.Active() && !WriteCancelled()) SendAndExpect(&port_, "8\r", 100, "?", PurgeBoth, reply);
+  if (port_.Active() && !WriteCancelled()) SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
   inMenu_ = false;
 }
 
@@ -297,7 +270,7 @@ void TKaVruneAI::WriteDevice() {
   }
   std::string reply;
   if (report.Kind == TWriteKind::Exit) {
-    SendAndExpect(&port_, "8\r", 100, "?", PurgeBoth, reply);
+    SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
     inMenu_ = false;
     report.Succeeded = !reply.empty();
   } else if (report.Kind == TWriteKind::Defaults) {

@@ -1,11 +1,40 @@
 #include "uKaVruneDumpReader.h"
 
+#include <chrono>
+
 #include "uCommunicationUtils.h"
 #include "uKaVruneUtils.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 std::string Blanks(const std::string& text) { return ReplaceAll(text, " ", "_"); }
+
+// A line that never falls silent must not hold the port (and the window's Open/Close) for
+// ever; a dump at 9600 baud takes little more than two seconds.
+constexpr auto TalkLimit = std::chrono::seconds(15);
+// Enter pressed at prompts on the way to the root menu: more than the longest menu asks.
+constexpr int MaxEnters = 60;
+
+// What the device's output so far asks of the entry.
+enum class TCue { None, DumpDone, MenuWithoutDump, Offer, Question };
+
+TCue Cue(const std::string& heard, size_t handled) {
+  const size_t menu = heard.rfind(MenuPrompt);
+  const size_t heading = heard.rfind(DumpHeading);
+  if (menu != std::string::npos && menu >= handled) {
+    if (heading != std::string::npos && heading < menu) return TCue::DumpDone;
+    return TCue::MenuWithoutDump;
+  }
+  // A dump under way may hold any text, a "?" in a value as well: it is waited for.
+  if (heading != std::string::npos && heading >= handled) return TCue::None;
+  if (heard.find(SetupOffer, handled) != std::string::npos) return TCue::Offer;
+  // A question left open (a walk broken off): its prompt ends with "?" and a blank at most.
+  const size_t last = heard.find_last_not_of(' ');
+  if (last != std::string::npos && last >= handled && heard[last] == '?') return TCue::Question;
+  return TCue::None;
+}
 
 }  // namespace
 
@@ -56,34 +85,67 @@ void ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement
   }
 }
 
-void ReadDump(TAfCustomSerialPort* port, TDumpContext& context) {
-  std::string buffer;
-  SendAndCollect(port, "\r", 100, LineIncomplete, NoPurge, buffer);
-  if (buffer.empty()) return;
-  const std::string heading = "*** basic parameters";
-  int pass = 0;
-  while (pass < 10 || (!buffer.empty() && pass < 100)) {
-    if (Contains(buffer, heading)) context.InMenu = true;
-    if (context.InMenu && context.DumpWanted) {
-      for (size_t p = buffer.find('\r'); p != std::string::npos; p = buffer.find('\r')) {
-        std::string line = Trim(buffer.substr(0, p));
-        // Everything before the heading belongs to earlier output: the document is started
-        // again for as long as the heading is still ahead in the buffer.
-        if (Contains(buffer, heading)) {
-          context.Document = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-          context.Root = context.Document->Root();
-          context.Section = TXmlElement();
-          context.Document.reset();
-        } else if (Contains(buffer, "Your choice ?")) {
-          pass = 100;
-        }
-        ParseDumpLine(Cp1250ToUtf8(line), context.Root, context.Section);
-        buffer.erase(0, p + 1);
-      }
+TXmlElement ParseDump(const std::string& text) {
+  const size_t menu = text.rfind(MenuPrompt);
+  if (menu == std::string::npos) return {};
+  const size_t heading = text.rfind(DumpHeading, menu);
+  if (heading == std::string::npos) return {};
+  PXmlDocument document = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  TXmlElement root = document->Root();
+  TXmlElement section;
+  // The prompt has no line end: the text before it is all whole lines.
+  for (size_t p = heading; p < menu;) {
+    size_t end = text.find('\r', p);
+    if (end == std::string::npos || end > menu) end = menu;
+    ParseDumpLine(Cp1250ToUtf8(Trim(text.substr(p, end - p))), root, section);
+    p = end + 1;
+  }
+  return root;
+}
+
+void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
+  context.InMenu = false;
+  context.Root = TXmlElement();
+  context.Heard.clear();
+  std::string& heard = context.Heard;
+  size_t handled = 0;  // cues before this point have been acted on
+  std::string key = "\r";
+  int enters = 0;
+  const auto start = Clock::now();
+  auto talking = [&] { return Clock::now() - start < TalkLimit; };
+  // Each exchange ends as soon as the device's output asks for something, or on silence.
+  auto listening = [&](const std::string& reply) { return Cue(heard + reply, handled) == TCue::None && talking(); };
+
+  while (port && port->Active() && !(context.Stop && context.Stop())) {
+    std::string reply;
+    SendAndCollect(port, key, context.ListenMs, listening, NoPurge, reply);
+    if (!key.empty()) ++enters;
+    key.clear();
+    heard += reply;
+    if (reply.empty()) return;  // silent: not in Setup Mode now, the caller tries again later
+    switch (Cue(heard, handled)) {
+      case TCue::DumpDone:
+        context.InMenu = true;
+        context.Root = ParseDump(heard);
+        return;
+      case TCue::MenuWithoutDump:
+        // The device is at the root menu but printed no dump since the last one we heard:
+        // Enter there prints it.
+        context.InMenu = true;
+        if (!context.DumpWanted) return;
+        key = "\r";
+        break;
+      case TCue::Offer:
+      case TCue::Question:
+        key = "\r";
+        break;
+      case TCue::None:
+        if (!talking()) return;
+        break;  // more is coming: a banner, a dump under way
     }
-    std::string piece;
-    SendAndCollect(port, "", 100, LineIncomplete, NoPurge, piece);
-    buffer += piece;
-    ++pass;
+    if (!key.empty()) {
+      if (enters >= MaxEnters) return;
+      handled = heard.size();
+    }
   }
 }

@@ -1,19 +1,26 @@
 #pragma once
-// The dump reader: turns the configuration dump that the device prints in Setup Mode into a
-// read document, one section element per "***" heading and one key element per line.
+// The dump reader: brings the device to the root menu of Setup Mode and turns the configuration
+// dump that it prints on the way into a read document, one section element per "***" heading
+// and one key element per line.
 
+#include <functional>
 #include <string>
 
 #include "AfComPort.h"
 #include "uXmlUtils.h"
 
-// The variables that the dump reader shares with one entry into Setup Mode.
+constexpr const char* DumpHeading = "*** basic parameters";
+constexpr const char* MenuPrompt = "Your choice ?";
+constexpr const char* SetupOffer = "Press Enter for Setup Mode";
+
+// One entry into Setup Mode.
 struct TDumpContext {
-  bool DumpWanted = false;
-  bool InMenu = false;       // "*** basic parameters" has been seen
-  PXmlDocument Document;     // a document just created, dropped once its root is taken
-  TXmlElement Section;       // where key lines go
-  TXmlElement Root;          // root of the newest read document
+  std::function<bool()> Stop;  // asked before every exchange; true ends the entry at once
+  int ListenMs = 1000;         // how long a device that says nothing is listened to
+  bool DumpWanted = true;      // false: the root menu without a dump will do
+  bool InMenu = false;         // "Your choice ?" came: the device is at the root menu
+  TXmlElement Root;            // the dump the device printed on the way, if it printed one
+  std::string Heard;           // everything the device said, for the caller's checks
 };
 
 constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
@@ -22,5 +29,15 @@ constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
 // Never raises: a line the document refuses leaves the error-line marker in the section.
 void ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section);
 
-// Presses Enter and collects the dump line by line into a new read document.
-void ReadDump(TAfCustomSerialPort* port, TDumpContext& context);
+// The newest whole dump in what the device printed (windows-1250, CR line ends): from the last
+// "*** basic parameters" line before the last "Your choice ?" up to that prompt, as a new read
+// document. None when the text holds no whole dump.
+TXmlElement ParseDump(const std::string& text);
+
+// Brings the device to the root menu, from wherever it is: it presses Enter once, answers the
+// boot offer with Enter at once, keeps the values of a question it finds open, and presses
+// Enter at the root menu only when the device has not printed its dump on the way there (and
+// a dump is wanted). The dump it printed is read into context.Root, so the device prints it
+// once per entry. Gives up when the device stays silent for context.ListenMs, or talks for
+// ever without showing the menu.
+void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context);

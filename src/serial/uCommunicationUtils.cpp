@@ -1,8 +1,8 @@
 #include "uCommunicationUtils.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <thread>
 
 #include "AfComPort.h"
 
@@ -13,14 +13,14 @@ using Ms = std::chrono::milliseconds;
 
 enum class Kind { Collect, ExpectAny };
 
-bool ContainsAny(const std::string& reply, const std::vector<std::string>& expected) {
+bool ContainsAny(const std::string& reply, size_t from, const std::vector<std::string>& expected) {
   for (const auto& e : expected)
-    if (!e.empty() && reply.find(e) != std::string::npos) return true;
+    if (!e.empty() && reply.find(e, from) != std::string::npos) return true;
   return false;
 }
 
 // One exchange. Deadlines run on a monotonic clock, so they never wrap; besides the silence
-// window an exchange ends after ExchangeMaxMs or ExchangeMaxBytes, so a line that never falls
+// gap an exchange ends after ExchangeMaxMs or ExchangeMaxBytes, so a line that never falls
 // silent cannot hold the caller for ever.
 void Exchange(Kind kind, TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
               const TContinuePredicate& keepWaiting, const std::vector<std::string>* expected,
@@ -29,34 +29,40 @@ void Exchange(Kind kind, TAfCustomSerialPort* port, const std::string& text, int
   if (!port || !port->Active()) return;
   if (purge.Input) port->PurgeInput();
   if (purge.Output) port->PurgeOutput();
-  std::this_thread::yield();
 
   const double c = CharTime(port);
   if (!text.empty()) port->WriteData(text.data(), static_cast<int>(text.size()));
 
   const auto start = Clock::now();
   const auto hardStop = start + Ms(ExchangeMaxMs);
-  auto deadline = start + Ms(std::max(timeoutMs, 0)) + Ms(static_cast<int64_t>(std::ceil(text.size() * c)));
-  const auto silence = Ms(static_cast<int64_t>(std::ceil(5 * c)) + (kind == Kind::Collect ? 150 : 100));
+  // What is sent takes its time on the line before the device can answer.
+  const auto firstAnswer =
+      start + Ms(std::max(timeoutMs, 0)) + Ms(static_cast<int64_t>(std::ceil(static_cast<double>(text.size()) * c)));
+  const auto silence = Ms(SilenceGapMs(port));
+  auto deadline = firstAnswer;
 
   for (;;) {
-    // Wakes as soon as bytes arrive, at the latest after 1 ms.
-    port->WaitForInput(1);
     if (port->InputCount() > 0) {
       reply += port->ReadString();
-      deadline = Clock::now() + silence;
+      const auto heard = Clock::now() + silence;
+      // Collecting, the first-answer time-out is over with the first byte; expecting, it is
+      // the least the caller waits for its text.
+      deadline = kind == Kind::Collect ? heard : std::max(heard, firstAnswer);
+      if (kind == Kind::ExpectAny) {
+        if (ContainsAny(reply, EchoEnd(reply, text), *expected)) break;
+      } else if (keepWaiting && !keepWaiting(reply)) {
+        break;
+      }
+      if (reply.size() >= ExchangeMaxBytes) break;
     }
     const auto now = Clock::now();
-    if (kind == Kind::ExpectAny) {
-      if (ContainsAny(reply, *expected) || now > deadline) break;
-    } else {
-      if (now > deadline) break;
-      if (keepWaiting && !keepWaiting(reply)) break;
-    }
-    if (now > hardStop || reply.size() >= ExchangeMaxBytes) break;
+    const auto until = std::min(deadline, hardStop);
+    if (now >= until) break;
     if (!port->Active()) break;  // closed under us: nothing more will come
+    // Sleeps in the kernel until bytes arrive or the deadline passes.
+    const auto left = std::chrono::duration_cast<Ms>(until - now) + Ms(1);
+    port->WaitForInput(static_cast<int>(left.count()));
   }
-  if (kind == Kind::Collect) std::this_thread::sleep_for(Ms(10));
 }
 
 }  // namespace
@@ -76,9 +82,29 @@ void SendAndExpect(TAfCustomSerialPort* port, const std::string& text, int timeo
   SendAndExpectAny(port, text, timeoutMs, std::vector<std::string>{expected}, purge, reply);
 }
 
+size_t EchoEnd(const std::string& reply, const std::string& sent) {
+  auto echoes = [](char got, char typed) {
+    return got == typed || (got == '*' && typed >= 0x20 && typed < 0x7F);
+  };
+  size_t first = 0, second = 0, i = 0;
+  for (; i < reply.size(); ++i) {
+    if (first < sent.size() && echoes(reply[i], sent[first]))
+      ++first;
+    else if (second < first && echoes(reply[i], sent[second]))
+      ++second;
+    else
+      break;
+  }
+  return i;
+}
+
 bool LineIncomplete(const std::string& reply) { return reply.empty() || reply.back() != '\r'; }
 
 double CharTime(const TAfCustomSerialPort* port) {
   const uint32_t baud = port ? port->NumericBaudRate() : 0;
   return baud > 0 ? 10000.0 / baud : 0.0;
+}
+
+int SilenceGapMs(const TAfCustomSerialPort* port) {
+  return std::max(SilenceFloorMs, static_cast<int>(std::ceil(SilenceChars * CharTime(port))));
 }

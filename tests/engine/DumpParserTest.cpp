@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 #include "AfComPort.h"
 #include "FakeKaVrune.h"
+#include "uCommunicationUtils.h"
 #include "uKaVruneAI.h"
 
 namespace {
@@ -78,6 +78,21 @@ TEST(DumpLine, shouldMarkLinesTheDocumentRefuses) {
             (std::vector<std::string>{ErrorLineMarker, "TCP_Keepalive", ErrorLineMarker, ErrorLineMarker, "Flush"}));
 }
 
+TEST(Dump, shouldReadTheNewestWholeDumpUpToTheMenuPrompt) {
+  const std::string dump =
+      "*** basic parameters\r\nIP addr 10.0.0.1, no gateway set\r\n*** WLAN\r\nSSID : a?b\r\n\r\n"
+      "0 Server configuration\r\n9 Save and exit\r\n\r\nYour choice ? ";
+  EXPECT_FALSE(ParseDump("Press Enter for Setup Mode \r\n*** basic parameters\r\nIP addr 1"));
+  EXPECT_FALSE(ParseDump("Your choice ? ")) << "a menu without a dump";
+  TXmlElement root = ParseDump("\r\nPress Enter for Setup Mode \r\n" + dump);
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root.Document()->SaveToText(), ParseDump("noise\r\n*** WLAN\r\nSSID : old\r\n" + dump).Document()->SaveToText())
+      << "what came before the heading is no part of the document";
+  EXPECT_EQ(root.ChildCount(), 2);
+  EXPECT_EQ(FindNodePath(root, "WLAN/SSID", false).Text(), "a?b");
+  EXPECT_EQ(FindNodePath(root, "basic_parameters/IP_addr", false).Text(), "10.0.0.1");
+}
+
 namespace {
 
 struct OpenPort {
@@ -91,45 +106,44 @@ struct OpenPort {
 
 }  // namespace
 
-TEST(DumpReader, shouldReadTheDeviceIntoANewDocumentStartingAtTheHeading) {
-  FakeKaVrune device(false);
+TEST(DumpReader, shouldReadTheDumpThatOneEnterAtTheRootMenuPrints) {
+  FakeKaVrune device;
   OpenPort p(FakeKaVrune::ComNumber);
   ASSERT_TRUE(p.port.Active());
-  p.port.WriteString("xxxxx");  // its offer waits unread, ahead of the dump
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   TDumpContext context;
-  context.DumpWanted = true;
-  auto start = std::chrono::steady_clock::now();
-  ReadDump(&p.port, context);
-  auto took = std::chrono::steady_clock::now() - start;
+  EnterRootMenu(&p.port, context);
   EXPECT_TRUE(context.InMenu);
   ASSERT_TRUE(context.Root);
   EXPECT_EQ(context.Root.Name(), "kaVrune");
-  EXPECT_FALSE(context.Document) << "the root alone keeps the document";
   auto sections = context.Root.Children();
   ASSERT_EQ(sections.size(), 3u);
   EXPECT_EQ(sections[0].Name(), "basic_parameters");
   EXPECT_EQ(FindNodePath(context.Root, "WLAN/SSID", false).Text(), "a@b");
   EXPECT_EQ(FindNodePath(context.Root, "Channel_1/Baudrate", false).Text(), "9600");
-  EXPECT_LT(took, std::chrono::seconds(3)) << "the dump ends on \"Your choice ?\", not on ten silent passes";
+  EXPECT_EQ(device.Received(), "\r") << "the device prints its dump once";
 }
 
-TEST(DumpReader, shouldOnlyConfirmTheMenuWhenNoDumpIsWanted) {
+TEST(DumpReader, shouldKeepTheValuesOfAnOpenQuestionOnTheWayToTheMenu) {
   FakeKaVrune device;
   OpenPort p(FakeKaVrune::ComNumber);
+  p.port.WriteString("1\r");  // a walk broken off at its first question
+  std::string reply;
+  SendAndExpect(&p.port, "", 2000, "?", NoPurge, reply);
   TDumpContext context;
-  ReadDump(&p.port, context);
+  EnterRootMenu(&p.port, context);
   EXPECT_TRUE(context.InMenu);
-  EXPECT_FALSE(context.Root);
+  EXPECT_TRUE(context.Root) << "the fake prints its dump with the menu after a walk";
+  EXPECT_EQ(device.Received(), "1\r\r\r");
+  EXPECT_EQ(device.Value("Baudrate"), "9600");
 }
 
-TEST(DumpReader, shouldDoNothingWhenTheDeviceIsSilent) {
+TEST(DumpReader, shouldGiveUpOnASilentDeviceAfterOneEnter) {
   FakeKaVrune device;
   device.SetSilent(true);
   OpenPort p(FakeKaVrune::ComNumber);
   TDumpContext context;
-  context.DumpWanted = true;
-  ReadDump(&p.port, context);
+  context.ListenMs = 200;
+  EnterRootMenu(&p.port, context);
   EXPECT_FALSE(context.InMenu);
   EXPECT_FALSE(context.Root);
   EXPECT_EQ(device.Received(), "\r");

@@ -28,7 +28,7 @@ class FakeKaVrune final {
     Kind kind = Kind::Line;
   };
 
-  // Starts at the root menu of Setup Mode when inMenu, else switched off (it wakes on "x").
+  // Starts at the root menu of Setup Mode when inMenu, else out of it (any key brings its offer).
   explicit FakeKaVrune(bool inMenu = true) : mode_(inMenu ? Mode::Root : Mode::Off) {
     char tmpl[] = "/tmp/kavrune-engine-XXXXXX";
     dir_ = mkdtemp(tmpl);
@@ -178,7 +178,7 @@ class FakeKaVrune final {
     if (silent_) return;
     switch (mode_) {
       case Mode::Off:
-        if (c == 'x') {
+        if (c == 'x' || c == '\r') {
           mode_ = Mode::Woken;
           Send("\r\nPress Enter for Setup Mode\r\n");
         }
@@ -207,8 +207,9 @@ class FakeKaVrune final {
         } else if (line_ == "9") {
           ++stores_;
           stored_ = state_;
-          mode_ = Mode::Off;
-          Send("\r\nParameters stored ...\r\n");
+          // It restarts and offers Setup Mode again by itself.
+          mode_ = Mode::Woken;
+          Send("\r\nParameters stored ...\r\n\r\nkaVRUNE\r\nPress Enter for Setup Mode ");
         } else if (line_.size() == 1 && menus_.count(line_[0] - '0')) {
           mode_ = Mode::Section;
           choice_ = line_[0] - '0';
