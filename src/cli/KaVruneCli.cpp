@@ -183,11 +183,11 @@ class TSession {
         std::cerr << "kavrune-cli: COM" << comNumber << " could not be opened\n";
         return PortError;
       }
-    } catch (const std::exception& e) {
+    } catch (const EAfSerialError& e) {
       std::cerr << "kavrune-cli: " << e.what() << '\n';
-      const std::string path = ComDevicePath(comNumber);
-      if (const std::string hint = CliPlatform::AccessHint(path); !hint.empty())
-        std::cerr << "kavrune-cli: " << hint << '\n';
+      if (e.Kind() == TAfPortError::Permission)
+        if (const std::string hint = CliPlatform::AccessHint(ComDevicePath(comNumber)); !hint.empty())
+          std::cerr << "kavrune-cli: " << hint << '\n';
       return PortError;
     }
     opened_ = true;

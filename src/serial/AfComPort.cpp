@@ -97,7 +97,7 @@ void TAfCustomSerialPort::WriteData(const void* buffer, int count) {
   if (!Active() || !core_->Append(buffer, count)) {
     char buf[96];
     std::snprintf(buf, sizeof buf, "Write data error [requested: %d, free: %d]", count, OutputFree());
-    throw EAfComPortError(ErrorText(buf));
+    throw EAfComPortError(ErrorText(buf), Active() ? TAfPortError::IO : TAfPortError::Other);
   }
   if (OnTrace) OnTrace(true, std::string(static_cast<const char*>(buffer), static_cast<size_t>(count)));
 }
@@ -110,7 +110,7 @@ void TAfCustomSerialPort::ReadData(void* buffer, int count) {
   if (closing_) return;
   const int got = Active() ? core_->Read(buffer, count) : 0;
   if (OnTrace && got > 0) OnTrace(false, std::string(static_cast<const char*>(buffer), static_cast<size_t>(got)));
-  if (got < count) throw EAfComPortError(ErrorText("Read data error"));
+  if (got < count) throw EAfComPortError(ErrorText("Read data error"), TAfPortError::IO);
 }
 
 std::string TAfCustomSerialPort::ReadString() {
@@ -188,7 +188,7 @@ void TAfCustomSerialPort::ApplyDCB() {
       actual.XoffLim = dcb_.XoffLim;
       dcb_ = actual;
     }
-    throw EAfComPortCoreError("Error setting parameters from DCB");
+    throw EAfComPortCoreError("Error setting parameters from DCB", TAfPortError::Settings);
   }
 }
 

@@ -26,23 +26,21 @@ TAfComPortCore::~TAfComPortCore() { Close(); }
 void TAfComPortCore::Open(const OpenParams& params) {
   if (device_.IsOpen()) return;
   if (params.comNumber <= 0 || params.path.empty())
-    throw EAfComPortCoreError(Format("Invalid port number (COM%d)", params.comNumber));
-  switch (device_.Open(params.path)) {
-    case TAfSerialDevice::OpenResult::Ok: break;
-    case TAfSerialDevice::OpenResult::NoSuchDevice:
-      throw EAfComPortCoreError(Format("Invalid port number (COM%d)", params.comNumber));
-    case TAfSerialDevice::OpenResult::CannotOpen:
-      throw EAfComPortCoreError(Format("Can't open device COM%d", params.comNumber));
+    throw EAfComPortCoreError(Format("Invalid port number (COM%d)", params.comNumber), TAfPortError::NoSuchPort);
+  if (const TAfPortError why = device_.Open(params.path); why != TAfPortError::None) {
+    const char* text = why == TAfPortError::NoSuchPort ? "Invalid port number (COM%d)" : "Can't open device COM%d";
+    throw EAfComPortCoreError(Format(text, params.comNumber), why, device_.LastErrorText());
   }
   comNumber_ = params.comNumber;
-  auto fail = [this](const char* message) {
+  auto fail = [this](const char* message, TAfPortError kind = TAfPortError::IO) {
+    const std::string detail = device_.LastErrorText();
     Close();
-    throw EAfComPortCoreError(message);
+    throw EAfComPortCoreError(message, kind, detail);
   };
   if (!device_.SetTimeouts()) fail("Error setting timeouts");
   if (!device_.SetQueueSizes(params.inBufSize, params.outBufSize)) fail("Error initializing buffers");
   if (!device_.SetEventMask(AfEv::Mask)) fail(" Error setting EventMask");
-  if (!device_.SetParams(params.dcb)) fail("Error setting parameters from DCB");
+  if (!device_.SetParams(params.dcb)) fail("Error setting parameters from DCB", TAfPortError::Settings);
 
   {
     std::lock_guard lock(readLock_);
@@ -65,7 +63,7 @@ void TAfComPortCore::Open(const OpenParams& params) {
       (this->*loop)();
     });
     if (ready.wait_for(std::chrono::milliseconds(kThreadStartMs)) != std::future_status::ready)
-      fail("Error creating threads");
+      fail("Error creating threads", TAfPortError::Other);
   };
   start(writeThread_, &TAfComPortCore::WriteThreadLoop, params.writePriority);
   active_ = true;

@@ -98,13 +98,40 @@ constexpr uint32_t RlsdOn = 0x0080;
 
 enum TAfCoreEvent { ceOutFree, ceLineEvent, ceNeedReadData, ceException };
 
-class EAfComPortCoreError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+// What went wrong with a port, for callers that act on it (a hint, a retry, a state shown)
+// without reading the message, which stays the component's own text.
+enum class TAfPortError {
+  None,
+  NoSuchPort,  // nothing behind the number or node
+  InUse,       // another program (or another port of ours) holds it
+  Permission,  // the system refuses us access
+  NotSerial,   // the node is not a serial line
+  Settings,    // the device refused the line settings
+  IO,          // reading, writing or waiting failed
+  Other
 };
-class EAfComPortError : public std::runtime_error {
+
+// Errors of the serial component. Detail() is the system's own reason (strerror text or the
+// like), empty when there is none.
+class EAfSerialError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EAfSerialError(const std::string& message, TAfPortError kind = TAfPortError::Other,
+                          std::string detail = {})
+      : std::runtime_error(message), kind_(kind), detail_(std::move(detail)) {}
+  TAfPortError Kind() const { return kind_; }
+  const std::string& Detail() const { return detail_; }
+
+ private:
+  TAfPortError kind_;
+  std::string detail_;
+};
+class EAfComPortCoreError : public EAfSerialError {
+ public:
+  using EAfSerialError::EAfSerialError;
+};
+class EAfComPortError : public EAfSerialError {
+ public:
+  using EAfSerialError::EAfSerialError;
 };
 class EAfDispatcherError : public std::runtime_error {
  public:

@@ -51,15 +51,14 @@ enum class TAfWaitResult { Timeout, Ready, Woken, Hangup, Error };
 
 class TAfSerialDevice final {
  public:
-  enum class OpenResult { Ok, NoSuchDevice, CannotOpen };
-
   TAfSerialDevice();
   ~TAfSerialDevice();
   TAfSerialDevice(const TAfSerialDevice&) = delete;
   TAfSerialDevice& operator=(const TAfSerialDevice&) = delete;
 
-  // Opens the node for exclusive use without making it the controlling terminal.
-  OpenResult Open(const std::string& path);
+  // Opens the node for exclusive use without making it the controlling terminal; None when
+  // open, otherwise why not (LastErrorText() holds the system's text).
+  TAfPortError Open(const std::string& path);
   void Close();  // restores the line settings found at open
   bool IsOpen() const;
 
@@ -88,6 +87,7 @@ class TAfSerialDevice final {
   uint32_t TakeLineErrors();               // AfCe bits seen since the last call
 
   std::string LastErrorText() const { return lastError_; }
+  TAfPortError LastErrorKind() const { return lastKind_; }
 
  private:
 #ifdef _WIN32
@@ -102,4 +102,5 @@ class TAfSerialDevice final {
 #endif
   std::shared_ptr<void> saved_;  // the line settings found at open
   std::string lastError_;
+  TAfPortError lastKind_ = TAfPortError::None;
 };

@@ -138,32 +138,44 @@ TAfSerialDevice::TAfSerialDevice() : counters_(std::make_shared<Counters>()) {}
 
 TAfSerialDevice::~TAfSerialDevice() { Close(); }
 
-TAfSerialDevice::OpenResult TAfSerialDevice::Open(const std::string& path) {
+namespace {
+
+TAfPortError AfPortErrorOf(int error) {
+  switch (error) {
+    case 0: return TAfPortError::None;
+    case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: return TAfPortError::NoSuchPort;
+    case EBUSY: case EWOULDBLOCK: return TAfPortError::InUse;  // TIOCEXCL or flock of another
+    case EACCES: case EPERM: case EROFS: return TAfPortError::Permission;
+    case ENOTTY: case EINVAL: return TAfPortError::NotSerial;
+    case EIO: case EPIPE: case EBADF: return TAfPortError::IO;
+    default: return TAfPortError::Other;
+  }
+}
+
+}  // namespace
+
+TAfPortError TAfSerialDevice::Open(const std::string& path) {
   Close();
+  auto fail = [this](int error, int fd) {
+    lastError_ = std::strerror(error);
+    lastKind_ = AfPortErrorOf(error);
+    if (fd >= 0) ::close(fd);
+    return lastKind_;
+  };
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    lastError_ = std::strerror(errno);
-    if (errno == ENOENT || errno == ENODEV || errno == ENXIO || errno == ENOTDIR) return OpenResult::NoSuchDevice;
-    return OpenResult::CannotOpen;
-  }
+  if (fd < 0) return fail(errno, -1);
   auto saved = std::make_shared<termios>();
-  if (::tcgetattr(fd, saved.get()) != 0) {  // not a terminal
-    lastError_ = std::strerror(errno);
-    ::close(fd);
-    return OpenResult::CannotOpen;
-  }
+  if (::tcgetattr(fd, saved.get()) != 0) return fail(errno == EINVAL ? ENOTTY : errno, fd);
   // Another program (or another port of ours) holding the node keeps it.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    lastError_ = "in use";
-    ::close(fd);
-    return OpenResult::CannotOpen;
-  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(errno == EWOULDBLOCK ? EBUSY : errno, fd);
   ::ioctl(fd, TIOCEXCL);
   fd_ = fd;
   locked_ = true;
   saved_ = saved;
   counters_->valid = ::ioctl(fd_, TIOCGICOUNT, &counters_->last) == 0;
-  return OpenResult::Ok;
+  lastError_.clear();
+  lastKind_ = TAfPortError::None;
+  return TAfPortError::None;
 }
 
 void TAfSerialDevice::Close() {
@@ -330,6 +342,7 @@ int TAfSerialDevice::Write(const void* buf, int count) {
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
     lastError_ = std::strerror(errno);
+    lastKind_ = AfPortErrorOf(errno);
     return -1;
   }
 }

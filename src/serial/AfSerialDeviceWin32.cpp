@@ -97,29 +97,35 @@ TAfSerialDevice::TAfSerialDevice() = default;
 
 TAfSerialDevice::~TAfSerialDevice() { Close(); }
 
-TAfSerialDevice::OpenResult TAfSerialDevice::Open(const std::string& path) {
+TAfPortError TAfSerialDevice::Open(const std::string& path) {
   Close();
   HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     lastError_ = SystemText(code);
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME ||
-        code == ERROR_BAD_PATHNAME)
-      return OpenResult::NoSuchDevice;
-    return OpenResult::CannotOpen;  // ERROR_ACCESS_DENIED: another program holds it
+    switch (code) {
+      case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME: case ERROR_BAD_PATHNAME:
+        lastKind_ = TAfPortError::NoSuchPort;
+        break;
+      // Exclusive by nature: "access denied" is another program holding the port.
+      case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: case ERROR_BUSY: lastKind_ = TAfPortError::InUse; break;
+      default: lastKind_ = TAfPortError::Other; break;
+    }
+    return lastKind_;
   }
   auto saved = std::make_shared<DCB>();
   saved->DCBlength = sizeof(DCB);
   if (!::GetCommState(h, saved.get())) {  // a file, not a communications device
     lastError_ = SystemText(::GetLastError());
     ::CloseHandle(h);
-    return OpenResult::CannotOpen;
+    return lastKind_ = TAfPortError::NotSerial;
   }
   handle_ = h;
   saved_ = saved;
   io_ = std::make_shared<Overlapped>();
-  return OpenResult::Ok;
+  lastError_.clear();
+  return lastKind_ = TAfPortError::None;
 }
 
 void TAfSerialDevice::Close() {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "AfComNames.h"
@@ -24,6 +28,15 @@ bool HasInput(const TAfComPort& port, int count) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   while (port.InputCount() < count && std::chrono::steady_clock::now() < until) std::this_thread::yield();
   return port.InputCount() == count;
+}
+
+TAfPortError KindOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EAfSerialError& e) {
+    return e.Kind();
+  }
+  return TAfPortError::None;
 }
 
 }  // namespace
@@ -87,10 +100,27 @@ TEST(ComPort, shouldReportMissingAndBusyPorts) {
   holder.Open();
   port.SetComNumber(2);
   EXPECT_EQ(ErrorOf([&] { port.Open(); }), "Can't open device COM2");
+  EXPECT_EQ(KindOf([&] { port.Open(); }), TAfPortError::InUse);
   EXPECT_FALSE(port.Active());
   holder.Close();
   port.Open();
   EXPECT_TRUE(port.Active());
+  port.Close();
+
+  port.SetComNumber(9);
+  EXPECT_EQ(KindOf([&] { port.Open(); }), TAfPortError::NoSuchPort);
+  // A link to something that is no serial line: a plain file, and one we may not open.
+  const std::string file = dir.Path() + "/not-a-tty";
+  { std::ofstream(file) << "x"; }
+  std::filesystem::create_symlink(file, dir.Link(3));
+  port.SetComNumber(3);
+  EXPECT_EQ(ErrorOf([&] { port.Open(); }), "Can't open device COM3");
+  EXPECT_EQ(KindOf([&] { port.Open(); }), TAfPortError::NotSerial);
+  if (::geteuid() != 0) {  // root opens anything
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    EXPECT_EQ(KindOf([&] { port.Open(); }), TAfPortError::Permission);
+  }
+  EXPECT_FALSE(port.Active());
 }
 
 TEST(ComPort, shouldApplyLineSettingsToTheDevice) {
