@@ -373,9 +373,9 @@ TEST(SimOnPty, shouldReaskEveryQuestionWithRefuseAnswers) {
   port.Send("5\r");
   port.ReadUntil(" ? ");
   port.Send("50\r");
-  EXPECT_NE(port.ReadUntil(" ? ").find("TCP Keepalive time in s (45) ? "), std::string::npos);
+  EXPECT_NE(port.ReadUntil(" ? ").find("TCP Keepalive time in s (1s - 65s; 0s=disable) (45) ? "), std::string::npos);
   port.Send("\r");
-  EXPECT_NE(port.ReadUntil(" ? ").find("TCP Keepalive time in s (45) ? "), std::string::npos);
+  EXPECT_NE(port.ReadUntil(" ? ").find("TCP Keepalive time in s (1s - 65s; 0s=disable) (45) ? "), std::string::npos);
 }
 
 }  // namespace

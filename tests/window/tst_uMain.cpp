@@ -229,10 +229,10 @@ TEST_F(MainWindowTest, shouldBoundEveryNumericEditAndShowItsNumberInPlainBlack) 
     int min, max, initial;
   };
   const Bounds edits[] = {
-      {"ieServerCahceTimeout", 1, 65, 1},
-      {"ieServerKeepAlive", 1, 600, 1},
+      {"ieServerCahceTimeout", 1, 600, 1},
+      {"ieServerKeepAlive", 0, 65, 0},
       {"ieServerHTTPServerPort", 0, 65535, 0},
-      {"ieServerMTUSize", 100, 1400, 512},
+      {"ieServerMTUSize", 512, 1400, 512},
       {"ieChannel1ConnectionPort", 0, 65535, 10001},
       {"ieChannel1ConnectionRemotePort", 0, 65535, 0},
       {"ieChannel1ConnectionInactivityTimeoutM", 0, 23, 0},

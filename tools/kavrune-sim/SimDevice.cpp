@@ -362,7 +362,8 @@ void TSimDevice::QuestionInput(char c) {
       m_Line.pop_back();
       Emit("\b \b");
     }
-  } else if (c < 0x20 || c > 0x7E || m_Line.size() >= 80) {
+  } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || m_Line.size() >= 80) {
+    // Texts are windows-1250: every byte from 20h up but DEL is a character.
     Emit("\a");
   } else {
     m_Line += c;

@@ -192,14 +192,15 @@ std::vector<TSimSettingDef> BuildDefs() {
        [](const TSimSection& s, const TSimAnswers&) { return Number(s, "Topology") == 0; }},
 
       // Expert, menu 5
-      {G::Expert, "TCP_Keepalive_time_in_s", "TCP Keepalive time in s", A::Number, "45", always, Range(1, 600)},
-      {G::Expert, "ARP_Cache_timeout_in_s", "ARP Cache timeout in s", A::Number, "60", always, Range(1, 65)},
+      {G::Expert, "TCP_Keepalive_time_in_s", "TCP Keepalive time in s (1s - 65s; 0s=disable)", A::Number, "45", always, Range(0, 65)},
+      {G::Expert, "ARP_Cache_timeout_in_s", "ARP Cache timeout in s (1s - 600s)", A::Number, "600", always,
+       Range(1, 600)},
       {G::Expert, "CPU_performance", "CPU performance (0=Regular, 1=Low, 2=High)", A::Number, "0", always,
        Range(0, 2)},
       {G::Expert, "Disable_Monitor_Mode___bootup", "Disable Monitor Mode @ bootup", A::YesNo, "N"},
       {G::Expert, "HTTP_Port_Number", "HTTP Port Number", A::Number, "80", always, Range(0, 65535)},
       {G::Expert, "SMTP_Port_Number", "SMTP Port Number", A::Number, "25", always, Range(0, 65535)},
-      {G::Expert, "MTU_Size", "MTU Size", A::Number, "1400", always, Range(100, 1400)},
+      {G::Expert, "MTU_Size", "MTU Size", A::Number, "1400", always, Range(512, 1400)},
       {G::Expert, "Ethernet_connection_type",
        "Ethernet connection type (0=auto, 2=10Mb/HD, 3=10Mb/FD, 4=100Mb/HD, 5=100Mb/FD)", A::Number, "0", always,
        OneOf({0, 2, 3, 4, 5})},
@@ -250,7 +251,11 @@ std::vector<TSimDumpRow> BuildDumpRows() {
                 Value(s, "Netmask");
        }},
       {G::Basic, "DHCP_device_name", {},
-       [](const TSimSection& s) { return "DHCP device name : " + Value(s, "Enter_new_DHCP_device_Name"); }},
+       [](const TSimSection& s) {
+         // The device prints a placeholder, not an empty value, for a name that is not set.
+         const std::string name = Value(s, "Enter_new_DHCP_device_Name");
+         return "DHCP device name : " + (name.empty() ? std::string("not set") : name);
+       }},
       {G::Basic, "Network_mode", {},
        [](const TSimSection& s) {
          static const char* const modes[] = {"Wired Only", "Wireless Only", "Bridging(One Host)"};

@@ -1,0 +1,144 @@
+#pragma once
+// The one table of the device's settings and what the front ends do with it: values out of a read
+// or write document, the write document of a change, the differences between two states, the
+// checks before a write and the check of an apply after the device was read again.
+//
+// A value is kept in the form in which the device's menu takes it (the answer typed at its
+// prompt): numbers in decimal, hex bytes in upper case without leading zeros, flags "Y"/"N" as
+// the question asks them, "m:s" times, "rate:fallback", sixteen blank-separated table entries.
+// Texts are UTF-8 here and windows-1250 on the line.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "uKaVruneCodecs.h"
+#include "uXmlUtils.h"
+
+enum class TSettingKind {
+  Number,        // decimal, within the device range
+  Choice,        // a numbered item; the read document shows its word
+  Flag,          // Y or N
+  Text,          // printable windows-1250 text
+  Secret,        // typed, never shown in a dump: a restore cannot carry it
+  Address,       // dotted IPv4 address
+  HexByte,       // one byte in hex
+  Time,          // minutes and seconds
+  DataRate,      // rate item and fallback flag
+  AddressTable,  // sixteen bytes
+};
+
+struct TRange {
+  long Min;
+  long Max;
+};
+
+struct TSettingRow;
+using TSectionValues = std::map<std::string, std::string>;  // value key -> value
+
+struct TSettingRow {
+  std::string Section;  // section element in both documents
+  std::string Name;     // in plain words, for messages
+  std::string ReadKey;  // key in the read document; empty: the dump never shows it
+  std::string PromptKey;  // write-document key answering its prompt; empty: no menu asks for it
+  // The decision prompt answered "Y" before the value ("Change_DHCP_device_name"); empty if none.
+  std::string ChangeKey;
+  // Further names under which files of earlier versions carry the value ("Port" beside "Port_No").
+  std::vector<std::string> OtherKeys;
+  TSettingKind Kind = TSettingKind::Text;
+  std::optional<TRange> WindowRange;
+  std::optional<TRange> DeviceRange;
+  std::vector<long> Allowed;     // when the device takes only these numbers
+  std::size_t MaxLength = 0;     // texts; 0 for other kinds
+  std::string Placeholder;       // what the dump prints for an empty value ("not set")
+  std::string Unit;              // the letter the dump prints after a number ("45s")
+  std::vector<std::string> Words;  // Choice: the dump's word for item i ("" for none)
+  std::span<const TByteField> (*Fields)() = nullptr;  // HexByte: the byte's layout, when it has one
+  // The value from the read section, when the dump shows it; empty function: the text of ReadKey.
+  std::function<std::optional<std::string>(const TXmlElement& section)> Extract;
+  // The text under ReadKey for a section's values; empty function: the value's dump form.
+  std::function<std::string(const TSectionValues& values)> Compose;
+
+  // The key under which the value is kept: the prompt key, else the read key.
+  const std::string& Key() const { return PromptKey.empty() ? ReadKey : PromptKey; }
+  bool Writable() const { return !PromptKey.empty(); }
+  bool Readable() const { return !ReadKey.empty(); }
+};
+
+// Every setting of both channels and every section, in the order of the device's menus.
+const std::vector<TSettingRow>& SettingRows();
+const TSettingRow* FindSettingRow(const std::string& section, const std::string& key);
+// Sections in the order the worker walks their menus, with the menu choice; -1: no menu.
+const std::vector<std::pair<std::string, int>>& SettingSections();
+
+// A state of the device: values by section and key. A missing value is one the device did not
+// report or the file did not give.
+class TDeviceSettings final {
+ public:
+  const std::string* Find(const std::string& section, const std::string& key) const;
+  const std::string* Find(const TSettingRow& row) const { return Find(row.Section, row.Key()); }
+  void Set(const std::string& section, const std::string& key, const std::string& value);
+  void Set(const TSettingRow& row, const std::string& value) { Set(row.Section, row.Key(), value); }
+  void Erase(const TSettingRow& row);
+  bool Empty() const { return values_.empty(); }
+  const std::map<std::string, TSectionValues>& Sections() const { return values_; }
+  bool operator==(const TDeviceSettings&) const = default;
+
+ private:
+  std::map<std::string, TSectionValues> values_;
+};
+
+// The row's value out of a text of either form ("enabled" or "N", "45s" or "45", "WEP" or "1");
+// nothing when the text is no value of the row. Ranges are not checked here: a device value
+// outside them stays as read.
+std::optional<std::string> ParseSettingValue(const TSettingRow& row, const std::string& text);
+// The value as the dump prints it on its own ("enabled", "45s", "WEP").
+std::string DumpText(const TSettingRow& row, const std::string& value);
+
+// The device's state out of its read document. Keys the table does not know are passed over.
+TDeviceSettings FromReadDocument(const TXmlElement& root);
+// A settings file of either form: read documents (a backup), write documents and the window's
+// older files, which carry a channel's keys in both forms. Where both forms give a value the
+// prompt key wins. unknown receives "section/key" of every element the table does not know.
+TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* unknown = nullptr);
+// The read form of a state (how "read -o" and "Save to file" write it); loads back unchanged.
+void ToReadDocument(const TDeviceSettings& settings, const TXmlElement& root);
+
+struct TSettingChange {
+  const TSettingRow* Row = nullptr;
+  std::optional<std::string> From;  // the value the device reported; none if it did not
+  std::string To;
+};
+using TSettingChanges = std::vector<TSettingChange>;
+
+// What applying wanted onto a device in state current changes: every writable setting that wanted
+// gives and current lacks or holds otherwise, in table order. Secrets given are always changes.
+TSettingChanges Diff(const TDeviceSettings& current, const TDeviceSettings& wanted);
+// The write document of the changes: only their sections, only their keys, the decision that
+// goes with a value in front of it.
+void ToWriteDocument(const TSettingChanges& changes, const TXmlElement& root);
+
+// Why a change cannot be sent (outside the device range, a character windows-1250 cannot hold,
+// too long, unreadable); one message per fault, empty when all can go.
+std::vector<std::string> CheckBeforeWrite(const TSettingChanges& changes);
+
+struct TApplyCheck {
+  std::vector<TSettingChange> Confirmed;
+  std::vector<std::pair<TSettingChange, std::optional<std::string>>> NotTaken;  // with what it holds
+  std::vector<TSettingChange> Unconfirmable;  // secrets: the dump never shows them
+  bool Clean() const { return NotTaken.empty(); }
+  // "12 settings written and confirmed", or the list of those the device did not take.
+  std::vector<std::string> Lines() const;
+};
+// Compares each written setting with the state the device reports after the write.
+TApplyCheck CheckApply(const TSettingChanges& written, const TDeviceSettings& after);
+
+// What a restore from a read document cannot carry, for the user: secrets and the E-mail menu.
+std::vector<std::string> NotCarriedByRestore();
+
+// True when windows-1250 holds every character of the UTF-8 text.
+bool FitsCp1250(const std::string& text);

@@ -1,0 +1,143 @@
+// The settings table against the simulator's own description of the device: the values read out of
+// its dump, both document forms, the differences an apply sends and the checks around it.
+
+#include <gtest/gtest.h>
+
+#include "SimStates.h"
+#include "uKaVruneModel.h"
+
+namespace {
+
+struct NamedState {
+  const char* Name;
+  TSimSettings State;
+};
+
+std::vector<NamedState> States() { return {{"defaults", SimDefaults()}, {"low edges", EdgeState(false)}, {"high edges", EdgeState(true)}}; }
+
+PXmlDocument NewDocument() { return TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText); }
+
+TDeviceSettings ReadOf(const TSimSettings& s) { return FromReadDocument(DumpDocument(s)->Root()); }
+
+}  // namespace
+
+TEST(SettingsModel, shouldReadFromTheDumpWhatTheDeviceHoldsAtEveryEdge) {
+  for (const auto& [name, state] : States()) {
+    const TDeviceSettings read = ReadOf(state);
+    int compared = 0;
+    for (const TSettingRow& row : SettingRows()) {
+      const std::string* value = read.Find(row);
+      if (!value) continue;
+      const std::string key = row.Writable() ? row.PromptKey : row.ReadKey;
+      EXPECT_EQ(*value, state.Get(row.Section, key)) << name << ": " << row.Section << "/" << key;
+      ++compared;
+    }
+    EXPECT_GT(compared, 60) << name;
+  }
+  EXPECT_EQ(*ReadOf(EdgeState(false)).Find("basic_parameters", "Enter_new_DHCP_device_Name"), "")
+      << "\"not set\" is the device's word for no name";
+}
+
+TEST(SettingsModel, shouldLoadItsReadFormBackUnchanged) {
+  for (const auto& [name, state] : States()) {
+    const TDeviceSettings read = ReadOf(state);
+    const PXmlDocument doc = NewDocument();
+    ToReadDocument(read, doc->Root());
+    std::vector<std::string> unknown;
+    EXPECT_EQ(FromDocument(TXmlDocument::CreateFromText(doc->SaveToText())->Root(), &unknown), read) << name;
+    EXPECT_TRUE(unknown.empty()) << name << ": " << unknown.front();
+  }
+}
+
+TEST(SettingsModel, shouldSendNothingForAnUnchangedStateAndExactlyAnEdit) {
+  for (const auto& [name, state] : States()) {
+    const TDeviceSettings read = ReadOf(state);
+    EXPECT_TRUE(Diff(read, read).empty()) << name;
+
+    TDeviceSettings edited = read;
+    edited.Set("Expert", "ARP_Cache_timeout_in_s", "599");
+    edited.Set("basic_parameters", "Enter_new_DHCP_device_Name", "lab");
+    const TSettingChanges changes = Diff(read, edited);
+    ASSERT_EQ(changes.size(), 2u) << name;
+    const PXmlDocument doc = TXmlDocument::CreateFromText("<xml/>");
+    ToWriteDocument(changes, doc->Root());
+    EXPECT_EQ(doc->Root().ChildCount(), 2) << "only the sections that change";
+    EXPECT_EQ(FindNodePath(doc->Root(), "basic_parameters/Change_DHCP_device_name", false).Text(), "Y");
+    EXPECT_EQ(FindNodePath(doc->Root(), "basic_parameters/Enter_new_DHCP_device_Name", false).Text(), "lab");
+    EXPECT_EQ(FindNodePath(doc->Root(), "Expert/ARP_Cache_timeout_in_s", false).Text(), "599");
+    EXPECT_EQ(FindNodePath(doc->Root(), "Expert", false).ChildCount(), 1);
+  }
+}
+
+TEST(SettingsModel, shouldLeaveOutWhatTheDeviceWillNotAskInTheWantedState) {
+  const TDeviceSettings device = ReadOf(SimDefaults());
+  TDeviceSettings wanted = device;
+  wanted.Set("Channel_1", "Terminal_name", "t1");  // asked only with COM-port control in the disconnect mode
+  EXPECT_TRUE(Diff(device, wanted).empty());
+  wanted.Set("Channel_1", "DisConnMode", "40");
+  const TSettingChanges changes = Diff(device, wanted);
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0].Row->PromptKey, "DisConnMode");
+  EXPECT_EQ(changes[1].Row->PromptKey, "Terminal_name");
+}
+
+TEST(SettingsModel, shouldTakeWriteDocumentsAndOlderFilesAndNameUnknownKeys) {
+  std::vector<std::string> unknown;
+  const auto doc = TXmlDocument::CreateFromText(
+      "<kaVrune><Expert><MTU_Size>200</MTU_Size><CPU_performance>2</CPU_performance>"
+      "<TCP_Keepalive_time_in_s>0</TCP_Keepalive_time_in_s></Expert>"
+      "<Channel_1><IF_Mode>4C</IF_Mode><I_F_Mode>4D</I_F_Mode><Port>7</Port><Port_No>8</Port_No></Channel_1>"
+      "<Security><Disable_SNMP>Y</Disable_SNMP><Change_Key>N</Change_Key><Enter_Key>00</Enter_Key><Frob>1</Frob>"
+      "</Security><Gadgets/></kaVrune>");
+  const TDeviceSettings s = FromDocument(doc->Root(), &unknown);
+  EXPECT_EQ(*s.Find("Expert", "MTU_Size"), "200") << "taken as given; the range is checked before sending";
+  EXPECT_EQ(*s.Find("Expert", "CPU_performance"), "2");
+  EXPECT_EQ(*s.Find("Expert", "TCP_Keepalive_time_in_s"), "0");
+  EXPECT_EQ(*s.Find("Channel_1", "I_F_Mode"), "4D") << "the prompt key wins over the read form";
+  EXPECT_EQ(*s.Find("Channel_1", "Port_No"), "8");
+  EXPECT_EQ(*s.Find("Security", "Disable_SNMP"), "Y");
+  EXPECT_EQ(s.Find("Security", "Enter_Key"), nullptr) << "a key not to be changed is no value";
+  EXPECT_EQ(unknown, (std::vector<std::string>{"Security/Frob", "Gadgets"}));
+}
+
+TEST(SettingsModel, shouldRefuseBeforeSendingWhatTheDeviceCannotTake) {
+  const TDeviceSettings device = ReadOf(SimDefaults());
+  const std::vector<std::tuple<const char*, const char*, const char*, bool>> cases = {
+      {"Expert", "MTU_Size", "200", false},          {"Expert", "MTU_Size", "512", true},
+      {"Expert", "ARP_Cache_timeout_in_s", "600", true}, {"Expert", "ARP_Cache_timeout_in_s", "0", false},
+      {"Expert", "TCP_Keepalive_time_in_s", "0", true}, {"Expert", "TCP_Keepalive_time_in_s", "66", false},
+      {"Expert", "Ethernet_connection_type", "1", false}, {"Channel_1", "Baudrate", "12345", false},
+      {"WLAN", "Network_name", "B\xC3\xBCro-\xC5\xBDilina", true}, {"WLAN", "Network_name", "\xE6\x97\xA5", false},
+      {"WLAN", "Network_name", "a\tb", false},       {"basic_parameters", "Netmask", "255.0.255.0", false},
+      {"basic_parameters", "Enter_new_DHCP_device_Name", "sixteen-chars-xx", false},
+      {"Channel_1", "DisConnTime", "24:0", false},   {"Expert", "HTTP_Port_Number", "http", false},
+  };
+  for (const auto& [section, key, value, fine] : cases) {
+    TDeviceSettings wanted = device;
+    wanted.Set(section, key, value);
+    const auto faults = CheckBeforeWrite(Diff(device, wanted));
+    EXPECT_EQ(faults.empty(), fine) << key << " = " << value << (faults.empty() ? "" : ": " + faults[0]);
+  }
+}
+
+TEST(SettingsModel, shouldNameEverySettingTheDeviceDidNotTake) {
+  const TDeviceSettings device = ReadOf(SimDefaults());
+  TDeviceSettings wanted = device;
+  wanted.Set("Expert", "MTU_Size", "1000");
+  wanted.Set("WLAN", "Network_name", "lab");
+  wanted.Set("basic_parameters", "Enter_new_Password", "secret");
+  const TSettingChanges changes = Diff(device, wanted);
+  ASSERT_EQ(changes.size(), 3u);
+
+  TDeviceSettings after = wanted;
+  const TApplyCheck clean = CheckApply(changes, after);
+  EXPECT_TRUE(clean.Clean());
+  EXPECT_EQ(clean.Lines()[0], "2 settings written and confirmed.");
+  EXPECT_NE(clean.Lines()[1].find("telnet configuration password was sent"), std::string::npos);
+  EXPECT_EQ(clean.Lines()[1].find("secret"), std::string::npos) << "no secret in a message";
+
+  after.Set("Expert", "MTU_Size", "1400");
+  const TApplyCheck refused = CheckApply(changes, after);
+  ASSERT_FALSE(refused.Clean());
+  EXPECT_EQ(refused.Lines()[1], "  MTU size: asked \"1000\", the device holds \"1400\"");
+}
