@@ -4,42 +4,17 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 #include "SimProcess.h"
-#include "uKaVruneAI.h"
+#include "uKaVruneSession.h"
 #include "uXmlUtils.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Sink final : IKaVruneSink {
-  void DeliverReadDocument(const TXmlElement&) override { Bump(documents); }
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "device: %s\n", text.c_str()); }
-  void WriteFinished(const TWriteReport& r) override {
-    stored = r.Succeeded;
-    Bump(reports);
-  }
-  void Bump(int& counter) {
-    std::lock_guard g(lock);
-    ++counter;
-    changed.notify_all();
-  }
-  bool WaitAbove(int& counter, int value, int seconds) {
-    std::unique_lock g(lock);
-    return changed.wait_for(g, std::chrono::seconds(seconds), [&] { return counter > value; });
-  }
-  std::mutex lock;
-  std::condition_variable changed;
-  int documents = 0;
-  int reports = 0;
-  bool stored = false;
-};
 
 double CpuSeconds() {
   rusage u{};
@@ -79,17 +54,16 @@ int main() {
   }
 
   std::atomic<long> bytes{0};
-  Sink sink;
   int rc = 0;
   {
-    TKaVruneAI worker;
-    worker.SetSink(&sink);
-    worker.Port().OnTrace = [&](bool, const std::string& b) { bytes += static_cast<long>(b.size()); };
+    TSessionObserver observer;
+    observer.Message = [](const std::string& text) { std::fprintf(stderr, "device: %s\n", text.c_str()); };
+    TKaVruneSession session(observer);
+    session.SetTrace([&](bool, const std::string& b) { bytes += static_cast<long>(b.size()); });
     std::printf("kaVRUNE engine against the simulator at %d baud\n", baud);
 
     Measure read("read", bytes);
-    worker.OpenPort(1);
-    if (!sink.WaitAbove(sink.documents, 0, 60)) {
+    if (!session.Open(1) || !session.WaitForDevice(Clock::now() + std::chrono::seconds(60)).Ok()) {
       std::fprintf(stderr, "no read document\n");
       return 1;
     }
@@ -105,14 +79,12 @@ int main() {
     FindNodePath(root, "WLAN/Network_name", true).SetText("bench");
     FindNodePath(root, "Security/Disable_SNMP", true).SetText("Y");
     Measure apply("apply+read", bytes);
-    worker.RequestWrite(root);
-    if (!sink.WaitAbove(sink.reports, 0, 300) || !sink.stored || !sink.WaitAbove(sink.documents, 1, 60)) {
-      std::fprintf(stderr, "the apply did not complete\n");
+    if (const TSessionResult r = session.Apply(root, Clock::now() + std::chrono::seconds(360)); !r.Ok()) {
+      std::fprintf(stderr, "the apply did not complete %s\n", r.Message.c_str());
       rc = 1;
     } else {
       apply.Report(baud);
     }
-    worker.SetSink(nullptr);
   }
   std::filesystem::remove_all(dir);
   return rc;

@@ -10,10 +10,9 @@
 #include <optional>
 
 #include "AfComNames.h"
-#include "AfSyncTargets.h"
 #include "CliPlatform.h"
 #include "Transcript.h"
-#include "uKaVruneAI.h"
+#include "uKaVruneSession.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -123,118 +122,70 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
   return true;
 }
 
-class TCliSink final : public IKaVruneSink {
+// Messages and write progress of the session on stderr; the progress line is redrawn in place
+// on a terminal only.
+class TCliOutput final {
  public:
-  explicit TCliSink(bool quiet) : quiet_(quiet), progress_(!quiet && CliPlatform::StderrIsTerminal()) {}
+  explicit TCliOutput(bool quiet) : progress_(!quiet && CliPlatform::StderrIsTerminal()) {}
 
-  void DeliverReadDocument(const TXmlElement& root) override {
-    document = root.Document()->SaveToText();
-    ++documents;
-  }
-  void ShowMessage(const std::string& text) override {
-    EndProgressLine();
-    std::cerr << text << '\n';
-  }
-  void WriteProgress(const std::string& section, const std::string& prompt, int step) override {
-    if (!progress_) return;
-    std::cerr << "\r\033[KWriting " << section << ": prompt " << step << " (" << prompt << ")" << std::flush;
-    progressShown_ = true;
-  }
-  void WriteFinished(const TWriteReport& r) override {
-    EndProgressLine();
-    report = r;
+  TSessionObserver Observer() {
+    TSessionObserver o;
+    o.Message = [this](const std::string& text) {
+      EndProgressLine();
+      std::cerr << text << '\n';
+    };
+    o.Progress = [this](const std::string& section, const std::string& prompt, int step) {
+      if (!progress_) return;
+      std::cerr << "\r\033[KWriting " << section << ": prompt " << step << " (" << prompt << ")" << std::flush;
+      progressShown_ = true;
+    };
+    return o;
   }
   void EndProgressLine() {
     if (progressShown_) std::cerr << "\r\033[K" << std::flush;
     progressShown_ = false;
   }
 
-  std::string document;
-  int documents = 0;
-  std::optional<TWriteReport> report;
-
  private:
-  bool quiet_;
   bool progress_;
   bool progressShown_ = false;
 };
 
-class TSession {
- public:
-  TSession(const TOptions& o) : options_(o), sink_(o.quiet) {
-    ai_.SetSink(&sink_, &dispatcher_);
-    if (!o.log.empty()) {
-      transcript_ = std::make_unique<TTranscript>(o.log);
-      if (!transcript_->IsOpen()) throw std::runtime_error("cannot write the log file " + o.log);
-      ai_.Port().OnTrace = [t = transcript_.get()](bool sent, const std::string& bytes) { t->Record(sent, bytes); };
-    }
-  }
-
-  ~TSession() {
-    Leave();
-    ai_.Terminate();
-    ai_.SetSink(nullptr);
-  }
-
-  // Opens the port; the worker then reads the device. Returns an exit code (Ok to go on).
-  int Open(int comNumber) {
-    try {
-      if (!ai_.OpenPort(static_cast<uint16_t>(comNumber))) {
-        std::cerr << "kavrune-cli: COM" << comNumber << " could not be opened\n";
-        return PortError;
-      }
-    } catch (const EAfSerialError& e) {
-      std::cerr << "kavrune-cli: " << e.what() << '\n';
-      if (e.Kind() == TAfPortError::Permission)
-        if (const std::string hint = CliPlatform::AccessHint(ComDevicePath(comNumber)); !hint.empty())
-          std::cerr << "kavrune-cli: " << hint << '\n';
+// Opens the port; the session then reads the device. Returns an exit code (Ok to go on).
+int OpenPort(TKaVruneSession& session, int comNumber) {
+  try {
+    if (!session.Open(comNumber)) {
+      std::cerr << "kavrune-cli: COM" << comNumber << " could not be opened\n";
       return PortError;
     }
-    opened_ = true;
-    return Ok;
+  } catch (const EAfSerialError& e) {
+    std::cerr << "kavrune-cli: " << e.what() << '\n';
+    if (e.Kind() == TAfPortError::Permission)
+      if (const std::string hint = CliPlatform::AccessHint(ComDevicePath(comNumber)); !hint.empty())
+        std::cerr << "kavrune-cli: " << hint << '\n';
+    return PortError;
   }
+  return Ok;
+}
 
-  // Runs the front end's messages until pred holds or the time is up.
-  template <class Pred>
-  bool WaitFor(Pred pred, std::chrono::seconds limit) {
-    const auto until = Clock::now() + limit;
-    while (!pred()) {
-      if (Clock::now() >= until) return false;
-      dispatcher_.ProcessMessages(50);
-    }
-    return true;
+// The exit code of a write step, with its message on stderr.
+int WriteOutcome(const TSessionResult& r, const char* what) {
+  const std::string reason = r.Message.empty() ? std::string() : ": " + r.Message;
+  switch (r.Status) {
+    case TSessionStatus::Done: return Ok;
+    case TSessionStatus::TimedOut:
+      std::cerr << "kavrune-cli: the device did not finish " << what << " in time\n";
+      return WriteFailed;
+    case TSessionStatus::NoAnswer:
+      std::cerr << "kavrune-cli: the device did not answer after " << what << '\n';
+      return NoDevice;
+    case TSessionStatus::Failed:
+    case TSessionStatus::Cancelled:
+      std::cerr << "kavrune-cli: " << what << " failed" << reason << '\n';
+      return WriteFailed;
   }
-
-  bool WaitForDocument(int after, std::chrono::seconds limit) {
-    return WaitFor([&] { return sink_.documents > after; }, limit);
-  }
-
-  std::optional<TWriteReport> Write(const TXmlElement& root, std::chrono::seconds limit) {
-    sink_.report.reset();
-    ai_.RequestWrite(root);
-    if (!WaitFor([&] { return sink_.report.has_value(); }, limit)) return std::nullopt;
-    return sink_.report;
-  }
-
-  // Leaves Setup Mode as the window's close does.
-  void Leave() {
-    // A device that never answered is not in Setup Mode: nothing to leave.
-    if (!opened_ || !ai_.IsPortOpen() || sink_.documents == 0) return;
-    opened_ = false;
-    auto exitDoc = TXmlDocument::CreateFromText("<xml><Exit/></xml>");
-    Write(exitDoc->Root(), std::chrono::seconds(5));
-  }
-
-  TCliSink& Sink() { return sink_; }
-
- private:
-  const TOptions& options_;
-  TAfQueuedDispatcher dispatcher_;
-  TCliSink sink_;
-  std::unique_ptr<TTranscript> transcript_;
-  TKaVruneAI ai_;
-  bool opened_ = false;
-};
+  return WriteFailed;
+}
 
 int EmitDocument(const TOptions& o, const std::string& text) {
   if (o.output.empty() || o.output == "-") {
@@ -282,56 +233,47 @@ int RunCommand(const TOptions& o) {
     }
   }
 
-  TSession session(o);
-  if (int rc = session.Open(*com); rc != Ok) return rc;
+  std::unique_ptr<TTranscript> transcript;
+  if (!o.log.empty()) {
+    transcript = std::make_unique<TTranscript>(o.log);
+    if (!transcript->IsOpen()) throw std::runtime_error("cannot write the log file " + o.log);
+  }
+  TCliOutput output(o.quiet);
+  TKaVruneSession session(output.Observer());
+  if (transcript)
+    session.SetTrace([t = transcript.get()](bool sent, const std::string& bytes) { t->Record(sent, bytes); });
+  if (int rc = OpenPort(session, *com); rc != Ok) return rc;
   if (!o.quiet)
     std::cerr << "Waiting for the device on COM" << *com << " - power the device on now (up to " << o.timeoutSec
               << " s).\n";
-  const auto firstRead = std::chrono::seconds(o.timeoutSec);
-  if (!session.WaitForDocument(0, firstRead)) {
+  const auto readLimit = std::chrono::seconds(o.timeoutSec);
+  if (!session.WaitForDevice(Clock::now() + readLimit).Ok()) {
     std::cerr << "kavrune-cli: no device answered on COM" << *com << " within " << o.timeoutSec << " s\n";
     return NoDevice;
   }
-  if (o.command == "read") return EmitDocument(o, session.Sink().document);
+  if (o.command == "read") return EmitDocument(o, session.SettingsText());
 
-  // A write walks the menus at line speed; give it ample time of its own.
-  const auto writeLimit = std::chrono::seconds(std::max(o.timeoutSec, 300));
-  auto runWrite = [&](const TXmlElement& root, const char* what) -> int {
-    const int before = session.Sink().documents;
-    const auto report = session.Write(root, writeLimit);
-    if (!report) {
-      std::cerr << "kavrune-cli: the device did not finish " << what << " in time\n";
-      return WriteFailed;
-    }
-    if (!report->Succeeded) {
-      std::cerr << "kavrune-cli: " << what << " failed"
-                << (report->Message.empty() ? std::string() : ": " + report->Message) << '\n';
-      return WriteFailed;
-    }
-    // The worker reads the device again after every write.
-    if (!session.WaitForDocument(before, firstRead)) {
-      std::cerr << "kavrune-cli: the device did not answer after " << what << '\n';
-      return NoDevice;
-    }
-    return Ok;
+  // A write walks the menus at line speed: ample time of its own, then the read that follows.
+  const auto writeLimit = std::chrono::seconds(std::max(o.timeoutSec, 300)) + readLimit;
+  auto step = [&](TSessionResult r, const char* what) {
+    output.EndProgressLine();
+    return WriteOutcome(r, what);
   };
-
   if (o.command == "apply") {
+    // Request files of older versions are no settings: writing one would only store.
     if (input->Root().FirstChild("Exit") || input->Root().FirstChild("Defauts")) {
       std::cerr << "kavrune-cli: " << o.input << " is a request document, not settings\n";
       return FileError;
     }
-    if (int rc = runWrite(input->Root(), "writing the settings"); rc != Ok) return rc;
+    if (int rc = step(session.Apply(input->Root(), Clock::now() + writeLimit), "writing the settings"); rc != Ok)
+      return rc;
   } else {  // defaults
-    auto defaults = TXmlDocument::CreateFromText("<xml><Defauts/></xml>");
-    if (int rc = runWrite(defaults->Root(), "restoring the defaults"); rc != Ok) return rc;
-    if (o.store) {
-      // Storing walks no section: the device keeps the defaults it just took.
-      auto store = TXmlDocument::CreateFromText("<xml/>");
-      if (int rc = runWrite(store->Root(), "storing the defaults"); rc != Ok) return rc;
-    }
+    if (int rc = step(session.Defaults(Clock::now() + writeLimit), "restoring the defaults"); rc != Ok) return rc;
+    // Storing walks no section: the device keeps the defaults it just took.
+    if (o.store)
+      if (int rc = step(session.Store(Clock::now() + writeLimit), "storing the defaults"); rc != Ok) return rc;
   }
-  if (!o.output.empty()) return EmitDocument(o, session.Sink().document);
+  if (!o.output.empty()) return EmitDocument(o, session.SettingsText());
   return Ok;
 }
 

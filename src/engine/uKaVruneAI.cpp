@@ -144,9 +144,9 @@ void TKaVruneAI::RequestRead() {
   events_.Set(TEvents::Read);
 }
 
-void TKaVruneAI::RequestWrite(const TXmlElement& root) {
+void TKaVruneAI::RequestWrite(TWriteRequest request) {
   std::lock_guard guard(writeRequestLock_);
-  writeRequest_ = root;
+  writeRequest_ = std::move(request);
   ++writeSerial_;
   events_.Set(TEvents::Write);
 }
@@ -231,7 +231,7 @@ void TKaVruneAI::LeaveMenusWithoutStoring() {
 }
 
 void TKaVruneAI::WriteDevice() {
-  TXmlElement request;
+  TWriteRequest request;
   uint64_t serial;
   {
     std::lock_guard guard(writeRequestLock_);
@@ -251,9 +251,9 @@ void TKaVruneAI::WriteDevice() {
   };
 
   TWriteReport report;
-  report.Kind = request.FirstChild("Exit")      ? TWriteKind::Exit
-                : request.FirstChild("Defauts") ? TWriteKind::Defaults
-                                                : TWriteKind::Settings;
+  report.Kind = std::holds_alternative<RequestExit>(request)       ? TWriteKind::Exit
+                : std::holds_alternative<RequestDefaults>(request) ? TWriteKind::Defaults
+                                                                   : TWriteKind::Settings;
   // The port lock is held for the whole write, so closing or changing the port waits for the
   // current exchange and then finds the write stopped, never a walk on a closing port.
   std::lock_guard guard(portLock_);
@@ -287,7 +287,7 @@ void TKaVruneAI::WriteDevice() {
       control.Progress = [this, sectionName](const std::string& prompt, int step) {
         Post([sectionName, prompt, step](IKaVruneSink& sink) { sink.WriteProgress(sectionName, prompt, step); });
       };
-      TXmlElement section = FindNodePath(request, name, true);
+      TXmlElement section = FindNodePath(std::get<TXmlElement>(request), name, true);
       TSectionOutcome outcome = WriteSection(&port_, section, choice, control);
       notes.insert(notes.end(), outcome.Notes.begin(), outcome.Notes.end());
       if (outcome.Cancelled) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "AfComPort.h"
 #include "uKaVruneDumpReader.h"
@@ -18,6 +19,14 @@
 #include "uXmlUtils.h"
 
 class IAfMainThreadDispatcher;
+
+// What a write request asks of the device besides settings: restore its defaults (menu 7, not
+// stored until a later store), or leave Setup Mode (menu 8).
+struct RequestDefaults {};
+struct RequestExit {};
+// A write document (sections of settings; one without sections only stores), or one of the
+// requests above.
+using TWriteRequest = std::variant<TXmlElement, RequestDefaults, RequestExit>;
 
 enum class TWriteKind { Settings, Defaults, Exit };
 
@@ -63,7 +72,7 @@ class TKaVruneAI final {
   // a read. Errors of the port pass to the caller. True when a port is open afterwards.
   bool OpenPort(uint16_t comNumber);
   void RequestRead();
-  void RequestWrite(const TXmlElement& root);
+  void RequestWrite(TWriteRequest request);
   // Ends the thread loop; the destructor does it as well.
   void Terminate();
 
@@ -105,7 +114,7 @@ class TKaVruneAI final {
   std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
   TEvents events_;
   std::mutex writeRequestLock_;
-  TXmlElement writeRequest_;
+  TWriteRequest writeRequest_;
   uint64_t writeSerial_ = 0;  // counts RequestWrite calls, so a request made meanwhile survives
   uint64_t runningWriteSerial_ = 0;
   std::atomic<int> portWanted_{0};

@@ -485,7 +485,6 @@ void TfMain::SetVersionCaption(const QString& pattern) {
 // LoadReadDocument and LoadChannel: uMainLoad.cpp; BuildWriteDocument and StoreChannel:
 // uMainBuild.cpp; the rules: uMainRules.cpp; the codecs: uMainCodecs.cpp; files: uMainFiles.cpp.
 
-void TfMain::SetWriteRequest(const char* text) { XMLSave = TXmlDocument::CreateFromText(text); }
 
 // ---------------------------------------------------------------------------------- worker
 
@@ -601,8 +600,7 @@ void TfMain::seApplySettingsClick() {
 }
 
 void TfMain::seDefaultClick() {
-  SetWriteRequest("<xml><Defauts/></xml>");
-  worker_.RequestWrite(XMLSave->Root());
+  worker_.RequestWrite(RequestDefaults{});
   // As with Apply: the worker reads the device after the defaults are in, and a read of our
   // own would be served first and show the old settings.
   BeginBusy();
@@ -654,9 +652,8 @@ void TfMain::showEvent(QShowEvent* event) {
 void TfMain::FormClose() {
   closing_ = true;
   if (!worker_.IsPortOpen()) return;
-  SetWriteRequest("<xml><Exit/></xml>");
   exitPending_ = true;
-  worker_.RequestWrite(XMLSave->Root());
+  worker_.RequestWrite(RequestExit{});
   // The worker is told to stop right after the window is gone; give it the time to take the
   // device out of Setup Mode first, or the device would stay in its menu.
   const QDeadlineTimer deadline(5000);

@@ -207,7 +207,6 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TShapeEx* MenuButton(const char* name, int x, int y, const QString& caption, TShapeExColorSchema* schema,
                        int tag = 0);
   void SetStepColours(bool open);
-  void SetWriteRequest(const char* text);
   void Label65MouseMove();
   void Label65MouseLeave();
   void Label65Click();

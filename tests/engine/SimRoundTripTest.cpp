@@ -10,12 +10,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
+#include "PtyPair.h"
 #include "SimModel.h"
-#include "uKaVruneAI.h"
+#include "uKaVruneSession.h"
 #include "uKaVruneUtils.h"
 
 using namespace std::chrono_literals;
@@ -36,35 +37,6 @@ TEST(SimulatedDevice, shouldParseAWholeDumpWithoutErrorLines) {
   }
 }
 
-namespace {
-
-class Sink final : public IKaVruneSink {
- public:
-  void DeliverReadDocument(const TXmlElement& root) override { Push([&] { docs.push_back(root); }); }
-  void ShowMessage(const std::string& text) override { Push([&] { messages.push_back(text); }); }
-  void WriteFinished(const TWriteReport& r) override { Push([&] { reports.push_back(r); }); }
-  template <typename F>
-  bool Wait(F done, std::chrono::seconds limit) {
-    std::unique_lock g(lock);
-    return changed.wait_for(g, limit, done);
-  }
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<TXmlElement> docs;
-  std::vector<std::string> messages;
-  std::vector<TWriteReport> reports;
-
- private:
-  template <typename F>
-  void Push(F f) {
-    std::lock_guard g(lock);
-    f();
-    changed.notify_all();
-  }
-};
-
-}  // namespace
-
 TEST(SimulatedDevice, shouldStoreExactlyTheChangedSettingOfEverySection) {
   if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
   char tmpl[] = "/tmp/kavrune-roundtrip-XXXXXX";
@@ -74,12 +46,11 @@ TEST(SimulatedDevice, shouldStoreExactlyTheChangedSettingOfEverySection) {
   SimProcess sim(5, state, {"--unpaced", "--boot-window-ms", "3000"});
   ASSERT_TRUE(sim.Ready());
 
-  Sink sink;
+  std::vector<std::string> messages;
   {
-    TKaVruneAI worker;
-    worker.SetSink(&sink);
-    ASSERT_TRUE(worker.OpenPort(5));
-    ASSERT_TRUE(sink.Wait([&] { return !sink.docs.empty(); }, 30s));
+    TKaVruneSession session({[&](const std::string& text) { messages.push_back(text); }, {}});
+    ASSERT_TRUE(session.Open(5));
+    ASSERT_TRUE(session.WaitForDevice(TKaVruneSession::Clock::now() + 30s).Ok());
 
     auto doc = TXmlDocument::CreateFromText("<xml/>");
     TXmlElement root = doc->Root();
@@ -89,13 +60,10 @@ TEST(SimulatedDevice, shouldStoreExactlyTheChangedSettingOfEverySection) {
     FindNodePath(root, "Channel_2/Port_No", true).SetText("10002");
     FindNodePath(root, "WLAN/Network_name", true).SetText("lab@net");
     FindNodePath(root, "Security/Disable_SNMP", true).SetText("Y");
-    worker.RequestWrite(root);
-    ASSERT_TRUE(sink.Wait([&] { return !sink.reports.empty(); }, 90s));
-    EXPECT_TRUE(sink.reports[0].Succeeded) << sink.reports[0].Message;
-    EXPECT_TRUE(sink.Wait([&] { return sink.docs.size() >= 2; }, 30s)) << "the device is read again";
-    worker.SetSink(nullptr);
+    const TSessionResult r = session.Apply(root, TKaVruneSession::Clock::now() + 120s);
+    EXPECT_TRUE(r.Ok()) << static_cast<int>(r.Status) << " " << r.Message << " (the device is read again)";
   }
-  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+  EXPECT_TRUE(messages.empty()) << messages.front();
 
   TSimSettings expected = SimDefaults();
   expected.Set("basic_parameters", "IP_Address", "10.0.0.7");
@@ -107,5 +75,43 @@ TEST(SimulatedDevice, shouldStoreExactlyTheChangedSettingOfEverySection) {
   TSimSettings stored = LoadState(state);
   for (const auto& [section, keys] : expected.Sections)
     for (const auto& [key, value] : keys) EXPECT_EQ(stored.Get(section, key), value) << section << "/" << key;
+  std::filesystem::remove_all(dir);
+}
+
+TEST(SimulatedDevice, shouldReadTwoDevicesSideBySideAndEndAWaitOnCancel) {
+  if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
+  char tmpl[] = "/tmp/kavrune-sessions-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  setenv("KAVRUNE_COM_DIR", dir.c_str(), 1);
+  SimProcess first(6, "", {"--unpaced", "--boot-window-ms", "3000"});
+  SimProcess second(7, "", {"--unpaced", "--boot-window-ms", "3000"});
+  ASSERT_TRUE(first.Ready() && second.Ready());
+
+  TSessionResult results[2];
+  std::string documents[2];
+  {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i)
+      threads.emplace_back([&, i] {
+        TKaVruneSession session;
+        if (!session.Open(6 + i)) return;
+        results[i] = session.WaitForDevice(TKaVruneSession::Clock::now() + 30s);
+        documents[i] = session.SettingsText();
+      });
+    for (auto& t : threads) t.join();
+  }
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(results[i].Ok()) << "COM" << 6 + i;
+    EXPECT_NE(documents[i].find("<basic_parameters>"), std::string::npos) << "COM" << 6 + i;
+  }
+
+  // A device that stays silent: the cancel flag ends the wait long before its deadline.
+  PtyPair silent(nullptr, 0);
+  std::filesystem::create_symlink(silent.SlavePath(), dir + "/com8");
+  std::atomic<bool> cancel{true};
+  TKaVruneSession session;
+  session.SetCancelFlag(&cancel);
+  ASSERT_TRUE(session.Open(8));
+  EXPECT_EQ(session.WaitForDevice(TKaVruneSession::Clock::now() + 1h).Status, TSessionStatus::Cancelled);
   std::filesystem::remove_all(dir);
 }

@@ -117,9 +117,9 @@ TEST_F(Worker, shouldApplyStoreAndReadTheNewValuesBack) {
   EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST_F(Worker, shouldOnlyLeaveSetupModeWhenExitAndDefaultsAreBothAsked) {
+TEST_F(Worker, shouldLeaveSetupModeOnAnExitRequest) {
   OpenAndRead();
-  worker.RequestWrite(Request("<xml><Exit/><Defauts/></xml>"));
+  worker.RequestWrite(RequestExit{});
   ASSERT_TRUE(sink.WaitReports(1));
   EXPECT_EQ(sink.Report(0).Kind, TWriteKind::Exit);
   EXPECT_EQ(device.ExitCount(), 1);
@@ -129,7 +129,7 @@ TEST_F(Worker, shouldOnlyLeaveSetupModeWhenExitAndDefaultsAreBothAsked) {
 
 TEST_F(Worker, shouldRestoreDefaultsAndReadThemBack) {
   OpenAndRead();
-  worker.RequestWrite(Request("<kaVrune><Defauts/></kaVrune>"));
+  worker.RequestWrite(RequestDefaults{});
   ASSERT_TRUE(sink.WaitReports(1));
   EXPECT_TRUE(sink.Report(0).Succeeded);
   EXPECT_EQ(device.DefaultsCount(), 1);

@@ -1,0 +1,115 @@
+#include "uKaVruneSession.h"
+
+#include <optional>
+
+#include "AfSyncTargets.h"
+
+namespace {
+
+// How long a wait sleeps in the queue before it looks at the clock and the cancel flag again.
+constexpr int PollMs = 50;
+
+}  // namespace
+
+// The worker's calls, queued by the session's own dispatcher and run on the waiting thread.
+struct TKaVruneSession::TState final : IKaVruneSink {
+  explicit TState(TSessionObserver o) : observer(std::move(o)) { worker.SetSink(this, &dispatcher); }
+  ~TState() override { worker.SetSink(nullptr); }
+
+  void DeliverReadDocument(const TXmlElement& root) override {
+    document = root;
+    ++documents;
+  }
+  void ShowMessage(const std::string& text) override {
+    if (observer.Message) observer.Message(text);
+  }
+  void WriteProgress(const std::string& section, const std::string& prompt, int step) override {
+    if (observer.Progress) observer.Progress(section, prompt, step);
+  }
+  void WriteFinished(const TWriteReport& r) override { report = r; }
+
+  TSessionObserver observer;
+  TAfQueuedDispatcher dispatcher;
+  TXmlElement document;
+  int documents = 0;
+  int documentsWanted = 1;  // WaitForDevice waits for the document counted so
+  std::optional<TWriteReport> report;
+  TKaVruneAI worker;  // last: it stops before the rest goes away
+};
+
+TKaVruneSession::TKaVruneSession(TSessionObserver observer) : state_(std::make_unique<TState>(std::move(observer))) {}
+
+TKaVruneSession::~TKaVruneSession() { Leave(Clock::now() + std::chrono::seconds(5)); }
+
+void TKaVruneSession::SetTrace(std::function<void(bool sent, const std::string& bytes)> trace) {
+  state_->worker.Port().OnTrace = std::move(trace);
+}
+
+TKaVruneAI& TKaVruneSession::Worker() { return state_->worker; }
+
+bool TKaVruneSession::IsCancelled() const { return cancelled_ || (cancelFlag_ && cancelFlag_->load()); }
+
+bool TKaVruneSession::WaitUntil(const std::function<bool()>& done, Clock::time_point deadline, bool cancellable) {
+  while (!done()) {
+    if (Clock::now() >= deadline || (cancellable && IsCancelled())) return false;
+    state_->dispatcher.ProcessMessages(PollMs);
+  }
+  return true;
+}
+
+bool TKaVruneSession::Open(int comNumber) {
+  if (!state_->worker.OpenPort(static_cast<uint16_t>(comNumber))) return false;
+  opened_ = true;
+  state_->documentsWanted = state_->documents + 1;
+  return true;
+}
+
+TSessionResult TKaVruneSession::WaitForDevice(Clock::time_point deadline) {
+  TState& s = *state_;
+  if (WaitUntil([&] { return s.documents >= s.documentsWanted; }, deadline, true)) return {};
+  if (IsCancelled()) return {TSessionStatus::Cancelled, {}};
+  return {TSessionStatus::NoAnswer, {}};
+}
+
+TXmlElement TKaVruneSession::Settings() const { return state_->document; }
+
+std::string TKaVruneSession::SettingsText() const {
+  return state_->document ? state_->document.Document()->SaveToText() : std::string();
+}
+
+TSessionResult TKaVruneSession::Write(TWriteRequest request, Clock::time_point deadline) {
+  TState& s = *state_;
+  s.report.reset();
+  // The worker reads the device again after every write but an exit.
+  s.documentsWanted = s.documents + 1;
+  s.worker.RequestWrite(std::move(request));
+  if (!WaitUntil([&] { return s.report.has_value(); }, deadline, true))
+    return {IsCancelled() ? TSessionStatus::Cancelled : TSessionStatus::TimedOut, {}};
+  if (s.report->Cancelled) return {TSessionStatus::Cancelled, s.report->Message};
+  if (!s.report->Succeeded) return {TSessionStatus::Failed, s.report->Message};
+  return WaitForDevice(deadline);
+}
+
+TSessionResult TKaVruneSession::Apply(const TXmlElement& settings, Clock::time_point deadline) {
+  return Write(settings, deadline);
+}
+
+TSessionResult TKaVruneSession::Defaults(Clock::time_point deadline) {
+  return Write(RequestDefaults{}, deadline);
+}
+
+TSessionResult TKaVruneSession::Store(Clock::time_point deadline) {
+  // A write document without sections walks no menu: the device stores what it holds.
+  auto empty = TXmlDocument::CreateFromText("<xml/>");
+  return Write(empty->Root(), deadline);
+}
+
+void TKaVruneSession::Leave(Clock::time_point deadline) {
+  TState& s = *state_;
+  // A device that never answered is not in Setup Mode: nothing to leave.
+  if (!opened_ || !s.worker.IsPortOpen() || s.documents == 0) return;
+  opened_ = false;
+  s.report.reset();
+  s.worker.RequestWrite(RequestExit{});
+  WaitUntil([&] { return s.report.has_value(); }, deadline, false);
+}

@@ -1,0 +1,84 @@
+#pragma once
+// A blocking conversation with the device on one port, for front ends without an event loop of
+// their own: the command line tool, the tests and the benchmark. Every step waits until it is
+// done, its deadline passes or the session is cancelled. A session owns its worker and its
+// message queue, so sessions on different ports run side by side, one per thread.
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "uKaVruneAI.h"
+
+enum class TSessionStatus {
+  Done,
+  NoAnswer,   // the device did not show its configuration in time
+  Failed,     // the device answered but did not do what was asked (Message says why)
+  TimedOut,   // a write did not finish in time
+  Cancelled,  // Cancel() or the cancel flag, or the port closed under the step
+};
+
+struct TSessionResult {
+  TSessionStatus Status = TSessionStatus::Done;
+  std::string Message;  // the worker's reason, where it gave one
+  bool Ok() const { return Status == TSessionStatus::Done; }
+};
+
+// What a session passes on while it waits; called on the waiting thread.
+struct TSessionObserver {
+  std::function<void(const std::string& text)> Message;
+  std::function<void(const std::string& section, const std::string& prompt, int step)> Progress;
+};
+
+class TKaVruneSession final {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit TKaVruneSession(TSessionObserver observer = {});
+  // Leaves Setup Mode (within a few seconds) when the device answered, then closes the port.
+  ~TKaVruneSession();
+  TKaVruneSession(const TKaVruneSession&) = delete;
+  TKaVruneSession& operator=(const TKaVruneSession&) = delete;
+
+  // Sees every byte sent and received, for a transcript; set it before Open.
+  void SetTrace(std::function<void(bool sent, const std::string& bytes)> trace);
+  // A flag that ends every wait with Cancelled once set; several sessions may share one. Setting
+  // an atomic flag is safe in a signal handler. Not owned.
+  void SetCancelFlag(const std::atomic<bool>* flag) { cancelFlag_ = flag; }
+  void Cancel() { cancelled_ = true; }
+
+  // Opens COM comNumber; the worker starts reading the device at once. Errors of the port raise
+  // EAfSerialError (its Kind() says why); false when no port is open afterwards all the same.
+  bool Open(int comNumber);
+  // Waits for the device to show its configuration: after Open, the device may be powered on
+  // meanwhile; after a write, the read that follows it.
+  TSessionResult WaitForDevice(Clock::time_point deadline);
+  // The newest configuration read (null before the first one), and as windows-1250 XML text.
+  TXmlElement Settings() const;
+  std::string SettingsText() const;
+
+  // Writes a write document, has the device store it and waits for the read that follows.
+  TSessionResult Apply(const TXmlElement& settings, Clock::time_point deadline);
+  // Restores the device's defaults (not stored) and waits for the read that follows.
+  TSessionResult Defaults(Clock::time_point deadline);
+  // Stores what the device holds now, e.g. the defaults just restored.
+  TSessionResult Store(Clock::time_point deadline);
+  // Takes the device out of Setup Mode. Nothing to do when it never answered; not cancelled by
+  // the cancel flag, since it is what a cancelled caller does last.
+  void Leave(Clock::time_point deadline);
+
+  TKaVruneAI& Worker();
+
+ private:
+  struct TState;
+  TSessionResult Write(TWriteRequest request, Clock::time_point deadline);
+  bool WaitUntil(const std::function<bool()>& done, Clock::time_point deadline, bool cancellable);
+  bool IsCancelled() const;
+
+  std::unique_ptr<TState> state_;
+  const std::atomic<bool>* cancelFlag_ = nullptr;
+  std::atomic<bool> cancelled_{false};
+  bool opened_ = false;
+};
