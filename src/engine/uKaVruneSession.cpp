@@ -71,6 +71,12 @@ TSessionResult TKaVruneSession::WaitForDevice(Clock::time_point deadline) {
   return {TSessionStatus::NoAnswer, {}};
 }
 
+TSessionResult TKaVruneSession::Read(Clock::time_point deadline) {
+  state_->documentsWanted = state_->documents + 1;
+  state_->worker.RequestRead();
+  return WaitForDevice(deadline);
+}
+
 TXmlElement TKaVruneSession::Settings() const { return state_->document; }
 
 std::string TKaVruneSession::SettingsText() const {

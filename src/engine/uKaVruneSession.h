@@ -55,6 +55,8 @@ class TKaVruneSession final {
   // Waits for the device to show its configuration: after Open, the device may be powered on
   // meanwhile; after a write, the read that follows it.
   TSessionResult WaitForDevice(Clock::time_point deadline);
+  // Reads the device again and waits for the document.
+  TSessionResult Read(Clock::time_point deadline);
   // The newest configuration read (null before the first one), and as windows-1250 XML text.
   TXmlElement Settings() const;
   std::string SettingsText() const;

@@ -87,6 +87,8 @@ size_t EchoEnd(const std::string& reply, const std::string& sent) {
     return got == typed || (got == '*' && typed >= 0x20 && typed < 0x7F);
   };
   size_t first = 0, second = 0, i = 0;
+  // The blank that ends a prompt may come after its "?" has ended the previous exchange.
+  while (i < reply.size() && reply[i] == ' ' && !sent.empty() && sent[0] != ' ') ++i;
   for (; i < reply.size(); ++i) {
     if (first < sent.size() && echoes(reply[i], sent[first]))
       ++first;

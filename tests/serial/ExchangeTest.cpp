@@ -92,6 +92,7 @@ TEST(Exchange, echoOfWhatWasSentShouldBeSkippedOnceOrTwice) {
   EXPECT_EQ(EchoEnd("aa??bb\r\r\nNext ? ", "a?b\r"), 8u) << "the two interleaved";
   EXPECT_EQ(EchoEnd("***\r\nNext ? ", "k?y\r"), 4u) << "a hidden entry";
   EXPECT_EQ(EchoEnd("\r\nYour choice ? ", "9\r"), 0u);
+  EXPECT_EQ(EchoEnd(" a?b\r\nNext ? ", "a?b\r"), 5u) << "the blank after the previous prompt came late";
   EXPECT_EQ(EchoEnd("a?", ""), 0u);
 }
 

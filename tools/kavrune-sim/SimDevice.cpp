@@ -122,6 +122,7 @@ void TSimDevice::Tick(TClock::time_point now) {
 void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
   Tick(now);
   for (char c : bytes) {
+    if (m_Options.Echo) Emit(std::string_view(&c, 1));
     switch (m_Mode) {
       case TSimMode::Offer:
         if (c == '\n') break;

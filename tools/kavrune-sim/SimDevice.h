@@ -27,6 +27,7 @@ public:
     TSimFault Fault = TSimFault::None;
     std::chrono::milliseconds BootWindow{3000};
     std::chrono::microseconds CharTime{0};  // time one character takes on the line; 0 when unpaced
+    bool Echo = false;                      // the line echoes every byte it brings
   };
 
   TSimDevice(TSimSettings stored, TOptions options);

@@ -24,6 +24,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -66,12 +67,16 @@ struct TArgs {
   long BootWindowMs = 3000;
   bool PowerOnStart = false;
   bool ControlStdin = false;
+  long JitterMs = 0;
+  long Seed = 1;
+  bool Echo = false;
 };
 
 constexpr const char* kUsage =
     "usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
     "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers]\n"
-    "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n";
+    "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
+    "                   [--jitter MS] [--seed N] [--echo]\n";
 
 void Help() {
   std::cout << "kavrune-sim: a kaVRUNE device on a pseudo-terminal, published as COM N.\n"
@@ -85,6 +90,9 @@ void Help() {
                "  --fault F          misbehave as the named fault\n"
                "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered (default 3000)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
+               "  --jitter MS        output in bursts with random pauses of up to MS between them\n"
+               "  --seed N           seed of the pauses (default 1): the same seed, the same pauses\n"
+               "  --echo             the line echoes every byte sent to the device at once\n"
                "  --control-stdin    read commands from standard input, one a line:\n"
                "                     \"power\" (power cycle), \"quit\"\n"
                "It prints the pseudo-terminal's path, then \"ready\", and runs until SIGINT or SIGTERM\n"
@@ -125,6 +133,9 @@ TArgs ParseArgs(int argc, char** argv) {
     } else if (opt == "--boot-window-ms") a.BootWindowMs = NumberArg(next(), "--boot-window-ms");
     else if (opt == "--power-on-start") a.PowerOnStart = true;
     else if (opt == "--control-stdin") a.ControlStdin = true;
+    else if (opt == "--jitter") a.JitterMs = NumberArg(next(), "--jitter");
+    else if (opt == "--seed") a.Seed = NumberArg(next(), "--seed");
+    else if (opt == "--echo") a.Echo = true;
     else if (opt == "--help" || opt == "-h") Help();
     else Usage("unknown option " + opt);
   }
@@ -262,7 +273,8 @@ int main(int argc, char** argv) {
     const auto charTime = args.Unpaced ? std::chrono::microseconds(0)
                                        : std::chrono::microseconds(10'000'000 / args.Baud);
     TSimSettings stored = args.State.empty() ? SimDefaults() : LoadState(args.State);
-    TSimDevice device(std::move(stored), {args.Fault, std::chrono::milliseconds(args.BootWindowMs), charTime});
+    TSimDevice device(std::move(stored),
+                      {args.Fault, std::chrono::milliseconds(args.BootWindowMs), charTime, args.Echo});
     device.OnEvent = [&](const std::string& e) { log.Event(e); };
     if (!args.State.empty()) device.OnStore = [&](const TSimSettings& s) { SaveState(s, args.State); };
 
@@ -277,6 +289,11 @@ int main(int argc, char** argv) {
       powered = true;
     }
     auto nextChar = TClock::now();
+    // Bursts: after each write the output is held for a random pause; what fell due meanwhile
+    // goes out in one write, as from a device that prints in spurts or an adapter that packs.
+    const auto jitter = std::chrono::milliseconds(args.JitterMs);
+    std::mt19937 jitterRng(static_cast<std::mt19937::result_type>(args.Seed));
+    auto holdUntil = TClock::time_point{};
     std::string control;
     constexpr auto kNever = TClock::time_point::max();
     auto hangupDue = kNever;
@@ -309,12 +326,14 @@ int main(int argc, char** argv) {
       device.Tick(now);
 
       // Output, paced at the line's character time.
-      if (open && !device.Pending().empty()) {
+      if (open && !device.Pending().empty() && now >= holdUntil) {
         std::size_t due = device.Pending().size();
         if (charTime.count() > 0) {
-          if (nextChar < now - 20ms) nextChar = now;  // idle time does not bank characters
+          if (nextChar < now - 20ms - jitter) nextChar = now;  // idle time does not bank characters
           due = now >= nextChar ? 1 + static_cast<std::size_t>((now - nextChar) / charTime) : 0;
           due = std::min(due, device.Pending().size());
+        } else if (jitter.count() > 0) {
+          due = 1 + jitterRng() % std::min<std::size_t>(due, 256);
         }
         if (auto h = device.HangupAfter()) due = std::min(due, *h);
         if (due > 0) {
@@ -323,6 +342,8 @@ int main(int argc, char** argv) {
             log.Bytes("<<", std::string_view(device.Pending().data(), static_cast<std::size_t>(n)));
             device.Consume(static_cast<std::size_t>(n));
             nextChar += charTime * n;
+            if (jitter.count() > 0)
+              holdUntil = now + std::chrono::microseconds(jitterRng() % (1000 * static_cast<unsigned>(jitter.count()) + 1));
           }
         }
       } else if (!open && !device.Pending().empty()) {
@@ -355,7 +376,7 @@ int main(int argc, char** argv) {
         auto d = std::chrono::duration_cast<std::chrono::milliseconds>(t - now) + 1ms;
         wait = std::min(wait, std::max(d, 0ms));
       };
-      if (open && !device.Pending().empty() && !holding) until(charTime.count() ? nextChar : now);
+      if (open && !device.Pending().empty() && !holding) until(std::max(charTime.count() ? nextChar : now, holdUntil));
       if (auto d = device.NextDeadline()) until(*d);
       if (hangupDue != kNever) until(hangupDue);
       if (device.Mode() == TSimMode::Chatter) wait = std::min<std::chrono::milliseconds>(wait, 10ms);
