@@ -22,15 +22,18 @@ using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "Usage:\n"
-    "  kavrune-cli ports\n"
-    "  kavrune-cli read     --port COM<n>|PATH [-o FILE]\n"
-    "  kavrune-cli apply    --port COM<n>|PATH [-o FILE] SETTINGS.xml\n"
-    "  kavrune-cli defaults --port COM<n>|PATH [--store] [-o FILE]\n"
+    "kavrune-cli reads, writes and restores the settings of a kaVRUNE serial device server\n"
+    "over its serial console.\n\n"
+    "Usage: kavrune-cli ports\n"
+    "  or:  kavrune-cli read     --port COM<n>|PATH [-o FILE]\n"
+    "  or:  kavrune-cli apply    --port COM<n>|PATH [-o FILE] SETTINGS.xml\n"
+    "  or:  kavrune-cli defaults --port COM<n>|PATH [--store] [-o FILE]\n"
     "Options:\n"
     "  --timeout S   seconds to wait for the device to answer (default 60)\n"
     "  --log FILE    transcript of the serial dialogue (passwords and keys masked)\n"
     "  --quiet       no hints or progress on stderr\n"
+    "  --store       (defaults) store the factory values; without it the device keeps its own\n"
+    "  --version     the program's version\n"
     "Exit status: 0 done, 1 no device answered, 2 usage, 3 port error, 4 the device did not\n"
     "store the settings, 5 a file could not be read or written.\n";
 
@@ -54,7 +57,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   TOptions o;
   if (args.empty()) throw TUsageError("no command given");
   o.command = args[0];
-  if (o.command == "-h" || o.command == "--help") return o;
+  if (o.command == "-h" || o.command == "--help" || o.command == "--version") return o;
   if (o.command != "ports" && o.command != "read" && o.command != "apply" && o.command != "defaults")
     throw TUsageError("unknown command \"" + o.command + "\"");
   for (size_t i = 1; i < args.size(); ++i) {
@@ -270,8 +273,13 @@ int RunCommand(const TOptions& o) {
   } else {  // defaults
     if (int rc = step(session.Defaults(Clock::now() + writeLimit), "restoring the defaults"); rc != Ok) return rc;
     // Storing walks no section: the device keeps the defaults it just took.
-    if (o.store)
+    if (o.store) {
       if (int rc = step(session.Store(Clock::now() + writeLimit), "storing the defaults"); rc != Ok) return rc;
+    } else {
+      // Not a hint that --quiet hides: without it a script would believe the device restored.
+      std::cerr << "The factory values are not on the device until they are stored: the device keeps its own\n"
+                   "settings. Run \"kavrune-cli defaults --store\", or press Apply Settings in the window.\n";
+    }
   }
   if (!o.output.empty()) return EmitDocument(o, session.SettingsText());
   return Ok;
@@ -289,6 +297,10 @@ int Run(const std::vector<std::string>& args) {
   }
   if (o.command == "-h" || o.command == "--help") {
     std::cout << kUsage;
+    return Ok;
+  }
+  if (o.command == "--version") {
+    std::cout << "kavrune-cli " KAVRUNE_VERSION "\n";
     return Ok;
   }
   try {

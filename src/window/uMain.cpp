@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -326,9 +327,6 @@ void TfMain::FormCreate() {
   pLeft->setGeometry(0, 123, 151, clientHeight - 123 - 25);
 
   ShowPage(pConnection);
-  if (uiConnection->AfPortComboBox1->count() == 0)
-    AppMessage(QStringLiteral(
-        "Cannot find any Com Ports on this Machine, please restart application for refresh Com Ports"));
   LoadLanguage();
 }
 
@@ -408,17 +406,39 @@ void TfMain::ResetChannelControls() {
   for (int i = 0; i < 16; ++i) SetUDPDeviceAddress(i, 0);
 }
 
-void TfMain::LoadLanguage() {
-  const bool besideProgram = languageDirectory_.isEmpty();
-  const QString dir = besideProgram ? QCoreApplication::applicationDirPath() : languageDirectory_;
-  const QString path = QDir(dir).filePath(QStringLiteral("Language.xml"));
-  if (!QFileInfo::exists(path)) {
-    AppMessage(QStringLiteral("Cannot find language file: ") + QDir::toNativeSeparators(path));
-    return;
+QStringList TfMain::LanguageFileCandidates(const QString& directory, const QLocale& locale) {
+  QStringList dirs;
+  if (!directory.isEmpty()) {
+    dirs << directory;
+  } else {
+    // Beside the program (a build tree, a portable copy), then the installed data folder,
+    // found from the program so that an installation can be moved as a whole.
+    const QString program = QCoreApplication::applicationDirPath();
+    dirs << program << QDir(program).filePath(QStringLiteral("../share/kavrune"));
   }
+  const QString language = locale.name().section(QLatin1Char('_'), 0, 0);
+  QStringList names;
+  if (!language.isEmpty() && language != QLatin1String("C") && language != QLatin1String("en"))
+    names << QStringLiteral("Language.%1.xml").arg(language);
+  names << QStringLiteral("Language.xml");
+  QStringList out;
+  for (const QString& dir : dirs)
+    for (const QString& name : names) out << QDir::cleanPath(QDir(dir).filePath(name));
+  return out;
+}
+
+void TfMain::LoadLanguage() {
+  QString path;
+  for (const QString& candidate : LanguageFileCandidates(languageDirectory_, QLocale()))
+    if (QFileInfo::exists(candidate)) {
+      path = candidate;
+      break;
+    }
+  // Without a file the window keeps its built-in English texts; that is no fault to box.
+  if (path.isEmpty()) return;
 #ifdef KAVRUNE_HAVE_LANGUAGE
   try {
-    Language().LoadFromFile(besideProgram ? QStringLiteral("\\Language.xml") : path);
+    Language().LoadFromFile(path);
     Language().ApplyToWindow(this);
     uiConnection->bOpenClose->setText(LangText("bOpenClose_Open", "Open"));
   } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 // one page at a time; the device work goes to the worker, whose read documents come back here.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "uXmlUtils.h"
 
 class QFileDialog;
+class QLocale;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -54,6 +56,10 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void EndBusy();
   void ResetChannelControls();
   void LoadLanguage();
+  // The language files looked for, in order: the locale's own (Language.de.xml) before
+  // Language.xml, in directory or, when it is empty, beside the program and then in the
+  // installed share/kavrune.
+  static QStringList LanguageFileCandidates(const QString& directory, const QLocale& locale);
   void SetVersionCaption(const QString& pattern);
   // The caption a pattern gives with the initial caption and a version of four numbers;
   // version empty when the build's version cannot be read.
@@ -70,8 +76,11 @@ class TfMain final : public QWidget, public IKaVruneSink {
 
   TXmlElement CurrentReadDocument() const { return currentRead_; }
   TShapeEx* CurrentPageButton() const { return currentPageButton_; }
-  // The working copies go to this directory (the current one unless set).
+  // The working copies (temp_load.xml, temp_save.xml) and the debug panel's files go to this
+  // directory; unless set, to DefaultWorkingDirectory().
   void SetWorkingDirectory(const QString& dir) { workingDirectory_ = dir; }
+  // $XDG_STATE_HOME/kavrune, by default ~/.local/state/kavrune.
+  static QString DefaultWorkingDirectory();
 
   // --- event handlers
   void seNetworkClick(QObject* Sender);

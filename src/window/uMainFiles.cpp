@@ -27,8 +27,21 @@ void TfMain::ConfigureSaveDialog(QFileDialog& dialog) {
   dialog.setDefaultSuffix(QStringLiteral("xml"));
 }
 
+QString TfMain::DefaultWorkingDirectory() {
+  // The user's state folder: a program started from the desktop menu runs in the home folder,
+  // which is no place for scratch files.
+  QString base = qEnvironmentVariable("XDG_STATE_HOME");
+  if (base.isEmpty() || QDir::isRelativePath(base)) base = QDir::homePath() + QStringLiteral("/.local/state");
+  return QDir(base).filePath(QStringLiteral("kavrune"));
+}
+
 QString TfMain::WorkingFile(const QString& name) const {
-  return QDir(workingDirectory_.isEmpty() ? QDir::currentPath() : workingDirectory_).filePath(name);
+  QString dir = workingDirectory_;
+  if (dir.isEmpty()) {
+    dir = DefaultWorkingDirectory();
+    QDir().mkpath(dir);  // a failure shows when the copy is written
+  }
+  return QDir(dir).filePath(name);
 }
 
 QString TfMain::SaveWorkingCopy(const TXmlDocument& doc, const QString& name) const {

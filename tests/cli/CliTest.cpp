@@ -197,6 +197,7 @@ TEST_F(CliOnSim, defaultsShouldStoreOnlyWhenAsked) {
     const Result r = RunCli({"defaults", "--port", "COM1", "--quiet"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(LoadState(State()).Get("Channel_1", "Baudrate"), "38400") << "not stored without --store";
+    EXPECT_NE(r.err.find("not on the device until they are stored"), std::string::npos) << r.err;
   }
   SimProcess sim(1, State(), {"--unpaced"});
   ASSERT_TRUE(sim.Ready());

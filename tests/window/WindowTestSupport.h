@@ -22,6 +22,7 @@ class TWindowTestEnv {
     dir_ = mkdtemp(tmpl);
     setenv("KAVRUNE_COM_DIR", dir_.c_str(), 1);
     setenv("KAVRUNE_DEV_DIR", dir_.c_str(), 1);  // only the ports a test publishes
+    setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);  // working copies stay out of the home folder
     old_ = SetAppMessageHandler([this](const QString& text) { messages.append(text); });
   }
   ~TWindowTestEnv() {

@@ -6,8 +6,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QPushButton>
 
+#include "AfPortControls.h"
+#include "PtyPair.h"
 #include "ShapeEx.h"
 #include "WindowTestSupport.h"
 #include "uLanguage.h"
@@ -37,6 +40,18 @@ class MainWindowLanguageTest : public ::testing::Test {
 
   TWindowTestEnv env;
   TKaVruneAI worker;
+};
+
+// The process-wide default locale for one test.
+class TLocaleScope final {
+ public:
+  explicit TLocaleScope(const char* name) { QLocale::setDefault(QLocale(QString::fromLatin1(name))); }
+  ~TLocaleScope() { QLocale::setDefault(old_); }
+  TLocaleScope(const TLocaleScope&) = delete;
+  TLocaleScope& operator=(const TLocaleScope&) = delete;
+
+ private:
+  QLocale old_;
 };
 
 TEST_F(MainWindowLanguageTest, shouldRenameAMenuButtonOnlyThroughItsPanel) {
@@ -95,6 +110,58 @@ TEST_F(MainWindowLanguageTest, shouldExportIntoAnExistingFileKeepingItsConstSect
   TXmlElement baud = FindNodePath(root, "forms/fMain/pcChannel1/TabSheet5/cbChannel1Baudrate/items", false);
   ASSERT_TRUE(baud);
   EXPECT_EQ(baud.ChildCount(), 12);
+}
+
+TEST_F(MainWindowLanguageTest, shouldLookBesideTheProgramThenInTheInstalledFolderLocaleFirst) {
+  const QString program = QCoreApplication::applicationDirPath();
+  const QString installed = QDir::cleanPath(program + QStringLiteral("/../share/kavrune"));
+  EXPECT_EQ(TfMain::LanguageFileCandidates(QString(), QLocale(QStringLiteral("cs_CZ"))),
+            QStringList({program + "/Language.cs.xml", program + "/Language.xml", installed + "/Language.cs.xml",
+                         installed + "/Language.xml"}));
+  EXPECT_EQ(TfMain::LanguageFileCandidates(QStringLiteral("/x"), QLocale(QStringLiteral("en_GB"))),
+            QStringList({QStringLiteral("/x/Language.xml")}));
+}
+
+TEST_F(MainWindowLanguageTest, shouldTakeTheLocalesFileAndFallBackToLanguageXml) {
+  WriteFile("Language.cs.xml", "<language><forms><fMain><pLeft><seNetwork caption=\"S\xC3\xAD\xC5\xA5\"/>"
+                               "</pLeft></fMain></forms></language>");
+  {
+    TLocaleScope czech("cs_CZ");
+    EXPECT_EQ(Open("<language/>")->seNetwork->Caption(), QString::fromUtf8("Síť"));
+  }
+  TLocaleScope german("de_DE");
+  EXPECT_EQ(Open("<language><forms><fMain><pLeft><seNetwork caption=\"N\"/></pLeft></fMain></forms></language>")
+                ->seNetwork->Caption(),
+            QStringLiteral("N"));
+  EXPECT_TRUE(env.messages.isEmpty()) << env.messages.join('|').toStdString();
+}
+
+// The files we ship: each applies without a word, leaves the live port list alone, and offers
+// the same keyed texts as the English one.
+TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
+  TempComDir comDir;
+  PtyPair pty(&comDir, 1);
+  auto keys = [](const QString& path) {
+    QStringList out;
+    const PXmlDocument doc = TXmlDocument::LoadFromFile(path.toStdString());
+    for (const TXmlElement& key : doc->Root().FirstChild("const").Children())
+      out << QString::fromStdString(key.Name());
+    return out;
+  };
+  const QString data = QStringLiteral(KAVRUNE_DATA_SOURCE_DIR);
+  const QStringList english = keys(data + "/Language.xml");
+  EXPECT_TRUE(english.contains(QStringLiteral("Done_Defaults")));
+  for (const char* name : {"Language.xml", "Language.de.xml", "Language.cs.xml"}) {
+    SCOPED_TRACE(name);
+    const QString path = data + QLatin1Char('/') + QLatin1String(name);
+    QFile::remove(env.Dir() + "/Language.xml");
+    ASSERT_TRUE(QFile::copy(path, env.Dir() + "/Language.xml"));
+    TfMain w(worker, nullptr, env.Dir());
+    EXPECT_TRUE(env.messages.isEmpty()) << env.messages.join('|').toStdString();
+    ASSERT_EQ(w.uiConnection->AfPortComboBox1->count(), 1);
+    EXPECT_EQ(w.uiConnection->AfPortComboBox1->itemText(0), QStringLiteral("COM 1"));
+    EXPECT_EQ(keys(path), english);
+  }
 }
 
 }  // namespace
