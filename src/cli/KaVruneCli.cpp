@@ -210,7 +210,9 @@ int ListPorts() {
     std::error_code ec;
     const fs::path target = fs::weakly_canonical(e.DevicePath, ec);
     std::cout << "COM " << e.ComNumber << '\t' << e.DevicePath;
-    if (!ec && target.string() != e.DevicePath) std::cout << " -> " << target.string();
+    std::error_code linkEc;  // a link shows where it leads; a system name (\\.\COM4) stays as it is
+    if (!ec && fs::is_symlink(e.DevicePath, linkEc) && target.string() != e.DevicePath)
+      std::cout << " -> " << target.string();
     std::cout << '\t' << (state == TComPortState::Free ? "free" : "in use") << '\n';
   }
   return Ok;

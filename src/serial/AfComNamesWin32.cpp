@@ -4,6 +4,7 @@
 // probed with a plain open.
 #include <windows.h>
 
+#include <cctype>
 #include <set>
 
 #include "AfComNames.h"
@@ -41,6 +42,15 @@ std::set<int> AnnouncedPorts() {
 
 }  // namespace
 
+// The drivers of real ports admit one open at a time, but other serial drivers (wine's among
+// them) admit several: our ports also hold a named mutex while open, as flock does on Linux.
+std::string AfPortLockName(const std::string& path) {
+  std::string name = "Local\\kavrune-serial-";
+  for (char c : path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path)
+    name += std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : '_';
+  return name;
+}
+
 std::string ComLinkDirectory() { return {}; }
 
 std::vector<TComPortEntry> EnumerateComPorts(int maxNumber) {
@@ -62,7 +72,10 @@ TComPortState ProbeDevicePath(const std::string& path) {
   HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     ::CloseHandle(h);
-    return TComPortState::Free;
+    HANDLE lock = ::OpenMutexA(SYNCHRONIZE, FALSE, AfPortLockName(path).c_str());
+    if (!lock) return TComPortState::Free;
+    ::CloseHandle(lock);
+    return TComPortState::InUse;
   }
   const DWORD e = ::GetLastError();
   if (e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION || e == ERROR_BUSY) return TComPortState::InUse;

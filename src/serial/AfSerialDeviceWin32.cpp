@@ -9,6 +9,8 @@
 
 #include "AfSerialDevice.h"
 
+std::string AfPortLockName(const std::string& path);
+
 namespace {
 
 std::string SystemText(DWORD code) {
@@ -67,9 +69,10 @@ int TAfWakeEvent::WaitAny(std::initializer_list<const TAfWakeEvent*> events, int
 // status and the event wait may come from different threads, so each has its own lock.
 struct TAfSerialDevice::Overlapped {
   ~Overlapped() {
-    for (HANDLE h : {readEvent, writeEvent, commEvent})
+    for (HANDLE h : {readEvent, writeEvent, commEvent, lock})
       if (h) ::CloseHandle(h);
   }
+  HANDLE lock = nullptr;  // the named mutex that marks the port as ours
   HANDLE readEvent = NewEvent();
   HANDLE writeEvent = NewEvent();
   HANDLE commEvent = NewEvent();
@@ -121,9 +124,16 @@ TAfPortError TAfSerialDevice::Open(const std::string& path) {
     ::CloseHandle(h);
     return lastKind_ = TAfPortError::NotSerial;
   }
+  io_ = std::make_shared<Overlapped>();
+  io_->lock = ::CreateMutexA(nullptr, FALSE, AfPortLockName(path).c_str());
+  if (!io_->lock || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    lastError_ = SystemText(ERROR_ACCESS_DENIED);
+    io_.reset();
+    ::CloseHandle(h);
+    return lastKind_ = TAfPortError::InUse;
+  }
   handle_ = h;
   saved_ = saved;
-  io_ = std::make_shared<Overlapped>();
   lastError_.clear();
   return lastKind_ = TAfPortError::None;
 }

@@ -1,60 +1,23 @@
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "PtyPair.h"
+#include "AfComPort.h"
 #include "SimModel.h"
 #include "SimProcess.h"
+#include "TestPlatform.h"
 #include "Transcript.h"
+#ifndef _WIN32
+#include "PtyPair.h"
+#endif
 
 namespace {
 
-struct Result {
-  int rc = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-Result RunCli(const std::vector<std::string>& args) {
-  char tmpl[] = "/tmp/kavrune-cli-out-XXXXXX";
-  const std::string dir = mkdtemp(tmpl);
-  Result r;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int out = open((dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open((dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int nul = open("/dev/null", O_RDONLY);
-    dup2(out, 1);
-    dup2(err, 2);
-    dup2(nul, 0);
-    std::vector<std::string> all{KAVRUNE_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(KAVRUNE_CLI_PATH, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = Slurp(dir + "/out");
-  r.err = Slurp(dir + "/err");
-  std::filesystem::remove_all(dir);
-  return r;
+// Runs the command line tool, which is a Windows program where the tests are.
+ProgramResult RunCli(const std::vector<std::string>& args) {
+  TempDir scratch;
+  return RunProgram(KAVRUNE_CLI_PATH, args, scratch.Path());
 }
 
 class CliOnSim : public ::testing::Test {
@@ -74,7 +37,7 @@ TEST(Cli, usageErrorsShouldExitWithTwoAndSayWhy) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"frobnicate"}, {"read"}, {"read", "--port"}, {"read", "--port", "COM1", "--timeout", "0"},
            {"apply", "--port", "COM1"}, {"read", "--port", "COM1", "--bogus"}}) {
-    const Result r = RunCli(args);
+    const ProgramResult r = RunCli(args);
     EXPECT_EQ(r.rc, 2) << r.err;
     EXPECT_NE(r.err.find("Usage:"), std::string::npos);
   }
@@ -82,35 +45,46 @@ TEST(Cli, usageErrorsShouldExitWithTwoAndSayWhy) {
 
 TEST(Cli, portErrorsShouldExitWithThreeAndTheComponentsMessage) {
   TempComDir dir;
-  Result r = RunCli({"read", "--port", "COM9", "--timeout", "1"});
+  ProgramResult r = RunCli({"read", "--port", "COM9", "--timeout", "1"});
   EXPECT_EQ(r.rc, 3);
   EXPECT_NE(r.err.find("Invalid port number (COM9)"), std::string::npos) << r.err;
 
-  r = RunCli({"read", "--port", "/etc/passwd", "--timeout", "1"});
+  const std::string plain = dir.Path() + "/plain.txt";
+  std::ofstream(plain) << "not a port";
+  r = RunCli({"read", "--port", plain, "--timeout", "1"});
   EXPECT_EQ(r.rc, 3);
   EXPECT_NE(r.err.find("is not a serial port"), std::string::npos) << r.err;
 
-  PtyPair busy(&dir, 2);
-  const int fd = open(busy.SlavePath().c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
-  r = RunCli({"read", "--port", "COM2", "--timeout", "1"});
+  // A port that another program holds.
+  SimProcess sim(6, "");
+  ASSERT_TRUE(sim.Ready());
+  TAfComPort holder;
+  holder.SetComNumber(6);
+  holder.Open();
+  r = RunCli({"read", "--port", "COM6", "--timeout", "1"});
   EXPECT_EQ(r.rc, 3);
-  EXPECT_NE(r.err.find("Can't open device COM2"), std::string::npos) << r.err;
-  close(fd);
+  EXPECT_NE(r.err.find("Can't open device COM6"), std::string::npos) << r.err;
 }
 
 TEST(Cli, portsShouldListPublishedPortsWithTheirState) {
   TempComDir dir;
+#ifdef _WIN32
+  SimProcess sim(4, "");
+  ASSERT_TRUE(sim.Ready());
+  const std::string expected = "COM 4\t" + dir.Link(4) + "\tfree";
+#else
   PtyPair a(&dir, 4);
-  const Result r = RunCli({"ports"});
+  const std::string expected = "COM 4\t" + dir.Link(4) + " -> " + a.SlavePath() + "\tfree";
+#endif
+  const ProgramResult r = RunCli({"ports"});
   EXPECT_EQ(r.rc, 0);
-  EXPECT_NE(r.out.find("COM 4\t" + dir.Link(4) + " -> " + a.SlavePath() + "\tfree"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
 }
 
 TEST_F(CliOnSim, silentDeviceShouldEndWithOneAfterTheTimeout) {
-  SimProcess sim(1, "", {"--unpaced", "--fault", "silent"});
+  SimProcess sim(5, "", {"--unpaced", "--fault", "silent"});
   ASSERT_TRUE(sim.Ready());
-  const Result r = RunCli({"read", "--port", "COM1", "--timeout", "2"});
+  const ProgramResult r = RunCli({"read", "--port", "COM5", "--timeout", "2"});
   EXPECT_EQ(r.rc, 1);
   EXPECT_NE(r.err.find("power the device on now"), std::string::npos);
   EXPECT_NE(r.err.find("no device answered"), std::string::npos);
@@ -118,9 +92,9 @@ TEST_F(CliOnSim, silentDeviceShouldEndWithOneAfterTheTimeout) {
 }
 
 TEST_F(CliOnSim, readShouldPrintTheDocumentAndWriteItAtomicallyToAFile) {
-  SimProcess sim(1, State(), {"--unpaced"});
+  SimProcess sim(5, State(), {"--unpaced"});
   ASSERT_TRUE(sim.Ready());
-  Result r = RunCli({"read", "--port", "COM1", "--quiet"});
+  ProgramResult r = RunCli({"read", "--port", "COM5", "--quiet"});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(r.out.rfind("<?xml version=\"1.0\" encoding=\"windows-1250\"?>", 0), 0u);
   EXPECT_NE(r.out.find("<IP_addr>192.168.1.254</IP_addr>"), std::string::npos);
@@ -128,7 +102,7 @@ TEST_F(CliOnSim, readShouldPrintTheDocumentAndWriteItAtomicallyToAFile) {
 
   const std::string out = dir.Path() + "/read.xml";
   const std::string log = dir.Path() + "/dialogue.log";
-  r = RunCli({"read", "--port", dir.Link(1), "-o", out, "--log", log, "--quiet"});
+  r = RunCli({"read", "--port", dir.Link(5), "-o", out, "--log", log, "--quiet"});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_NE(Slurp(out).find("<Channel_1>"), std::string::npos);
   const std::string transcript = Slurp(log);
@@ -137,7 +111,7 @@ TEST_F(CliOnSim, readShouldPrintTheDocumentAndWriteItAtomicallyToAFile) {
 }
 
 TEST_F(CliOnSim, applyShouldStoreExactlyTheChangesAndReadThemBack) {
-  SimProcess sim(1, State(), {"--unpaced"});
+  SimProcess sim(5, State(), {"--unpaced"});
   ASSERT_TRUE(sim.Ready());
   const std::string settings = File("w.xml",
                                     "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<anything>"
@@ -146,7 +120,7 @@ TEST_F(CliOnSim, applyShouldStoreExactlyTheChangesAndReadThemBack) {
                                     "<WLAN><Network_name>shop floor</Network_name></WLAN>"
                                     "<Security><Disable_SNMP>Y</Disable_SNMP></Security></anything>");
   const std::string back = dir.Path() + "/back.xml";
-  const Result r = RunCli({"apply", "--port", "COM1", "--quiet", "-o", back, settings});
+  const ProgramResult r = RunCli({"apply", "--port", "COM5", "--quiet", "-o", back, settings});
   ASSERT_EQ(r.rc, 0) << r.err;
 
   TSimSettings expected = SimDefaults();
@@ -160,26 +134,26 @@ TEST_F(CliOnSim, applyShouldStoreExactlyTheChangesAndReadThemBack) {
 }
 
 TEST_F(CliOnSim, badSettingsFileShouldChangeNothing) {
-  SimProcess sim(1, State(), {"--unpaced"});
+  SimProcess sim(5, State(), {"--unpaced"});
   ASSERT_TRUE(sim.Ready());
   const std::string bad = File("bad.xml", "<xml><basic_parameters>");
-  Result r = RunCli({"apply", "--port", "COM1", "--quiet", bad});
+  ProgramResult r = RunCli({"apply", "--port", "COM5", "--quiet", bad});
   EXPECT_EQ(r.rc, 5);
   EXPECT_NE(r.err.find("bad.xml"), std::string::npos);
-  r = RunCli({"apply", "--port", "COM1", "--quiet", dir.Path() + "/missing.xml"});
+  r = RunCli({"apply", "--port", "COM5", "--quiet", dir.Path() + "/missing.xml"});
   EXPECT_EQ(r.rc, 5);
   const std::string request = File("exit.xml", "<xml><Exit/></xml>");
-  r = RunCli({"apply", "--port", "COM1", "--quiet", request});
+  r = RunCli({"apply", "--port", "COM5", "--quiet", request});
   EXPECT_EQ(r.rc, 5);
   EXPECT_FALSE(std::filesystem::exists(State())) << "the device never stored";
 }
 
 TEST_F(CliOnSim, refusedAnswersShouldFailWithoutStoring) {
-  SimProcess sim(1, State(), {"--unpaced", "--fault", "refuse-answers"});
+  SimProcess sim(5, State(), {"--unpaced", "--fault", "refuse-answers"});
   ASSERT_TRUE(sim.Ready());
   const std::string settings =
       File("w.xml", "<xml><basic_parameters><IP_Address>10.9.9.9</IP_Address></basic_parameters></xml>");
-  const Result r = RunCli({"apply", "--port", "COM1", "--quiet", settings});
+  const ProgramResult r = RunCli({"apply", "--port", "COM5", "--quiet", settings});
   EXPECT_EQ(r.rc, 4) << r.err;
   EXPECT_NE(r.err.find("basic_parameters"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(State()));
@@ -187,22 +161,22 @@ TEST_F(CliOnSim, refusedAnswersShouldFailWithoutStoring) {
 
 TEST_F(CliOnSim, defaultsShouldStoreOnlyWhenAsked) {
   {
-    SimProcess sim(1, State(), {"--unpaced"});
+    SimProcess sim(5, State(), {"--unpaced"});
     ASSERT_TRUE(sim.Ready());
     const std::string settings =
         File("w.xml", "<xml><Channel_1><Baudrate>38400</Baudrate></Channel_1></xml>");
-    ASSERT_EQ(RunCli({"apply", "--port", "COM1", "--quiet", settings}).rc, 0);
+    ASSERT_EQ(RunCli({"apply", "--port", "COM5", "--quiet", settings}).rc, 0);
     ASSERT_EQ(LoadState(State()).Get("Channel_1", "Baudrate"), "38400");
 
-    const Result r = RunCli({"defaults", "--port", "COM1", "--quiet"});
+    const ProgramResult r = RunCli({"defaults", "--port", "COM5", "--quiet"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(LoadState(State()).Get("Channel_1", "Baudrate"), "38400") << "not stored without --store";
     EXPECT_NE(r.err.find("not on the device until they are stored"), std::string::npos) << r.err;
   }
-  SimProcess sim(1, State(), {"--unpaced"});
+  SimProcess sim(5, State(), {"--unpaced"});
   ASSERT_TRUE(sim.Ready());
   const std::string back = dir.Path() + "/back.xml";
-  const Result r = RunCli({"defaults", "--port", "COM1", "--store", "--quiet", "-o", back});
+  const ProgramResult r = RunCli({"defaults", "--port", "COM5", "--store", "--quiet", "-o", back});
   EXPECT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(LoadState(State()).Get("Channel_1", "Baudrate"), "9600");
   EXPECT_NE(Slurp(back).find("<Baudrate>9600</Baudrate>"), std::string::npos);
@@ -217,10 +191,9 @@ TEST(Transcript, shouldMaskSecretsButKeepTheDialogueReadable) {
   EXPECT_FALSE(TTranscript::AsksForSecret("Change telnet config password (N) ? "));
   EXPECT_FALSE(TTranscript::AsksForSecret("Key type 0=hex, 1=passphrase (1) ? "));
 
-  char tmpl[] = "/tmp/kavrune-transcript-XXXXXX";
-  const std::string dir = mkdtemp(tmpl);
+  TempComDir dir;
   {
-    TTranscript t(dir + "/log");
+    TTranscript t(dir.Path() + "/log");
     t.Record(false, "Enter Key ? ");
     for (char c : std::string("0A1B2C3D4E")) t.Record(true, std::string(1, c));  // typed one by one
     t.Record(false, "0A1B");  // an echo
@@ -228,8 +201,7 @@ TEST(Transcript, shouldMaskSecretsButKeepTheDialogueReadable) {
     t.Record(false, "Display current key (N) ? ");
     t.Record(true, "N");
   }
-  const std::string log = Slurp(dir + "/log");
+  const std::string log = Slurp(dir.Path() + "/log");
   EXPECT_EQ(log.find("0A1B"), std::string::npos) << log;
   EXPECT_NE(log.find(">> N"), std::string::npos) << "answers after the secret are shown again";
-  std::filesystem::remove_all(dir);
 }

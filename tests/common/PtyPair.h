@@ -13,24 +13,7 @@
 #include <string>
 #include <thread>
 
-// A fresh, private link directory for the test process.
-class TempComDir {
- public:
-  TempComDir() {
-    char tmpl[] = "/tmp/kavrune-com-XXXXXX";
-    path_ = ::mkdtemp(tmpl);
-    ::setenv("KAVRUNE_COM_DIR", path_.c_str(), 1);
-  }
-  ~TempComDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& Path() const { return path_; }
-  std::string Link(int n) const { return path_ + "/com" + std::to_string(n); }
-
- private:
-  std::string path_;
-};
+#include "TestPlatform.h"
 
 class PtyPair {
  public:

@@ -2,6 +2,10 @@
 // Runs the device simulator (the binary named by $KAVRUNE_SIM) as a child process on a
 // published COM number, for tests and benchmarks that need a device on a real pseudo-terminal.
 
+#ifdef _WIN32
+#include "SimProcessWin32.h"
+#else
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,3 +62,5 @@ class SimProcess final {
   FILE* out_ = nullptr;
   bool ready_ = false;
 };
+
+#endif
