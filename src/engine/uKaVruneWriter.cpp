@@ -41,13 +41,6 @@ class TSectionWalk final {
   }
   void Answer(const std::string& text, const std::string& expected = "?") { reply_ = Expect(text, 1000, expected); }
 
-  std::string Collect(const std::string& text) {
-    CheckGoOn();
-    std::string answer;
-    SendAndCollect(port_, text, 1, nullptr, PurgeBoth, answer);
-    return answer;
-  }
-
   void Walk() {
     if (!section_) return;
     Answer(std::to_string(choice_) + "\r");
@@ -124,15 +117,6 @@ class TSectionWalk final {
           Answer(std::to_string(NetmaskHostBits(value)) + "\r");
           return true;
         }
-        if (key == "Change_DHCP_device_name") {
-          // The question may go on after its "?"; what follows is kept for the next lookup.
-          CheckGoOn();
-          std::string heard;
-          SendAndExpect(port_, "", 1000, "?", NoPurge, heard);
-          Answer(value);
-          reply_ += heard;
-          return true;
-        }
         return false;
       case 1:
       case 2:
@@ -183,9 +167,11 @@ class TSectionWalk final {
             Answer("\r");
             return true;
           }
-          for (char c : value) reply_ = Collect(std::string(1, c));
-          if (keyType == 1) reply_ = Collect("\r\n");
-          for (int i = 0; i < 100 && !Contains(reply_, "?"); ++i) reply_ = Collect("0");
+          // The device echoes each key character as "*" and asks the next question once the
+          // key is complete: a hex key at its length, a passphrase at its line end.
+          Answer(keyType == 1 ? value + "\r\n" : value);
+          // A hex key too short for the suite is filled up with zeros, one at a time.
+          for (int i = 0; i < 100 && !Contains(reply_.substr(EchoEnd(reply_, value)), "?"); ++i) reply_ = Expect("0", 0, "?");
           return true;
         }
         return false;

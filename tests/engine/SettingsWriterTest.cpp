@@ -135,7 +135,7 @@ TEST_F(Writer, shouldSendChannelMultiPartAnswers) {
   EXPECT_EQ(a[18], (std::pair<std::string, std::string>{"Seconds", "30"}));
 }
 
-TEST_F(Writer, shouldSendWlanRateAndKeyCharacterByCharacter) {
+TEST_F(Writer, shouldSendWlanRateAndFillAShortKeyWithZeros) {
   device.SetMenu(4, {{"Rate", "TX Data rate (3) ?", Kind::Line},
                      {"Fallback", "Auto fallback (1) ?", Kind::Line},
                      {"KeyType", "Key type 0 (0) ?", Kind::Line},
