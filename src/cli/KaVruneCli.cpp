@@ -13,6 +13,7 @@
 #include "CliPlatform.h"
 #include "Transcript.h"
 #include "uKaVruneSession.h"
+#include "uKaVruneModel.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -35,7 +36,10 @@ constexpr const char* kUsage =
     "  --store       (defaults) store the factory values; without it the device keeps its own\n"
     "  --version     the program's version\n"
     "Exit status: 0 done, 1 no device answered, 2 usage, 3 port error, 4 the device did not\n"
-    "store the settings, 5 a file could not be read or written.\n";
+    "store the settings, 5 a file could not be read or written or holds settings the device\n"
+    "cannot take (nothing is sent), 6 the device did not take every setting written.\n"
+    "apply takes a read document (a backup, as read -o writes it) or a write document and\n"
+    "sends only the settings that differ from the device.\n";
 
 struct TOptions {
   std::string command;
@@ -218,6 +222,28 @@ int ListPorts() {
   return Ok;
 }
 
+// Takes the settings of a read document (a backup) or a write document through the settings model.
+// Everything the device could not be given is found here, before the port is opened.
+int ReadSettingsFile(const TOptions& o, const TXmlElement& root, TDeviceSettings& wanted) {
+  const std::string where = "kavrune-cli: " + o.input + ": ";
+  if (root.FirstChild("Exit") || root.FirstChild("Defauts")) {
+    std::cerr << where << "a request document, not settings\n";
+    return FileError;
+  }
+  std::vector<std::string> unknown;
+  wanted = FromDocument(root, &unknown);
+  std::vector<std::string> faults = CheckBeforeWrite(wanted);
+  for (const std::string& u : unknown) std::cerr << where << "unknown setting " << u << '\n';
+  for (const std::string& f : faults) std::cerr << where << f << '\n';
+  if (!unknown.empty() || !faults.empty()) {
+    std::cerr << where << "nothing was sent to the device\n";
+    return FileError;
+  }
+  if (IsReadDocument(root) && !o.quiet)
+    for (const std::string& line : NotCarriedByRestore()) std::cerr << line << '\n';
+  return Ok;
+}
+
 int RunCommand(const TOptions& o) {
   if (o.command == "ports") return ListPorts();
 
@@ -229,6 +255,7 @@ int RunCommand(const TOptions& o) {
   }
 
   PXmlDocument input;
+  TDeviceSettings wanted;
   if (o.command == "apply") {
     try {
       input = TXmlDocument::LoadFromFile(o.input);
@@ -236,6 +263,7 @@ int RunCommand(const TOptions& o) {
       std::cerr << "kavrune-cli: " << o.input << ": " << e.what() << '\n';
       return FileError;
     }
+    if (int rc = ReadSettingsFile(o, input->Root(), wanted); rc != Ok) return rc;
   }
 
   std::unique_ptr<TTranscript> transcript;
@@ -265,13 +293,30 @@ int RunCommand(const TOptions& o) {
     return WriteOutcome(r, what);
   };
   if (o.command == "apply") {
-    // Request files of older versions are no settings: writing one would only store.
-    if (input->Root().FirstChild("Exit") || input->Root().FirstChild("Defauts")) {
-      std::cerr << "kavrune-cli: " << o.input << " is a request document, not settings\n";
+    const TSettingChanges changes = Diff(FromReadDocument(session.Settings()), wanted);
+    // The file was checked as a whole; what goes to the device is checked once more as sent.
+    if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
+      for (const std::string& f : faults) std::cerr << "kavrune-cli: " << f << '\n';
+      std::cerr << "kavrune-cli: nothing was sent\n";
       return FileError;
     }
-    if (int rc = step(session.Apply(input->Root(), Clock::now() + writeLimit), "writing the settings"); rc != Ok)
-      return rc;
+    if (changes.empty()) {
+      if (!o.quiet) std::cerr << "No setting differs from the device: nothing was written.\n";
+    } else {
+      const auto request = TXmlDocument::CreateFromText("<xml/>");
+      ToWriteDocument(changes, request->Root());
+      if (int rc = step(session.Apply(request->Root(), Clock::now() + writeLimit), "writing the settings"); rc != Ok)
+        return rc;
+      // The device is the truth: only what it reports after the write counts as done.
+      const TApplyCheck check = CheckApply(changes, FromReadDocument(session.Settings()));
+      const std::vector<std::string> lines = check.Lines();
+      for (size_t i = 0; i < lines.size(); ++i)
+        if (!check.Clean() || !o.quiet) std::cerr << (check.Clean() || i ? "" : "kavrune-cli: ") << lines[i] << '\n';
+      if (!check.Clean()) {
+        if (!o.output.empty()) EmitDocument(o, session.SettingsText());
+        return NotTaken;
+      }
+    }
   } else {  // defaults
     if (int rc = step(session.Defaults(Clock::now() + writeLimit), "restoring the defaults"); rc != Ok) return rc;
     // Storing walks no section: the device keeps the defaults it just took.

@@ -6,7 +6,7 @@
 
 namespace KaVruneCli {
 
-enum ExitCode { Ok = 0, NoDevice = 1, Usage = 2, PortError = 3, WriteFailed = 4, FileError = 5 };
+enum ExitCode { Ok = 0, NoDevice = 1, Usage = 2, PortError = 3, WriteFailed = 4, FileError = 5, NotTaken = 6 };
 
 int Run(const std::vector<std::string>& args);
 

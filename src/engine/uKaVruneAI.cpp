@@ -287,7 +287,9 @@ void TKaVruneAI::WriteDevice() {
       control.Progress = [this, sectionName](const std::string& prompt, int step) {
         Post([sectionName, prompt, step](IKaVruneSink& sink) { sink.WriteProgress(sectionName, prompt, step); });
       };
-      TXmlElement section = FindNodePath(std::get<TXmlElement>(request), name, true);
+      // A section the request does not hold has nothing to change: its menu is not entered.
+      TXmlElement section = std::get<TXmlElement>(request).FirstChild(name);
+      if (!section) continue;
       TSectionOutcome outcome = WriteSection(&port_, section, choice, control);
       notes.insert(notes.end(), outcome.Notes.begin(), outcome.Notes.end());
       if (outcome.Cancelled) {

@@ -1,6 +1,7 @@
 #include "uKaVruneWriter.h"
 
 #include "uCommunicationUtils.h"
+#include "uKaVruneModel.h"
 #include "uKaVruneUtils.h"
 
 namespace {
@@ -64,7 +65,12 @@ class TSectionWalk final {
 
       if (found) {
         bool removed = false;
-        value = Utf8ToCp1250(StripControlCharacters(value, removed));
+        value = StripControlCharacters(value, removed);
+        // A character the device's character set lacks would arrive as another one; rather
+        // than store a changed text, stop before anything of this menu is stored.
+        if (!FitsCp1250(value))
+          throw TWalkStopped{"the value holds a character that windows-1250, the device's character set, cannot hold"};
+        value = Utf8ToCp1250(value);
         if (removed)
           outcome_.Notes.push_back("Control characters were removed from the value of " + key + " in " +
                                    section_.Name() + ".");

@@ -759,15 +759,17 @@ bool FitsCp1250(const std::string& text) {
   }
 }
 
-std::vector<std::string> CheckBeforeWrite(const TSettingChanges& changes) {
-  std::vector<std::string> faults;
-  for (const TSettingChange& c : changes) {
-    const TSettingRow& r = *c.Row;
-    auto fault = [&](const std::string& why) { faults.push_back(r.Name + ": \"" + c.To + "\" " + why); };
-    const auto parsed = ParseSettingValue(r, c.To);
-    if (!parsed) {
+std::optional<std::string> CheckValue(const TSettingRow& r, const std::string& value) {
+  std::optional<std::string> result;
+  auto fault = [&](const std::string& why) {
+    // A secret is never repeated in a message.
+    result = r.Name + (r.Kind == K::Secret ? std::string(" ") : ": \"" + value + "\" ") + why;
+  };
+  {
+    const TSettingChange c{&r, std::nullopt, value};
+    if (!ParseSettingValue(r, c.To)) {
       fault("is no value of this setting");
-      continue;
+      return result;
     }
     switch (r.Kind) {
       case K::Number:
@@ -831,7 +833,34 @@ std::vector<std::string> CheckBeforeWrite(const TSettingChanges& changes) {
       default: break;
     }
   }
+  return result;
+}
+
+std::vector<std::string> CheckBeforeWrite(const TSettingChanges& changes) {
+  std::vector<std::string> faults;
+  for (const TSettingChange& c : changes)
+    if (auto fault = CheckValue(*c.Row, c.To)) faults.push_back(*fault);
   return faults;
+}
+
+std::vector<std::string> CheckBeforeWrite(const TDeviceSettings& wanted) {
+  std::vector<std::string> faults;
+  for (const TSettingRow& row : SettingRows())
+    if (const std::string* v = wanted.Find(row); v && row.Writable())
+      if (auto fault = CheckValue(row, *v)) faults.push_back(*fault);
+  return faults;
+}
+
+bool IsReadDocument(const TXmlElement& root) {
+  if (!root) return false;
+  for (const TXmlElement& section : root.Children())
+    for (const TXmlElement& key : section.Children()) {
+      const std::string k = key.Name();
+      if (IsCompanionKey(section.Name(), k)) return false;
+      for (const TSettingRow& r : SettingRows())
+        if (r.Section == section.Name() && r.PromptKey == k && r.ReadKey != k) return false;
+    }
+  return true;
 }
 
 TApplyCheck CheckApply(const TSettingChanges& written, const TDeviceSettings& after) {

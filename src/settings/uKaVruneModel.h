@@ -122,9 +122,18 @@ TSettingChanges Diff(const TDeviceSettings& current, const TDeviceSettings& want
 // goes with a value in front of it.
 void ToWriteDocument(const TSettingChanges& changes, const TXmlElement& root);
 
-// Why a change cannot be sent (outside the device range, a character windows-1250 cannot hold,
-// too long, unreadable); one message per fault, empty when all can go.
+// Why a value cannot be sent (outside the device range, a character windows-1250 cannot hold,
+// too long, unreadable); nothing when it can go.
+std::optional<std::string> CheckValue(const TSettingRow& row, const std::string& value);
+// One message per change that cannot be sent; empty when all can go.
 std::vector<std::string> CheckBeforeWrite(const TSettingChanges& changes);
+// The same for every writable value of a state, whatever the device will be asked: a settings
+// file is checked as a whole before the device is touched.
+std::vector<std::string> CheckBeforeWrite(const TDeviceSettings& wanted);
+
+// True when the document is in the read form only (a backup, as "read -o" writes it): none of
+// its keys is one that only a write document uses.
+bool IsReadDocument(const TXmlElement& root);
 
 struct TApplyCheck {
   std::vector<TSettingChange> Confirmed;

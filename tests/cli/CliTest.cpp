@@ -7,6 +7,8 @@
 #include "SimModel.h"
 #include "SimProcess.h"
 #include "TestPlatform.h"
+#include "SimStates.h"
+#include "uKaVruneModel.h"
 #include "Transcript.h"
 #ifndef _WIN32
 #include "PtyPair.h"
@@ -131,6 +133,83 @@ TEST_F(CliOnSim, applyShouldStoreExactlyTheChangesAndReadThemBack) {
   const TSimSettings stored = LoadState(State());
   EXPECT_EQ(stored.Sections, expected.Sections) << "nothing else may change";
   EXPECT_NE(Slurp(back).find("<IP_addr>10.1.2.3</IP_addr>"), std::string::npos);
+}
+
+TEST_F(CliOnSim, readThenApplyWithoutEditsShouldSendNothingAtEveryEdge) {
+  TSimSettings issue = SimDefaults();  // the state in which the window once changed two settings
+  issue.Set("basic_parameters", "Enter_new_DHCP_device_Name", "");
+  issue.Set("Expert", "ARP_Cache_timeout_in_s", "600");
+  issue.Set("Expert", "TCP_Keepalive_time_in_s", "0");
+  for (const TSimSettings& state : {issue, EdgeState(false), EdgeState(true)}) {
+    SaveState(state, State());
+    SimProcess sim(1, State(), {"--unpaced"});
+    ASSERT_TRUE(sim.Ready());
+    const std::string backup = dir.Path() + "/b.xml", log = dir.Path() + "/log";
+    ASSERT_EQ(RunCli({"read", "--port", "COM1", "--quiet", "-o", backup}).rc, 0);
+    const Result r = RunCli({"apply", "--port", "COM1", "--log", log, backup});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(log).find(">> 9<CR>"), std::string::npos) << "the device stored nothing";
+    EXPECT_EQ(LoadState(State()), state);
+  }
+}
+
+TEST_F(CliOnSim, backupShouldCloneOneDeviceOntoAnotherAndNameWhatItCannotCarry) {
+  SaveState(EdgeState(true), State());
+  const std::string other = dir.Path() + "/other.txt";
+  SimProcess a(1, State(), {"--unpaced"}), b(2, other, {"--unpaced"});
+  ASSERT_TRUE(a.Ready() && b.Ready());
+  const std::string backup = dir.Path() + "/b.xml", after = dir.Path() + "/after.xml";
+  ASSERT_EQ(RunCli({"read", "--port", "COM1", "--quiet", "-o", backup}).rc, 0);
+
+  Result r = RunCli({"apply", "--port", "COM2", "-o", after, backup});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.err.find("written and confirmed"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("telnet configuration password"), std::string::npos) << "names what a restore cannot carry";
+  EXPECT_NE(r.err.find("E-mail"), std::string::npos) << r.err;
+  EXPECT_EQ(FromReadDocument(TXmlDocument::LoadFromFile(after)->Root()),
+            FromReadDocument(TXmlDocument::LoadFromFile(backup)->Root()));
+
+  r = RunCli({"apply", "--port", "COM1", backup});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+}
+
+TEST_F(CliOnSim, aSettingTheDeviceKeptShouldNeverBeReportedAsDone) {
+  TSimSettings named = SimDefaults();
+  named.Set("basic_parameters", "Enter_new_DHCP_device_Name", "press-7");
+  SaveState(named, State());
+  SimProcess sim(1, State(), {"--unpaced"});
+  ASSERT_TRUE(sim.Ready());
+  // The device keeps its name when given an empty one.
+  const std::string settings = File("w.xml", "<xml><basic_parameters><Change_DHCP_device_name>Y</Change_DHCP_device_name>"
+                                             "<Enter_new_DHCP_device_Name/></basic_parameters></xml>");
+  const Result r = RunCli({"apply", "--port", "COM1", "--quiet", settings});
+  EXPECT_EQ(r.rc, 6) << r.err;
+  EXPECT_NE(r.err.find("DHCP device name: asked \"not set\", the device holds \"press-7\""), std::string::npos) << r.err;
+}
+
+TEST_F(CliOnSim, settingsTheDeviceCannotTakeShouldBeRefusedBeforeItIsTouched) {
+  SimProcess sim(1, State(), {"--unpaced"});
+  ASSERT_TRUE(sim.Ready());
+  const std::vector<std::pair<const char*, const char*>> files = {
+      {"<Expert><MTU_Size>200</MTU_Size><CPU_performance>2</CPU_performance></Expert>", "outside the device's range"},
+      {"<WLAN><Network_name>\xE6\x97\xA5\xE6\x9C\xAC</Network_name></WLAN>", "windows-1250"},
+      {"<Expert><MTU_Sise>1000</MTU_Sise></Expert>", "unknown setting Expert/MTU_Sise"},
+  };
+  for (const auto& [body, why] : files) {
+    const std::string path = File("bad.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><xml>") + body + "</xml>");
+    const std::string log = dir.Path() + "/log";
+    const Result r = RunCli({"apply", "--port", "COM1", "--quiet", "--log", log, path});
+    EXPECT_EQ(r.rc, 5) << body;
+    EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(log)) << "the port was never opened";
+  }
+  const std::string ssid = File("w.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                         "<xml><WLAN><Network_name>B\xC3\xBCro-\xC5\xBDilina</Network_name></WLAN></xml>");
+  const Result r = RunCli({"apply", "--port", "COM1", "--quiet", ssid});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(LoadState(State()).Get("WLAN", "Network_name"), "B\xFCro-\x8Eilina") << "stored in windows-1250";
 }
 
 TEST_F(CliOnSim, badSettingsFileShouldChangeNothing) {

@@ -56,7 +56,8 @@ inline TSimSettings EdgeState(bool high) {
   set("WLAN", "Key_type_0", "0", "1");
   set("WLAN", "TX_Key_index", "1", "4");
   set("WLAN", "TX_Data_rate", "0:0", "7:1");
-  set("WLAN", "Enable_power_management", "N", "Y");
+  // Ad-Hoc asks no power management: the flag keeps its default so that clones can match.
+  set("WLAN", "Enable_power_management", "N", "N");
   set("Expert", "TCP_Keepalive_time_in_s", "0", "65");
   set("Expert", "ARP_Cache_timeout_in_s", "1", "600");
   set("Expert", "CPU_performance", "0", "2");
@@ -65,7 +66,9 @@ inline TSimSettings EdgeState(bool high) {
   set("Expert", "SMTP_Port_Number", "0", "65535");
   set("Expert", "MTU_Size", "512", "1400");
   set("Expert", "Ethernet_connection_type", "0", "5");
-  for (const char* flag : {"Disable_SNMP", "Disable_Telnet_Setup", "Disable_TFTP_Firmware_Update", "Disable_Port_77FEh",
+  // With SNMP disabled the community name is not asked; the high state asks it.
+  set("Security", "Disable_SNMP", "Y", "N");
+  for (const char* flag : {"Disable_Telnet_Setup", "Disable_TFTP_Firmware_Update", "Disable_Port_77FEh",
                            "Disable_Web_Server", "Disable_Web_Setup", "Disable_ECHO_ports", "Enable_Encryption",
                            "Enable_Enhanced_Password", "Disable_Port_77F0h"})
     set("Security", flag, "N", "Y");

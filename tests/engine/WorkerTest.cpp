@@ -109,6 +109,7 @@ TEST_F(Worker, shouldApplyStoreAndReadTheNewValuesBack) {
   EXPECT_EQ(stored["Baudrate"], "19200");
   EXPECT_EQ(stored["SSID"], "x@y");
   EXPECT_EQ(stored["IF_Mode"], "4C");
+  EXPECT_EQ(device.Received().find("5\r"), std::string::npos) << "a section the request lacks is not entered";
   // The read that follows a write wakes the device again and shows what it stored.
   ASSERT_TRUE(sink.WaitDocuments(2));
   TXmlElement after = sink.Document(1);
@@ -140,7 +141,8 @@ TEST_F(Worker, shouldRestoreDefaultsAndReadThemBack) {
 TEST_F(Worker, shouldLeaveWithoutStoringAndKeepServingAfterAWalkFails) {
   device.SetMenu(5, {{"Loop", "Frame gap (0) ?", FakeKaVrune::Kind::Refuse}});
   OpenAndRead();
-  worker.RequestWrite(Request("<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters></xml>"));
+  worker.RequestWrite(Request("<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters>"
+                              "<Expert><MTU_Size>1000</MTU_Size></Expert></xml>"));
   ASSERT_TRUE(sink.WaitReports(1, 60s));
   TWriteReport report = sink.Report(0);
   EXPECT_FALSE(report.Succeeded);
