@@ -146,7 +146,7 @@ TEST_F(CliOnSim, readThenApplyWithoutEditsShouldSendNothingAtEveryEdge) {
     ASSERT_TRUE(sim.Ready());
     const std::string backup = dir.Path() + "/b.xml", log = dir.Path() + "/log";
     ASSERT_EQ(RunCli({"read", "--port", "COM1", "--quiet", "-o", backup}).rc, 0);
-    const Result r = RunCli({"apply", "--port", "COM1", "--log", log, backup});
+    const ProgramResult r = RunCli({"apply", "--port", "COM1", "--log", log, backup});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
     EXPECT_EQ(Slurp(log).find(">> 9<CR>"), std::string::npos) << "the device stored nothing";
@@ -162,7 +162,7 @@ TEST_F(CliOnSim, backupShouldCloneOneDeviceOntoAnotherAndNameWhatItCannotCarry) 
   const std::string backup = dir.Path() + "/b.xml", after = dir.Path() + "/after.xml";
   ASSERT_EQ(RunCli({"read", "--port", "COM1", "--quiet", "-o", backup}).rc, 0);
 
-  Result r = RunCli({"apply", "--port", "COM2", "-o", after, backup});
+  ProgramResult r = RunCli({"apply", "--port", "COM2", "-o", after, backup});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_NE(r.err.find("written and confirmed"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("telnet configuration password"), std::string::npos) << "names what a restore cannot carry";
@@ -184,7 +184,7 @@ TEST_F(CliOnSim, aSettingTheDeviceKeptShouldNeverBeReportedAsDone) {
   // The device keeps its name when given an empty one.
   const std::string settings = File("w.xml", "<xml><basic_parameters><Change_DHCP_device_name>Y</Change_DHCP_device_name>"
                                              "<Enter_new_DHCP_device_Name/></basic_parameters></xml>");
-  const Result r = RunCli({"apply", "--port", "COM1", "--quiet", settings});
+  const ProgramResult r = RunCli({"apply", "--port", "COM1", "--quiet", settings});
   EXPECT_EQ(r.rc, 6) << r.err;
   EXPECT_NE(r.err.find("DHCP device name: asked \"not set\", the device holds \"press-7\""), std::string::npos) << r.err;
 }
@@ -200,14 +200,14 @@ TEST_F(CliOnSim, settingsTheDeviceCannotTakeShouldBeRefusedBeforeItIsTouched) {
   for (const auto& [body, why] : files) {
     const std::string path = File("bad.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><xml>") + body + "</xml>");
     const std::string log = dir.Path() + "/log";
-    const Result r = RunCli({"apply", "--port", "COM1", "--quiet", "--log", log, path});
+    const ProgramResult r = RunCli({"apply", "--port", "COM1", "--quiet", "--log", log, path});
     EXPECT_EQ(r.rc, 5) << body;
     EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(log)) << "the port was never opened";
   }
   const std::string ssid = File("w.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                                          "<xml><WLAN><Network_name>B\xC3\xBCro-\xC5\xBDilina</Network_name></WLAN></xml>");
-  const Result r = RunCli({"apply", "--port", "COM1", "--quiet", ssid});
+  const ProgramResult r = RunCli({"apply", "--port", "COM1", "--quiet", ssid});
   EXPECT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(LoadState(State()).Get("WLAN", "Network_name"), "B\xFCro-\x8Eilina") << "stored in windows-1250";
 }
