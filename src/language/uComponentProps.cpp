@@ -27,8 +27,8 @@
 #include <QTextEdit>
 #include <algorithm>
 
-#include "uLanguage.h"
-#include "uXmlUtils.h"
+#include "uLanguageShared.h"
+#include "uTextUtils.h"
 
 namespace {
 

@@ -1,8 +1,5 @@
 #include "uLanguage.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -12,77 +9,38 @@
 #include <vector>
 
 #include "uComponentProps.h"
-#include "uXmlUtils.h"
+#include "uTextUtils.h"
+#include "uXmlDocument.h"
 
 using namespace LanguageProps;
 
 namespace {
-
-struct DocDeleter {
-  void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
-};
-struct ParserCtxtDeleter {
-  void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
-};
-struct XmlCharDeleter {
-  void operator()(xmlChar* p) const { xmlFree(p); }
-};
-using PDoc = std::unique_ptr<xmlDoc, DocDeleter>;
 
 constexpr const char* kNewFileText =
     "<?xml version=\"1.0\" encoding=\"windows-1250\" ?><language name=\"language\"/>";
 constexpr const char* kDefaultExportName = "default.lng.xml";
 constexpr const char* kMissingItemValue = "<Error In Lng File>";
 
-QString FromXml(const xmlChar* s) { return s ? QString::fromUtf8(reinterpret_cast<const char*>(s)) : QString(); }
+QString Q(const std::string& s) { return QString::fromUtf8(s); }
 
-std::vector<xmlNode*> ElementChildren(xmlNode* node) {
-  std::vector<xmlNode*> out;
-  if (!node) return out;
-  for (xmlNode* n = node->children; n; n = n->next)
-    if (n->type == XML_ELEMENT_NODE) out.push_back(n);
-  return out;
+TXmlElement FirstChild(const TXmlElement& node, const QString& name) { return node.FirstChild(name.toStdString()); }
+
+QString NameOf(const TXmlElement& node) { return Q(node.Name()); }
+
+std::optional<QString> Attribute(const TXmlElement& node, const char* name) {
+  const auto value = node.Attribute(name);
+  if (!value) return std::nullopt;
+  return Q(*value);
 }
 
-xmlNode* FirstChild(xmlNode* node, const QString& name) {
-  if (!node) return nullptr;
-  const QByteArray wanted = name.toUtf8();
-  for (xmlNode* n : ElementChildren(node))
-    if (wanted == reinterpret_cast<const char*>(n->name)) return n;
-  return nullptr;
-}
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-QString NameOf(const xmlNode* node) { return FromXml(node->name); }
-
-std::optional<QString> Attribute(xmlNode* node, const char* name) {
-  if (!node || !xmlHasProp(node, reinterpret_cast<const xmlChar*>(name))) return std::nullopt;
-  std::unique_ptr<xmlChar, XmlCharDeleter> value(xmlGetProp(node, reinterpret_cast<const xmlChar*>(name)));
-  return FromXml(value.get());
-}
-
-std::vector<std::pair<QString, QString>> Attributes(xmlNode* node) {
-  std::vector<std::pair<QString, QString>> out;
-  for (xmlAttr* a = node->properties; a; a = a->next) {
-    std::unique_ptr<xmlChar, XmlCharDeleter> value(xmlNodeListGetString(node->doc, a->children, 1));
-    out.emplace_back(FromXml(a->name), FromXml(value.get()));
+PXmlDocument ParseFile(const QString& path) {
+  try {
+    return TXmlDocument::LoadFromFile(LocalPath(path));
+  } catch (const EXmlError& e) {
+    throw ELanguageError(e.what());
   }
-  return out;
-}
-
-PDoc ParseFile(const QString& path) {
-  std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
-  if (!ctxt) throw ELanguageError("Cannot create an XML parser");
-  // No entity substitution and no DTD loading: a language file needs neither.
-  const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  PDoc doc(xmlCtxtReadFile(ctxt.get(), QFile::encodeName(path).constData(), nullptr, options));
-  if (!doc || !ctxt->wellFormed) {
-    const xmlError& e = ctxt->lastError;
-    const QString message = e.message ? QString::fromUtf8(e.message).trimmed() : QStringLiteral("Malformed XML");
-    throw ELanguageError(QStringLiteral("%1: %2 (line %3)").arg(path, message).arg(e.line).toStdString());
-  }
-  if (!xmlDocGetRootElement(doc.get()))
-    throw ELanguageError(QStringLiteral("%1: The XML document has no root element").arg(path).toStdString());
-  return doc;
 }
 
 QString ExecutableDirectory() {
@@ -90,15 +48,13 @@ QString ExecutableDirectory() {
   return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
 }
 
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
 }  // namespace
 
 struct TLanguage::Impl {
-  PDoc Doc;
+  PXmlDocument Doc;
   int Debug = 0;
 
-  xmlNode* Root() const { return Doc ? xmlDocGetRootElement(Doc.get()) : nullptr; }
+  TXmlElement Root() const { return Doc ? Doc->Root() : TXmlElement(); }
 
   // Only text takes the decorations: a number or a flag with a star in front is no longer one,
   // and a translator's debug run must not stop at the first ItemIndex.
@@ -114,9 +70,9 @@ struct TLanguage::Impl {
     }
   }
 
-  void ApplyToForms(xmlNode* forms) {
+  void ApplyToForms(const TXmlElement& forms) {
     const QList<QWidget*> windows = ApplicationWindows();
-    for (xmlNode* e : ElementChildren(forms)) {
+    for (const TXmlElement& e : forms.Children()) {
       const QString name = NameOf(e);
       for (QWidget* w : windows) {
         if (w->objectName() == name) {
@@ -127,11 +83,12 @@ struct TLanguage::Impl {
     }
   }
 
-  void ApplyToComponent(QObject* component, xmlNode* element) {
+  void ApplyToComponent(QObject* component, const TXmlElement& element) {
     if (!component || !element) return;
     ApplyItems(component, element);
-    const auto attributes = Attributes(element);
-    for (const auto& [name, value] : attributes) {
+    const auto attributes = element.Attributes();
+    for (const auto& [key, content] : attributes) {
+      const QString name = Q(key), value = Q(content);
       const bool text = IsTextProperty(component, name);  // raises for a name that is no property
       if (Debug == 4) continue;
       SetPropertyText(component, name, text ? Decorate(value) : value);
@@ -149,20 +106,20 @@ struct TLanguage::Impl {
         }
       }
     }
-    for (xmlNode* child : ElementChildren(element)) {
+    for (const TXmlElement& child : element.Children()) {
       const QString name = NameOf(child);
       if (IsWindowedControl(component)) ApplyToComponent(FindChildControl(component, name), child);
       ApplyToComponent(FindOwnedComponent(component, name), child);
     }
   }
 
-  static void ApplyItems(QObject* component, xmlNode* element) {
-    xmlNode* items = FirstChild(element, QStringLiteral("items"));
+  static void ApplyItems(QObject* component, const TXmlElement& element) {
+    const TXmlElement items = element.FirstChild("items");
     if (!items || !IsListLike(component)) return;
     try {
       const int selected = HasItemIndex(component) ? ItemIndex(component) : -1;
       QStringList list;
-      for (xmlNode* item : ElementChildren(items))
+      for (const TXmlElement& item : items.Children())
         if (NameOf(item) == QLatin1String("item"))
           list.append(Attribute(item, "value").value_or(QString::fromLatin1(kMissingItemValue)));
       SetItems(component, list);
@@ -220,22 +177,22 @@ void TLanguage::LoadFromFile(const QString& fileName) {
                           QLatin1String(" nenalezen!"))
                              .toStdString());
 
-  PDoc doc = ParseFile(path);
-  const QString debugText = Attribute(xmlDocGetRootElement(doc.get()), "debug").value_or(QStringLiteral("0"));
+  PXmlDocument doc = ParseFile(path);
+  const QString debugText = Attribute(doc->Root(), "debug").value_or(QStringLiteral("0"));
   int debug = 0;
   if (!TryParseInteger(debugText.toStdString(), debug))
     throw ELanguageError(QStringLiteral("'%1' is not a valid integer value").arg(debugText).toStdString());
 
   impl_->Doc = std::move(doc);
   impl_->Debug = debug;
-  for (xmlNode* child : ElementChildren(impl_->Root()))
+  for (const TXmlElement& child : impl_->Root().Children())
     if (NameOf(child) == QLatin1String("forms")) impl_->ApplyToForms(child);
 }
 
 void TLanguage::ApplyToWindow(QWidget* window) {
   try {
     if (!window || !impl_->Doc) return;
-    xmlNode* forms = FirstChild(impl_->Root(), QStringLiteral("forms"));
+    const TXmlElement forms = impl_->Root().FirstChild("forms");
     impl_->ApplyToComponent(window, FirstChild(forms, window->objectName()));
   } catch (...) {
     // The window keeps whatever was applied; a broken file was reported when it was loaded.

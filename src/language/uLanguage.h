@@ -4,16 +4,11 @@
 
 #include <QString>
 #include <memory>
-#include <stdexcept>
+
+#include "uLanguageShared.h"
 
 class QWidget;
 class QObject;
-
-// Errors of the language engine; what() is the message text in UTF-8.
-class ELanguageError final : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class TLanguage final {
  public:
@@ -46,11 +41,3 @@ class TLanguage final {
 
 // The process-wide engine, created on first use.
 TLanguage& Language();
-
-// Hints of controls. The library's controls carry Hint and ShowHint properties of their own;
-// for any other widget the engine keeps the hint beside the widget and shows it as its tool
-// tip only while ShowHint is on. A widget whose hint was never set reports its tool tip.
-QString ControlHint(const QWidget* control);
-void SetControlHint(QWidget* control, const QString& hint);
-bool ControlShowHint(const QWidget* control);
-void SetControlShowHint(QWidget* control, bool show);
