@@ -8,10 +8,7 @@ namespace CliPlatform {
 // Standard output carries documents byte for byte (no CR added before LF on Windows), and a
 // reader that goes away (a pager quit early) ends the output, not the program.
 void PrepareStandardOutput();
-int ProcessId();
 bool StderrIsTerminal();
-// Puts `from` in the place of `to`, replacing an existing file in one step.
-bool MoveOver(const std::string& from, const std::string& to);
 // What to tell a user who may not open the port at `path`; empty when rights are no reason.
 std::string AccessHint(const std::string& path);
 

@@ -12,6 +12,7 @@
 #include "AfComNames.h"
 #include "CliPlatform.h"
 #include "Transcript.h"
+#include "uFileUtils.h"
 #include "uKaVruneSession.h"
 #include "uKaVruneModel.h"
 #include "uXmlUtils.h"
@@ -108,27 +109,6 @@ std::optional<int> ResolvePort(const std::string& port) {
   return std::nullopt;
 }
 
-// Writes next to the target and renames, so a failed write never leaves half a file.
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
-  const std::string tmp = path + ".tmp" + std::to_string(CliPlatform::ProcessId());
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    f << text;
-    f.flush();
-    if (!f) {
-      error = "cannot write " + path;
-      std::remove(tmp.c_str());
-      return false;
-    }
-  }
-  if (!CliPlatform::MoveOver(tmp, path)) {
-    error = "cannot write " + path;
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
-}
-
 // Messages and write progress of the session on stderr; the progress line is redrawn in place
 // on a terminal only.
 class TCliOutput final {
@@ -199,9 +179,8 @@ int EmitDocument(const TOptions& o, const std::string& text) {
     std::cout << text << std::flush;
     return std::cout ? Ok : FileError;
   }
-  std::string error;
-  if (!WriteFileAtomically(o.output, text, error)) {
-    std::cerr << "kavrune-cli: " << error << '\n';
+  if (!WriteFileAtomically(o.output, text)) {
+    std::cerr << "kavrune-cli: cannot write " << o.output << '\n';
     return FileError;
   }
   return Ok;

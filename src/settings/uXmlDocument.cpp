@@ -10,6 +10,7 @@
 #include <libxml/xmlsave.h>
 
 #include "uCp1250.h"
+#include "uFileUtils.h"
 #include "uTextUtils.h"
 
 namespace {
@@ -111,23 +112,7 @@ std::string TXmlDocument::SaveToText(const std::string& encoding) const {
 }
 
 void TXmlDocument::SaveToFile(const std::string& path, const std::string& encoding) const {
-  std::string text = SaveToText(encoding);
-  // Written beside the target and renamed, so a failed write never leaves half a file.
-  std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw EXmlError("Cannot create file \"" + path + "\"");
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-      std::remove(temp.c_str());
-      throw EXmlError("Cannot write file \"" + path + "\"");
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    throw EXmlError("Cannot write file \"" + path + "\"");
-  }
+  if (!WriteFileAtomically(path, SaveToText(encoding))) throw EXmlError("Cannot write file \"" + path + "\"");
 }
 
 void TXmlDocument::Retire(xmlNode* node) { retired_.push_back(node); }

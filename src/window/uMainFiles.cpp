@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uMainPrivate.h"
+#include "uFileUtils.h"
 #include "uQtDispatcher.h"
 
 void TfMain::ConfigureOpenDialog(QFileDialog& dialog) {
@@ -82,10 +82,9 @@ void TfMain::seLoadFromFileClick() {
 void TfMain::bDebugLoadClick() {
   const std::string text = XMLDocument1->SaveToText("UTF-8");
   uiDebug->Memo2->setPlainText(QString::fromUtf8(text));
-  QSaveFile file(WorkingFile(QStringLiteral("temp.xml")));
-  const QByteArray lines = uiDebug->Memo2->toPlainText().toUtf8() + '\n';
-  if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size() || !file.commit())
-    AppMessage(QStringLiteral("Cannot write file \"%1\": %2").arg(file.fileName(), file.errorString()));
+  const QString file = WorkingFile(QStringLiteral("temp.xml"));
+  if (!WriteFileAtomically(Std(file), uiDebug->Memo2->toPlainText().toStdString() + '\n'))
+    AppMessage(QStringLiteral("Cannot write file \"%1\"").arg(file));
   // A copy: the seed of every write document stays "<xml/>" whatever the pages add to it.
   LoadReadDocument(TXmlDocument::CreateFromText(XMLDocument1->SaveToText())->Root());
 }

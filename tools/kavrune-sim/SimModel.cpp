@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "uFileUtils.h"
+
 namespace {
 
 using G = TSimGroup;
@@ -591,23 +593,14 @@ TSimSettings LoadState(const std::string& path) {
 }
 
 void SaveState(const TSimSettings& settings, const std::string& path) {
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    if (!out) throw std::runtime_error("Cannot write state file " + temp);
-    out << "# kavrune-sim stored parameters\n";
-    for (const auto& info : SimSections()) {
-      auto s = settings.Sections.find(info.Name);
-      if (s == settings.Sections.end()) continue;
-      out << "[" << info.Name << "]\n";
-      for (const auto& def : SimSettingDefs())
-        if (def.Group == info.Group && s->second.count(def.Key)) out << def.Key << "=" << s->second.at(def.Key) << "\n";
-    }
-    out.flush();
-    if (!out) throw std::runtime_error("Cannot write state file " + temp);
+  std::ostringstream out;
+  out << "# kavrune-sim stored parameters\n";
+  for (const auto& info : SimSections()) {
+    auto s = settings.Sections.find(info.Name);
+    if (s == settings.Sections.end()) continue;
+    out << "[" << info.Name << "]\n";
+    for (const auto& def : SimSettingDefs())
+      if (def.Group == info.Group && s->second.count(def.Key)) out << def.Key << "=" << s->second.at(def.Key) << "\n";
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    throw std::runtime_error("Cannot replace state file " + path);
-  }
+  if (!WriteFileAtomically(path, out.str())) throw std::runtime_error("Cannot write state file " + path);
 }

@@ -29,6 +29,7 @@
 #include <string>
 #include <utility>
 
+#include "AfComNames.h"
 #include "SimDevice.h"
 
 namespace {
@@ -142,12 +143,6 @@ TArgs ParseArgs(int argc, char** argv) {
   if (a.Com && !a.Link.empty()) Usage("--com and --link exclude each other");
   if (a.Baud <= 0) Usage("baud rate must be positive");
   return a;
-}
-
-std::string ComLinkDirectory() {
-  if (const char* dir = std::getenv("KAVRUNE_COM_DIR"); dir && *dir) return dir;
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "/tmp") + "/.config/kavrune/com";
 }
 
 void MakeDirectories(const std::string& path) {
