@@ -99,7 +99,7 @@ bool LoadIntEdit(const TXmlElement& section, const std::string& key, TIntEdit* e
   std::string text;
   int n = 0;
   const bool taken = ReadKey(section, key, text) && TryParseInteger(text, n);
-  if (taken) edit->SetValue(n);
+  if (taken) ShowIntAsRead(edit, n);
   MarkControl(edit, taken || !markMissing);
   return taken;
 }
@@ -113,6 +113,13 @@ bool LoadComboBox(const TXmlElement& section, const std::string& key, QComboBox*
   if (taken) list->setCurrentIndex(index);
   MarkControl(list, taken || !markMissing);
   return taken;
+}
+
+void ShowIntAsRead(TIntEdit* edit, int value) {
+  if (value >= edit->MinValue() && value <= edit->MaxValue())
+    edit->SetValue(value);
+  else
+    edit->setText(QString::number(value));
 }
 
 bool SetIPAddressText(TIPAddress* edit, const std::string& text) {

@@ -52,6 +52,10 @@ bool LoadComboBox(const TXmlElement& section, const std::string& key, QComboBox*
 bool LoadIPAddress(const TXmlElement& section, const std::string& key, TIPAddress* edit, bool markMissing);
 bool LoadEdit(const TXmlElement& section, const std::string& key, QLineEdit* edit, bool markMissing);
 
+// Shows a number as the device reported it: inside the edit's range as its value, outside it as
+// typed text, never clamped, so that the page shows the device's setting.
+void ShowIntAsRead(TIntEdit* edit, int value);
+
 // Shows a dotted text in the address edit under the same field rule that IsIPv4Address applies
 // (blanks before a field, "$" hexadecimal); false and nothing changed when it does not accept it.
 bool SetIPAddressText(TIPAddress* edit, const std::string& text);

@@ -519,7 +519,25 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       seNetworkClick(seNetwork);
       seNetwork->SetDown(true);
     }
+    shown_ = PagesSettings();
+    if (applyCheckPending_) {
+      // The device is the truth: only what it reports after the write counts as done.
+      applyCheckPending_ = false;
+      const TApplyCheck check = CheckApply(applyChecked_, FromReadDocument(root));
+      lastApplyReport_ = check.Lines();
+      if (!check.Clean()) {
+        QString text;
+        for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');
+        AppMessage(text.trimmed());
+      }
+    }
   });
+}
+
+TDeviceSettings TfMain::PagesSettings() {
+  const PXmlDocument doc = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
+  BuildWriteDocument(doc->Root());
+  return FromDocument(doc->Root());
 }
 
 void TfMain::ShowMessage(const std::string& text) { AppMessage(QString::fromUtf8(text)); }
@@ -606,9 +624,23 @@ void TfMain::AfPortComboBox1Change() {
 }
 
 void TfMain::seApplySettingsClick() {
+  const TSettingChanges changes = Diff(shown_.value_or(TDeviceSettings()), PagesSettings());
+  if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
+    QString text = QStringLiteral("Nothing was sent to the device:");
+    for (const std::string& f : faults) text += QLatin1Char('\n') + Qs(f);
+    AppMessage(text);
+    return;
+  }
+  if (changes.empty()) {
+    lastApplyReport_ = {"No setting differs from the device: nothing was written."};
+    return;
+  }
   XMLSave = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
   TXmlElement root = XMLSave->Root();
-  BuildWriteDocument(root);
+  ToWriteDocument(changes, root);
+  applyChecked_ = changes;
+  applyCheckPending_ = true;
+  lastApplyReport_.clear();
   worker_.RequestWrite(root);
   // The write is on its way; a working copy that cannot be written is only reported.
   const QString failed = SaveWorkingCopy(*XMLSave, QStringLiteral("temp_save.xml"));

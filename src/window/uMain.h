@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "uKaVruneAI.h"
+#include "uKaVruneModel.h"
 #include "uXmlUtils.h"
 
 class QFileDialog;
@@ -75,6 +76,11 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void StoreChannel(const TXmlElement& channel);
 
   TXmlElement CurrentReadDocument() const { return currentRead_; }
+  // The settings the pages stand for, through the settings model.
+  TDeviceSettings PagesSettings();
+  // What the last Apply came to: "N settings written and confirmed", the settings the device
+  // did not take, or that nothing differed.
+  const std::vector<std::string>& LastApplyReport() const { return lastApplyReport_; }
   TShapeEx* CurrentPageButton() const { return currentPageButton_; }
   // The working copies (temp_load.xml, temp_save.xml) and the debug panel's files go to this
   // directory; unless set, to DefaultWorkingDirectory().
@@ -250,6 +256,12 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TXmlElement currentRead_;
   PXmlDocument XMLDocument1;  // the seed "<xml/>"
   PXmlDocument XMLSave;       // the write document handed to the worker
+  // The pages' settings right after the device's last read: an Apply sends only what differs
+  // from them, so a control the user did not touch never changes the device.
+  std::optional<TDeviceSettings> shown_;
+  TSettingChanges applyChecked_;  // written by the Apply whose re-read is awaited
+  bool applyCheckPending_ = false;
+  std::vector<std::string> lastApplyReport_;
   bool exitPending_ = false;
   bool closing_ = false;
   QString FServicesKeyText;  // the last key text that held hexadecimal digits only

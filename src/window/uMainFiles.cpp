@@ -54,14 +54,19 @@ QString TfMain::SaveWorkingCopy(const TXmlDocument& doc, const QString& name) co
 }
 
 void TfMain::SaveSetupFile(const QString& fileName) {
+  // The read form, as the command line's backups: either tool loads what the other saved.
   const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-  BuildWriteDocument(doc->Root());
+  ToReadDocument(PagesSettings(), doc->Root());
   doc->SaveToFile(Std(fileName));  // a failure reaches the general error handler
 }
 
 void TfMain::LoadSetupFile(const QString& fileName) {
-  // A file that does not parse raises before the current document or any page changes.
-  const PXmlDocument doc = TXmlDocument::LoadFromFile(Std(fileName));
+  // A file that does not parse raises before the current document or any page changes. Either
+  // form loads, files of the older write form too; the device's own state stays what an Apply
+  // compares against.
+  const PXmlDocument file = TXmlDocument::LoadFromFile(Std(fileName));
+  const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  ToReadDocument(FromDocument(file->Root()), doc->Root());
   LoadReadDocument(doc->Root());
 }
 

@@ -11,6 +11,7 @@
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
 #include "uKaVruneCodecs.h"
+#include "uKaVruneModel.h"
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uMainPrivate.h"
@@ -85,7 +86,10 @@ void TfMain::LoadNetwork(const TXmlElement& s) {
   MarkControl(u.ipgateway, KeyText(s, "gateway", text, "0.0.0.0"));
   ShowAddressOr(u.ipgateway, text, "0.0.0.0");
 
-  if (!LoadEdit(s, "DHCP_device_name", u.eDHCPName, false)) u.eDHCPName->clear();
+  // "not set" is the device's word for no name, not a name to write back.
+  if (!LoadEdit(s, "DHCP_device_name", u.eDHCPName, false) ||
+      Std(u.eDHCPName->text()) == FindSettingRow("basic_parameters", "Enter_new_DHCP_device_Name")->Placeholder)
+    u.eDHCPName->clear();
 
   // The device is always set up as a wireless node, whatever mode it reports.
   MarkControl(u.cbNetworkMode, KeyText(s, "Network_mode", text, "Wireless Only"));
@@ -121,7 +125,7 @@ void TfMain::LoadExpert(const TXmlElement& s) {
   for (const auto& [key, edit] : {std::pair{"TCP_Keepalive", v.ieServerKeepAlive}, {"ARP_cache_timeout", v.ieServerCahceTimeout}}) {
     const bool present = KeyText(s, key, text);
     // The device prints a unit letter after the number ("45s").
-    if (const std::optional<int> value = present ? ValueWithoutUnit(text) : std::nullopt) edit->SetValue(*value);
+    if (const std::optional<int> value = present ? ValueWithoutUnit(text) : std::nullopt) ShowIntAsRead(edit, *value);
     MarkControl(edit, present);
   }
   KeyText(s, "CPU_performance", text);

@@ -14,6 +14,7 @@
 
 #include "AfPortControls.h"
 #include "ShapeEx.h"
+#include "SimModel.h"
 #include "SimProcess.h"
 #include "WindowTestSupport.h"
 #include "uMain.h"
@@ -29,7 +30,13 @@ class MainWindowDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
-    sim = std::make_unique<SimProcess>(Com, "", std::vector<std::string>{"--unpaced", "--log", env.Path("sim.log")});
+    // A device holding no DHCP name, ARP 600 s and keepalive 0 (off): values at the edges of
+    // their ranges, which an Apply without edits once changed.
+    TSimSettings state = SimDefaults();
+    state.Set("Expert", "TCP_Keepalive_time_in_s", "0");
+    SaveState(state, env.Path("state.txt"));
+    sim = std::make_unique<SimProcess>(Com, env.Path("state.txt"),
+                                       std::vector<std::string>{"--unpaced", "--log", env.Path("sim.log")});
     ASSERT_TRUE(sim->Ready());
     window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
     window->SetWorkingDirectory(env.Dir());
@@ -151,13 +158,27 @@ TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilThe
       << "the defaults entry of the menu was not chosen";
 }
 
-TEST_F(MainWindowDeviceTest, shouldLeaveTheWorkingCopyOfTheWriteDocumentOnApply) {
+TEST_F(MainWindowDeviceTest, shouldSendNothingWithoutEditsAndConfirmAnEditAfterTheReRead) {
   OpenAndWaitForRead();
   TfMain& w = *window;
+  EXPECT_EQ(w.uiNetwork->eDHCPName->text(), QString()) << "\"not set\" is no name";
+  EXPECT_EQ(w.uiServer->ieServerKeepAlive->Value(), 0);
+  EXPECT_EQ(w.uiServer->ieServerCahceTimeout->Value(), 600);
+  w.seApplySettingsClick();
+  EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"No setting differs from the device: nothing was written."});
+  EXPECT_FALSE(QFile::exists(env.Dir() + QStringLiteral("/temp_save.xml")));
+  EXPECT_TRUE(w.seReload->isEnabled()) << "no write to wait for";
+
+  w.uiServer->ieServerCahceTimeout->SetValue(300);
   w.seApplySettingsClick();
   EXPECT_TRUE(QFile::exists(env.Dir() + QStringLiteral("/temp_save.xml")));
   EXPECT_FALSE(w.seReload->isEnabled());
   ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Apply";
+  EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"1 setting written and confirmed."});
+  const TSimSettings stored = LoadState(env.Path("state.txt"));
+  EXPECT_EQ(stored.Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+  EXPECT_EQ(stored.Get("Expert", "TCP_Keepalive_time_in_s"), "0");
+  EXPECT_EQ(stored.Get("basic_parameters", "Enter_new_DHCP_device_Name"), "");
 }
 
 TEST_F(MainWindowDeviceTest, shouldSendTheExitRequestWhenClosingWithThePortOpen) {

@@ -555,6 +555,22 @@ TEST_F(LivePagesTest, shouldSaveASetupFileInTheDevicesEncodingAndLoadItBack) {
   EXPECT_EQ(wl.eWLANName->text(), QStringLiteral("dílna"));
 }
 
+TEST_F(LivePagesTest, shouldLoadSetupFilesOfTheOlderWriteForm) {
+  const QString file = env.Dir() + "/old.xml";
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("<?xml version=\"1.0\" encoding=\"windows-1250\"?><kaVrune><Expert>"
+          "<TCP_Keepalive_time_in_s>0</TCP_Keepalive_time_in_s><ARP_Cache_timeout_in_s>600</ARP_Cache_timeout_in_s>"
+          "</Expert><Security><Disable_SNMP>Y</Disable_SNMP></Security><WLAN><Network_name>lab</Network_name></WLAN>"
+          "</kaVrune>");
+  f.close();
+  w.LoadSetupFile(file);
+  EXPECT_EQ(v.ieServerKeepAlive->Value(), 0);
+  EXPECT_EQ(v.ieServerCahceTimeout->Value(), 600);
+  EXPECT_FALSE(s.cbSNMP->isChecked());
+  EXPECT_EQ(wl.eWLANName->text(), QStringLiteral("lab"));
+}
+
 TEST_F(LivePagesTest, shouldKeepThePagesWhenASetupFileDoesNotParse) {
   const TXmlElement before = Read("<WLAN><Network_name>kept</Network_name></WLAN>");
   w.LoadReadDocument(before);
