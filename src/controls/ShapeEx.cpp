@@ -1,6 +1,7 @@
 #include "ShapeEx.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -213,6 +214,13 @@ void TShapeEx::paintEvent(QPaintEvent*) {
       p.drawEllipse(outline);
       break;
   }
+  if (hasFocus()) {
+    // Where the keyboard is: a dotted frame inside the outline, as push buttons show it.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(colors.font, 1, Qt::DotLine));
+    p.drawRect(box.adjusted(2 + w, 2 + w, -3 - w, -3 - w));
+  }
   if (caption_.isEmpty()) return;
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setFont(font());
@@ -249,12 +257,39 @@ void TShapeEx::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !clickArmed_) return;
   clickArmed_ = false;
   if (!rect().contains(event->position().toPoint())) return;
+  Activate();
+}
+
+void TShapeEx::Activate() {
   if (down_ && allowUp_)
     SetDown(false);
   else if (!down_ && allowDown_)
     SetDown(true);
   // The click handler already sees the new Down.
   emit OnClick(this);
+}
+
+void TShapeEx::keyPressEvent(QKeyEvent* event) {
+  // A button that takes focus answers the keys a push button answers.
+  switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (!event->isAutoRepeat()) Activate();
+      event->accept();
+      return;
+    default: QWidget::keyPressEvent(event);
+  }
+}
+
+void TShapeEx::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void TShapeEx::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void TShapeEx::changeEvent(QEvent* event) {

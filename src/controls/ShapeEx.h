@@ -177,9 +177,13 @@ class TShapeEx : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void ApplyHint();
+  void Activate();  // a click: Down follows AllowDown/AllowUp, then OnClick
 
   int roundCorner_ = 0;
   QPointer<TShapeExColorSchema> schema_;

@@ -476,6 +476,26 @@ TEST_F(MainWindowTest, shouldSetTheVersionCaptionWhenShown) {
   w.hide();
 }
 
+TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
+  w.EnableCommands(true);
+  // Tab goes down the column as it is drawn.
+  QList<TShapeEx*> column = {w.seNetwork, w.seServer, w.seServices, w.seChannel1, w.seChannel2, w.seWLAN,
+                             w.seApplySettings, w.seDefault, w.seReload, w.seDisconnect, w.ShapeEx1, w.ShapeEx8};
+  for (qsizetype i = 0; i + 1 < column.size(); ++i) {
+    QWidget* next = column[i]->nextInFocusChain();
+    while (next != column[i + 1] && (!next->isVisibleTo(&w) || next->focusPolicy() == Qt::NoFocus) && next != column[i])
+      next = next->nextInFocusChain();
+    EXPECT_EQ(next, column[i + 1]) << column[i]->objectName().toStdString();
+  }
+  QTest::keyClick(w.seServer, Qt::Key_Space);
+  EXPECT_FALSE(w.pServer->isHidden());
+  EXPECT_TRUE(w.seServer->Down());
+  QTest::keyClick(w.seWLAN, Qt::Key_Return);
+  EXPECT_FALSE(w.pWLAN->isHidden());
+  QTest::keyClick(w.seNetwork, Qt::Key_A);
+  EXPECT_TRUE(w.pNetwork->isHidden()) << "other keys click nothing";
+}
+
 TEST(MainWindowFiles, shouldKeepWorkingCopiesInTheUsersStateFolder) {
   TWindowTestEnv env;
   TKaVruneAI worker;
