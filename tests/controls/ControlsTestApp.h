@@ -1,5 +1,5 @@
 #pragma once
-// The widget tests of this directory share one QApplication, made by ControlsTestMain.cpp.
+// The widget tests of this directory share one QApplication, made by the shared Qt test main.
 
 #include <QApplication>
 #include <QString>

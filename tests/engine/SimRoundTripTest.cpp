@@ -48,10 +48,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, SimulatedLine,
 
 TEST_P(SimulatedLine, shouldReadOnceApplyEverySectionAndReadTheStoredValuesBack) {
   if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
-  char tmpl[] = "/tmp/kavrune-roundtrip-XXXXXX";
-  std::string dir = mkdtemp(tmpl);
-  setenv("KAVRUNE_COM_DIR", dir.c_str(), 1);
-  std::string state = dir + "/state.txt";
+  TempComDir dir;
+  const std::string state = dir.Path() + "/state.txt";
   std::vector<std::string> args{"--unpaced", "--boot-window-ms", "3000"};
   args.insert(args.end(), GetParam().begin(), GetParam().end());
   SimProcess sim(5, state, args);
@@ -105,14 +103,11 @@ TEST_P(SimulatedLine, shouldReadOnceApplyEverySectionAndReadTheStoredValuesBack)
   TSimSettings stored = LoadState(state);
   for (const auto& [section, keys] : expected.Sections)
     for (const auto& [key, value] : keys) EXPECT_EQ(stored.Get(section, key), value) << section << "/" << key;
-  std::filesystem::remove_all(dir);
 }
 
 TEST(SimulatedDevice, shouldReadTwoDevicesSideBySideAndEndAWaitOnCancel) {
   if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
-  char tmpl[] = "/tmp/kavrune-sessions-XXXXXX";
-  std::string dir = mkdtemp(tmpl);
-  setenv("KAVRUNE_COM_DIR", dir.c_str(), 1);
+  TempComDir dir;
   SimProcess first(6, "", {"--unpaced", "--boot-window-ms", "3000"});
   SimProcess second(7, "", {"--unpaced", "--boot-window-ms", "3000"});
   ASSERT_TRUE(first.Ready() && second.Ready());
@@ -136,12 +131,10 @@ TEST(SimulatedDevice, shouldReadTwoDevicesSideBySideAndEndAWaitOnCancel) {
   }
 
   // A device that stays silent: the cancel flag ends the wait long before its deadline.
-  PtyPair silent(nullptr, 0);
-  std::filesystem::create_symlink(silent.SlavePath(), dir + "/com8");
+  PtyPair silent(&dir, 8);
   std::atomic<bool> cancel{true};
   TKaVruneSession session;
   session.SetCancelFlag(&cancel);
   ASSERT_TRUE(session.Open(8));
   EXPECT_EQ(session.WaitForDevice(TKaVruneSession::Clock::now() + 1h).Status, TSessionStatus::Cancelled);
-  std::filesystem::remove_all(dir);
 }

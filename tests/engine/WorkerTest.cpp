@@ -5,63 +5,12 @@
 
 #include "AfSyncTargets.h"
 #include "FakeKaVrune.h"
+#include "RecordingSink.h"
 #include "uKaVruneAI.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Without a dispatcher the worker calls the sink on its own thread; this one records.
-class RecordingSink final : public IKaVruneSink {
- public:
-  void DeliverReadDocument(const TXmlElement& root) override {
-    std::lock_guard g(lock_);
-    documents_.push_back(root);
-    changed_.notify_all();
-  }
-  void ShowMessage(const std::string& text) override {
-    std::lock_guard g(lock_);
-    messages_.push_back(text);
-    changed_.notify_all();
-  }
-  void WriteFinished(const TWriteReport& report) override {
-    std::lock_guard g(lock_);
-    reports_.push_back(report);
-    changed_.notify_all();
-  }
-
-  bool WaitDocuments(size_t n, std::chrono::milliseconds limit = 15s) {
-    std::unique_lock g(lock_);
-    return changed_.wait_for(g, limit, [&] { return documents_.size() >= n; });
-  }
-  bool WaitReports(size_t n, std::chrono::milliseconds limit = 20s) {
-    std::unique_lock g(lock_);
-    return changed_.wait_for(g, limit, [&] { return reports_.size() >= n; });
-  }
-  TXmlElement Document(size_t i) {
-    std::lock_guard g(lock_);
-    return documents_.at(i);
-  }
-  size_t DocumentCount() {
-    std::lock_guard g(lock_);
-    return documents_.size();
-  }
-  TWriteReport Report(size_t i) {
-    std::lock_guard g(lock_);
-    return reports_.at(i);
-  }
-  std::vector<std::string> Messages() {
-    std::lock_guard g(lock_);
-    return messages_;
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable changed_;
-  std::vector<TXmlElement> documents_;
-  std::vector<std::string> messages_;
-  std::vector<TWriteReport> reports_;
-};
 
 struct Worker : ::testing::Test {
   FakeKaVrune device;
