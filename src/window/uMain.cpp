@@ -287,6 +287,16 @@ void TfMain::BuildPages() {
   uiDebug = std::make_unique<Ui::pDebug>();
   uiDebug->setupUi(pDebug);
   pDebug->hide();
+  // The settings table holds the ranges the edits take; the forms' own bounds only lay them out.
+  for (const auto& [edit, key] : {std::pair{uiServer->ieServerKeepAlive, "TCP_Keepalive_time_in_s"},
+                                  {uiServer->ieServerCahceTimeout, "ARP_Cache_timeout_in_s"},
+                                  {uiServer->ieServerMTUSize, "MTU_Size"},
+                                  {uiServer->ieServerHTTPServerPort, "HTTP_Port_Number"},
+                                  {uiEmail->ieEmailServerPortNumber, "SMTP_Port_Number"}})
+    if (const TSettingRow* row = FindSettingRow("Expert", key); row && row->WindowRange) {
+      edit->SetMaxValue(static_cast<int32_t>(row->WindowRange->Max));
+      edit->SetMinValue(static_cast<int32_t>(row->WindowRange->Min));
+    }
   pcChannel1->resize(pConnection->size());
   // Every flush-mode box keeps its hint, so a generated language file offers it for translation,
   // but only the first box of each group shows it.
