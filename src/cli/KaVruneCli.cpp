@@ -1,5 +1,6 @@
 #include "KaVruneCli.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,10 +12,10 @@
 
 #include "AfComNames.h"
 #include "CliPlatform.h"
-#include "Transcript.h"
 #include "uFileUtils.h"
 #include "uKaVruneSession.h"
 #include "uKaVruneModel.h"
+#include "uTranscript.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -36,9 +37,10 @@ constexpr const char* kUsage =
     "  --quiet       no hints or progress on stderr\n"
     "  --store       (defaults) store the factory values; without it the device keeps its own\n"
     "  --version     the program's version\n"
-    "Exit status: 0 done, 1 no device answered, 2 usage, 3 port error, 4 the device did not\n"
-    "store the settings, 5 a file could not be read or written or holds settings the device\n"
-    "cannot take (nothing is sent), 6 the device did not take every setting written.\n"
+    "Exit status: 0 done, 1 no device answered, 2 usage, 3 port error or the line lost, 4 the\n"
+    "device did not store the settings, 5 a file could not be read or written or holds settings\n"
+    "the device cannot take (nothing is sent), 6 the device did not take every setting written,\n"
+    "7 the settings were written out but lines of the dump stayed unreadable (named on stderr).\n"
     "apply takes a read document (a backup, as read -o writes it) or a write document and\n"
     "sends only the settings that differ from the device.\n";
 
@@ -57,6 +59,24 @@ class TUsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+class TFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Whether a file can be written at path, found out before the device is touched: a failure
+// after the settings were stored would leave the user not knowing what the device holds.
+void CheckWritable(const std::string& path) {
+  if (path.empty() || path == "-") return;
+  const std::string probe = path + ".kavrune-probe";
+  std::ofstream f(probe, std::ios::binary);
+  const bool ok = static_cast<bool>(f);
+  f.close();
+  std::remove(probe.c_str());
+  std::error_code ec;
+  if (!ok || fs::is_directory(path, ec)) throw TFileError("cannot write " + path);
+}
 
 TOptions Parse(const std::vector<std::string>& args) {
   TOptions o;
@@ -120,6 +140,7 @@ class TCliOutput final {
     o.Message = [this](const std::string& text) {
       EndProgressLine();
       std::cerr << text << '\n';
+      shown_.push_back(text);
     };
     o.Progress = [this](const std::string& section, const std::string& prompt, int step) {
       if (!progress_) return;
@@ -132,8 +153,10 @@ class TCliOutput final {
     if (progressShown_) std::cerr << "\r\033[K" << std::flush;
     progressShown_ = false;
   }
+  bool Shown(const std::string& text) const { return std::find(shown_.begin(), shown_.end(), text) != shown_.end(); }
 
  private:
+  std::vector<std::string> shown_;
   bool progress_;
   bool progressShown_ = false;
 };
@@ -155,9 +178,9 @@ int OpenPort(TKaVruneSession& session, int comNumber) {
   return Ok;
 }
 
-// The exit code of a write step, with its message on stderr.
-int WriteOutcome(const TSessionResult& r, const char* what) {
-  const std::string reason = r.Message.empty() ? std::string() : ": " + r.Message;
+// The exit code of a write step, with its message on stderr (the worker's reason once only).
+int WriteOutcome(const TSessionResult& r, const char* what, const TCliOutput& output) {
+  const std::string reason = r.Message.empty() || output.Shown(r.Message) ? std::string() : ": " + r.Message;
   switch (r.Status) {
     case TSessionStatus::Done: return Ok;
     case TSessionStatus::TimedOut:
@@ -166,6 +189,9 @@ int WriteOutcome(const TSessionResult& r, const char* what) {
     case TSessionStatus::NoAnswer:
       std::cerr << "kavrune-cli: the device did not answer after " << what << '\n';
       return NoDevice;
+    case TSessionStatus::LineLost:
+      std::cerr << "kavrune-cli: " << r.Message << " after " << what << '\n';
+      return PortError;
     case TSessionStatus::Failed:
     case TSessionStatus::Cancelled:
       std::cerr << "kavrune-cli: " << what << " failed" << reason << '\n';
@@ -174,16 +200,24 @@ int WriteOutcome(const TSessionResult& r, const char* what) {
   return WriteFailed;
 }
 
-int EmitDocument(const TOptions& o, const std::string& text) {
+// Writes the newest document. Its unreadable lines are kept in it as markers (the window
+// shows their settings as missing) and named, and they make the status.
+int EmitDocument(const TOptions& o, const TKaVruneSession& session) {
   if (o.output.empty() || o.output == "-") {
-    std::cout << text << std::flush;
-    return std::cout ? Ok : FileError;
+    std::cout << session.SettingsText() << std::flush;
+    if (!std::cout) return FileError;
+  } else {
+    if (!WriteFileAtomically(o.output, session.SettingsText())) {
+      std::cerr << "kavrune-cli: cannot write " << o.output << '\n';
+      return FileError;
+    }
   }
-  if (!WriteFileAtomically(o.output, text)) {
-    std::cerr << "kavrune-cli: cannot write " << o.output << '\n';
-    return FileError;
-  }
-  return Ok;
+  const auto& damaged = session.DamagedLines();
+  if (damaged.empty()) return Ok;
+  std::cerr << "kavrune-cli: the line is noisy: " << damaged.size()
+            << " line(s) of the settings stayed unreadable after three reads:\n";
+  for (const std::string& line : damaged) std::cerr << "  " << line << '\n';
+  return DumpDamaged;
 }
 
 int ListPorts() {
@@ -239,16 +273,17 @@ int RunCommand(const TOptions& o) {
     try {
       input = TXmlDocument::LoadFromFile(o.input);
     } catch (const std::exception& e) {
-      std::cerr << "kavrune-cli: " << o.input << ": " << e.what() << '\n';
+      std::cerr << "kavrune-cli: " << e.what() << '\n';
       return FileError;
     }
     if (int rc = ReadSettingsFile(o, input->Root(), wanted); rc != Ok) return rc;
   }
+  CheckWritable(o.output);
 
   std::unique_ptr<TTranscript> transcript;
   if (!o.log.empty()) {
     transcript = std::make_unique<TTranscript>(o.log);
-    if (!transcript->IsOpen()) throw std::runtime_error("cannot write the log file " + o.log);
+    if (!transcript->IsOpen()) throw TFileError("cannot write the log file " + o.log);
   }
   TCliOutput output(o.quiet);
   TKaVruneSession session(output.Observer());
@@ -259,17 +294,21 @@ int RunCommand(const TOptions& o) {
     std::cerr << "Waiting for the device on COM" << *com << " - power the device on now (up to " << o.timeoutSec
               << " s).\n";
   const auto readLimit = std::chrono::seconds(o.timeoutSec);
-  if (!session.WaitForDevice(Clock::now() + readLimit).Ok()) {
+  if (const TSessionResult r = session.WaitForDevice(Clock::now() + readLimit); !r.Ok()) {
+    if (r.Status == TSessionStatus::LineLost) {
+      std::cerr << "kavrune-cli: " << r.Message << " on COM" << *com << '\n';
+      return PortError;
+    }
     std::cerr << "kavrune-cli: no device answered on COM" << *com << " within " << o.timeoutSec << " s\n";
     return NoDevice;
   }
-  if (o.command == "read") return EmitDocument(o, session.SettingsText());
+  if (o.command == "read") return EmitDocument(o, session);
 
   // A write walks the menus at line speed: ample time of its own, then the read that follows.
   const auto writeLimit = std::chrono::seconds(std::max(o.timeoutSec, 300)) + readLimit;
   auto step = [&](TSessionResult r, const char* what) {
     output.EndProgressLine();
-    return WriteOutcome(r, what);
+    return WriteOutcome(r, what, output);
   };
   if (o.command == "apply") {
     const TSettingChanges changes = Diff(FromReadDocument(session.Settings()), wanted);
@@ -292,7 +331,7 @@ int RunCommand(const TOptions& o) {
       for (size_t i = 0; i < lines.size(); ++i)
         if (!check.Clean() || !o.quiet) std::cerr << (check.Clean() || i ? "" : "kavrune-cli: ") << lines[i] << '\n';
       if (!check.Clean()) {
-        if (!o.output.empty()) EmitDocument(o, session.SettingsText());
+        if (!o.output.empty()) EmitDocument(o, session);
         return NotTaken;
       }
     }
@@ -307,7 +346,7 @@ int RunCommand(const TOptions& o) {
                    "settings. Run \"kavrune-cli defaults --store\", or press Apply Settings in the window.\n";
     }
   }
-  if (!o.output.empty()) return EmitDocument(o, session.SettingsText());
+  if (!o.output.empty()) return EmitDocument(o, session);
   return Ok;
 }
 
@@ -331,6 +370,9 @@ int Run(const std::vector<std::string>& args) {
   }
   try {
     return RunCommand(o);
+  } catch (const TFileError& e) {
+    std::cerr << "kavrune-cli: " << e.what() << '\n';
+    return FileError;
   } catch (const std::exception& e) {
     std::cerr << "kavrune-cli: " << e.what() << '\n';
     return PortError;

@@ -11,6 +11,9 @@ namespace {
 // The device confirms leaving Setup Mode in words; a "?" ends the wait as well.
 const std::vector<std::string> ExitEnds = {"Exit without save", "?"};
 
+// A dump with unreadable lines is read again this often before it is handed over as it is.
+constexpr int DamagedDumpRereads = 2;
+
 }  // namespace
 
 struct TKaVruneAI::TShared {
@@ -124,7 +127,7 @@ void TKaVruneAI::UnlockPort() { portLock_.unlock(); }
 bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   LockPort();
   std::lock_guard guard(portLock_, std::adopt_lock);
-  if (port_.Active()) {
+  if (port_.Active() && !port_.HungUp()) {
     EnterSetupMode(false);
     std::string reply;
     SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
@@ -166,8 +169,7 @@ void TKaVruneAI::Execute() {
       ShowMessage(std::string("KaVruneThreat: ") + e.what());
       inMenu_ = false;
       if (which == TEvents::Read) {
-        std::lock_guard guard(shared_->readResultLock);
-        events_.Reset(TEvents::Read);
+        DropRead(e.what());
       } else if (which == TEvents::Write) {
         std::lock_guard guard(writeRequestLock_);
         if (runningWriteSerial_ == writeSerial_) {
@@ -179,14 +181,57 @@ void TKaVruneAI::Execute() {
   }
 }
 
-bool TKaVruneAI::ReadDevice() {
+void TKaVruneAI::DropRead(const std::string& reason) {
+  {
+    std::lock_guard guard(shared_->readResultLock);
+    events_.Reset(TEvents::Read);
+  }
+  Post([reason](IKaVruneSink& sink) { sink.ReadFailed(reason); });
+}
+
+void TKaVruneAI::ReadDevice() {
   if (!port_.Active()) {
     // Nothing to read from; opening a port requests a read again.
     std::lock_guard guard(shared_->readResultLock);
     events_.Reset(TEvents::Read);
-    return false;
+    return;
   }
-  return EnterSetupMode(true);
+  TDumpContext context;
+  context.Stop = [this] { return WriteCancelled() || port_.HungUp(); };
+  {
+    std::lock_guard guard(portLock_);
+    EnterRootMenu(&port_, context);
+    // Noise on the line: at the root menu the device prints its dump again on Enter. The read
+    // with the fewest unreadable lines is the one handed over.
+    for (int again = 0; again < DamagedDumpRereads && context.InMenu && context.Root &&
+                        !context.DamagedLines.empty() && !context.Stop();
+         ++again) {
+      TDumpContext next;
+      next.Stop = context.Stop;
+      EnterRootMenu(&port_, next);
+      if (next.InMenu && next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
+    }
+  }
+  inMenu_ = true;
+  if (port_.HungUp()) {
+    inMenu_ = false;
+    DropRead("the connection was lost during the read");
+    return;
+  }
+  if (!context.InMenu || !context.Root) {
+    // A silent device keeps the read pending: its power may come on any moment.
+    if (terminated_) DropRead("the read was stopped");
+    return;
+  }
+  const std::vector<std::string> damaged = context.DamagedLines;
+  {
+    std::lock_guard guard(shared_->readResultLock);
+    shared_->readResult = context.Root;
+    context = TDumpContext();
+    events_.Reset(TEvents::Read);
+  }
+  if (!damaged.empty()) Post([damaged](IKaVruneSink& sink) { sink.ReadDamaged(damaged); });
+  PostReadDocument();
 }
 
 bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
@@ -194,7 +239,7 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
   TDumpContext context;
   context.DumpWanted = dumpWanted;
   // Someone waiting for the port is about to close or change it.
-  context.Stop = [this] { return WriteCancelled(); };
+  context.Stop = [this] { return WriteCancelled() || port_.HungUp(); };
   {
     std::lock_guard guard(portLock_);
     // At the root menu already, the Enter that EnterRootMenu starts with prints the dump.

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 #include <variant>
+#include <vector>
 
 #include "AfComPort.h"
 #include "uKaVruneDumpReader.h"
@@ -47,6 +48,12 @@ class IKaVruneSink {
   virtual void DeliverReadDocument(const TXmlElement& root) = 0;
   // A message for the user ("KaVruneThreat: ..." for errors of the worker).
   virtual void ShowMessage(const std::string& text) = 0;
+  // A read ended without a document: the worker gave up on it, and says why ("the connection
+  // was lost during the read", ...). A device that stays silent keeps its read pending instead.
+  virtual void ReadFailed(const std::string& /*reason*/) {}
+  // The dump had unreadable lines in every read of it (the first and two more); posted just
+  // before the document, which has the error-line marker in their places.
+  virtual void ReadDamaged(const std::vector<std::string>& /*lines*/) {}
   virtual void WriteProgress(const std::string& /*section*/, const std::string& /*prompt*/, int /*step*/) {}
   // Posted when a write request has been dealt with. After Settings and Defaults the worker
   // has already requested a read, whose document arrives later.
@@ -99,10 +106,12 @@ class TKaVruneAI final {
   struct TShared;  // what posted calls need after the worker is gone
 
   void Execute();
-  bool ReadDevice();
+  void ReadDevice();
   bool EnterSetupMode(bool dumpWanted);
+  void DropRead(const std::string& reason);
   void WriteDevice();
   void LeaveMenusWithoutStoring();
+  // Closing or changing the port, or ending the worker: every loop of a dialogue asks this.
   bool WriteCancelled() const;
   void Post(std::function<void(IKaVruneSink&)> call);
   void PostReadDocument();

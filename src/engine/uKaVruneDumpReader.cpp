@@ -4,12 +4,26 @@
 
 #include "uCommunicationUtils.h"
 #include "uKaVruneUtils.h"
+#include "uTranscript.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 std::string Blanks(const std::string& text) { return ReplaceAll(text, " ", "_"); }
+
+// The device prints windows-1250 text (names and SSIDs may hold its letters) and no control
+// characters; a control character, or a byte without a character in windows-1250, is noise.
+bool Printable(unsigned char c) {
+  return c >= 0x20 && c != 0x7F && c != 0x81 && c != 0x83 && c != 0x88 && c != 0x90 && c != 0x98;
+}
+
+void AppendMarker(TXmlElement parent) {
+  try {
+    if (parent) parent.AppendChild(ErrorLineMarker);
+  } catch (...) {
+  }
+}
 
 // A line that never falls silent must not hold the port (and the window's Open/Close) for
 // ever; a dump at 9600 baud takes little more than two seconds.
@@ -38,25 +52,37 @@ TCue Cue(const std::string& heard, size_t handled) {
 
 }  // namespace
 
-void ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section) {
-  if (line.empty()) return;
-  try {
-    if (line.rfind("***", 0) == 0) {
+bool ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section) {
+  if (line.empty()) return true;
+  if (line[0] == '*') {
+    try {
+      if (line.rfind("***", 0) != 0) throw EXmlError("no heading");
       TXmlElement parent = root;
       section = parent.AppendChild(Blanks(Trim(line.substr(3))));
-      return;
+      return true;
+    } catch (...) {
+      // The lines that follow belong to a section that cannot be named: they are kept apart.
+      TXmlElement parent = root;
+      try {
+        section = parent.AppendChild(ErrorLineMarker);
+      } catch (...) {
+        section = TXmlElement();
+      }
+      return false;
     }
-    if (!section) return;
+  }
+  if (!section) return true;
+  try {
     // "@" becomes "at" in names only ("@" is no name character); a value keeps it, or an SSID
     // "a@b" would go back to the device as "aatb".
     auto keyName = [](const std::string& text) { return Blanks(ReplaceAll(Trim(text), "@", "at")); };
     if (size_t colon = line.find(':'); colon != std::string::npos) {
       section.AppendChild(keyName(line.substr(0, colon))).SetText(Trim(line.substr(colon + 1)));
-      return;
+      return true;
     }
     if (size_t is = line.find(" is "); is != std::string::npos) {
       section.AppendChild(keyName(line.substr(0, is))).SetText(Trim(line.substr(is + 4)));
-      return;
+      return true;
     }
     std::string rest = line;
     while (!rest.empty()) {
@@ -77,15 +103,14 @@ void ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement
       if (group.empty() || (group[0] >= '0' && group[0] <= '9')) continue;
       section.AppendChild(group).SetText(value);
     }
+    return true;
   } catch (...) {
-    try {
-      if (section) section.AppendChild(ErrorLineMarker);
-    } catch (...) {
-    }
+    AppendMarker(section);
+    return false;
   }
 }
 
-TXmlElement ParseDump(const std::string& text) {
+TXmlElement ParseDump(const std::string& text, std::vector<std::string>* damaged) {
   const size_t menu = text.rfind(MenuPrompt);
   if (menu == std::string::npos) return {};
   const size_t heading = text.rfind(DumpHeading, menu);
@@ -93,12 +118,35 @@ TXmlElement ParseDump(const std::string& text) {
   PXmlDocument document = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
   TXmlElement root = document->Root();
   TXmlElement section;
+  int number = 0;
   // The prompt has no line end: the text before it is all whole lines.
   for (size_t p = heading; p < menu;) {
     size_t end = text.find('\r', p);
     if (end == std::string::npos || end > menu) end = menu;
-    ParseDumpLine(Cp1250ToUtf8(Trim(text.substr(p, end - p))), root, section);
+    const std::string line = Trim(text.substr(p, end - p));
     p = end + 1;
+    if (line.empty()) continue;
+    ++number;
+    std::string kept;
+    for (char c : line)
+      if (Printable(static_cast<unsigned char>(c))) kept += c;
+    const bool heading = !kept.empty() && kept[0] == '*';
+    auto name = [&] {
+      std::string where = "line " + std::to_string(number);
+      if (!heading && section && section.Name() != ErrorLineMarker) where += " (" + section.Name() + ")";
+      if (damaged) damaged->push_back(where + ": " + TTranscript::Readable(TTranscript::MaskLine(line)));
+    };
+    if (kept.size() != line.size()) {
+      // Noise never becomes a value: a garbled address or password sent back to the
+      // device would do harm. A garbled heading still opens a section of its own.
+      name();
+      if (heading)
+        ParseDumpLine("*", root, section);
+      else
+        AppendMarker(section);
+      continue;
+    }
+    if (!ParseDumpLine(Cp1250ToUtf8(line), root, section)) name();
   }
   return root;
 }
@@ -126,7 +174,8 @@ void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
     switch (Cue(heard, handled)) {
       case TCue::DumpDone:
         context.InMenu = true;
-        context.Root = ParseDump(heard);
+        context.DamagedLines.clear();
+        context.Root = ParseDump(heard, &context.DamagedLines);
         return;
       case TCue::MenuWithoutDump:
         // The device is at the root menu but printed no dump since the last one we heard:

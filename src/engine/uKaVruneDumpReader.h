@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "AfComPort.h"
 #include "uXmlUtils.h"
@@ -21,18 +22,25 @@ struct TDumpContext {
   bool InMenu = false;         // "Your choice ?" came: the device is at the root menu
   TXmlElement Root;            // the dump the device printed on the way, if it printed one
   std::string Heard;           // everything the device said, for the caller's checks
+  // The lines of Root's dump that could not be read, each as "line N (section): text" with
+  // unreadable bytes spelled out and secrets masked.
+  std::vector<std::string> DamagedLines;
 };
 
 constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
 
 // One trimmed dump line (UTF-8) becomes a section under root or key elements of section.
-// Never raises: a line the document refuses leaves the error-line marker in the section.
-void ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section);
+// Never raises: a line the document refuses leaves the error-line marker in the section, and
+// false is returned. A refused heading becomes a marker element under root that takes the
+// section's lines, so they never land in the section before it.
+bool ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section);
+
 
 // The newest whole dump in what the device printed (windows-1250, CR line ends): from the last
 // "*** basic parameters" line before the last "Your choice ?" up to that prompt, as a new read
-// document. None when the text holds no whole dump.
-TXmlElement ParseDump(const std::string& text);
+// document. None when the text holds no whole dump. Lines with noise or that the document
+// refuses get the error-line marker and are named in damaged.
+TXmlElement ParseDump(const std::string& text, std::vector<std::string>* damaged = nullptr);
 
 // Brings the device to the root menu, from wherever it is: it presses Enter once, answers the
 // boot offer with Enter at once, keeps the values of a question it finds open, and presses

@@ -18,8 +18,12 @@ struct TKaVruneSession::TState final : IKaVruneSink {
 
   void DeliverReadDocument(const TXmlElement& root) override {
     document = root;
+    damaged = std::move(damagedNext);
+    damagedNext.clear();
     ++documents;
   }
+  void ReadFailed(const std::string& reason) override { readFailure = reason; }
+  void ReadDamaged(const std::vector<std::string>& lines) override { damagedNext = lines; }
   void ShowMessage(const std::string& text) override {
     if (observer.Message) observer.Message(text);
   }
@@ -34,6 +38,8 @@ struct TKaVruneSession::TState final : IKaVruneSink {
   int documents = 0;
   int documentsWanted = 1;  // WaitForDevice waits for the document counted so
   std::optional<TWriteReport> report;
+  std::optional<std::string> readFailure;
+  std::vector<std::string> damaged, damagedNext;
   TKaVruneAI worker;  // last: it stops before the rest goes away
 };
 
@@ -66,7 +72,10 @@ bool TKaVruneSession::Open(int comNumber) {
 
 TSessionResult TKaVruneSession::WaitForDevice(Clock::time_point deadline) {
   TState& s = *state_;
-  if (WaitUntil([&] { return s.documents >= s.documentsWanted; }, deadline, true)) return {};
+  s.readFailure.reset();
+  if (WaitUntil([&] { return s.documents >= s.documentsWanted || s.readFailure; }, deadline, true) && !s.readFailure)
+    return {};
+  if (s.readFailure) return {TSessionStatus::LineLost, *s.readFailure};
   if (IsCancelled()) return {TSessionStatus::Cancelled, {}};
   return {TSessionStatus::NoAnswer, {}};
 }
@@ -76,6 +85,8 @@ TSessionResult TKaVruneSession::Read(Clock::time_point deadline) {
   state_->worker.RequestRead();
   return WaitForDevice(deadline);
 }
+
+const std::vector<std::string>& TKaVruneSession::DamagedLines() const { return state_->damaged; }
 
 TXmlElement TKaVruneSession::Settings() const { return state_->document; }
 

@@ -9,12 +9,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "uKaVruneAI.h"
 
 enum class TSessionStatus {
   Done,
   NoAnswer,   // the device did not show its configuration in time
+  LineLost,   // the read ended without a document (Message says why: the line went dead ...)
   Failed,     // the device answered but did not do what was asked (Message says why)
   TimedOut,   // a write did not finish in time
   Cancelled,  // Cancel() or the cancel flag, or the port closed under the step
@@ -60,6 +62,9 @@ class TKaVruneSession final {
   // The newest configuration read (null before the first one), and as windows-1250 XML text.
   TXmlElement Settings() const;
   std::string SettingsText() const;
+  // The lines of the newest configuration that stayed unreadable after three reads (noise on
+  // the line); they hold the error-line marker in Settings().
+  const std::vector<std::string>& DamagedLines() const;
 
   // Writes a write document, has the device store it and waits for the read that follows.
   TSessionResult Apply(const TXmlElement& settings, Clock::time_point deadline);

@@ -132,6 +132,8 @@ bool TAfCustomSerialPort::WaitForInput(int timeoutMs) const {
   return !closing_ && Active() && core_->WaitForInput(timeoutMs);
 }
 
+bool TAfCustomSerialPort::HungUp() const { return !closing_ && Active() && core_->HungUp(); }
+
 uint32_t TAfCustomSerialPort::ModemStatus() const { return Active() ? core_->ModemStatus() : 0; }
 
 TAfDCB TAfCustomSerialPort::DCB() const {

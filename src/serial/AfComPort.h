@@ -53,6 +53,8 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   void PurgeOutput();
   // Waits up to timeoutMs for received data; true when some is waiting. False at once when closed.
   bool WaitForInput(int timeoutMs) const;
+  // The line has gone dead under the open port and nothing more is to be read from it.
+  bool HungUp() const;
 
   // Line settings.
   TAfBaudrate BaudRate() const { return baudRate_; }

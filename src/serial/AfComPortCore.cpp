@@ -167,6 +167,10 @@ bool TAfComPortCore::WaitForInput(int timeoutMs) const {
   return InputCount() > 0;
 }
 
+bool TAfComPortCore::HungUp() const {
+  return open_ && InputCount() == 0 && device_.WaitReadable(0) == TAfWaitResult::Hangup;
+}
+
 void TAfComPortCore::SetDTR(bool on) { device_.SetDTR(on); }
 void TAfComPortCore::SetRTS(bool on) { device_.SetRTS(on); }
 

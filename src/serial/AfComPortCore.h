@@ -51,6 +51,9 @@ class TAfComPortCore final {
   void PurgeInput();
   void PurgeOutput();
   bool WaitForInput(int timeoutMs) const;
+  // The far end is gone (the adapter unplugged, the pseudo-terminal's master closed) and
+  // every byte it sent has been read.
+  bool HungUp() const;
   void SetDTR(bool on);
   void SetRTS(bool on);
   uint32_t ModemStatus() const;

@@ -122,8 +122,10 @@ TAfWaitResult WaitOn(int fd, short events, int timeoutMs, const TAfWakeEvent* w1
   if (r == 0) return TAfWaitResult::Timeout;
   for (size_t i = 1; i < fds.size(); ++i)
     if (fds[i].revents & POLLIN) return TAfWaitResult::Woken;
-  if (fds[0].revents & events) return TAfWaitResult::Ready;
+  // A hung-up terminal also polls readable, yet reads give nothing: the hang-up comes first,
+  // or waiting for input would spin.
   if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TAfWaitResult::Hangup;
+  if (fds[0].revents & events) return TAfWaitResult::Ready;
   return TAfWaitResult::Timeout;
 }
 

@@ -1,5 +1,6 @@
 #include "uXmlDocument.h"
 
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -68,13 +69,19 @@ PXmlDocument TXmlDocument::CreateFromText(const std::string& text) {
   if (!doc || !ctxt->wellFormed) {
     const xmlError& e = ctxt->lastError;
     std::string message = e.message ? Trim(e.message) : std::string("Malformed XML");
-    throw EXmlError(message + " (line " + std::to_string(e.line) + ")");
+    // libxml2 names the line in some of its messages already.
+    const std::string line = "line " + std::to_string(e.line);
+    if (message.size() < line.size() || message.compare(message.size() - line.size(), line.size(), line) != 0)
+      message += " (" + line + ")";
+    throw EXmlError(message);
   }
   if (!xmlDocGetRootElement(doc.get())) throw EXmlError("The XML document has no root element");
   return std::make_shared<TXmlDocument>(Private{}, doc.release());
 }
 
 PXmlDocument TXmlDocument::LoadFromFile(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw EXmlError("\"" + path + "\" is a folder, not a settings file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw EXmlError("Cannot open file \"" + path + "\"");
   std::ostringstream content;
@@ -173,7 +180,9 @@ TXmlElement TXmlElement::FirstChild(const std::string& name) const {
 
 TXmlElement TXmlElement::AppendChild(const std::string& name) {
   if (!node_) throw EXmlError("No element to append \"" + name + "\" to");
-  if (name.empty() || xmlValidateName(X(name), 0) != 0)
+  // A name with a colon is a valid XML name but a namespace prefix without declaration: the
+  // file would be written and then refused when loaded.
+  if (name.empty() || xmlValidateNCName(X(name), 0) != 0)
     throw EXmlError("This name may not contain the character or is not valid: \"" + name + "\"");
   xmlNode* child = xmlNewDocNode(node_->doc, nullptr, X(name), nullptr);
   if (!child) throw EXmlError("Cannot create the element \"" + name + "\"");
@@ -211,7 +220,7 @@ std::optional<std::string> TXmlElement::Attribute(const std::string& name) const
 
 void TXmlElement::SetAttribute(const std::string& name, const std::string& value) {
   if (!node_) return;
-  if (name.empty() || xmlValidateName(X(name), 0) != 0) throw EXmlError("Invalid attribute name \"" + name + "\"");
+  if (name.empty() || xmlValidateNCName(X(name), 0) != 0) throw EXmlError("Invalid attribute name \"" + name + "\"");
   xmlSetProp(node_, X(name), X(value));
 }
 

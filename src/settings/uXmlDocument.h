@@ -44,7 +44,8 @@ class TXmlElement final {
   int ChildCount() const;
   TXmlElement FirstChild(const std::string& name) const;  // none when missing
   // Appends a new child element at the end; raises EXmlError for a name that is not a valid
-  // XML name.
+  // XML name without a colon (NCName): a prefix without its declaration would make a file
+  // that cannot be loaded.
   TXmlElement AppendChild(const std::string& name);
   // Appends a deep copy of source (which may belong to another document) at the end.
   TXmlElement AppendCopy(const TXmlElement& source);

@@ -558,6 +558,26 @@ void TfMain::WriteFinished(const TWriteReport& report) {
   if (report.Kind == TWriteKind::Exit) exitPending_ = false;
 }
 
+void TfMain::ReadFailed(const std::string& reason) {
+  if (closing_) return;
+  // The pages keep the last document read, if any; without one there is nothing to apply.
+  SetGlobalBusyCursor(false);
+  EnableCommands(static_cast<bool>(currentRead_));
+  seReload->setEnabled(worker_.IsPortOpen());
+  AppMessage(LangText("ReadFailed", "The device settings were not read: %1.").arg(QString::fromUtf8(reason)));
+}
+
+void TfMain::ReadDamaged(const std::vector<std::string>& lines) {
+  if (closing_) return;
+  QStringList shown;
+  for (const std::string& line : lines) shown << QString::fromUtf8(line);
+  AppMessage(LangText("ReadDamaged",
+                      "The line to the device is noisy: these lines of its settings could not be read even after "
+                      "reading them three times. Their settings are shown as missing; check the cable and read "
+                      "again.\n%1")
+                 .arg(shown.join(QLatin1Char('\n'))));
+}
+
 // ---------------------------------------------------------------------------------- handlers
 
 void TfMain::seNetworkClick(QObject* Sender) {

@@ -48,6 +48,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void DeliverReadDocument(const TXmlElement& root) override;
   void ShowMessage(const std::string& text) override;
   void WriteFinished(const TWriteReport& report) override;
+  void ReadFailed(const std::string& reason) override;
+  void ReadDamaged(const std::vector<std::string>& lines) override;
 
   // --- window operations
   void ShowPage(QWidget* page);

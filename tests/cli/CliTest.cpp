@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -9,7 +10,6 @@
 #include "TestPlatform.h"
 #include "SimStates.h"
 #include "uKaVruneModel.h"
-#include "Transcript.h"
 #ifndef _WIN32
 #include "PtyPair.h"
 #endif
@@ -219,6 +219,16 @@ TEST_F(CliOnSim, badSettingsFileShouldChangeNothing) {
   ProgramResult r = RunCli({"apply", "--port", "COM5", "--quiet", bad});
   EXPECT_EQ(r.rc, 5);
   EXPECT_NE(r.err.find("bad.xml"), std::string::npos);
+  EXPECT_EQ(r.err.find("bad.xml"), r.err.rfind("bad.xml")) << "the path once: " << r.err;
+  r = RunCli({"apply", "--port", "COM5", "--quiet", dir.Path()});
+  EXPECT_EQ(r.rc, 5);
+  EXPECT_NE(r.err.find("is a folder"), std::string::npos) << r.err;
+  // Output files are checked before the device is touched.
+  const std::string good = File("good.xml", "<xml><Channel_1><Baudrate>38400</Baudrate></Channel_1></xml>");
+  r = RunCli({"apply", "--port", "COM5", "--quiet", "-o", dir.Path() + "/no/such/folder.xml", good});
+  EXPECT_EQ(r.rc, 5) << r.err;
+  r = RunCli({"read", "--port", "COM5", "--quiet", "--log", dir.Path() + "/no/such/folder.log"});
+  EXPECT_EQ(r.rc, 5) << r.err;
   r = RunCli({"apply", "--port", "COM5", "--quiet", dir.Path() + "/missing.xml"});
   EXPECT_EQ(r.rc, 5);
   const std::string request = File("exit.xml", "<xml><Exit/></xml>");
@@ -261,26 +271,45 @@ TEST_F(CliOnSim, defaultsShouldStoreOnlyWhenAsked) {
   EXPECT_NE(Slurp(back).find("<Baudrate>9600</Baudrate>"), std::string::npos);
 }
 
-TEST(Transcript, shouldMaskSecretsButKeepTheDialogueReadable) {
-  EXPECT_EQ(TTranscript::Readable("a\r\x07\x01"), "a<CR><BEL><01>");
-  EXPECT_EQ(TTranscript::MaskReceived("Terminal name : t1\r\nPassword : hunter2\r\n"),
-            "Terminal name : t1\r\nPassword : ********\r\n");
-  EXPECT_TRUE(TTranscript::AsksForSecret("\r\nEnter new Password ? "));
-  EXPECT_TRUE(TTranscript::AsksForSecret("Enter Key ? "));
-  EXPECT_FALSE(TTranscript::AsksForSecret("Change telnet config password (N) ? "));
-  EXPECT_FALSE(TTranscript::AsksForSecret("Key type 0=hex, 1=passphrase (1) ? "));
-
-  TempComDir dir;
+TEST_F(CliOnSim, faultsOnTheLineShouldEndWithTheirOwnStatusAndSayWhat) {
+  const std::string out = dir.Path() + "/read.xml";
   {
-    TTranscript t(dir.Path() + "/log");
-    t.Record(false, "Enter Key ? ");
-    for (char c : std::string("0A1B2C3D4E")) t.Record(true, std::string(1, c));  // typed one by one
-    t.Record(false, "0A1B");  // an echo
-    t.Record(true, "\r");
-    t.Record(false, "Display current key (N) ? ");
-    t.Record(true, "N");
+    SimProcess sim(5, "", {"--unpaced", "--fault", "noise"});
+    ASSERT_TRUE(sim.Ready());
+    const ProgramResult r = RunCli({"read", "--port", "COM5", "--quiet", "-o", out});
+    EXPECT_EQ(r.rc, 7) << r.err;
+    EXPECT_NE(r.err.find("  line "), std::string::npos) << r.err;
+    EXPECT_NE(Slurp(out).find("<basic_parameters>"), std::string::npos) << "what was read is kept";
   }
-  const std::string log = Slurp(dir.Path() + "/log");
-  EXPECT_EQ(log.find("0A1B"), std::string::npos) << log;
-  EXPECT_NE(log.find(">> N"), std::string::npos) << "answers after the secret are shown again";
+  SimProcess sim(5, "", {"--unpaced", "--fault", "hangup-mid-dump"});
+  ASSERT_TRUE(sim.Ready());
+  const ProgramResult r = RunCli({"read", "--port", "COM5", "--quiet", "--timeout", "20"});
+  EXPECT_EQ(r.rc, 3) << r.err;
+  EXPECT_NE(r.err.find("the connection was lost during the read"), std::string::npos) << r.err;
+}
+
+TEST_F(CliOnSim, transcriptsShouldNeverHoldAChannelPassword) {
+  const std::string secret = "Zebra42secret";
+  const std::string settings = File("w.xml", "<xml><Channel_1><DisConnMode>10</DisConnMode><Password>" + secret +
+                                                 "</Password></Channel_1></xml>");
+  {
+    SimProcess sim(5, State(), {"--unpaced", "--log", dir.Path() + "/sim-apply.log"});
+    ASSERT_TRUE(sim.Ready());
+    const ProgramResult r = RunCli({"apply", "--port", "COM5", "--quiet", "--log", dir.Path() + "/apply.log", settings});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    ASSERT_EQ(LoadState(State()).Get("Channel_1", "Password"), secret);
+  }
+  // At the line's own pace the dump line with the password arrives in pieces.
+  SimProcess sim(5, State(), {"--boot-window-ms", "300", "--log", dir.Path() + "/sim-read.log"});
+  ASSERT_TRUE(sim.Ready());
+  const ProgramResult r = RunCli({"read", "--port", "COM5", "--quiet", "--log", dir.Path() + "/read.log"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find(secret), std::string::npos) << "the settings document itself keeps it";
+  for (const char* name : {"apply.log", "read.log", "sim-apply.log", "sim-read.log"}) {
+    const std::string log = Slurp(dir.Path() + "/" + name);
+    EXPECT_NE(log.find("Password"), std::string::npos) << name;
+    EXPECT_EQ(log.find("Zebra42"), std::string::npos) << name << ":\n" << log;
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](char c) { return (c < 32 && c != '\n') || c == 127; }), 0)
+        << name << " is plain text";
+  }
 }

@@ -69,13 +69,36 @@ TEST(DumpLine, shouldKeepRepeatsAndIgnoreLinesOutsideSections) {
   EXPECT_EQ(p.Key("WLAN/SSID"), "one");
 }
 
-TEST(DumpLine, shouldMarkLinesTheDocumentRefuses) {
+TEST(DumpLine, shouldMarkLinesTheDocumentRefusesAndKeepABadSectionApart) {
   Parsed p;
   p.Lines({"Mode (0-3) 1"});
   EXPECT_EQ(p.root.ChildCount(), 0) << "no marker without a section";
-  p.Lines({"*** Expert", "CPU (MHz) 88", "TCP Keepalive 45", "Mode (0-3) : 1, x", "*** (bad)", "Flush 00"});
+  p.Lines({"*** Expert", "CPU (MHz) 88", "TCP Keepalive 45", "Mode (0-3) : 1, x", "*** a:b:0", "Flush 00"});
   EXPECT_EQ(p.Names(p.root.FirstChild("Expert")),
-            (std::vector<std::string>{ErrorLineMarker, "TCP_Keepalive", ErrorLineMarker, ErrorLineMarker, "Flush"}));
+            (std::vector<std::string>{ErrorLineMarker, "TCP_Keepalive", ErrorLineMarker}));
+  EXPECT_EQ(p.Names(p.root), (std::vector<std::string>{"Expert", ErrorLineMarker}))
+      << "a name with a colon would make a file that cannot be loaded";
+  EXPECT_EQ(p.Names(p.section), (std::vector<std::string>{"Flush"})) << "not in the section before";
+  EXPECT_NO_THROW(TXmlDocument::CreateFromText(p.doc->SaveToText()));
+}
+
+TEST(Dump, shouldNameDamagedLinesAndNeverTakeTheirValues) {
+  std::vector<std::string> damaged;
+  const TXmlElement root = ParseDump(
+      "Press Enter\r\n*** basic parameters\r\nIP addr 1\x1B"
+      "92.168.1.254, no gateway set\r\n*\a** Channel 1\r\nBaudrate 9600\r\nPassword : sec\x07ret\r\n"
+      "Your choice ? ",
+      &damaged);
+  ASSERT_TRUE(root);
+  EXPECT_FALSE(FindNodePath(root, "basic_parameters/IP_addr", false));
+  ASSERT_EQ(damaged.size(), 3u);
+  EXPECT_EQ(damaged[0], "line 2 (basic_parameters): IP addr 1<1B>92.168.1.254, no gateway set");
+  EXPECT_EQ(damaged[1], "line 3: *<BEL>** Channel 1");
+  EXPECT_EQ(damaged[2], "line 5: Password : ********") << "a damaged line keeps its secret";
+  const auto sections = root.Children();
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_EQ(sections[1].Name(), ErrorLineMarker) << "the garbled heading's keys stay out of basic_parameters";
+  EXPECT_EQ(FindNodePath(sections[1], "Baudrate", false).Text(), "9600");
 }
 
 TEST(Dump, shouldReadTheNewestWholeDumpUpToTheMenuPrompt) {

@@ -35,8 +35,9 @@ class MainWindowDeviceTest : public ::testing::Test {
     TSimSettings state = SimDefaults();
     state.Set("Expert", "TCP_Keepalive_time_in_s", "0");
     SaveState(state, env.Path("state.txt"));
-    sim = std::make_unique<SimProcess>(Com, env.Path("state.txt"),
-                                       std::vector<std::string>{"--unpaced", "--log", env.Path("sim.log")});
+    std::vector<std::string> args{"--unpaced", "--log", env.Path("sim.log")};
+    if (!fault.empty()) args.insert(args.end(), {"--fault", fault});
+    sim = std::make_unique<SimProcess>(Com, env.Path("state.txt"), args);
     ASSERT_TRUE(sim->Ready());
     window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
     window->SetWorkingDirectory(env.Dir());
@@ -75,6 +76,7 @@ class MainWindowDeviceTest : public ::testing::Test {
     return out;
   }
 
+  std::string fault;  // of the simulated device, set by the fixtures below
   TWindowTestEnv env;
   std::unique_ptr<SimProcess> sim;
   TKaVruneAI worker;
@@ -137,7 +139,7 @@ TEST_F(MainWindowDeviceTest, shouldReturnToTheConnectionPageWhenClosed) {
   EXPECT_EQ(w.uiConnection->ShapeEx13->BrushColor(), LightGreen);
   EXPECT_EQ(w.uiConnection->ShapeEx14->BrushColor(), Peach);
   // The device was taken out of its menu on the way.
-  EXPECT_EQ(Received().back(), "8\\r");
+  EXPECT_EQ(Received().back(), "8<CR>");
   // A document that was on its way when the port closed does not bring the commands back.
   QTest::qWait(300);
   EXPECT_FALSE(w.seNetwork->isEnabled());
@@ -154,7 +156,7 @@ TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilThe
   ASSERT_TRUE(WaitFor([&] { return w.seApplySettings->isEnabled(); }, 30000)) << "no re-read after Defaults";
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   const std::vector<std::string> after = Received();
-  EXPECT_NE(std::find(after.begin() + static_cast<long>(before), after.end(), "7\\r"), after.end())
+  EXPECT_NE(std::find(after.begin() + static_cast<long>(before), after.end(), "7<CR>"), after.end())
       << "the defaults entry of the menu was not chosen";
 }
 
@@ -188,13 +190,42 @@ TEST_F(MainWindowDeviceTest, shouldSendTheExitRequestWhenClosingWithThePortOpen)
   WaitFor([&] { return !Received().empty() && Received().back() == "8\\r"; }, 10000);
   const std::vector<std::string> got = Received();
   ASSERT_FALSE(got.empty());
-  EXPECT_EQ(got.back(), "8\\r");
+  EXPECT_EQ(got.back(), "8<CR>");
 }
 
 TEST_F(MainWindowDeviceTest, shouldSendNothingWhenClosingWithThePortClosed) {
   window->close();
   QTest::qWait(200);
   EXPECT_TRUE(Received().empty());
+}
+
+class MainWindowLostLineTest : public MainWindowDeviceTest {
+ protected:
+  MainWindowLostLineTest() { fault = "hangup-mid-dump"; }
+};
+
+TEST_F(MainWindowLostLineTest, shouldEndTheBusyStateAndSayWhyWhenAReadEndsWithoutADocument) {
+  ChoosePort();
+  window->uiConnection->bOpenClose->click();
+  ASSERT_TRUE(WaitFor([&] { return env.Count(QStringLiteral(
+                                       "The device settings were not read: the connection was lost during the read.")) == 1; },
+                      30000))
+      << env.messages.join('|').toStdString();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(window->seReload->isEnabled()) << "the user can try again";
+  EXPECT_FALSE(window->seApplySettings->isEnabled()) << "nothing was read to apply";
+}
+
+class MainWindowNoisyLineTest : public MainWindowDeviceTest {
+ protected:
+  MainWindowNoisyLineTest() { fault = "noise"; }
+};
+
+TEST_F(MainWindowNoisyLineTest, shouldWarnOfTheLinesANoisyLineSpoilt) {
+  OpenAndWaitForRead();
+  const QStringList warnings = env.messages.filter(QStringLiteral("could not be read even after reading them three times"));
+  ASSERT_EQ(warnings.size(), 1) << env.messages.join('|').toStdString();
+  EXPECT_TRUE(warnings[0].contains(QStringLiteral("line "))) << warnings[0].toStdString();
 }
 
 }  // namespace

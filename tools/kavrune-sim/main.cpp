@@ -31,6 +31,7 @@
 
 #include "AfComNames.h"
 #include "SimDevice.h"
+#include "uTranscript.h"
 
 namespace {
 
@@ -175,43 +176,6 @@ private:
   std::string m_Path;
 };
 
-class TTranscript final {
-public:
-  explicit TTranscript(const std::string& path) {
-    if (!path.empty()) {
-      m_Out.open(path, std::ios::trunc);
-      if (!m_Out) throw std::runtime_error("Cannot open log file " + path);
-    }
-  }
-  void Bytes(const char* direction, std::string_view bytes) {
-    if (!m_Out.is_open() || bytes.empty()) return;
-    std::string text;
-    for (unsigned char c : bytes) {
-      if (c == '\r') text += "\\r";
-      else if (c == '\n') text += "\\n";
-      else if (c == '\\') text += "\\\\";
-      else if (c >= 0x20 && c < 0x7F) text += static_cast<char>(c);
-      else {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02X", c);
-        text += hex;
-      }
-    }
-    Line(std::string(direction) + " " + text);
-  }
-  void Event(const std::string& text) { Line("-- " + text); }
-
-private:
-  void Line(const std::string& text) {
-    if (!m_Out.is_open()) return;
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - m_Start).count();
-    m_Out << ms << " " << text << "\n";
-    m_Out.flush();
-  }
-  std::ofstream m_Out;
-  TClock::time_point m_Start = TClock::now();
-};
-
 int g_SignalPipe[2] = {-1, -1};
 
 extern "C" void OnSignal(int) {
@@ -259,7 +223,17 @@ int main(int argc, char** argv) {
       linkPath = dir + "/com" + std::to_string(args.Com);
     }
 
-    TTranscript log(args.Log);
+    std::optional<TTranscript> log;
+    if (!args.Log.empty()) {
+      log.emplace(args.Log);
+      if (!log->IsOpen()) throw std::runtime_error("Cannot open log file " + args.Log);
+    }
+    auto event = [&log](const std::string& text) {
+      if (log) log->Event(text);
+    };
+    auto bytes = [&log](bool fromClient, std::string_view data) {
+      if (log) log->Record(fromClient, std::string(data));
+    };
     TFd master;
     std::string slave = OpenPseudoTerminal(master);
     TLink link(linkPath);
@@ -270,7 +244,7 @@ int main(int argc, char** argv) {
     TSimSettings stored = args.State.empty() ? SimDefaults() : LoadState(args.State);
     TSimDevice device(std::move(stored),
                       {args.Fault, std::chrono::milliseconds(args.BootWindowMs), charTime, args.Echo});
-    device.OnEvent = [&](const std::string& e) { log.Event(e); };
+    device.OnEvent = [&](const std::string& e) { event(e); };
     if (!args.State.empty()) device.OnStore = [&](const TSimSettings& s) { SaveState(s, args.State); };
 
     std::cout << slave << "\n" << std::flush;
@@ -306,11 +280,11 @@ int main(int argc, char** argv) {
         open = false;
         powered = false;
         device.PowerOff();
-        log.Event("port closed");
+        event("port closed");
       } else if (!closed && !open) {
         open = true;
         openSince = now;
-        log.Event("port opened");
+        event("port opened");
       }
       if (open && !powered && now - openSince >= kOpenHold) {
         tcflush(master.Get(), TCIOFLUSH);  // what came while the device was off is lost
@@ -334,7 +308,7 @@ int main(int argc, char** argv) {
         if (due > 0) {
           const ssize_t n = ::write(master.Get(), device.Pending().data(), due);
           if (n > 0) {
-            log.Bytes("<<", std::string_view(device.Pending().data(), static_cast<std::size_t>(n)));
+            bytes(false, std::string_view(device.Pending().data(), static_cast<std::size_t>(n)));
             device.Consume(static_cast<std::size_t>(n));
             nextChar += charTime * n;
             if (jitter.count() > 0)
@@ -350,7 +324,7 @@ int main(int argc, char** argv) {
       if (hangupDue != kNever && now >= hangupDue) {
         // The line goes dead under the client; a fresh port takes the published name.
         hangupDue = kNever;
-        log.Event("hangup");
+        event("hangup");
         device.HangupDone();
         device.PowerOff();
         // The fresh port is published before the old one dies, so a client that reopens the
@@ -361,7 +335,7 @@ int main(int argc, char** argv) {
         master.Reset(fresh.Release());
         open = false;
         powered = false;
-        log.Event("new port " + slave);
+        event("new port " + slave);
         continue;
       }
 
@@ -400,7 +374,7 @@ int main(int argc, char** argv) {
           while (!cmd.empty() && (cmd.back() == '\r' || cmd.back() == ' ')) cmd.pop_back();
           if (cmd == "quit") running = false;
           else if (cmd == "power") {
-            log.Event("power command");
+            event("power command");
             device.PowerOn(TClock::now());
             powered = true;
           } else if (!cmd.empty()) std::cerr << "kavrune-sim: unknown command " << cmd << "\n";
@@ -410,12 +384,12 @@ int main(int argc, char** argv) {
         char buf[512];
         const ssize_t n = ::read(master.Get(), buf, sizeof buf);
         if (n > 0) {
-          log.Bytes(">>", std::string_view(buf, static_cast<std::size_t>(n)));
+          bytes(true, std::string_view(buf, static_cast<std::size_t>(n)));
           if (powered) device.Receive(std::string_view(buf, static_cast<std::size_t>(n)), TClock::now());
         }
       }
     }
-    log.Event("exit");
+    event("exit");
   } catch (const std::exception& e) {
     std::cerr << "kavrune-sim: " << e.what() << "\n";
     return 1;
