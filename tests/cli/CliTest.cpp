@@ -7,6 +7,7 @@
 #include "AfComPort.h"
 #include "SimModel.h"
 #include "SimProcess.h"
+#include "SimStates.h"
 #include "TestPlatform.h"
 #include "SimStates.h"
 #include "uKaVruneModel.h"
@@ -38,11 +39,23 @@ class CliOnSim : public ::testing::Test {
 TEST(Cli, usageErrorsShouldExitWithTwoAndSayWhy) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"frobnicate"}, {"read"}, {"read", "--port"}, {"read", "--port", "COM1", "--timeout", "0"},
-           {"apply", "--port", "COM1"}, {"read", "--port", "COM1", "--bogus"}}) {
+           {"apply", "--port", "COM1"}, {"read", "--port", "COM1", "--bogus"}, {"read", "--ports", "COM1,COM2"},
+           {"get", "--port", "COM1"}, {"diff", "a.xml"}, {"read", "--port", "COM1", "--format", "yaml"},
+           {"help", "frobnicate"}}) {
     const ProgramResult r = RunCli(args);
     EXPECT_EQ(r.rc, 2) << r.err;
     EXPECT_NE(r.err.find("Usage:"), std::string::npos);
   }
+}
+
+TEST(Cli, helpAndVersionShouldExitWithZero) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"help"}, {"--help"}, {"help", "set"}, {"set", "--help"}}) {
+    const ProgramResult r = RunCli(args);
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_NE(r.out.find("Usage:"), std::string::npos) << r.out;
+  }
+  EXPECT_NE(RunCli({"diff", "--help"}).out.find("10 when they differ"), std::string::npos);
+  EXPECT_EQ(RunCli({"--version"}).out.rfind("kavrune-cli ", 0), 0u);
 }
 
 TEST(Cli, portErrorsShouldExitWithThreeAndTheComponentsMessage) {
@@ -66,6 +79,9 @@ TEST(Cli, portErrorsShouldExitWithThreeAndTheComponentsMessage) {
   r = RunCli({"read", "--port", "COM6", "--timeout", "1"});
   EXPECT_EQ(r.rc, 3);
   EXPECT_NE(r.err.find("Can't open device COM6"), std::string::npos) << r.err;
+#ifndef _WIN32
+  EXPECT_NE(r.err.find("COM6 is held by PID " + std::to_string(getpid())), std::string::npos) << r.err;
+#endif
 }
 
 TEST(Cli, portsShouldListPublishedPortsWithTheirState) {
@@ -269,6 +285,30 @@ TEST_F(CliOnSim, defaultsShouldStoreOnlyWhenAsked) {
   EXPECT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(LoadState(State()).Get("Channel_1", "Baudrate"), "9600");
   EXPECT_NE(Slurp(back).find("<Baudrate>9600</Baudrate>"), std::string::npos);
+}
+
+// Two devices written at once from one backup, then compared, and one changed by name.
+TEST_F(CliOnSim, applyToSeveralPortsShouldCloneEachAndSetOnlyWhatIsNamed) {
+  SimProcess a(2, dir.Path() + "/a.txt", {"--unpaced"}), b(3, dir.Path() + "/b.txt", {"--unpaced"});
+  ASSERT_TRUE(a.Ready() && b.Ready());
+  TSimSettings wanted = SimDefaults();
+  wanted.Set("Channel_1", "Baudrate", "115200");
+  wanted.Set("Security", "Disable_SNMP", "Y");
+  const std::string backup = File("backup.xml", DumpDocument(wanted)->SaveToText());
+  ProgramResult r = RunCli({"apply", "--port", "COM2", "--ports", "COM3", "--quiet", "-o", dir.Path() + "/after.xml", backup});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find("COM2\tok\t2 settings changed\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("COM3\tok\t2 settings changed\t"), std::string::npos) << r.out;
+  EXPECT_EQ(LoadState(dir.Path() + "/a.txt").Sections, wanted.Sections);
+  EXPECT_EQ(LoadState(dir.Path() + "/b.txt").Sections, wanted.Sections);
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/after-COM3.xml")) << "each port its own file";
+
+  r = RunCli({"set", "--port", "COM3", "--quiet", "Channel_1.Baudrate=57600", "basic_parameters.IP_addr=10.9.9.9"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  r = RunCli({"diff", "--quiet", "COM2", "COM3"});
+  EXPECT_EQ(r.rc, 10);
+  EXPECT_EQ(r.out, "basic_parameters.IP_addr: 192.168.1.254 -> 10.9.9.9\nChannel_1.Baudrate: 115200 -> 57600\n");
+  EXPECT_EQ(RunCli({"diff", "--quiet", backup, "COM2"}).rc, 0);
 }
 
 TEST_F(CliOnSim, faultsOnTheLineShouldEndWithTheirOwnStatusAndSayWhat) {

@@ -1,0 +1,357 @@
+#include "CliDevice.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <set>
+
+#include "AfComNames.h"
+#include "CliPlatform.h"
+#include "KaVruneCli.h"
+#include "uFileUtils.h"
+#include "uTranscript.h"
+#include "uXmlUtils.h"
+
+namespace KaVruneCli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+// The sections of a write in the words a user knows them by.
+std::string SectionWords(const std::string& section) {
+  if (section == "basic_parameters") return "the basic parameters";
+  if (section == "Channel_1") return "channel 1";
+  if (section == "Channel_2") return "channel 2";
+  return "the " + section + " settings";
+}
+
+int OpenPort(TKaVruneSession& session, int comNumber, TCliOutput& out) {
+  try {
+    if (!session.Open(comNumber)) {
+      out.Error("COM" + std::to_string(comNumber) + " could not be opened");
+      return PortError;
+    }
+  } catch (const EAfSerialError& e) {
+    out.Error(e.what());
+    const std::string path = ComDevicePath(comNumber);
+    if (e.Kind() == TAfPortError::Permission)
+      if (const std::string hint = CliPlatform::AccessHint(path); !hint.empty()) out.Error(hint);
+    if (e.Kind() == TAfPortError::InUse)
+      if (const std::string holders = CliPlatform::PortHolders(path); !holders.empty())
+        out.Error("COM" + std::to_string(comNumber) + " is held by " + holders);
+    return PortError;
+  }
+  return Ok;
+}
+
+// The exit code of a write step, with its message on stderr.
+int WriteOutcome(const TSessionResult& r, const std::string& what, TCliOutput& out) {
+  out.EndStatus();
+  // The worker's reason, unless it was already shown as it happened.
+  const std::string reason = r.Message.empty() || out.Shown(r.Message) ? std::string() : ": " + r.Message;
+  switch (r.Status) {
+    case TSessionStatus::Done: return Ok;
+    case TSessionStatus::TimedOut: out.Error("the device did not finish " + what + " in time"); return WriteFailed;
+    case TSessionStatus::NoAnswer: out.Error("the device did not answer after " + what); return NoDevice;
+    case TSessionStatus::LineLost: out.Error(r.Message + " after " + what); return PortError;
+    case TSessionStatus::Failed:
+    case TSessionStatus::Cancelled: out.Error(what + " failed" + reason); return WriteFailed;
+  }
+  return WriteFailed;
+}
+
+int Emit(const std::string& path, const std::string& text, TCliOutput& out) {
+  if (path.empty() || path == "-") {
+    std::lock_guard g(TCliOutput::Lock());
+    std::cout << text << std::flush;
+    return std::cout ? Ok : FileError;
+  }
+  if (!WriteFileAtomically(path, text)) {
+    out.Error("cannot write " + path);
+    return FileError;
+  }
+  return Ok;
+}
+
+// What a write would change, as diff prints it; secrets only by name.
+std::string PlannedChanges(const TDeviceSettings& current, const TSettingChanges& changes) {
+  TDeviceSettings after = current;
+  std::string secrets;
+  for (const TSettingChange& c : changes) {
+    after.Set(*c.Row, c.To);
+    if (c.Row->Kind == TSettingKind::Secret) secrets += SettingName(*c.Row) + ": (a new value)\n";
+  }
+  return FormatDifferences(Compare(current, after), TFormat::Text) + secrets;
+}
+
+// Whether a file can be written at path, found out before the device is touched: a failure
+// after the settings were stored would leave the user not knowing what the device holds.
+bool Writable(const std::string& path) {
+  if (path.empty() || path == "-") return true;
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return false;
+  const std::string probe = path + ".kavrune-probe";
+  const bool ok = static_cast<bool>(std::ofstream(probe, std::ios::binary));
+  std::remove(probe.c_str());
+  return ok;
+}
+
+// Unreadable lines of the newest dump stay in the document as markers (the window shows their
+// settings as missing); they are named here and make the status.
+int ReportDamage(const TKaVruneSession& session, TCliOutput& out) {
+  const auto& damaged = session.DamagedLines();
+  if (damaged.empty()) return Ok;
+  std::string text = "the line is noisy: " + std::to_string(damaged.size()) +
+                     " line(s) of the settings stayed unreadable after three reads:";
+  for (const std::string& line : damaged) text += "\n  " + line;
+  out.Error(text);
+  return DumpDamaged;
+}
+
+std::string Plural(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+}  // namespace
+
+std::optional<int> ResolvePort(const std::string& port) {
+  if (port.size() > 3 && (port.compare(0, 3, "COM") == 0 || port.compare(0, 3, "com") == 0)) {
+    const std::string digits = port.substr(3);
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 3) return std::nullopt;
+    const int n = std::stoi(digits);
+    if (n < 1 || n > 255) return std::nullopt;
+    return n;
+  }
+  std::error_code ec;
+  const fs::path wanted = fs::weakly_canonical(port, ec);
+  for (const auto& e : EnumerateComPorts(255)) {
+    std::error_code ec2;
+    if (fs::weakly_canonical(e.DevicePath, ec2) == wanted || e.DevicePath == port) return e.ComNumber;
+  }
+  return std::nullopt;
+}
+
+std::string PortFileName(const std::string& path, const std::string& port, bool several) {
+  if (!several || path.empty() || path == "-") return path;
+  const fs::path p(path);
+  return (p.parent_path() / (p.stem().string() + "-" + port + p.extension().string())).string();
+}
+
+TCliOutput::TCliOutput(std::string prefix, bool quiet, bool progress)
+    : prefix_(std::move(prefix)), quiet_(quiet), progress_(progress && !quiet && CliPlatform::StderrIsTerminal()) {}
+
+TCliOutput::~TCliOutput() { EndStatus(); }
+
+std::mutex& TCliOutput::Lock() {
+  static std::mutex lock;
+  return lock;
+}
+
+void TCliOutput::Error(const std::string& text) {
+  EndStatus();
+  std::lock_guard g(Lock());
+  std::cerr << "kavrune-cli: " << prefix_ << text << '\n';
+  said_.push_back(text);
+}
+
+void TCliOutput::Note(const std::string& text) {
+  if (quiet_) return;
+  EndStatus();
+  std::lock_guard g(Lock());
+  std::cerr << prefix_ << text << '\n';
+  said_.push_back(text);
+}
+
+bool TCliOutput::Shown(const std::string& text) const {
+  std::lock_guard g(Lock());
+  return std::find(said_.begin(), said_.end(), text) != said_.end();
+}
+
+void TCliOutput::Status(const std::string& text) {
+  if (!progress_) return;
+  std::lock_guard g(Lock());
+  std::cerr << "\r\033[K" << prefix_ << text << std::flush;
+  shown_ = true;
+}
+
+void TCliOutput::EndStatus() {
+  std::lock_guard g(Lock());
+  if (!shown_) return;
+  std::cerr << "\r\033[K" << std::flush;
+  shown_ = false;
+}
+
+TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob& job) {
+  const auto start = Clock::now();
+  TPortResult result;
+  result.Port = port;
+  const auto com = ResolvePort(port);
+  if (com) result.Port = "COM" + std::to_string(*com);
+  TCliOutput out(job.Several ? result.Port + ": " : std::string(), o.quiet, !job.Several);
+  auto finish = [&](int status) {
+    result.Status = status;
+    result.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return result;
+  };
+  if (!com) {
+    out.Error(port + " is not a serial port of this machine (give COM<n> or a device node; see kavrune-cli ports)");
+    return finish(PortError);
+  }
+  const std::string output = PortFileName(o.output, result.Port, job.Several);
+  if (!Writable(output)) {
+    out.Error("cannot write " + output);
+    return finish(FileError);
+  }
+
+  std::unique_ptr<TTranscript> transcript;
+  if (!o.log.empty()) {
+    const std::string log = PortFileName(o.log, result.Port, job.Several);
+    transcript = std::make_unique<TTranscript>(log);
+    if (!transcript->IsOpen()) {
+      out.Error("cannot write the log file " + log);
+      return finish(FileError);
+    }
+  }
+
+  // Progress comes from the worker's thread (the bytes) and the waiting one (the writer's steps).
+  std::atomic<int> lines{0};
+  std::atomic<bool> writing{false};
+  std::set<std::string> sections;
+  for (const auto& [name, values] : job.Wanted.Sections()) sections.insert(name);
+  std::string section;
+  int sectionNo = 0;
+  TSessionObserver observer;
+  observer.Message = [&](const std::string& text) { out.Note(text); };
+  observer.Progress = [&](const std::string& s, const std::string&, int) {
+    if (s != section) section = s, ++sectionNo;
+    out.Status("writing " + SectionWords(s) + " (section " + std::to_string(sectionNo) + " of " +
+               std::to_string(std::max<size_t>(sections.size(), sectionNo)) + ")");
+  };
+  TKaVruneSession session(observer);
+  session.SetTrace([&, t = transcript.get()](bool sent, const std::string& bytes) {
+    if (t) t->Record(sent, bytes);
+    if (sent) return;
+    if (bytes.find("Parameters stored") != std::string::npos) {
+      writing = false;
+      out.Status("stored; reading the device back to check");
+    } else if (!writing) {
+      lines += static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n'));
+      if (lines > 0) out.Status("reading the settings: " + Plural(static_cast<size_t>(lines.load()), "line"));
+    }
+  });
+  if (int rc = OpenPort(session, *com, out); rc != Ok) return finish(rc);
+  if (job.Several)
+    out.Note("waiting for the device");
+  else
+    out.Note("Waiting for the device on " + result.Port + " - power the device on now (up to " +
+             std::to_string(o.timeoutSec) + " s).");
+  const auto readLimit = std::chrono::seconds(o.timeoutSec);
+  if (const TSessionResult r = session.WaitForDevice(Clock::now() + readLimit); !r.Ok()) {
+    if (r.Status == TSessionStatus::LineLost) {
+      out.Error(r.Message + " on " + result.Port);
+      return finish(PortError);
+    }
+    out.Error("no device answered on " + result.Port + " within " + std::to_string(o.timeoutSec) + " s");
+    return finish(NoDevice);
+  }
+  out.EndStatus();
+  const TDeviceSettings current = FromReadDocument(session.Settings());
+  result.Settings = current;
+  const size_t shown = std::count_if(SettingRows().begin(), SettingRows().end(),
+                                     [&](const TSettingRow& r) { return current.Find(r) != nullptr; });
+
+  if (o.command == "read") {
+    const TFormat format = o.format.value_or(TFormat::Xml);
+    const std::string text = format == TFormat::Xml ? session.SettingsText() : FormatSettings(current, format);
+    if (job.Print)
+      if (int rc = Emit(output, text, out); rc != Ok) return finish(rc);
+    result.Result = "read " + Plural(shown, "setting");
+    out.Note(result.Result);
+    return finish(ReportDamage(session, out));
+  }
+  if (o.command == "get") {
+    std::vector<const TSettingRow*> held;
+    for (const TSettingRow* r : job.Rows)
+      if (current.Find(*r))
+        held.push_back(r);
+      else
+        out.Error(SettingName(*r) + ": the device does not show it in its present mode");
+    if (int rc = Emit(output, FormatSettings(current, o.format.value_or(TFormat::Text), &held), out); rc != Ok)
+      return finish(rc);
+    return finish(held.size() == job.Rows.size() ? Ok : FileError);
+  }
+
+  // A write walks the menus at line speed: ample time of its own, then the read that follows.
+  const auto writeDeadline = [&] { return Clock::now() + std::chrono::seconds(std::max(o.timeoutSec, 300)) + readLimit; };
+  if (o.command == "apply" || o.command == "set") {
+    const TSettingChanges changes = Diff(current, job.Wanted);
+    if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
+      for (const std::string& f : faults) out.Error(f);
+      out.Error("nothing was sent");
+      return finish(FileError);
+    }
+    if (o.dryRun) {
+      std::string plan = PlannedChanges(current, changes);
+      if (job.Several) {
+        std::string prefixed;
+        for (size_t at = 0; at < plan.size();) {
+          const size_t end = plan.find('\n', at);
+          prefixed += result.Port + ": " + plan.substr(at, end - at + 1);
+          at = end + 1;
+        }
+        plan = prefixed;
+      }
+      Emit("", plan, out);
+      result.Changed = static_cast<int>(changes.size());
+      result.Result = Plural(changes.size(), "setting") + " would change; nothing was written";
+      out.Note(result.Result);
+      return finish(Ok);
+    }
+    if (changes.empty()) {
+      result.Result = "no setting differs from the device: nothing was written";
+      out.Note(result.Result);
+    } else {
+      const auto request = TXmlDocument::CreateFromText("<xml/>");
+      ToWriteDocument(changes, request->Root());
+      writing = true;
+      if (int rc = WriteOutcome(session.Apply(request->Root(), writeDeadline()), "writing the settings", out); rc != Ok)
+        return finish(rc);
+      // The device is the truth: only what it reports after the write counts as done.
+      const TApplyCheck check = CheckApply(changes, FromReadDocument(session.Settings()));
+      const std::vector<std::string> lines = check.Lines();
+      result.Changed = static_cast<int>(check.Confirmed.size() + check.Unconfirmable.size());
+      result.Result = lines.empty() ? std::string() : lines.front();
+      for (const std::string& line : lines) check.Clean() ? out.Note(line) : out.Error(line);
+      if (!check.Clean()) {
+        if (!o.output.empty()) Emit(output, session.SettingsText(), out);
+        return finish(NotTaken);
+      }
+    }
+  } else {  // defaults
+    writing = true;
+    if (int rc = WriteOutcome(session.Defaults(writeDeadline()), "restoring the defaults", out); rc != Ok)
+      return finish(rc);
+    // Storing walks no section: the device keeps the defaults it just took.
+    if (o.store)
+      if (int rc = WriteOutcome(session.Store(writeDeadline()), "storing the defaults", out); rc != Ok)
+        return finish(rc);
+    if (!o.store)
+      // Not a hint that --quiet hides: without it a script would believe the device restored.
+      out.Error("the factory values are not on the device until they are stored: the device keeps its own\n"
+                "settings. Run \"kavrune-cli defaults --store\", or press Apply Settings in the window.");
+    result.Changed = static_cast<int>(Compare(current, FromReadDocument(session.Settings())).size());
+    result.Result = o.store ? "defaults restored and stored" : "defaults restored, not stored";
+    out.Note(result.Result + " (" + Plural(static_cast<size_t>(result.Changed), "setting") + " changed)");
+  }
+  result.Settings = FromReadDocument(session.Settings());
+  if (!o.output.empty())
+    if (int rc = Emit(output, session.SettingsText(), out); rc != Ok) return finish(rc);
+  return finish(ReportDamage(session, out));
+}
+
+}  // namespace KaVruneCli

@@ -1,0 +1,260 @@
+#include "CliSettings.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+namespace KaVruneCli {
+namespace {
+
+using TJson = nlohmann::ordered_json;
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+
+// A flag printed as "enabled"/"disabled" whose menu asks the opposite ("Disable SNMP").
+bool Inverted(const TSettingRow& row) {
+  return row.Kind == TSettingKind::Flag && row.Compose && KeyName(row) == row.ReadKey &&
+         row.Compose({{row.Key(), "Y"}}) == "disabled";
+}
+
+bool FlagOn(const TSettingRow& row, const std::string& value) { return (value == "Y") != Inverted(row); }
+
+// A value of the JSON forms: numbers as numbers, flags as booleans, everything else as printed.
+TJson Typed(const TSettingRow& row, const std::string& value, const std::string& shown) {
+  if (row.Kind == TSettingKind::Number && !value.empty() &&
+      value.find_first_not_of("-0123456789") == std::string::npos)
+    return std::stol(value);
+  if (row.Kind == TSettingKind::Flag) return FlagOn(row, value);
+  return shown;
+}
+
+TSectionValues SectionOf(const TDeviceSettings& settings, const std::string& section) {
+  const auto s = settings.Sections().find(section);
+  return s == settings.Sections().end() ? TSectionValues() : s->second;
+}
+
+std::vector<const TSettingRow*> RowsHeld(const TDeviceSettings& settings) {
+  std::vector<const TSettingRow*> rows;
+  for (const TSettingRow& row : SettingRows())
+    if (settings.Find(row)) rows.push_back(&row);
+  return rows;
+}
+
+}  // namespace
+
+const std::string& KeyName(const TSettingRow& row) {
+  static const std::map<const TSettingRow*, std::string> names = [] {
+    std::map<const TSettingRow*, std::string> n;
+    for (const TSettingRow& r : SettingRows()) {
+      const auto sharing = std::count_if(SettingRows().begin(), SettingRows().end(), [&](const TSettingRow& o) {
+        return o.Section == r.Section && o.ReadKey == r.ReadKey;
+      });
+      n[&r] = r.Readable() && sharing == 1 ? r.ReadKey : r.Key();
+    }
+    return n;
+  }();
+  return names.at(&row);
+}
+
+std::string SettingName(const TSettingRow& row) { return row.Section + "." + KeyName(row); }
+
+std::vector<const TSettingRow*> FindSettings(const std::string& name, std::string& error) {
+  const TSplit parts = SplitAt(Trim(name), ".");
+  std::vector<const TSettingRow*> byName, byKey;
+  for (const TSettingRow& r : SettingRows()) {
+    if (!SameName(r.Section, parts.Head)) continue;
+    if (SameName(KeyName(r), parts.Tail))
+      byName.push_back(&r);
+    else if (SameName(r.ReadKey, parts.Tail) || SameName(r.PromptKey, parts.Tail))
+      byKey.push_back(&r);
+  }
+  if (!byName.empty()) return byName;
+  if (byKey.empty()) {
+    const bool section = std::any_of(SettingRows().begin(), SettingRows().end(),
+                                     [&](const TSettingRow& r) { return SameName(r.Section, parts.Head); });
+    error = !section || parts.Tail.empty()
+                ? name + ": no setting of the device (names are Section.Key, as \"read --format text\" prints them)"
+                : name + ": the section " + parts.Head + " has no such key";
+  }
+  return byKey;
+}
+
+std::string ShownValue(const TSettingRow& row, const TDeviceSettings& settings) {
+  const std::string* value = settings.Find(row);
+  if (!value) return {};
+  if (row.Compose && KeyName(row) == row.ReadKey) return row.Compose(SectionOf(settings, row.Section));
+  return DumpText(row, *value);
+}
+
+std::optional<std::string> ParseShownValue(const TSettingRow& row, const std::string& text, bool byPromptKey,
+                                           const TDeviceSettings* context) {
+  if (row.Kind == TSettingKind::Flag) {
+    const std::string t = Lower(Trim(text));
+    // The words the dump prints for it ("enabled", "Broadcast" or nothing).
+    if (row.Compose && !byPromptKey && KeyName(row) == row.ReadKey)
+      for (const char* v : {"Y", "N"})
+        if (Lower(row.Compose({{row.Key(), v}})) == t) return std::string(v);
+    bool on;
+    if (t == "on" || t == "yes" || t == "y" || t == "true" || t == "1" || t == "enabled")
+      on = true;
+    else if (t == "off" || t == "no" || t == "n" || t == "false" || t == "0" || t == "disabled")
+      on = false;
+    else
+      return std::nullopt;
+    return on != (!byPromptKey && Inverted(row)) ? "Y" : "N";
+  }
+  if (auto v = ParseSettingValue(row, text)) return v;
+  // Forms only the dump line gives: the empty gateway of "no gateway set", the WLAN words that
+  // depend on the security suite printed before them.
+  if (byPromptKey || !row.Extract || KeyName(row) != row.ReadKey) return std::nullopt;
+  auto extract = [&](const TDeviceSettings& others) -> std::optional<std::string> {
+    auto doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+    ToReadDocument(others, doc->Root());
+    TXmlElement section = FindNodePath(doc->Root(), row.Section, true);
+    TXmlElement key = section.FirstChild(row.ReadKey);
+    (key ? key : section.AppendChild(row.ReadKey)).SetText(text);
+    return row.Extract(section);
+  };
+  if (context) return extract(*context);
+  std::optional<std::string> found = extract({});
+  if (!found && row.Section == "WLAN") {
+    for (const char* suite : {"1", "2", "3"}) {
+      TDeviceSettings s;
+      s.Set("WLAN", "Security_suite", suite);
+      const auto v = extract(s);
+      if (v && found && *v != *found) return std::nullopt;  // the suite decides: give the number
+      if (v) found = v;
+    }
+  }
+  return found;
+}
+
+std::optional<TAssignment> ParseAssignment(const std::string& text, std::string& error,
+                                           const TDeviceSettings* context) {
+  const size_t eq = text.find('=');
+  if (eq == std::string::npos) {
+    error = text + ": give Section.Key=Value";
+    return std::nullopt;
+  }
+  const std::string name = Trim(text.substr(0, eq));
+  const std::string value = text.substr(eq + 1);
+  const auto rows = FindSettings(name, error);
+  if (rows.empty()) return std::nullopt;
+  if (rows.size() > 1) {
+    error = name + " holds several settings; set them one by one:";
+    for (const TSettingRow* r : rows) error += " " + SettingName(*r);
+    return std::nullopt;
+  }
+  const TSettingRow& row = *rows.front();
+  if (!row.Writable()) {
+    error = name + ": the " + row.Name + " can only be read; no menu of the device asks for it";
+    return std::nullopt;
+  }
+  const bool byPromptKey = !SameName(SplitAt(name, ".").Tail, KeyName(row));
+  const auto parsed = ParseShownValue(row, value, byPromptKey, context);
+  if (!parsed) {
+    error = name + ": \"" + value + "\" is no value of the " + row.Name;
+    if (row.Kind == TSettingKind::Flag) error += " (on or off)";
+    if (row.Kind == TSettingKind::Choice) {
+      std::string words;
+      for (const std::string& w : row.Words)
+        if (!w.empty()) words += (words.empty() ? "" : ", ") + w;
+      error += words.empty() ? " (give its number)" : " (" + words + ", or its number)";
+    }
+    return std::nullopt;
+  }
+  if (const auto faults = CheckBeforeWrite(TSettingChanges{{&row, std::nullopt, *parsed}}); !faults.empty()) {
+    error = name + ": " + faults.front();
+    return std::nullopt;
+  }
+  return TAssignment{&row, *parsed};
+}
+
+std::vector<TDifference> Compare(const TDeviceSettings& a, const TDeviceSettings& b) {
+  std::vector<TDifference> out;
+  for (const TSettingRow& row : SettingRows()) {
+    if (row.Kind == TSettingKind::Secret) continue;
+    const std::string *va = a.Find(row), *vb = b.Find(row);
+    if ((!va && !vb) || (va && vb && *va == *vb)) continue;
+    TDifference d{&row, {}, {}, {}, {}};
+    if (va) d.FromValue = *va, d.From = ShownValue(row, a);
+    if (vb) d.ToValue = *vb, d.To = ShownValue(row, b);
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
+std::optional<TFormat> ParseFormat(const std::string& name) {
+  if (name == "xml") return TFormat::Xml;
+  if (name == "json") return TFormat::Json;
+  if (name == "text") return TFormat::Text;
+  return std::nullopt;
+}
+
+std::string FormatSettings(const TDeviceSettings& settings, TFormat format, const std::vector<const TSettingRow*>* rows) {
+  const std::vector<const TSettingRow*> held = rows ? *rows : RowsHeld(settings);
+  switch (format) {
+    case TFormat::Text: {
+      std::string out;
+      for (const TSettingRow* r : held)
+        if (settings.Find(*r)) out += SettingName(*r) + "=" + ShownValue(*r, settings) + "\n";
+      return out;
+    }
+    case TFormat::Json: {
+      TJson j = TJson::object();
+      for (const TSettingRow* r : held)
+        if (const std::string* v = settings.Find(*r))
+          j[r->Section][KeyName(*r)] = Typed(*r, *v, ShownValue(*r, settings));
+      return j.dump(2) + "\n";
+    }
+    case TFormat::Xml: {
+      auto doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+      for (const TSettingRow* r : held)
+        if (settings.Find(*r))
+          FindNodePath(doc->Root(), r->Section, true).AppendChild(KeyName(*r)).SetText(ShownValue(*r, settings));
+      return doc->SaveToText();
+    }
+  }
+  return {};
+}
+
+std::string FormatDifferences(const std::vector<TDifference>& differences, TFormat format) {
+  switch (format) {
+    case TFormat::Text: {
+      std::string out;
+      for (const TDifference& d : differences)
+        out += SettingName(*d.Row) + ": " + d.From.value_or("(none)") + " -> " + d.To.value_or("(none)") + "\n";
+      return out;
+    }
+    case TFormat::Json: {
+      TJson list = TJson::array();
+      for (const TDifference& d : differences) {
+        TJson e = {{"setting", SettingName(*d.Row)}, {"from", nullptr}, {"to", nullptr}};
+        if (d.From) e["from"] = Typed(*d.Row, *d.FromValue, *d.From);
+        if (d.To) e["to"] = Typed(*d.Row, *d.ToValue, *d.To);
+        list.push_back(std::move(e));
+      }
+      return list.dump(2) + "\n";
+    }
+    case TFormat::Xml: {
+      auto doc = TXmlDocument::CreateFromText(
+          "<?xml version=\"1.0\" encoding=\"windows-1250\"?><differences/>");
+      for (const TDifference& d : differences) {
+        TXmlElement e = FindNodePath(doc->Root(), d.Row->Section, true).AppendChild(KeyName(*d.Row));
+        if (d.From) e.SetAttribute("from", *d.From);
+        if (d.To) e.SetAttribute("to", *d.To);
+      }
+      return doc->SaveToText();
+    }
+  }
+  return {};
+}
+
+}  // namespace KaVruneCli
