@@ -470,9 +470,9 @@ const TTable& Table() {
     TTable t;
     for (auto* part : {&BasicRows, +[] { return ChannelRows(1); }, +[] { return ChannelRows(2); }, &EmailRows,
                        &WlanRows, &ExpertRows, &SecurityRows})
-      for (TRowSpec& spec : part()) {
-        t.Rows.push_back(std::move(spec.Row));
-        t.Asked.push_back(std::move(spec.Asked));
+      for (TRowSpec& entry : part()) {
+        t.Rows.push_back(std::move(entry.Row));
+        t.Asked.push_back(std::move(entry.Asked));
       }
     return t;
   }();
