@@ -71,12 +71,16 @@ long GetUtf8(const unsigned char* p, size_t left, size_t& used) {
   return v;
 }
 
+// libxml2 may call a converter without buffers to flush it: nothing is converted then.
+bool NothingToConvert(const unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
+  if (in && inlen && out && outlen) return false;
+  if (outlen) *outlen = 0;
+  if (inlen) *inlen = 0;
+  return true;
+}
+
 int Cp1250ToUtf8Chunk(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
-  if (!in || !inlen || !out || !outlen) {
-    if (outlen) *outlen = 0;
-    if (inlen) *inlen = 0;
-    return 0;
-  }
+  if (NothingToConvert(out, outlen, in, inlen)) return 0;
   int i = 0, o = 0;
   int rc = 0;
   for (; i < *inlen; ++i) {
@@ -93,11 +97,7 @@ int Cp1250ToUtf8Chunk(unsigned char* out, int* outlen, const unsigned char* in, 
 }
 
 int Utf8ToCp1250Chunk(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
-  if (!in || !inlen || !out || !outlen) {
-    if (outlen) *outlen = 0;
-    if (inlen) *inlen = 0;
-    return 0;
-  }
+  if (NothingToConvert(out, outlen, in, inlen)) return 0;
   int i = 0, o = 0;
   int rc = 0;
   while (i < *inlen && o < *outlen) {

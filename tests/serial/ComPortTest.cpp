@@ -7,21 +7,13 @@
 #include <fstream>
 #include <thread>
 
+#include "ErrorOf.h"
 #include "AfComNames.h"
 #include "AfComPort.h"
 #include "AfSyncTargets.h"
 #include "PtyPair.h"
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 // Waits until the port has taken exactly count received bytes (bounded, for a failing run).
 bool HasInput(const TAfComPort& port, int count) {

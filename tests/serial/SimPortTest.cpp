@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "ErrorOf.h"
 #include "AfComNames.h"
 #include "AfComPort.h"
 #include "SimProcess.h"
@@ -14,15 +15,6 @@
 namespace {
 
 constexpr int kCom = 7;
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 class SimPort : public ::testing::Test {
  protected:
