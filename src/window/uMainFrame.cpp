@@ -1,0 +1,328 @@
+// The window's frame, its menu of shape buttons and its pages, built once at creation.
+
+#include "uMain.h"
+#include "uMainPrivate.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QUrl>
+
+#include "AfPortControls.h"
+#include "ComCtrlsAdds.h"
+#include "ShapeEx.h"
+#include "uContacts.h"
+#include "uIntEdit.h"
+#include "uQtDispatcher.h"
+#include "ufAbout.h"
+#ifdef KAVRUNE_HAVE_LANGUAGE
+#include "uLanguage.h"
+#endif
+
+#include "ui_pConnection.h"
+#include "ui_pDebug.h"
+#include "ui_pEmail.h"
+#include "ui_pNetwork.h"
+#include "ui_pServer.h"
+#include "ui_pServices.h"
+#include "ui_pWLAN.h"
+#include "ui_pcChannel1.h"
+
+namespace {
+
+const QColor FrameBlue(0x00, 0x7C, 0xC3);
+const QColor MenuColour(0xE1, 0xDF, 0xFF);
+
+void FillPanel(QWidget* w, const QColor& colour) {
+  QPalette p = w->palette();
+  p.setColor(QPalette::Window, colour);
+  w->setPalette(p);
+  w->setAutoFillBackground(true);
+}
+
+QWidget* OrangeRule(QWidget* parent, int y, int width) {
+  auto* rule = new QFrame(parent);
+  rule->setGeometry(0, y, width, 3);
+  rule->setStyleSheet(QStringLiteral("QFrame { background-color: #FF8000; border: 1px solid #FFCB97; }"));
+  return rule;
+}
+
+// The banner picture: the product's waves over the frame's blue.
+QPixmap BannerPicture() {
+  QPixmap pm(217, 120);
+  pm.fill(FrameBlue);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  for (int i = 0; i < 4; ++i) {
+    QPainterPath wave;
+    const int base = 62 + i * 12;
+    wave.moveTo(0, base);
+    wave.cubicTo(60, base - 26 + i * 3, 130, base + 24 - i * 2, 217, base - 8);
+    p.setPen(QPen(QColor(255, 255, 255, 150 - i * 30), 3 - i * 0.5));
+    p.drawPath(wave);
+  }
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(13);
+  f.setItalic(true);
+  p.setFont(f);
+  p.setPen(QColor(255, 255, 255, 220));
+  p.drawText(QRect(39, 38, 170, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("serial device server"));
+  return pm;
+}
+
+void Schema(TShapeExColorSchema* s, QColor defaultBorder, QColor overUpFill, QColor overUpBorder, QColor overDownFill,
+            QColor overDownBorder, QColor downFill, QColor downBorder) {
+  const QColor text = Qt::black;
+  s->DefaultColorStyle()->SetColors(Qt::white, defaultBorder, text);
+  s->MouseOverUpColorStyle()->SetColors(overUpFill, overUpBorder, text);
+  s->MouseOverDownColorStyle()->SetColors(overDownFill, overDownBorder, text);
+  s->DownColorStyle()->SetColors(downFill, downBorder, text);
+  s->PressedUpColorStyle()->SetColors(Qt::white, defaultBorder, text);
+  s->PressedDownColorStyle()->SetColors(downFill, downBorder, text);
+  s->DisabledColorStyle()->SetColors(MenuColour, QColor(0xC0, 0xC0, 0xC0), QColor(0x80, 0x80, 0x80));
+  s->SetMouseOverEnabled(true);
+  s->SetPressedEnabled(false);
+}
+
+}  // namespace
+
+TfMain::TfMain(TKaVruneAI& worker, IAfMainThreadDispatcher* dispatcher, const QString& languageDirectory)
+    : QWidget(nullptr), worker_(worker), languageDirectory_(languageDirectory) {
+  setObjectName(QStringLiteral("fMain"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QStringLiteral("kaVRUNE setup v.x.y"));
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(11);
+  setFont(f);
+  FillPanel(this, MenuColour);
+  XMLDocument1 = TXmlDocument::CreateFromText("<xml/>");
+  XMLSave = TXmlDocument::CreateFromText("<xml/>");
+  worker_.SetSink(this, dispatcher);
+  FormCreate();
+}
+
+TfMain::~TfMain() {
+  worker_.SetSink(nullptr);
+  SetGlobalBusyCursor(false);
+}
+
+// ---------------------------------------------------------------------------------- building
+
+void TfMain::BuildFrame() {
+  pTop = new QWidget(this);
+  pTop->setObjectName(QStringLiteral("pTop"));
+  FillPanel(pTop, FrameBlue);
+  auto* banner = new QLabel(pTop);
+  banner->setObjectName(QStringLiteral("Image1"));
+  banner->setGeometry(0, 0, 217, 120);
+  banner->setPixmap(BannerPicture());
+  auto* title = new QLabel(QStringLiteral("kaVrune"), pTop);
+  title->setObjectName(QStringLiteral("Label1"));
+  QFont tf(QStringLiteral("Arial"));
+  tf.setPixelSize(19);
+  title->setFont(tf);
+  title->setStyleSheet(QStringLiteral("color: #006400;"));
+  title->setGeometry(39, 11, 120, 24);
+  OrangeRule(pTop, 120, 0)->setObjectName(QStringLiteral("Shape1"));
+
+  pLeft = new QWidget(this);
+  pLeft->setObjectName(QStringLiteral("pLeft"));
+  FillPanel(pLeft, MenuColour);
+
+  pBottom = new QWidget(this);
+  pBottom->setObjectName(QStringLiteral("pBottom"));
+  FillPanel(pBottom, FrameBlue);
+  OrangeRule(pBottom, 0, 0)->setObjectName(QStringLiteral("Shape2"));
+  Label65 = new QLabel(pBottom);
+  Label65->setObjectName(QStringLiteral("Label65"));
+  Label65->setText(QStringLiteral("kaVRUNE configuration software from ") + QString::fromUtf8(KaVruneWebAddress));
+  Label65->setAlignment(Qt::AlignCenter);
+  Label65->setCursor(Qt::PointingHandCursor);
+  Label65->setMouseTracking(true);
+  Label65->installEventFilter(this);
+  Label65MouseLeave();
+}
+
+TShapeEx* TfMain::MenuButton(const char* name, int x, int y, const QString& caption, TShapeExColorSchema* schema,
+                             int tag) {
+  auto* b = new TShapeEx(pLeft);
+  b->setObjectName(QString::fromUtf8(name));
+  b->setGeometry(x, y, 127, 21);
+  b->SetCaption(caption);
+  b->SetColorSchema(schema);
+  b->SetBrushColor(MenuColour);
+  b->SetPenColor(QColor(0xC0, 0xC0, 0xC0));
+  b->setProperty("Tag", tag);
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(12);
+  f.setBold(true);
+  b->setFont(f);
+  b->setEnabled(false);
+  // The menu works from the keyboard too: Tab walks the column top down, Space or Enter clicks.
+  b->setFocusPolicy(Qt::StrongFocus);
+  return b;
+}
+
+void TfMain::BuildMenu() {
+  secsMenu = new TShapeExColorSchema(this);
+  secsMenu->setObjectName(QStringLiteral("secsMenu"));
+  Schema(secsMenu, QColor(0x70, 0x70, 0x90), QColor(0xE0, 0xE0, 0xFF), QColor(0x00, 0x00, 0xA0),
+         QColor(0xC0, 0xC0, 0xFF), QColor(0x00, 0x00, 0xA0), QColor(0xC0, 0xC0, 0xFF), QColor(0x00, 0x00, 0x80));
+  secsUtility = new TShapeExColorSchema(this);
+  secsUtility->setObjectName(QStringLiteral("secsUtility"));
+  Schema(secsUtility, QColor(0x80, 0x80, 0x80), QColor(0xFF, 0xFF, 0x9B), QColor(0x91, 0x91, 0x00), Qt::white,
+         Qt::black, Qt::white, Qt::black);
+  secsWarning = new TShapeExColorSchema(this);
+  secsWarning->setObjectName(QStringLiteral("secsWarning"));
+  Schema(secsWarning, QColor(0x90, 0x90, 0x70), QColor(0xFF, 0xE0, 0xE0), QColor(0xA0, 0x00, 0x00), Qt::white,
+         Qt::black, QColor(0xFF, 0xC0, 0xC0), QColor(0x80, 0x00, 0x00));
+  secsGreen = new TShapeExColorSchema(this);
+  secsGreen->setObjectName(QStringLiteral("secsGreen"));
+  Schema(secsGreen, QColor(0x70, 0x90, 0x90), QColor(0xE0, 0xFF, 0xE0), QColor(0x00, 0xA0, 0x00), Qt::white, Qt::black,
+         QColor(0xC0, 0xFF, 0xC0), QColor(0x00, 0x80, 0x00));
+
+  seNetwork = MenuButton("seNetwork", 16, 16, QStringLiteral("Network"), secsMenu, 0);
+  seServer = MenuButton("seServer", 16, 40, QStringLiteral("Server"), secsMenu, 1);
+  seServices = MenuButton("seServices", 16, 64, QStringLiteral("Services"), secsMenu, 2);
+  seChannel1 = MenuButton("seChannel1", 16, 88, QStringLiteral("Channel 1"), secsMenu, 3);
+  seChannel2 = MenuButton("seChannel2", 16, 112, QStringLiteral("Channel 2"), secsMenu, 4);
+  seWLAN = MenuButton("seWLAN", 16, 136, QStringLiteral("WLAN"), secsMenu, 5);
+  seEmail = MenuButton("seEmail", 24, 160, QStringLiteral("Email"), secsMenu, 6);
+  seEmail->hide();
+  for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) {
+    // Page buttons behave like radio buttons: the page shown stays pressed.
+    b->SetGroup(1);
+    b->SetAllowDown(true);
+    b->SetAllowUp(false);
+    connect(b, &TShapeEx::OnClick, this, [this](QObject* s) { RunCommand([&] { seNetworkClick(s); }); });
+  }
+  seApplySettings = MenuButton("seApplySettings", 16, 184, QStringLiteral("Apply Settings"), secsGreen);
+  seDefault = MenuButton("seDefault", 16, 208, QStringLiteral("Defaults"), secsUtility);
+  seReload = MenuButton("seReload", 16, 232, QStringLiteral("Reload from device"), secsUtility);
+  seDisconnect = MenuButton("seDisconnect", 16, 256, QStringLiteral("Disconnect"), secsWarning);
+  ShapeEx1 = MenuButton("ShapeEx1", 16, 304, QStringLiteral("About"), secsUtility);
+  ShapeEx1->setEnabled(true);
+  ShapeEx1->SetBrushColor(QColor(0xFF, 0xFF, 0x9B));
+  ShapeEx1->SetPenColor(QColor(0x91, 0x91, 0x00));
+  ShapeEx8 = MenuButton("ShapeEx8", 16, 328, QStringLiteral("Quit"), secsWarning);
+  ShapeEx8->setEnabled(true);
+  ShapeEx8->SetBrushColor(QColor(0xFF, 0xE0, 0xE0));
+  ShapeEx8->SetPenColor(QColor(0xA0, 0x00, 0x00));
+  seLoadFromFile = MenuButton("seLoadFromFile", 16, 352, QStringLiteral("Load from file"), secsUtility);
+  seSaveToFile = MenuButton("seSaveToFile", 16, 376, QStringLiteral("Save to file"), secsUtility);
+  seTerminal = MenuButton("seTerminal", 16, 400, QStringLiteral("Terminal"), secsUtility);
+  for (TShapeEx* b : {seLoadFromFile, seSaveToFile, seTerminal}) b->hide();
+  Button2 = new QPushButton(QStringLiteral("Generate Language"), pLeft);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button2->setGeometry(16, 432, 129, 25);
+  Button2->hide();
+
+  auto bind = [this](TShapeEx* b, void (TfMain::*handler)()) {
+    connect(b, &TShapeEx::OnClick, this, [this, handler] { RunCommand([&] { (this->*handler)(); }); });
+  };
+  bind(seApplySettings, &TfMain::seApplySettingsClick);
+  bind(seDefault, &TfMain::seDefaultClick);
+  bind(seReload, &TfMain::seReloadClick);
+  bind(seDisconnect, &TfMain::seDisconnectClick);
+  bind(ShapeEx1, &TfMain::ShapeEx1Click);
+  bind(ShapeEx8, &TfMain::ShapeEx8Click);
+  bind(seTerminal, &TfMain::seTerminalClick);
+  bind(seLoadFromFile, &TfMain::seLoadFromFileClick);
+  bind(seSaveToFile, &TfMain::seSaveToFileClick);
+  connect(Button2, &QPushButton::clicked, this, [this] { RunCommand([&] { Button2Click(); }); });
+}
+
+void TfMain::BuildPages() {
+  pConnection = new QWidget(this);
+  uiConnection = std::make_unique<Ui::pConnection>();
+  uiConnection->setupUi(pConnection);
+  pNetwork = new QWidget(this);
+  uiNetwork = std::make_unique<Ui::pNetwork>();
+  uiNetwork->setupUi(pNetwork);
+  pServer = new QWidget(this);
+  uiServer = std::make_unique<Ui::pServer>();
+  uiServer->setupUi(pServer);
+  pServices = new QWidget(this);
+  uiServices = std::make_unique<Ui::pServices>();
+  uiServices->setupUi(pServices);
+  pcChannel1 = new QTabWidget(this);
+  uiChannel1 = std::make_unique<Ui::pcChannel1>();
+  uiChannel1->setupUi(pcChannel1);
+  pWLAN = new QWidget(this);
+  uiWLAN = std::make_unique<Ui::pWLAN>();
+  uiWLAN->setupUi(pWLAN);
+  pEmail = new QWidget(this);
+  uiEmail = std::make_unique<Ui::pEmail>();
+  uiEmail->setupUi(pEmail);
+  pDebug = new QWidget(this);
+  uiDebug = std::make_unique<Ui::pDebug>();
+  uiDebug->setupUi(pDebug);
+  pDebug->hide();
+  // The settings table holds the ranges the edits take; the forms' own bounds only lay them out.
+  for (const auto& [edit, key] : {std::pair{uiServer->ieServerKeepAlive, "TCP_Keepalive_time_in_s"},
+                                  {uiServer->ieServerCahceTimeout, "ARP_Cache_timeout_in_s"},
+                                  {uiServer->ieServerMTUSize, "MTU_Size"},
+                                  {uiServer->ieServerHTTPServerPort, "HTTP_Port_Number"},
+                                  {uiEmail->ieEmailServerPortNumber, "SMTP_Port_Number"}})
+    if (const TSettingRow* row = FindSettingRow("Expert", key); row && row->WindowRange) {
+      edit->SetMaxValue(static_cast<int32_t>(row->WindowRange->Max));
+      edit->SetMinValue(static_cast<int32_t>(row->WindowRange->Min));
+    }
+  pcChannel1->resize(pConnection->size());
+  // Every flush-mode box keeps its hint, so a generated language file offers it for translation,
+  // but only the first box of each group shows it.
+  for (QCheckBox* quiet : {uiChannel1->cbChannel1FlushModeInput2, uiChannel1->cbChannel1FlushModeInput3,
+                           uiChannel1->cbChannel1FlushModeOuput2, uiChannel1->cbChannel1FlushModeOuput3}) {
+#ifdef KAVRUNE_HAVE_LANGUAGE
+    SetControlShowHint(quiet, false);
+#else
+    quiet->setToolTip(QString());
+#endif
+  }
+
+  TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
+  picker->SetMaxComPorts(255);
+  picker->SetOptions(TAfPortComboBox::pcCheckExist | TAfPortComboBox::pcDisableOpen | TAfPortComboBox::pcHighlightOpen);
+  connect(picker, &TAfPortComboBox::OnChange, this, [this] { RunCommand([&] { AfPortComboBox1Change(); }); });
+  connect(uiConnection->bOpenClose, &QPushButton::clicked, this, [this] { RunCommand([&] { bOpenCloseClick(); }); });
+  SetStepColours(false);
+  connect(uiDebug->bDebugLoad, &QPushButton::clicked, this, [this] { RunCommand([&] { bDebugLoadClick(); }); });
+  connect(uiDebug->bDebugSave, &QPushButton::clicked, this, [this] { RunCommand([&] { bDebugSaveClick(); }); });
+  connect(uiDebug->Button1, &QPushButton::clicked, this, [this] { RunCommand([&] { Button1Click(); }); });
+  ConnectRules();
+}
+
+void TfMain::FormCreate() {
+  about_ = new TfAbout(QStringLiteral("kaVRUNE"), QStringLiteral("kaVRUNE"), this);
+  BuildFrame();
+  BuildMenu();
+  BuildPages();
+
+  const int clientHeight = 123 + 14 + pConnection->height() + 14 + 25;
+  const int clientWidth = 151 + 14 + pConnection->width() + 14;
+  setFixedSize(clientWidth, clientHeight);
+  pTop->setGeometry(0, 0, clientWidth, 123);
+  pTop->findChild<QFrame*>(QStringLiteral("Shape1"))->setGeometry(0, 120, clientWidth, 3);
+  pBottom->setGeometry(0, clientHeight - 25, clientWidth, 25);
+  pBottom->findChild<QFrame*>(QStringLiteral("Shape2"))->setGeometry(0, 0, clientWidth, 3);
+  Label65->setGeometry(0, 3, clientWidth, 22);
+  pLeft->setGeometry(0, 123, 151, clientHeight - 123 - 25);
+
+  ShowPage(pConnection);
+  LoadLanguage();
+}
