@@ -16,7 +16,8 @@ constexpr const char* kCommonHelp =
 const std::map<std::string, std::string>& CommandHelp() {
   static const std::map<std::string, std::string> help = {
       {"ports", "Usage: kavrune-cli ports\n"
-                "Lists the COM numbers of this machine with their device nodes, free or in use.\n"},
+                "Lists the COM numbers of this machine with their device nodes, free or in use, and\n"
+                "what is behind each (\"FTDI FT232R USB UART, ttyUSB0\").\n"},
       {"read", std::string("Usage: kavrune-cli read --port P [--format xml|json|text] [-o FILE]\n"
                            "Reads the device's settings: the windows-1250 XML document (default), typed JSON, or\n"
                            "Section.Key=value lines. With several ports -o is required; each file gets the port\n"

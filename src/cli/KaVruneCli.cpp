@@ -26,7 +26,9 @@ int ListPorts() {
     std::error_code linkEc;  // a link shows where it leads; a system name (\\.\COM4) stays as it is
     if (!ec && fs::is_symlink(e.DevicePath, linkEc) && target.string() != e.DevicePath)
       std::cout << " -> " << target.string();
-    std::cout << '\t' << (state == TComPortState::Free ? "free" : "in use") << '\n';
+    std::cout << '\t' << (state == TComPortState::Free ? "free" : "in use");
+    if (const std::string what = ComPortDescription(e.DevicePath); !what.empty()) std::cout << '\t' << what;
+    std::cout << '\n';
     ++listed;
   }
   if (listed == 0)

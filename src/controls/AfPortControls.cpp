@@ -14,6 +14,9 @@
 
 namespace {
 constexpr int RecordRole = Qt::UserRole + 1;
+constexpr int DescriptionRole = Qt::UserRole + 2;
+// Between the COM number and what is behind it in the open list.
+constexpr int DescriptionGap = 12;
 
 uint16_t StateOf(TComPortState s) {
   switch (s) {
@@ -53,12 +56,25 @@ class TAfPortComboBox::TDelegate final : public QStyledItemDelegate {
     p->setPen(text);
     const QRect r = option.rect.adjusted(1, 1, 0, 0);
     p->drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, index.data(Qt::DisplayRole).toString());
+    const QString description = index.data(DescriptionRole).toString();
+    if (!description.isEmpty()) {
+      const QRect d = r.adjusted(NumberColumnWidth(), 0, 0, 0);
+      p->drawText(d, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                  owner_->fontMetrics().elidedText(description, Qt::ElideRight, d.width()));
+    }
     p->restore();
   }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    return {QStyledItemDelegate::sizeHint(option, index).width(), owner_->ItemHeight()};
+    int width = QStyledItemDelegate::sizeHint(option, index).width();
+    const QString description = index.data(DescriptionRole).toString();
+    if (!description.isEmpty())
+      width = NumberColumnWidth() + owner_->fontMetrics().horizontalAdvance(description) + DescriptionGap;
+    return {width, owner_->ItemHeight()};
   }
+
+  // The descriptions start in one column, after the widest number the list can hold.
+  int NumberColumnWidth() const { return owner_->fontMetrics().horizontalAdvance(QStringLiteral("COM 255")) + DescriptionGap; }
 
  private:
   TAfPortComboBox* owner_;
@@ -125,7 +141,9 @@ void TAfPortComboBox::UpdatePortList() {
       addItem(QString::asprintf("COM %d", n));
       const int i = count() - 1;
       setItemData(i, (uint32_t{state} << 16) | static_cast<uint16_t>(n), RecordRole);
-      if (it != paths.end()) setItemData(i, DeviceNodeOf(it->second), Qt::ToolTipRole);
+      if (it == paths.end()) continue;
+      setItemData(i, DeviceNodeOf(it->second), Qt::ToolTipRole);
+      setItemData(i, QString::fromStdString(ComPortDescription(it->second)), DescriptionRole);
     }
   }
   // The first entry added would select itself; the selection is UpdateSelection's business.
@@ -149,6 +167,18 @@ void TAfPortComboBox::UpdateSelection() {
 }
 
 uint32_t TAfPortComboBox::ItemRecord(int index) const { return itemData(index, RecordRole).toUInt(); }
+
+QString TAfPortComboBox::ItemDescription(int index) const { return itemData(index, DescriptionRole).toString(); }
+
+void TAfPortComboBox::showPopup() {
+  // A cable plugged in since the list was built shows up the moment the user looks.
+  UpdatePortList();
+  UpdateSelection();
+  int width = 0;
+  for (int i = 0; i < count(); ++i) width = qMax(width, view()->sizeHintForIndex(model()->index(i, 0)).width());
+  view()->setMinimumWidth(width + 2 * view()->frameWidth());
+  QComboBox::showPopup();
+}
 
 int TAfPortComboBox::ItemHeight() const { return qAbs(QFontInfo(font()).pixelSize()) + 5; }
 

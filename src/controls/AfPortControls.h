@@ -1,5 +1,7 @@
 #pragma once
-// Drop-down list of the machine's serial ports, listed as "COM %d" and chosen by COM number.
+// Drop-down list of the machine's serial ports, listed as "COM %d" and chosen by COM number. The
+// open list also says what is behind each number ("FTDI FT232R USB UART, ttyUSB0") and is built
+// anew each time it opens.
 
 #include <QComboBox>
 #include <cstdint>
@@ -44,10 +46,12 @@ class TAfPortComboBox : public QComboBox {
   static uint32_t ProbePort(int n);
   void UpdatePortList();
   void UpdateSelection();
+  void showPopup() override;
 
   static uint16_t RecordNumber(uint32_t record) { return record & 0xFFFF; }
   static uint16_t RecordState(uint32_t record) { return record >> 16; }
   uint32_t ItemRecord(int index) const;
+  QString ItemDescription(int index) const;
   // Fixed height of every entry: the font's pixel height plus five.
   int ItemHeight() const;
 

@@ -71,6 +71,63 @@ std::string Canonical(const std::string& path) {
   return ec ? path : p.string();
 }
 
+// First line of a sysfs attribute without its line end; empty when there is none.
+std::string ReadAttribute(const fs::path& file) {
+  std::ifstream f(file);
+  std::string line;
+  std::getline(f, line);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+  return line;
+}
+
+// The maker and product a USB device gives. A usb-serial port sits below its interface, which
+// sits below the device; a cdc-acm port is the interface itself. The walk ends at the USB
+// device (the one with idVendor), so a device without a product string never borrows its hub's.
+std::string UsbName(const fs::path& sysRoot, const std::string& node) {
+  std::error_code ec;
+  fs::path dir = fs::canonical(sysRoot / "class" / "tty" / node / "device", ec);
+  if (ec) return {};
+  std::string interface;
+  for (int up = 0; up < 3 && dir.has_relative_path(); ++up, dir = dir.parent_path()) {
+    if (interface.empty()) interface = ReadAttribute(dir / "interface");
+    const std::string vendor = ReadAttribute(dir / "idVendor");
+    if (vendor.empty()) continue;
+    const std::string product = ReadAttribute(dir / "product");
+    const std::string maker = ReadAttribute(dir / "manufacturer");
+    if (product.empty()) return interface.empty() ? "USB " + vendor + ":" + ReadAttribute(dir / "idProduct") : interface;
+    return maker.empty() || product.find(maker) != std::string::npos ? product : maker + " " + product;
+  }
+  return interface;
+}
+
+// udev's name for the node ("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0") made readable.
+std::string ByIdName(const fs::path& byIdDir, const fs::path& node) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(byIdDir, ec)) {
+    std::error_code ec2;
+    fs::path target = fs::read_symlink(e.path(), ec2);
+    if (ec2) continue;
+    if (target.is_relative()) target = e.path().parent_path() / target;
+    if (fs::weakly_canonical(target, ec2) != node) continue;
+    std::string name = e.path().filename().string();
+    for (const char* bus : {"usb-", "pci-", "platform-"})
+      if (name.rfind(bus, 0) == 0) name.erase(0, std::string(bus).size());
+    if (const size_t tail = name.rfind("-if"); tail != std::string::npos && tail > 0) name.erase(tail);
+    std::replace(name.begin(), name.end(), '_', ' ');
+    return name;
+  }
+  return {};
+}
+
+// When nothing names the hardware, the kind of port its node's family stands for.
+std::string FamilyName(const std::string& node) {
+  if (node.rfind("pts/", 0) == 0) return "simulator";  // our COM links lead to a pseudo-terminal only from kavrune-sim
+  if (node.rfind("ttyUSB", 0) == 0 || node.rfind("ttyACM", 0) == 0) return "USB-serial";
+  if (node.rfind("rfcomm", 0) == 0) return "Bluetooth";
+  if (node.rfind("ttyS", 0) == 0 || node.rfind("ttyAMA", 0) == 0) return "serial port";
+  return {};
+}
+
 }  // namespace
 
 std::string ComLinkDirectory() {
@@ -132,4 +189,17 @@ TComPortState ProbeDevicePath(const std::string& path) {
 TComPortState ProbeComPort(int comNumber) {
   const std::string path = ComDevicePath(comNumber);
   return path.empty() ? TComPortState::Absent : ProbeDevicePath(path);
+}
+
+std::string ComPortDescription(const std::string& devicePath, const TComLookupRoots& roots) {
+  std::error_code ec;
+  fs::path node = fs::weakly_canonical(devicePath, ec);
+  if (ec) node = devicePath;
+  const std::string full = node.string();
+  const std::string shown = full.rfind("/dev/", 0) == 0 ? full.substr(5) : node.filename().string();
+  std::string what;
+  if (shown.rfind("pts/", 0) != 0) what = UsbName(roots.Sys, node.filename().string());
+  if (what.empty()) what = ByIdName(roots.ById, node);
+  if (what.empty()) what = FamilyName(shown);
+  return what.empty() ? shown : what + ", " + shown;
 }

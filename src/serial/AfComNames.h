@@ -24,6 +24,16 @@ std::vector<TComPortEntry> EnumerateComPorts(int maxNumber = 255);
 // Device path of one COM number, empty when it resolves to nothing.
 std::string ComDevicePath(int comNumber);
 
+// Where the description of a port is looked up; tests give folders of their own.
+struct TComLookupRoots {
+  std::string Sys = "/sys";                  // sysfs: class/tty/<node>/device and its parents
+  std::string ById = "/dev/serial/by-id";    // udev's stable names, when sysfs says nothing
+};
+
+// What is behind a port, for a person choosing one: "FTDI FT232R USB UART, ttyUSB0",
+// "serial port, ttyS0", "simulator, pts/7". Empty when nothing is known (on Windows for now).
+std::string ComPortDescription(const std::string& devicePath, const TComLookupRoots& roots = {});
+
 // Whether a device node can be opened for exclusive use now. Never keeps it open.
 TComPortState ProbeDevicePath(const std::string& path);
 TComPortState ProbeComPort(int comNumber);

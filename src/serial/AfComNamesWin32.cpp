@@ -68,6 +68,9 @@ std::string ComDevicePath(int comNumber) {
   return "\\\\.\\COM" + std::to_string(comNumber);
 }
 
+// The device manager's friendly name would go here; the COM number says enough for now.
+std::string ComPortDescription(const std::string&, const TComLookupRoots&) { return {}; }
+
 TComPortState ProbeDevicePath(const std::string& path) {
   HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) {

@@ -92,7 +92,8 @@ TEST(Cli, portsShouldListPublishedPortsWithTheirState) {
   const std::string expected = "COM 4\t" + dir.Link(4) + "\tfree";
 #else
   PtyPair a(&dir, 4);
-  const std::string expected = "COM 4\t" + dir.Link(4) + " -> " + a.SlavePath() + "\tfree";
+  const std::string expected =
+      "COM 4\t" + dir.Link(4) + " -> " + a.SlavePath() + "\tfree\tsimulator, " + a.SlavePath().substr(5) + "\n";
 #endif
   const ProgramResult r = RunCli({"ports"});
   EXPECT_EQ(r.rc, 0);

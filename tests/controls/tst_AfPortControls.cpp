@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QAbstractItemDelegate>
+#include <QAbstractItemView>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QStyleOptionViewItem>
@@ -183,12 +184,26 @@ TEST_F(PortComboBoxTest, shouldSelectFirstEntryForNumberNotListed) {
   EXPECT_EQ(changes.count(), 0) << "selection from code raises no change";
 }
 
-TEST_F(PortComboBoxTest, shouldShowDeviceNodeAsTooltip) {
+TEST_F(PortComboBoxTest, shouldShowWhatIsBehindEachNumberAndProbeAgainWhenOpened) {
   TAfPortComboBox c;
-  const int i = IndexOfNumber(c, 3);
+  int i = IndexOfNumber(c, 3);
   ASSERT_GE(i, 0);
   EXPECT_EQ(c.itemData(i, Qt::ToolTipRole).toString().toStdString(),
             std::filesystem::canonical(freePort->slavePath).string());
+  EXPECT_EQ(c.itemText(i), "COM 3");
+  EXPECT_EQ(c.ItemDescription(i).toStdString(), "simulator, " + freePort->slavePath.substr(5));
+
+  TPublishedPty later(dir.path(), 5);
+  EXPECT_EQ(IndexOfNumber(c, 5), -1);
+  c.show();
+  c.showPopup();
+  i = IndexOfNumber(c, 5);
+  ASSERT_GE(i, 0) << "a port that came after the list was built appears once it is opened";
+  EXPECT_EQ(c.itemText(i), "COM 5");
+  QStyleOptionViewItem opt;
+  EXPECT_GT(c.view()->width(), c.itemDelegate()->sizeHint(opt, c.model()->index(i, 0)).width() - 1)
+      << "the open list is wide enough for the descriptions";
+  c.hidePopup();
 }
 
 TEST_F(PortComboBoxTest, shouldSizeEntriesFromTheFont) {
