@@ -31,19 +31,15 @@
 #include "uLanguage.h"
 #endif
 
+#include "uPages.h"
 #include "ui_pConnection.h"
 #include "ui_pDebug.h"
-#include "ui_pEmail.h"
-#include "ui_pNetwork.h"
-#include "ui_pServer.h"
-#include "ui_pServices.h"
-#include "ui_pWLAN.h"
 #include "ui_pcChannel1.h"
 
 namespace {
 
-const QColor StepOpenColour(0xE0, 0xFF, 0xE0);   // light green: the step to do now
-const QColor StepWaitColour(0xFF, 0xE1, 0xC4);   // peach: done or not yet
+const QColor StepOpenColour(0xE0, 0xFF, 0xE0);  // light green: the step to do now
+const QColor StepWaitColour(0xFF, 0xE1, 0xC4);  // peach: done or not yet
 const QColor LinkColour(0xA6, 0xCA, 0xF0);
 constexpr int DebugWindowWidth = 845;
 
@@ -64,7 +60,8 @@ class TFinally final {
 // ---------------------------------------------------------------------------------- operations
 
 void TfMain::ShowPage(QWidget* page) {
-  for (QWidget* p : {pConnection, pNetwork, pServer, pServices, static_cast<QWidget*>(pcChannel1), pWLAN, pEmail}) {
+  for (QWidget* p :
+       std::initializer_list<QWidget*>{pConnection, pNetwork, pServer, pServices, pcChannel1, pWLAN, pEmail}) {
     if (p == page) {
       p->move(pLeft->width() + 16, pTop->height() + 16);
       p->show();
@@ -101,40 +98,6 @@ void TfMain::BeginBusy() {
 void TfMain::EndBusy() {
   SetGlobalBusyCursor(false);
   EnableCommands(true);
-}
-
-void TfMain::ResetChannelControls() {
-  Ui::pcChannel1& c = *uiChannel1;
-  c.cbChannel1LineMode->setCurrentIndex(0);
-  c.cbChannel1Baudrate->setCurrentIndex(5);
-  c.cbChannel1LineDatabits->setCurrentIndex(1);
-  c.cbChannel1LineParity->setCurrentIndex(0);
-  c.cbChannel1LineStopBits->setCurrentIndex(0);
-  c.cbChannel1Flow->setCurrentIndex(0);
-  cbChannel1LineModeChange(c.cbChannel1LineMode);  // selecting items ran no rule
-  SetPackControl(0);
-  c.eChannel1PCMatchByte1->setText(QStringLiteral("00"));
-  c.eChannel1PCMatchByte2->setText(QStringLiteral("00"));
-  SetFlushMode(0);
-  SetConnectMode(0xC0);
-  c.eChannel1ConnectionPassword->clear();
-  c.eChannel1ConnectionStartChar->clear();
-  c.cbChannel1ConnectionShowIPAfterRing->setChecked(false);
-  c.ieChannel1ConnectionPort->SetValue(0);
-  c.ipChannel1ConnectionRemoteHost->SetAddress(QStringLiteral("0.0.0.0"));
-  c.ieChannel1ConnectionRemotePort->SetValue(0);
-  c.cbChannel1ConnectionAutoIncrease4ActiveConnect->setChecked(false);
-  c.eChannel1ConnectionTerminalName->clear();
-  SetDisconnectMode(0);
-  c.ieChannel1ConnectionInactivityTimeoutM->SetValue(0);
-  c.ieChannel1ConnectionInactivityTimeoutS->SetValue(0);
-  c.cbChannel1ConnectionUDPAcceptIncoming->setCurrentIndex(0);
-  c.cbChannel1ConnectionUDPDatagramType->setCurrentIndex(0);
-  c.ieChannel1ConnectionUDPLocalPort->SetValue(0);
-  c.ipChannel1ConnectionUDPRemoteHost->SetAddress(QStringLiteral("0.0.0.0"));
-  c.ieChannel1ConnectionUDPRemotePort->SetValue(0);
-  c.chbChannel1ConnectionUDPUseBroadcast->setChecked(false);
-  for (int i = 0; i < 16; ++i) SetUDPDeviceAddress(i, 0);
 }
 
 QStringList TfMain::LanguageFileCandidates(const QString& directory, const QLocale& locale) {
@@ -231,11 +194,8 @@ void TfMain::SetVersionCaption(const QString& pattern) {
   setWindowTitle(FormatVersionCaption(pattern, initialCaption_, GetProductVersion()));
 }
 
-// ---------------------------------------------------------------------------------- documents
-
-// LoadReadDocument and LoadChannel: uMainLoad.cpp; BuildWriteDocument and StoreChannel:
-// uMainBuild.cpp; the rules: uMainRules.cpp; the codecs: uMainCodecs.cpp; files: uMainFiles.cpp.
-
+// LoadReadDocument and BuildWriteDocument: uMainDocuments.cpp; the pages: uPages*.cpp, uPageChannel*.cpp; setup
+// files: uMainFiles.cpp.
 
 // ---------------------------------------------------------------------------------- worker
 
@@ -302,22 +262,11 @@ void TfMain::ReadDamaged(const std::vector<std::string>& lines) {
 void TfMain::seNetworkClick(QObject* Sender) {
   auto* button = qobject_cast<TShapeEx*>(Sender);
   if (!button) return;
-  if (currentRead_) {
-    if (currentPageButton_ == seChannel1)
-      StoreChannel(FindNodePath(currentRead_, "Channel_1", true));
-    else if (currentPageButton_ == seChannel2)
-      StoreChannel(FindNodePath(currentRead_, "Channel_2", true));
-  }
-  ResetChannelControls();
-  if (currentRead_) {
-    if (button == seChannel1)
-      LoadChannel(currentRead_.FirstChild("Channel_1"));
-    else if (button == seChannel2)
-      LoadChannel(currentRead_.FirstChild("Channel_2"));
-  }
+  if (currentRead_) pcChannel1->KeepChannel(ChannelOf(currentPageButton_));
+  pcChannel1->ShowChannel(currentRead_ ? ChannelOf(button) : 0);
   currentPageButton_ = button;
   const int tag = button->property("Tag").toInt();
-  uiChannel1->cbChannel1LineMode->setEnabled(tag == 4);
+  pcChannel1->Form().cbChannel1LineMode->setEnabled(tag == 4);
   ShowPage(PageForTag(tag));
 }
 
@@ -349,10 +298,8 @@ void TfMain::bOpenCloseClick() {
   try {
     worker_.LockPort();
     TFinally unlock([&] { worker_.UnlockPort(); });
-    if (worker_.IsPortOpen())
-      worker_.OpenPort(0);
-    else
-      worker_.OpenPort(picker->ComNumber());
+    if (worker_.IsPortOpen()) worker_.OpenPort(0);
+    else worker_.OpenPort(picker->ComNumber());
     open = worker_.IsPortOpen();
   } catch (...) {
     showClosed();

@@ -23,14 +23,15 @@ class TShapeExColorSchema;
 class TfAbout;
 class IAfMainThreadDispatcher;
 
+class TNetworkPage;
+class TServerPage;
+class TServicesPage;
+class TChannelPage;
+class TWLANPage;
+class TEmailPage;
+
 namespace Ui {
 class pConnection;
-class pNetwork;
-class pServer;
-class pServices;
-class pcChannel1;
-class pWLAN;
-class pEmail;
 class pDebug;
 }  // namespace Ui
 
@@ -57,7 +58,6 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void EnableCommands(bool enable);
   void BeginBusy();
   void EndBusy();
-  void ResetChannelControls();
   void LoadLanguage();
   // The language files looked for, in order: the locale's own (Language.de.xml) before
   // Language.xml, in directory or, when it is empty, beside the program and then in the
@@ -66,16 +66,13 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void SetVersionCaption(const QString& pattern);
   // The caption a pattern gives with the initial caption and a version of four numbers;
   // version empty when the build's version cannot be read.
-  static QString FormatVersionCaption(QString pattern, const QString& initialCaption,
-                                      const std::vector<int>& version);
+  static QString FormatVersionCaption(QString pattern, const QString& initialCaption, const std::vector<int>& version);
   // The build's version as four 16-bit numbers; empty when it is not such a version.
   static std::vector<int> GetProductVersion();
 
-  // --- documents; the page loaders and the write builder fill these in
+  // --- documents: the pages loaded from a read document and stored into a write document
   void LoadReadDocument(const TXmlElement& root);
   void BuildWriteDocument(const TXmlElement& root);
-  void LoadChannel(const TXmlElement& channel);
-  void StoreChannel(const TXmlElement& channel);
 
   TXmlElement CurrentReadDocument() const { return currentRead_; }
   // The settings the pages stand for, through the settings model.
@@ -114,64 +111,19 @@ class TfMain final : public QWidget, public IKaVruneSink {
   static void ConfigureOpenDialog(QFileDialog& dialog);
   static void ConfigureSaveDialog(QFileDialog& dialog);
 
-  // --- rules of the Network, Server and Services pages
-  void cbNetworkModeChange(QObject* Sender);
-  void rbStaticIPClick(QObject* Sender);
-  void cbNetworkAutoNegotiateClick(QObject* Sender);
-  void cbSNMPClick(QObject* Sender);
-  void cbEncryptionClick(QObject* Sender);
-  void eServicesKeyChange(QObject* Sender);
-  void cbEnhancedPasswordClick(QObject* Sender);
-  void chbServicesChangePassClick(QObject* Sender);
-  void eServicesPasswordChange(QObject* Sender);
-  void chbServerTelnetPasswordClick(QObject* Sender);
-  void eServerTelnetPassChange(QObject* Sender);
-  // --- rules of the channel and WLAN pages
-  void cbChannel1LineModeChange(QObject* Sender);
-  void cbChannel1BaudrateChange(QObject* Sender);
-  void eChannel1PCMatchByte1Change(QObject* Sender);
-  void cbChannel1ConnectionTypeChange(QObject* Sender);
-  void cbChannel1ConnectionModemModeChange(QObject* Sender);
-  void cbChannel1ConnectionActiveConnectChange(QObject* Sender);
-  void cbChannel1ConnectionPasswordRequiredClick(QObject* Sender);
-  void cbChannel1ConnectionComPortCntrlClick(QObject* Sender);
-  void cbChannel1ConnectionUDPDatagramTypeChange(QObject* Sender);
-  void chbChannel1ConnectionUDPUseBroadcastClick(QObject* Sender);
-  void cbWLANNetworkTypeChange(QObject* Sender);
-  void cbWLANSecurityChange(QObject* Sender);
-  void chbWLANChangeKeyClick(QObject* Sender);
-  void meWLANKeyChange(QObject* Sender);
-
-  // --- codecs between control groups and the device's numbers and bytes
-  int GetNetworkSpeedDuplex() const;
-  void SetNetworkSpeedDuplex(int t);
-  int GetIPConfigFlags() const;
-  void SetIPConfigFlags(int f);
-  uint8_t GetFlushMode() const;
-  void SetFlushMode(uint8_t b);
-  uint8_t GetPackControl() const;
-  void SetPackControl(uint8_t b);
-  uint8_t GetConnectMode() const;
-  void SetConnectMode(uint8_t b);
-  uint8_t GetDisconnectMode() const;
-  void SetDisconnectMode(uint8_t b);
-  int GetUDPDeviceAddress(int i) const;
-  void SetUDPDeviceAddress(int i, int b);
-  int GetWLANKeyBits() const;
-
-  // --- the frame, for the loaders and rules that work on it
+  // --- the frame and the pages
   QWidget* pTop = nullptr;
   QWidget* pLeft = nullptr;
   QWidget* pBottom = nullptr;
   QLabel* Label65 = nullptr;
 
   QWidget* pConnection = nullptr;
-  QWidget* pNetwork = nullptr;
-  QWidget* pServer = nullptr;
-  QWidget* pServices = nullptr;
-  QTabWidget* pcChannel1 = nullptr;
-  QWidget* pWLAN = nullptr;
-  QWidget* pEmail = nullptr;
+  TNetworkPage* pNetwork = nullptr;
+  TServerPage* pServer = nullptr;
+  TServicesPage* pServices = nullptr;
+  TChannelPage* pcChannel1 = nullptr;
+  TWLANPage* pWLAN = nullptr;
+  TEmailPage* pEmail = nullptr;
   QWidget* pDebug = nullptr;
 
   TShapeExColorSchema* secsMenu = nullptr;
@@ -199,14 +151,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
 
   TfAbout* About() const { return about_; }
 
-  // The generated forms of the pages; their widgets belong to the pages.
+  // The forms of the connection and debug panels, which hold commands rather than settings.
   std::unique_ptr<Ui::pConnection> uiConnection;
-  std::unique_ptr<Ui::pNetwork> uiNetwork;
-  std::unique_ptr<Ui::pServer> uiServer;
-  std::unique_ptr<Ui::pServices> uiServices;
-  std::unique_ptr<Ui::pcChannel1> uiChannel1;
-  std::unique_ptr<Ui::pWLAN> uiWLAN;
-  std::unique_ptr<Ui::pEmail> uiEmail;
   std::unique_ptr<Ui::pDebug> uiDebug;
 
  protected:
@@ -227,26 +173,12 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void Label65MouseMove();
   void Label65MouseLeave();
   void Label65Click();
-  void ConnectRules();
-  void LoadNetwork(const TXmlElement& section);
-  void LoadServices(const TXmlElement& section);
-  void LoadExpert(const TXmlElement& section);
-  void LoadEmail(const TXmlElement& section);
-  void LoadWLAN(const TXmlElement& section);
-  void LoadChannelTCP(const TXmlElement& section);
-  void LoadChannelUDP(const TXmlElement& section);
-  void BuildNetwork(const TXmlElement& section);
-  void BuildServices(const TXmlElement& section);
-  void BuildExpert(const TXmlElement& section);
-  void BuildEmail(const TXmlElement& section);
-  void BuildWLAN(const TXmlElement& section);
-  void StoreChannelTCP(const TXmlElement& section);
-  void StoreChannelUDP(const TXmlElement& section);
   QString WorkingFile(const QString& name) const;
   // Saves a working copy; a failure is returned as the message to show, never raised, so the
   // read or the apply that made the copy goes on.
   QString SaveWorkingCopy(const TXmlDocument& doc, const QString& name) const;
-  QWidget* UDPDeviceAddressEntry(int i) const;
+  // The channel a page button stands for: 1, 2, or 0 for the other pages.
+  int ChannelOf(const QObject* button) const;
 
   TKaVruneAI& worker_;
   TfAbout* about_ = nullptr;
@@ -266,5 +198,4 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::vector<std::string> lastApplyReport_;
   bool exitPending_ = false;
   bool closing_ = false;
-  QString FServicesKeyText;  // the last key text that held hexadecimal digits only
 };

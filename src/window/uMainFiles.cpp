@@ -4,10 +4,10 @@
 #include <QFileDialog>
 #include <QPlainTextEdit>
 
+#include "uFileUtils.h"
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uMainPrivate.h"
-#include "uFileUtils.h"
 #include "uQtDispatcher.h"
 
 void TfMain::ConfigureOpenDialog(QFileDialog& dialog) {

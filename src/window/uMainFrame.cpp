@@ -33,14 +33,9 @@
 #include "uLanguage.h"
 #endif
 
+#include "uPages.h"
 #include "ui_pConnection.h"
 #include "ui_pDebug.h"
-#include "ui_pEmail.h"
-#include "ui_pNetwork.h"
-#include "ui_pServer.h"
-#include "ui_pServices.h"
-#include "ui_pWLAN.h"
-#include "ui_pcChannel1.h"
 
 namespace {
 
@@ -251,49 +246,18 @@ void TfMain::BuildPages() {
   pConnection = new QWidget(this);
   uiConnection = std::make_unique<Ui::pConnection>();
   uiConnection->setupUi(pConnection);
-  pNetwork = new QWidget(this);
-  uiNetwork = std::make_unique<Ui::pNetwork>();
-  uiNetwork->setupUi(pNetwork);
-  pServer = new QWidget(this);
-  uiServer = std::make_unique<Ui::pServer>();
-  uiServer->setupUi(pServer);
-  pServices = new QWidget(this);
-  uiServices = std::make_unique<Ui::pServices>();
-  uiServices->setupUi(pServices);
-  pcChannel1 = new QTabWidget(this);
-  uiChannel1 = std::make_unique<Ui::pcChannel1>();
-  uiChannel1->setupUi(pcChannel1);
-  pWLAN = new QWidget(this);
-  uiWLAN = std::make_unique<Ui::pWLAN>();
-  uiWLAN->setupUi(pWLAN);
-  pEmail = new QWidget(this);
-  uiEmail = std::make_unique<Ui::pEmail>();
-  uiEmail->setupUi(pEmail);
+  pNetwork = new TNetworkPage(this);
+  pServer = new TServerPage(this);
+  pServices = new TServicesPage(this);
+  pcChannel1 = new TChannelPage(this, *pServer);
+  pWLAN = new TWLANPage(this);
+  pNetwork->SetWLANPage(pWLAN);
+  pEmail = new TEmailPage(this);
   pDebug = new QWidget(this);
   uiDebug = std::make_unique<Ui::pDebug>();
   uiDebug->setupUi(pDebug);
   pDebug->hide();
-  // The settings table holds the ranges the edits take; the forms' own bounds only lay them out.
-  for (const auto& [edit, key] : {std::pair{uiServer->ieServerKeepAlive, "TCP_Keepalive_time_in_s"},
-                                  {uiServer->ieServerCahceTimeout, "ARP_Cache_timeout_in_s"},
-                                  {uiServer->ieServerMTUSize, "MTU_Size"},
-                                  {uiServer->ieServerHTTPServerPort, "HTTP_Port_Number"},
-                                  {uiEmail->ieEmailServerPortNumber, "SMTP_Port_Number"}})
-    if (const TSettingRow* row = FindSettingRow("Expert", key); row && row->WindowRange) {
-      edit->SetMaxValue(static_cast<int32_t>(row->WindowRange->Max));
-      edit->SetMinValue(static_cast<int32_t>(row->WindowRange->Min));
-    }
   pcChannel1->resize(pConnection->size());
-  // Every flush-mode box keeps its hint, so a generated language file offers it for translation,
-  // but only the first box of each group shows it.
-  for (QCheckBox* quiet : {uiChannel1->cbChannel1FlushModeInput2, uiChannel1->cbChannel1FlushModeInput3,
-                           uiChannel1->cbChannel1FlushModeOuput2, uiChannel1->cbChannel1FlushModeOuput3}) {
-#ifdef KAVRUNE_HAVE_LANGUAGE
-    SetControlShowHint(quiet, false);
-#else
-    quiet->setToolTip(QString());
-#endif
-  }
 
   TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
   picker->SetMaxComPorts(255);
@@ -304,7 +268,6 @@ void TfMain::BuildPages() {
   connect(uiDebug->bDebugLoad, &QPushButton::clicked, this, [this] { RunCommand([&] { bDebugLoadClick(); }); });
   connect(uiDebug->bDebugSave, &QPushButton::clicked, this, [this] { RunCommand([&] { bDebugSaveClick(); }); });
   connect(uiDebug->Button1, &QPushButton::clicked, this, [this] { RunCommand([&] { Button1Click(); }); });
-  ConnectRules();
 }
 
 void TfMain::FormCreate() {

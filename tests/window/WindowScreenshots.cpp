@@ -65,11 +65,11 @@ int main(int argc, char** argv) {
         shot("channel-serial");
         w.pcChannel1->setCurrentIndex(1);
         shot("channel-connection-tcp");
-        w.uiChannel1->pChannel1ConnectionTCP->hide();
-        w.uiChannel1->pChannel1ConnectionUSB->show();
+        w.pcChannel1->Form().pChannel1ConnectionTCP->hide();
+        w.pcChannel1->Form().pChannel1ConnectionUSB->show();
         shot("channel-connection-udp");
-        w.uiChannel1->pChannel1ConnectionUSB->hide();
-        w.uiChannel1->pChannel1ConnectionTCP->show();
+        w.pcChannel1->Form().pChannel1ConnectionUSB->hide();
+        w.pcChannel1->Form().pChannel1ConnectionTCP->show();
         w.seNetworkClick(w.seWLAN);
         w.seWLAN->SetDown(true);
         shot("wlan");

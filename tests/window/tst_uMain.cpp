@@ -100,18 +100,18 @@ TEST_F(MainWindowTest, shouldMapTagsToPagesAndHideAllForAnUnknownTag) {
 }
 
 TEST_F(MainWindowTest, shouldEnableTheProtocolChoiceOnChannelTwoOnlyAndResetChannelControlsOnEverySwitch) {
-  QComboBox* lineMode = w.uiChannel1->cbChannel1LineMode;
-  QComboBox* baud = w.uiChannel1->cbChannel1Baudrate;
+  QComboBox* lineMode = w.pcChannel1->Form().cbChannel1LineMode;
+  QComboBox* baud = w.pcChannel1->Form().cbChannel1Baudrate;
   w.seNetworkClick(w.seChannel2);
   EXPECT_TRUE(lineMode->isEnabled());
   EXPECT_FALSE(w.pcChannel1->isHidden());
   baud->setCurrentIndex(2);
-  w.uiChannel1->eChannel1ConnectionTerminalName->setText(QStringLiteral("tty"));
+  w.pcChannel1->Form().eChannel1ConnectionTerminalName->setText(QStringLiteral("tty"));
   w.seNetworkClick(w.seChannel1);
   EXPECT_FALSE(lineMode->isEnabled());
   EXPECT_EQ(baud->currentIndex(), 5);
-  EXPECT_TRUE(w.uiChannel1->eChannel1ConnectionTerminalName->text().isEmpty());
-  EXPECT_EQ(w.uiChannel1->eChannel1PCMatchByte1->text(), QStringLiteral("00"));
+  EXPECT_TRUE(w.pcChannel1->Form().eChannel1ConnectionTerminalName->text().isEmpty());
+  EXPECT_EQ(w.pcChannel1->Form().eChannel1PCMatchByte1->text(), QStringLiteral("00"));
   w.seNetworkClick(w.seServer);
   EXPECT_FALSE(w.pServer->isHidden());
   EXPECT_EQ(w.CurrentPageButton(), w.seServer);
@@ -420,7 +420,7 @@ TEST_F(MainWindowTest, shouldShowOnlyTheFirstFlushModeHintOfEachGroup) {
   const QString passive = QStringLiteral("Clear with a connection initiated from the network to the device");
   const QString disconnect =
       QStringLiteral("Clear when the network connection to or from the device is disconnected");
-  Ui::pcChannel1& c = *w.uiChannel1;
+  Ui::pcChannel1& c = w.pcChannel1->Form();
   for (QCheckBox* first : {c.cbChannel1FlushModeInput1, c.cbChannel1FlushModeOuput1}) {
     EXPECT_EQ(ControlHint(first), active);
     EXPECT_TRUE(ControlShowHint(first));

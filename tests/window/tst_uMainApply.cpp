@@ -52,21 +52,21 @@ class ApplyOnDeviceTest : public ::testing::Test {
 TEST_F(ApplyOnDeviceTest, shouldWriteAChangeOnEveryPageAndShowItAfterTheReRead) {
   TfMain& w = *window;
   Page(w.seNetwork);
-  ASSERT_TRUE(w.uiNetwork->rbStaticIP->isChecked());
-  w.uiNetwork->ipgateway->SetAddress(QStringLiteral("192.168.1.1"));
+  ASSERT_TRUE(w.pNetwork->Form().rbStaticIP->isChecked());
+  w.pNetwork->Form().ipgateway->SetAddress(QStringLiteral("192.168.1.1"));
   Page(w.seServer);
-  w.uiServer->ieServerMTUSize->SetValue(1200);
+  w.pServer->Form().ieServerMTUSize->SetValue(1200);
   Page(w.seServices);
-  ASSERT_TRUE(w.uiServices->cbWebServer->isChecked());
-  w.uiServices->cbWebServer->setChecked(false);
+  ASSERT_TRUE(w.pServices->Form().cbWebServer->isChecked());
+  w.pServices->Form().cbWebServer->setChecked(false);
   Page(w.seChannel1);
-  ASSERT_EQ(w.uiChannel1->ieChannel1ConnectionPort->Value(), 10001);
-  w.uiChannel1->ieChannel1ConnectionPort->SetValue(10005);
+  ASSERT_EQ(w.pcChannel1->Form().ieChannel1ConnectionPort->Value(), 10001);
+  w.pcChannel1->Form().ieChannel1ConnectionPort->SetValue(10005);
   Page(w.seChannel2);
-  w.uiChannel1->cbChannel1Baudrate->setCurrentIndex(w.uiChannel1->cbChannel1Baudrate->findText("19200"));
+  w.pcChannel1->Form().cbChannel1Baudrate->setCurrentIndex(w.pcChannel1->Form().cbChannel1Baudrate->findText("19200"));
   Page(w.seWLAN);
-  ASSERT_EQ(w.uiWLAN->eWLANName->text(), "kavrune");
-  w.uiWLAN->eWLANName->setText(QStringLiteral("workshop"));
+  ASSERT_EQ(w.pWLAN->Form().eWLANName->text(), "kavrune");
+  w.pWLAN->Form().eWLANName->setText(QStringLiteral("workshop"));
 
   w.show();
   QTest::mouseClick(w.seApplySettings, Qt::LeftButton);
@@ -85,15 +85,15 @@ TEST_F(ApplyOnDeviceTest, shouldWriteAChangeOnEveryPageAndShowItAfterTheReRead) 
 
   // The re-read brought the device's new state back; the user stays on the WLAN page.
   EXPECT_FALSE(w.pWLAN->isHidden());
-  EXPECT_EQ(w.uiNetwork->ipgateway->Address(), "192.168.1.1");
-  EXPECT_EQ(w.uiServer->ieServerMTUSize->Value(), 1200);
-  EXPECT_FALSE(w.uiServices->cbWebServer->isChecked());
-  EXPECT_EQ(w.uiWLAN->eWLANName->text(), "workshop");
+  EXPECT_EQ(w.pNetwork->Form().ipgateway->Address(), "192.168.1.1");
+  EXPECT_EQ(w.pServer->Form().ieServerMTUSize->Value(), 1200);
+  EXPECT_FALSE(w.pServices->Form().cbWebServer->isChecked());
+  EXPECT_EQ(w.pWLAN->Form().eWLANName->text(), "workshop");
   Page(w.seChannel1);
-  EXPECT_EQ(w.uiChannel1->ieChannel1ConnectionPort->Value(), 10005);
+  EXPECT_EQ(w.pcChannel1->Form().ieChannel1ConnectionPort->Value(), 10005);
   Page(w.seChannel2);
-  EXPECT_EQ(w.uiChannel1->cbChannel1Baudrate->currentText(), "19200");
-  EXPECT_EQ(w.uiChannel1->ieChannel1ConnectionPort->Value(), 10002) << "channel 2 keeps its own port";
+  EXPECT_EQ(w.pcChannel1->Form().cbChannel1Baudrate->currentText(), "19200");
+  EXPECT_EQ(w.pcChannel1->Form().ieChannel1ConnectionPort->Value(), 10002) << "channel 2 keeps its own port";
   EXPECT_TRUE(env.messages.filter(QStringLiteral("KaVruneThreat")).isEmpty()) << env.messages.join('|').toStdString();
 }
 

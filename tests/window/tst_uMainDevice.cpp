@@ -163,15 +163,15 @@ TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilThe
 TEST_F(MainWindowDeviceTest, shouldSendNothingWithoutEditsAndConfirmAnEditAfterTheReRead) {
   OpenAndWaitForRead();
   TfMain& w = *window;
-  EXPECT_EQ(w.uiNetwork->eDHCPName->text(), QString()) << "\"not set\" is no name";
-  EXPECT_EQ(w.uiServer->ieServerKeepAlive->Value(), 0);
-  EXPECT_EQ(w.uiServer->ieServerCahceTimeout->Value(), 600);
+  EXPECT_EQ(w.pNetwork->Form().eDHCPName->text(), QString()) << "\"not set\" is no name";
+  EXPECT_EQ(w.pServer->Form().ieServerKeepAlive->Value(), 0);
+  EXPECT_EQ(w.pServer->Form().ieServerCahceTimeout->Value(), 600);
   w.seApplySettingsClick();
   EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"No setting differs from the device: nothing was written."});
   EXPECT_FALSE(QFile::exists(env.Dir() + QStringLiteral("/temp_save.xml")));
   EXPECT_TRUE(w.seReload->isEnabled()) << "no write to wait for";
 
-  w.uiServer->ieServerCahceTimeout->SetValue(300);
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
   w.seApplySettingsClick();
   EXPECT_TRUE(QFile::exists(env.Dir() + QStringLiteral("/temp_save.xml")));
   EXPECT_FALSE(w.seReload->isEnabled());

@@ -78,7 +78,7 @@ TEST_F(MainWindowLanguageTest, shouldReplaceAListOnTheChannelTabAndLoseASelectio
   auto w = Open(R"(<language><forms><fMain><pcChannel1><TabSheet5>
       <cbChannel1Baudrate><items><item value="a"/><item value="b"/><item value="c"/></items></cbChannel1Baudrate>
     </TabSheet5></pcChannel1></fMain></forms></language>)");
-  QComboBox* baud = w->uiChannel1->cbChannel1Baudrate;
+  QComboBox* baud = w->pcChannel1->Form().cbChannel1Baudrate;
   ASSERT_EQ(baud->count(), 3);
   EXPECT_EQ(baud->itemText(2), QStringLiteral("c"));
   EXPECT_EQ(baud->currentIndex(), -1);

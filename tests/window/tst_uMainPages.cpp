@@ -50,11 +50,11 @@ class LivePagesTest : public ::testing::Test {
   TWindowTestEnv env;
   TKaVruneAI worker;
   TfMain w{worker, nullptr, env.Dir()};
-  Ui::pNetwork& n = *w.uiNetwork;
-  Ui::pServer& v = *w.uiServer;
-  Ui::pServices& s = *w.uiServices;
-  Ui::pcChannel1& c = *w.uiChannel1;
-  Ui::pWLAN& wl = *w.uiWLAN;
+  Ui::pNetwork& n = w.pNetwork->Form();
+  Ui::pServer& v = w.pServer->Form();
+  Ui::pServices& s = w.pServices->Form();
+  Ui::pcChannel1& c = w.pcChannel1->Form();
+  Ui::pWLAN& wl = w.pWLAN->Form();
 };
 
 // ---------------------------------------------------------------------------------- codecs
@@ -65,12 +65,12 @@ TEST_F(LivePagesTest, shouldShowTheInterfaceByteOfTheLineSettings) {
   Choose(c.cbChannel1LineParity, 2);
   Choose(c.cbChannel1LineStopBits, 1);
   EXPECT_EQ(c.lChannel1_IFMode->text(), "DBh");
-  w.ResetChannelControls();
+  w.pcChannel1->ResetChannelControls();
   EXPECT_EQ(c.lChannel1_IFMode->text(), "4Ch");
 }
 
 TEST_F(LivePagesTest, shouldPackAndSpreadTheConnectMode) {
-  w.SetConnectMode(0xC0);
+  w.pcChannel1->SetConnectMode(0xC0);
   EXPECT_EQ(c.cbChannel1ConnectionType->currentIndex(), 0);
   EXPECT_EQ(c.cbChannel1ConnectionAcceptIncoming->currentIndex(), 0);
   EXPECT_EQ(c.cbChannel1ConnectionModemMode->currentIndex(), 0);
@@ -82,44 +82,44 @@ TEST_F(LivePagesTest, shouldPackAndSpreadTheConnectMode) {
   c.cbChannel1ConnectionActiveConnect->setCurrentIndex(3);
   c.cbChannel1ConnectionConnectResponse->setCurrentIndex(1);
   c.cbChannel1ConnectionUseHostlist->setChecked(true);
-  EXPECT_EQ(w.GetConnectMode(), 0xF3);
-  w.SetConnectMode(0xF3);
-  EXPECT_EQ(w.GetConnectMode(), 0xF3);
+  EXPECT_EQ(w.pcChannel1->GetConnectMode(), 0xF3);
+  w.pcChannel1->SetConnectMode(0xF3);
+  EXPECT_EQ(w.pcChannel1->GetConnectMode(), 0xF3);
   EXPECT_TRUE(Enabled(c.eChannel1ConnectionStartChar));
 
-  w.SetConnectMode(0x0C);
+  w.pcChannel1->SetConnectMode(0x0C);
   EXPECT_EQ(c.cbChannel1ConnectionType->currentIndex(), 1);
   EXPECT_EQ(c.cbChannel1ConnectionUDPAcceptIncoming->currentIndex(), 1);
   EXPECT_TRUE(c.pChannel1ConnectionTCP->isHidden());
   EXPECT_FALSE(Enabled(c.cbChannel1FlushModeInput1));
-  w.SetConnectMode(0x8C);
+  w.pcChannel1->SetConnectMode(0x8C);
   EXPECT_EQ(c.cbChannel1ConnectionUDPAcceptIncoming->currentIndex(), 2);
-  EXPECT_EQ(w.GetConnectMode(), 0x4C);
+  EXPECT_EQ(w.pcChannel1->GetConnectMode(), 0x4C);
 }
 
 TEST_F(LivePagesTest, shouldSpreadEthernetTypeAndConfigurationFlags) {
-  w.SetNetworkSpeedDuplex(4);
+  w.pNetwork->SetNetworkSpeedDuplex(4);
   EXPECT_FALSE(n.cbNetworkAutoNegotiate->isChecked());
   EXPECT_EQ(n.cbNetworkSpeed->currentIndex(), 0);
   EXPECT_EQ(n.cbNetworkDuplex->currentIndex(), 1);
   n.cbNetworkSpeed->setCurrentIndex(1);
   n.cbNetworkDuplex->setCurrentIndex(0);
-  EXPECT_EQ(w.GetNetworkSpeedDuplex(), 3);
-  w.SetIPConfigFlags(6);
+  EXPECT_EQ(w.pNetwork->GetNetworkSpeedDuplex(), 3);
+  w.pNetwork->SetIPConfigFlags(6);
   EXPECT_FALSE(n.cbNetworkAutoIP->isChecked());
   EXPECT_TRUE(n.cbNetworkDHCP->isChecked());
   EXPECT_TRUE(n.cbNetworkBOOTP->isChecked());
-  EXPECT_EQ(w.GetIPConfigFlags(), 6);
+  EXPECT_EQ(w.pNetwork->GetIPConfigFlags(), 6);
 }
 
 TEST_F(LivePagesTest, shouldDisableTheTelnetControlExcludedByAConnectionPassword) {
-  w.SetDisconnectMode(0x50);  // password required and COM-port control
+  w.pcChannel1->SetDisconnectMode(0x50);  // password required and COM-port control
   EXPECT_TRUE(c.cbChannel1ConnectionPasswordRequired->isChecked());
   EXPECT_FALSE(Enabled(c.cbChannel1ConnectionComPortCntrl));
   EXPECT_TRUE(c.cbChannel1ConnectionComPortCntrl->isChecked()) << "its bit comes after the password's";
-  EXPECT_EQ(w.GetDisconnectMode(), 0x50);
+  EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x50);
   EXPECT_TRUE(Enabled(c.eChannel1ConnectionPassword));
-  w.SetDisconnectMode(0);
+  w.pcChannel1->SetDisconnectMode(0);
   c.cbChannel1ConnectionComPortCntrl->setChecked(true);
   c.cbChannel1ConnectionPasswordRequired->setChecked(true);
   EXPECT_FALSE(c.cbChannel1ConnectionComPortCntrl->isChecked());
@@ -277,11 +277,11 @@ TEST_F(LivePagesTest, shouldReadTheConfigurationFlagsFromADhcpAddress) {
   n.ipIP_addr->SetAddress("10.1.1.1");
   w.LoadReadDocument(Read("<basic_parameters><IP_addr>0.0.5.0</IP_addr></basic_parameters>"));
   EXPECT_TRUE(n.rbDHCP->isChecked());
-  EXPECT_EQ(w.GetIPConfigFlags(), 5);
+  EXPECT_EQ(w.pNetwork->GetIPConfigFlags(), 5);
   EXPECT_EQ(n.ipIP_addr->Address(), "10.1.1.1");
   EXPECT_FALSE(Enabled(n.ipIP_addr));
   w.LoadReadDocument(Read("<basic_parameters><IP_addr>0.0.</IP_addr></basic_parameters>"));
-  EXPECT_EQ(w.GetIPConfigFlags(), 5);
+  EXPECT_EQ(w.pNetwork->GetIPConfigFlags(), 5);
 }
 
 TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
@@ -291,7 +291,7 @@ TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
       "<WLAN><TX_Data_rate>54 Mbps auto fallback</TX_Data_rate><Channel>12</Channel></WLAN>"));
   EXPECT_EQ(v.ieServerKeepAlive->Value(), 45);
   EXPECT_EQ(v.ieServerCahceTimeout->Value(), 4);
-  EXPECT_EQ(w.GetNetworkSpeedDuplex(), 3);
+  EXPECT_EQ(w.pNetwork->GetNetworkSpeedDuplex(), 3);
   EXPECT_EQ(wl.cbWLANTXDateRate->currentText(), "54 Mbps");
   EXPECT_TRUE(wl.cbWLANAutoFallback->isChecked());
   EXPECT_EQ(wl.cbWLANChannel->currentIndex(), 0) << "a channel outside the list changes nothing";
@@ -303,46 +303,48 @@ TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
 
 TEST_F(LivePagesTest, shouldDecodeTheChannelsTcpTexts) {
   c.cbChannel1LineDatabits->setCurrentIndex(0);
-  w.LoadChannel(Read("<Channel_1><IF_Mode>20</IF_Mode><Connect_Mode>C0</Connect_Mode>"
+  w.pcChannel1->LoadChannel(Read("<Channel_1><IF_Mode>20</IF_Mode><Connect_Mode>C0</Connect_Mode>"
                      "<Disconn_Mode>C0 Disconn Time: 01:30</Disconn_Mode>"
                      "<Remote_IP_Adr>10.0.0.7, Port 10001 Start Char: 0D</Remote_IP_Adr></Channel_1>")
                     .FirstChild("Channel_1"));
   EXPECT_EQ(c.cbChannel1LineMode->currentIndex(), 0);
   EXPECT_EQ(c.cbChannel1LineDatabits->currentIndex(), 0) << "an unlisted field leaves its list";
-  EXPECT_EQ(w.GetDisconnectMode(), 0xC0);
+  EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0xC0);
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutM->Value(), 1);
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->Value(), 30);
   EXPECT_EQ(c.ipChannel1ConnectionRemoteHost->Address(), "10.0.0.7");
   EXPECT_EQ(c.ieChannel1ConnectionRemotePort->Value(), 10001);
   EXPECT_EQ(c.eChannel1ConnectionStartChar->text(), "0D");
 
-  w.LoadChannel(Read("<Channel_1><Disconn_Mode>05</Disconn_Mode>"
+  w.pcChannel1->LoadChannel(Read("<Channel_1><Disconn_Mode>05</Disconn_Mode>"
                      "<Remote_IP_Adr>10.0.0.8, Port 7</Remote_IP_Adr></Channel_1>")
                     .FirstChild("Channel_1"));
-  EXPECT_EQ(w.GetDisconnectMode(), 0x01) << "bits 1 and 2 have no control";
+  EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x01) << "bits 1 and 2 have no control";
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutM->Value(), 0);
   EXPECT_EQ(c.eChannel1ConnectionStartChar->text(), "00");
   EXPECT_EQ(c.lChannel1_IFMode->text(), "4Ch") << "a missing interface byte reads as 4C";
 }
 
 TEST_F(LivePagesTest, shouldFillTheDeviceAddressTableFromItsTokens) {
-  for (int i = 0; i < 16; ++i) w.SetUDPDeviceAddress(i, 9);
-  w.LoadChannel(Read("<Channel_2><Connect_Mode>CC</Connect_Mode><Datagram_Type>FD</Datagram_Type>"
+  for (int i = 0; i < 16; ++i) w.pcChannel1->SetUDPDeviceAddress(i, 9);
+  w.pcChannel1->LoadChannel(Read("<Channel_2><Connect_Mode>CC</Connect_Mode><Datagram_Type>FD</Datagram_Type>"
                      "<Device_Address_info>1 2 3 300</Device_Address_info></Channel_2>")
                     .FirstChild("Channel_2"));
-  EXPECT_EQ(w.GetUDPDeviceAddress(0), 1);
-  EXPECT_EQ(w.GetUDPDeviceAddress(2), 3);
-  EXPECT_EQ(w.GetUDPDeviceAddress(3), 0) << "a token that is no byte reads as unreadable";
-  EXPECT_EQ(w.GetUDPDeviceAddress(15), 0);
+  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(0), 1);
+  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(2), 3);
+  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(3), 0) << "a token that is no byte reads as unreadable";
+  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(15), 0);
   EXPECT_TRUE(Enabled(c.IntEdit18));
 }
 
 TEST_F(LivePagesTest, shouldKeepChannelOnesRemoteHostWhereChannelTwoLacksIt) {
   w.LoadReadDocument(Read("<Channel_1><Remote_IP_Adr>10.0.0.7, Port 99 Start Char: 0D</Remote_IP_Adr></Channel_1>"
                           "<Channel_2><Port>5</Port></Channel_2>"));
-  const TXmlElement ch2 = w.CurrentReadDocument().FirstChild("Channel_2");
-  EXPECT_EQ(Key(ch2, "Remote_IP_Adr"), "10.0.0.7, Port 99 Start Char: 0D");
-  EXPECT_EQ(Key(ch2, "Remote_IP_Address"), "10.0.0.7");
+  w.seNetworkClick(w.seChannel2);
+  EXPECT_EQ(c.ipChannel1ConnectionRemoteHost->Address(), "10.0.0.7");
+  EXPECT_EQ(c.ieChannel1ConnectionRemotePort->Value(), 99);
+  EXPECT_FALSE(w.CurrentReadDocument().FirstChild("Channel_2").FirstChild("Remote_IP_Adr"))
+      << "the read document stays as the device reported it";
 }
 
 // ---------------------------------------------------------------------------------- building
@@ -356,7 +358,7 @@ TEST_F(LivePagesTest, shouldBuildOnlyTheFiveSectionsBeforeAnyRead) {
 
 TEST_F(LivePagesTest, shouldWriteTheNetworkAndServicesAnswers) {
   n.rbDHCP->setChecked(true);
-  w.SetIPConfigFlags(5);
+  w.pNetwork->SetIPConfigFlags(5);
   s.cbSNMP->setChecked(true);
   s.cbEncryption->setChecked(true);
   s.eServicesKey->setText(QString(32, QLatin1Char('F')));
@@ -403,11 +405,11 @@ TEST_F(LivePagesTest, shouldWriteTheWlanAnswersInTheDevicesForm) {
 
 TEST_F(LivePagesTest, shouldWriteChannelKeysInBothForms) {
   w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Port>10001</Port></Channel_1><Channel_2/>"));
-  w.SetDisconnectMode(0xC0);
+  w.seNetworkClick(w.seChannel1);
+  w.pcChannel1->SetDisconnectMode(0xC0);
   c.ieChannel1ConnectionInactivityTimeoutM->SetValue(1);
   c.ieChannel1ConnectionInactivityTimeoutS->SetValue(30);
   c.cbChannel1ConnectionShowIPAfterRing->setChecked(true);
-  w.StoreChannel(w.CurrentReadDocument().FirstChild("Channel_1"));
   const TXmlElement root = Build();
   EXPECT_EQ(Key(root, "Channel_1/Disconn_Mode"), "C0 Disconn Time: 1:30");
   EXPECT_EQ(Key(root, "Channel_1/DisConnMode"), "C0");
@@ -445,11 +447,11 @@ TEST_F(LivePagesTest, shouldKeepASmallDisconnectByteAcrossChannelSwitches) {
   w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Disconn_Mode>09 Disconn Time: 00:10</Disconn_Mode>"
                           "</Channel_1><Channel_2><Connect_Mode>C0</Connect_Mode></Channel_2>"));
   w.seNetworkClick(w.seChannel1);
-  EXPECT_EQ(w.GetDisconnectMode(), 0x09);
+  EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x09);
   w.seNetworkClick(w.seChannel2);
   w.seNetworkClick(w.seChannel1);
   EXPECT_EQ(c.cbChannel1ConnectionLed->currentIndex(), 1) << "LED off survives its own written form";
-  EXPECT_EQ(w.GetDisconnectMode(), 0x09);
+  EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x09);
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->Value(), 10);
   EXPECT_EQ(Key(Build(), "Channel_1/DisConnMode"), "9");
 }
@@ -461,12 +463,12 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
   Choose(c.cbChannel1Baudrate, 7);
   Choose(c.cbChannel1LineParity, 2);
   c.cbChannel1Flow->setCurrentIndex(2);
-  w.SetFlushMode(0x85);
-  w.SetPackControl(0x3B);
+  w.pcChannel1->SetFlushMode(0x85);
+  w.pcChannel1->SetPackControl(0x3B);
   c.eChannel1PCMatchByte1->setText("A");
   c.eChannel1PCMatchByte2->setText("0D");
-  w.SetConnectMode(0x53);  // accept with modem control, start character, response
-  w.SetDisconnectMode(0xA9);
+  w.pcChannel1->SetConnectMode(0x53);  // accept with modem control, start character, response
+  w.pcChannel1->SetDisconnectMode(0xA9);
   c.ieChannel1ConnectionInactivityTimeoutM->SetValue(3);
   c.ieChannel1ConnectionInactivityTimeoutS->SetValue(7);
   c.ieChannel1ConnectionPort->SetValue(10001);
@@ -479,9 +481,9 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
   auto state = [&] {
     return std::vector<std::string>{Std(c.cbChannel1Baudrate->currentText()), Std(c.lChannel1_IFMode->text()),
                                     std::to_string(c.cbChannel1Flow->currentIndex()),
-                                    std::to_string(w.GetFlushMode()), std::to_string(w.GetPackControl()),
+                                    std::to_string(w.pcChannel1->GetFlushMode()), std::to_string(w.pcChannel1->GetPackControl()),
                                     Std(c.eChannel1PCMatchByte1->text()), Std(c.eChannel1PCMatchByte2->text()),
-                                    std::to_string(w.GetConnectMode()), std::to_string(w.GetDisconnectMode()),
+                                    std::to_string(w.pcChannel1->GetConnectMode()), std::to_string(w.pcChannel1->GetDisconnectMode()),
                                     std::to_string(c.ieChannel1ConnectionInactivityTimeoutM->Value()),
                                     std::to_string(c.ieChannel1ConnectionInactivityTimeoutS->Value()),
                                     std::to_string(c.ieChannel1ConnectionPort->Value()),
@@ -492,26 +494,27 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
                                     std::to_string(c.cbChannel1ConnectionShowIPAfterRing->isChecked()),
                                     std::to_string(c.cbChannel1ConnectionModemEscapeSequencePassThrough->isChecked())};
   };
-  const std::vector<std::string> tcp = state();
+  std::vector<std::string> tcp = state();
   w.seNetworkClick(w.seChannel2);
   w.seNetworkClick(w.seChannel1);
+  tcp[5] = "0A";  // a kept channel comes back as the device prints it, in two digits
   EXPECT_EQ(state(), tcp);
 
-  w.SetConnectMode(0xCC);
+  w.pcChannel1->SetConnectMode(0xCC);
   Choose(c.cbChannel1ConnectionUDPDatagramType, 4);
   c.chbChannel1ConnectionUDPUseBroadcast->setChecked(false);
   c.ipChannel1ConnectionUDPRemoteHost->SetAddress("10.0.0.255");
   c.ieChannel1ConnectionUDPRemotePort->SetValue(5005);
   c.ieChannel1ConnectionUDPLocalPort->SetValue(6006);
-  for (int i = 0; i < 16; ++i) w.SetUDPDeviceAddress(i, 16 * i + 1);
+  for (int i = 0; i < 16; ++i) w.pcChannel1->SetUDPDeviceAddress(i, 16 * i + 1);
   auto udp = [&] {
-    std::vector<std::string> v = {std::to_string(w.GetConnectMode()),
+    std::vector<std::string> v = {std::to_string(w.pcChannel1->GetConnectMode()),
                                   Std(c.cbChannel1ConnectionUDPDatagramType->currentText()),
                                   Std(c.ipChannel1ConnectionUDPRemoteHost->Address()),
                                   std::to_string(c.ieChannel1ConnectionUDPRemotePort->Value()),
                                   std::to_string(c.ieChannel1ConnectionUDPLocalPort->Value()),
                                   std::to_string(c.chbChannel1ConnectionUDPUseBroadcast->isChecked())};
-    for (int i = 0; i < 16; ++i) v.push_back(std::to_string(w.GetUDPDeviceAddress(i)));
+    for (int i = 0; i < 16; ++i) v.push_back(std::to_string(w.pcChannel1->GetUDPDeviceAddress(i)));
     return v;
   };
   const std::vector<std::string> unicast = udp();
@@ -536,7 +539,7 @@ TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
   v.ieServerHTTPServerPort->setFocus();
   v.ieServerHTTPServerPort->setText(QStringLiteral("70000"));
   c.IntEdit3->setText(QStringLiteral("300"));  // an address entry typed and never left
-  EXPECT_EQ(w.GetUDPDeviceAddress(0), 255);
+  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(0), 255);
   EXPECT_EQ(Key(Build(), "Expert/HTTP_Port_Number"), "65535");
 }
 
@@ -599,9 +602,9 @@ TEST_F(LivePagesTest, shouldFillThePagesFromTheEmptySeedOnDebugLoad) {
   EXPECT_EQ(w.CurrentReadDocument().Name(), "xml");
   w.bDebugSaveClick();
   const PXmlDocument saved = TXmlDocument::LoadFromFile(env.Path("temp_save.xml"));
-  EXPECT_TRUE(saved->Root().FirstChild("Channel_1")) << "the build creates the channels in the read document";
+  EXPECT_TRUE(saved->Root().FirstChild("Channel_1")) << "a read, even an empty one, gives both channels";
   w.Button1Click();
-  EXPECT_TRUE(w.uiDebug->Memo3->toPlainText().contains("Channel_1"));
+  EXPECT_FALSE(w.uiDebug->Memo3->toPlainText().contains("Channel_1")) << "the read document is no scratch space";
 }
 
 }  // namespace
