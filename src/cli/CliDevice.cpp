@@ -218,9 +218,21 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     }
   }
 
-  // Progress comes from the worker's thread (the bytes) and the waiting one (the writer's steps).
+  // Progress comes from the worker's thread (the bytes) and the waiting one (the writer's steps,
+  // which arrive queued, so later than the bytes). The steps only move forward, and checking
+  // waits for storing to be shown, so a fast device never shows them out of order.
+  enum TStep { Reading, Writing, Storing, Checking };
+  std::atomic<int> step{Reading};
   std::atomic<int> lines{0};
-  std::atomic<bool> writing{false};
+  std::atomic<bool> stored{false};
+  auto reach = [&](TStep s) {
+    int now = step.load();
+    while (now < s && !step.compare_exchange_weak(now, s)) {}
+    return now < s;
+  };
+  auto startCheck = [&] {
+    if (stored && step >= Storing && reach(Checking)) out.Status("stored; checking: reading the settings back");
+  };
   std::set<std::string> sections;
   for (const auto& [name, values] : job.Wanted.Sections()) sections.insert(name);
   std::string section;
@@ -228,20 +240,32 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   TSessionObserver observer;
   observer.Message = [&](const std::string& text) { out.Note(text); };
   observer.Progress = [&](const std::string& s, const std::string&, int) {
+    if (step != Writing) return;
     if (s != section) section = s, ++sectionNo;
     out.Status("writing " + SectionWords(s) + " (section " + std::to_string(sectionNo) + " of " +
                std::to_string(std::max<size_t>(sections.size(), sectionNo)) + ")");
   };
+  observer.Storing = [&] {
+    if (reach(Storing)) lines = 0, out.Status("storing the settings in the device");
+    startCheck();
+  };
+  std::string heard;  // the end of what came, so a message split between reads is still seen
+  // Last of all: its worker calls the trace until the session is gone.
   TKaVruneSession session(observer);
   session.SetTrace([&, t = transcript.get()](bool sent, const std::string& bytes) {
     if (t) t->Record(sent, bytes);
     if (sent) return;
-    if (bytes.find("Parameters stored") != std::string::npos) {
-      writing = false;
-      out.Status("stored; reading the device back to check");
-    } else if (!writing) {
+    if (step == Reading || step == Checking) {
       lines += static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n'));
-      if (lines > 0) out.Status("reading the settings: " + Plural(static_cast<size_t>(lines.load()), "line"));
+      if (lines > 0)
+        out.Status((step == Reading ? "reading the settings: " : "checking: read back ") +
+                   Plural(static_cast<size_t>(lines.load()), "line"));
+    } else if (!stored) {
+      heard = heard.substr(heard.size() > 32 ? heard.size() - 32 : 0) + bytes;
+      if (heard.find("Parameters stored") != std::string::npos) {
+        stored = true;
+        startCheck();
+      }
     }
   });
   if (int rc = OpenPort(session, *com, out); rc != Ok) return finish(rc);
@@ -318,7 +342,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     } else {
       const auto request = TXmlDocument::CreateFromText("<xml/>");
       ToWriteDocument(changes, request->Root());
-      writing = true;
+      reach(Writing);
       if (int rc = WriteOutcome(session.Apply(request->Root(), writeDeadline()), "writing the settings", out); rc != Ok)
         return finish(rc);
       // The device is the truth: only what it reports after the write counts as done.
@@ -333,7 +357,8 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       }
     }
   } else {  // defaults
-    writing = true;
+    reach(Writing);
+    out.Status("restoring the factory values");
     if (int rc = WriteOutcome(session.Defaults(writeDeadline()), "restoring the defaults", out); rc != Ok)
       return finish(rc);
     // Storing walks no section: the device keeps the defaults it just took.

@@ -363,6 +363,7 @@ void TKaVruneAI::WriteDevice() {
       finish(report);
       return;
     }
+    Post([](IKaVruneSink& sink) { sink.WriteStoring(); });
     SendAndExpect(&port_, "9\r", 100, "Parameters stored ...", PurgeBoth, reply);
     inMenu_ = false;
     report.Succeeded = Contains(reply, "Parameters stored ...");

@@ -55,6 +55,8 @@ class IKaVruneSink {
   // before the document, which has the error-line marker in their places.
   virtual void ReadDamaged(const std::vector<std::string>& /*lines*/) {}
   virtual void WriteProgress(const std::string& /*section*/, const std::string& /*prompt*/, int /*step*/) {}
+  // Every section of a write is through and the device is told to store them.
+  virtual void WriteStoring() {}
   // Posted when a write request has been dealt with. After Settings and Defaults the worker
   // has already requested a read, whose document arrives later.
   virtual void WriteFinished(const TWriteReport& /*report*/) {}

@@ -30,6 +30,9 @@ struct TKaVruneSession::TState final : IKaVruneSink {
   void WriteProgress(const std::string& section, const std::string& prompt, int step) override {
     if (observer.Progress) observer.Progress(section, prompt, step);
   }
+  void WriteStoring() override {
+    if (observer.Storing) observer.Storing();
+  }
   void WriteFinished(const TWriteReport& r) override { report = r; }
 
   TSessionObserver observer;

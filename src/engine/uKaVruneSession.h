@@ -32,6 +32,7 @@ struct TSessionResult {
 struct TSessionObserver {
   std::function<void(const std::string& text)> Message;
   std::function<void(const std::string& section, const std::string& prompt, int step)> Progress;
+  std::function<void()> Storing;
 };
 
 class TKaVruneSession final {

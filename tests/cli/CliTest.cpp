@@ -23,6 +23,40 @@ ProgramResult RunCli(const std::vector<std::string>& args) {
   return RunProgram(KAVRUNE_CLI_PATH, args, scratch.Path());
 }
 
+#ifndef _WIN32
+// Runs the tool with its standard error on a terminal, as a user at one sees it; `err` holds
+// what the terminal got, redrawn lines and all.
+ProgramResult RunCliOnTerminal(const std::vector<std::string>& args) {
+  int master = -1, slave = -1;
+  ProgramResult r;
+  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return r;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int nul = open("/dev/null", O_RDWR);
+    dup2(nul, 0);
+    dup2(nul, 1);
+    dup2(slave, 2);
+    std::vector<std::string> all{KAVRUNE_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(KAVRUNE_CLI_PATH, argv.data());
+    _exit(127);
+  }
+  ::close(slave);
+  // Read until the last writer is gone (EIO), so the child never blocks on a full terminal.
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+    if (n > 0) r.err.append(buffer, static_cast<size_t>(n));
+  ::close(master);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+#endif
+
 class CliOnSim : public ::testing::Test {
  protected:
   std::string State() const { return dir.Path() + "/state.txt"; }
@@ -311,6 +345,24 @@ TEST_F(CliOnSim, applyToSeveralPortsShouldCloneEachAndSetOnlyWhatIsNamed) {
   EXPECT_EQ(r.out, "basic_parameters.IP_addr: 192.168.1.254 -> 10.9.9.9\nChannel_1.Baudrate: 115200 -> 57600\n");
   EXPECT_EQ(RunCli({"diff", "--quiet", backup, "COM2"}).rc, 0);
 }
+
+#ifndef _WIN32
+TEST_F(CliOnSim, progressOnATerminalShouldNameEachStepInOrderAndQuietSilenceIt) {
+  SimProcess sim(5, State(), {"--unpaced"});
+  ASSERT_TRUE(sim.Ready());
+  ProgramResult r = RunCliOnTerminal({"set", "--port", "COM5", "Channel_1.Baudrate=57600"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  size_t at = 0;
+  for (const char* step : {"reading the settings: ", "writing channel 1 (section 1 of 1)", "storing the settings",
+                           "checking", "1 setting written and confirmed"}) {
+    at = r.err.find(step, at);
+    EXPECT_NE(at, std::string::npos) << step << " in order, in:\n" << r.err;
+  }
+  r = RunCliOnTerminal({"set", "--port", "COM5", "--quiet", "Channel_1.Baudrate=38400"});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.err, "");
+}
+#endif
 
 TEST_F(CliOnSim, faultsOnTheLineShouldEndWithTheirOwnStatusAndSayWhat) {
   const std::string out = dir.Path() + "/read.xml";
