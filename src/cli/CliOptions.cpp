@@ -99,6 +99,13 @@ TOptions Parse(const std::vector<std::string>& args) {
     o.command = "--version";
     return o;
   }
+  // For the shell's completion, so its list of names never drifts from the program's.
+  if (o.command == "--setting-names") {
+    if (args.size() != 2 || (args[1] != "get" && args[1] != "set"))
+      throw TUsageError("--setting-names takes get or set");
+    o.operands = {args[1]};
+    return o;
+  }
   if (CommandHelp().count(o.command) == 0) throw TUsageError("unknown command \"" + o.command + "\"");
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <thread>
 
 #include "AfComNames.h"
@@ -182,6 +183,15 @@ int Run(const std::vector<std::string>& args) {
   }
   if (o.command == "--version") {
     std::cout << "kavrune-cli " KAVRUNE_VERSION "\n";
+    return Ok;
+  }
+  if (o.command == "--setting-names") {
+    // The names get can show (the dump shows them) or set can write (a menu asks for them).
+    const bool set = o.operands.front() == "set";
+    std::set<std::string> listed;
+    for (const TSettingRow& row : SettingRows())
+      if ((set ? row.Writable() : row.Readable()) && listed.insert(SettingName(row)).second)
+        std::cout << SettingName(row) << '\n';
     return Ok;
   }
   try {

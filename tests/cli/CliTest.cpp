@@ -134,6 +134,54 @@ TEST(Cli, portsShouldListPublishedPortsWithTheirState) {
   EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
 }
 
+#ifndef _WIN32
+// The completion scripts as bash-completion loads them, each completion printed as "a|b|".
+TEST(Cli, bashCompletionShouldCompleteCommandsFormatsPortsAndSettingNames) {
+  const char* loader = "/usr/share/bash-completion/bash_completion";
+  if (!std::filesystem::exists(loader)) GTEST_SKIP() << "bash-completion is not installed";
+  TempComDir dir;
+  PtyPair port(&dir, 4);
+  const std::string programs = std::filesystem::path(KAVRUNE_CLI_PATH).parent_path().string() + ":" +
+                               std::filesystem::path(std::getenv("KAVRUNE_SIM")).parent_path().string();
+  const std::string script =
+      std::string("source ") + loader + "\n" +
+      "source " KAVRUNE_COMPLETIONS_DIR
+      "/kavrune-cli\n"
+      "source " KAVRUNE_COMPLETIONS_DIR
+      "/kavrune-sim\n"
+      "PATH=" +
+      programs +
+      ":$PATH\n"
+      "export KAVRUNE_DEV_DIR=" +
+      dir.Path() +
+      "  # only the port published here\n"
+      "compopt() { :; }  # only inside a completion bash started itself\n"
+      "comp() {\n"
+      "  COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); COMP_LINE=\"$*\"; COMP_POINT=${#COMP_LINE}\n"
+      "  COMPREPLY=(); $(complete -p $1 | sed 's/.*-F \\([^ ]*\\).*/\\1/') $1 \"${@: -1}\" \"${@: -2:1}\"\n"
+      "  printf '%s|' \"${COMPREPLY[@]}\"; echo\n"
+      "}\n"
+      "comp kavrune-cli de\n"
+      "comp kavrune-cli read --format j\n"
+      "comp kavrune-cli apply --ports COM4,CO\n"
+      "comp kavrune-cli set --port COM4 Channel_1.Bau\n"
+      "comp kavrune-cli get --port COM4 basic_parameters.IP_\n"
+      "comp kavrune-cli set --d\n"
+      "comp kavrune-sim --fault no\n";
+  const ProgramResult r = RunProgram("/bin/bash", {"-c", script}, dir.Path());
+  EXPECT_EQ(r.out,
+            "defaults|\n"
+            "json|\n"
+            "COM4,COM4|\n"
+            "Channel_1.Baudrate=|\n"
+            "basic_parameters.IP_addr|\n"
+            "--dry-run|\n"
+            "no-menu|noise|\n")
+      << r.err;
+  EXPECT_EQ(r.err, "");
+}
+#endif
+
 TEST_F(CliOnSim, silentDeviceShouldEndWithOneAfterTheTimeout) {
   SimProcess sim(5, "", {"--unpaced", "--fault", "silent"});
   ASSERT_TRUE(sim.Ready());
