@@ -38,6 +38,13 @@ class MainWindowTest : public ::testing::Test {
   QList<QWidget*> Pages() {
     return {w.pConnection, w.pNetwork, w.pServer, w.pServices, w.pcChannel1, w.pWLAN, w.pEmail};
   }
+  // The widget Tab stops at after `from`, as the focus chain gives it.
+  QWidget* NextTabStop(QWidget* from) {
+    QWidget* next = from->nextInFocusChain();
+    while (next != from && (!next->isVisibleTo(&w) || !(next->focusPolicy() & Qt::TabFocus) || next->focusProxy()))
+      next = next->nextInFocusChain();
+    return next;
+  }
   QList<TShapeEx*> Commands() {
     return {w.seNetwork, w.seServer,  w.seServices,   w.seChannel1, w.seChannel2,     w.seWLAN,       w.seEmail,
             w.seTerminal, w.seApplySettings, w.seDefault, w.seReload, w.seDisconnect, w.seLoadFromFile, w.seSaveToFile};
@@ -481,12 +488,8 @@ TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
   // Tab goes down the column as it is drawn.
   QList<TShapeEx*> column = {w.seNetwork, w.seServer, w.seServices, w.seChannel1, w.seChannel2, w.seWLAN,
                              w.seApplySettings, w.seDefault, w.seReload, w.seDisconnect, w.ShapeEx1, w.ShapeEx8};
-  for (qsizetype i = 0; i + 1 < column.size(); ++i) {
-    QWidget* next = column[i]->nextInFocusChain();
-    while (next != column[i + 1] && (!next->isVisibleTo(&w) || next->focusPolicy() == Qt::NoFocus) && next != column[i])
-      next = next->nextInFocusChain();
-    EXPECT_EQ(next, column[i + 1]) << column[i]->objectName().toStdString();
-  }
+  for (qsizetype i = 0; i + 1 < column.size(); ++i)
+    EXPECT_EQ(NextTabStop(column[i]), column[i + 1]) << column[i]->objectName().toStdString();
   QTest::keyClick(w.seServer, Qt::Key_Space);
   EXPECT_FALSE(w.pServer->isHidden());
   EXPECT_TRUE(w.seServer->Down());
@@ -494,6 +497,51 @@ TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
   EXPECT_FALSE(w.pWLAN->isHidden());
   QTest::keyClick(w.seNetwork, Qt::Key_A);
   EXPECT_TRUE(w.pNetwork->isHidden()) << "other keys click nothing";
+}
+
+// Tab walks each page as it reads: down a column, left to right within a row, up only to the
+// top of a column further right. It visits every control of the page once, without leaving it.
+TEST_F(MainWindowTest, shouldTabThroughEveryPageInReadingOrder) {
+  QWidget* page = nullptr;
+  auto controlOf = [&](QWidget* stop) {  // the field of an IP address edit stands for the edit
+    while (stop->parentWidget() != page && qstrcmp(stop->parentWidget()->metaObject()->className(), "QWidget") != 0)
+      stop = stop->parentWidget();
+    return stop;
+  };
+  auto walk = [&](QWidget* shown, const char* state) {
+    page = shown;
+    QList<QWidget*> order;  // controls of the page in Tab order, starting anywhere in the window
+    bool left = false;
+    for (QWidget* at = NextTabStop(&w); at != &w && !(left && page->isAncestorOf(at)); at = NextTabStop(at)) {
+      if (page->isAncestorOf(at)) {
+        if (order.isEmpty() || order.back() != controlOf(at)) order.append(controlOf(at));
+      } else {
+        left = !order.isEmpty();
+      }
+    }
+    QList<QWidget*> all;
+    for (QWidget* c : page->findChildren<QWidget*>())
+      if (c->isVisibleTo(page) && (c->focusPolicy() & Qt::TabFocus) && !c->focusProxy() && !all.contains(controlOf(c)))
+        all.append(controlOf(c));
+    EXPECT_EQ(order.size(), all.size()) << state << ": every control once, and Tab stays on the page until done";
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) {
+      const QPoint a = order[i]->mapTo(page, QPoint()), b = order[i + 1]->mapTo(page, QPoint());
+      const bool up = b.y() < a.y() - 4, down = b.y() > a.y() + 4, back = b.x() < a.x() - 4, on = b.x() > a.x() + 4;
+      EXPECT_TRUE(up ? on : (!back || down)) << state << ": " << order[i]->objectName().toStdString() << " -> "
+                                             << order[i + 1]->objectName().toStdString();
+    }
+  };
+  for (QWidget* p : Pages()) {
+    w.ShowPage(p);
+    walk(p, p->objectName().toUtf8().constData());
+  }
+  w.ShowPage(w.pcChannel1);
+  w.pcChannel1->setCurrentIndex(0);
+  walk(w.pcChannel1->currentWidget(), "serial settings");
+  w.pcChannel1->setCurrentIndex(1);
+  walk(w.pcChannel1->currentWidget(), "TCP connection");
+  w.pcChannel1->SetConnectMode(0x0C);
+  walk(w.pcChannel1->currentWidget(), "UDP connection");
 }
 
 TEST(MainWindowFiles, shouldKeepWorkingCopiesInTheUsersStateFolder) {
