@@ -11,6 +11,8 @@ class TAfComPort;
 
 class TAfPortComboBox : public QComboBox {
   Q_OBJECT
+  // The list is the machine's ports as probed now: a language file neither carries nor replaces it.
+  Q_CLASSINFO("LiveItems", "true")
  public:
   enum TPortComboOption { pcCheckExist = 0x1, pcDisableOpen = 0x2, pcHighlightOpen = 0x4 };
   Q_DECLARE_FLAGS(TPortComboOptions, TPortComboOption)

@@ -306,6 +306,7 @@ void SetCaption(QObject* c, const QString& text) {
 }
 
 bool IsListLike(const QObject* c) {
+  if (c && c->metaObject()->indexOfClassInfo("LiveItems") >= 0) return false;
   return qobject_cast<const QComboBox*>(c) || qobject_cast<const QListWidget*>(c) ||
          qobject_cast<const QPlainTextEdit*>(c) || qobject_cast<const QTextEdit*>(c) || RadioGroupOf(c);
 }

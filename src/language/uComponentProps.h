@@ -31,8 +31,10 @@ bool HasCaption(const QObject* c);
 QString Caption(const QObject* c);
 void SetCaption(QObject* c, const QString& text);
 
-// Combo boxes (the port picker too), list widgets, multi-line texts and radio groups (a group
-// box holding an exclusive QButtonGroup).
+// Combo boxes, list widgets, multi-line texts and radio groups (a group box holding an exclusive
+// QButtonGroup). Not a control that declares the class info "LiveItems", such as the port
+// picker: its entries are what the system has now, and a file written on one machine would
+// put stale ones on another.
 bool IsListLike(const QObject* c);
 QStringList Items(const QObject* c);
 // Replaces the list. Raises no change signal of the control, as code that fills a list expects.

@@ -201,7 +201,9 @@ void TLanguage::ApplyToWindow(QWidget* window) {
 
 QString TLanguage::GetText(const QString& key, const QString& defaultText) const {
   std::optional<QString> text;
-  if (impl_->Doc) text = Attribute(FirstChild(FirstChild(impl_->Root(), QStringLiteral("const")), key), "text");
+  // No element name holds a blank; a key asked with one still finds its element.
+  if (impl_->Doc)
+    text = Attribute(FirstChild(FirstChild(impl_->Root(), QStringLiteral("const")), key.trimmed()), "text");
   switch (impl_->Debug) {
     case 1:
       return QLatin1Char('*') + text.value_or(defaultText);

@@ -24,7 +24,7 @@ class TLanguage final {
   void LoadFromFile(const QString& fileName);
   // Applies the loaded file's element for that window; never raises.
   void ApplyToWindow(QWidget* window);
-  // Keyed text, decorated by the debug mode.
+  // Keyed text, decorated by the debug mode. Blanks around the key are no part of it.
   QString GetText(const QString& key, const QString& defaultText) const;
   // Writes a language file from the application's windows into fileName ("default.lng.xml"
   // for an empty name; the "Generate Language" command passes "Export.xml"). An existing file

@@ -129,7 +129,7 @@ void TChannelPage::cbChannel1BaudrateChange(QObject*) {
   pal.setColor(QPalette::WindowText,
                warn ? QColor(255, 0, 0) : QApplication::palette(c.lChannel1Baudrate).color(QPalette::WindowText));
   c.lChannel1Baudrate->setPalette(pal);
-  const QString hint = warn ? LangText("Channel_Baudrate_HINT ", "Requires CPU high performance! (Server)") : QString();
+  const QString hint = warn ? LangText("Channel_Baudrate_HINT", "Requires CPU high performance! (Server)") : QString();
   SetHint(c.lChannel1Baudrate, hint, warn);
   SetHint(c.cbChannel1Baudrate, hint, warn);
 }

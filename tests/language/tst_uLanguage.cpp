@@ -18,6 +18,7 @@
 #include <memory>
 #include <ostream>
 
+#include "AfPortControls.h"
 #include "ComCtrlsAdds.h"
 #include "ShapeEx.h"
 #include "uIntEdit.h"
@@ -40,6 +41,7 @@ struct TMiniMain {
   QComboBox* cbChannel1Baudrate;
   TIntEdit* ieChannel1ConnectionPort;
   QPushButton* bOpenClose;
+  TAfPortComboBox* AfPortComboBox1;
   QPlainTextEdit* Memo1;
   QGroupBox* rgMode;
   QButtonGroup* rgModeButtons;
@@ -77,6 +79,9 @@ struct TMiniMain {
 
     auto* pConnection = Named(new QWidget(fMain.get()), "pConnection");
     bOpenClose = Named(new QPushButton("Open", pConnection), "bOpenClose");
+    AfPortComboBox1 = Named(new TAfPortComboBox(pConnection), "AfPortComboBox1");
+    AfPortComboBox1->SetOptions({});  // every number listed, whatever the machine has
+    AfPortComboBox1->SetMaxComPorts(2);
     Memo1 = Named(new QPlainTextEdit("Memo1", fMain.get()), "Memo1");
     rgMode = Named(new QGroupBox("Mode", fMain.get()), "rgMode");
     rgModeButtons = new QButtonGroup(rgMode);
@@ -224,8 +229,9 @@ TEST_F(LanguageTest, shouldDecorateTextsInDebugModesOneToThree) {
 
   Load(consts, "debug='0'");
   EXPECT_EQ(lang.GetText("WLAN_Security_None", "None"), u"\u017D\u00E1dn\u00E9");
-  EXPECT_EQ(lang.GetText("Channel_Baudrate_HINT ", "Requires CPU high performance! (Server)"),
-            "Requires CPU high performance! (Server)");
+  Load("<const><Channel_Baudrate_HINT text='CPU!'/></const>");
+  EXPECT_EQ(lang.GetText("Channel_Baudrate_HINT ", "Requires CPU high performance! (Server)"), "CPU!")
+      << "a blank after the key is no part of it";
 }
 
 TEST_F(LanguageTest, shouldReportMissingOrBrokenFilesAndKeepThePreviousOne) {
@@ -304,6 +310,9 @@ TEST_F(LanguageTest, shouldExportTheWholeTreeInWindows1250) {
   EXPECT_EQ(baud.Children()[5].Attribute("value"), "9600");
   EXPECT_EQ(FindNodePath(main, "Memo1/items/item", false).Attribute("value"), "Memo1");
   EXPECT_FALSE(doc->SaveToText().find("qt_") != std::string::npos);
+  TXmlElement picker = FindNodePath(main, "pConnection/AfPortComboBox1", false);
+  ASSERT_TRUE(picker);
+  EXPECT_EQ(picker.ChildCount(), 0) << "the ports of this machine are no text to translate";
 
   // What was exported loads back onto the window as it was.
   ui.seNetwork->SetCaption("changed");
@@ -311,6 +320,10 @@ TEST_F(LanguageTest, shouldExportTheWholeTreeInWindows1250) {
   lang.LoadFromFile(path);
   EXPECT_EQ(ui.seNetwork->Caption(), "Network");
   EXPECT_EQ(ui.cbChannel1Baudrate->count(), 12);
+
+  Load("<forms><fMain><pConnection><AfPortComboBox1><items><item value='COM 9'/></items></AfPortComboBox1>"
+       "</pConnection></fMain></forms>");
+  EXPECT_EQ(ui.AfPortComboBox1->itemText(1), "COM 2") << "a file's entries never replace the live list";
 }
 
 TEST_F(LanguageTest, shouldExportIntoAnExistingFileKeepingItsConstSection) {

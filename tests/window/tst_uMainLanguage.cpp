@@ -12,6 +12,7 @@
 #include "AfPortControls.h"
 #include "PtyPair.h"
 #include "ShapeEx.h"
+#include "SimStates.h"
 #include "WindowTestSupport.h"
 #include "uLanguage.h"
 #include "uMain.h"
@@ -136,8 +137,9 @@ TEST_F(MainWindowLanguageTest, shouldTakeTheLocalesFileAndFallBackToLanguageXml)
   EXPECT_TRUE(env.messages.isEmpty()) << env.messages.join('|').toStdString();
 }
 
-// The files we ship: each applies without a word, leaves the live port list alone, and offers
-// the same keyed texts as the English one.
+// The files we ship: each applies without a word, leaves the live port list alone, offers the
+// same keyed texts as the English one, and translates no list entry that stands for a device's
+// word: the same device reads and writes back the same in every language.
 TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
   TempComDir comDir;
   PtyPair pty(&comDir, 1);
@@ -151,6 +153,7 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
   const QString data = QStringLiteral(KAVRUNE_DATA_SOURCE_DIR);
   const QStringList english = keys(data + "/Language.xml");
   EXPECT_TRUE(english.contains(QStringLiteral("Done_Defaults")));
+  std::vector<std::string> englishWrites;
   for (const char* name : {"Language.xml", "Language.de.xml", "Language.cs.xml"}) {
     SCOPED_TRACE(name);
     const QString path = data + QLatin1Char('/') + QLatin1String(name);
@@ -161,6 +164,18 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
     ASSERT_EQ(w.uiConnection->AfPortComboBox1->count(), 1);
     EXPECT_EQ(w.uiConnection->AfPortComboBox1->itemText(0), QStringLiteral("COM 1"));
     EXPECT_EQ(keys(path), english);
+    for (bool high : {false, true}) {
+      w.LoadReadDocument(DumpDocument(EdgeState(high))->Root());
+      TXmlElement root = TXmlDocument::CreateFromText("<xml/>")->Root();
+      w.BuildWriteDocument(root);
+      std::string written = root.Document()->SaveToText();
+      for (const QComboBox* list : w.findChildren<QComboBox*>())  // what each list shows of the read
+        written += list->objectName().toStdString() + '=' + std::to_string(list->currentIndex()) + '\n';
+      if (englishWrites.size() < 2)
+        englishWrites.push_back(written);
+      else
+        EXPECT_EQ(written, englishWrites[high]) << (high ? "high" : "low") << " edge state";
+    }
   }
 }
 
