@@ -11,6 +11,12 @@ namespace {
 // The device confirms leaving Setup Mode in words; a "?" ends the wait as well.
 const std::vector<std::string> ExitEnds = {"Exit without save", "?"};
 
+// How long the answer to a command that ends a write (store, defaults, exit) is awaited. The
+// device answers at once, but a loaded PC or a USB adapter can hold the answer back past a
+// tenth of a second, and a late confirmation is still one: reporting a stored write as failed
+// would be wrong. An answer that comes ends the wait, so only a silent device costs the time.
+constexpr int ConfirmTimeoutMs = 1000;
+
 // A dump with unreadable lines is read again this often before it is handed over as it is.
 constexpr int DamagedDumpRereads = 2;
 
@@ -315,11 +321,11 @@ void TKaVruneAI::WriteDevice() {
   }
   std::string reply;
   if (report.Kind == TWriteKind::Exit) {
-    SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
+    SendAndExpectAny(&port_, "8\r", ConfirmTimeoutMs, ExitEnds, PurgeBoth, reply);
     inMenu_ = false;
     report.Succeeded = !reply.empty();
   } else if (report.Kind == TWriteKind::Defaults) {
-    SendAndExpect(&port_, "7\r", 100, "?", PurgeBoth, reply);
+    SendAndExpect(&port_, "7\r", ConfirmTimeoutMs, "?", PurgeBoth, reply);
     report.Succeeded = Contains(reply, "?");
   } else {
     static const std::pair<const char*, int> sections[] = {
@@ -364,7 +370,7 @@ void TKaVruneAI::WriteDevice() {
       return;
     }
     Post([](IKaVruneSink& sink) { sink.WriteStoring(); });
-    SendAndExpect(&port_, "9\r", 100, "Parameters stored ...", PurgeBoth, reply);
+    SendAndExpect(&port_, "9\r", ConfirmTimeoutMs, "Parameters stored ...", PurgeBoth, reply);
     inMenu_ = false;
     report.Succeeded = Contains(reply, "Parameters stored ...");
     if (!report.Succeeded) report.Message = "The device did not confirm storing the parameters.";

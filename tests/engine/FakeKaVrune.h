@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -89,6 +90,16 @@ class FakeKaVrune final {
     std::lock_guard g(lock_);
     return answers_;
   }
+  // Waits until the device has taken this answer to the prompt of that name.
+  bool WaitForAnswer(const std::string& name, const std::string& value,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    std::unique_lock g(lock_);
+    return answered_.wait_for(g, timeout, [&] {
+      for (const auto& a : answers_)
+        if (a.first == name && a.second == value) return true;
+      return false;
+    });
+  }
   bool InRoot() {
     std::lock_guard g(lock_);
     return mode_ == Mode::Root;
@@ -135,6 +146,7 @@ class FakeKaVrune final {
   void Take(const std::string& answer) {
     const Prompt& p = menus_[choice_][step_];
     answers_.push_back({p.name, answer});
+    answered_.notify_all();
     switch (p.kind) {
       case Kind::Refuse:
         // Refuses its first twenty answers, more than any walk should try.
@@ -267,6 +279,7 @@ class FakeKaVrune final {
   std::atomic<bool> stop_{false}, silent_{false};
   std::atomic<int> delayMs_{0}, stores_{0}, defaults_{0}, exits_{0};
   std::mutex lock_;
+  std::condition_variable answered_;
   Mode mode_;
   std::map<std::string, std::string> state_, stored_;
   std::map<int, std::vector<Prompt>> menus_;

@@ -111,7 +111,7 @@ TEST_F(Worker, shouldCancelAWriteCleanlyWhenThePortCloses) {
   OpenAndRead();
   device.SetReplyDelayMs(150);
   worker.RequestWrite(Request("<xml><Channel_1><Baudrate>19200</Baudrate></Channel_1></xml>"));
-  std::this_thread::sleep_for(600ms);
+  ASSERT_TRUE(device.WaitForAnswer("Baudrate", "19200")) << "the write is under way";
   EXPECT_FALSE(worker.OpenPort(0));
   EXPECT_FALSE(worker.IsPortOpen());
   ASSERT_TRUE(sink.WaitReports(1));
@@ -127,7 +127,7 @@ TEST_F(Worker, shouldKeepARequestMadeWhileAWriteRuns) {
   OpenAndRead();
   device.SetReplyDelayMs(30);
   worker.RequestWrite(Request("<xml><Channel_1><Baudrate>19200</Baudrate></Channel_1></xml>"));
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(device.WaitForAnswer("Baudrate", "19200")) << "the first write is under way";
   worker.RequestWrite(Request("<xml><Channel_1><Baudrate>38400</Baudrate></Channel_1></xml>"));
   ASSERT_TRUE(sink.WaitReports(2, 60s));
   EXPECT_TRUE(sink.Report(0).Succeeded) << sink.Report(0).Message;
