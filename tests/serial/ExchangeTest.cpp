@@ -48,7 +48,7 @@ TEST(Exchange, closedPortShouldReturnAtOnceWithNothing) {
   SendAndExpect(&port, "8\r", 5000, "?", PurgeBoth, reply);
   EXPECT_EQ(reply, "");
   SendAndCollect(nullptr, "x", 5000, nullptr, NoPurge, reply);
-  EXPECT_LT(MsSince(t0), 100);
+  EXPECT_LT(MsSince(t0), 5000) << "neither waited for its time-out";
 }
 
 TEST_F(ExchangeTest, shouldStopAsSoonAsAnExpectedTextArrives) {
@@ -56,11 +56,12 @@ TEST_F(ExchangeTest, shouldStopAsSoonAsAnExpectedTextArrives) {
     EXPECT_EQ(pty.Receive(3), "8\r\n");
     pty.Send("Main menu\r\nYour choice ?");
   });
+  port.SetBaudRate(br300);  // a silence of seconds: ending on it could not pass for ending on the text
   const auto t0 = Clock::now();
   SendAndExpectAny(&port, "8\r\n", 2000, {"Parameters", "choice ?"}, PurgeBoth, reply);
   device.join();
   EXPECT_EQ(reply, "Main menu\r\nYour choice ?");
-  EXPECT_LT(MsSince(t0), 90) << "ended on the expected text, not on silence";
+  EXPECT_LT(MsSince(t0), SilenceGapMs(&port)) << "ended on the expected text, not on silence";
 }
 
 TEST_F(ExchangeTest, emptyExpectedTextShouldNeverMatch) {
@@ -72,6 +73,7 @@ TEST_F(ExchangeTest, emptyExpectedTextShouldNeverMatch) {
 }
 
 TEST_F(ExchangeTest, collectShouldEndOnSilenceNotOnTheFirstAnswerTimeout) {
+  port.SetBaudRate(br1200);  // a window of most of a second: a busy machine's pause stays inside it
   std::thread device([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     pty.Send("part one ");
@@ -79,11 +81,12 @@ TEST_F(ExchangeTest, collectShouldEndOnSilenceNotOnTheFirstAnswerTimeout) {
     pty.Send("part two");
   });
   const auto t0 = Clock::now();
-  SendAndCollect(&port, "", 1000, nullptr, NoPurge, reply);
+  SendAndCollect(&port, "", 10000, nullptr, NoPurge, reply);
   const long took = MsSince(t0);
   device.join();
   EXPECT_EQ(reply, "part one part two") << "pieces inside the window make one reply";
   EXPECT_GE(took, 50 + SilenceGapMs(&port) - 5);
+  EXPECT_LT(took, 10000) << "the first-answer time-out no longer counts once bytes came";
 }
 
 TEST(Exchange, echoOfWhatWasSentShouldBeSkippedOnceOrTwice) {
@@ -109,11 +112,12 @@ TEST_F(ExchangeTest, aQuestionMarkTheUserTypedShouldNotEndTheWaitForTheNextPromp
 }
 
 TEST_F(ExchangeTest, collectWithLineIncompleteShouldReturnOnCr) {
+  port.SetBaudRate(br300);
   pty.Send("*** basic parameters\r");
   const auto t0 = Clock::now();
   SendAndCollect(&port, "", 1000, LineIncomplete, NoPurge, reply);
   EXPECT_EQ(reply, "*** basic parameters\r");
-  EXPECT_LT(MsSince(t0), 100);
+  EXPECT_LT(MsSince(t0), SilenceGapMs(&port)) << "ended on the line end, not on silence";
 }
 
 TEST_F(ExchangeTest, laterPieceShouldWaitForTheNextExchangeUnlessPurged) {
