@@ -1,7 +1,6 @@
 #include "CliDevice.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -9,7 +8,6 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <set>
 
 #include "AfComNames.h"
 #include "CliPlatform.h"
@@ -23,14 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-// The sections of a write in the words a user knows them by.
-std::string SectionWords(const std::string& section) {
-  if (section == "basic_parameters") return "the basic parameters";
-  if (section == "Channel_1") return "channel 1";
-  if (section == "Channel_2") return "channel 2";
-  return "the " + section + " settings";
-}
 
 int OpenPort(TKaVruneSession& session, int comNumber, TCliOutput& out) {
   try {
@@ -218,56 +208,16 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     }
   }
 
-  // Progress comes from the worker's thread (the bytes) and the waiting one (the writer's steps,
-  // which arrive queued, so later than the bytes). The steps only move forward, and checking
-  // waits for storing to be shown, so a fast device never shows them out of order.
-  enum TStep { Reading, Writing, Storing, Checking };
-  std::atomic<int> step{Reading};
-  std::atomic<int> lines{0};
-  std::atomic<bool> stored{false};
-  auto reach = [&](TStep s) {
-    int now = step.load();
-    while (now < s && !step.compare_exchange_weak(now, s)) {}
-    return now < s;
-  };
-  auto startCheck = [&] {
-    if (stored && step >= Storing && reach(Checking)) out.Status("stored; checking: reading the settings back");
-  };
-  std::set<std::string> sections;
-  for (const auto& [name, values] : job.Wanted.Sections()) sections.insert(name);
-  std::string section;
-  int sectionNo = 0;
   TSessionObserver observer;
   observer.Message = [&](const std::string& text) { out.Note(text); };
-  observer.Progress = [&](const std::string& s, const std::string&, int) {
-    if (step != Writing) return;
-    if (s != section) section = s, ++sectionNo;
-    out.Status("writing " + SectionWords(s) + " (section " + std::to_string(sectionNo) + " of " +
-               std::to_string(std::max<size_t>(sections.size(), sectionNo)) + ")");
+  observer.Progress = [&](const TWorkProgress& p) {
+    if (p.Step == TWorkStep::Waiting) return;  // said once below, with the port and the time
+    const std::string counts = ProgressCounts(p);
+    out.Status(ProgressWords(p) + (counts.empty() ? std::string() : " (" + counts + ")"));
   };
-  observer.Storing = [&] {
-    if (reach(Storing)) lines = 0, out.Status("storing the settings in the device");
-    startCheck();
-  };
-  std::string heard;  // the end of what came, so a message split between reads is still seen
-  // Last of all: its worker calls the trace until the session is gone.
   TKaVruneSession session(observer);
-  session.SetTrace([&, t = transcript.get()](bool sent, const std::string& bytes) {
-    if (t) t->Record(sent, bytes);
-    if (sent) return;
-    if (step == Reading || step == Checking) {
-      lines += static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n'));
-      if (lines > 0)
-        out.Status((step == Reading ? "reading the settings: " : "checking: read back ") +
-                   Plural(static_cast<size_t>(lines.load()), "line"));
-    } else if (!stored) {
-      heard = heard.substr(heard.size() > 32 ? heard.size() - 32 : 0) + bytes;
-      if (heard.find("Parameters stored") != std::string::npos) {
-        stored = true;
-        startCheck();
-      }
-    }
-  });
+  if (transcript)
+    session.SetTrace([t = transcript.get()](bool sent, const std::string& bytes) { t->Record(sent, bytes); });
   if (int rc = OpenPort(session, *com, out); rc != Ok) return finish(rc);
   if (job.Several)
     out.Note("waiting for the device");
@@ -342,7 +292,6 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     } else {
       const auto request = TXmlDocument::CreateFromText("<xml/>");
       ToWriteDocument(changes, request->Root());
-      reach(Writing);
       if (int rc = WriteOutcome(session.Apply(request->Root(), writeDeadline()), "writing the settings", out); rc != Ok)
         return finish(rc);
       // The device is the truth: only what it reports after the write counts as done.
@@ -357,8 +306,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       }
     }
   } else {  // defaults
-    reach(Writing);
-    out.Status("restoring the factory values");
+    out.Status("Restoring the factory values");
     if (int rc = WriteOutcome(session.Defaults(writeDeadline()), "restoring the defaults", out); rc != Ok)
       return finish(rc);
     // Storing walks no section: the device keeps the defaults it just took.

@@ -20,6 +20,19 @@ constexpr int ConfirmTimeoutMs = 1000;
 // A dump with unreadable lines is read again this often before it is handed over as it is.
 constexpr int DamagedDumpRereads = 2;
 
+// A prompt's key as the device words the question: "Enter_new_DHCP_device_Name" is asked as
+// "Enter new DHCP device Name".
+std::string QuestionWords(const std::string& key) {
+  std::string words;
+  for (char c : key)
+    if (c != '_')
+      words += c;
+    else if (!words.empty() && words.back() != ' ')
+      words += ' ';
+  while (!words.empty() && words.back() == ' ') words.pop_back();
+  return words;
+}
+
 }  // namespace
 
 struct TKaVruneAI::TShared {
@@ -111,6 +124,10 @@ void TKaVruneAI::PostReadDocument() {
   });
 }
 
+void TKaVruneAI::PostProgress(const TWorkProgress& progress) {
+  Post([progress](IKaVruneSink& sink) { sink.Progress(progress); });
+}
+
 TXmlElement TKaVruneAI::ReadResult() const {
   std::lock_guard guard(shared_->readResultLock);
   return shared_->readResult;
@@ -139,6 +156,8 @@ bool TKaVruneAI::OpenPort(uint16_t comNumber) {
     SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
   }
   inMenu_ = false;
+  checking_ = false;
+  waitingTold_ = false;
   port_.Close();
   port_.SetComNumber(comNumber);
   if (comNumber != 0) port_.Open();
@@ -188,6 +207,7 @@ void TKaVruneAI::Execute() {
 }
 
 void TKaVruneAI::DropRead(const std::string& reason) {
+  checking_ = false;
   {
     std::lock_guard guard(shared_->readResultLock);
     events_.Reset(TEvents::Read);
@@ -202,8 +222,20 @@ void TKaVruneAI::ReadDevice() {
     events_.Reset(TEvents::Read);
     return;
   }
+  // A device not known to be in its menu may be off: the user is told that it is waited for,
+  // once, until it talks. The read after a store finds it restarting, not off.
+  if (!inMenu_ && !checking_ && !waitingTold_) {
+    waitingTold_ = true;
+    PostProgress({TWorkStep::Waiting, {}, 0, 0});
+  }
   TDumpContext context;
   context.Stop = [this] { return WriteCancelled() || port_.HungUp(); };
+  int lines = 0;
+  context.DumpLines = [this, &lines](int n) {
+    lines = n;
+    waitingTold_ = false;
+    PostProgress({checking_ ? TWorkStep::Checking : TWorkStep::Reading, {}, n, dumpLines_});
+  };
   {
     std::lock_guard guard(portLock_);
     EnterRootMenu(&port_, context);
@@ -214,6 +246,7 @@ void TKaVruneAI::ReadDevice() {
          ++again) {
       TDumpContext next;
       next.Stop = context.Stop;
+      next.DumpLines = context.DumpLines;
       EnterRootMenu(&port_, next);
       if (next.InMenu && next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
     }
@@ -230,6 +263,8 @@ void TKaVruneAI::ReadDevice() {
     return;
   }
   const std::vector<std::string> damaged = context.DamagedLines;
+  dumpLines_ = lines;
+  checking_ = false;
   {
     std::lock_guard guard(shared_->readResultLock);
     shared_->readResult = context.Root;
@@ -316,7 +351,11 @@ void TKaVruneAI::WriteDevice() {
     return;
   }
   if (!EnterSetupMode(false)) {
-    ShowMessage("Device cannot set to root menu, please chcek connection and try again.");
+    // Reported once and dropped: kept pending, the request would be tried and reported again
+    // every second, and a waiting session would never hear of it.
+    report.Message = "The device did not come to its setup menu. Check the cable and that the device is on, "
+                     "then try again.";
+    finish(report);
     return;
   }
   std::string reply;
@@ -333,14 +372,15 @@ void TKaVruneAI::WriteDevice() {
     TWriteControl control;
     control.Cancelled = [this] { return WriteCancelled(); };
     std::vector<std::string> notes;
+    const TXmlElement& settings = std::get<TXmlElement>(request);
+    int total = 0, done = 0;
+    for (const auto& [name, choice] : sections) total += settings.FirstChild(name) ? 1 : 0;
     for (const auto& [name, choice] : sections) {
-      std::string sectionName = name;
-      control.Progress = [this, sectionName](const std::string& prompt, int step) {
-        Post([sectionName, prompt, step](IKaVruneSink& sink) { sink.WriteProgress(sectionName, prompt, step); });
-      };
+      const std::string sectionName = name;
       // A section the request does not hold has nothing to change: its menu is not entered.
-      TXmlElement section = std::get<TXmlElement>(request).FirstChild(name);
+      TXmlElement section = settings.FirstChild(name);
       if (!section) continue;
+      PostProgress({TWorkStep::Writing, sectionName, ++done, total});
       TSectionOutcome outcome = WriteSection(&port_, section, choice, control);
       notes.insert(notes.end(), outcome.Notes.begin(), outcome.Notes.end());
       if (outcome.Cancelled) {
@@ -353,9 +393,9 @@ void TKaVruneAI::WriteDevice() {
       }
       if (!outcome.Completed) {
         LeaveMenusWithoutStoring();
-        report.Message = "Writing the section " + sectionName + " failed at the prompt \"" + outcome.Prompt +
-                         "\": " + outcome.Reason + ". The settings were not stored.";
-        ShowMessage(report.Message);
+        report.Message = "Writing " + SectionWords(sectionName) + " failed at the question \"" +
+                         QuestionWords(outcome.Prompt) + "\": " + outcome.Reason + ". Nothing was stored.";
+        report.Reread = true;
         finish(report);
         RequestRead();
         return;
@@ -369,13 +409,15 @@ void TKaVruneAI::WriteDevice() {
       finish(report);
       return;
     }
-    Post([](IKaVruneSink& sink) { sink.WriteStoring(); });
+    PostProgress({TWorkStep::Storing, {}, 0, 0});
     SendAndExpect(&port_, "9\r", ConfirmTimeoutMs, "Parameters stored ...", PurgeBoth, reply);
     inMenu_ = false;
     report.Succeeded = Contains(reply, "Parameters stored ...");
-    if (!report.Succeeded) report.Message = "The device did not confirm storing the parameters.";
+    checking_ = report.Succeeded;
+    if (!report.Succeeded) report.Message = "The device did not confirm that it stored the settings.";
   }
-  finish(report);
   // The window must not keep showing the values from before the write as current.
-  if (report.Kind != TWriteKind::Exit) RequestRead();
+  report.Reread = report.Kind != TWriteKind::Exit;
+  finish(report);
+  if (report.Reread) RequestRead();
 }

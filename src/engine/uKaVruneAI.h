@@ -16,6 +16,7 @@
 
 #include "AfComPort.h"
 #include "uKaVruneDumpReader.h"
+#include "uKaVruneProgress.h"
 #include "uKaVruneWriter.h"
 #include "uXmlUtils.h"
 
@@ -36,6 +37,7 @@ struct TWriteReport {
   bool Succeeded = false;  // Settings: "Parameters stored ..." came; Defaults/Exit: answered
   bool Cancelled = false;  // the port was closed or changed meanwhile, or the worker stopped
   std::string Message;     // why it failed, empty on success
+  bool Reread = false;     // the worker reads the device next: a document or a read failure follows
 };
 
 // What the worker hands to its front end. Every call arrives on the front end's main thread
@@ -54,9 +56,9 @@ class IKaVruneSink {
   // The dump had unreadable lines in every read of it (the first and two more); posted just
   // before the document, which has the error-line marker in their places.
   virtual void ReadDamaged(const std::vector<std::string>& /*lines*/) {}
-  virtual void WriteProgress(const std::string& /*section*/, const std::string& /*prompt*/, int /*step*/) {}
-  // Every section of a write is through and the device is told to store them.
-  virtual void WriteStoring() {}
+  // The step a read or a write has come to. Reading and checking tell every line of the dump;
+  // waiting is told once per wait.
+  virtual void Progress(const TWorkProgress& /*progress*/) {}
   // Posted when a write request has been dealt with. After Settings and Defaults the worker
   // has already requested a read, whose document arrives later.
   virtual void WriteFinished(const TWriteReport& /*report*/) {}
@@ -117,11 +119,16 @@ class TKaVruneAI final {
   bool WriteCancelled() const;
   void Post(std::function<void(IKaVruneSink&)> call);
   void PostReadDocument();
+  void PostProgress(const TWorkProgress& progress);
   void ShowMessage(const std::string& text);
 
   std::recursive_mutex portLock_;
   TAfComPort port_;
   std::atomic<bool> inMenu_{false};
+  // Set by the worker and by OpenPort on the caller's thread.
+  std::atomic<bool> checking_{false};     // the read that follows a store checks it
+  std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for
+  int dumpLines_ = TypicalDumpLines;  // the lines of the last dump, expected of the next one
   std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
   TEvents events_;
   std::mutex writeRequestLock_;

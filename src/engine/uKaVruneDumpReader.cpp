@@ -1,5 +1,6 @@
 #include "uKaVruneDumpReader.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "uCommunicationUtils.h"
@@ -161,8 +162,19 @@ void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
   int enters = 0;
   const auto start = Clock::now();
   auto talking = [&] { return Clock::now() - start < TalkLimit; };
+  int linesTold = 0;
+  auto tellLines = [&](const std::string& text) {
+    const size_t heading = text.rfind(DumpHeading);
+    if (!context.DumpLines || heading == std::string::npos) return;
+    const int lines = static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(heading), text.end(), '\r'));
+    if (lines != linesTold) context.DumpLines(linesTold = lines);
+  };
   // Each exchange ends as soon as the device's output asks for something, or on silence.
-  auto listening = [&](const std::string& reply) { return Cue(heard + reply, handled) == TCue::None && talking(); };
+  auto listening = [&](const std::string& reply) {
+    const std::string text = heard + reply;
+    tellLines(text);
+    return Cue(text, handled) == TCue::None && talking();
+  };
 
   while (port && port->Active() && !(context.Stop && context.Stop())) {
     std::string reply;

@@ -22,6 +22,8 @@ struct TDumpContext {
   bool InMenu = false;         // "Your choice ?" came: the device is at the root menu
   TXmlElement Root;            // the dump the device printed on the way, if it printed one
   std::string Heard;           // everything the device said, for the caller's checks
+  // Called as the lines of a dump come in, with the number of whole lines since its heading.
+  std::function<void(int lines)> DumpLines;
   // The lines of Root's dump that could not be read, each as "line N (section): text" with
   // unreadable bytes spelled out and secrets masked.
   std::vector<std::string> DamagedLines;

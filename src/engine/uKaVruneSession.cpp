@@ -27,11 +27,8 @@ struct TKaVruneSession::TState final : IKaVruneSink {
   void ShowMessage(const std::string& text) override {
     if (observer.Message) observer.Message(text);
   }
-  void WriteProgress(const std::string& section, const std::string& prompt, int step) override {
-    if (observer.Progress) observer.Progress(section, prompt, step);
-  }
-  void WriteStoring() override {
-    if (observer.Storing) observer.Storing();
+  void Progress(const TWorkProgress& progress) override {
+    if (observer.Progress) observer.Progress(progress);
   }
   void WriteFinished(const TWriteReport& r) override { report = r; }
 

@@ -31,8 +31,7 @@ struct TSessionResult {
 // What a session passes on while it waits; called on the waiting thread.
 struct TSessionObserver {
   std::function<void(const std::string& text)> Message;
-  std::function<void(const std::string& section, const std::string& prompt, int step)> Progress;
-  std::function<void()> Storing;
+  std::function<void(const TWorkProgress& progress)> Progress;
 };
 
 class TKaVruneSession final {

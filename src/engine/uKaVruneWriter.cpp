@@ -61,7 +61,6 @@ class TSectionWalk final {
       prompt_ = key;
       samePrompt = key == previousKey ? samePrompt + 1 : 0;
       if (samePrompt >= WriteMaxSamePrompt) throw TWalkStopped{"the device asks the same question again and again"};
-      if (control_.Progress) control_.Progress(key, outcome_.Steps);
 
       if (found) {
         bool removed = false;

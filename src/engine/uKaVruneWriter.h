@@ -11,7 +11,6 @@
 
 struct TWriteControl {
   std::function<bool()> Cancelled;  // asked before every exchange
-  std::function<void(const std::string& prompt, int step)> Progress;
 };
 
 struct TSectionOutcome {

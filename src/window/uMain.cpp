@@ -26,6 +26,7 @@
 #include "uContacts.h"
 #include "uIntEdit.h"
 #include "uQtDispatcher.h"
+#include "uStatusLine.h"
 #include "ufAbout.h"
 #ifdef KAVRUNE_HAVE_LANGUAGE
 #include "uLanguage.h"
@@ -136,7 +137,7 @@ void TfMain::LoadLanguage() {
     Language().ApplyToWindow(this);
     uiConnection->bOpenClose->setText(LangText("bOpenClose_Open", "Open"));
   } catch (const std::exception& e) {
-    AppMessage(QStringLiteral("Cannot load language file: ") + QString::fromUtf8(e.what()));
+    AppWarning(QStringLiteral("Cannot load language file: ") + QString::fromUtf8(e.what()));
   }
 #endif
 }
@@ -211,17 +212,7 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       seNetwork->SetDown(true);
     }
     shown_ = PagesSettings();
-    if (applyCheckPending_) {
-      // The device is the truth: only what it reports after the write counts as done.
-      applyCheckPending_ = false;
-      const TApplyCheck check = CheckApply(applyChecked_, FromReadDocument(root));
-      lastApplyReport_ = check.Lines();
-      if (!check.Clean()) {
-        QString text;
-        for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');
-        AppMessage(text.trimmed());
-      }
-    }
+    ShowReadOutcome(root);
   });
 }
 
@@ -231,26 +222,21 @@ TDeviceSettings TfMain::PagesSettings() {
   return FromDocument(doc->Root());
 }
 
-void TfMain::ShowMessage(const std::string& text) { AppMessage(QString::fromUtf8(text)); }
-
-void TfMain::WriteFinished(const TWriteReport& report) {
-  if (report.Kind == TWriteKind::Exit) exitPending_ = false;
-}
-
 void TfMain::ReadFailed(const std::string& reason) {
   if (closing_) return;
   // The pages keep the last document read, if any; without one there is nothing to apply.
   SetGlobalBusyCursor(false);
   EnableCommands(static_cast<bool>(currentRead_));
   seReload->setEnabled(worker_.IsPortOpen());
-  AppMessage(LangText("ReadFailed", "The device settings were not read: %1.").arg(QString::fromUtf8(reason)));
+  statusLine_->ShowOutcome(LangText("Failed_Read", "The settings were not read"), TStatusLine::TOutcome::Failed);
+  AppWarning(LangText("ReadFailed", "The device settings were not read: %1.").arg(QString::fromUtf8(reason)));
 }
 
 void TfMain::ReadDamaged(const std::vector<std::string>& lines) {
   if (closing_) return;
   QStringList shown;
   for (const std::string& line : lines) shown << QString::fromUtf8(line);
-  AppMessage(LangText("ReadDamaged",
+  AppWarning(LangText("ReadDamaged",
                       "The line to the device is noisy: these lines of its settings could not be read even after "
                       "reading them three times. Their settings are shown as missing; check the cable and read "
                       "again.\n%1")
@@ -298,6 +284,9 @@ void TfMain::bOpenCloseClick() {
   try {
     worker_.LockPort();
     TFinally unlock([&] { worker_.UnlockPort(); });
+    StartTranscript();
+    deviceAnswered_ = defaultsShown_ = false;
+    statusLine_->Clear();
     if (worker_.IsPortOpen()) worker_.OpenPort(0);
     else worker_.OpenPort(picker->ComNumber());
     open = worker_.IsPortOpen();
@@ -305,6 +294,7 @@ void TfMain::bOpenCloseClick() {
     showClosed();
     throw;
   }
+  ShowPortState();
   if (open) {
     SetStepColours(true);
     bOpenClose->setText(LangText("bOpenClose_Close", "Close"));
@@ -326,11 +316,12 @@ void TfMain::seApplySettingsClick() {
   if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
     QString text = QStringLiteral("Nothing was sent to the device:");
     for (const std::string& f : faults) text += QLatin1Char('\n') + Qs(f);
-    AppMessage(text);
+    AppWarning(text);
     return;
   }
-  if (changes.empty()) {
+  if (changes.empty() && !defaultsShown_) {
     lastApplyReport_ = {"No setting differs from the device: nothing was written."};
+    statusLine_->ShowOutcome(Qs(lastApplyReport_.front()), TStatusLine::TOutcome::Notice);
     return;
   }
   XMLSave = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
@@ -346,11 +337,12 @@ void TfMain::seApplySettingsClick() {
   // would deliver the old settings and end the busy state while the write still runs. The
   // worker reads the device itself once the write is over, stored or not.
   BeginBusy();
-  if (!failed.isEmpty()) AppMessage(failed);
+  if (!failed.isEmpty()) AppWarning(failed);
 }
 
 void TfMain::seDefaultClick() {
   worker_.RequestWrite(RequestDefaults{});
+  statusLine_->ShowStep(LangText("Step_Defaults", "Loading the factory values"));
   // As with Apply: the worker reads the device after the defaults are in, and a read of our
   // own would be served first and show the old settings.
   BeginBusy();

@@ -21,6 +21,9 @@ class TAfPortComboBox;
 class TShapeEx;
 class TShapeExColorSchema;
 class TfAbout;
+class TStatusLine;
+class TTranscript;
+class TTranscriptView;
 class IAfMainThreadDispatcher;
 
 class TNetworkPage;
@@ -51,6 +54,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void WriteFinished(const TWriteReport& report) override;
   void ReadFailed(const std::string& reason) override;
   void ReadDamaged(const std::vector<std::string>& lines) override;
+  void Progress(const TWorkProgress& progress) override;
 
   // --- window operations
   void ShowPage(QWidget* page);
@@ -150,6 +154,14 @@ class TfMain final : public QWidget, public IKaVruneSink {
   QPushButton* Button2 = nullptr;  // "Generate Language"
 
   TfAbout* About() const { return about_; }
+  // The port's state, the step under way and what the last read or write came to (uMainStatus.cpp).
+  TStatusLine* StatusLine() const { return statusLine_; }
+  TShapeEx* seTranscript = nullptr;
+  void seTranscriptClick();  // also Ctrl+T
+  TTranscriptView* TranscriptView() const { return transcriptView_; }
+  // The transcript of the serial dialogue: one masked plain-text file in the working directory,
+  // begun when a port is first opened.
+  QString TranscriptPath() const;
 
   // The forms of the connection and debug panels, which hold commands rather than settings.
   std::unique_ptr<Ui::pConnection> uiConnection;
@@ -179,6 +191,10 @@ class TfMain final : public QWidget, public IKaVruneSink {
   QString SaveWorkingCopy(const TXmlDocument& doc, const QString& name) const;
   // The channel a page button stands for: 1, 2, or 0 for the other pages.
   int ChannelOf(const QObject* button) const;
+  void BuildStatus();
+  void ShowPortState();
+  void StartTranscript();  // with the port lock held: the worker traces under it
+  void ShowReadOutcome(const TXmlElement& root);
 
   TKaVruneAI& worker_;
   TfAbout* about_ = nullptr;
@@ -197,5 +213,10 @@ class TfMain final : public QWidget, public IKaVruneSink {
   bool applyCheckPending_ = false;
   std::vector<std::string> lastApplyReport_;
   bool exitPending_ = false;
+  TStatusLine* statusLine_ = nullptr;
+  std::shared_ptr<TTranscript> transcript_;  // shared with the port's trace, which the worker outlives us with
+  TTranscriptView* transcriptView_ = nullptr;
+  bool deviceAnswered_ = false;  // since the port opened
+  bool defaultsShown_ = false;   // the pages show factory values the device has not stored
   bool closing_ = false;
 };

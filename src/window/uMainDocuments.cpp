@@ -29,7 +29,7 @@ void TfMain::LoadReadDocument(const TXmlElement& root) {
     pcChannel1->TakeReadChannels(root, ChannelOf(currentPageButton_));
   }
   EndBusy();
-  if (!failed.isEmpty()) AppMessage(failed);
+  if (!failed.isEmpty()) AppWarning(failed);
 }
 
 void TfMain::BuildWriteDocument(const TXmlElement& root) {

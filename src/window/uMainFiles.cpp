@@ -89,7 +89,7 @@ void TfMain::bDebugLoadClick() {
   uiDebug->Memo2->setPlainText(QString::fromUtf8(text));
   const QString file = WorkingFile(QStringLiteral("temp.xml"));
   if (!WriteFileAtomically(Std(file), uiDebug->Memo2->toPlainText().toStdString() + '\n'))
-    AppMessage(QStringLiteral("Cannot write file \"%1\"").arg(file));
+    AppWarning(QStringLiteral("Cannot write file \"%1\"").arg(file));
   // A copy: the seed of every write document stays "<xml/>" whatever the pages add to it.
   LoadReadDocument(TXmlDocument::CreateFromText(XMLDocument1->SaveToText())->Root());
 }
@@ -98,7 +98,7 @@ void TfMain::bDebugSaveClick() {
   XMLSave = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
   BuildWriteDocument(XMLSave->Root());
   const QString failed = SaveWorkingCopy(*XMLSave, QStringLiteral("temp_save.xml"));
-  if (!failed.isEmpty()) AppMessage(failed);
+  if (!failed.isEmpty()) AppWarning(failed);
 }
 
 void TfMain::Button1Click() {

@@ -21,7 +21,7 @@ bool TQtMainThreadDispatcher::IsMainThread() const {
 void TQtMainThreadDispatcher::BusyCursor(bool on) { SetGlobalBusyCursor(on); }
 
 void TQtMainThreadDispatcher::ReportError(const std::string& message) {
-  AppMessage(QString::fromStdString(message));
+  AppWarning(QString::fromStdString(message));
 }
 
 QString AppTitle() {
@@ -46,15 +46,18 @@ TAppMessageHandler& MessageHandler() {
 bool busyCursor = false;
 }  // namespace
 
-void AppMessage(const QString& text) {
+void AppMessage(const QString& text, TMessageKind kind) {
   if (MessageHandler()) {
-    MessageHandler()(text);
+    MessageHandler()(text, kind);
     return;
   }
   // The box must be readable even while a command has the hourglass on.
   const bool busy = busyCursor;
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  QMessageBox::information(QApplication::activeWindow(), AppTitle(), text, QMessageBox::Ok);
+  if (kind == TMessageKind::Warning)
+    QMessageBox::warning(QApplication::activeWindow(), AppTitle(), text, QMessageBox::Ok);
+  else
+    QMessageBox::information(QApplication::activeWindow(), AppTitle(), text, QMessageBox::Ok);
   if (busy) QApplication::restoreOverrideCursor();
 }
 
@@ -79,8 +82,8 @@ void RunCommand(const std::function<void()>& command) {
   try {
     command();
   } catch (const std::exception& e) {
-    AppMessage(QString::fromUtf8(e.what()));
+    AppWarning(QString::fromUtf8(e.what()));
   } catch (...) {
-    AppMessage(QStringLiteral("Unknown error"));
+    AppWarning(QStringLiteral("Unknown error"));
   }
 }

@@ -24,10 +24,12 @@ QString AppTitle();
 // (Arial 11 px).
 void SetUpApplication();
 
-// A modal box with an OK button, titled with the application title. Tests replace the box with
-// a recorder, since nobody would close it.
-void AppMessage(const QString& text);
-using TAppMessageHandler = std::function<void(const QString&)>;
+// A modal box with an OK button, titled with the application title: an information icon, or a
+// warning icon for what failed. Tests replace the box with a recorder, since nobody would close it.
+enum class TMessageKind { Information, Warning };
+void AppMessage(const QString& text, TMessageKind kind = TMessageKind::Information);
+inline void AppWarning(const QString& text) { AppMessage(text, TMessageKind::Warning); }
+using TAppMessageHandler = std::function<void(const QString&, TMessageKind)>;
 // Returns the handler it replaces; an empty handler restores the message box.
 TAppMessageHandler SetAppMessageHandler(TAppMessageHandler handler);
 
@@ -36,5 +38,5 @@ TAppMessageHandler SetAppMessageHandler(TAppMessageHandler handler);
 void SetGlobalBusyCursor(bool busy);
 bool GlobalBusyCursor();
 
-// Runs a command; an error it raises becomes a message box and the window stays usable.
+// Runs a command; an error it raises becomes a warning box and the window stays usable.
 void RunCommand(const std::function<void()>& command);

@@ -65,7 +65,7 @@ TEST_P(SimulatedLine, shouldReadOnceApplyEverySectionAndReadTheStoredValuesBack)
     return n;
   };
   {
-    TKaVruneSession session({[&](const std::string& text) { messages.push_back(text); }, {}, {}});
+    TKaVruneSession session({[&](const std::string& text) { messages.push_back(text); }, {}});
     session.SetTrace([&](bool sent, const std::string& bytes) {
       std::lock_guard g(heardLock);
       if (!sent) heard += bytes;

@@ -23,6 +23,10 @@ class RecordingSink final : public IKaVruneSink {
     messages_.push_back(text);
     changed_.notify_all();
   }
+  void Progress(const TWorkProgress& progress) override {
+    std::lock_guard g(lock_);
+    progress_.push_back(progress);
+  }
   void WriteFinished(const TWriteReport& report) override {
     std::lock_guard g(lock_);
     reports_.push_back(report);
@@ -49,6 +53,10 @@ class RecordingSink final : public IKaVruneSink {
     std::lock_guard g(lock_);
     return reports_.at(i);
   }
+  std::vector<TWorkProgress> Steps() {
+    std::lock_guard g(lock_);
+    return progress_;
+  }
   std::vector<std::string> Messages() {
     std::lock_guard g(lock_);
     return messages_;
@@ -60,4 +68,5 @@ class RecordingSink final : public IKaVruneSink {
   std::vector<TXmlElement> documents_;
   std::vector<std::string> messages_;
   std::vector<TWriteReport> reports_;
+  std::vector<TWorkProgress> progress_;
 };

@@ -76,6 +76,28 @@ inline TSimSettings EdgeState(bool high) {
   return s;
 }
 
+// A device as an installer leaves it, for the pictures of the pages: a fixed address with a
+// gateway, channel 1 a TCP server at 115200 baud, channel 2 sending UDP datagrams to one host,
+// the WLAN with WPA2.
+inline TSimSettings ShowcaseState() {
+  TSimSettings s = SimDefaults();
+  s.Set("basic_parameters", "IP_Address", "192.168.10.20");
+  s.Set("basic_parameters", "Set_Gateway_IP_Address", "192.168.10.1");
+  s.Set("basic_parameters", "Network_mode", "2");
+  s.Set("basic_parameters", "Enter_new_DHCP_device_Name", "line-3-press");
+  s.Set("Channel_1", "Baudrate", "115200");
+  s.Set("Channel_1", "Terminal_name", "press-3");
+  s.Set("Channel_2", "Baudrate", "19200");
+  s.Set("Channel_2", "ConnectMode", "CC");
+  s.Set("Channel_2", "Datagram_Type", "1");
+  s.Set("Channel_2", "Remote_IP_Address", "192.168.10.50");
+  s.Set("Channel_2", "Remote_Port", "10002");
+  s.Set("WLAN", "Network_name", "workshop");
+  s.Set("WLAN", "Security_suite", "3");
+  s.Set("Expert", "MTU_Size", "1400");
+  return s;
+}
+
 // The read document the dump reader makes of the device's dump in this state.
 inline PXmlDocument DumpDocument(const TSimSettings& settings) {
   PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);

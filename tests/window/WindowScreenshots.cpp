@@ -1,10 +1,16 @@
-// window-screenshots: opens the main window on the simulated device, waits for the first read
-// and saves a picture of every page. Run it under a display (xvfb-run) for the real rendering:
+// window-screenshots: the pictures in docs/screenshots, taken from real reads of the simulated
+// device. It opens the window on a paced simulator holding ShowcaseState (channel 2 in UDP
+// mode), takes the window during the read with its progress, every page after it, and an
+// Apply during and after its walk. Under X with ImageMagick's "import" the pictures are what
+// the screen shows; elsewhere the window is rendered offscreen. scripts/screenshots runs it.
 //   window-screenshots OUTPUT_DIR   (KAVRUNE_SIM names the simulator binary)
 
 #include <QApplication>
 #include <QDir>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <cstdio>
 #include <memory>
@@ -12,9 +18,101 @@
 #include "AfPortControls.h"
 #include "ShapeEx.h"
 #include "SimProcess.h"
+#include "SimStates.h"
 #include "WindowTestSupport.h"
+#include "uIntEdit.h"
 #include "uMain.h"
 #include "uMainForms.h"
+#include "uStatusLine.h"
+
+namespace {
+
+constexpr int WaitMs = 60000;
+
+class TShooter final {
+ public:
+  TShooter(TfMain& w, const QDir& out) : w_(w), out_(out) {
+    useScreen_ = qgetenv("QT_QPA_PLATFORM") != "offscreen" && !qgetenv("DISPLAY").isEmpty() &&
+                 !QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty();
+  }
+  bool Shoot(const char* name) {
+    QTest::qWait(150);  // the last changes painted
+    const QString path = out_.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    const bool ok = useScreen_ ? QProcess::execute(QStringLiteral("import"),
+                                                   {QStringLiteral("-window"), QString::number(w_.winId()), path}) == 0
+                               : w_.grab().save(path);
+    if (!ok) std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+    return ok;
+  }
+
+ private:
+  TfMain& w_;
+  QDir out_;
+  bool useScreen_ = false;
+};
+
+bool Page(TfMain& w, TShapeEx* button) {
+  w.seNetworkClick(button);
+  button->SetDown(true);
+  return true;
+}
+
+// Half-way: the bar shows that work goes on and how far it has come.
+bool HalfWay(const TfMain& w) {
+  const QProgressBar* bar = w.StatusLine()->Bar();
+  return !bar->isHidden() && bar->maximum() > 0 && bar->value() * 2 >= bar->maximum();
+}
+
+int Run(TfMain& w, TShooter& shoot) {
+  auto fail = [](const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    return 1;
+  };
+  TAfPortComboBox* picker = w.uiConnection->AfPortComboBox1;
+  const int index = picker->findText(QStringLiteral("COM 1"));
+  picker->setCurrentIndex(index);
+  emit picker->activated(index);
+  if (!shoot.Shoot("connection")) return 1;
+  w.uiConnection->bOpenClose->click();
+  if (!WaitFor([&] { return HalfWay(w); }, WaitMs)) return fail("the read showed no progress");
+  if (!shoot.Shoot("reading")) return 1;
+  if (!WaitFor([&] { return !w.pNetwork->isHidden(); }, WaitMs)) return fail("no read document arrived");
+
+  bool ok = shoot.Shoot("network");
+  ok = Page(w, w.seServer) && shoot.Shoot("server") && ok;
+  ok = Page(w, w.seServices) && shoot.Shoot("services") && ok;
+  Page(w, w.seChannel1);
+  w.pcChannel1->setCurrentIndex(0);
+  ok = shoot.Shoot("channel-serial") && ok;
+  w.pcChannel1->setCurrentIndex(1);
+  ok = shoot.Shoot("channel-connection-tcp") && ok;
+  Page(w, w.seChannel2);
+  w.pcChannel1->setCurrentIndex(1);
+  ok = shoot.Shoot("channel-connection-udp") && ok;
+  ok = Page(w, w.seWLAN) && shoot.Shoot("wlan") && ok;
+  w.ShowPage(w.pEmail);
+  ok = shoot.Shoot("email") && ok;
+  Page(w, w.seNetwork);
+  w.seTerminalClick();
+  ok = shoot.Shoot("debug") && ok;
+  w.seTerminalClick();
+
+  // An Apply of two pages: during its walk, and its confirmation after the check.
+  Page(w, w.seServer);
+  w.pServer->Form().ieServerMTUSize->SetValue(1200);
+  Page(w, w.seChannel1);
+  w.pcChannel1->setCurrentIndex(0);
+  w.pcChannel1->Form().cbChannel1Baudrate->setCurrentIndex(w.pcChannel1->Form().cbChannel1Baudrate->findText(QStringLiteral("57600")));
+  w.seApplySettingsClick();
+  if (!WaitFor([&] { return w.StatusLine()->StepText().startsWith(QStringLiteral("Writing Channel")); }, WaitMs))
+    return fail("the apply showed no progress");
+  ok = shoot.Shoot("applying") && ok;
+  if (!WaitFor([&] { return w.seApplySettings->isEnabled(); }, WaitMs)) return fail("no read after the apply");
+  ok = shoot.Shoot("applied") && ok;
+  return ok ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -27,7 +125,9 @@ int main(int argc, char** argv) {
   TQtMainThreadDispatcher dispatcher;
   SetAfMainThreadDispatcher(&dispatcher);
   TWindowTestEnv env;
-  SimProcess sim(1, "", {"--unpaced"});
+  SaveState(ShowcaseState(), env.Path("device.state"));
+  // Paced at 9600 baud, as the device talks, so that the read takes its real time.
+  SimProcess sim(1, env.Path("device.state"), {});
   if (!sim.Ready()) {
     std::fprintf(stderr, "the simulator did not start (KAVRUNE_SIM)\n");
     return 1;
@@ -37,49 +137,11 @@ int main(int argc, char** argv) {
     TKaVruneAI worker;
     {
       TfMain w(worker, &dispatcher, env.Dir());
+      w.SetWorkingDirectory(env.Dir());
       w.show();
-      auto shot = [&](const char* name) {
-        QTest::qWait(150);
-        w.grab().save(out.filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
-      };
-      shot("connection");
-      TAfPortComboBox* picker = w.uiConnection->AfPortComboBox1;
-      const int index = picker->findText(QStringLiteral("COM 1"));
-      picker->setCurrentIndex(index);
-      emit picker->activated(index);
-      w.uiConnection->bOpenClose->click();
-      if (!WaitFor([&] { return !w.pNetwork->isHidden(); }, 30000)) {
-        std::fprintf(stderr, "no read document arrived\n");
-        rc = 1;
-      } else {
-        shot("network");
-        w.seNetworkClick(w.seServer);
-        w.seServer->SetDown(true);
-        shot("server");
-        w.seNetworkClick(w.seServices);
-        w.seServices->SetDown(true);
-        shot("services");
-        w.seNetworkClick(w.seChannel1);
-        w.seChannel1->SetDown(true);
-        w.pcChannel1->setCurrentIndex(0);
-        shot("channel-serial");
-        w.pcChannel1->setCurrentIndex(1);
-        shot("channel-connection-tcp");
-        w.pcChannel1->Form().pChannel1ConnectionTCP->hide();
-        w.pcChannel1->Form().pChannel1ConnectionUSB->show();
-        shot("channel-connection-udp");
-        w.pcChannel1->Form().pChannel1ConnectionUSB->hide();
-        w.pcChannel1->Form().pChannel1ConnectionTCP->show();
-        w.seNetworkClick(w.seWLAN);
-        w.seWLAN->SetDown(true);
-        shot("wlan");
-        w.ShowPage(w.pEmail);
-        shot("email");
-        w.seNetworkClick(w.seNetwork);
-        w.seTerminalClick();
-        shot("debug");
-        w.seTerminalClick();
-      }
+      TShooter shoot(w, out);
+      rc = Run(w, shoot);
+      if (!env.messages.isEmpty()) std::fprintf(stderr, "messages: %s\n", qPrintable(env.messages.join('|')));
       w.close();
     }
     worker.Terminate();

@@ -23,7 +23,10 @@ class TWindowTestEnv {
     setenv("KAVRUNE_COM_DIR", dir_.c_str(), 1);
     setenv("KAVRUNE_DEV_DIR", dir_.c_str(), 1);  // only the ports a test publishes
     setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);  // working copies stay out of the home folder
-    old_ = SetAppMessageHandler([this](const QString& text) { messages.append(text); });
+    old_ = SetAppMessageHandler([this](const QString& text, TMessageKind kind) {
+      messages.append(text);
+      if (kind == TMessageKind::Warning) warnings.append(text);
+    });
   }
   ~TWindowTestEnv() {
     SetAppMessageHandler(old_);
@@ -39,6 +42,7 @@ class TWindowTestEnv {
   int Count(const QString& text) const { return static_cast<int>(messages.count(text)); }
 
   QStringList messages;
+  QStringList warnings;  // the messages boxed with a warning icon
 
  private:
   std::string dir_;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -19,6 +20,8 @@
 #include "WindowTestSupport.h"
 #include "uMain.h"
 #include "uMainForms.h"
+#include "uStatusLine.h"
+#include "uTranscriptView.h"
 
 namespace {
 
@@ -106,15 +109,28 @@ TEST_F(MainWindowDeviceTest, shouldWaitForTheFirstReadThenLandOnTheNetworkPage) 
   EXPECT_EQ(w.uiConnection->ShapeEx14->BrushColor(), LightGreen);
   EXPECT_EQ(w.uiConnection->ShapeEx11->BrushColor(), Peach);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("COM 4 open: waiting for the device, power it on now"));
 
   ASSERT_TRUE(WaitFor([&] { return !w.pNetwork->isHidden(); }, 30000)) << "no read document arrived";
+  EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("Connected: COM 4"));
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Settings read from the device"));
+  EXPECT_TRUE(w.StatusLine()->Bar()->isHidden());
+  // The dialogue so far, from the window's own transcript.
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+  ASSERT_NE(w.TranscriptView(), nullptr);
+  EXPECT_TRUE(w.TranscriptView()->isVisible());
+  EXPECT_TRUE(w.TranscriptView()->Text().contains(QStringLiteral("<< *** basic parameters")))
+      << w.TranscriptView()->Text().toStdString();
   EXPECT_TRUE(w.seNetwork->Down());
   EXPECT_EQ(w.CurrentPageButton(), w.seNetwork);
   EXPECT_TRUE(w.pConnection->isHidden());
   EXPECT_TRUE(w.seApplySettings->isEnabled() && w.seReload->isEnabled() && w.seChannel2->isEnabled());
   ASSERT_TRUE(w.CurrentReadDocument());
   EXPECT_TRUE(w.CurrentReadDocument().FirstChild("basic_parameters"));
-  EXPECT_TRUE(env.messages.filter(QStringLiteral("KaVruneThreat")).isEmpty()) << env.messages.join('|').toStdString();
+  EXPECT_TRUE(env.warnings.isEmpty()) << env.messages.join('|').toStdString();
 
   // A later read keeps the page the user is on.
   w.seNetworkClick(w.seServer);
@@ -132,6 +148,7 @@ TEST_F(MainWindowDeviceTest, shouldReturnToTheConnectionPageWhenClosed) {
   EXPECT_FALSE(w.pConnection->isHidden());
   EXPECT_TRUE(w.pNetwork->isHidden());
   EXPECT_EQ(w.uiConnection->bOpenClose->text(), QStringLiteral("Open"));
+  EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("Port closed"));
   EXPECT_TRUE(w.uiConnection->AfPortComboBox1->isEnabled());
   for (TShapeEx* b : {w.seNetwork, w.seApplySettings, w.seDisconnect}) EXPECT_FALSE(b->isEnabled());
   EXPECT_FALSE(w.seNetwork->Down());
@@ -158,6 +175,15 @@ TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilThe
   const std::vector<std::string> after = Received();
   EXPECT_NE(std::find(after.begin() + static_cast<long>(before), after.end(), "7<CR>"), after.end())
       << "the defaults entry of the menu was not chosen";
+  EXPECT_EQ(w.StatusLine()->StepText(),
+            QStringLiteral("Factory values shown: they are not on the device until \"Apply Settings\" stores them"));
+  EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "TCP_Keepalive_time_in_s"), "0") << "not stored yet";
+
+  // Nothing differs from what the device shows, yet Apply stores the factory values.
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitFor([&] { return w.seApplySettings->isEnabled(); }, 30000)) << "no re-read after the store";
+  EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "TCP_Keepalive_time_in_s"), "45");
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Settings stored on the device"));
 }
 
 TEST_F(MainWindowDeviceTest, shouldSendNothingWithoutEditsAndConfirmAnEditAfterTheReRead) {
@@ -168,6 +194,7 @@ TEST_F(MainWindowDeviceTest, shouldSendNothingWithoutEditsAndConfirmAnEditAfterT
   EXPECT_EQ(w.pServer->Form().ieServerCahceTimeout->Value(), 600);
   w.seApplySettingsClick();
   EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"No setting differs from the device: nothing was written."});
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("No setting differs from the device: nothing was written."));
   EXPECT_FALSE(QFile::exists(env.Dir() + QStringLiteral("/temp_save.xml")));
   EXPECT_TRUE(w.seReload->isEnabled()) << "no write to wait for";
 
@@ -177,6 +204,8 @@ TEST_F(MainWindowDeviceTest, shouldSendNothingWithoutEditsAndConfirmAnEditAfterT
   EXPECT_FALSE(w.seReload->isEnabled());
   ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Apply";
   EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"1 setting written and confirmed."});
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("1 setting written and confirmed."));
+  EXPECT_TRUE(env.messages.isEmpty()) << "a confirmation, not a box to close";
   const TSimSettings stored = LoadState(env.Path("state.txt"));
   EXPECT_EQ(stored.Get("Expert", "ARP_Cache_timeout_in_s"), "300");
   EXPECT_EQ(stored.Get("Expert", "TCP_Keepalive_time_in_s"), "0");
@@ -212,6 +241,8 @@ TEST_F(MainWindowLostLineTest, shouldEndTheBusyStateAndSayWhyWhenAReadEndsWithou
                       30000))
       << env.messages.join('|').toStdString();
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(env.warnings, env.messages);
+  EXPECT_EQ(window->StatusLine()->StepText(), QStringLiteral("The settings were not read"));
   EXPECT_TRUE(window->seReload->isEnabled()) << "the user can try again";
   EXPECT_FALSE(window->seApplySettings->isEnabled()) << "nothing was read to apply";
 }
@@ -226,6 +257,29 @@ TEST_F(MainWindowNoisyLineTest, shouldWarnOfTheLinesANoisyLineSpoilt) {
   const QStringList warnings = env.messages.filter(QStringLiteral("could not be read even after reading them three times"));
   ASSERT_EQ(warnings.size(), 1) << env.messages.join('|').toStdString();
   EXPECT_TRUE(warnings[0].contains(QStringLiteral("line "))) << warnings[0].toStdString();
+}
+
+
+class MainWindowRefusingDeviceTest : public MainWindowDeviceTest {
+ protected:
+  MainWindowRefusingDeviceTest() { fault = "refuse-answers"; }
+};
+
+TEST_F(MainWindowRefusingDeviceTest, shouldWarnInPlainWordsWhenTheDeviceRefusesAWrite) {
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  w.seApplySettingsClick();
+  // The device stays stuck in its question, so the read that follows waits for it.
+  ASSERT_TRUE(WaitFor([&] { return !env.warnings.isEmpty(); }, 90000)) << env.messages.join('|').toStdString();
+  ASSERT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
+  const QString warning = env.warnings.front();
+  EXPECT_TRUE(warning.startsWith(QStringLiteral("The settings were not stored.\n\nWriting the server settings failed at "
+                                                "the question \"")))
+      << warning.toStdString();
+  EXPECT_FALSE(warning.contains(QLatin1Char('_'))) << warning.toStdString();
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("The settings were not stored"));
+  EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
 }
 
 }  // namespace

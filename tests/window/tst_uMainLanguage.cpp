@@ -16,6 +16,7 @@
 #include "WindowTestSupport.h"
 #include "uLanguage.h"
 #include "uMain.h"
+#include "uStatusLine.h"
 #include "uMainForms.h"
 #include "uXmlUtils.h"
 
@@ -154,7 +155,9 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
   const QStringList english = keys(data + "/Language.xml");
   EXPECT_TRUE(english.contains(QStringLiteral("Done_Defaults")));
   std::vector<std::string> englishWrites;
-  for (const char* name : {"Language.xml", "Language.de.xml", "Language.cs.xml"}) {
+  const std::pair<const char*, const char*> files[] = {
+      {"Language.xml", "Port closed"}, {"Language.de.xml", "Port geschlossen"}, {"Language.cs.xml", "Port zavřen"}};
+  for (const auto& [name, closed] : files) {
     SCOPED_TRACE(name);
     const QString path = data + QLatin1Char('/') + QLatin1String(name);
     QFile::remove(env.Dir() + "/Language.xml");
@@ -164,6 +167,7 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
     ASSERT_EQ(w.uiConnection->AfPortComboBox1->count(), 1);
     EXPECT_EQ(w.uiConnection->AfPortComboBox1->itemText(0), QStringLiteral("COM 1"));
     EXPECT_EQ(keys(path), english);
+    EXPECT_EQ(w.StatusLine()->PortText(), QString::fromUtf8(closed)) << "the status block speaks the file's language";
     for (bool high : {false, true}) {
       w.LoadReadDocument(DumpDocument(EdgeState(high))->Root());
       TXmlElement root = TXmlDocument::CreateFromText("<xml/>")->Root();

@@ -1,0 +1,148 @@
+// The window's account of what it is doing: the status block under the menu column, the outcome
+// of every read and write, and the transcript of the serial dialogue.
+
+#include <QKeySequence>
+#include <QShortcut>
+
+#include "AfPortControls.h"
+#include "ShapeEx.h"
+#include "uMain.h"
+#include "ui_pConnection.h"
+#include "uMainPrivate.h"
+#include "uQtDispatcher.h"
+#include "uStatusLine.h"
+#include "uTranscript.h"
+#include "uTranscriptView.h"
+
+namespace {
+
+using TOutcome = TStatusLine::TOutcome;
+
+QString SectionText(const std::string& section) {
+  return LangText(("Section_" + section).c_str(), SectionWords(section).c_str());
+}
+
+}  // namespace
+
+void TfMain::BuildStatus() {
+  // Below About and Quit the menu column has room the original left empty.
+  statusLine_ = new TStatusLine(pLeft);
+  statusLine_->setGeometry(16, 360, 127, pLeft->height() - 360 - 40);
+  seTranscript = MenuButton("seTranscript", 16, pLeft->height() - 32, LangText("Transcript", "Transcript"), secsUtility);
+  seTranscript->setEnabled(true);
+  connect(seTranscript, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seTranscriptClick(); }); });
+  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+  connect(shortcut, &QShortcut::activated, this, [this] { RunCommand([&] { seTranscriptClick(); }); });
+  ShowPortState();
+}
+
+QString TfMain::TranscriptPath() const { return WorkingFile(QStringLiteral("transcript.txt")); }
+
+void TfMain::StartTranscript() {
+  if (transcript_) return;
+  auto transcript = std::make_shared<TTranscript>(Std(TranscriptPath()));
+  // Without a file the window works on; the view then says the transcript is empty.
+  if (!transcript->IsOpen()) return;
+  transcript_ = transcript;
+  worker_.Port().OnTrace = [transcript](bool sent, const std::string& bytes) { transcript->Record(sent, bytes); };
+}
+
+void TfMain::seTranscriptClick() {
+  if (!transcriptView_) transcriptView_ = new TTranscriptView(TranscriptPath(), this);
+  transcriptView_->show();
+  transcriptView_->raise();
+  transcriptView_->activateWindow();
+}
+
+void TfMain::ShowPortState() {
+  const int com = worker_.Port().ComNumber();
+  if (!worker_.IsPortOpen())
+    statusLine_->ShowPort(uiConnection->AfPortComboBox1->count() == 0
+                              ? LangText("Status_NoPorts", "No serial port found: plug in the adapter, then open the "
+                                                           "port list again")
+                              : LangText("Status_Closed", "Port closed"));
+  else if (!deviceAnswered_)
+    statusLine_->ShowPort(LangText("Status_Waiting", "COM %1 open: waiting for the device, power it on now").arg(com));
+  else
+    statusLine_->ShowPort(LangText("Status_Connected", "Connected: COM %1").arg(com));
+}
+
+void TfMain::Progress(const TWorkProgress& p) {
+  if (closing_) return;
+  const bool talking = p.Step != TWorkStep::Waiting;
+  if (talking != deviceAnswered_) {
+    deviceAnswered_ = talking;
+    ShowPortState();
+  }
+  switch (p.Step) {
+    case TWorkStep::Waiting: break;  // the port's state says it; what went before stays readable
+    case TWorkStep::Reading: statusLine_->ShowStep(LangText("Step_Reading", "Reading the settings"), p.Done, p.Total); break;
+    case TWorkStep::Writing:
+      statusLine_->ShowStep(LangText("Step_Writing", "Writing %1").arg(SectionText(p.Section)), p.Done, p.Total);
+      break;
+    case TWorkStep::Storing: statusLine_->ShowStep(LangText("Step_Storing", "Storing"), 1, 1); break;
+    case TWorkStep::Checking:
+      statusLine_->ShowStep(LangText("Step_Checking", "Checking: reading the settings back"), p.Done, p.Total);
+      break;
+  }
+}
+
+void TfMain::ShowReadOutcome(const TXmlElement& root) {
+  deviceAnswered_ = true;
+  ShowPortState();
+  if (applyCheckPending_) {
+    // The device is the truth: only what it reports after the write counts as done.
+    applyCheckPending_ = false;
+    const TApplyCheck check = CheckApply(applyChecked_, FromReadDocument(root));
+    lastApplyReport_ = check.Lines();
+    if (!check.Clean()) {
+      QString text;
+      for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');
+      statusLine_->ShowOutcome(Qs(lastApplyReport_.front()).remove(QLatin1Char(':')), TOutcome::Failed);
+      AppWarning(text.trimmed());
+      return;
+    }
+    defaultsShown_ = false;
+    // A store of the factory values alone wrote no setting to count.
+    statusLine_->ShowOutcome(applyChecked_.empty() ? LangText("Done_Stored", "Settings stored on the device")
+                                                   : Qs(lastApplyReport_.front()),
+                             TOutcome::Done);
+    return;
+  }
+  if (defaultsShown_)
+    statusLine_->ShowOutcome(
+        LangText("Done_Defaults", "Factory values shown: they are not on the device until \"Apply Settings\" stores them"),
+        TOutcome::Notice);
+  else
+    statusLine_->ShowOutcome(LangText("Done_Read", "Settings read from the device"), TOutcome::Done);
+}
+
+void TfMain::WriteFinished(const TWriteReport& report) {
+  if (report.Kind == TWriteKind::Exit) {
+    exitPending_ = false;
+    return;
+  }
+  if (closing_ || report.Cancelled) return;
+  if (report.Succeeded) {
+    if (report.Kind == TWriteKind::Defaults) defaultsShown_ = true;
+    return;
+  }
+  // The re-read after a failed write shows the device as it is; nothing was stored to check.
+  applyCheckPending_ = false;
+  const QString what = report.Kind == TWriteKind::Defaults
+                           ? LangText("Failed_Defaults", "The device did not load its factory values")
+                           : LangText("Failed_Write", "The settings were not stored");
+  statusLine_->ShowOutcome(what, TOutcome::Failed);
+  if (!report.Reread) EndBusy();
+  AppWarning(report.Message.empty() ? what + QLatin1Char('.') : what + QStringLiteral(".\n\n") + Qs(report.Message));
+}
+
+void TfMain::ShowMessage(const std::string& text) {
+  // The worker's own errors name its thread; the user is told what it means.
+  static const std::string workerError = "KaVruneThreat: ";
+  if (text.rfind(workerError, 0) == 0)
+    AppWarning(LangText("WorkerError", "The conversation with the device broke off: %1")
+                   .arg(QString::fromUtf8(text.substr(workerError.size()))));
+  else
+    AppMessage(QString::fromUtf8(text));
+}

@@ -1,0 +1,68 @@
+#include "uStatusLine.h"
+
+#include <algorithm>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
+  setObjectName(QStringLiteral("StatusLine"));
+  // A rule over the block parts it from the menu buttons above.
+  setFrameShape(QFrame::NoFrame);
+  setStyleSheet(QStringLiteral("#StatusLine { border-top: 1px solid #A0A0C0; }"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 6, 0, 0);
+  layout->setSpacing(4);
+  port_ = new QLabel(this);
+  port_->setObjectName(QStringLiteral("lStatusPort"));
+  step_ = new QLabel(this);
+  step_->setObjectName(QStringLiteral("lStatusStep"));
+  for (QLabel* l : {port_, step_}) {
+    l->setWordWrap(true);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(l);
+  }
+  QFont bold = port_->font();
+  bold.setBold(true);
+  port_->setFont(bold);
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("pbStatus"));
+  bar_->setFixedHeight(14);
+  bar_->setTextVisible(true);
+  bar_->setAlignment(Qt::AlignCenter);
+  bar_->hide();
+  layout->addWidget(bar_);
+  layout->addStretch(1);
+}
+
+void TStatusLine::ShowPort(const QString& text) { port_->setText(text); }
+
+void TStatusLine::ShowStep(const QString& text, int done, int total, const QString& unit) {
+  step_->setStyleSheet(QString());
+  step_->setText(text);
+  if (total <= 0) {
+    bar_->hide();
+    return;
+  }
+  // A dump may run past the lines expected of it; the bar then waits full for the end.
+  bar_->setRange(0, std::max(total, done));
+  bar_->setValue(done);
+  bar_->setFormat(unit.isEmpty() ? QStringLiteral("%v / %m") : QStringLiteral("%v / %m ") + unit);
+  bar_->show();
+}
+
+void TStatusLine::ShowOutcome(const QString& text, TOutcome outcome) {
+  static const char* const colours[] = {"#006400", "#A04000", "#B00000"};
+  step_->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colours[static_cast<int>(outcome)])));
+  step_->setText(text);
+  bar_->hide();
+}
+
+void TStatusLine::Clear() {
+  step_->clear();
+  bar_->hide();
+}
+
+QString TStatusLine::PortText() const { return port_->text(); }
+QString TStatusLine::StepText() const { return step_->text(); }

@@ -1,0 +1,34 @@
+#pragma once
+// The window's status block under the menu column: the port's state, the step a read or a write
+// has come to with its progress bar, and what the last one came to. It only shows what it is
+// told; the window decides what that is.
+
+#include <QFrame>
+#include <QString>
+
+class QLabel;
+class QProgressBar;
+
+class TStatusLine final : public QFrame {
+  Q_OBJECT
+ public:
+  enum class TOutcome { Done, Notice, Failed };
+
+  explicit TStatusLine(QWidget* parent);
+
+  void ShowPort(const QString& text);
+  // A step under way; done and total count lines or sections (total 0: no bar).
+  void ShowStep(const QString& text, int done = 0, int total = 0, const QString& unit = QString());
+  // What the last read or write came to, kept until the next step; the bar goes.
+  void ShowOutcome(const QString& text, TOutcome outcome);
+  void Clear();
+
+  QString PortText() const;
+  QString StepText() const;
+  QProgressBar* Bar() const { return bar_; }
+
+ private:
+  QLabel* port_;
+  QLabel* step_;
+  QProgressBar* bar_;
+};
