@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
-#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QUrl>
@@ -17,7 +16,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 #include "AfPortControls.h"
 #include "ShapeEx.h"
@@ -72,9 +70,6 @@ TEST_F(MainWindowTest, shouldStartOnTheConnectionPageWithOnlyAboutAndQuitUsable)
   EXPECT_TRUE(w.ShapeEx1->isEnabled());
   EXPECT_TRUE(w.ShapeEx8->isEnabled());
   EXPECT_TRUE(w.seEmail->isHidden() && w.seTerminal->isHidden() && w.Button2->isHidden());
-  EXPECT_EQ(w.size(), QSize(700, 652));
-  EXPECT_EQ(w.pConnection->pos(), QPoint(167, 139));
-  EXPECT_EQ(w.pcChannel1->size(), w.pConnection->size());
 }
 
 TEST_F(MainWindowTest, shouldPlaceTheChannelPanelsAndOpenOnTheConnectionTab) {
@@ -84,7 +79,6 @@ TEST_F(MainWindowTest, shouldPlaceTheChannelPanelsAndOpenOnTheConnectionTab) {
   ASSERT_TRUE(tcp && udp);
   EXPECT_EQ(tcp->parent()->objectName(), QStringLiteral("tsChannel1Connection"));
   EXPECT_EQ(udp->parent()->objectName(), QStringLiteral("tsChannel1Connection"));
-  EXPECT_EQ(tcp->y(), 56);
   EXPECT_FALSE(tcp->isHidden());
   EXPECT_TRUE(udp->isHidden());
   // The device address table is found by tags 1 to 16.
@@ -137,14 +131,14 @@ TEST_F(MainWindowTest, shouldKeepOneLevelOfBusyCursor) {
 }
 
 TEST_F(MainWindowTest, shouldToggleTheDebugPanelBesideThePages) {
+  const int width = w.width();
   w.seTerminalClick();
   EXPECT_FALSE(w.pDebug->isHidden());
-  EXPECT_EQ(w.width(), 845);
-  EXPECT_EQ(w.pDebug->x(), 151 + 521 + 32);
-  EXPECT_EQ(w.pDebug->width(), 845 - w.pDebug->x() - 16);
+  EXPECT_GE(w.pDebug->x(), w.pConnection->geometry().right()) << "beside the pages, not over them";
+  EXPECT_LE(w.pDebug->geometry().right(), w.width()) << "the window grows to hold it";
   w.seTerminalClick();
   EXPECT_TRUE(w.pDebug->isHidden());
-  EXPECT_EQ(w.width(), 700);
+  EXPECT_EQ(w.width(), width);
 }
 
 TEST_F(MainWindowTest, shouldReportAFailedOpenAndStayClosedAndUsable) {
@@ -171,254 +165,20 @@ TEST_F(MainWindowTest, shouldReportAFailedOpenAndStayClosedAndUsable) {
   EXPECT_FALSE(w.pConnection->isHidden());
 }
 
-// The inventory of the pages: what a user, a language file and the device texts rely on.
-
-QWidget* Control(TfMain& w, const char* name) { return w.findChild<QWidget*>(QString::fromLatin1(name)); }
-
-TEST_F(MainWindowTest, shouldOfferEveryChoiceListWithItsItemsAndInitialChoice) {
-  struct Choice {
-    const char* name;
-    int index;
-    QStringList items;
-  };
-  const Choice choices[] = {
-      {"cbNetworkMode", 1, {"Wired Only", "Wireless Only", "Bridging(One Host)"}},
-      {"cbNetworkSpeed", 0, {"100 Mbps", "10 Mbps"}},
-      {"cbNetworkDuplex", 0, {"Full", "Half"}},
-      {"cbServerCPUPerformence", 0, {"Regular", "Low", "High"}},
-      {"cbServicesKeyLength", 0, {"128", "192", "256"}},
-      {"cbChannel1LineMode", 0, {"RS232", "RS422", "RS485"}},
-      {"cbChannel1Baudrate", 5, {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200", "230400", "460800"}},
-      {"cbChannel1LineDatabits", 1, {"7 bit", "8 bit"}},
-      {"cbChannel1LineParity", 0, {"No Parity", "Even Parity", "Odd Parity"}},
-      {"cbChannel1LineStopBits", 0, {"1 stop bit", "2 stop bits"}},
-      {"cbChannel1Flow", 0, {"None", "XON/XOFF flow control", "XON/XOFF Pass Chars to Host"}},
-      {"cbChannel1PackingInterval", 0, {"12 msec", "52 msec", "250 msec", "5000 msec"}},
-      {"cbChannel1Trailingcharacters", 0, {"None", "One", "Two"}},
-      {"cbChannel1ConnectionType", 0, {"TCP", "UDP"}},
-      {"cbChannel1ConnectionAcceptIncoming", 0, {"Yes", "No", "With Active Mdm Ctrl In"}},
-      {"cbChannel1ConnectionActiveConnect", 0, {"None", "With Any Characters", "With Active Mdm Ctrl In", "With Start Character", "Manual Connection", "Auto Start"}},
-      {"cbChannel1ConnectionModemMode", 0, {"None", "Without Echo", "Verbose Mdm Resp & Echo", "Numeric Mdm Resp & Echo", "Verbose Mdm Resp Only", "Numeric Mdm Resp Only"}},
-      {"cbChannel1ConnectionLed", 0, {"Blink", "Off"}},
-      {"cbChannel1ConnectionConnectResponse", 0, {"None", "Char Response"}},
-      {"cbChannel1ConnectionUDPAcceptIncoming", 0, {"Yes", "No", "With Active Mdm Ctrl In"}},
-      {"cbChannel1ConnectionUDPDatagramType", 0, {"00", "01", "04", "05", "FD"}},
-      {"cbWLANNetworkType", -1, {"Infrastructure", "Ad-Hoc"}},
-      {"cbWLANChannel", 0, {"Channel 1", "Channel 2", "Channel 3", "Channel 4", "Channel 5", "Channel 6", "Channel 7", "Channel 8", "Channel 9", "Channel 10", "Channel 11"}},
-      {"cbWLANTXDateRate", 3, {"1 Mbps", "2 Mbps", "5.5 Mbps", "11 Mbps", "18 Mbps", "24 Mbps", "36 Mbps", "54 Mbps"}},
-      {"cbWLANSecurity", -1, {}},
-      {"cbWLANAuthentication", -1, {}},
-      {"cbWLANEncryption", -1, {}},
-      {"cbWLANKeyType", 1, {"Hex", "Passphrase"}},
-      {"cbWLANTXKey", 0, {"1", "2", "3", "4"}},
-  };
-  for (const Choice& c : choices) {
-    auto* combo = qobject_cast<QComboBox*>(Control(w, c.name));
-    ASSERT_NE(combo, nullptr) << c.name;
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i) items.append(combo->itemText(i));
-    EXPECT_EQ(items, c.items) << c.name;
-    EXPECT_EQ(combo->currentIndex(), c.index) << c.name;
-    EXPECT_FALSE(combo->isEditable()) << c.name << " takes only a choice from its list";
-  }
-}
-
-TEST_F(MainWindowTest, shouldBoundEveryNumericEditAndShowItsNumberInPlainBlack) {
-  struct Bounds {
-    const char* name;
-    int min, max, initial;
-  };
-  const Bounds edits[] = {
-      {"ieServerCahceTimeout", 1, 600, 1},
-      {"ieServerKeepAlive", 0, 65, 0},
-      {"ieServerHTTPServerPort", 0, 65535, 0},
-      {"ieServerMTUSize", 512, 1400, 512},
-      {"ieChannel1ConnectionPort", 0, 65535, 10001},
-      {"ieChannel1ConnectionRemotePort", 0, 65535, 0},
-      {"ieChannel1ConnectionInactivityTimeoutM", 0, 23, 0},
-      {"ieChannel1ConnectionInactivityTimeoutS", 0, 59, 0},
-      {"ieChannel1ConnectionUDPLocalPort", 0, 65535, 10001},
-      {"ieChannel1ConnectionUDPRemotePort", 0, 65535, 0},
-      {"IntEdit3", 0, 255, 0},
-      {"IntEdit4", 0, 255, 0},
-      {"IntEdit5", 0, 255, 0},
-      {"IntEdit6", 0, 255, 0},
-      {"IntEdit7", 0, 255, 0},
-      {"IntEdit8", 0, 255, 0},
-      {"IntEdit9", 0, 255, 0},
-      {"IntEdit10", 0, 255, 0},
-      {"IntEdit11", 0, 255, 0},
-      {"IntEdit12", 0, 255, 0},
-      {"IntEdit13", 0, 255, 0},
-      {"IntEdit14", 0, 255, 0},
-      {"IntEdit15", 0, 255, 0},
-      {"IntEdit16", 0, 255, 0},
-      {"IntEdit17", 0, 255, 0},
-      {"IntEdit18", 0, 255, 0},
-      {"ieEmailServerPortNumber", 0, 65535, 0},
-  };
-  for (const Bounds& b : edits) {
-    auto* edit = qobject_cast<TIntEdit*>(Control(w, b.name));
-    ASSERT_NE(edit, nullptr) << b.name;
-    EXPECT_EQ(edit->MinValue(), b.min) << b.name;
-    EXPECT_EQ(edit->MaxValue(), b.max) << b.name;
-    EXPECT_EQ(edit->text(), QString::number(b.initial)) << b.name;
-    EXPECT_TRUE(edit->AutoCorrect()) << b.name;
+// What holds for every choice list and numeric edit of the pages, whatever the forms hold.
+TEST_F(MainWindowTest, shouldTakeOnlyListedChoicesAndShowNumbersInPlainBlack) {
+  for (QComboBox* combo : w.findChildren<QComboBox*>())
+    EXPECT_FALSE(combo->isEditable()) << combo->objectName().toStdString() << " takes only a choice from its list";
+  const QList<TIntEdit*> edits = w.findChildren<TIntEdit*>();
+  ASSERT_FALSE(edits.isEmpty());
+  for (TIntEdit* edit : edits) {
+    const std::string name = edit->objectName().toStdString();
+    EXPECT_LE(edit->MinValue(), edit->MaxValue()) << name;
+    EXPECT_TRUE(edit->AutoCorrect()) << name;
     // A port or an MTU is no signed quantity: the sign colours would only mislead.
-    EXPECT_FALSE(edit->Colored()) << b.name;
-    edit->SetValue(b.max);
-    EXPECT_EQ(edit->palette().color(QPalette::Text), QColor(Qt::black)) << b.name;
-  }
-  EXPECT_EQ(w.findChildren<TIntEdit*>().size(), static_cast<qsizetype>(std::size(edits)));
-}
-
-TEST_F(MainWindowTest, shouldLabelEveryControlWithItsOwnTextOnItsLine) {
-  struct Labelled {
-    const char* name;
-    const char* text;
-  };
-  const Labelled controls[] = {
-      {"bOpenClose", "Open"},
-      {"cbNetworkMode", "Network Mode:"},
-      {"rbStaticIP", "Use the following IP configuration"},
-      {"ipIP_addr", "IP address:"},
-      {"ipnetmask", "Netmask:"},
-      {"ipgateway", "Gateway:"},
-      {"rbDHCP", "Obtain IP address automatically"},
-      {"eDHCPName", "DHCP Host Name:"},
-      {"cbNetworkBOOTP", "BOOTP:"},
-      {"cbNetworkDHCP", "DHCP:"},
-      {"cbNetworkAutoIP", "AutoIP:"},
-      {"cbNetworkAutoNegotiate", "Auto Negotiate:"},
-      {"cbNetworkSpeed", "Speed:"},
-      {"cbNetworkDuplex", "Duplex:"},
-      {"chbServerTelnetPassword", "Change Telnet Password:"},
-      {"eServerTelnetPass", "Telnet Password:"},
-      {"eServerTelnetPass2", "Retype Password:"},
-      {"ieServerCahceTimeout", "ARP Cache Timeout:"},
-      {"ieServerKeepAlive", "TCP Keepalive:"},
-      {"cbServerMonitorModeBootup", "Monitor mode @ Bootup:"},
-      {"cbServerCPUPerformence", "CPU Performance Mode:"},
-      {"ieServerHTTPServerPort", "HTTP Server Port:"},
-      {"ieServerMTUSize", "MTU Size:"},
-      {"cbSNMP", "SNMP:"},
-      {"eSNMP_Community_Name", "SNMP comunity name:"},
-      {"cbTelnetSetup", "Telnet:"},
-      {"cbTFTDownload", "TFTP download:"},
-      {"cbPort77FEh", "Port 77FEh (30718):"},
-      {"cbWebServer", "Web server:"},
-      {"cbWebSetup", "Web setup:"},
-      {"cbEcho", "ECHO:"},
-      {"cbEncryption", "Encryption:"},
-      {"cbServicesKeyLength", "Key length (bits):"},
-      {"eServicesKey", "Key (hex):"},
-      {"cbEnhancedPassword", "Enhanced password:"},
-      {"chbServicesChangePass", "Change Password:"},
-      {"eServicesPassword", "Password:"},
-      {"eServicesPassword2", "Retype Password:"},
-      {"cbPort77F0h", "Port 77F0h"},
-      {"cbChannel1LineMode", "Protocol:"},
-      {"cbChannel1Baudrate", "Baudrate:"},
-      {"cbChannel1LineDatabits", "Data Bits:"},
-      {"cbChannel1LineParity", "Parity:"},
-      {"cbChannel1LineStopBits", "Stop Bits:"},
-      {"cbChannel1Flow", "Flow Control:"},
-      {"cbChannel1EnablePacking", "Enable Packing:"},
-      {"cbChannel1PackingInterval", "Idle Grap Time:"},
-      {"cbChannel1Send2Char", "Match 2 Byte Sequence:"},
-      {"cbChannel1SendImmediately", "Send frame Only:"},
-      {"eChannel1PCMatchByte1", "Match Bytes (HEX):"},
-      {"eChannel1PCMatchByte2", "Match Bytes (HEX):"},
-      {"cbChannel1Trailingcharacters", "Send Trailing bytes:"},
-      {"cbChannel1FlushModeInput1", "With Active Connect"},
-      {"cbChannel1FlushModeInput2", "With Passive Connect"},
-      {"cbChannel1FlushModeInput3", "At Time of Disconnect"},
-      {"cbChannel1FlushModeOuput1", "With Active Connect"},
-      {"cbChannel1FlushModeOuput2", "With Passive Connect"},
-      {"cbChannel1FlushModeOuput3", "At Time of Disconnect"},
-      {"cbChannel1ConnectionType", "Protocol:"},
-      {"cbChannel1ConnectionAcceptIncoming", "Accept Incoming:"},
-      {"cbChannel1ConnectionActiveConnect", "Active Connect:"},
-      {"eChannel1ConnectionStartChar", "Start Character:"},
-      {"cbChannel1ConnectionPasswordRequired", "Password Required:"},
-      {"eChannel1ConnectionPassword", "Pasword:"},
-      {"cbChannel1ConnectionModemMode", "Modem Mode:"},
-      {"cbChannel1ConnectionModemEscapeSequencePassThrough", "Modem Escape Seq. Pass Through:"},
-      {"cbChannel1ConnectionShowIPAfterRing", "Show IP Address After RING:"},
-      {"ieChannel1ConnectionPort", "Port:"},
-      {"cbChannel1ConnectionComPortCntrl", "Telnet Com Port Cntrl:"},
-      {"ipChannel1ConnectionRemoteHost", "Remote Host:"},
-      {"eChannel1ConnectionTerminalName", "Terminal Name:"},
-      {"ieChannel1ConnectionRemotePort", "Remote Port:"},
-      {"cbChannel1ConnectionUseHostlist", "Use Hostlist:"},
-      {"cbChannel1ConnectionLed", "LED:"},
-      {"cbChannel1ConnectionAutoIncrease4ActiveConnect", "Auto increase for active connect:"},
-      {"cbChannel1ConnectionConnectResponse", "Connect Response:"},
-      {"cbChannel1ConnectionOnMdmCtrlInDrop", "On Mdm_Ctrl_In Drop:"},
-      {"cbChannel1ConnectionHardDisconnect", "Hard Disconnect:"},
-      {"ieChannel1ConnectionInactivityTimeoutM", "Inactivity Timeout:"},
-      {"ieChannel1ConnectionInactivityTimeoutS", ":"},
-      {"cbChannel1ConnectionCheckEOT", "Check EOT(Ctrl-D):"},
-      {"cbChannel1ConnectionUDPAcceptIncoming", "Accept Incoming:"},
-      {"ieChannel1ConnectionUDPLocalPort", "Local Port:"},
-      {"cbChannel1ConnectionUDPDatagramType", "Datagram Type:"},
-      {"ipChannel1ConnectionUDPRemoteHost", "Remote Host:"},
-      {"ieChannel1ConnectionUDPRemotePort", "Remote Port:"},
-      {"chbChannel1ConnectionUDPUseBroadcast", "Use Broadcast:"},
-      {"IntEdit3", "0."},
-      {"IntEdit4", "1."},
-      {"IntEdit5", "2."},
-      {"IntEdit6", "3."},
-      {"IntEdit7", "4."},
-      {"IntEdit8", "5."},
-      {"IntEdit9", "6."},
-      {"IntEdit10", "7."},
-      {"IntEdit11", "8."},
-      {"IntEdit12", "9."},
-      {"IntEdit13", "10."},
-      {"IntEdit14", "11."},
-      {"IntEdit15", "12."},
-      {"IntEdit16", "13."},
-      {"IntEdit17", "14."},
-      {"IntEdit18", "15."},
-      {"eWLANName", "Network Name (SSID):"},
-      {"cbWLANNetworkType", "NetworkType:"},
-      {"cbWLANChannel", "Channel:"},
-      {"cbWLANTXDateRate", "TX Date rate:"},
-      {"cbWLANAutoFallback", "Auto fallback:"},
-      {"cbWLANRadioPowerManagement", "Radio Power Management:"},
-      {"cbWLANSecurity", "Security:"},
-      {"cbWLANAuthentication", "Authentication:"},
-      {"cbWLANEncryption", "Encryption:"},
-      {"chbWLANChangeKey", "Change Key:"},
-      {"cbWLANKeyType", "Key Type"},
-      {"eWLANKey", "Key: "},
-      {"cbWLANTXKey", "TX Key:"},
-      {"ipEmailServer", "Server IP Address:"},
-      {"ieEmailServerPortNumber", "Serve Port:"},
-      {"eEmailDomainName", "Domain Name:"},
-      {"eEmailUnitName", "Unit Name:"},
-      {"eEmailRecipinet1EmailAddress", "Recipinet 1 Email Address:"},
-      {"eEmailRecipinet2EmailAddress", "Recipinet 2 Email Address:"},
-      {"bDebugSave", "Save>XML"},
-      {"bDebugLoad", "XML>Load"},
-      {"Button1", "Button1"},
-  };
-  for (const Labelled& c : controls) {
-    QWidget* control = Control(w, c.name);
-    ASSERT_NE(control, nullptr) << c.name;
-    const QString text = QString::fromUtf8(c.text);
-    if (auto* own = qobject_cast<QAbstractButton*>(control); own && !own->text().isEmpty()) {
-      EXPECT_EQ(own->text(), text) << c.name;
-      continue;
-    }
-    bool found = false;
-    for (QObject* o : control->parent()->children()) {
-      auto* label = qobject_cast<QLabel*>(o);
-      if (label && label->text() == text && label->x() < control->x() && std::abs(label->y() - control->y()) <= 8)
-        found = true;
-    }
-    EXPECT_TRUE(found) << c.name << " has no label \"" << c.text << "\" to its left";
+    EXPECT_FALSE(edit->Colored()) << name;
+    edit->SetValue(edit->MaxValue());
+    EXPECT_EQ(edit->palette().color(QPalette::Text), QColor(Qt::black)) << name;
   }
 }
 
