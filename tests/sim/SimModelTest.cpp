@@ -1,92 +1,50 @@
-// The device model on its own: the names its prompts and dump lines give under the engine's rules,
+// The device model on its own: the names its dump lines give under the engine's dump reader,
 // the state file, and the console driven byte by byte.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "SimDevice.h"
 #include "SimModel.h"
+#include "uKaVruneDumpReader.h"
+#include "uKaVruneUtils.h"
+#include "uTextUtils.h"
+#include "uXmlUtils.h"
 
 namespace {
 
-// The prompt-name rule the settings writer applies to each line of a reply.
-std::string PromptName(const std::string& line) {
-  static const std::string alphabet =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /+-*'@";
-  std::size_t i = 0;
-  while (i < line.size() && alphabet.find(line[i]) == std::string::npos) ++i;
-  std::string name;
-  for (; i < line.size() && alphabet.find(line[i]) != std::string::npos; ++i)
-    name += std::string(" /+-*'@").find(line[i]) != std::string::npos ? '_' : line[i];
-  const auto b = name.find_first_not_of('_');
-  if (b == std::string::npos) return {};
-  return name.substr(b, name.find_last_not_of('_') - b + 1);
-}
-
-std::string Trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
-
-std::string Replace(std::string s, const std::string& from, const std::string& to) {
-  for (auto p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
-  return s;
-}
-
+// The keys of one section of the read document the engine makes of a dump, in document order.
 using TKeys = std::vector<std::pair<std::string, std::string>>;
 
-// The dump parser's rules for one trimmed line: the keys and values it appends.
-TKeys ParseLine(std::string line) {
+TKeys Keys(const TXmlElement& section) {
   TKeys keys;
-  line = Replace(line, "@", "at");
-  if (auto colon = line.find(':'); colon != std::string::npos) {
-    keys.emplace_back(Replace(Trim(line.substr(0, colon)), " ", "_"), Trim(line.substr(colon + 1)));
-    return keys;
-  }
-  if (auto is = line.find(" is "); is != std::string::npos) {
-    keys.emplace_back(Replace(Trim(line.substr(0, is)), " ", "_"), Trim(line.substr(is + 4)));
-    return keys;
-  }
-  while (!line.empty()) {
-    const auto comma = line.find(',');
-    std::string group = Trim(line.substr(0, comma));
-    line = comma == std::string::npos ? "" : Trim(line.substr(comma + 1));
-    std::string value;
-    if (group == "no gateway set") group = "gateway";
-    if (auto blank = group.rfind(' '); blank != std::string::npos) {
-      value = Trim(group.substr(blank + 1));
-      group = Trim(group.substr(0, blank));
-    }
-    for (const char* gone : {"-", "/", "'"}) group = Replace(group, gone, "");
-    group = Replace(Trim(Replace(group, "+", "plus")), " ", "_");
-    if (group.empty() || (group[0] >= '0' && group[0] <= '9')) continue;
-    keys.emplace_back(group, value);
-  }
+  if (section)
+    for (const TXmlElement& e : section.Children()) keys.emplace_back(e.Name(), e.Text());
   return keys;
 }
 
-// Section name -> keys in dump order, as the read document would hold them.
+// Section name -> keys, as the engine's dump reader fills the read document.
 std::map<std::string, TKeys> ParseDump(const std::vector<std::string>& lines) {
-  std::map<std::string, TKeys> doc;
-  std::string section;
-  for (const auto& raw : lines) {
-    const std::string line = Trim(raw);
-    if (line.empty()) continue;
-    if (line.rfind("***", 0) == 0) {
-      section = Replace(Trim(line.substr(3)), " ", "_");
-      doc[section];
-      continue;
-    }
-    if (section.empty()) continue;
-    for (auto& kv : ParseLine(line)) doc[section].push_back(kv);
-  }
-  return doc;
+  PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  TXmlElement root = doc->Root(), section;
+  for (const std::string& line : lines) ParseDumpLine(Cp1250ToUtf8(Trim(line)), root, section);
+  std::map<std::string, TKeys> sections;
+  for (const TXmlElement& s : root.Children()) sections[s.Name()] = Keys(s);
+  return sections;
+}
+
+// The keys the engine makes of one line of a section.
+TKeys ParseLine(const std::string& line) {
+  PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  TXmlElement root = doc->Root(), section = root.AppendChild("section");
+  ParseDumpLine(Trim(line), root, section);
+  return Keys(section);
 }
 
 std::string Find(const TKeys& keys, const std::string& key) {
@@ -105,10 +63,6 @@ std::set<std::string> Names(const TKeys& keys) {
   std::set<std::string> names;
   for (const auto& kv : keys) names.insert(kv.first);
   return names;
-}
-
-TEST(SimModel, shouldNameEveryPromptExactlyAfterItsWriteFormKey) {
-  for (const auto& p : SimPromptCatalogue()) EXPECT_EQ(PromptName(p.Text), p.Key) << p.Section << ": " << p.Text;
 }
 
 TEST(SimModel, shouldAskForEveryKeyTheWindowWrites) {
@@ -193,7 +147,7 @@ TEST(SimModel, shouldDumpTheReadFormKeysOfEveryLineInTcpMode) {
   EXPECT_EQ(Find(doc.at("Expert"), "TCP_Keepalive"), "45s");
   EXPECT_EQ(Find(doc.at("Expert"), "Monitor_Mode_at_bootup"), "enabled");
   EXPECT_EQ(Find(doc.at("Security"), "SNMP"), "enabled");
-  EXPECT_EQ(Find(doc.at("Security"), "SNMP_Community_Name"), "xaty");
+  EXPECT_EQ(Find(doc.at("Security"), "SNMP_Community_Name"), "x@y") << "\"@\" becomes \"at\" in names only";
 }
 
 TEST(SimModel, shouldDumpTheUdpKeysTheLoaderLooksFor) {
