@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-
 #include "AfComPort.h"
-#include "FakeKaVrune.h"
+#include "InProcessSim.h"
 #include "uCommunicationUtils.h"
 #include "uKaVruneAI.h"
 
@@ -118,56 +117,56 @@ TEST(Dump, shouldReadTheNewestWholeDumpUpToTheMenuPrompt) {
 
 namespace {
 
-struct OpenPort {
+constexpr int kCom = 7;
+
+// The device waits at the root menu of Setup Mode; the port is open.
+struct DumpReader : ::testing::Test {
+  InProcessSim device{kCom, {SimDefaults(), true}};
   TAfComPort port;
-  explicit OpenPort(int com) {
+  void SetUp() override {
     port.SetBaudRate(br9600);
-    port.SetComNumber(static_cast<uint16_t>(com));
+    port.SetComNumber(kCom);
     port.Open();
+    ASSERT_TRUE(port.Active());
   }
 };
 
 }  // namespace
 
-TEST(DumpReader, shouldReadTheDumpThatOneEnterAtTheRootMenuPrints) {
-  FakeKaVrune device;
-  OpenPort p(FakeKaVrune::ComNumber);
-  ASSERT_TRUE(p.port.Active());
+TEST_F(DumpReader, shouldReadTheDumpThatOneEnterAtTheRootMenuPrints) {
   TDumpContext context;
-  EnterRootMenu(&p.port, context);
+  EnterRootMenu(&port, context);
   EXPECT_TRUE(context.InMenu);
   ASSERT_TRUE(context.Root);
   EXPECT_EQ(context.Root.Name(), "kaVrune");
-  auto sections = context.Root.Children();
-  ASSERT_EQ(sections.size(), 3u);
+  const auto sections = context.Root.Children();
+  ASSERT_EQ(sections.size(), SimSections().size());
   EXPECT_EQ(sections[0].Name(), "basic_parameters");
-  EXPECT_EQ(FindNodePath(context.Root, "WLAN/SSID", false).Text(), "a@b");
+  EXPECT_EQ(FindNodePath(context.Root, "WLAN/Network_name", false).Text(), "kavrune");
   EXPECT_EQ(FindNodePath(context.Root, "Channel_1/Baudrate", false).Text(), "9600");
   EXPECT_EQ(device.Received(), "\r") << "the device prints its dump once";
 }
 
-TEST(DumpReader, shouldKeepTheValuesOfAnOpenQuestionOnTheWayToTheMenu) {
-  FakeKaVrune device;
-  OpenPort p(FakeKaVrune::ComNumber);
-  p.port.WriteString("1\r");  // a walk broken off at its first question
+TEST_F(DumpReader, shouldKeepTheValuesOfAnOpenQuestionOnTheWayToTheMenu) {
+  port.WriteString("1\r");  // a walk broken off at its first question
   std::string reply;
-  SendAndExpect(&p.port, "", 2000, "?", NoPurge, reply);
+  SendAndExpect(&port, "", 2000, "?", NoPurge, reply);
   TDumpContext context;
-  EnterRootMenu(&p.port, context);
+  EnterRootMenu(&port, context);
   EXPECT_TRUE(context.InMenu);
-  EXPECT_TRUE(context.Root) << "the fake prints its dump with the menu after a walk";
-  EXPECT_EQ(device.Received(), "1\r\r\r");
-  EXPECT_EQ(device.Value("Baudrate"), "9600");
+  EXPECT_TRUE(context.Root) << "the menu came without a dump: Enter there prints it";
+  const std::string typed = device.Received();
+  EXPECT_EQ(typed.find_first_not_of('\r', 2), std::string::npos) << "only Enter after the choice: " << typed;
+  EXPECT_TRUE(device.With([](TSimDevice& d) { return d.Current() == d.Stored(); }));
 }
 
-TEST(DumpReader, shouldGiveUpOnASilentDeviceAfterOneEnter) {
-  FakeKaVrune device;
-  device.SetSilent(true);
-  OpenPort p(FakeKaVrune::ComNumber);
+TEST_F(DumpReader, shouldGiveUpOnASilentDeviceAfterOneEnter) {
+  device.Line().Hold(true);
   TDumpContext context;
   context.ListenMs = 200;
-  EnterRootMenu(&p.port, context);
+  EnterRootMenu(&port, context);
   EXPECT_FALSE(context.InMenu);
   EXPECT_FALSE(context.Root);
+  ASSERT_TRUE(device.WaitReceived("\r"));
   EXPECT_EQ(device.Received(), "\r");
 }

@@ -1,14 +1,13 @@
+// The settings writer: prompt names, and walks of the simulated device's menus from the root menu.
+
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <optional>
 
 #include "AfComPort.h"
-#include "FakeKaVrune.h"
+#include "InProcessSim.h"
 #include "uKaVruneAI.h"
 #include "uKaVruneUtils.h"
-
-using Kind = FakeKaVrune::Kind;
-using Answers = std::vector<std::pair<std::string, std::string>>;
 
 TEST(PromptNames, shouldNameSettingsAsTheWriteDocumentDoes) {
   EXPECT_EQ(PromptName("Send '+++' in Modem Mode (N) ?"), "Send_______in_Modem_Mode");
@@ -50,143 +49,141 @@ TEST(Netmask, shouldCountHostBitsOfContiguousMasksOnly) {
 
 namespace {
 
+constexpr int kCom = 7;
+
 struct Writer : ::testing::Test {
-  FakeKaVrune device;
+  std::optional<InProcessSim> device;
   TAfComPort port;
   PXmlDocument doc = TXmlDocument::CreateFromText("<xml/>");
 
-  void SetUp() override {
+  // The device waits at the root menu of Setup Mode in this state.
+  void Start(TSimSettings state = SimDefaults(), TSimFault fault = TSimFault::None) {
+    device.emplace(kCom, InProcessSimOptions{std::move(state), true, fault});
     port.SetBaudRate(br9600);
-    port.SetComNumber(FakeKaVrune::ComNumber);
+    port.SetComNumber(kCom);
     port.Open();
     ASSERT_TRUE(port.Active());
   }
+  void TearDown() override { port.Close(); }
   TXmlElement Section(const std::string& name, std::initializer_list<std::pair<const char*, const char*>> keys) {
     TXmlElement s = doc->Root().AppendChild(name);
     for (auto [k, v] : keys) s.AppendChild(k).SetText(v);
     return s;
+  }
+  std::string Current(const char* section, const char* key) { return device->Current(section, key); }
+  bool AtRootMenu() {
+    return device->With([](TSimDevice& d) { return d.Mode() == TSimMode::RootMenu; });
+  }
+  bool NothingChanged() {
+    return device->With([](TSimDevice& d) { return d.Current() == d.Stored(); });
+  }
+  // Only Enter was typed after the menu's number: every value the device had was kept.
+  bool OnlyEnters(const std::string& choice) {
+    const std::string typed = device->Received();
+    return typed.rfind(choice, 0) == 0 && typed.find_first_not_of('\r', choice.size()) == std::string::npos;
   }
 };
 
 }  // namespace
 
 TEST_F(Writer, shouldAnswerBasicParametersWithTheirSpecialRules) {
-  TXmlElement s = Section("basic_parameters", {{"IP_Address", "10.0.0.5"},
-                                               {"Set_Gateway_IP_Address", "0.0.0.0"},
-                                               {"Netmask", "255.255.0.0"}});
-  TSectionOutcome out = WriteSection(&port, s, 0);
+  Start();
+  TSectionOutcome out = WriteSection(&port, Section("basic_parameters", {{"IP_Address", "10.0.0.5"},
+                                                                        {"Set_Gateway_IP_Address", "0.0.0.0"},
+                                                                        {"Netmask", "255.255.0.0"}}),
+                                     0);
   EXPECT_TRUE(out.Completed) << out.Reason;
-  EXPECT_TRUE(device.InRoot());
-  EXPECT_EQ(device.Value("IP_Address"), "10.0.0.5");
-  EXPECT_EQ(device.Answers(), (Answers{{"IP_Address", "10"}, {"IP_Address", "0"}, {"IP_Address", "0"},
-                                       {"IP_Address", "5"}, {"Gateway", "N"}, {"Netmask", "16"}}));
-}
-
-TEST_F(Writer, shouldTypeTheGatewayAfterYes) {
-  TXmlElement s = Section("basic_parameters", {{"Set_Gateway_IP_Address", "10.0.0.1"}});
-  EXPECT_TRUE(WriteSection(&port, s, 0).Completed);
-  EXPECT_EQ(device.Value("Gateway"), "10.0.0.1");
+  EXPECT_TRUE(AtRootMenu());
+  EXPECT_EQ(Current("basic_parameters", "IP_Address"), "10.0.0.5");
+  EXPECT_EQ(Current("basic_parameters", "Set_Gateway_IP_Address"), "0.0.0.0");
+  EXPECT_EQ(Current("basic_parameters", "Netmask"), "255.255.0.0") << "typed as the number of host bits";
+  // A gateway is typed after Yes.
+  out = WriteSection(&port, Section("basic_parameters", {{"Set_Gateway_IP_Address", "10.0.0.1"}}), 0);
+  EXPECT_TRUE(out.Completed) << out.Reason;
+  EXPECT_EQ(Current("basic_parameters", "Set_Gateway_IP_Address"), "10.0.0.1");
 }
 
 TEST_F(Writer, shouldKeepTheDevicesValuesForMissingKeysWithoutInventingAny) {
-  TXmlElement s = Section("basic_parameters", {});
-  TSectionOutcome out = WriteSection(&port, s, 0);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+  Start();
+  EXPECT_TRUE(WriteSection(&port, TXmlElement(), 1).Completed) << "no section: nothing to do";
+  EXPECT_EQ(device->Received(), "");
   // The octet prompts of an address repeat under similar names; each keeps its number.
-  for (const auto& [name, answer] : device.Answers()) EXPECT_EQ(answer, "") << name;
-  EXPECT_EQ(device.Answers().size(), 6u);
-  EXPECT_EQ(device.Value("IP_Address"), "192.168.1.254");
+  TSectionOutcome out = WriteSection(&port, Section("basic_parameters", {}), 0);
+  EXPECT_TRUE(out.Completed) << out.Reason;
+  EXPECT_TRUE(OnlyEnters("0\r")) << device->Received();
+  EXPECT_TRUE(NothingChanged());
 }
 
-TEST_F(Writer, shouldSendNothingForNoSectionAndUseGenericAnswersElsewhere) {
-  EXPECT_TRUE(WriteSection(&port, TXmlElement(), 1).Completed);
-  EXPECT_EQ(device.Received(), "");
-  TXmlElement s = Section("Channel_1", {{"Baudrate", "19200"}, {"IP_Address", "1.2.3.4"}});
-  EXPECT_TRUE(WriteSection(&port, s, 1).Completed);
-  EXPECT_EQ(device.Value("Baudrate"), "19200");
-  EXPECT_EQ(device.Value("IF_Mode"), "4C");
-}
-
-TEST_F(Writer, shouldStripControlCharactersFromValuesAndSaySo) {
-  TXmlElement s = Section("WLAN", {{"SSID", "a@b\r\nX\t"}});
-  TSectionOutcome out = WriteSection(&port, s, 4);
-  EXPECT_TRUE(out.Completed);
-  EXPECT_EQ(device.Value("SSID"), "a@bX");
+TEST_F(Writer, shouldAnswerOnlyTheKeysTheMenuAsksAndStripControlCharacters) {
+  Start();
+  TSectionOutcome out = WriteSection(&port, Section("Channel_1", {{"Baudrate", "19200"}, {"IP_Address", "1.2.3.4"}}), 1);
+  EXPECT_TRUE(out.Completed) << out.Reason;
+  EXPECT_EQ(Current("Channel_1", "Baudrate"), "19200");
+  EXPECT_EQ(Current("Channel_1", "I_F_Mode"), "4C");
+  out = WriteSection(&port, Section("WLAN", {{"Network_name", "a@b\r\nX\t"}}), 4);
+  EXPECT_TRUE(out.Completed) << out.Reason;
+  EXPECT_EQ(Current("WLAN", "Network_name"), "a@bX");
   ASSERT_EQ(out.Notes.size(), 1u);
-  EXPECT_NE(out.Notes[0].find("SSID"), std::string::npos);
+  EXPECT_NE(out.Notes[0].find("Network_name"), std::string::npos);
 }
 
-TEST_F(Writer, shouldSendChannelMultiPartAnswers) {
-  std::vector<FakeKaVrune::Prompt> menu = {{"Table", "Change address table (N) ?", Kind::YesNo}};
-  for (int i = 1; i <= 16; ++i) menu.push_back({"T" + std::to_string(i), "Entry (0) ?", Kind::Line});
-  menu.push_back({"DisConnTime", "DisConnTime (00:00) ?", Kind::Line});
-  menu.push_back({"Seconds", "Sec:(00) ?", Kind::Line});
-  device.SetMenu(1, menu);
-  TXmlElement s = Section("Channel_1", {{"Change_address_table", "1 2 x 3"}, {"DisConnTime", "5:30"}});
-  EXPECT_TRUE(WriteSection(&port, s, 1).Completed);
-  Answers a = device.Answers();
-  ASSERT_EQ(a.size(), 19u);
-  EXPECT_EQ(a[0].second, "Y");
-  EXPECT_EQ(a[1].second, "1");
-  EXPECT_EQ(a[3].second, "0") << "a token that is no integer is sent as 0";
-  EXPECT_EQ(a[4].second, "3");
-  EXPECT_EQ(a[16].second, "0");
-  EXPECT_EQ(a[17], (std::pair<std::string, std::string>{"DisConnTime", "5"}));
-  EXPECT_EQ(a[18], (std::pair<std::string, std::string>{"Seconds", "30"}));
-}
-
-TEST_F(Writer, shouldSendWlanRateAndFillAShortKeyWithZeros) {
-  device.SetMenu(4, {{"Rate", "TX Data rate (3) ?", Kind::Line},
-                     {"Fallback", "Auto fallback (1) ?", Kind::Line},
-                     {"KeyType", "Key type 0 (0) ?", Kind::Line},
-                     {"Key", "Enter Key ?", Kind::Key},
-                     {"SSID", "SSID (%) ?", Kind::Line}});
-  TXmlElement s = Section("WLAN", {{"TX_Data_rate", "3:1"}, {"Key_type_0", "0"}, {"Enter_Key", "abc"}});
-  TSectionOutcome out = WriteSection(&port, s, 4);
+TEST_F(Writer, shouldSendMultiPartAnswersOfTheChannels) {
+  TSimSettings state = SimDefaults();
+  state.Set("Channel_1", "ConnectMode", "CC");  // UDP with the address table
+  state.Set("Channel_1", "Datagram_Type", "FD");
+  Start(state);
+  TSectionOutcome out = WriteSection(&port, Section("Channel_1", {{"Change_address_table", "1 2 x 3"}}), 1);
   EXPECT_TRUE(out.Completed) << out.Reason;
-  EXPECT_EQ(device.Answers(), (Answers{{"Rate", "1"}, {"Fallback", "3"}, {"KeyType", "0"}, {"Key", "abc00"}, {"SSID", ""}}));
+  EXPECT_EQ(Current("Channel_1", "Change_address_table"), "1 2 0 3 0 0 0 0 0 0 0 0 0 0 0 0")
+      << "a token that is no integer is sent as 0, missing ones as 0";
+  out = WriteSection(&port, Section("Channel_2", {{"DisConnTime", "5:30"}}), 2);
+  EXPECT_TRUE(out.Completed) << out.Reason;
+  EXPECT_EQ(Current("Channel_2", "DisConnTime"), "5:30");
 }
 
-TEST_F(Writer, shouldKeepTheDevicesWlanKeyWhenTheKeyIsEmpty) {
-  device.SetMenu(4, {{"KeyType", "Key type 0 (0) ?", Kind::Line},
-                     {"Key", "Enter Key ?", Kind::Line},
-                     {"SSID", "SSID (%) ?", Kind::Line}});
-  TXmlElement s = Section("WLAN", {{"Key_type_0", "0"}, {"Enter_Key", ""}, {"SSID", "net"}});
-  TSectionOutcome out = WriteSection(&port, s, 4);
+TEST_F(Writer, shouldSendTheWlanRateFillAShortHexKeyWithZerosAndKeepTheKeyWhenEmpty) {
+  TSimSettings state = SimDefaults();
+  state.Set("WLAN", "Security_suite", "1");  // WEP with 64 bits: a key of ten hex digits
+  state.Set("WLAN", "Encryption", "1");
+  state.Set("WLAN", "Enter_Key", "0123456789");
+  Start(state);
+  TSectionOutcome out = WriteSection(
+      &port, Section("WLAN", {{"TX_Data_rate", "5:0"}, {"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", ""}}), 4);
   EXPECT_TRUE(out.Completed) << out.Reason;
-  EXPECT_EQ(device.Answers(), (Answers{{"KeyType", "0"}, {"Key", ""}, {"SSID", "net"}}));
+  EXPECT_EQ(Current("WLAN", "Enter_Key"), "0123456789");
+  EXPECT_EQ(Current("WLAN", "TX_Data_rate"), "5:0");
+  out = WriteSection(&port, Section("WLAN", {{"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", "abc"}}), 4);
+  EXPECT_TRUE(out.Completed) << out.Reason;
+  EXPECT_EQ(Current("WLAN", "Enter_Key"), "ABC0000000");
 }
 
 TEST_F(Writer, shouldGiveUpOnAQuestionThatNeverEndsAndNeverInventValues) {
-  device.SetMenu(5, {{"Loop", "Frame gap (0) ?", Kind::Refuse}});
-  TXmlElement s = Section("Expert", {});
-  TSectionOutcome out = WriteSection(&port, s, 5);
+  Start(SimDefaults(), TSimFault::RefuseAnswers);
+  TSectionOutcome out = WriteSection(&port, Section("Expert", {}), 5);
   EXPECT_FALSE(out.Completed);
   EXPECT_FALSE(out.Cancelled);
-  EXPECT_EQ(out.Prompt, "Frame_gap");
-  Answers a = device.Answers();
-  EXPECT_LE(a.size(), static_cast<size_t>(WriteMaxSamePrompt + 1));
-  for (const auto& [name, answer] : a) EXPECT_EQ(answer, "");
+  EXPECT_EQ(out.Prompt, "TCP_Keepalive_time_in_s");
+  EXPECT_TRUE(OnlyEnters("5\r")) << device->Received();
+  EXPECT_LE(device->Received().size(), std::string("5\r").size() + WriteMaxSamePrompt + 1);
 }
 
 TEST_F(Writer, shouldGiveUpOnASilentDevice) {
-  device.SetMenu(5, {{"Dummy", "Dummy (%) ?", Kind::Line}, {"Dummy", "Dummy again (%) ?", Kind::Line}});
-  device.SetSilent(true);
-  auto start = std::chrono::steady_clock::now();
+  Start();
+  device->Line().Hold(true);
   TSectionOutcome out = WriteSection(&port, Section("Expert", {}), 5);
   EXPECT_FALSE(out.Completed);
-  EXPECT_NE(out.Reason.find("does not answer"), std::string::npos);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  EXPECT_NE(out.Reason.find("does not answer"), std::string::npos) << out.Reason;
 }
 
 TEST_F(Writer, shouldStopAtOnceWhenCancelledOrClosed) {
+  Start();
   TWriteControl control;
   control.Cancelled = [] { return true; };
   TSectionOutcome out = WriteSection(&port, Section("Expert", {}), 5, control);
   EXPECT_TRUE(out.Cancelled);
-  EXPECT_EQ(device.Received(), "");
   port.Close();
   out = WriteSection(&port, Section("WLAN", {}), 4);
   EXPECT_FALSE(out.Completed);
   EXPECT_FALSE(out.Cancelled);
+  EXPECT_EQ(device->Received(), "");
 }

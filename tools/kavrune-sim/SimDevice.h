@@ -46,6 +46,9 @@ public:
   std::optional<std::size_t> HangupAfter() const { return m_HangupAt; }
   void HangupDone() { m_HangupAt.reset(); }
 
+  // A fault that comes or goes while the device runs; Silent takes effect at the next power-on.
+  void SetFault(TSimFault fault) { m_Options.Fault = fault; }
+
   TSimMode Mode() const { return m_Mode; }
   const TSimSettings& Stored() const { return m_Stored; }
   const TSimSettings& Current() const { return m_Current; }

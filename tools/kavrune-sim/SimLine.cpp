@@ -107,7 +107,8 @@ void TSimLine::Run() {
     m_Open = !SlaveClosed(m_Master);
     m_OpenSince = m_NextChar = now;
     if (m_Options.PowerOnStart) {
-      m_Device.PowerOn(now);
+      // A device its owner has powered already stays where it is.
+      if (m_Device.Mode() == TSimMode::Off) m_Device.PowerOn(now);
       m_Powered = true;
     }
   }
