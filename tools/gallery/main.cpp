@@ -40,16 +40,23 @@ void Hover(QWidget* w) {
   QApplication::sendEvent(w, &e);
 }
 
+// The background of one picture.
+class TSheet final : public QWidget {
+ public:
+  TSheet(int width, int height, QColor colour) {
+    resize(width, height);
+    setAutoFillBackground(true);
+    setPalette(colour);
+  }
+};
+
 void Save(QWidget& w, const QString& file) {
   w.grab().save(file);
   std::printf("%s\n", qPrintable(file));
 }
 
 void NumericEdits(const QString& out) {
-  QWidget sheet;
-  sheet.resize(330, 150);
-  sheet.setAutoFillBackground(true);
-  sheet.setPalette(QColor(0xE1, 0xDF, 0xFF));
+  TSheet sheet(330, 150, QColor(0xE1, 0xDF, 0xFF));
   int y = 10;
   auto row = [&](const QString& what, auto setup) {
     Caption(&sheet, 10, y + 4, what);
@@ -66,10 +73,7 @@ void NumericEdits(const QString& out) {
 }
 
 void IPAddresses(const QString& out) {
-  QWidget sheet;
-  sheet.resize(330, 110);
-  sheet.setAutoFillBackground(true);
-  sheet.setPalette(QColor(Qt::white));
+  TSheet sheet(330, 110, QColor(Qt::white));
   Caption(&sheet, 10, 14, "normal");
   auto* a = new TIPAddress(&sheet);
   a->move(160, 10);
@@ -86,10 +90,7 @@ void IPAddresses(const QString& out) {
 }
 
 void ShapeButtons(const QString& out) {
-  QWidget sheet;
-  sheet.resize(480, 330);
-  sheet.setAutoFillBackground(true);
-  sheet.setPalette(QColor(0xE1, 0xDF, 0xFF));
+  TSheet sheet(480, 330, QColor(0xE1, 0xDF, 0xFF));
   TShapeExColorSchema menu, utility, warning, green;
   Schema(menu, Qt::white, QColor(0x70, 0x70, 0x90), QColor(0xE0, 0xE0, 0xFF), QColor(0, 0, 0xA0),
          QColor(0xC0, 0xC0, 0xFF), QColor(0, 0, 0xA0), QColor(0xC0, 0xC0, 0xFF), QColor(0, 0, 0x80));
@@ -167,10 +168,7 @@ void ShapeButtons(const QString& out) {
 }
 
 void PortPicker(const QString& out) {
-  QWidget sheet;
-  sheet.resize(330, 200);
-  sheet.setAutoFillBackground(true);
-  sheet.setPalette(QColor(Qt::white));
+  TSheet sheet(330, 200, QColor(Qt::white));
   Caption(&sheet, 10, 14, "closed, normal");
   auto* a = new TAfPortComboBox(&sheet);
   a->setGeometry(130, 10, 172, 21);
