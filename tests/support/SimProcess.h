@@ -57,6 +57,9 @@ class SimProcess final {
 
   bool Ready() const { return ready_; }
 
+  // A path as the simulator, a Linux program, names it: here the same.
+  static std::string UnixPath(std::string path) { return path; }
+
  private:
   pid_t pid_ = -1;
   FILE* out_ = nullptr;
