@@ -28,8 +28,8 @@ struct Parsed {
 
 TEST(DumpLine, shouldBuildTheExamplesOfTheDeviceDump) {
   Parsed p;
-  p.Lines({"*** basic parameters", "IP addr 192.168.1.254, no gateway set, netmask 255.255.255.0",
-           "*** Channel 1", "Baudrate 9600, I/F Mode 4C, Flow 00", "0 Server configuration"});
+  p.Lines({"*** basic parameters", "IP addr 192.168.1.254, no gateway set, netmask 255.255.255.0", "*** Channel 1",
+           "Baudrate 9600, I/F Mode 4C, Flow 00", "0 Server configuration"});
   EXPECT_EQ(p.Names(p.root), (std::vector<std::string>{"basic_parameters", "Channel_1"}));
   EXPECT_EQ(p.Key("basic_parameters/IP_addr"), "192.168.1.254");
   EXPECT_TRUE(p.Has("basic_parameters/gateway"));
@@ -108,7 +108,8 @@ TEST(Dump, shouldReadTheNewestWholeDumpUpToTheMenuPrompt) {
   EXPECT_FALSE(ParseDump("Your choice ? ")) << "a menu without a dump";
   TXmlElement root = ParseDump("\r\nPress Enter for Setup Mode \r\n" + dump);
   ASSERT_TRUE(root);
-  EXPECT_EQ(root.Document()->SaveToText(), ParseDump("noise\r\n*** WLAN\r\nSSID : old\r\n" + dump).Document()->SaveToText())
+  EXPECT_EQ(root.Document()->SaveToText(),
+            ParseDump("noise\r\n*** WLAN\r\nSSID : old\r\n" + dump).Document()->SaveToText())
       << "what came before the heading is no part of the document";
   EXPECT_EQ(root.ChildCount(), 2);
   EXPECT_EQ(FindNodePath(root, "WLAN/SSID", false).Text(), "a?b");

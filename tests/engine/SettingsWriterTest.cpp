@@ -88,10 +88,11 @@ struct Writer : ::testing::Test {
 
 TEST_F(Writer, shouldAnswerBasicParametersWithTheirSpecialRules) {
   Start();
-  TSectionOutcome out = WriteSection(&port, Section("basic_parameters", {{"IP_Address", "10.0.0.5"},
-                                                                        {"Set_Gateway_IP_Address", "0.0.0.0"},
-                                                                        {"Netmask", "255.255.0.0"}}),
-                                     0);
+  TSectionOutcome out = WriteSection(
+      &port,
+      Section("basic_parameters",
+              {{"IP_Address", "10.0.0.5"}, {"Set_Gateway_IP_Address", "0.0.0.0"}, {"Netmask", "255.255.0.0"}}),
+      0);
   EXPECT_TRUE(out.Completed) << out.Reason;
   EXPECT_TRUE(AtRootMenu());
   EXPECT_EQ(Current("basic_parameters", "IP_Address"), "10.0.0.5");
@@ -116,7 +117,8 @@ TEST_F(Writer, shouldKeepTheDevicesValuesForMissingKeysWithoutInventingAny) {
 
 TEST_F(Writer, shouldAnswerOnlyTheKeysTheMenuAsksAndStripControlCharacters) {
   Start();
-  TSectionOutcome out = WriteSection(&port, Section("Channel_1", {{"Baudrate", "19200"}, {"IP_Address", "1.2.3.4"}}), 1);
+  TSectionOutcome out =
+      WriteSection(&port, Section("Channel_1", {{"Baudrate", "19200"}, {"IP_Address", "1.2.3.4"}}), 1);
   EXPECT_TRUE(out.Completed) << out.Reason;
   EXPECT_EQ(Current("Channel_1", "Baudrate"), "19200");
   EXPECT_EQ(Current("Channel_1", "I_F_Mode"), "4C");
@@ -148,7 +150,8 @@ TEST_F(Writer, shouldSendTheWlanRateFillAShortHexKeyWithZerosAndKeepTheKeyWhenEm
   state.Set("WLAN", "Enter_Key", "0123456789");
   Start(state);
   TSectionOutcome out = WriteSection(
-      &port, Section("WLAN", {{"TX_Data_rate", "5:0"}, {"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", ""}}), 4);
+      &port, Section("WLAN", {{"TX_Data_rate", "5:0"}, {"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", ""}}),
+      4);
   EXPECT_TRUE(out.Completed) << out.Reason;
   EXPECT_EQ(Current("WLAN", "Enter_Key"), "0123456789");
   EXPECT_EQ(Current("WLAN", "TX_Data_rate"), "5:0");

@@ -48,9 +48,9 @@ TEST_F(Worker, shouldDeliverTheDumpWhenThePortOpens) {
 
 TEST_F(Worker, shouldApplyStoreAndReadTheNewValuesBack) {
   OpenAndRead();
-  worker.RequestWrite(Request(
-      "<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters>"
-      "<Channel_1><Baudrate>19200</Baudrate></Channel_1><WLAN><Network_name>x@y</Network_name></WLAN></xml>"));
+  worker.RequestWrite(
+      Request("<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters>"
+              "<Channel_1><Baudrate>19200</Baudrate></Channel_1><WLAN><Network_name>x@y</Network_name></WLAN></xml>"));
   ASSERT_TRUE(sink.WaitReports(1));
   TWriteReport report = sink.Report(0);
   EXPECT_TRUE(report.Succeeded) << report.Message;
@@ -125,8 +125,9 @@ TEST_F(Worker, shouldRestoreDefaultsAndReadThemBack) {
 TEST_F(Worker, shouldLeaveWithoutStoringAndKeepServingAfterAWalkFails) {
   OpenAndRead();
   device.With([](TSimDevice& d) { d.SetFault(TSimFault::RefuseAnswers); });
-  worker.RequestWrite(Request("<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters>"
-                              "<Expert><MTU_Size>1000</MTU_Size></Expert></xml>"));
+  worker.RequestWrite(
+      Request("<xml><basic_parameters><IP_Address>10.1.1.1</IP_Address></basic_parameters>"
+              "<Expert><MTU_Size>1000</MTU_Size></Expert></xml>"));
   ASSERT_TRUE(sink.WaitReports(1));
   device.With([](TSimDevice& d) { d.SetFault(TSimFault::None); });
   TWriteReport report = sink.Report(0);

@@ -27,7 +27,8 @@ class InProcessSim final {
  public:
   explicit InProcessSim(int com, InProcessSimOptions options = {})
       : device_(std::move(options.State), {options.Fault, std::chrono::milliseconds(3000), {}, false}),
-        line_(device_, {{}, {}, 1, options.AtRootMenu, -1}, [this, com](const std::string& slave) { Publish(com, slave); }) {
+        line_(device_, {{}, {}, 1, options.AtRootMenu, -1},
+              [this, com](const std::string& slave) { Publish(com, slave); }) {
     device_.OnEvent = [this](const std::string& e) { Record(e); };
     line_.OnEvent = device_.OnEvent;
     line_.OnBytes = [this](bool fromClient, std::string_view bytes) {

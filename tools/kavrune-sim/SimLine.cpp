@@ -78,9 +78,7 @@ std::string TSimLine::OpenPseudoTerminal() {
   return name;
 }
 
-void TSimLine::Stop() {
-  [[maybe_unused]] auto r = ::write(m_Wake[1], &kWakeStop, 1);
-}
+void TSimLine::Stop() { [[maybe_unused]] auto r = ::write(m_Wake[1], &kWakeStop, 1); }
 
 void TSimLine::PowerCycle() {
   std::lock_guard guard(m_Lock);
@@ -141,8 +139,7 @@ void TSimLine::Run() {
       const ssize_t n = ::read(controlFd, buf, sizeof buf);
       if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
         controlFd = -1;  // the end of the control input leaves the device running
-      else if (n > 0)
-        Control(std::string_view(buf, static_cast<std::size_t>(n)));
+      else if (n > 0) Control(std::string_view(buf, static_cast<std::size_t>(n)));
     }
     if (fds[2].revents & POLLIN) {
       std::lock_guard guard(m_Lock);
@@ -202,7 +199,8 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
         m_Device.Consume(static_cast<std::size_t>(n));
         m_NextChar += charTime * n;
         if (jitter.count() > 0)
-          m_HoldUntil = now + std::chrono::microseconds(m_JitterRng() % (1000 * static_cast<unsigned>(jitter.count()) + 1));
+          m_HoldUntil =
+              now + std::chrono::microseconds(m_JitterRng() % (1000 * static_cast<unsigned>(jitter.count()) + 1));
       }
     }
   } else if (!m_Open && !pending.empty()) {
@@ -231,7 +229,8 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
     auto d = std::chrono::duration_cast<std::chrono::milliseconds>(t - now) + 1ms;
     wait = std::min(wait, std::max(d, 0ms));
   };
-  if (m_Open && !m_Held && !pending.empty() && !holding) until(std::max(charTime.count() ? m_NextChar : now, m_HoldUntil));
+  if (m_Open && !m_Held && !pending.empty() && !holding)
+    until(std::max(charTime.count() ? m_NextChar : now, m_HoldUntil));
   if (auto d = m_Device.NextDeadline()) until(*d);
   if (m_HangupDue != kNever) until(m_HangupDue);
   if (m_Device.Mode() == TSimMode::Chatter) wait = std::min<std::chrono::milliseconds>(wait, 10ms);

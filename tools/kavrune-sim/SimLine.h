@@ -30,7 +30,7 @@ struct TSimLineOptions {
 };
 
 class TSimLine final {
-public:
+ public:
   // Opens the pseudo-terminal. publish is called with the slave's path now and whenever a
   // hangup puts a fresh pseudo-terminal in the old one's place; it may raise.
   TSimLine(TSimDevice& device, TSimLineOptions options, std::function<void(const std::string&)> publish);
@@ -60,7 +60,7 @@ public:
   std::function<void(const std::string&)> OnEvent;
   std::function<void(bool fromClient, std::string_view bytes)> OnBytes;
 
-private:
+ private:
   using TClock = std::chrono::steady_clock;
 
   void CloseAll();
