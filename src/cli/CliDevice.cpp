@@ -41,14 +41,27 @@ int OpenPort(TKaVruneSession& session, int comNumber, TCliOutput& out) {
   return Ok;
 }
 
+// What a stop (a signal or the time limit) left on the device.
+std::string StoppedNote(const TSessionResult& r) {
+  if (r.Stored) return "The device had stored the settings already; they were not checked against a second read.";
+  if (!r.Message.empty()) return r.Message;
+  return "Nothing was stored; the device keeps the settings it had.";
+}
+
 // The exit code of a write step, with its message on stderr.
-int WriteOutcome(const TSessionResult& r, const std::string& what, TCliOutput& out) {
+int WriteOutcome(const TSessionResult& r, const std::string& what, int timeoutSec, TCliOutput& out) {
   out.EndStatus();
   // The worker's reason, unless it was already shown as it happened.
   const std::string reason = r.Message.empty() || out.Shown(r.Message) ? std::string() : ": " + r.Message;
+  if (r.Status != TSessionStatus::Done && CliPlatform::StopFlag()) {
+    out.Error("stopped on request while " + what + ". " + StoppedNote(r));
+    return CliPlatform::StopStatus();
+  }
   switch (r.Status) {
     case TSessionStatus::Done: return Ok;
-    case TSessionStatus::TimedOut: out.Error("the device did not finish " + what + " in time"); return WriteFailed;
+    case TSessionStatus::TimedOut:
+      out.Error("the time limit of " + std::to_string(timeoutSec) + " s ran out while " + what + ". " + StoppedNote(r));
+      return r.Stored ? NoDevice : WriteFailed;
     case TSessionStatus::NoAnswer: out.Error("the device did not answer after " + what); return NoDevice;
     case TSessionStatus::LineLost: out.Error(r.Message + " after " + what); return PortError;
     case TSessionStatus::Failed:
@@ -216,6 +229,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     out.Status(ProgressWords(p) + (counts.empty() ? std::string() : " (" + counts + ")"));
   };
   TKaVruneSession session(observer);
+  session.SetCancelFlag(&CliPlatform::StopFlag());
   if (transcript)
     session.SetTrace([t = transcript.get()](bool sent, const std::string& bytes) { t->Record(sent, bytes); });
   if (int rc = OpenPort(session, *com, out); rc != Ok) return finish(rc);
@@ -224,8 +238,13 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   else
     out.Note("Waiting for the device on " + result.Port + " - power the device on now (up to " +
              std::to_string(o.timeoutSec) + " s).");
-  const auto readLimit = std::chrono::seconds(o.timeoutSec);
-  if (const TSessionResult r = session.WaitForDevice(Clock::now() + readLimit); !r.Ok()) {
+  // One limit for the whole command: waiting, reading, writing and the read that checks it.
+  const auto deadline = start + std::chrono::seconds(o.timeoutSec);
+  if (const TSessionResult r = session.WaitForDevice(deadline); !r.Ok()) {
+    if (r.Status == TSessionStatus::Cancelled) {
+      out.Error("stopped on request before anything was written");
+      return finish(CliPlatform::StopStatus());
+    }
     if (r.Status == TSessionStatus::LineLost) {
       out.Error(r.Message + " on " + result.Port);
       return finish(PortError);
@@ -260,8 +279,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     return finish(held.size() == job.Rows.size() ? Ok : FileError);
   }
 
-  // A write walks the menus at line speed: ample time of its own, then the read that follows.
-  const auto writeDeadline = [&] { return Clock::now() + std::chrono::seconds(std::max(o.timeoutSec, 300)) + readLimit; };
+  auto outcome = [&](const TSessionResult& r, const std::string& what) { return WriteOutcome(r, what, o.timeoutSec, out); };
   if (o.command == "apply" || o.command == "set") {
     const TSettingChanges changes = Diff(current, job.Wanted);
     if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
@@ -292,7 +310,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     } else {
       const auto request = TXmlDocument::CreateFromText("<xml/>");
       ToWriteDocument(changes, request->Root());
-      if (int rc = WriteOutcome(session.Apply(request->Root(), writeDeadline()), "writing the settings", out); rc != Ok)
+      if (int rc = outcome(session.Apply(request->Root(), deadline), "writing the settings"); rc != Ok)
         return finish(rc);
       // The device is the truth: only what it reports after the write counts as done.
       const TApplyCheck check = CheckApply(changes, FromReadDocument(session.Settings()));
@@ -307,11 +325,11 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     }
   } else {  // defaults
     out.Status("Restoring the factory values");
-    if (int rc = WriteOutcome(session.Defaults(writeDeadline()), "restoring the defaults", out); rc != Ok)
+    if (int rc = outcome(session.Defaults(deadline), "restoring the defaults"); rc != Ok)
       return finish(rc);
     // Storing walks no section: the device keeps the defaults it just took.
     if (o.store)
-      if (int rc = WriteOutcome(session.Store(writeDeadline()), "storing the defaults", out); rc != Ok)
+      if (int rc = outcome(session.Store(deadline), "storing the defaults"); rc != Ok)
         return finish(rc);
     if (!o.store)
       // Not a hint that --quiet hides: without it a script would believe the device restored.

@@ -9,7 +9,8 @@ namespace {
 constexpr const char* kPortHelp = "  --port P      COM<n> or a device node; repeat it, or give --ports P1,P2,P3, to work on\n"
                                   "                several devices at once (one summary line each)\n";
 constexpr const char* kCommonHelp =
-    "  --timeout S   seconds to wait for the device to answer (default 60)\n"
+    "  --timeout S   seconds the whole command may take, waiting for the device included\n"
+    "                (default 60); a write it cuts off is not stored\n"
     "  --log FILE    transcript of the serial dialogue (passwords and keys masked)\n"
     "  --quiet       no hints or progress on stderr\n";
 
@@ -66,7 +67,8 @@ const char* kOverview =
     "P is COM<n> or a device node; read, apply, set and defaults take several (--port COM7\n"
     "--port COM8, or --ports COM7,COM8) and work on all of them at once.\n"
     "Options:\n"
-    "  --timeout S   seconds to wait for the device to answer (default 60)\n"
+    "  --timeout S   seconds the whole command may take, waiting for the device included\n"
+    "                (default 60); a write it cuts off is not stored\n"
     "  --log FILE    transcript of the serial dialogue (passwords and keys masked)\n"
     "  --quiet       no hints or progress on stderr\n"
     "  --help        help of a command (kavrune-cli set --help)\n"
@@ -75,8 +77,9 @@ const char* kOverview =
     "device did not store the settings, 5 a file could not be read or written or holds settings\n"
     "the device cannot take (nothing is sent), 6 the device did not take every setting written,\n"
     "7 the settings were written out but lines of the dump stayed unreadable (named on stderr),\n"
-    "10 diff found differences. With several ports the status is that of the first port that\n"
-    "failed.\n";
+    "10 diff found differences, 130 (143) stopped by Ctrl-C (SIGTERM): the device left Setup\n"
+    "Mode without storing. With several ports the status is that of the first port that failed.\n"
+    "A second Ctrl-C ends the program at once.\n";
 
 bool IsDeviceCommand(const std::string& c) {
   return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set";

@@ -1,6 +1,7 @@
 #pragma once
 // The few things the command line tool asks of the operating system beyond the C++ library.
 
+#include <atomic>
 #include <string>
 
 namespace CliPlatform {
@@ -14,5 +15,16 @@ std::string AccessHint(const std::string& path);
 // "PID 4711 (picocom)" for every other process that has the device node at path open; empty
 // where the system does not tell.
 std::string PortHolders(const std::string& path);
+
+// Ctrl-C and SIGTERM: the first sets the stop flag (sessions given it stop at the device's next
+// answer and leave Setup Mode without storing); the second ends the program at once.
+void CatchStopSignals();
+const std::atomic<bool>& StopFlag();
+// The exit status after a stop: 128 + the signal's number (130 for Ctrl-C).
+int StopStatus();
+// Blocks until the first stop signal (true) or EndStopWait (false); for a thread that tells the
+// user at once, since the handler itself may do nothing but set the flag and wake it.
+bool WaitForStop();
+void EndStopWait();
 
 }  // namespace CliPlatform

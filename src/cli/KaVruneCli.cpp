@@ -9,6 +9,7 @@
 #include "AfComNames.h"
 #include "CliDevice.h"
 #include "CliOptions.h"
+#include "CliPlatform.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -105,6 +106,13 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
 // One worker per port, all at once; a summary line each when there are several.
 std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::string>& ports, const TPortJob& job) {
   std::vector<TPortResult> results(ports.size());
+  // The signal handler only wakes this thread; the notice comes at once, the ports' own
+  // messages when each has left Setup Mode.
+  std::thread notice([&] {
+    if (CliPlatform::WaitForStop())
+      TCliOutput(std::string(), false, false)
+          .Error("stopping: nothing more is written, and the device leaves Setup Mode without storing (Ctrl-C again quits at once)");
+  });
   std::vector<std::thread> workers;
   for (size_t i = 0; i < ports.size(); ++i)
     workers.emplace_back([&, i] {
@@ -117,6 +125,8 @@ std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::st
       }
     });
   for (std::thread& w : workers) w.join();
+  CliPlatform::EndStopWait();
+  notice.join();
   return results;
 }
 
@@ -130,7 +140,10 @@ void PrintSummary(const std::vector<TPortResult>& results) {
   for (const TPortResult& r : results) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
-    std::cout << r.Port << '\t' << (r.Status == Ok ? "ok" : "failed (status " + std::to_string(r.Status) + ")")
+    const std::string how = r.Status == Ok                                               ? "ok"
+                            : CliPlatform::StopFlag() && r.Status == CliPlatform::StopStatus() ? "stopped"
+                                                                                             : "failed";
+    std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")")
               << '\t' << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed\t" << seconds << '\n';
   }
   std::cout << std::flush;
@@ -159,6 +172,7 @@ int RunDiff(const TOptions& o) {
     job.Print = false;
     job.Several = ports.size() > 1;
     const auto results = RunOnPorts(read, ports, job);
+    if (CliPlatform::StopFlag()) return CliPlatform::StopStatus();
     if (int rc = FirstFailure(results); rc != Ok) return rc;
     for (size_t k = 0; k < ports.size(); ++k) sides[portSide[k]] = results[k].Settings;
   }
@@ -201,7 +215,7 @@ int Run(const std::vector<std::string>& args) {
     if (!job) return FileError;
     const auto results = RunOnPorts(o, o.ports, *job);
     if (job->Several) PrintSummary(results);
-    return FirstFailure(results);
+    return CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results);
   } catch (const std::exception& e) {
     std::cerr << "kavrune-cli: " << e.what() << '\n';
     return PortError;

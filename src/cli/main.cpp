@@ -3,5 +3,6 @@
 
 int main(int argc, char** argv) {
   CliPlatform::PrepareStandardOutput();
+  CliPlatform::CatchStopSignals();
   return KaVruneCli::Run(std::vector<std::string>(argv + 1, argv + argc));
 }

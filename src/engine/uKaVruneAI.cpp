@@ -150,14 +150,11 @@ void TKaVruneAI::UnlockPort() { portLock_.unlock(); }
 bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   LockPort();
   std::lock_guard guard(portLock_, std::adopt_lock);
-  if (port_.Active() && !port_.HungUp()) {
-    EnterSetupMode(false);
-    std::string reply;
-    SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
-  }
+  if (port_.Active() && !port_.HungUp() && !leftSetupMode_ && EnterSetupMode(false)) ExitSetupMode();
   inMenu_ = false;
   checking_ = false;
   waitingTold_ = false;
+  leftSetupMode_ = false;
   port_.Close();
   port_.SetComNumber(comNumber);
   if (comNumber != 0) port_.Open();
@@ -179,6 +176,16 @@ void TKaVruneAI::RequestWrite(TWriteRequest request) {
   events_.Set(TEvents::Write);
 }
 
+void TKaVruneAI::AbortWrite() {
+  std::lock_guard guard(writeRequestLock_);
+  abortedSerial_ = writeSerial_;
+}
+
+bool TKaVruneAI::WriteAborted() const {
+  const uint64_t running = runningWriteSerial_;
+  return running != 0 && abortedSerial_ >= running;
+}
+
 void TKaVruneAI::Execute() {
   while (!terminated_) {
     int which = events_.WaitAny(1000);
@@ -196,11 +203,18 @@ void TKaVruneAI::Execute() {
       if (which == TEvents::Read) {
         DropRead(e.what());
       } else if (which == TEvents::Write) {
-        std::lock_guard guard(writeRequestLock_);
-        if (runningWriteSerial_ == writeSerial_) {
-          writeRequest_ = TXmlElement();
-          events_.Reset(TEvents::Write);
+        {
+          std::lock_guard guard(writeRequestLock_);
+          if (runningWriteSerial_ == writeSerial_) {
+            writeRequest_ = TXmlElement();
+            events_.Reset(TEvents::Write);
+          }
         }
+        // Whoever waits for the write hears that it ended; nothing was stored after the error.
+        TWriteReport report;
+        report.Kind = runningWriteKind_;
+        report.Message = std::string("The write stopped: ") + e.what() + ". The settings were not stored.";
+        Post([report](IKaVruneSink& sink) { sink.WriteFinished(report); });
       }
     }
   }
@@ -251,7 +265,8 @@ void TKaVruneAI::ReadDevice() {
       if (next.InMenu && next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
     }
   }
-  inMenu_ = true;
+  inMenu_ = context.InMenu;
+  if (context.InMenu) leftSetupMode_ = false;
   if (port_.HungUp()) {
     inMenu_ = false;
     DropRead("the connection was lost during the read");
@@ -286,8 +301,9 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
     // At the root menu already, the Enter that EnterRootMenu starts with prints the dump.
     if (port_.Active()) EnterRootMenu(&port_, context);
   }
-  inMenu_ = true;
   const bool reached = context.InMenu;
+  inMenu_ = reached;
+  if (reached) leftSetupMode_ = false;
   if (dumpWanted && reached && context.Root) {
     {
       std::lock_guard guard(shared_->readResultLock);
@@ -303,17 +319,27 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
 bool TKaVruneAI::WriteCancelled() const { return terminated_ || portWanted_ > 0; }
 
 void TKaVruneAI::LeaveMenusWithoutStoring() {
-  // Enter keeps each remaining value until the root menu shows; then leave without "9".
+  // Enter keeps each remaining value until the root menu shows; then leave without "9". At the
+  // root menu already, Enter would only print the dump.
   std::string reply;
   int empty = 0;
-  for (int i = 0; i < 60 && port_.Active() && !WriteCancelled(); ++i) {
+  for (int i = 0; i < 60 && !inMenu_ && port_.Active() && !WriteCancelled(); ++i) {
     SendAndExpect(&port_, "\r", 1000, "?", PurgeBoth, reply);
-    if (Contains(reply, "Your choice ?")) break;
+    if (Contains(reply, "Your choice ?")) inMenu_ = true;
     empty = reply.empty() ? empty + 1 : 0;
     if (empty >= WriteMaxEmptyReplies) break;
   }
-  if (port_.Active() && !WriteCancelled()) SendAndExpectAny(&port_, "8\r", 100, ExitEnds, PurgeBoth, reply);
+  // "8" anywhere but at the root menu would be taken as an answer.
+  if (inMenu_ && port_.Active() && !WriteCancelled()) ExitSetupMode();
   inMenu_ = false;
+}
+
+bool TKaVruneAI::ExitSetupMode() {
+  std::string reply;
+  SendAndExpectAny(&port_, "8\r", ConfirmTimeoutMs, ExitEnds, PurgeBoth, reply);
+  inMenu_ = false;
+  leftSetupMode_ = Contains(reply, "Exit without save");
+  return !reply.empty();
 }
 
 void TKaVruneAI::WriteDevice() {
@@ -340,13 +366,42 @@ void TKaVruneAI::WriteDevice() {
   report.Kind = std::holds_alternative<RequestExit>(request)       ? TWriteKind::Exit
                 : std::holds_alternative<RequestDefaults>(request) ? TWriteKind::Defaults
                                                                    : TWriteKind::Settings;
+  runningWriteKind_ = report.Kind;
+  auto portClosed = [&] {
+    // The front end is closing or changing the port; it leaves Setup Mode itself.
+    inMenu_ = false;
+    report.Cancelled = true;
+    report.Message = "Writing was stopped because the port was closed.";
+    finish(report);
+  };
+  // Whatever was answered so far is dropped when the device leaves Setup Mode without "9".
+  auto abandon = [&](const std::string& why, bool show) {
+    LeaveMenusWithoutStoring();
+    report.LeftSetupMode = leftSetupMode_;
+    report.Message = (why.empty() ? why : why + " ") +
+                     (leftSetupMode_ ? "Nothing was stored: the device left Setup Mode without storing and keeps the "
+                                       "settings it had."
+                                     : "Nothing was stored, but the device did not confirm leaving Setup Mode: "
+                                       "switch it off and on.");
+    if (show) ShowMessage(report.Message);  // before the report, which ends the caller's wait
+    finish(report);
+  };
+  auto stopped = [&] {
+    report.Cancelled = true;
+    abandon("", false);
+  };
   // The port lock is held for the whole write, so closing or changing the port waits for the
   // current exchange and then finds the write stopped, never a walk on a closing port.
   std::lock_guard guard(portLock_);
   if (!port_.Active() || WriteCancelled()) {
-    report.Cancelled = true;
     report.Message = "The port was closed before the settings were written.";
+    report.Cancelled = true;
     inMenu_ = false;
+    finish(report);
+    return;
+  }
+  if (report.Kind == TWriteKind::Exit && leftSetupMode_) {
+    report.Succeeded = true;
     finish(report);
     return;
   }
@@ -360,9 +415,10 @@ void TKaVruneAI::WriteDevice() {
   }
   std::string reply;
   if (report.Kind == TWriteKind::Exit) {
-    SendAndExpectAny(&port_, "8\r", ConfirmTimeoutMs, ExitEnds, PurgeBoth, reply);
-    inMenu_ = false;
-    report.Succeeded = !reply.empty();
+    report.Succeeded = ExitSetupMode();
+  } else if (WriteAborted()) {
+    stopped();
+    return;
   } else if (report.Kind == TWriteKind::Defaults) {
     SendAndExpect(&port_, "7\r", ConfirmTimeoutMs, "?", PurgeBoth, reply);
     report.Succeeded = Contains(reply, "?");
@@ -370,7 +426,7 @@ void TKaVruneAI::WriteDevice() {
     static const std::pair<const char*, int> sections[] = {
         {"basic_parameters", 0}, {"Expert", 5}, {"Channel_1", 1}, {"Channel_2", 2}, {"WLAN", 4}, {"Security", 6}};
     TWriteControl control;
-    control.Cancelled = [this] { return WriteCancelled(); };
+    control.Cancelled = [this] { return WriteCancelled() || WriteAborted(); };
     std::vector<std::string> notes;
     const TXmlElement& settings = std::get<TXmlElement>(request);
     int total = 0, done = 0;
@@ -381,32 +437,30 @@ void TKaVruneAI::WriteDevice() {
       TXmlElement section = settings.FirstChild(name);
       if (!section) continue;
       PostProgress({TWorkStep::Writing, sectionName, ++done, total});
+      inMenu_ = false;  // until the walk is back at the root menu
       TSectionOutcome outcome = WriteSection(&port_, section, choice, control);
+      inMenu_ = outcome.Completed;
       notes.insert(notes.end(), outcome.Notes.begin(), outcome.Notes.end());
       if (outcome.Cancelled) {
-        // The front end is closing or changing the port; it leaves Setup Mode itself.
-        inMenu_ = false;
-        report.Cancelled = true;
-        report.Message = "Writing was stopped because the port was closed.";
-        finish(report);
+        WriteCancelled() ? portClosed() : stopped();
         return;
       }
       if (!outcome.Completed) {
-        LeaveMenusWithoutStoring();
-        report.Message = "Writing " + SectionWords(sectionName) + " failed at the question \"" +
-                         QuestionWords(outcome.Prompt) + "\": " + outcome.Reason + ". Nothing was stored.";
         report.Reread = true;
-        finish(report);
+        abandon("Writing " + SectionWords(sectionName) + " failed at the question \"" +
+                    QuestionWords(outcome.Prompt) + "\": " + outcome.Reason + ".",
+                false);
         RequestRead();
         return;
       }
     }
     for (const std::string& note : notes) ShowMessage(note);
     if (WriteCancelled()) {
-      inMenu_ = false;
-      report.Cancelled = true;
-      report.Message = "Writing was stopped because the port was closed.";
-      finish(report);
+      portClosed();
+      return;
+    }
+    if (WriteAborted()) {
+      stopped();
       return;
     }
     PostProgress({TWorkStep::Storing, {}, 0, 0});

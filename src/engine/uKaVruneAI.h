@@ -35,7 +35,8 @@ enum class TWriteKind { Settings, Defaults, Exit };
 struct TWriteReport {
   TWriteKind Kind = TWriteKind::Settings;
   bool Succeeded = false;  // Settings: "Parameters stored ..." came; Defaults/Exit: answered
-  bool Cancelled = false;  // the port was closed or changed meanwhile, or the worker stopped
+  bool Cancelled = false;  // the port was closed or changed meanwhile, the worker stopped, or AbortWrite
+  bool LeftSetupMode = false;  // the device left Setup Mode without storing ("8"), e.g. after a failed walk
   std::string Message;     // why it failed, empty on success
   bool Reread = false;     // the worker reads the device next: a document or a read failure follows
 };
@@ -84,12 +85,19 @@ class TKaVruneAI final {
   bool OpenPort(uint16_t comNumber);
   void RequestRead();
   void RequestWrite(TWriteRequest request);
+  // Stops the write running or requested now at the next answer: the worker leaves Setup Mode
+  // without storing (the device keeps what it had stored) and reports the write Cancelled with
+  // LeftSetupMode. A write the device has stored already is reported as stored.
+  void AbortWrite();
   // Ends the thread loop; the destructor does it as well.
   void Terminate();
 
   // The newest read document (none until one was read).
   TXmlElement ReadResult() const;
   bool InMenu() const { return inMenu_; }
+  // The worker took the device out of Setup Mode ("8") and has not reached it again since: an
+  // exit has nothing left to do.
+  bool LeftSetupMode() const { return leftSetupMode_; }
   TAfComPort& Port() { return port_; }
 
  private:
@@ -117,6 +125,10 @@ class TKaVruneAI final {
   void LeaveMenusWithoutStoring();
   // Closing or changing the port, or ending the worker: every loop of a dialogue asks this.
   bool WriteCancelled() const;
+  // AbortWrite was called for the running write.
+  bool WriteAborted() const;
+  // "8" at the root menu: the device leaves Setup Mode and drops what it was not told to store.
+  bool ExitSetupMode();  // true when the device answered
   void Post(std::function<void(IKaVruneSink&)> call);
   void PostReadDocument();
   void PostProgress(const TWorkProgress& progress);
@@ -129,12 +141,15 @@ class TKaVruneAI final {
   std::atomic<bool> checking_{false};     // the read that follows a store checks it
   std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for
   int dumpLines_ = TypicalDumpLines;  // the lines of the last dump, expected of the next one
+  std::atomic<bool> leftSetupMode_{false};
   std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
   TEvents events_;
   std::mutex writeRequestLock_;
   TWriteRequest writeRequest_;
   uint64_t writeSerial_ = 0;  // counts RequestWrite calls, so a request made meanwhile survives
-  uint64_t runningWriteSerial_ = 0;
+  std::atomic<uint64_t> runningWriteSerial_{0};
+  std::atomic<uint64_t> abortedSerial_{0};  // writes up to this serial are to stop
+  TWriteKind runningWriteKind_ = TWriteKind::Settings;
   std::atomic<int> portWanted_{0};
   std::atomic<bool> terminated_{false};
   std::thread thread_;

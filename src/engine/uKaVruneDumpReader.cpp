@@ -170,13 +170,15 @@ void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
     if (lines != linesTold) context.DumpLines(linesTold = lines);
   };
   // Each exchange ends as soon as the device's output asks for something, or on silence.
+  auto stopped = [&] { return context.Stop && context.Stop(); };
+  // A device that talks on (a line chattering) is listened to only until the caller stops.
   auto listening = [&](const std::string& reply) {
     const std::string text = heard + reply;
     tellLines(text);
-    return Cue(text, handled) == TCue::None && talking();
+    return Cue(text, handled) == TCue::None && talking() && !stopped();
   };
 
-  while (port && port->Active() && !(context.Stop && context.Stop())) {
+  while (port && port->Active() && !stopped()) {
     std::string reply;
     SendAndCollect(port, key, context.ListenMs, listening, NoPurge, reply);
     if (!key.empty()) ++enters;

@@ -8,6 +8,9 @@ namespace {
 
 // How long a wait sleeps in the queue before it looks at the clock and the cancel flag again.
 constexpr int PollMs = 50;
+// How long a stopped write may take to leave Setup Mode: the rest of one menu answered with
+// Enter, at 9600 baud a second or two.
+constexpr auto AbortWait = std::chrono::seconds(10);
 
 }  // namespace
 
@@ -99,12 +102,23 @@ TSessionResult TKaVruneSession::Write(TWriteRequest request, Clock::time_point d
   s.report.reset();
   // The worker reads the device again after every write but an exit.
   s.documentsWanted = s.documents + 1;
+  const bool settings = std::holds_alternative<TXmlElement>(request);
   s.worker.RequestWrite(std::move(request));
-  if (!WaitUntil([&] { return s.report.has_value(); }, deadline, true))
-    return {IsCancelled() ? TSessionStatus::Cancelled : TSessionStatus::TimedOut, {}};
+  auto reported = [&] { return s.report.has_value(); };
+  if (!WaitUntil(reported, deadline, true)) {
+    const TSessionStatus why = IsCancelled() ? TSessionStatus::Cancelled : TSessionStatus::TimedOut;
+    // A walk left running would go on to store after its caller gave up.
+    s.worker.AbortWrite();
+    if (!WaitUntil(reported, Clock::now() + AbortWait, false))
+      return {why, "The device did not answer while the write was being stopped; nothing was stored."};
+    if (s.report->Succeeded) return {why, {}, settings};
+    return {why, s.report->Message};
+  }
   if (s.report->Cancelled) return {TSessionStatus::Cancelled, s.report->Message};
   if (!s.report->Succeeded) return {TSessionStatus::Failed, s.report->Message};
-  return WaitForDevice(deadline);
+  TSessionResult r = WaitForDevice(deadline);
+  r.Stored = settings;
+  return r;
 }
 
 TSessionResult TKaVruneSession::Apply(const TXmlElement& settings, Clock::time_point deadline) {
@@ -123,8 +137,9 @@ TSessionResult TKaVruneSession::Store(Clock::time_point deadline) {
 
 void TKaVruneSession::Leave(Clock::time_point deadline) {
   TState& s = *state_;
-  // A device that never answered is not in Setup Mode: nothing to leave.
-  if (!opened_ || !s.worker.IsPortOpen() || s.documents == 0) return;
+  s.dispatcher.ProcessMessages(0);  // a document delivered meanwhile counts
+  // A device that never answered is not in Setup Mode, nor one the worker took out of it.
+  if (!opened_ || !s.worker.IsPortOpen() || s.documents == 0 || s.worker.LeftSetupMode()) return;
   opened_ = false;
   s.report.reset();
   s.worker.RequestWrite(RequestExit{});

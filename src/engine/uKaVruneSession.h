@@ -18,13 +18,16 @@ enum class TSessionStatus {
   NoAnswer,   // the device did not show its configuration in time
   LineLost,   // the read ended without a document (Message says why: the line went dead ...)
   Failed,     // the device answered but did not do what was asked (Message says why)
-  TimedOut,   // a write did not finish in time
+  TimedOut,   // a write did not finish in time; the worker stopped it (see Stored)
   Cancelled,  // Cancel() or the cancel flag, or the port closed under the step
 };
 
 struct TSessionResult {
   TSessionStatus Status = TSessionStatus::Done;
   std::string Message;  // the worker's reason, where it gave one
+  // A write: the device stored it ("Parameters stored ..."), even if the step then failed, timed
+  // out or was cancelled (the read that checks it did not come). False: nothing was stored.
+  bool Stored = false;
   bool Ok() const { return Status == TSessionStatus::Done; }
 };
 
@@ -66,7 +69,9 @@ class TKaVruneSession final {
   // the line); they hold the error-line marker in Settings().
   const std::vector<std::string>& DamagedLines() const;
 
-  // Writes a write document, has the device store it and waits for the read that follows.
+  // Writes a write document, has the device store it and waits for the read that follows. A
+  // write cut off by the deadline or a cancel is stopped at the device's next answer, and the
+  // device leaves Setup Mode without storing (unless it had stored already: Stored).
   TSessionResult Apply(const TXmlElement& settings, Clock::time_point deadline);
   // Restores the device's defaults (not stored) and waits for the read that follows.
   TSessionResult Defaults(Clock::time_point deadline);

@@ -454,3 +454,46 @@ TEST_F(CliOnSim, transcriptsShouldNeverHoldAChannelPassword) {
         << name << " is plain text";
   }
 }
+
+#ifndef _WIN32
+// Ctrl-C while two paced devices are half-way through their menus: each walk stops, each device
+// leaves Setup Mode without storing, and the tool ends with 130.
+TEST_F(CliOnSim, ctrlCDuringAnApplyShouldLeaveEveryDeviceWithoutStoring) {
+  const std::string logA = dir.Path() + "/a.log", logB = dir.Path() + "/b.log";
+  SimProcess a(2, dir.Path() + "/a.txt", {"--boot-window-ms", "300", "--log", logA});
+  SimProcess b(3, dir.Path() + "/b.txt", {"--boot-window-ms", "300", "--log", logB});
+  ASSERT_TRUE(a.Ready() && b.Ready());
+  TSimSettings wanted = SimDefaults();
+  for (const char* channel : {"Channel_1", "Channel_2"}) wanted.Set(channel, "Baudrate", "38400");
+  wanted.Set("basic_parameters", "IP_Address", "10.9.9.9");
+  wanted.Set("Security", "Disable_SNMP", "Y");
+  const std::string settings = File("w.xml", DumpDocument(wanted)->SaveToText());
+
+  const std::string err = dir.Path() + "/cli.err";
+  const pid_t cli = fork();
+  if (cli == 0) {
+    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 2);
+    execl(KAVRUNE_CLI_PATH, KAVRUNE_CLI_PATH, "apply", "--ports", "COM2,COM3", settings.c_str(), nullptr);
+    _exit(127);
+  }
+  // The signal goes out once both devices show a menu being walked.
+  auto walking = [](const std::string& log) { return Slurp(log).find("-- menu ") != std::string::npos; };
+  for (int i = 0; i < 3000 && !(walking(logA) && walking(logB)); ++i) ::poll(nullptr, 0, 10);
+  ASSERT_TRUE(walking(logA) && walking(logB));
+  ::kill(cli, SIGINT);
+  int status = 0;
+  ::waitpid(cli, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status << "\n" << Slurp(err);
+  for (const std::string& log : {logA, logB}) {
+    const std::string text = Slurp(log);
+    EXPECT_NE(text.find("-- exit without save"), std::string::npos) << text;
+    EXPECT_EQ(text.find("-- store"), std::string::npos) << text;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/a.txt") || std::filesystem::exists(dir.Path() + "/b.txt"));
+  const std::string said = Slurp(err);
+  EXPECT_NE(said.find("COM2: stopped on request"), std::string::npos) << said;
+  EXPECT_NE(said.find("COM3: stopped on request"), std::string::npos) << said;
+  EXPECT_NE(said.find("Nothing was stored"), std::string::npos) << said;
+}
+#endif

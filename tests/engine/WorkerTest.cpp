@@ -112,6 +112,21 @@ TEST_F(Worker, shouldLeaveSetupModeWhenThePortClosesAndOnAnExitRequest) {
   EXPECT_EQ(device.Count("defaults"), 0u);
 }
 
+// Out of Setup Mode and silent (data mode): whoever waits for the write hears that it failed.
+TEST_F(Worker, shouldReportAWriteThatFindsNoRootMenu) {
+  OpenAndRead();
+  worker.RequestWrite(RequestExit{});
+  ASSERT_TRUE(sink.WaitReports(1));
+  EXPECT_TRUE(worker.LeftSetupMode());
+  device.Line().Hold(true);
+  worker.RequestWrite(Request("<xml><Channel_1><Baudrate>19200</Baudrate></Channel_1></xml>"));
+  ASSERT_TRUE(sink.WaitReports(2));
+  EXPECT_FALSE(sink.Report(1).Succeeded);
+  EXPECT_NE(sink.Report(1).Message.find("setup menu"), std::string::npos) << sink.Report(1).Message;
+  EXPECT_FALSE(worker.InMenu()) << "the wake-up failed";
+  EXPECT_EQ(device.Count("store"), 0u);
+}
+
 TEST_F(Worker, shouldRestoreDefaultsAndReadThemBack) {
   OpenAndRead();
   worker.RequestWrite(RequestDefaults{});
