@@ -29,7 +29,7 @@ int OpenPort(TKaVruneSession& session, int comNumber, TCliOutput& out) {
       return PortError;
     }
   } catch (const EAfSerialError& e) {
-    out.Error(e.what());
+    out.Error(AfPortErrorText(e));
     const std::string path = ComDevicePath(comNumber);
     if (e.Kind() == TAfPortError::Permission)
       if (const std::string hint = CliPlatform::AccessHint(path); !hint.empty()) out.Error(hint);

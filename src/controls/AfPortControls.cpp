@@ -189,8 +189,10 @@ void TAfPortComboBox::UserChoice(int index) {
     try {
       port->SetComNumber(comNumber_);
       if (!port->Active()) port->Open();
+    } catch (const EAfSerialError& e) {
+      // A user's choice ends here in the event loop: show the port's message and go on.
+      QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(AfPortErrorText(e)));
     } catch (const std::exception& e) {
-      // A user's choice ends here in the event loop: show the port's own message and go on.
       QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.what()));
     }
   }

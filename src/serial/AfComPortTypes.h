@@ -125,6 +125,16 @@ class EAfSerialError : public std::runtime_error {
   TAfPortError kind_;
   std::string detail_;
 };
+// The message with the reason its kind gives, for the user: "Can't open device COM6: in use by
+// another program". The component's own text stays as it is.
+inline std::string AfPortErrorText(const EAfSerialError& e) {
+  switch (e.Kind()) {
+    case TAfPortError::InUse: return std::string(e.what()) + ": in use by another program";
+    case TAfPortError::Permission: return std::string(e.what()) + ": permission denied";
+    default: return e.what();
+  }
+}
+
 class EAfComPortCoreError : public EAfSerialError {
  public:
   using EAfSerialError::EAfSerialError;

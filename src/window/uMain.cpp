@@ -290,6 +290,9 @@ void TfMain::bOpenCloseClick() {
     if (worker_.IsPortOpen()) worker_.OpenPort(0);
     else worker_.OpenPort(picker->ComNumber());
     open = worker_.IsPortOpen();
+  } catch (const EAfSerialError& e) {
+    showClosed();
+    throw std::runtime_error(AfPortErrorText(e));
   } catch (...) {
     showClosed();
     throw;

@@ -112,7 +112,7 @@ TEST(Cli, portErrorsShouldExitWithThreeAndTheComponentsMessage) {
   holder.Open();
   r = RunCli({"read", "--port", "COM6", "--timeout", "1"});
   EXPECT_EQ(r.rc, 3);
-  EXPECT_NE(r.err.find("Can't open device COM6"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Can't open device COM6: in use by another program"), std::string::npos) << r.err;
 #ifndef _WIN32
   EXPECT_NE(r.err.find("COM6 is held by PID " + std::to_string(getpid())), std::string::npos) << r.err;
 #endif

@@ -93,6 +93,18 @@ TEST_F(MainWindowDeviceTest, shouldEnableOpenOnlyWhileAPortIsChosen) {
   EXPECT_TRUE(open->isEnabled());
 }
 
+TEST_F(MainWindowDeviceTest, shouldSayAPortTakenMeanwhileIsInUse) {
+  ChoosePort();
+  TAfComPort holder;
+  holder.SetComNumber(Com);
+  holder.Open();
+  window->uiConnection->bOpenClose->click();
+  EXPECT_FALSE(worker.IsPortOpen());
+  EXPECT_FALSE(env.messages.filter(QStringLiteral("Can't open device COM4: in use by another program")).isEmpty())
+      << env.messages.join('|').toStdString();
+  EXPECT_EQ(window->uiConnection->bOpenClose->text(), QStringLiteral("Open"));
+}
+
 TEST_F(MainWindowDeviceTest, shouldWaitForTheFirstReadThenLandOnTheNetworkPage) {
   TfMain& w = *window;
   ChoosePort();
