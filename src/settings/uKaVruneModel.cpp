@@ -172,6 +172,17 @@ TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* 
   return settings;
 }
 
+namespace {
+
+// The first of the rows whose values share the dump line of row.
+const TSettingRow& LineRow(const TSettingRow& row) {
+  for (const TSettingRow& r : SettingRows())
+    if (r.Section == row.Section && r.ReadKey == row.ReadKey) return r;
+  return row;
+}
+
+}  // namespace
+
 void ToReadDocument(const TDeviceSettings& settings, const TXmlElement& root) {
   if (!root) return;
   TXmlElement r = root;
@@ -189,14 +200,17 @@ void ToReadDocument(const TDeviceSettings& settings, const TXmlElement& root) {
     for (const TSettingRow& row : SettingRows()) {
       if (row.Section != name || !row.Readable() || !values->second.count(row.Key())) continue;
       if (!written.insert(row.ReadKey).second) continue;
-      const std::string text = row.Compose ? row.Compose(values->second) : DumpText(row, values->second.at(row.Key()));
+      // A line that carries several settings is composed by its first row, whichever of them
+      // is given: a remote port without an address must not lose its line.
+      const TSettingRow& line = LineRow(row);
+      const std::string text =
+          line.Compose ? line.Compose(values->second) : DumpText(row, values->second.at(row.Key()));
       if (row.Key() == "Send_as_Broadcast") {
         if (text.empty()) continue;
         section.AppendChild("Send_as").SetText(text);
         section.AppendChild("Port").SetText(Get(values->second, "Remote_Port"));
         continue;
       }
-      if (row.Key() == "Remote_Port" || row.Key() == "Start_Char" || row.Key() == "DisConnTime") continue;
       section.AppendChild(row.ReadKey).SetText(text);
     }
   }

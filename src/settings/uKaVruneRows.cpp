@@ -22,6 +22,12 @@ std::vector<std::string> EncryptionWords(long suite) {
   return {"None"};
 }
 
+// A byte of a line that carries several settings; one the values lack is written so that it
+// reads back as missing, not as a 00 nobody chose.
+std::string ByteText(const TSectionValues& values, const std::string& key) {
+  return values.count(key) ? HexByte2(static_cast<uint8_t>(Num(values, key, true))) : std::string("--");
+}
+
 // --- the channel's modes ------------------------------------------------------------------------
 
 bool IsUdp(const TSectionValues& v) { return (Num(v, "ConnectMode", true) & 0x0F) == 0x0C; }
@@ -176,7 +182,7 @@ std::vector<TRowSpec> ChannelRows(int n) {
   };
   remoteIP.Compose = [](const TSectionValues& v) {
     std::string text = Get(v, "Remote_IP_Address") + ", Port " + Get(v, "Remote_Port");
-    if (!IsUdp(v)) text += " Start Char: " + HexByte2(static_cast<uint8_t>(Num(v, "Start_Char", true)));
+    if (!IsUdp(v)) text += " Start Char: " + ByteText(v, "Start_Char");
     return text;
   };
   TSettingRow remotePort = Number(s, c + "remote port", "Remote_IP_Adr", "Remote_Port", 0, 65535);
@@ -216,8 +222,10 @@ std::vector<TRowSpec> ChannelRows(int n) {
   };
   disconnect.Compose = [](const TSectionValues& v) {
     const TSplit t = SplitAt(Get(v, "DisConnTime"), ":");
-    return HexByte2(static_cast<uint8_t>(Num(v, "DisConnMode", true))) +
-           " Disconn Time: " + Two(Decimal(t.Head).value_or(0)) + ":" + Two(Decimal(t.Tail).value_or(0));
+    const std::string time = v.count("DisConnTime")
+                                 ? Two(Decimal(t.Head).value_or(0)) + ":" + Two(Decimal(t.Tail).value_or(0))
+                                 : std::string("--:--");
+    return ByteText(v, "DisConnMode") + " Disconn Time: " + time;
   };
   TSettingRow time = Row(s, c + "inactivity timeout", "Disconn_Mode", "DisConnTime", K::Time);
   time.Extract = [](const TXmlElement& sec) -> std::optional<std::string> {
@@ -244,8 +252,7 @@ std::vector<TRowSpec> ChannelRows(int n) {
     };
     r.Compose = [i](const TSectionValues& v) {
       if (i == 2) return std::string();
-      return HexByte2(static_cast<uint8_t>(Num(v, "SendChar_1", true))) + " " +
-             HexByte2(static_cast<uint8_t>(Num(v, "SendChar_2", true)));
+      return ByteText(v, "SendChar_1") + " " + ByteText(v, "SendChar_2");
     };
     return r;
   };

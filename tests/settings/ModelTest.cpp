@@ -47,6 +47,14 @@ TEST(SettingsModel, shouldLoadItsReadFormBackUnchanged) {
     EXPECT_EQ(FromDocument(TXmlDocument::CreateFromText(doc->SaveToText())->Root(), &unknown), read) << name;
     EXPECT_TRUE(unknown.empty()) << name << ": " << unknown.front();
   }
+  // A file may give only one of the settings that share a dump line; the line still goes out.
+  TDeviceSettings partial;
+  partial.Set("Channel_1", "Remote_Port", "5000");
+  partial.Set("Channel_2", "SendChar_2", "D");
+  partial.Set("Channel_2", "DisConnTime", "1:30");
+  const PXmlDocument doc = NewDocument();
+  ToReadDocument(partial, doc->Root());
+  EXPECT_EQ(FromDocument(TXmlDocument::CreateFromText(doc->SaveToText())->Root()), partial) << doc->SaveToText();
 }
 
 TEST(SettingsModel, shouldSendNothingForAnUnchangedStateAndExactlyAnEdit) {
