@@ -205,7 +205,8 @@ std::vector<TRowSpec> ChannelRows(int n) {
   TSettingRow startChar = Row(s, c + "start character", "Remote_IP_Adr", "Start_Char", K::HexByte);
   startChar.Extract = [](const TXmlElement& sec) -> std::optional<std::string> {
     const auto text = KeyText(sec, "Remote_IP_Adr");
-    if (!text || !Contains(*text, "Start Char:")) return std::nullopt;
+    // A channel in UDP mode has no start character; its line, as the read form writes it, neither.
+    if (!text || !Contains(*text, "Start Char:") || IsUdpKnown(ChannelModes(sec))) return std::nullopt;
     const auto v = Hex(SplitAt(*text, "Start Char:").Tail, 2);
     return v ? std::optional(HexByte(static_cast<int>(*v))) : std::nullopt;
   };
