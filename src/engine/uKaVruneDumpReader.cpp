@@ -124,7 +124,12 @@ TXmlElement ParseDump(const std::string& text, std::vector<std::string>* damaged
   for (size_t p = heading; p < menu;) {
     size_t end = text.find('\r', p);
     if (end == std::string::npos || end > menu) end = menu;
-    const std::string line = Trim(text.substr(p, end - p));
+    // Only the line end and blanks frame a line: noise at either end is still noise, or a
+    // garbled last character ("C0" as "C\x01") would pass as a shorter value.
+    const std::string raw = text.substr(p, end - p);
+    const size_t first = raw.find_first_not_of(" \n");
+    const std::string line =
+        first == std::string::npos ? std::string() : raw.substr(first, raw.find_last_not_of(" \n") - first + 1);
     p = end + 1;
     if (line.empty()) continue;
     ++number;

@@ -86,14 +86,15 @@ TEST(Dump, shouldNameDamagedLinesAndNeverTakeTheirValues) {
   const TXmlElement root = ParseDump(
       "Press Enter\r\n*** basic parameters\r\nIP addr 1\x1B"
       "92.168.1.254, no gateway set\r\n*\a** Channel 1\r\nBaudrate 9600\r\nPassword : sec\x07ret\r\n"
-      "Your choice ? ",
+      "Flow 0\x01\r\nYour choice ? ",
       &damaged);
   ASSERT_TRUE(root);
   EXPECT_FALSE(FindNodePath(root, "basic_parameters/IP_addr", false));
-  ASSERT_EQ(damaged.size(), 3u);
+  ASSERT_EQ(damaged.size(), 4u);
   EXPECT_EQ(damaged[0], "line 2 (basic_parameters): IP addr 1<1B>92.168.1.254, no gateway set");
   EXPECT_EQ(damaged[1], "line 3: *<BEL>** Channel 1");
   EXPECT_EQ(damaged[2], "line 5: Password : ********") << "a damaged line keeps its secret";
+  EXPECT_EQ(damaged[3], "line 6: Flow 0<01>") << "noise at a line's end, where it would shorten the value";
   const auto sections = root.Children();
   ASSERT_EQ(sections.size(), 2u);
   EXPECT_EQ(sections[1].Name(), ErrorLineMarker) << "the garbled heading's keys stay out of basic_parameters";
