@@ -64,7 +64,8 @@ std::optional<std::string> ParseSettingValue(const TSettingRow& row, const std::
       }
       const TSplit s = SplitAt(t, ":");
       const auto r = Decimal(s.Head), f = Decimal(s.Tail);
-      if (!r || !f) return std::nullopt;
+      // A rate with no name would be written back as 11 Mbps: it counts as not given.
+      if (!r || !f || *r < 0 || *r > 7 || *f < 0 || *f > 1) return std::nullopt;
       return std::to_string(*r) + ":" + std::to_string(*f);
     }
     case K::AddressTable: {
