@@ -4,7 +4,6 @@
 //
 // Every round starts fresh simulators holding the factory values, so each device is given the
 // same change and powers on as its port opens.
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "SimProcess.h"
+#include "../BenchCpu.h"
 #include "TestPlatform.h"
 
 namespace {
@@ -24,13 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int Baud = 9600;
 constexpr int Rounds = 3;
-
-double ChildCpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_CHILDREN, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 struct TRun {
   double wallMs = 0, cpuMs = 0;
@@ -52,10 +45,10 @@ TRun Apply(const std::string& dir, const std::string& settings, int devices, int
     }
     ports += (i ? "," : "") + std::string("COM") + std::to_string(com);
   }
-  const double cpu0 = ChildCpuSeconds();
+  const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
   const auto start = Clock::now();
   const ProgramResult r = RunProgram(KAVRUNE_CLI_PATH, {"apply", "--ports", ports, "--quiet", settings}, dir);
-  TRun run{std::chrono::duration<double, std::milli>(Clock::now() - start).count(), (ChildCpuSeconds() - cpu0) * 1000};
+  TRun run{std::chrono::duration<double, std::milli>(Clock::now() - start).count(), (CpuSeconds(RUSAGE_CHILDREN) - cpu0) * 1000};
   if (r.rc != 0) {
     std::fprintf(stderr, "apply to %s ended with status %d:\n%s%s", ports.c_str(), r.rc, r.out.c_str(), r.err.c_str());
     return {};

@@ -7,7 +7,6 @@
 // one read back), the prompts and answers of the menus whose settings change, the store, and
 // the device's own pause while it restarts. A dump or a menu walk beyond that is no part of
 // it, so the ratio shows what the engine wastes as well as how slowly it talks.
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "../BenchCpu.h"
 #include "SimProcess.h"
 #include "uKaVruneSession.h"
 #include "uXmlUtils.h"
@@ -27,13 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int Baud = 9600;
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 struct TTraced {
   Clock::time_point at;
