@@ -36,9 +36,9 @@ void TChannelPage::LoadChannel(const TXmlElement& s) {
     cbChannel1LineModeChange(c.cbChannel1LineMode);
 
     const bool flow = KeyText(s, "Flow", text, "00");
-    int f = 0;
-    if (!TryParseInteger(text, f)) f = 0;
-    c.cbChannel1Flow->setCurrentIndex(f == 1 ? 1 : f == 5 ? 2 : 0);
+    // A byte the list does not offer selects nothing, so the device keeps it.
+    const int f = ReadHexByte(text, 0xFF);
+    c.cbChannel1Flow->setCurrentIndex(f == 0 ? 0 : f == 1 ? 1 : f == 5 ? 2 : -1);
     MarkControl(c.cbChannel1Flow, flow);
 
     const bool flush = KeyText(s, "Flush___Mode", text, "00");

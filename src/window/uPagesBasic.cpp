@@ -72,10 +72,14 @@ void TNetworkPage::Load(const TXmlElement& root) {
         Std(u.eDHCPName->text()) == FindSettingRow("basic_parameters", "Enter_new_DHCP_device_Name")->Placeholder)
       u.eDHCPName->clear();
 
-    // The device is always set up as a wireless node, whatever mode it reports.
-    MarkControl(u.cbNetworkMode, KeyText(s, "Network_mode", text, "Wireless Only"));
+    // The list stays disabled: the window sets no other mode, but it shows the one the device
+    // holds, and the pages follow it (a wired device has no usable WLAN page).
+    const bool mode = KeyText(s, "Network_mode", text, "Wireless Only");
+    MarkControl(u.cbNetworkMode, mode);
     u.cbNetworkMode->setEnabled(false);
-    u.cbNetworkMode->setCurrentIndex(1);
+    const std::optional<std::string> item =
+        ParseSettingValue(*FindSettingRow("basic_parameters", "Network_mode"), text);
+    u.cbNetworkMode->setCurrentIndex(item ? std::stoi(*item) : -1);
     cbNetworkModeChange(u.cbNetworkMode);
   }
   if (const TXmlElement s = root.FirstChild("Expert")) {

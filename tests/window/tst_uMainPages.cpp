@@ -11,9 +11,11 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <set>
 
 #include "ComCtrlsAdds.h"
 #include "ShapeEx.h"
+#include "SimStates.h"
 #include "WindowTestSupport.h"
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
@@ -268,7 +270,7 @@ TEST_F(LivePagesTest, shouldShowTheDefaultAddressAndMarkAMissingIPAddr) {
   EXPECT_EQ(n.ipIP_addr->Address(), "192.168.1.254");
   EXPECT_EQ(ControlColor(n.ipIP_addr), MissingKeyColor());
   EXPECT_EQ(ControlColor(n.cbNetworkMode), TakenKeyColor());
-  EXPECT_EQ(n.cbNetworkMode->currentIndex(), 1);
+  EXPECT_EQ(n.cbNetworkMode->currentIndex(), 0) << "the mode the device holds";
   EXPECT_FALSE(Enabled(n.cbNetworkMode));
   EXPECT_TRUE(QFile::exists(env.Dir() + "/temp_load.xml"));
 }
@@ -285,10 +287,10 @@ TEST_F(LivePagesTest, shouldReadTheConfigurationFlagsFromADhcpAddress) {
 }
 
 TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
-  w.LoadReadDocument(Read(
-      "<Expert><TCP_Keepalive>45s</TCP_Keepalive><ARP_cache_timeout>45</ARP_cache_timeout>"
-      "<Ethernet_connection_type>10Mb/FD</Ethernet_connection_type></Expert>"
-      "<WLAN><TX_Data_rate>54 Mbps auto fallback</TX_Data_rate><Channel>12</Channel></WLAN>"));
+  w.LoadReadDocument(
+      Read("<Expert><TCP_Keepalive>45s</TCP_Keepalive><ARP_cache_timeout>45</ARP_cache_timeout>"
+           "<Ethernet_connection_type>10Mb/FD</Ethernet_connection_type></Expert>"
+           "<WLAN><TX_Data_rate>54 Mbps auto fallback</TX_Data_rate><Channel>12</Channel></WLAN>"));
   EXPECT_EQ(v.ieServerKeepAlive->Value(), 45);
   EXPECT_EQ(v.ieServerCahceTimeout->Value(), 4);
   EXPECT_EQ(w.pNetwork->GetNetworkSpeedDuplex(), 3);
@@ -303,12 +305,13 @@ TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
 
 TEST_F(LivePagesTest, shouldDecodeTheChannelsTcpTexts) {
   c.cbChannel1LineDatabits->setCurrentIndex(0);
-  w.pcChannel1->LoadChannel(Read("<Channel_1><IF_Mode>20</IF_Mode><Connect_Mode>C0</Connect_Mode>"
-                     "<Disconn_Mode>C0 Disconn Time: 01:30</Disconn_Mode>"
-                     "<Remote_IP_Adr>10.0.0.7, Port 10001 Start Char: 0D</Remote_IP_Adr></Channel_1>")
-                    .FirstChild("Channel_1"));
+  w.pcChannel1->LoadChannel(Read("<Channel_1><IF_Mode>20</IF_Mode><Flow>FF</Flow><Connect_Mode>C0</Connect_Mode>"
+                                 "<Disconn_Mode>C0 Disconn Time: 01:30</Disconn_Mode>"
+                                 "<Remote_IP_Adr>10.0.0.7, Port 10001 Start Char: 0D</Remote_IP_Adr></Channel_1>")
+                                .FirstChild("Channel_1"));
   EXPECT_EQ(c.cbChannel1LineMode->currentIndex(), 0);
   EXPECT_EQ(c.cbChannel1LineDatabits->currentIndex(), 0) << "an unlisted field leaves its list";
+  EXPECT_EQ(c.cbChannel1Flow->currentIndex(), -1) << "a flow control the list lacks shows as none of its items";
   EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0xC0);
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutM->Value(), 1);
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->Value(), 30);
@@ -317,8 +320,8 @@ TEST_F(LivePagesTest, shouldDecodeTheChannelsTcpTexts) {
   EXPECT_EQ(c.eChannel1ConnectionStartChar->text(), "0D");
 
   w.pcChannel1->LoadChannel(Read("<Channel_1><Disconn_Mode>05</Disconn_Mode>"
-                     "<Remote_IP_Adr>10.0.0.8, Port 7</Remote_IP_Adr></Channel_1>")
-                    .FirstChild("Channel_1"));
+                                 "<Remote_IP_Adr>10.0.0.8, Port 7</Remote_IP_Adr></Channel_1>")
+                                .FirstChild("Channel_1"));
   EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x01) << "bits 1 and 2 have no control";
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutM->Value(), 0);
   EXPECT_EQ(c.eChannel1ConnectionStartChar->text(), "00");
@@ -328,8 +331,8 @@ TEST_F(LivePagesTest, shouldDecodeTheChannelsTcpTexts) {
 TEST_F(LivePagesTest, shouldFillTheDeviceAddressTableFromItsTokens) {
   for (int i = 0; i < 16; ++i) w.pcChannel1->SetUDPDeviceAddress(i, 9);
   w.pcChannel1->LoadChannel(Read("<Channel_2><Connect_Mode>CC</Connect_Mode><Datagram_Type>FD</Datagram_Type>"
-                     "<Device_Address_info>1 2 3 300</Device_Address_info></Channel_2>")
-                    .FirstChild("Channel_2"));
+                                 "<Device_Address_info>1 2 3 300</Device_Address_info></Channel_2>")
+                                .FirstChild("Channel_2"));
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(0), 1);
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(2), 3);
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(3), 0) << "a token that is no byte reads as unreadable";
@@ -338,8 +341,9 @@ TEST_F(LivePagesTest, shouldFillTheDeviceAddressTableFromItsTokens) {
 }
 
 TEST_F(LivePagesTest, shouldKeepChannelOnesRemoteHostWhereChannelTwoLacksIt) {
-  w.LoadReadDocument(Read("<Channel_1><Remote_IP_Adr>10.0.0.7, Port 99 Start Char: 0D</Remote_IP_Adr></Channel_1>"
-                          "<Channel_2><Port>5</Port></Channel_2>"));
+  w.LoadReadDocument(
+      Read("<Channel_1><Remote_IP_Adr>10.0.0.7, Port 99 Start Char: 0D</Remote_IP_Adr></Channel_1>"
+           "<Channel_2><Port>5</Port></Channel_2>"));
   w.seNetworkClick(w.seChannel2);
   EXPECT_EQ(c.ipChannel1ConnectionRemoteHost->Address(), "10.0.0.7");
   EXPECT_EQ(c.ieChannel1ConnectionRemotePort->Value(), 99);
@@ -426,8 +430,9 @@ TEST_F(LivePagesTest, shouldWriteChannelKeysInBothForms) {
 }
 
 TEST_F(LivePagesTest, shouldKeepEachChannelsEditsAcrossSwitches) {
-  w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Port>1001</Port></Channel_1>"
-                          "<Channel_2><Connect_Mode>C0</Connect_Mode><Port>2002</Port></Channel_2>"));
+  w.LoadReadDocument(
+      Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Port>1001</Port></Channel_1>"
+           "<Channel_2><Connect_Mode>C0</Connect_Mode><Port>2002</Port></Channel_2>"));
   w.seNetworkClick(w.seChannel1);
   EXPECT_EQ(c.ieChannel1ConnectionPort->Value(), 1001);
   c.ieChannel1ConnectionPort->SetValue(1111);
@@ -444,8 +449,9 @@ TEST_F(LivePagesTest, shouldKeepEachChannelsEditsAcrossSwitches) {
 }
 
 TEST_F(LivePagesTest, shouldKeepASmallDisconnectByteAcrossChannelSwitches) {
-  w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Disconn_Mode>09 Disconn Time: 00:10</Disconn_Mode>"
-                          "</Channel_1><Channel_2><Connect_Mode>C0</Connect_Mode></Channel_2>"));
+  w.LoadReadDocument(
+      Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Disconn_Mode>09 Disconn Time: 00:10</Disconn_Mode>"
+           "</Channel_1><Channel_2><Connect_Mode>C0</Connect_Mode></Channel_2>"));
   w.seNetworkClick(w.seChannel1);
   EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x09);
   w.seNetworkClick(w.seChannel2);
@@ -479,11 +485,15 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
   c.cbChannel1ConnectionShowIPAfterRing->setChecked(true);
   c.cbChannel1ConnectionModemEscapeSequencePassThrough->setChecked(true);
   auto state = [&] {
-    return std::vector<std::string>{Std(c.cbChannel1Baudrate->currentText()), Std(c.lChannel1_IFMode->text()),
+    return std::vector<std::string>{Std(c.cbChannel1Baudrate->currentText()),
+                                    Std(c.lChannel1_IFMode->text()),
                                     std::to_string(c.cbChannel1Flow->currentIndex()),
-                                    std::to_string(w.pcChannel1->GetFlushMode()), std::to_string(w.pcChannel1->GetPackControl()),
-                                    Std(c.eChannel1PCMatchByte1->text()), Std(c.eChannel1PCMatchByte2->text()),
-                                    std::to_string(w.pcChannel1->GetConnectMode()), std::to_string(w.pcChannel1->GetDisconnectMode()),
+                                    std::to_string(w.pcChannel1->GetFlushMode()),
+                                    std::to_string(w.pcChannel1->GetPackControl()),
+                                    Std(c.eChannel1PCMatchByte1->text()),
+                                    Std(c.eChannel1PCMatchByte2->text()),
+                                    std::to_string(w.pcChannel1->GetConnectMode()),
+                                    std::to_string(w.pcChannel1->GetDisconnectMode()),
                                     std::to_string(c.ieChannel1ConnectionInactivityTimeoutM->Value()),
                                     std::to_string(c.ieChannel1ConnectionInactivityTimeoutS->Value()),
                                     std::to_string(c.ieChannel1ConnectionPort->Value()),
@@ -562,10 +572,11 @@ TEST_F(LivePagesTest, shouldLoadSetupFilesOfTheOlderWriteForm) {
   const QString file = env.Dir() + "/old.xml";
   QFile f(file);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("<?xml version=\"1.0\" encoding=\"windows-1250\"?><kaVrune><Expert>"
-          "<TCP_Keepalive_time_in_s>0</TCP_Keepalive_time_in_s><ARP_Cache_timeout_in_s>600</ARP_Cache_timeout_in_s>"
-          "</Expert><Security><Disable_SNMP>Y</Disable_SNMP></Security><WLAN><Network_name>lab</Network_name></WLAN>"
-          "</kaVrune>");
+  f.write(
+      "<?xml version=\"1.0\" encoding=\"windows-1250\"?><kaVrune><Expert>"
+      "<TCP_Keepalive_time_in_s>0</TCP_Keepalive_time_in_s><ARP_Cache_timeout_in_s>600</ARP_Cache_timeout_in_s>"
+      "</Expert><Security><Disable_SNMP>Y</Disable_SNMP></Security><WLAN><Network_name>lab</Network_name></WLAN>"
+      "</kaVrune>");
   f.close();
   w.LoadSetupFile(file);
   EXPECT_EQ(v.ieServerKeepAlive->Value(), 0);
@@ -605,6 +616,69 @@ TEST_F(LivePagesTest, shouldFillThePagesFromTheEmptySeedOnDebugLoad) {
   EXPECT_TRUE(saved->Root().FirstChild("Channel_1")) << "a read, even an empty one, gives both channels";
   w.Button1Click();
   EXPECT_FALSE(w.uiDebug->Memo3->toPlainText().contains("Channel_1")) << "the read document is no scratch space";
+}
+
+// ---------------------------------------------------------------------------------- device states
+
+// Two devices that between them hold every list away from its first item: the TCP lists of
+// channel 1 once with an active connect and once with a modem mode, channel 2 over UDP, the WLAN
+// once in Ad-Hoc with WEP and once in Infrastructure with WPA2.
+std::vector<TSimSettings> ListsAwayFromTheirFirstItem() {
+  TSimSettings a = SimDefaults();
+  a.Set("basic_parameters", "Network_mode", "2");
+  a.Set("Expert", "Ethernet_connection_type", "2");
+  a.Set("Expert", "CPU_performance", "1");
+  a.Set("Channel_1", "Baudrate", "115200");
+  a.Set("Channel_1", "I_F_Mode", "D9");
+  a.Set("Channel_1", "Flow", "5");
+  a.Set("Channel_1", "Pack_Cntrl", "6");
+  a.Set("Channel_1", "ConnectMode", "73");
+  a.Set("Channel_1", "DisConnMode", "1");
+  a.Set("Channel_2", "ConnectMode", "4C");
+  a.Set("Channel_2", "Datagram_Type", "1");
+  a.Set("WLAN", "Topology", "1");
+  a.Set("WLAN", "Channel", "6");
+  a.Set("WLAN", "Security_suite", "1");
+  a.Set("WLAN", "Authentication", "1");
+  a.Set("WLAN", "Encryption", "2");
+  a.Set("WLAN", "Key_type_0", "1");
+  a.Set("WLAN", "TX_Key_index", "3");
+  a.Set("WLAN", "TX_Data_rate", "5:1");
+  TSimSettings b = a;
+  b.Set("basic_parameters", "Network_mode", "0");
+  b.Set("Expert", "CPU_performance", "2");
+  b.Set("Channel_1", "ConnectMode", "56");
+  b.Set("Channel_1", "Flow", "1");
+  b.Set("WLAN", "Topology", "0");
+  b.Set("WLAN", "Security_suite", "3");
+  b.Set("WLAN", "Authentication", "0");
+  b.Set("WLAN", "Encryption", "1");
+  return {a, b};
+}
+
+TEST_F(LivePagesTest, everyListShouldShowTheValueTheDeviceHolds) {
+  std::set<QString> awayFromFirst;
+  for (const TSimSettings& state : ListsAwayFromTheirFirstItem()) {
+    const PXmlDocument dump = DumpDocument(state);
+    w.LoadReadDocument(dump->Root());
+    // Where the pages stand for another value than the device reported, a list shows a wrong one.
+    for (const TSettingChange& change : Diff(FromReadDocument(dump->Root()), w.PagesSettings())) {
+      if (change.From)
+        ADD_FAILURE() << change.Row->Section << "/" << change.Row->Key() << ": the device holds " << *change.From
+                      << ", the window shows " << change.To;
+    }
+    for (TShapeEx* channel : {w.seChannel1, w.seChannel2}) {
+      w.seNetworkClick(channel);
+      for (const QComboBox* list : w.findChildren<QComboBox*>())
+        if (list->currentIndex() > 0) awayFromFirst.insert(list->objectName());
+    }
+  }
+  // The port picker and the key length, which no dump shows, are no device lists.
+  for (const QComboBox* list : w.findChildren<QComboBox*>()) {
+    if (list == w.uiConnection->AfPortComboBox1 || list == s.cbServicesKeyLength) continue;
+    EXPECT_TRUE(awayFromFirst.contains(list->objectName()))
+        << list->objectName().toStdString() << " kept its first item";
+  }
 }
 
 }  // namespace
