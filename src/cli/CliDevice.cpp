@@ -11,6 +11,7 @@
 
 #include "AfComNames.h"
 #include "CliPlatform.h"
+#include "CliText.h"
 #include "KaVruneCli.h"
 #include "uFileUtils.h"
 #include "uTranscript.h"
@@ -260,7 +261,9 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
 
   if (o.command == "read") {
     const TFormat format = o.format.value_or(TFormat::Xml);
-    const std::string text = format == TFormat::Xml ? session.SettingsText() : FormatSettings(current, format);
+    const std::string text = format == TFormat::Xml    ? session.SettingsText()
+                             : format == TFormat::Text ? ReadableText(current)
+                                                       : FormatSettings(current, format);
     if (job.Print)
       if (int rc = Emit(output, text, out); rc != Ok) return finish(rc);
     result.Result = "read " + Plural(shown, "setting");
@@ -274,8 +277,10 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
         held.push_back(r);
       else
         out.Error(SettingName(*r) + ": the device does not show it in its present mode");
-    if (int rc = Emit(output, FormatSettings(current, o.format.value_or(TFormat::Text), &held), out); rc != Ok)
-      return finish(rc);
+    const TFormat format = o.format.value_or(TFormat::Text);
+    const std::string text =
+        format == TFormat::Text ? ReadableText(current, &held) : FormatSettings(current, format, &held);
+    if (int rc = Emit(output, text, out); rc != Ok) return finish(rc);
     return finish(held.size() == job.Rows.size() ? Ok : FileError);
   }
 
@@ -331,13 +336,18 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     if (o.store)
       if (int rc = outcome(session.Store(deadline), "storing the defaults"); rc != Ok)
         return finish(rc);
-    if (!o.store)
-      // Not a hint that --quiet hides: without it a script would believe the device restored.
-      out.Error("the factory values are not on the device until they are stored: the device keeps its own\n"
-                "settings. Run \"kavrune-cli defaults --store\", or press Apply Settings in the window.");
-    result.Changed = static_cast<int>(Compare(current, FromReadDocument(session.Settings())).size());
-    result.Result = o.store ? "defaults restored and stored" : "defaults restored, not stored";
-    out.Note(result.Result + " (" + Plural(static_cast<size_t>(result.Changed), "setting") + " changed)");
+    const int differing = static_cast<int>(Compare(current, FromReadDocument(session.Settings())).size());
+    if (o.store) {
+      result.Changed = differing;
+      result.Result = "defaults restored and stored";
+      out.Note(result.Result + " (" + Plural(static_cast<size_t>(differing), "setting") + " changed)");
+    } else {
+      // Not a note that --quiet hides: a script must not take the device for restored.
+      result.Result = "nothing on the device changed";
+      out.Error("nothing on the device changed: the factory values were not stored, so the device keeps its own\n"
+                "settings (" + std::to_string(differing) + " of them differ from the factory values). Run\n"
+                "\"kavrune-cli defaults --store\" to store the factory values.");
+    }
   }
   result.Settings = FromReadDocument(session.Settings());
   if (!o.output.empty())

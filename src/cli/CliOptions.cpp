@@ -1,56 +1,199 @@
 #include "CliOptions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 
 namespace KaVruneCli {
 namespace {
 
-constexpr const char* kPortHelp = "  --port P      COM<n> or a device node; repeat it, or give --ports P1,P2,P3, to work on\n"
-                                  "                several devices at once (one summary line each)\n";
-constexpr const char* kCommonHelp =
-    "  --timeout S   seconds the whole command may take, waiting for the device included\n"
-    "                (default 60); a write it cuts off is not stored\n"
-    "  --log FILE    transcript of the serial dialogue (passwords and keys masked)\n"
-    "  --quiet       no hints or progress on stderr\n";
+struct TCommand {
+  const char* Name;
+  const char* Usage;        // after "kavrune-cli NAME"
+  const char* Description;  // wrapped at 92 columns
+};
 
-const std::map<std::string, std::string>& CommandHelp() {
-  static const std::map<std::string, std::string> help = {
-      {"ports", "Usage: kavrune-cli ports\n"
-                "Lists the COM numbers of this machine with their device nodes, free or in use, and\n"
-                "what is behind each (\"FTDI FT232R USB UART, ttyUSB0\").\n"},
-      {"read", std::string("Usage: kavrune-cli read --port P [--format xml|json|text] [-o FILE]\n"
-                           "Reads the device's settings: the windows-1250 XML document (default), typed JSON, or\n"
-                           "Section.Key=value lines. With several ports -o is required; each file gets the port\n"
-                           "in its name (read.xml -> read-COM7.xml).\n") +
-                   kPortHelp + kCommonHelp},
-      {"apply", std::string("Usage: kavrune-cli apply --port P [--dry-run] [-o FILE] SETTINGS.xml\n"
-                            "Writes the settings of a file (a backup from read, or a write document) that differ\n"
-                            "from the device, has it store them and checks them against a second read.\n"
-                            "  --dry-run     read the device and print what would change; write nothing\n"
-                            "  -o FILE       the settings after the write\n") +
-                    kPortHelp + kCommonHelp},
-      {"set", std::string("Usage: kavrune-cli set --port P [--dry-run] [-o FILE] Section.Key=Value ...\n"
-                          "Writes only the settings named, in the names and forms read --format text prints\n"
-                          "(Channel_1.Baudrate=57600 basic_parameters.IP_addr=10.9.9.9 Security.SNMP=off).\n"
-                          "Values are checked against the device's ranges before the port is opened.\n"
-                          "  --dry-run     read the device and print what would change; write nothing\n") +
-                  kPortHelp + kCommonHelp},
-      {"get", std::string("Usage: kavrune-cli get --port P [--format text|json|xml] Section.Key ...\n"
-                          "Prints the settings named, as Section.Key=value lines by default.\n") +
-                  kCommonHelp},
-      {"defaults", std::string("Usage: kavrune-cli defaults --port P [--store] [-o FILE]\n"
-                               "Restores the factory values on the device.\n"
-                               "  --store       store them; without it the device keeps its own settings\n") +
-                       kPortHelp + kCommonHelp},
-      {"diff", "Usage: kavrune-cli diff [--format text|json|xml] X Y\n"
-               "Compares two settings files (either form) or devices (COM<n> or a device node) and prints\n"
-               "one line per setting that differs: Channel_1.Baudrate: 9600 -> 115200. Passwords and\n"
-               "keys are not compared, nor what the device only reports about itself.\n"
-               "Exit status 0 when they are equal, 10 when they differ.\n"},
-      {"help", "Usage: kavrune-cli help [COMMAND]\n"},
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> commands = {
+      {"ports", "",
+       "Lists the COM numbers of this machine with their device nodes, free or in use, and what is\n"
+       "behind each (\"FTDI FT232R USB UART, ttyUSB0\"). Says so on stderr when it finds none.\n"},
+      {"read", "--port P [--format xml|json|text] [-o FILE]",
+       "Reads the device's settings and prints them. Nothing on the device changes.\n"},
+      {"get", "--port P [--format text|json|xml] [-o FILE] Section.Key ...",
+       "Reads the device and prints the settings named, in the names read --format text shows\n"
+       "beside each value (any letter case; the menu's key works too). Nothing on the device\n"
+       "changes.\n"},
+      {"set", "--port P [--dry-run] [-o FILE] Section.Key=Value ...",
+       "Writes only the settings named that differ from the device, has it store them and checks\n"
+       "them against a second read. Names and values are those read --format text shows in its\n"
+       "last column (Channel_1.Baudrate=57600 basic_parameters.IP_addr=10.9.9.9 Security.SNMP=off);\n"
+       "each is checked against the device's ranges and lists before the port is opened.\n"},
+      {"apply", "--port P [--dry-run] [-o FILE] SETTINGS.xml",
+       "Writes the settings of a file (a backup from read -o, or a write document) that differ\n"
+       "from the device, has it store them and checks them against a second read. A file with an\n"
+       "unknown key or a value the device cannot take is refused before the port is opened.\n"},
+      {"defaults", "--port P [--store] [-o FILE]",
+       "Has the device restore its factory values. Only with --store does the device keep them;\n"
+       "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
+      {"diff", "[--format text|json|xml] X Y",
+       "Compares two settings files (either form) or devices (COM<n> or a device node), in any\n"
+       "pairing, and prints one line per setting that differs: Channel_1.Baudrate: 9600 -> 115200,\n"
+       "with (none) where one side lacks it. Passwords and keys are not compared, nor what the\n"
+       "device only reports about itself. Exit status 0 when they are equal, 10 when they differ.\n"},
+      {"help", "[COMMAND]", "Prints the overview, or the help of one command.\n"},
   };
-  return help;
+  return commands;
+}
+
+const TCommand* FindCommand(const std::string& name) {
+  for (const TCommand& c : Commands())
+    if (name == c.Name) return &c;
+  return nullptr;
+}
+
+// Each option with the commands that take it; an option whose meaning differs between
+// commands has a row per meaning. The help of a command lists exactly its rows, so no option
+// is accepted that the help leaves out.
+struct TOption {
+  const char* Names;  // "-o, --output": the short form, if any, first
+  const char* Value;  // "" for a switch
+  const char* Commands;
+  const char* Help;
+};
+
+const std::vector<TOption>& Options() {
+  static const std::vector<TOption> options = {
+      {"-p, --port", "P", "read apply set defaults",
+       "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node\n"
+       "(/dev/ttyUSB0). Repeat it to work on several devices at once"},
+      {"-p, --port", "P", "get", "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node"},
+      {"--ports", "P1,P2,...", "read apply set defaults",
+       "several devices at once: each gets its own worker, and stdout a summary line\n"
+       "per port (port, result, settings changed, seconds)"},
+      {"--format", "F", "read",
+       "xml (the default): the device's settings document, windows-1250, as the window\n"
+       "saves it; json: typed values by section and key; text: one line per setting, its\n"
+       "name and value in words with the unit, and beside it the Section.Key=value that\n"
+       "get and set take"},
+      {"--format", "F", "get",
+       "text (the default): each setting's name and value in words, and its\n"
+       "Section.Key=value; json: typed values by section and key; xml: the settings\n"
+       "document's elements"},
+      {"--format", "F", "diff",
+       "text (the default): \"Section.Key: from -> to\" lines; json: a list of {setting,\n"
+       "from, to}; xml: one element per setting with from and to attributes"},
+      {"-o, --output", "FILE", "read",
+       "save the settings in FILE instead of printing them (whole or not at all); with several\n"
+       "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
+      {"-o, --output", "FILE", "get", "save the settings in FILE instead of printing them"},
+      {"-o, --output", "FILE", "apply set",
+       "save the device's settings as it reports them after the write (the XML document\n"
+       "read writes); with several ports each file gets the port in its name"},
+      {"-o, --output", "FILE", "defaults",
+       "save the settings the device shows after the restore (the XML document read writes)"},
+      {"--dry-run", "", "apply set", "read the device and print what would change; write nothing"},
+      {"--store", "", "defaults",
+       "have the device store the factory values; without it the device keeps its own\n"
+       "settings"},
+      {"--timeout", "S", "read get diff",
+       "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
+       "default 60)"},
+      {"--timeout", "S", "apply set defaults",
+       "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
+       "default 60); a write it cuts off is stopped and not stored"},
+      {"--log", "FILE", "read set apply defaults diff",
+       "a transcript of the serial dialogue: one line per device line and per answer, with\n"
+       "its time; passwords and keys are masked. Several ports: one file each"},
+      {"--log", "FILE", "get",
+       "a transcript of the serial dialogue: one line per device line and per answer, with\n"
+       "its time; passwords and keys are masked"},
+      {"-q, --quiet", "", "read get set apply defaults diff",
+       "no hints, progress or result line on stderr; errors are still shown"},
+      {"-h, --help", "", "ports read get set apply defaults diff help", "this text"},
+  };
+  return options;
+}
+
+std::vector<std::string> NamesOf(const TOption& option) {
+  std::vector<std::string> names;
+  std::istringstream in(option.Names);
+  for (std::string name; std::getline(in >> std::ws, name, ',');) names.push_back(name);
+  return names;
+}
+
+// The long form, by which the parser knows it.
+std::string LongName(const TOption& option) { return NamesOf(option).back(); }
+
+bool Named(const TOption& option, const std::string& arg) {
+  const auto names = NamesOf(option);
+  return std::find(names.begin(), names.end(), arg) != names.end();
+}
+
+bool Takes(const TOption& option, const std::string& command) {
+  std::istringstream names(option.Commands);
+  for (std::string name; names >> name;)
+    if (name == command) return true;
+  return false;
+}
+
+// The option of a command that an argument names, or nothing.
+const TOption* FindOption(const std::string& command, const std::string& arg) {
+  for (const TOption& o : Options())
+    if (Takes(o, command) && Named(o, arg)) return &o;
+  return nullptr;
+}
+
+bool IsOptionOfAnyCommand(const std::string& arg) {
+  return std::any_of(Options().begin(), Options().end(), [&](const TOption& o) { return Named(o, arg); });
+}
+
+std::string OptionsHelp(const std::string& command) {
+  std::string out;
+  for (const TOption& o : Options()) {
+    if (!Takes(o, command)) continue;
+    std::string names = o.Names;
+    if (*o.Value) names += " " + std::string(o.Value);
+    out += "  " + names;
+    // The texts are paragraphs; they are wrapped here, beside the names, at 80 columns.
+    constexpr size_t kColumn = 22, kWidth = 80;
+    out += names.size() + 2 < kColumn ? std::string(kColumn - names.size() - 2, ' ') : "\n" + std::string(kColumn, ' ');
+    std::istringstream words(o.Help);
+    size_t used = kColumn;
+    bool first = true;
+    for (std::string word; words >> word; first = false) {
+      if (!first && used + 1 + word.size() > kWidth) {
+        out += "\n" + std::string(kColumn, ' ');
+        used = kColumn;
+      } else if (!first) {
+        out += ' ';
+        ++used;
+      }
+      out += word;
+      used += word.size();
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string CommandHelp(const TCommand& c) {
+  const std::string name = c.Name;
+  std::string out = "Usage: kavrune-cli " + name + (*c.Usage ? " " + std::string(c.Usage) : "") + "\n" + c.Description;
+  if (name == "read" || name == "get" || name == "set" || name == "apply" || name == "defaults")
+    out +=
+        "P is COM<n> or a device node; the device is found when it is powered on within the\n"
+        "time limit.\n";
+  out += "\nOptions:\n" + OptionsHelp(name);
+  if (name == "read" || name == "get")
+    out +=
+        "\nExamples:\n"
+        "  kavrune-cli " +
+        name +
+        (name == "read" ? " --port COM1 -o backup.xml\n  kavrune-cli read --port COM1 --format text\n"
+                        : " --port COM1 Channel_1.Baudrate basic_parameters.IP_addr\n");
+  return out;
 }
 
 const char* kOverview =
@@ -65,7 +208,8 @@ const char* kOverview =
     "  or:  kavrune-cli diff     [--format text|json|xml] X Y\n"
     "  or:  kavrune-cli help [COMMAND]\n"
     "P is COM<n> or a device node; read, apply, set and defaults take several (--port COM7\n"
-    "--port COM8, or --ports COM7,COM8) and work on all of them at once.\n"
+    "--port COM8, or --ports COM7,COM8) and work on all of them at once. Each command's\n"
+    "options are in its own help: kavrune-cli read --help.\n"
     "Options:\n"
     "  --timeout S   seconds the whole command may take, waiting for the device included\n"
     "                (default 60); a write it cuts off is not stored\n"
@@ -87,15 +231,22 @@ bool IsDeviceCommand(const std::string& c) {
 
 }  // namespace
 
+TUsageError::TUsageError(const std::string& command, const std::string& reason)
+    : std::runtime_error(reason), command_(command) {}
+
+std::string TUsageError::Line() const {
+  return std::string(what()) + " (try 'kavrune-cli " + (command_.empty() ? "" : command_ + " ") + "--help')";
+}
+
 std::string HelpText(const std::string& command) {
   if (command.empty()) return kOverview;
-  const auto it = CommandHelp().find(command);
-  return it == CommandHelp().end() ? std::string() : it->second;
+  const TCommand* c = FindCommand(command);
+  return c ? CommandHelp(*c) : std::string();
 }
 
 TOptions Parse(const std::vector<std::string>& args) {
   TOptions o;
-  if (args.empty()) throw TUsageError("no command given");
+  if (args.empty()) throw TUsageError("", "no command given");
   o.command = args[0];
   if (o.command == "-h" || o.command == "--help") o.command = "help";
   if (o.command == "--version" || o.command == "-V") {
@@ -105,74 +256,75 @@ TOptions Parse(const std::vector<std::string>& args) {
   // For the shell's completion, so its list of names never drifts from the program's.
   if (o.command == "--setting-names") {
     if (args.size() != 2 || (args[1] != "get" && args[1] != "set"))
-      throw TUsageError("--setting-names takes get or set");
+      throw TUsageError("", "--setting-names takes get or set");
     o.operands = {args[1]};
     return o;
   }
-  if (CommandHelp().count(o.command) == 0) throw TUsageError("unknown command \"" + o.command + "\"");
+  if (!FindCommand(o.command)) throw TUsageError("", "unknown command \"" + o.command + "\"");
+  const std::string& c = o.command;
+  auto usage = [&](const std::string& reason) { return TUsageError(c, reason); };
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
+    const bool looksLikeOption =
+        !a.empty() && a[0] == '-' && a != "-" && !(c == "set" && a.find('=') != std::string::npos);
+    const TOption* option = looksLikeOption ? FindOption(c, a) : nullptr;
+    if (looksLikeOption && !option) throw usage(IsOptionOfAnyCommand(a) ? c + " takes no " + a : "unknown option " + a);
     auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw TUsageError(a + " needs a value");
+      if (i + 1 >= args.size()) throw usage(a + " needs a value");
       return args[++i];
     };
-    if (a == "--help" || a == "-h") {
-      o.operands = {o.command};
+    const std::string name = option ? LongName(*option) : "";
+    if (name == "--help") {
+      o.operands = {c};
       o.command = "help";
       return o;
     }
-    if (a == "--port" || a == "-p") {
+    if (name == "--port") {
       o.ports.push_back(value());
-    } else if (a == "--ports") {
+    } else if (name == "--ports") {
       const std::string list = value();
       for (size_t at = 0; at <= list.size();) {
         const size_t comma = std::min(list.find(',', at), list.size());
         if (comma > at) o.ports.push_back(list.substr(at, comma - at));
         at = comma + 1;
       }
-    } else if (a == "-o" || a == "--output") {
+    } else if (name == "--output") {
       o.output = value();
-    } else if (a == "--log") {
+    } else if (name == "--log") {
       o.log = value();
-    } else if (a == "--format") {
+    } else if (name == "--format") {
       o.format = ParseFormat(value());
-      if (!o.format) throw TUsageError("--format takes xml, json or text");
-    } else if (a == "--timeout") {
+      if (!o.format) throw usage("--format takes xml, json or text");
+    } else if (name == "--timeout") {
       const std::string v = value();
       char* end = nullptr;
       const long t = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end || t < 1 || t > 3600) throw TUsageError("--timeout takes seconds from 1 to 3600");
+      if (v.empty() || *end || t < 1 || t > 3600) throw usage("--timeout takes seconds from 1 to 3600");
       o.timeoutSec = static_cast<int>(t);
-    } else if (a == "--store" && o.command == "defaults") {
+    } else if (name == "--store") {
       o.store = true;
-    } else if (a == "--dry-run" && (o.command == "apply" || o.command == "set")) {
+    } else if (name == "--dry-run") {
       o.dryRun = true;
-    } else if (a == "--quiet" || a == "-q") {
+    } else if (name == "--quiet") {
       o.quiet = true;
-    } else if (!a.empty() && a[0] == '-' && !(o.command == "set" && a.find('=') != std::string::npos)) {
-      throw TUsageError("unknown option " + a);
-    } else if (o.command == "apply" && o.input.empty()) {
+    } else if (c == "apply" && o.input.empty()) {
       o.input = a;
-    } else if (o.command == "get" || o.command == "set" || o.command == "diff" ||
-               (o.command == "help" && o.operands.empty())) {
+    } else if (c == "get" || c == "set" || c == "diff" || (c == "help" && o.operands.empty())) {
       o.operands.push_back(a);
     } else {
-      throw TUsageError("unexpected argument \"" + a + "\"");
+      throw usage("unexpected argument \"" + a + "\"");
     }
   }
-  const std::string& c = o.command;
-  if (IsDeviceCommand(c) && o.ports.empty()) throw TUsageError("--port is required");
-  if (!IsDeviceCommand(c) && !o.ports.empty()) throw TUsageError(c + " takes no --port");
-  if (c == "get" && o.ports.size() > 1) throw TUsageError("get reads one device");
+  if (IsDeviceCommand(c) && o.ports.empty()) throw usage("--port is required");
+  if (c == "get" && o.ports.size() > 1) throw usage("get reads one device");
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
-    throw TUsageError("reading several devices needs -o FILE (each gets the port in its name)");
-  if (o.format && c != "read" && c != "get" && c != "diff") throw TUsageError("--format is for read, get and diff");
-  if (c == "apply" && o.input.empty()) throw TUsageError("apply needs a settings file");
-  if (c == "get" && o.operands.empty()) throw TUsageError("get needs the names of settings (Section.Key)");
-  if (c == "set" && o.operands.empty()) throw TUsageError("set needs Section.Key=Value");
-  if (c == "diff" && o.operands.size() != 2) throw TUsageError("diff compares two: files or ports");
+    throw usage("reading several devices needs -o FILE (each gets the port in its name)");
+  if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
+  if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
+  if (c == "set" && o.operands.empty()) throw usage("set needs Section.Key=Value");
+  if (c == "diff" && o.operands.size() != 2) throw usage("diff compares two: files or ports");
   if (c == "help" && !o.operands.empty() && HelpText(o.operands.front()).empty())
-    throw TUsageError("no command \"" + o.operands.front() + "\"");
+    throw usage("no command \"" + o.operands.front() + "\"");
   return o;
 }
 

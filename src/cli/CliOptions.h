@@ -24,9 +24,16 @@ struct TOptions {
   bool dryRun = false;
 };
 
+// A command line the program cannot run; command is empty when none was recognised.
 class TUsageError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  TUsageError(const std::string& command, const std::string& reason);
+  const std::string& Command() const { return command_; }
+  // The reason and where to look: "unknown option -x (try 'kavrune-cli read --help')".
+  std::string Line() const;
+
+ private:
+  std::string command_;
 };
 
 // Raises TUsageError with the reason.

@@ -1,5 +1,7 @@
 #include "KaVruneCli.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -69,6 +71,68 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
   }
 }
 
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      const bool same =
+          std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The name a misspelling most likely meant, among those the command takes; empty when none is
+// near enough to be a guess worth showing.
+std::string NearestSettingName(const std::string& name, bool writable) {
+  std::string best;
+  size_t bestDistance = std::max<size_t>(2, name.size() / 5) + 1;
+  for (const TSettingRow& row : SettingRows()) {
+    if (!(writable ? row.Writable() : row.Readable())) continue;
+    const std::string candidate = SettingName(row);
+    if (const size_t d = EditDistance(name, candidate); d < bestDistance) best = candidate, bestDistance = d;
+  }
+  return best;
+}
+
+// The settings a name of get or set stands for. A name that is none of the device's is a slip of
+// the command line (status 2), not a fault of the device or a file.
+std::vector<const TSettingRow*> RequireKnownName(const std::string& command, const std::string& name,
+                                                 const std::optional<std::string>& value = std::nullopt) {
+  std::string error;
+  auto rows = FindSettings(name, error);
+  if (!rows.empty()) return rows;
+  if (const std::string guess = NearestSettingName(Trim(name), command == "set"); !guess.empty())
+    error += "; did you mean " + guess + (value ? "=" + *value : std::string()) + "?";
+  throw TUsageError(command, error);
+}
+
+// Every port named must be one of this machine's: a typing slip is told with the ports there
+// are, before any port is opened.
+bool PortsExist(const std::vector<std::string>& ports) {
+  bool all = true;
+  for (const std::string& port : ports) {
+    const auto com = ResolvePort(port);
+    if (com && ProbeComPort(*com) != TComPortState::Absent) continue;
+    std::string present;
+    for (const auto& e : EnumerateComPorts(255))
+      if (ProbeDevicePath(e.DevicePath) != TComPortState::Absent)
+        present += (present.empty() ? "" : ", ") + std::string("COM") + std::to_string(e.ComNumber);
+    std::cerr << "kavrune-cli: " << port << " is not a serial port of this machine; "
+              << (present.empty() ? "it has none (see kavrune-cli ports)"
+                                  : "its ports are " + present + " (kavrune-cli ports says what they are)")
+              << '\n';
+    all = false;
+  }
+  return all;
+}
+
 // Everything that can be found wrong without the device, before any port opens.
 std::optional<TPortJob> PrepareJob(const TOptions& o) {
   TPortJob job;
@@ -79,12 +143,13 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
     if (!wanted) return std::nullopt;
     job.Wanted = *wanted;
   } else if (o.command == "set") {
+    for (const std::string& a : o.operands)
+      if (const size_t eq = a.find('='); eq != std::string::npos)
+        RequireKnownName(o.command, a.substr(0, eq), a.substr(eq + 1));
     bool ok = true;
     for (const std::string& a : o.operands) {
-      if (const auto parsed = ParseAssignment(a, error))
-        job.Wanted.Set(*parsed->Row, parsed->Value);
-      else
-        ok = false, std::cerr << "kavrune-cli: " << error << '\n';
+      if (const auto parsed = ParseAssignment(a, error)) job.Wanted.Set(*parsed->Row, parsed->Value);
+      else ok = false, std::cerr << "kavrune-cli: " << error << '\n';
     }
     if (!ok) {
       std::cerr << "kavrune-cli: nothing was sent to the device\n";
@@ -92,11 +157,7 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
     }
   } else if (o.command == "get") {
     for (const std::string& name : o.operands) {
-      const auto rows = FindSettings(name, error);
-      if (rows.empty()) {
-        std::cerr << "kavrune-cli: " << error << '\n';
-        return std::nullopt;
-      }
+      const auto rows = RequireKnownName(o.command, name);
       job.Rows.insert(job.Rows.end(), rows.begin(), rows.end());
     }
   }
@@ -111,7 +172,9 @@ std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::st
   std::thread notice([&] {
     if (CliPlatform::WaitForStop())
       TCliOutput(std::string(), false, false)
-          .Error("stopping: nothing more is written, and the device leaves Setup Mode without storing (Ctrl-C again quits at once)");
+          .Error(
+              "stopping: nothing more is written, and the device leaves Setup Mode without storing (Ctrl-C again quits "
+              "at once)");
   });
   std::vector<std::thread> workers;
   for (size_t i = 0; i < ports.size(); ++i)
@@ -140,11 +203,11 @@ void PrintSummary(const std::vector<TPortResult>& results) {
   for (const TPortResult& r : results) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
-    const std::string how = r.Status == Ok                                               ? "ok"
+    const std::string how = r.Status == Ok                                                     ? "ok"
                             : CliPlatform::StopFlag() && r.Status == CliPlatform::StopStatus() ? "stopped"
-                                                                                             : "failed";
-    std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")")
-              << '\t' << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed\t" << seconds << '\n';
+                                                                                               : "failed";
+    std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t'
+              << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed\t" << seconds << '\n';
   }
   std::cout << std::flush;
 }
@@ -166,6 +229,7 @@ int RunDiff(const TOptions& o) {
     }
   }
   if (!ports.empty()) {
+    if (!PortsExist(ports)) return PortError;
     TOptions read = o;
     read.command = "read";
     TPortJob job;
@@ -188,7 +252,8 @@ int Run(const std::vector<std::string>& args) {
   try {
     o = Parse(args);
   } catch (const TUsageError& e) {
-    std::cerr << "kavrune-cli: " << e.what() << "\n\n" << HelpText();
+    // One line: the whole help would bury the reason.
+    std::cerr << "kavrune-cli: " << e.Line() << '\n';
     return Usage;
   }
   if (o.command == "help") {
@@ -213,9 +278,13 @@ int Run(const std::vector<std::string>& args) {
     if (o.command == "diff") return RunDiff(o);
     const auto job = PrepareJob(o);
     if (!job) return FileError;
+    if (!PortsExist(o.ports)) return PortError;
     const auto results = RunOnPorts(o, o.ports, *job);
     if (job->Several) PrintSummary(results);
     return CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results);
+  } catch (const TUsageError& e) {
+    std::cerr << "kavrune-cli: " << e.Line() << '\n';
+    return Usage;
   } catch (const std::exception& e) {
     std::cerr << "kavrune-cli: " << e.what() << '\n';
     return PortError;
