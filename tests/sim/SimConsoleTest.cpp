@@ -44,7 +44,7 @@ std::string ReadFile(const std::string& path) {
 
 // One simulator process, spawned from the built binary named by KAVRUNE_SIM.
 class TSimProcess final {
-public:
+ public:
   explicit TSimProcess(std::vector<std::string> args, std::vector<std::string> env = {}) {
     const char* sim = std::getenv("KAVRUNE_SIM");
     if (!sim || !*sim) sim = KAVRUNE_SIM_BUILT;
@@ -83,7 +83,9 @@ public:
     Wait();
     ::close(m_Stdout);
   }
-  void Command(const std::string& line) { [[maybe_unused]] auto n = ::write(m_Stdin, (line + "\n").data(), line.size() + 1); }
+  void Command(const std::string& line) {
+    [[maybe_unused]] auto n = ::write(m_Stdin, (line + "\n").data(), line.size() + 1);
+  }
   void CloseStdin() {
     if (m_Stdin >= 0) ::close(std::exchange(m_Stdin, -1));
   }
@@ -105,7 +107,7 @@ public:
 
   std::string Dir, Link, Log, Slave, Ready;
 
-private:
+ private:
   std::string ReadStdoutLine() {
     std::string line;
     char c;
@@ -118,7 +120,7 @@ private:
 
 // The client's end of the line, opened the way a serial port is opened.
 class TPort final {
-public:
+ public:
   explicit TPort(const std::string& path) {
     m_Fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_Fd < 0) throw std::runtime_error("cannot open " + path);
@@ -156,7 +158,7 @@ public:
   std::string ReadFor(std::chrono::milliseconds period) { return ReadUntil("", period); }
   bool Broken = false;
 
-private:
+ private:
   int m_Fd = -1;
 };
 
@@ -342,6 +344,33 @@ TEST(SimOnPty, shouldRestoreDefaultsInMemoryOnSeven) {
   port.Send("\r");
   EXPECT_NE(port.ReadUntil("Your choice ? ").find("IP addr 192.168.1.254"), std::string::npos);
   EXPECT_EQ(LoadState(state).Get("basic_parameters", "IP_Address"), "10.9.9.9");
+}
+
+TEST(SimOnPty, shouldPrintTheMacAndVariantItIsGivenAndRefuseUnknownOnes) {
+  {
+    TSimProcess sim({"--unpaced", "--variant", "field", "--mac", "02-00-00-00-00-07"});
+    TPort port(sim.Link);
+    EXPECT_NE(port.ReadUntil("Setup Mode ").find("MAC address 02-00-00-00-00-07\r\n"), std::string::npos);
+    port.Send("\r");
+    EXPECT_NE(port.ReadUntil("Your choice ? ").find("Change Setup:"), std::string::npos);
+  }
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--variant", "fielld"}, {"--mac", "00-20-4A-8F-1C"}, {"--latency", "-5"}}) {
+    TSimProcess sim(bad);
+    EXPECT_EQ(sim.Ready, "") << bad[0];
+    EXPECT_EQ(WEXITSTATUS(sim.Wait()), 2) << bad[0];
+  }
+}
+
+// Only a lower bound: a loaded machine makes the answer later still, never earlier.
+TEST(SimOnPty, shouldSendTheFirstByteOfAnAnswerNoEarlierThanTheLatency) {
+  TSimProcess sim({"--unpaced", "--latency", "300"});
+  TPort port(sim.Link);
+  port.ReadUntil("Setup Mode ");
+  const auto sent = TClock::now();
+  port.Send("\r");
+  port.ReadUntil("*");
+  EXPECT_GE(TClock::now() - sent, 300ms);
 }
 
 TEST(SimOnPty, shouldStaySilentWithTheSilentFault) {

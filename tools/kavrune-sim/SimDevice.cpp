@@ -6,14 +6,19 @@ namespace {
 
 using A = TSimAnswer;
 
-const char kBanner[] =
-    "\r\n\r\nkaVRUNE serial device server\r\n"
-    "MAC address 00204A8F1C2E\r\n"
-    "Software version V1.0.0.1\r\n\r\n"
-    "Press Enter for Setup Mode ";
+std::string Banner(const std::string& mac, bool dashes) {
+  std::string shown = mac;
+  if (dashes)
+    for (std::size_t at = 2; at < shown.size(); at += 3) shown.insert(at, "-");
+  return "\r\n\r\nkaVRUNE serial device server\r\n"
+         "MAC address " +
+         shown +
+         "\r\n"
+         "Software version V1.0.0.1\r\n\r\n"
+         "Press Enter for Setup Mode ";
+}
 
 const char kRootMenu[] =
-    "\r\n\r\n"
     "0 Server configuration\r\n"
     "1 Channel 1 configuration\r\n"
     "2 Channel 2 configuration\r\n"
@@ -50,10 +55,13 @@ std::string Join(const std::vector<long>& values, const char* sep) {
 }  // namespace
 
 bool SimParseFault(std::string_view word, TSimFault& fault) {
-  static const std::pair<std::string_view, TSimFault> faults[] = {
-      {"none", TSimFault::None},      {"silent", TSimFault::Silent}, {"no-menu", TSimFault::NoMenu},
-      {"hangup-mid-dump", TSimFault::HangupMidDump}, {"noise", TSimFault::Noise}, {"chatter", TSimFault::Chatter},
-      {"refuse-answers", TSimFault::RefuseAnswers}};
+  static const std::pair<std::string_view, TSimFault> faults[] = {{"none", TSimFault::None},
+                                                                  {"silent", TSimFault::Silent},
+                                                                  {"no-menu", TSimFault::NoMenu},
+                                                                  {"hangup-mid-dump", TSimFault::HangupMidDump},
+                                                                  {"noise", TSimFault::Noise},
+                                                                  {"chatter", TSimFault::Chatter},
+                                                                  {"refuse-answers", TSimFault::RefuseAnswers}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -65,7 +73,26 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
 TSimDevice::TSimDevice(TSimSettings stored, TOptions options)
     : m_Stored(std::move(stored)), m_Current(m_Stored), m_Options(options) {}
 
-void TSimDevice::Emit(std::string_view text) { m_Out.append(text); }
+void TSimDevice::Emit(std::string_view text) {
+  const std::string& end = m_Options.Profile.LineEnd;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto crlf = text.find("\r\n", at);
+    if (crlf == std::string_view::npos) {
+      m_Out.append(text.substr(at));
+      break;
+    }
+    m_Out.append(text.substr(at, crlf - at)).append(end);
+    at = crlf + 2;
+  }
+  m_OwnEnd = m_Out.size();
+}
+
+void TSimDevice::Echo(std::string_view text) { m_Out.append(text); }
+
+bool TSimDevice::Printing(TClock::time_point now) const {
+  // Unpaced, the device's text is on the line the moment it is made; only a late answer keeps it.
+  return m_OwnEnd > 0 && (m_Options.CharTime.count() > 0 || now < m_HeldUntil);
+}
 
 void TSimDevice::Event(const std::string& text) {
   if (OnEvent) OnEvent(text);
@@ -73,12 +100,14 @@ void TSimDevice::Event(const std::string& text) {
 
 void TSimDevice::Consume(std::size_t count) {
   m_Out.erase(0, count);
+  m_OwnEnd -= std::min(count, m_OwnEnd);
   if (m_HangupAt) *m_HangupAt -= std::min(count, *m_HangupAt);
 }
 
 void TSimDevice::PowerOn(TClock::time_point now) {
   m_Current = m_Stored;
   m_Out.clear();
+  m_OwnEnd = 0;
   m_HangupAt.reset();
   m_Line.clear();
   Event("power-on");
@@ -86,7 +115,7 @@ void TSimDevice::PowerOn(TClock::time_point now) {
     m_Mode = TSimMode::DataMode;
     return;
   }
-  Emit(kBanner);
+  Emit(Banner(m_Options.Mac, m_Options.Profile.MacWithDashes));
   if (m_Options.Fault == TSimFault::Chatter) {
     m_Mode = TSimMode::Chatter;
     return;
@@ -99,6 +128,7 @@ void TSimDevice::PowerOn(TClock::time_point now) {
 void TSimDevice::PowerOff() {
   m_Mode = TSimMode::Off;
   m_Out.clear();
+  m_OwnEnd = 0;
   m_HangupAt.reset();
 }
 
@@ -121,13 +151,17 @@ void TSimDevice::Tick(TClock::time_point now) {
 
 void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
   Tick(now);
+  const bool idle = m_Out.empty();
   for (char c : bytes) {
-    if (m_Options.Echo) Emit(std::string_view(&c, 1));
+    if (m_Options.Echo) Echo(std::string_view(&c, 1));
+    const bool printing = Printing(now);
+    if (printing && !m_Options.TypeAhead && m_Mode != TSimMode::Offer) continue;  // lost
     switch (m_Mode) {
       case TSimMode::Offer:
+        if (printing && !(c == '\r' && m_Options.TakesEarlyEnter)) break;  // the banner is not out yet
         if (c == '\n') break;
         if (c == '\r' && m_Options.Fault != TSimFault::NoMenu) EnterSetupMode();
-        else Emit("\a");
+        else Echo("\a");
         break;
       case TSimMode::RootMenu:
         if (c == '\r') {
@@ -136,16 +170,17 @@ void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
           RootMenuChoice(choice, now);
         } else if ((c == '\b' || c == 0x7F) && !m_Line.empty()) {
           m_Line.pop_back();
-          Emit("\b \b");
+          Echo("\b \b");
         } else if (c >= 0x20 && c < 0x7F && m_Line.size() < 8) {
           m_Line += c;
-          Emit(std::string_view(&c, 1));
+          Echo(std::string_view(&c, 1));
         }
         break;
       case TSimMode::Question: QuestionInput(c); break;
       default: break;  // off, data mode, restarting, chatter: the console does not listen
     }
   }
+  if (idle && !m_Out.empty() && m_Options.Latency.count() > 0) m_HeldUntil = now + m_Options.Latency;
 }
 
 void TSimDevice::EnterSetupMode() {
@@ -156,7 +191,7 @@ void TSimDevice::EnterSetupMode() {
 void TSimDevice::PrintDump() {
   std::string text = "\r\n";
   bool first = true;
-  for (const auto& line : SimDumpLines(m_Current)) {
+  for (const auto& line : SimDumpLines(m_Current, m_Options.Profile)) {
     std::string l = line;
     // Noise goes into the setting lines only, so the dump can still be recognised.
     if (m_Options.Fault == TSimFault::Noise && !first) {
@@ -179,6 +214,8 @@ void TSimDevice::PrintDump() {
 void TSimDevice::PrintRootMenu() {
   m_Mode = TSimMode::RootMenu;
   m_Line.clear();
+  const std::string& heading = m_Options.Profile.RootHeading;
+  Emit(heading.empty() ? std::string("\r\n\r\n") : "\r\n" + heading + "\r\n");
   Emit(kRootMenu);
 }
 
@@ -195,10 +232,11 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
     m_Current = SimDefaults();
     Event("defaults");
     Emit("\r\nFactory defaults restored");
-    PrintRootMenu();
+    if (m_Options.Profile.DefaultsReprintDump) PrintDump();
+    else PrintRootMenu();
   } else if (n == 8) {
     Event("exit without save");
-    Emit("\r\nExit without save\r\n");
+    Emit("\r\n" + m_Options.Profile.ExitText + "\r\n");
     m_Mode = TSimMode::DataMode;
   } else if (n == 9) {
     m_Stored = m_Current;
@@ -209,8 +247,9 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
       Emit(std::string("\r\n") + e.what());
     }
     Emit("\r\nParameters stored ...\r\n");
+    if (m_Options.Profile.SaysRestarting) Emit("Restarting ...\r\n");
     m_Mode = TSimMode::Restarting;
-    m_RestartAt = now + m_Options.CharTime * m_Out.size() + std::chrono::milliseconds(300);
+    m_RestartAt = now + m_Options.Latency + m_Options.CharTime * m_Out.size() + std::chrono::milliseconds(300);
   } else {
     Emit("\r\nYour choice ? ");
   }
@@ -235,7 +274,10 @@ void TSimDevice::AskNext() {
   for (; m_DefIndex < defs.size(); ++m_DefIndex) {
     const auto& def = defs[m_DefIndex];
     if (def.Group != m_Section->Group || !def.Question) continue;
-    if (!def.Asked || def.Asked(Section(), m_Answers)) {
+    const bool asked = def.Kind == A::AddressTable && m_Options.Profile.TableInAnyUdpMode
+                           ? SimIsUdp(Section())
+                           : !def.Asked || def.Asked(Section(), m_Answers);
+    if (asked) {
       Ask();
       return;
     }
@@ -248,7 +290,17 @@ void TSimDevice::Ask() {
   m_Line.clear();
   m_Parts.clear();
   m_Key.clear();
-  Emit("\r\n" + SimQuestionText(Def(), Section()));
+  const auto& def = Def();
+  const auto& profile = m_Options.Profile;
+  std::string question = SimQuestionText(def, Section());
+  if (def.Kind == A::Address && profile.AddressByNumber) {
+    unsigned o[4] = {0, 0, 0, 0};
+    SimParseAddress(Section()[def.Key], o);
+    question = std::string(def.Question) + " : (" + std::to_string(o[0]) + ") ";
+  } else if (def.Kind == A::Netmask && profile.NetmaskWithoutQuestionMark) {
+    question.erase(question.size() - 2);  // the "? " after the host bits
+  }
+  Emit("\r\n" + question);
 }
 
 void TSimDevice::ReAsk() { Ask(); }
@@ -303,7 +355,7 @@ void TSimDevice::QuestionInput(char c) {
       ReAsk();
       return;
     }
-    Emit(std::string(1, up));
+    Echo(std::string(1, up));
     switch (def.Kind) {
       case A::ShowKey:
         if (up == 'Y') {
@@ -319,7 +371,8 @@ void TSimDevice::QuestionInput(char c) {
           m_Step = 1;
           unsigned o[4] = {0, 0, 0, 0};
           SimParseAddress(Section()[def.Key], o);
-          Emit("\r\nGateway IP addr (" + std::to_string(o[0]) + ") ");
+          Emit(std::string("\r\nGateway IP addr ") + (m_Options.Profile.AddressByNumber ? ": (" : "(") +
+               std::to_string(o[0]) + ") ");
         }
         break;
       case A::AddressTable:
@@ -343,11 +396,11 @@ void TSimDevice::QuestionInput(char c) {
       return;
     }
     if (!std::isxdigit(static_cast<unsigned char>(c))) {
-      Emit("\a");
+      Echo("\a");
       return;
     }
     m_Key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    Emit("*");
+    Echo("*");
     long bits = 0;
     const std::size_t needed = def.Kind == A::HexKey
                                    ? (SimParseDecimal(Section()["Key_length_in_bits"], bits) ? bits / 4 : 32)
@@ -361,15 +414,15 @@ void TSimDevice::QuestionInput(char c) {
   } else if (c == '\b' || c == 0x7F) {
     if (!m_Line.empty()) {
       m_Line.pop_back();
-      Emit("\b \b");
+      Echo("\b \b");
     }
   } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || m_Line.size() >= 80) {
     // Texts are windows-1250: every byte from 20h up but DEL is a character.
-    Emit("\a");
+    Echo("\a");
   } else {
     m_Line += c;
     const bool hidden = def.Kind == A::Secret || def.Kind == A::WlanKey;
-    Emit(hidden ? std::string_view("*") : std::string_view(&c, 1));
+    Echo(hidden ? std::string_view("*") : std::string_view(&c, 1));
   }
 }
 
@@ -409,7 +462,7 @@ void TSimDevice::LineComplete() {
       unsigned cur[4] = {0, 0, 0, 0};
       SimParseAddress(current, cur);
       if (line.empty()) {
-        if (octet == 0) {
+        if (octet == 0 && !m_Options.Profile.AddressByNumber) {
           KeepAndNext();  // Enter on the first number keeps the whole address
           return;
         }

@@ -20,7 +20,7 @@ bool SimParseFault(std::string_view word, TSimFault& fault);
 enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter };
 
 class TSimDevice final {
-public:
+ public:
   using TClock = std::chrono::steady_clock;
 
   struct TOptions {
@@ -28,6 +28,14 @@ public:
     std::chrono::milliseconds BootWindow{3000};
     std::chrono::microseconds CharTime{0};  // time one character takes on the line; 0 when unpaced
     bool Echo = false;                      // the line echoes every byte it brings
+    TSimProfile Profile = {};               // how this unit prints and asks
+    std::string Mac = "0200008F1C2E";       // twelve hex digits
+    // An Enter that arrives while the banner is still going out is taken (else ignored).
+    bool TakesEarlyEnter = false;
+    // Keys are taken while the device's own text is still going out (else they are lost).
+    bool TypeAhead = false;
+    // The first byte of every answer to received input goes out this late.
+    std::chrono::milliseconds Latency{0};
   };
 
   TSimDevice(TSimSettings stored, TOptions options);
@@ -45,6 +53,8 @@ public:
   // Number of pending bytes after which the line is to be hung up, if the device hangs up.
   std::optional<std::size_t> HangupAfter() const { return m_HangupAt; }
   void HangupDone() { m_HangupAt.reset(); }
+  // Nothing pending goes out before this time: the device is still composing its answer.
+  TClock::time_point HeldUntil() const { return m_HeldUntil; }
 
   // A fault that comes or goes while the device runs; Silent takes effect at the next power-on.
   void SetFault(TSimFault fault) { m_Options.Fault = fault; }
@@ -58,8 +68,13 @@ public:
   // Called with a short event text for the transcript ("power-on", "setup mode", "store" ...).
   std::function<void(const std::string&)> OnEvent;
 
-private:
+ private:
+  // Text of the device's own, in the profile's line ends.
   void Emit(std::string_view text);
+  // The echo of what was typed, which does not keep the device from listening.
+  void Echo(std::string_view text);
+  // Own text is still to go out: a key now is lost unless the device takes keys ahead.
+  bool Printing(TClock::time_point now) const;
   void Event(const std::string& text);
   void EnterSetupMode();
   void PrintDump();
@@ -83,6 +98,8 @@ private:
   TOptions m_Options;
   TSimMode m_Mode = TSimMode::Off;
   std::string m_Out;
+  std::size_t m_OwnEnd = 0;  // pending bytes up to the end of the last own text
+  TClock::time_point m_HeldUntil{};
   std::optional<std::size_t> m_HangupAt;
   TClock::time_point m_WindowEnd{};
   TClock::time_point m_RestartAt{};

@@ -182,10 +182,12 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
   const auto charTime = m_Options.CharTime;
   const auto jitter = m_Options.Jitter;
   const std::string& pending = m_Device.Pending();
-  if (m_Open && !m_Held && !pending.empty() && now >= m_HoldUntil) {
+  const auto composed = m_Device.HeldUntil();  // a device answering late
+  if (m_Open && !m_Held && !pending.empty() && now >= m_HoldUntil && now >= composed) {
     std::size_t due = pending.size();
     if (charTime.count() > 0) {
       if (m_NextChar < now - 20ms - jitter) m_NextChar = now;  // idle time does not bank characters
+      m_NextChar = std::max(m_NextChar, composed);
       due = now >= m_NextChar ? 1 + static_cast<std::size_t>((now - m_NextChar) / charTime) : 0;
       due = std::min(due, pending.size());
     } else if (jitter.count() > 0) {
@@ -230,7 +232,7 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
     wait = std::min(wait, std::max(d, 0ms));
   };
   if (m_Open && !m_Held && !pending.empty() && !holding)
-    until(std::max(charTime.count() ? m_NextChar : now, m_HoldUntil));
+    until(std::max({charTime.count() ? m_NextChar : now, m_HoldUntil, composed}));
   if (auto d = m_Device.NextDeadline()) until(*d);
   if (m_HangupDue != kNever) until(m_HangupDue);
   if (m_Device.Mode() == TSimMode::Chatter) wait = std::min<std::chrono::milliseconds>(wait, 10ms);

@@ -1,9 +1,9 @@
 #include "SimModel.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -50,7 +50,7 @@ auto Udp = [](const TSimSection& s, const TSimAnswers&) { return IsUdp(s); };
 long Suite(const TSimSection& w) { return Number(w, "Security_suite"); }
 auto Secured = [](const TSimSection& s, const TSimAnswers&) { return Suite(s) != 0; };
 
-const char* const kBaudrates[] = {"300",   "600",   "1200",   "2400",   "4800",   "9600",
+const char* const kBaudrates[] = {"300",   "600",   "1200",  "2400",   "4800",   "9600",
                                   "19200", "38400", "57600", "115200", "230400", "460800"};
 
 bool KnownBaudrate(long v, const TSimSection&) {
@@ -118,11 +118,23 @@ std::vector<TSimSettingDef> BuildDefs() {
       {G::Basic, "Network_mode", "Network mode (0=wired only, 1=wireless only, 2=bridging)", A::Number, "1", always,
        Range(0, 2)},
       {G::Basic, "Change_telnet_config_password", "Change telnet config password", A::Decision, "N"},
-      {G::Basic, "Enter_new_Password", "Enter new Password", A::Secret, "", Said("Change_telnet_config_password"), {},
+      {G::Basic,
+       "Enter_new_Password",
+       "Enter new Password",
+       A::Secret,
+       "",
+       Said("Change_telnet_config_password"),
+       {},
        15},
       {G::Basic, "Change_DHCP_device_name", "Change DHCP device name", A::Decision, "N"},
-      {G::Basic, "Enter_new_DHCP_device_Name", "Enter new DHCP device Name", A::Text, "",
-       Said("Change_DHCP_device_name"), {}, 15},
+      {G::Basic,
+       "Enter_new_DHCP_device_Name",
+       "Enter new DHCP device Name",
+       A::Text,
+       "",
+       Said("Change_DHCP_device_name"),
+       {},
+       15},
 
       // Channel 1 and 2, menus 1 and 2
       {G::Channel, "Baudrate", "Baudrate", A::Number, "9600", always, KnownBaudrate},
@@ -149,7 +161,9 @@ std::vector<TSimSettingDef> BuildDefs() {
       {G::Channel, "SendChar_2", "SendChar 2", A::HexByte, "0", Tcp},
       {G::Channel, "Pack_Cntrl", "Pack Cntrl", A::HexByte, "0", Tcp},
       {G::Channel, "Start_Char", "Start Char", A::HexByte, "0",
-       [](const TSimSection& s, const TSimAnswers&) { return IsTcp(s) && (Number(s, "ConnectMode", true) & 0x07) == 3; }},
+       [](const TSimSection& s, const TSimAnswers&) {
+         return IsTcp(s) && (Number(s, "ConnectMode", true) & 0x07) == 3;
+       }},
       {G::Channel, "Change_address_table", "Change address table", A::AddressTable, "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0",
        [](const TSimSection& s, const TSimAnswers&) { return IsUdp(s) && Number(s, "Datagram_Type", true) == 0xFD; }},
 
@@ -168,8 +182,8 @@ std::vector<TSimSettingDef> BuildDefs() {
        [](long v, const TSimSection& s) { return v >= 0 && v <= (Number(s, "Topology") == 1 ? 1 : 3); }},
       {G::WLAN, "Authentication", "Authentication (0=open/none or PSK, 1=shared)", A::Number, "0", Secured,
        [](long v, const TSimSection& s) { return v >= 0 && v <= (Suite(s) == 1 ? 1 : 0); }},
-      {G::WLAN, "Encryption", "Encryption (WEP: 1=64, 2=128 bits; WPA: 0=TKIP, 1=TKIP+WEP; WPA2: 0..4)", A::Number,
-       "1", Secured,
+      {G::WLAN, "Encryption", "Encryption (WEP: 1=64, 2=128 bits; WPA: 0=TKIP, 1=TKIP+WEP; WPA2: 0..4)", A::Number, "1",
+       Secured,
        [](long v, const TSimSection& s) {
          switch (Suite(s)) {
            case 1: return v >= 1 && v <= 2;
@@ -180,8 +194,14 @@ std::vector<TSimSettingDef> BuildDefs() {
        }},
       {G::WLAN, "Key_type_0", "Key type 0=hex, 1=passphrase", A::Number, "1", Secured, Range(0, 1)},
       {G::WLAN, "Change_Key", "Change Key", A::Decision, "N", Secured},
-      {G::WLAN, "Enter_Key", "Enter Key", A::WlanKey, "",
-       [](const TSimSection& s, const TSimAnswers& a) { return Suite(s) != 0 && Said("Change_Key")(s, a); }, {}, 63},
+      {G::WLAN,
+       "Enter_Key",
+       "Enter Key",
+       A::WlanKey,
+       "",
+       [](const TSimSection& s, const TSimAnswers& a) { return Suite(s) != 0 && Said("Change_Key")(s, a); },
+       {},
+       63},
       {G::WLAN, "Display_current_key", "Display current key", A::ShowKey, "N", Secured},
       {G::WLAN, "TX_Key_index", "TX Key index", A::Number, "1",
        [](const TSimSection& s, const TSimAnswers&) { return Suite(s) == 1; }, Range(1, 4)},
@@ -190,11 +210,11 @@ std::vector<TSimSettingDef> BuildDefs() {
        [](const TSimSection& s, const TSimAnswers&) { return Number(s, "Topology") == 0; }},
 
       // Expert, menu 5
-      {G::Expert, "TCP_Keepalive_time_in_s", "TCP Keepalive time in s (1s - 65s; 0s=disable)", A::Number, "45", always, Range(0, 65)},
+      {G::Expert, "TCP_Keepalive_time_in_s", "TCP Keepalive time in s (1s - 65s; 0s=disable)", A::Number, "45", always,
+       Range(0, 65)},
       {G::Expert, "ARP_Cache_timeout_in_s", "ARP Cache timeout in s (1s - 600s)", A::Number, "600", always,
        Range(1, 600)},
-      {G::Expert, "CPU_performance", "CPU performance (0=Regular, 1=Low, 2=High)", A::Number, "0", always,
-       Range(0, 2)},
+      {G::Expert, "CPU_performance", "CPU performance (0=Regular, 1=Low, 2=High)", A::Number, "0", always, Range(0, 2)},
       {G::Expert, "Disable_Monitor_Mode___bootup", "Disable Monitor Mode @ bootup", A::YesNo, "N"},
       {G::Expert, "HTTP_Port_Number", "HTTP Port Number", A::Number, "80", always, Range(0, 65535)},
       {G::Expert, "SMTP_Port_Number", "SMTP Port Number", A::Number, "25", always, Range(0, 65535)},
@@ -219,15 +239,22 @@ std::vector<TSimSettingDef> BuildDefs() {
       {G::Security, "Change_Key", "Change Key", A::Decision, "N",
        [](const TSimSection& s, const TSimAnswers&) { return Yes(s, "Enable_Encryption"); }},
       {G::Security, "Enter_Key", "Enter Key", A::HexKey, "",
-       [](const TSimSection& s, const TSimAnswers& a) { return Yes(s, "Enable_Encryption") && Said("Change_Key")(s, a); }},
+       [](const TSimSection& s, const TSimAnswers& a) {
+         return Yes(s, "Enable_Encryption") && Said("Change_Key")(s, a);
+       }},
       {G::Security, "Enable_Enhanced_Password", "Enable Enhanced Password", A::YesNo, "N"},
       {G::Security, "Change_the_Password", "Change the Password", A::Decision, "N",
        [](const TSimSection& s, const TSimAnswers&) { return Yes(s, "Enable_Enhanced_Password"); }},
-      {G::Security, "Enter_Password", "Enter Password", A::Secret, "",
+      {G::Security,
+       "Enter_Password",
+       "Enter Password",
+       A::Secret,
+       "",
        [](const TSimSection& s, const TSimAnswers& a) {
          return Yes(s, "Enable_Enhanced_Password") && Said("Change_the_Password")(s, a);
        },
-       {}, 15},
+       {},
+       15},
       {G::Security, "Disable_Port_77F0h", "Disable Port 77F0h", A::YesNo, "N"},
   };
 }
@@ -241,33 +268,44 @@ std::vector<TSimDumpRow> BuildDumpRows() {
   auto udp = [](const TSimSection& s) { return IsUdp(s); };
   auto broadcast = [](const TSimSection& s) { return IsUdp(s) && Yes(s, "Send_as_Broadcast"); };
   return {
-      {G::Basic, "IP_addr gateway netmask", {},
+      {G::Basic,
+       "IP_addr gateway netmask",
+       {},
        [](const TSimSection& s) {
          const std::string gw = Value(s, "Set_Gateway_IP_Address");
          return "IP addr " + Value(s, "IP_Address") + ", " +
                 (gw == "0.0.0.0" || gw.empty() ? std::string("no gateway set") : "gateway " + gw) + ", netmask " +
                 Value(s, "Netmask");
        }},
-      {G::Basic, "DHCP_device_name", {},
+      {G::Basic,
+       "DHCP_device_name",
+       {},
        [](const TSimSection& s) {
          // The device prints a placeholder, not an empty value, for a name that is not set.
          const std::string name = Value(s, "Enter_new_DHCP_device_Name");
          return "DHCP device name : " + (name.empty() ? std::string("not set") : name);
        }},
-      {G::Basic, "Network_mode", {},
+      {G::Basic,
+       "Network_mode",
+       {},
        [](const TSimSection& s) {
          static const char* const modes[] = {"Wired Only", "Wireless Only", "Bridging(One Host)"};
          long m = Number(s, "Network_mode");
          return std::string("Network mode: ") + modes[m >= 0 && m <= 2 ? m : 1];
        }},
 
-      {G::Channel, "Baudrate IF_Mode Flow", {},
+      {G::Channel,
+       "Baudrate IF_Mode Flow",
+       {},
        [](const TSimSection& s) {
          return "Baudrate " + Value(s, "Baudrate") + ", I/F Mode " + DumpHex(s, "I_F_Mode") + ", Flow " +
                 DumpHex(s, "Flow");
        }},
       {G::Channel, "Port", {}, [](const TSimSection& s) { return "Port " + Value(s, "Port_No"); }},
-      {G::Channel, "Connect_Mode", {}, [](const TSimSection& s) { return "Connect Mode : " + DumpHex(s, "ConnectMode"); }},
+      {G::Channel,
+       "Connect_Mode",
+       {},
+       [](const TSimSection& s) { return "Connect Mode : " + DumpHex(s, "ConnectMode"); }},
       {G::Channel, "Send_plusplusplus_in_Modem_Mode Show_IP_addr_after_RING Auto_increment_source_port", tcp,
        [](const TSimSection& s) {
          return "Send '+++' in Modem Mode " + Value(s, "Send_______in_Modem_Mode") + ", Show IP addr after 'RING' " +
@@ -275,7 +313,9 @@ std::vector<TSimDumpRow> BuildDumpRows() {
                 Value(s, "Auto_increment_source_port");
        }},
       {G::Channel, "Remote_IP_Adr", tcp,
-       [](const TSimSection& s) { return "Remote IP Adr: " + RemoteAddress(s) + " Start Char: " + DumpHex(s, "Start_Char"); }},
+       [](const TSimSection& s) {
+         return "Remote IP Adr: " + RemoteAddress(s) + " Start Char: " + DumpHex(s, "Start_Char");
+       }},
       {G::Channel, "Disconn_Mode", tcp,
        [](const TSimSection& s) {
          long m, sec;
@@ -283,12 +323,16 @@ std::vector<TSimDumpRow> BuildDumpRows() {
          return "Disconn Mode : " + DumpHex(s, "DisConnMode") + " Disconn Time: " + TwoDigits(m) + ":" + TwoDigits(sec);
        }},
       {G::Channel, "Flush___Mode Pack_Cntrl", tcp,
-       [](const TSimSection& s) { return "Flush   Mode " + DumpHex(s, "FlushMode") + ", Pack Cntrl " + DumpHex(s, "Pack_Cntrl"); }},
+       [](const TSimSection& s) {
+         return "Flush   Mode " + DumpHex(s, "FlushMode") + ", Pack Cntrl " + DumpHex(s, "Pack_Cntrl");
+       }},
       {G::Channel, "SendChars", tcp,
        [](const TSimSection& s) { return "SendChars : " + DumpHex(s, "SendChar_1") + " " + DumpHex(s, "SendChar_2"); }},
-      {G::Channel, "Terminal_name", tcp, [](const TSimSection& s) { return "Terminal name : " + Value(s, "Terminal_name"); }},
+      {G::Channel, "Terminal_name", tcp,
+       [](const TSimSection& s) { return "Terminal name : " + Value(s, "Terminal_name"); }},
       {G::Channel, "Password", tcp, [](const TSimSection& s) { return "Password : " + Value(s, "Password"); }},
-      {G::Channel, "Datagram_Type", udp, [](const TSimSection& s) { return "Datagram Type " + DumpHex(s, "Datagram_Type"); }},
+      {G::Channel, "Datagram_Type", udp,
+       [](const TSimSection& s) { return "Datagram Type " + DumpHex(s, "Datagram_Type"); }},
       {G::Channel, "Send_as Port", broadcast,
        [](const TSimSection& s) { return "Send as Broadcast, Port " + std::to_string(Number(s, "Remote_Port")); }},
       {G::Channel, "Remote_IP_Adr", [](const TSimSection& s) { return IsUdp(s) && !Yes(s, "Send_as_Broadcast"); },
@@ -302,23 +346,41 @@ std::vector<TSimDumpRow> BuildDumpRows() {
       {G::Email, "Recipient_1", {}, [](const TSimSection& s) { return "Recipient 1: " + Value(s, "Recipient_1"); }},
       {G::Email, "Recipient_2", {}, [](const TSimSection& s) { return "Recipient 2: " + Value(s, "Recipient_2"); }},
 
-      {G::WLAN, "Topology", {},
-       [](const TSimSection& s) { return std::string("Topology: ") + (Number(s, "Topology") == 1 ? "Ad-Hoc" : "Infrastructure"); }},
+      {G::WLAN,
+       "Topology",
+       {},
+       [](const TSimSection& s) {
+         return std::string("Topology: ") + (Number(s, "Topology") == 1 ? "Ad-Hoc" : "Infrastructure");
+       }},
       {G::WLAN, "Network_name", {}, [](const TSimSection& s) { return "Network name: " + Value(s, "Network_name"); }},
       {G::WLAN, "Channel", {}, [](const TSimSection& s) { return "Channel: " + Value(s, "Channel"); }},
-      {G::WLAN, "Security_suite", {},
+      {G::WLAN,
+       "Security_suite",
+       {},
        [](const TSimSection& s) {
          long v = Suite(s);
          return std::string("Security suite: ") + kSuites[v >= 0 && v <= 3 ? v : 0];
        }},
-      {G::WLAN, "Authentication", {},
-       [](const TSimSection& s) { return "Authentication: " + AuthenticationText(Suite(s), Number(s, "Authentication")); }},
-      {G::WLAN, "Encryption", {},
+      {G::WLAN,
+       "Authentication",
+       {},
+       [](const TSimSection& s) {
+         return "Authentication: " + AuthenticationText(Suite(s), Number(s, "Authentication"));
+       }},
+      {G::WLAN,
+       "Encryption",
+       {},
        [](const TSimSection& s) { return "Encryption: " + EncryptionText(Suite(s), Number(s, "Encryption")); }},
-      {G::WLAN, "Key_type", {},
-       [](const TSimSection& s) { return std::string("Key type: ") + (Number(s, "Key_type_0") == 0 ? "Hex" : "Passphrase"); }},
+      {G::WLAN,
+       "Key_type",
+       {},
+       [](const TSimSection& s) {
+         return std::string("Key type: ") + (Number(s, "Key_type_0") == 0 ? "Hex" : "Passphrase");
+       }},
       {G::WLAN, "TX_Key_index", {}, [](const TSimSection& s) { return "TX Key index: " + Value(s, "TX_Key_index"); }},
-      {G::WLAN, "TX_Data_rate", {},
+      {G::WLAN,
+       "TX_Data_rate",
+       {},
        [](const TSimSection& s) {
          auto parts = Split(Value(s, "TX_Data_rate"), ':');
          long rate = 3, fallback = 1;
@@ -329,52 +391,101 @@ std::vector<TSimDumpRow> BuildDumpRows() {
          return std::string("TX Data rate: ") + kRates[rate >= 0 && rate <= 7 ? rate : 3] +
                 (fallback ? " auto fallback" : " fixed");
        }},
-      {G::WLAN, "Power_management", {},
-       [](const TSimSection& s) { return std::string("Power management: ") + OnOff(Yes(s, "Enable_power_management")); }},
+      {G::WLAN,
+       "Power_management",
+       {},
+       [](const TSimSection& s) {
+         return std::string("Power management: ") + OnOff(Yes(s, "Enable_power_management"));
+       }},
 
-      {G::Expert, "TCP_Keepalive", {},
+      {G::Expert,
+       "TCP_Keepalive",
+       {},
        [](const TSimSection& s) { return "TCP Keepalive : " + Value(s, "TCP_Keepalive_time_in_s") + "s"; }},
-      {G::Expert, "ARP_cache_timeout", {},
+      {G::Expert,
+       "ARP_cache_timeout",
+       {},
        [](const TSimSection& s) { return "ARP cache timeout: " + Value(s, "ARP_Cache_timeout_in_s") + "s"; }},
-      {G::Expert, "CPU_performance", {},
+      {G::Expert,
+       "CPU_performance",
+       {},
        [](const TSimSection& s) {
          static const char* const modes[] = {"Regular", "Low", "High"};
          long m = Number(s, "CPU_performance");
          return std::string("CPU performance: ") + modes[m >= 0 && m <= 2 ? m : 0];
        }},
-      {G::Expert, "Monitor_Mode_at_bootup", {},
+      {G::Expert,
+       "Monitor_Mode_at_bootup",
+       {},
        [](const TSimSection& s) {
          return std::string("Monitor Mode @ bootup : ") + OnOff(!Yes(s, "Disable_Monitor_Mode___bootup"));
        }},
-      {G::Expert, "HTTP_Port_Number", {}, [](const TSimSection& s) { return "HTTP Port Number : " + Value(s, "HTTP_Port_Number"); }},
-      {G::Expert, "SMTP_Port_Number", {}, [](const TSimSection& s) { return "SMTP Port Number : " + Value(s, "SMTP_Port_Number"); }},
+      {G::Expert,
+       "HTTP_Port_Number",
+       {},
+       [](const TSimSection& s) { return "HTTP Port Number : " + Value(s, "HTTP_Port_Number"); }},
+      {G::Expert,
+       "SMTP_Port_Number",
+       {},
+       [](const TSimSection& s) { return "SMTP Port Number : " + Value(s, "SMTP_Port_Number"); }},
       {G::Expert, "MTU_Size", {}, [](const TSimSection& s) { return "MTU Size: " + Value(s, "MTU_Size"); }},
-      {G::Expert, "Ethernet_connection_type", {},
+      {G::Expert,
+       "Ethernet_connection_type",
+       {},
        [](const TSimSection& s) {
-         static const char* const types[] = {"auto-negotiate", "auto-negotiate", "10Mb/HD", "10Mb/FD", "100Mb/HD", "100Mb/FD"};
+         static const char* const types[] = {"auto-negotiate", "auto-negotiate", "10Mb/HD",
+                                             "10Mb/FD",        "100Mb/HD",       "100Mb/FD"};
          long t = Number(s, "Ethernet_connection_type");
          return std::string("Ethernet connection type: ") + types[t >= 0 && t <= 5 ? t : 0];
        }},
 
-      {G::Security, "SNMP", {}, [](const TSimSection& s) { return std::string("SNMP is ") + OnOff(!Yes(s, "Disable_SNMP")); }},
-      {G::Security, "SNMP_Community_Name", {},
+      {G::Security,
+       "SNMP",
+       {},
+       [](const TSimSection& s) { return std::string("SNMP is ") + OnOff(!Yes(s, "Disable_SNMP")); }},
+      {G::Security,
+       "SNMP_Community_Name",
+       {},
        [](const TSimSection& s) { return "SNMP Community Name: " + Value(s, "SNMP_Community_Name"); }},
-      {G::Security, "Telnet_Setup", {},
+      {G::Security,
+       "Telnet_Setup",
+       {},
        [](const TSimSection& s) { return std::string("Telnet Setup is ") + OnOff(!Yes(s, "Disable_Telnet_Setup")); }},
-      {G::Security, "TFTP_Download", {},
-       [](const TSimSection& s) { return std::string("TFTP Download is ") + OnOff(!Yes(s, "Disable_TFTP_Firmware_Update")); }},
-      {G::Security, "Port_77FEh", {},
+      {G::Security,
+       "TFTP_Download",
+       {},
+       [](const TSimSection& s) {
+         return std::string("TFTP Download is ") + OnOff(!Yes(s, "Disable_TFTP_Firmware_Update"));
+       }},
+      {G::Security,
+       "Port_77FEh",
+       {},
        [](const TSimSection& s) { return std::string("Port 77FEh is ") + OnOff(!Yes(s, "Disable_Port_77FEh")); }},
-      {G::Security, "Web_Server", {},
+      {G::Security,
+       "Web_Server",
+       {},
        [](const TSimSection& s) { return std::string("Web Server is ") + OnOff(!Yes(s, "Disable_Web_Server")); }},
-      {G::Security, "Web_Setup", {},
+      {G::Security,
+       "Web_Setup",
+       {},
        [](const TSimSection& s) { return std::string("Web Setup is ") + OnOff(!Yes(s, "Disable_Web_Setup")); }},
-      {G::Security, "ECHO", {}, [](const TSimSection& s) { return std::string("ECHO is ") + OnOff(!Yes(s, "Disable_ECHO_ports")); }},
-      {G::Security, "Encryption", {},
+      {G::Security,
+       "ECHO",
+       {},
+       [](const TSimSection& s) { return std::string("ECHO is ") + OnOff(!Yes(s, "Disable_ECHO_ports")); }},
+      {G::Security,
+       "Encryption",
+       {},
        [](const TSimSection& s) { return std::string("Encryption is ") + OnOff(Yes(s, "Enable_Encryption")); }},
-      {G::Security, "Enhanced_Password", {},
-       [](const TSimSection& s) { return std::string("Enhanced Password is ") + OnOff(Yes(s, "Enable_Enhanced_Password")); }},
-      {G::Security, "Port_77F0h", {},
+      {G::Security,
+       "Enhanced_Password",
+       {},
+       [](const TSimSection& s) {
+         return std::string("Enhanced Password is ") + OnOff(Yes(s, "Enable_Enhanced_Password"));
+       }},
+      {G::Security,
+       "Port_77F0h",
+       {},
        [](const TSimSection& s) { return std::string("Port 77F0h is ") + OnOff(!Yes(s, "Disable_Port_77F0h")); }},
   };
 }
@@ -465,10 +576,13 @@ std::vector<TSimPrompt> SimPromptCatalogue() {
     if (info.MenuChoice < 0) continue;
     const TSimSection& section = defaults.Sections.at(info.Name);
     for (const auto& def : SimSettingDefs())
-      if (def.Group == info.Group && def.Question) prompts.push_back({info.Name, SimQuestionText(def, section), def.Key});
+      if (def.Group == info.Group && def.Question)
+        prompts.push_back({info.Name, SimQuestionText(def, section), def.Key});
   }
   return prompts;
 }
+
+bool SimIsUdp(const TSimSection& channel) { return IsUdp(channel); }
 
 std::vector<std::string> SimDumpLines(const TSimSettings& settings) {
   std::vector<std::string> lines;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "SimProfile.h"
+
 enum class TSimGroup { Basic, Channel, Email, WLAN, Expert, Security };
 
 enum class TSimAnswer {
@@ -38,13 +40,13 @@ struct TSimSettingDef {
   TSimAnswer Kind;
   const char* Default;
   std::function<bool(const TSimSection&, const TSimAnswers&)> Asked = {};  // empty: always asked
-  std::function<bool(long, const TSimSection&)> Accepts = {};        // empty: any value of the kind
+  std::function<bool(long, const TSimSection&)> Accepts = {};              // empty: any value of the kind
   std::size_t MaxLength = 31;
 };
 
 struct TSimDumpRow {
   TSimGroup Group;
-  const char* ReadKeys;  // the read-form keys the line yields, blank separated
+  const char* ReadKeys;                           // the read-form keys the line yields, blank separated
   std::function<bool(const TSimSection&)> Shown;  // empty: always
   std::function<std::string(const TSimSection&)> Line;
 };
@@ -63,7 +65,7 @@ struct TSimPrompt {
 };
 
 class TSimSettings final {
-public:
+ public:
   std::map<std::string, TSimSection> Sections;
 
   std::string Get(const std::string& section, const std::string& key) const;
@@ -84,8 +86,13 @@ std::string SimQuestionText(const TSimSettingDef& def, const TSimSection& sectio
 // Every question of every menu with the write-form key its prompt name must give.
 std::vector<TSimPrompt> SimPromptCatalogue();
 
-// The configuration dump from the first heading to the last setting line, without line ends.
+// The configuration dump from the first heading to the last setting line, without line ends, as
+// the standard unit prints it, or as a unit of the given profile prints it.
 std::vector<std::string> SimDumpLines(const TSimSettings& settings);
+std::vector<std::string> SimDumpLines(const TSimSettings& settings, const TSimProfile& profile);
+
+// The channel works over UDP (its connect mode's low nibble is C).
+bool SimIsUdp(const TSimSection& channel);
 
 // Numeric helpers shared by the console.
 bool SimParseDecimal(const std::string& text, long& value);
@@ -94,7 +101,7 @@ std::string SimHexByte(long value);  // upper case, no leading zeros: the write-
 bool SimParseAddress(const std::string& text, unsigned (&octets)[4]);
 std::string SimNetmaskFromHostBits(int bits);
 int SimHostBitsFromNetmask(const std::string& mask);  // -1 for an unusable mask
-int SimWlanHexKeyLength(const TSimSection& wlan);      // 0 when the suite has no key
+int SimWlanHexKeyLength(const TSimSection& wlan);     // 0 when the suite has no key
 
 // State file. Loading keeps the defaults for every key the file lacks or gives an unusable line.
 TSimSettings LoadState(const std::string& path);

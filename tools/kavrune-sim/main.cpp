@@ -38,13 +38,20 @@ struct TArgs {
   long JitterMs = 0;
   long Seed = 1;
   bool Echo = false;
+  std::string Variant = "standard";
+  std::string Mac = "0200008F1C2E";
+  bool TakesEarlyEnter = false;
+  bool TypeAhead = false;
+  long LatencyMs = 0;
 };
 
 constexpr const char* kUsage =
     "usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
     "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers]\n"
     "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
-    "                   [--jitter MS] [--seed N] [--echo]\n";
+    "                   [--jitter MS] [--seed N] [--echo]\n"
+    "                   [--variant standard|field|random] [--mac MAC]\n"
+    "                   [--takes-early-enter] [--type-ahead] [--latency MS]\n";
 
 void Help() {
   std::cout << "kavrune-sim: a kaVRUNE device on a pseudo-terminal, published as COM N.\n"
@@ -59,8 +66,17 @@ void Help() {
                "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered (default 3000)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
                "  --jitter MS        output in bursts with random pauses of up to MS between them\n"
-               "  --seed N           seed of the pauses (default 1): the same seed, the same pauses\n"
+               "  --seed N           seed of the pauses and of the random variant (default 1): the same\n"
+               "                     seed, the same pauses and the same unit\n"
                "  --echo             the line echoes every byte sent to the device at once\n"
+               "  --variant V        the kind of unit: standard (default), field (texts and layouts of\n"
+               "                     units found in the field), random (each difference drawn from --seed)\n"
+               "  --mac MAC          the unit's MAC address, 0200008F1C2E or 02-00-00-8F-1C-2E (default)\n"
+               "  --takes-early-enter  an Enter that arrives while the banner is still going out is\n"
+               "                     taken (else it is ignored)\n"
+               "  --type-ahead       keys are taken while the device is still printing its own text\n"
+               "                     (else they are lost; the echo of typed keys does not count)\n"
+               "  --latency MS       the first byte of every answer to received input comes MS late\n"
                "  --control-stdin    read commands from standard input, one a line:\n"
                "                     \"power\" (power cycle), \"quit\"\n"
                "It prints the pseudo-terminal's path, then \"ready\", and runs until SIGINT or SIGTERM\n"
@@ -104,6 +120,17 @@ TArgs ParseArgs(int argc, char** argv) {
     else if (opt == "--jitter") a.JitterMs = NumberArg(next(), "--jitter");
     else if (opt == "--seed") a.Seed = NumberArg(next(), "--seed");
     else if (opt == "--echo") a.Echo = true;
+    else if (opt == "--variant") {
+      a.Variant = next();
+      TSimProfile unused;
+      if (!SimProfileFor(a.Variant, 1, unused)) Usage("unknown variant " + a.Variant + " (standard, field, random)");
+    } else if (opt == "--mac") {
+      const char* mac = next();
+      if (!SimParseMac(mac, a.Mac))
+        Usage(std::string("bad MAC address ") + mac + " (12 hex digits, or 6 bytes with dashes)");
+    } else if (opt == "--takes-early-enter") a.TakesEarlyEnter = true;
+    else if (opt == "--type-ahead") a.TypeAhead = true;
+    else if (opt == "--latency") a.LatencyMs = NumberArg(next(), "--latency");
     else if (opt == "--help" || opt == "-h") Help();
     else Usage("unknown option " + opt);
   }
@@ -123,7 +150,7 @@ void MakeDirectories(const std::string& path) {
 
 // The published name of the port; replaced atomically so a reader never sees it missing.
 class TLink final {
-public:
+ public:
   explicit TLink(std::string path) : m_Path(std::move(path)) {}
   TLink(const TLink&) = delete;
   TLink& operator=(const TLink&) = delete;
@@ -138,7 +165,7 @@ public:
       throw std::runtime_error("Cannot publish " + m_Path + ": " + std::strerror(errno));
   }
 
-private:
+ private:
   std::string m_Path;
 };
 
@@ -171,11 +198,20 @@ int main(int argc, char** argv) {
       if (log) log->Event(text);
     };
 
-    const auto charTime = args.Unpaced ? std::chrono::microseconds(0)
-                                       : std::chrono::microseconds(10'000'000 / args.Baud);
+    const auto charTime =
+        args.Unpaced ? std::chrono::microseconds(0) : std::chrono::microseconds(10'000'000 / args.Baud);
     TSimSettings stored = args.State.empty() ? SimDefaults() : LoadState(args.State);
-    TSimDevice device(std::move(stored),
-                      {args.Fault, std::chrono::milliseconds(args.BootWindowMs), charTime, args.Echo});
+    TSimDevice::TOptions options;
+    options.Fault = args.Fault;
+    options.BootWindow = std::chrono::milliseconds(args.BootWindowMs);
+    options.CharTime = charTime;
+    options.Echo = args.Echo;
+    options.Profile = SimProfileFor(args.Variant, static_cast<unsigned>(args.Seed));
+    options.Mac = args.Mac;
+    options.TakesEarlyEnter = args.TakesEarlyEnter;
+    options.TypeAhead = args.TypeAhead;
+    options.Latency = std::chrono::milliseconds(args.LatencyMs);
+    TSimDevice device(std::move(stored), options);
     device.OnEvent = event;
     if (!args.State.empty()) device.OnStore = [&](const TSimSettings& s) { SaveState(s, args.State); };
 

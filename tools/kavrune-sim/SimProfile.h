@@ -1,0 +1,55 @@
+#pragma once
+// How one simulated unit prints and asks things. Units in the field differ from each other in
+// their texts and layouts while they keep the same settings; a profile holds one choice for each
+// of those differences, so that a test can meet a whole, consistent unit of any kind.
+
+#include <string>
+
+enum class TSimTcpFlagLayout {
+  OneLine,          // "Send '+++' in Modem Mode Y, Show IP addr after 'RING' Y, ..."
+  ThreeLinesColon,  // "Send '+++' in Modem Mode : enabled", one flag a line
+  ThreeLinesBare    // "Send '+++' in Modem Mode enabled"
+};
+
+enum class TSimColonSpacing {
+  AsIs,    // the blanks each line has always had
+  Tight,   // "Connect Mode: C0"
+  Spaced,  // "Connect Mode : C0"
+};
+
+struct TSimProfile {
+  // Banner: "MAC address 0200008F1C2E", or with dashes "02-00-00-8F-1C-2E".
+  bool MacWithDashes = false;
+  TSimTcpFlagLayout TcpFlags = TSimTcpFlagLayout::OneLine;
+  // Words for every on/off in the dump; empty: Y/N in the TCP-mode flags, enabled/disabled elsewhere.
+  std::string FlagOn, FlagOff;
+  // Lines that describe the unit and are no settings.
+  bool HardwareLine = false, CountryLine = false, AlternateMacLine = false;
+  // A line between the dump and the root menu's numbered items; empty: none.
+  std::string RootHeading;
+  // Addresses asked one number at a time, "IP Address : (192) ", Enter keeping that number.
+  bool AddressByNumber = false;
+  // "Netmask: number of host bits (8) " without the question mark.
+  bool NetmaskWithoutQuestionMark = false;
+  std::string ExitText = "Exit without save";
+  // After "Factory defaults restored" the whole dump and the root menu again.
+  bool DefaultsReprintDump = false;
+  // The address table asked in UDP mode whatever the datagram type (else only with type FD).
+  bool TableInAnyUdpMode = false;
+  // "Restarting ..." between "Parameters stored ..." and the banner.
+  bool SaysRestarting = false;
+  std::string LineEnd = "\r\n";
+  TSimColonSpacing Colons = TSimColonSpacing::AsIs;
+  bool BlankLinesBetweenSections = false;
+
+  bool operator==(const TSimProfile&) const = default;
+};
+
+// "standard", "field" or "random" (each difference drawn from the seed: the same seed, the same
+// unit). False for any other name.
+bool SimProfileFor(const std::string& variant, unsigned seed, TSimProfile& profile);
+// The profile of a variant the caller knows to exist; throws std::invalid_argument otherwise.
+TSimProfile SimProfileFor(const std::string& variant, unsigned seed);
+
+// Six bytes as twelve hex digits or with dashes; false for anything that is no MAC address.
+bool SimParseMac(const std::string& text, std::string& twelveHexDigits);
