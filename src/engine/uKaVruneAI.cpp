@@ -1,21 +1,38 @@
 #include "uKaVruneAI.h"
 
+#include <cctype>
 #include <chrono>
 
 #include "AfSyncTargets.h"
 #include "uCommunicationUtils.h"
+#include "uKaVruneConsole.h"
 #include "uKaVruneUtils.h"
+#include "uTranscript.h"
 
 namespace {
 
-// The device confirms leaving Setup Mode in words; a "?" ends the wait as well.
-const std::vector<std::string> ExitEnds = {"Exit without save", "?"};
+// The device confirms leaving Setup Mode in words ("Exit without save", "Exiting without save !").
+bool SaysLeftWithoutSaving(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return Contains(text, "without save");
+}
+
+// The words and the line they end: what comes after them (the restart's banner) is not theirs.
+std::function<bool(const std::string&)> LineSaying(std::function<bool(const std::string&)> says) {
+  return [says](const std::string& text) {
+    const size_t end = text.find_last_of("\r\n");
+    return end != std::string::npos && says(text.substr(0, end));
+  };
+}
 
 // How long the answer to a command that ends a write (store, defaults, exit) is awaited. The
 // device answers at once, but a loaded PC or a USB adapter can hold the answer back past a
 // tenth of a second, and a late confirmation is still one: reporting a stored write as failed
 // would be wrong. An answer that comes ends the wait, so only a silent device costs the time.
 constexpr int ConfirmTimeoutMs = 1000;
+
+// How long the read after a store listens for the restarting device before it presses Enter.
+constexpr int RestartListenMs = 2000;
 
 // A dump with unreadable lines is read again this often before it is handed over as it is.
 constexpr int DamagedDumpRereads = 2;
@@ -25,12 +42,29 @@ constexpr int DamagedDumpRereads = 2;
 std::string QuestionWords(const std::string& key) {
   std::string words;
   for (char c : key)
-    if (c != '_')
-      words += c;
-    else if (!words.empty() && words.back() != ' ')
-      words += ' ';
+    if (c != '_') words += c;
+    else if (!words.empty() && words.back() != ' ') words += ' ';
   while (!words.empty() && words.back() == ' ') words.pop_back();
   return words;
+}
+
+// The end of what the device printed, for a message: its last two lines at most.
+std::string Tail(const std::string& heard) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : heard) {
+    if (c == '\r' || c == '\n') {
+      if (!line.empty()) lines.push_back(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  std::string tail;
+  for (size_t i = lines.size() > 2 ? lines.size() - 2 : 0; i < lines.size(); ++i)
+    tail += (tail.empty() ? "" : " / ") + lines[i];
+  return tail.size() > 160 ? "..." + tail.substr(tail.size() - 160) : tail;
 }
 
 }  // namespace
@@ -104,10 +138,8 @@ void TKaVruneAI::Post(std::function<void(IKaVruneSink&)> call) {
     std::lock_guard guard(shared->sinkLock);
     dispatcher = shared->dispatcher ? shared->dispatcher : AfMainThreadDispatcher();
   }
-  if (dispatcher)
-    dispatcher->Post(std::move(run));
-  else
-    run();
+  if (dispatcher) dispatcher->Post(std::move(run));
+  else run();
 }
 
 void TKaVruneAI::ShowMessage(const std::string& text) {
@@ -155,6 +187,7 @@ bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   checking_ = false;
   waitingTold_ = false;
   leftSetupMode_ = false;
+  timing_ = TLineTiming();
   port_.Close();
   port_.SetComNumber(comNumber);
   if (comNumber != 0) port_.Open();
@@ -191,10 +224,8 @@ void TKaVruneAI::Execute() {
     int which = events_.WaitAny(1000);
     if (which == TEvents::Stop) break;
     try {
-      if (which == TEvents::Read)
-        ReadDevice();
-      else if (which == TEvents::Write)
-        WriteDevice();
+      if (which == TEvents::Read) ReadDevice();
+      else if (which == TEvents::Write) WriteDevice();
     } catch (const std::exception& e) {
       // The worker outlives its errors: the failed request is dropped, the dialogue is no
       // longer taken to be at the root menu, and later requests are served.
@@ -244,6 +275,10 @@ void TKaVruneAI::ReadDevice() {
   }
   TDumpContext context;
   context.Stop = [this] { return WriteCancelled() || port_.HungUp(); };
+  context.Timing = &timing_;
+  // After a store the device restarts: its banner comes within a second or so, and an Enter
+  // pressed into it would be taken by some devices and not by others.
+  if (checking_) context.ListenFirstMs = RestartListenMs;
   int lines = 0;
   context.DumpLines = [this, &lines](int n) {
     lines = n;
@@ -255,11 +290,12 @@ void TKaVruneAI::ReadDevice() {
     EnterRootMenu(&port_, context);
     // Noise on the line: at the root menu the device prints its dump again on Enter. The read
     // with the fewest unreadable lines is the one handed over.
-    for (int again = 0; again < DamagedDumpRereads && context.InMenu && context.Root &&
-                        !context.DamagedLines.empty() && !context.Stop();
+    for (int again = 0; again < DamagedDumpRereads && context.InMenu && context.Root && !context.DamagedLines.empty() &&
+                        !context.Stop();
          ++again) {
       TDumpContext next;
       next.Stop = context.Stop;
+      next.Timing = &timing_;
       next.DumpLines = context.DumpLines;
       EnterRootMenu(&port_, next);
       if (next.InMenu && next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
@@ -294,6 +330,7 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
   if (inMenu_ && !dumpWanted) return true;
   TDumpContext context;
   context.DumpWanted = dumpWanted;
+  context.Timing = &timing_;
   // Someone waiting for the port is about to close or change it.
   context.Stop = [this] { return WriteCancelled() || port_.HungUp(); };
   {
@@ -319,27 +356,29 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
 bool TKaVruneAI::WriteCancelled() const { return terminated_ || portWanted_ > 0; }
 
 void TKaVruneAI::LeaveMenusWithoutStoring() {
-  // Enter keeps each remaining value until the root menu shows; then leave without "9". At the
-  // root menu already, Enter would only print the dump.
-  std::string reply;
-  int empty = 0;
-  for (int i = 0; i < 60 && !inMenu_ && port_.Active() && !WriteCancelled(); ++i) {
-    SendAndExpect(&port_, "\r", 1000, "?", PurgeBoth, reply);
-    if (Contains(reply, "Your choice ?")) inMenu_ = true;
-    empty = reply.empty() ? empty + 1 : 0;
-    if (empty >= WriteMaxEmptyReplies) break;
+  // First whatever the device is still printing, to where it waits; then Enter keeps each
+  // remaining value until the root menu shows, and it is left without "9". At the root menu
+  // already, Enter would only print the dump.
+  TDeviceConsole console(&port_, timing_);
+  TDeviceConsole::TAnswer a = console.Type("", console.SettleMs());
+  bool atRoot = inMenu_ || AtRootPrompt(a.Heard);
+  for (int i = 0, silent = 0; i < 60 && !atRoot && silent < 3 && port_.Active() && !WriteCancelled(); ++i) {
+    a = console.Type("\r");
+    atRoot = a.AtPrompt && AtRootPrompt(a.Heard);
+    silent = a.Silent ? silent + 1 : 0;
   }
+  inMenu_ = atRoot;
   // "8" anywhere but at the root menu would be taken as an answer.
-  if (inMenu_ && port_.Active() && !WriteCancelled()) ExitSetupMode();
+  if (atRoot && port_.Active() && !WriteCancelled()) ExitSetupMode();
   inMenu_ = false;
 }
 
 bool TKaVruneAI::ExitSetupMode() {
-  std::string reply;
-  SendAndExpectAny(&port_, "8\r", ConfirmTimeoutMs, ExitEnds, PurgeBoth, reply);
+  TDeviceConsole console(&port_, timing_);
+  const TDeviceConsole::TAnswer a = console.Type("8\r", ConfirmTimeoutMs, LineSaying(SaysLeftWithoutSaving));
   inMenu_ = false;
-  leftSetupMode_ = Contains(reply, "Exit without save");
-  return !reply.empty();
+  leftSetupMode_ = SaysLeftWithoutSaving(a.Heard);
+  return !a.Silent;
 }
 
 void TKaVruneAI::WriteDevice() {
@@ -408,25 +447,29 @@ void TKaVruneAI::WriteDevice() {
   if (!EnterSetupMode(false)) {
     // Reported once and dropped: kept pending, the request would be tried and reported again
     // every second, and a waiting session would never hear of it.
-    report.Message = "The device did not come to its setup menu. Check the cable and that the device is on, "
-                     "then try again.";
+    report.Message =
+        "The device did not come to its setup menu. Check the cable and that the device is on, "
+        "then try again.";
     finish(report);
     return;
   }
-  std::string reply;
+  TDeviceConsole console(&port_, timing_);
   if (report.Kind == TWriteKind::Exit) {
     report.Succeeded = ExitSetupMode();
   } else if (WriteAborted()) {
     stopped();
     return;
   } else if (report.Kind == TWriteKind::Defaults) {
-    SendAndExpect(&port_, "7\r", ConfirmTimeoutMs, "?", PurgeBoth, reply);
-    report.Succeeded = Contains(reply, "?");
+    // The device restores and shows its root menu again, some devices with the dump before it.
+    const TDeviceConsole::TAnswer a = console.Type("7\r", ConfirmTimeoutMs);
+    report.Succeeded = a.Ok() && AtRootPrompt(a.Text);
+    inMenu_ = report.Succeeded;
   } else {
-    static const std::pair<const char*, int> sections[] = {
-        {"basic_parameters", 0}, {"Expert", 5}, {"Channel_1", 1}, {"Channel_2", 2}, {"WLAN", 4}, {"Security", 6}};
+    static const std::pair<const char*, int> sections[] = {{"basic_parameters", 0}, {"Expert", 5}, {"Channel_1", 1},
+                                                           {"Channel_2", 2},        {"WLAN", 4},   {"Security", 6}};
     TWriteControl control;
     control.Cancelled = [this] { return WriteCancelled() || WriteAborted(); };
+    control.Timing = &timing_;
     std::vector<std::string> notes;
     const TXmlElement& settings = std::get<TXmlElement>(request);
     int total = 0, done = 0;
@@ -441,14 +484,17 @@ void TKaVruneAI::WriteDevice() {
       TSectionOutcome outcome = WriteSection(&port_, section, choice, control);
       inMenu_ = outcome.Completed;
       notes.insert(notes.end(), outcome.Notes.begin(), outcome.Notes.end());
+      for (const std::string& key : outcome.NotAsked) report.NotAsked.emplace_back(sectionName, key);
       if (outcome.Cancelled) {
         WriteCancelled() ? portClosed() : stopped();
         return;
       }
       if (!outcome.Completed) {
         report.Reread = true;
-        abandon("Writing " + SectionWords(sectionName) + " failed at the question \"" +
-                    QuestionWords(outcome.Prompt) + "\": " + outcome.Reason + ".",
+        report.NotAsked.clear();
+        abandon("Writing " + SectionWords(sectionName) + " failed at the question \"" + QuestionWords(outcome.Prompt) +
+                    "\": " + outcome.Reason + " (the device printed \"" +
+                    TTranscript::Readable(TTranscript::MaskLine(Tail(outcome.Heard))) + "\").",
                 false);
         RequestRead();
         return;
@@ -464,9 +510,11 @@ void TKaVruneAI::WriteDevice() {
       return;
     }
     PostProgress({TWorkStep::Storing, {}, 0, 0});
-    SendAndExpect(&port_, "9\r", ConfirmTimeoutMs, "Parameters stored ...", PurgeBoth, reply);
+    // Only the device's own words count as stored: any other answer may mean it did not.
+    const TDeviceConsole::TAnswer a = console.Type(
+        "9\r", ConfirmTimeoutMs, LineSaying([](const std::string& t) { return Contains(t, "Parameters stored"); }));
     inMenu_ = false;
-    report.Succeeded = Contains(reply, "Parameters stored ...");
+    report.Succeeded = a.Echoed && Contains(a.Text, "Parameters stored");
     checking_ = report.Succeeded;
     if (!report.Succeeded) report.Message = "The device did not confirm that it stored the settings.";
   }

@@ -39,6 +39,9 @@ struct TWriteReport {
   bool LeftSetupMode = false;  // the device left Setup Mode without storing ("8"), e.g. after a failed walk
   std::string Message;     // why it failed, empty on success
   bool Reread = false;     // the worker reads the device next: a document or a read failure follows
+  // Settings of the request the device never asked for in its present mode, as section and
+  // key: they were not written (the rest was, and was stored).
+  std::vector<std::pair<std::string, std::string>> NotAsked;
 };
 
 // What the worker hands to its front end. Every call arrives on the front end's main thread
@@ -140,7 +143,8 @@ class TKaVruneAI final {
   // Set by the worker and by OpenPort on the caller's thread.
   std::atomic<bool> checking_{false};     // the read that follows a store checks it
   std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for
-  int dumpLines_ = TypicalDumpLines;  // the lines of the last dump, expected of the next one
+  int dumpLines_ = TypicalDumpLines;
+  TLineTiming timing_;  // what this port's line has shown; the worker thread's, reset on opening  // the lines of the last dump, expected of the next one
   std::atomic<bool> leftSetupMode_{false};
   std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
   TEvents events_;

@@ -22,8 +22,7 @@ bool Printable(unsigned char c) {
 void AppendMarker(TXmlElement parent) {
   try {
     if (parent) parent.AppendChild(ErrorLineMarker);
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 // A line that never falls silent must not hold the port (and the window's Open/Close) for
@@ -45,9 +44,9 @@ TCue Cue(const std::string& heard, size_t handled) {
   // A dump under way may hold any text, a "?" in a value as well: it is waited for.
   if (heading != std::string::npos && heading >= handled) return TCue::None;
   if (heard.find(SetupOffer, handled) != std::string::npos) return TCue::Offer;
-  // A question left open (a walk broken off): its prompt ends with "?" and a blank at most.
+  // A question left open (a walk broken off), or one number of an address.
   const size_t last = heard.find_last_not_of(' ');
-  if (last != std::string::npos && last >= handled && heard[last] == '?') return TCue::Question;
+  if (last != std::string::npos && last >= handled && EndsAtPrompt(heard)) return TCue::Question;
   return TCue::None;
 }
 
@@ -146,10 +145,8 @@ TXmlElement ParseDump(const std::string& text, std::vector<std::string>* damaged
       // Noise never becomes a value: a garbled address or password sent back to the
       // device would do harm. A garbled heading still opens a section of its own.
       name();
-      if (heading)
-        ParseDumpLine("*", root, section);
-      else
-        AppendMarker(section);
+      if (heading) ParseDumpLine("*", root, section);
+      else AppendMarker(section);
       continue;
     }
     if (!ParseDumpLine(Cp1250ToUtf8(line), root, section)) name();
@@ -162,40 +159,89 @@ void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
   context.Root = TXmlElement();
   context.Heard.clear();
   std::string& heard = context.Heard;
+  TLineTiming ownTiming;
+  TDeviceConsole console(port, context.Timing ? *context.Timing : ownTiming);
   size_t handled = 0;  // cues before this point have been acted on
-  std::string key = "\r";
+  std::string key;     // listen first
+  bool listenedFirst = false;
   int enters = 0;
+  size_t blindEnter = std::string::npos;  // where heard was when Enter went to a silent device
   const auto start = Clock::now();
   auto talking = [&] { return Clock::now() - start < TalkLimit; };
   int linesTold = 0;
   auto tellLines = [&](const std::string& text) {
     const size_t heading = text.rfind(DumpHeading);
     if (!context.DumpLines || heading == std::string::npos) return;
-    const int lines = static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(heading), text.end(), '\r'));
+    const int lines =
+        static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(heading), text.end(), '\r'));
     if (lines != linesTold) context.DumpLines(linesTold = lines);
   };
-  // Each exchange ends as soon as the device's output asks for something, or on silence.
   auto stopped = [&] { return context.Stop && context.Stop(); };
+  TPromptWait wait;
   // A device that talks on (a line chattering) is listened to only until the caller stops.
-  auto listening = [&](const std::string& reply) {
-    const std::string text = heard + reply;
-    tellLines(text);
-    return Cue(text, handled) == TCue::None && talking() && !stopped();
+  wait.KeepWaiting = [&](const std::string& reply) {
+    tellLines(heard + reply);
+    return talking() && !stopped();
+  };
+  // The offer has no prompt ending of its own; the device waits after it all the same.
+  wait.AlsoWaitsAt = [](const std::string& text) {
+    const std::string offer = SetupOffer;
+    const size_t last = text.find_last_not_of(' ');
+    return last != std::string::npos && last + 1 >= offer.size() &&
+           text.compare(last + 1 - offer.size(), offer.size(), offer) == 0;
   };
 
   while (port && port->Active() && !stopped()) {
-    std::string reply;
-    SendAndCollect(port, key, context.ListenMs, listening, NoPurge, reply);
-    if (!key.empty()) ++enters;
+    wait.FirstAnswerMs = key.empty() && !listenedFirst ? context.ListenFirstMs : context.ListenMs;
+    const TPromptReply reply = console.Exchange(key, wait);
+    if (!key.empty() && !reply.NotTyped) ++enters;
+    const bool typed = !key.empty() && !reply.NotTyped;
     key.clear();
-    heard += reply;
-    if (reply.empty()) return;  // silent: not in Setup Mode now, the caller tries again later
+    heard += reply.Text;
+    if (reply.Text.empty()) {
+      // Silent: a device at its root menu or in a question says nothing until a key comes.
+      if (!listenedFirst && !typed) {
+        listenedFirst = true;
+        key = "\r";
+        handled = heard.size();
+        if (blindEnter == std::string::npos) blindEnter = heard.size();
+        continue;
+      }
+      return;  // not in Setup Mode now, the caller tries again later
+    }
+    listenedFirst = true;
+    if (!reply.AtPrompt) {
+      if (!talking() || stopped()) return;
+      continue;  // it went quiet in the middle of a line, or is still talking: listen on
+    }
     switch (Cue(heard, handled)) {
-      case TCue::DumpDone:
+      case TCue::DumpDone: {
+        // Each Enter may have been answered with a dump. While fewer dumps came than Enters
+        // went out, one may still be on its way: it is read to its end, and the newest counts.
+        const auto dumps = [&] {
+          int n = 0;
+          for (size_t p = heard.find(DumpHeading); p != std::string::npos; p = heard.find(DumpHeading, p + 1)) ++n;
+          return n;
+        };
+        // Only an Enter that went to a silent device may have reached one that was booting,
+        // and been taken before its offer.
+        const bool offerAfterBlindEnter =
+            blindEnter != std::string::npos && heard.find(SetupOffer, blindEnter) != std::string::npos;
+        if (offerAfterBlindEnter && dumps() < enters) {
+          TPromptWait late = wait;
+          late.FirstAnswerMs = std::max(SilenceGapMs(port), 2 * (context.Timing ? context.Timing->SlowestAnswerMs : 0));
+          const TPromptReply more = console.Exchange("", late);
+          heard += more.Text;
+          if (!more.Text.empty()) {
+            handled = heard.size() - more.Text.size();
+            if (!more.AtPrompt || Cue(heard, handled) != TCue::DumpDone) continue;
+          }
+        }
         context.InMenu = true;
         context.DamagedLines.clear();
         context.Root = ParseDump(heard, &context.DamagedLines);
         return;
+      }
       case TCue::MenuWithoutDump:
         // The device is at the root menu but printed no dump since the last one we heard:
         // Enter there prints it.
@@ -204,9 +250,7 @@ void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
         key = "\r";
         break;
       case TCue::Offer:
-      case TCue::Question:
-        key = "\r";
-        break;
+      case TCue::Question: key = "\r"; break;
       case TCue::None:
         if (!talking()) return;
         break;  // more is coming: a banner, a dump under way

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AfComPort.h"
+#include "uKaVruneConsole.h"
 #include "uXmlUtils.h"
 
 constexpr const char* DumpHeading = "*** basic parameters";
@@ -18,6 +19,10 @@ constexpr const char* SetupOffer = "Press Enter for Setup Mode";
 struct TDumpContext {
   std::function<bool()> Stop;  // asked before every exchange; true ends the entry at once
   int ListenMs = 1000;         // how long a device that says nothing is listened to
+  // How long the entry listens before it presses Enter: a device that is booting prints its
+  // offer meanwhile, and an Enter into its banner may be taken or not.
+  int ListenFirstMs = 250;
+  TLineTiming* Timing = nullptr;  // what the line has shown so far; none: learnt anew
   bool DumpWanted = true;      // false: the root menu without a dump will do
   bool InMenu = false;         // "Your choice ?" came: the device is at the root menu
   TXmlElement Root;            // the dump the device printed on the way, if it printed one
@@ -44,10 +49,12 @@ bool ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement
 // refuses get the error-line marker and are named in damaged.
 TXmlElement ParseDump(const std::string& text, std::vector<std::string>* damaged = nullptr);
 
-// Brings the device to the root menu, from wherever it is: it presses Enter once, answers the
-// boot offer with Enter at once, keeps the values of a question it finds open, and presses
-// Enter at the root menu only when the device has not printed its dump on the way there (and
-// a dump is wanted). The dump it printed is read into context.Root, so the device prints it
-// once per entry. Gives up when the device stays silent for context.ListenMs, or talks for
-// ever without showing the menu.
+// Brings the device to the root menu, from wherever it is. It listens first; it presses Enter
+// only where the device waits (quiet after its offer, a question or its root prompt) or stays
+// silent; it keeps the values of a question it finds open, and presses Enter at the root menu
+// only when the device has not printed its dump on the way there (and a dump is wanted). A
+// device that takes an Enter pressed into its banner prints its dump straight after the offer:
+// no second Enter follows, and a second printout that comes all the same is read to its end,
+// the newest dump being the one read into context.Root. Gives up when the device stays silent
+// for context.ListenMs, or talks for ever without showing the menu.
 void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context);

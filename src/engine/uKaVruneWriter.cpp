@@ -1,6 +1,9 @@
 #include "uKaVruneWriter.h"
 
+#include <set>
+
 #include "uCommunicationUtils.h"
+#include "uKaVruneDumpReader.h"
 #include "uKaVruneModel.h"
 #include "uKaVruneUtils.h"
 
@@ -11,10 +14,46 @@ struct TWalkStopped {
   bool cancelled = false;
 };
 
+// A question the menu of this section asks: a key of the table, or a decision that steers one.
+bool KnownQuestion(const std::string& section, const std::string& key) {
+  if (key == "Display_current_key") return true;
+  for (const TSettingRow& r : SettingRows())
+    if (r.Section == section && (r.PromptKey == key || r.ChangeKey == key)) return true;
+  return false;
+}
+
+bool IsDecision(const std::string& section, const std::string& key) {
+  for (const TSettingRow& r : SettingRows())
+    if (r.Section == section && r.ChangeKey == key) return true;
+  return false;
+}
+
+// Answered with one character, Y or N, without a line end.
+bool IsYesNo(const std::string& section, const std::string& key) {
+  if (IsDecision(section, key) || key == "Display_current_key") return true;
+  const TSettingRow* row = FindSettingRow(section, key);
+  return row && row->Kind == TSettingKind::Flag;
+}
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t p = text.find(sep, start);
+    parts.push_back(text.substr(start, p == std::string::npos ? std::string::npos : p - start));
+    if (p == std::string::npos) return parts;
+    start = p + 1;
+  }
+}
+
 class TSectionWalk final {
  public:
   TSectionWalk(TAfCustomSerialPort* port, const TXmlElement& section, int choice, const TWriteControl& control)
-      : port_(port), section_(section), choice_(choice), control_(control) {}
+      : section_(section),
+        choice_(choice),
+        control_(control),
+        console_(port, control.Timing ? *control.Timing : ownTiming_),
+        port_(port) {}
 
   TSectionOutcome Run() {
     try {
@@ -22,181 +61,216 @@ class TSectionWalk final {
       outcome_.Completed = true;
     } catch (const TWalkStopped& stop) {
       outcome_.Cancelled = stop.cancelled;
+      outcome_.OffScript = !stop.cancelled;
       outcome_.Reason = stop.reason;
       outcome_.Prompt = prompt_;
+      outcome_.Heard = heard_;
     }
     return outcome_;
   }
 
  private:
+  [[noreturn]] void OffScript(const std::string& why) { throw TWalkStopped{why}; }
+
   void CheckGoOn() {
     if (control_.Cancelled && control_.Cancelled()) throw TWalkStopped{"cancelled", true};
-    if (!port_ || !port_->Active()) throw TWalkStopped{"the port is closed"};
+    if (!port_ || !port_->Active()) OffScript("the port is closed");
   }
 
-  std::string Expect(const std::string& text, int timeoutMs, const std::string& expected) {
+  // Types keys where the device waits and reads to where it waits next, or leaves the walk.
+  TDeviceConsole::TAnswer TypeRaw(const std::string& keys) {
     CheckGoOn();
-    std::string answer;
-    SendAndExpect(port_, text, timeoutMs, expected, PurgeBoth, answer);
-    return answer;
+    TDeviceConsole::TAnswer a = console_.Type(keys);
+    heard_ = a.Heard;
+    CheckGoOn();  // closing the port or a stop while the device was awaited is no fault of the device
+    if (a.NotTyped) OffScript("the device went on printing where it was to wait for an answer");
+    if (a.Silent) OffScript("the device does not answer");
+    if (!a.Echoed) OffScript("the device's echo does not match what was typed");
+    if (Contains(a.Text, DumpHeading)) OffScript("the device printed its configuration instead of the menu");
+    return a;
   }
-  void Answer(const std::string& text, const std::string& expected = "?") { reply_ = Expect(text, 1000, expected); }
+  std::string Type(const std::string& keys) {
+    TDeviceConsole::TAnswer a = TypeRaw(keys);
+    if (!a.AtPrompt) OffScript("the device stopped without asking its next question");
+    return a.Text;
+  }
 
   void Walk() {
     if (!section_) return;
-    Answer(std::to_string(choice_) + "\r");
-    std::string previousKey;
-    int emptyReplies = 0;
-    int samePrompt = 0;
-    int keyType = 0;
-    while (!Contains(reply_, "Your choice ?")) {
-      // Bounds of the walk: a keyless prompt is answered with Enter, which keeps the device's
-      // value; when even that does not move the device on, give up rather than guess.
-      emptyReplies = reply_.empty() ? emptyReplies + 1 : 0;
-      if (emptyReplies >= WriteMaxEmptyReplies) throw TWalkStopped{"the device does not answer"};
-      if (++outcome_.Steps > WriteMaxSteps) throw TWalkStopped{"the menu does not come to an end"};
+    name_ = section_.Name();
+    for (const TXmlElement& e : section_.Children())
+      if (!IsDecision(name_, e.Name())) pending_.push_back(e.Name());
 
-      std::string key, value;
-      bool found = FindPromptKey(reply_, section_, key, value);
+    text_ = Type(std::to_string(choice_) + "\r");
+    if (AtRootPrompt(text_)) OffScript("the menu ended before its questions");
+    if (!KnownQuestion(name_, PromptName(LastLine(text_))))
+      OffScript("the device asks \"" + Trim(LastLine(text_)) + "\", which is no question of this menu");
+
+    std::string previous;  // the question answered last, as the device printed it
+    while (!AtRootPrompt(text_)) {
+      if (++outcome_.Steps > WriteMaxSteps) OffScript("the menu does not come to an end");
+      const std::string line = LastLine(text_);
+      // A refused answer brings its question back; Enter is never refused.
+      if (line == previous)
+        OffScript(typedValue_ ? "the device did not take the answer" : "the device asks the same question again");
+      previous = line;
+      const std::string key = PromptName(line);
       prompt_ = key;
-      samePrompt = key == previousKey ? samePrompt + 1 : 0;
-      if (samePrompt >= WriteMaxSamePrompt) throw TWalkStopped{"the device asks the same question again and again"};
-
-      if (found) {
-        bool removed = false;
-        value = StripControlCharacters(value, removed);
-        // A character the device's character set lacks would arrive as another one; rather
-        // than store a changed text, stop before anything of this menu is stored.
-        if (!FitsCp1250(value))
-          throw TWalkStopped{"the value holds a character that windows-1250, the device's character set, cannot hold"};
-        value = Utf8ToCp1250(value);
-        if (removed)
-          outcome_.Notes.push_back("Control characters were removed from the value of " + key + " in " +
-                                   section_.Name() + ".");
-        if (!Special(key, value, keyType)) Generic(key, value, previousKey);
+      std::string value;
+      if (!key.empty() && GetKeyText(section_, key, value)) {
+        std::erase(pending_, key);
+        typedValue_ = true;
+        Give(key, Prepared(key, value), line);
       } else {
-        Answer("\r");
+        typedValue_ = false;
+        Keep(key, line);
       }
-      previousKey = key;
+    }
+    outcome_.NotAsked = pending_;
+  }
+
+  std::string Prepared(const std::string& key, const std::string& given) {
+    bool removed = false;
+    std::string value = StripControlCharacters(given, removed);
+    // A character the device's character set lacks would arrive as another one; rather than
+    // store a changed text, stop before anything of this menu is stored.
+    if (!FitsCp1250(value))
+      OffScript("the value holds a character that windows-1250, the device's character set, cannot hold");
+    if (removed)
+      outcome_.Notes.push_back("Control characters were removed from the value of " + key + " in " + name_ + ".");
+    return Utf8ToCp1250(value);
+  }
+
+  // Enter keeps the device's value. An address that takes its numbers one at a time asks for
+  // each of the others in turn, each kept with Enter as well.
+  void Keep(const std::string& key, const std::string& line) {
+    if (key == "Key_type_0") keyType_ = PromptValue(line);
+    text_ = Type("\r");
+    for (int part = 0; part < 3 && IsAddressPartPrompt(LastLine(text_)); ++part) text_ = Type("\r");
+  }
+
+  void Give(const std::string& key, const std::string& value, const std::string& line) {
+    if (Special(key, value, line)) return;
+    text_ = Type(IsYesNo(name_, key) && (value == "Y" || value == "N") ? value : value + "\r");
+  }
+
+  void Address(const std::string& address) {
+    const std::vector<std::string> parts = Split(address, '.');
+    if (parts.size() != 4) OffScript("\"" + address + "\" is no address");
+    for (size_t i = 0; i < parts.size(); ++i) {
+      text_ = Type(parts[i] + "\r");
+      if (i < 3 && !IsAddressPartPrompt(LastLine(text_)))
+        OffScript("the address question did not ask for its next number");
     }
   }
 
-  void Generic(const std::string& key, const std::string& value, const std::string& previousKey) {
-    if (key == previousKey)
-      Answer("\r");
-    else if (value == "Y" || value == "N")
-      Answer(value);
-    else
-      Answer(value + "\r");
+  void HexKey(const std::string& key) {
+    TDeviceConsole::TAnswer a = TypeRaw(key);
+    // A key shorter than the device's length is filled up with zeros, one at a time, as the
+    // device asks for more by waiting.
+    for (int i = 0; i < 100 && !a.AtPrompt; ++i) a = TypeRaw("0");
+    if (!a.AtPrompt) OffScript("the device did not take the key");
+    text_ = a.Text;
   }
 
-  void SendAddress(const std::string& address) {
-    CheckGoOn();
-    reply_ = SendIPAddress(port_, address);
-  }
-
-  // The answers that need more than one exchange or a converted value; false when the
-  // generic answer is to follow.
-  bool Special(const std::string& key, const std::string& value, int& keyType) {
-    auto split = [](const std::string& v) {
-      TSplit s = SplitAt(v, ":");
-      return std::pair{s.Head, s.Tail};
-    };
+  // The answers that need more than one exchange or a converted value; false when the generic
+  // answer is to follow.
+  bool Special(const std::string& key, const std::string& value, const std::string& line) {
     int n = 0;
     switch (choice_) {
       case 0:
         if (key == "IP_Address") {
-          SendAddress(value);
+          Address(value);
           return true;
         }
         if (key == "Set_Gateway_IP_Address") {
-          if (value != "0.0.0.0") {
-            Answer("Y", ") ");
-            SendAddress(value);
-          } else {
-            Answer("N", ") ");
+          if (value == "0.0.0.0") {
+            text_ = Type("N");
+            return true;
           }
+          text_ = Type("Y");
+          if (AtRootPrompt(text_) || IsAddressPartPrompt(LastLine(text_)))
+            OffScript("the device did not ask for the gateway's address");
+          Address(value);
           return true;
         }
         if (key == "Netmask") {
-          Answer(std::to_string(NetmaskHostBits(value)) + "\r");
+          text_ = Type(std::to_string(NetmaskHostBits(value)) + "\r");
           return true;
         }
         return false;
       case 1:
       case 2:
         if (key == "Change_address_table") {
-          Expect("Y", 1000, "?");
+          text_ = Type("Y");
           std::string rest = value;
           for (int i = 0; i < 16; ++i) {
-            TSplit s = SplitAt(rest, " ");
+            if (AtRootPrompt(text_)) OffScript("the address table ended before its sixteen entries");
+            const TSplit s = SplitAt(rest, " ");
             rest = s.Tail;
-            Answer(s.NonEmpty && TryParseInteger(s.Head, n) ? s.Head + "\r" : "0\r");
+            text_ = Type(s.NonEmpty && TryParseInteger(s.Head, n) ? s.Head + "\r" : "0\r");
           }
           return true;
         }
         if (key == "Remote_IP_Address") {
-          if (IsIPv4Address(value))
-            SendAddress(value);
-          else
-            Answer("\r");
+          if (IsIPv4Address(value)) Address(value);
+          else Keep(key, line);
           return true;
         }
         if (key == "DisConnTime") {
-          auto [first, second] = split(value);
+          const TSplit s = SplitAt(value, ":");
           int m = 0;
-          if (TryParseInteger(first, n) && TryParseInteger(second, m)) {
-            Expect(first + "\r", 1000, ":");
-            Answer(second + "\r");
-          } else {
-            Answer("\r");
+          if (!TryParseInteger(s.Head, n) || !TryParseInteger(s.Tail, m)) {
+            Keep(key, line);
+            return true;
           }
+          text_ = Type(s.Head + "\r");
+          if (AtRootPrompt(text_)) OffScript("the device did not ask for the seconds");
+          text_ = Type(s.Tail + "\r");
           return true;
         }
         return false;
       case 4:
         if (key == "TX_Data_rate") {
-          auto [first, second] = split(value);
-          Answer(second + "\r");
-          Answer(first + "\r");
+          const TSplit s = SplitAt(value, ":");
+          text_ = Type(s.Tail + "\r");
+          if (AtRootPrompt(text_)) OffScript("the device did not ask for the rate");
+          text_ = Type(s.Head + "\r");
           return true;
         }
-        if (key == "Key_type_0") {
-          keyType = TryParseInteger(value, n) ? n : 0;
-          return false;
-        }
+        if (key == "Key_type_0") keyType_ = value;
         if (key == "Enter_Key") {
-          // Nothing to type would leave the same prompt in the reply and the walk would come
-          // back to it for ever; Enter keeps the device's key, as for a missing key.
-          if (value.empty() && keyType != 1) {
-            Answer("\r");
-            return true;
-          }
-          // The device echoes each key character as "*" and asks the next question once the
-          // key is complete: a hex key at its length, a passphrase at its line end.
-          Answer(keyType == 1 ? value + "\r\n" : value);
-          // A hex key too short for the suite is filled up with zeros, one at a time.
-          for (int i = 0; i < 100 && !Contains(reply_.substr(EchoEnd(reply_, value)), "?"); ++i) reply_ = Expect("0", 0, "?");
+          // A passphrase ends at its line end; a hex key at its length.
+          if (keyType_ == "1") text_ = Type(value + "\r");
+          else if (value.empty()) Keep(key, line);
+          else HexKey(value);
           return true;
         }
         return false;
       case 6:
         if (key == "Enter_Key") {
-          Answer(value);
+          if (value.empty()) Keep(key, line);
+          else HexKey(value);
           return true;
         }
         return false;
-      default:
-        return false;
+      default: return false;
     }
   }
 
-  TAfCustomSerialPort* port_;
   TXmlElement section_;
   int choice_;
   const TWriteControl& control_;
-  std::string reply_;
+  TLineTiming ownTiming_;
+  TDeviceConsole console_;
+  TAfCustomSerialPort* port_;
+  std::string name_;
+  std::string text_;   // what the device printed since the last answer: it waits at its last line
+  std::string heard_;  // the latest exchange, for the report
   std::string prompt_;
+  std::string keyType_ = "0";  // of the WLAN key: as written, else as the device shows it
+  bool typedValue_ = false;
+  std::vector<std::string> pending_;
   TSectionOutcome outcome_;
 };
 

@@ -1,34 +1,42 @@
 #pragma once
 // The settings writer: walks one of the device's numbered menus and answers every question
-// from the keys of a write-document section.
+// from the keys of a write-document section. It answers only a question the device waits at,
+// checks the echo of every answer and the question that follows it, and stops at the first
+// thing that is not what the menu does: the caller then leaves without storing.
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "AfComPort.h"
+#include "uKaVruneConsole.h"
 #include "uXmlUtils.h"
 
 struct TWriteControl {
   std::function<bool()> Cancelled;  // asked before every exchange
+  TLineTiming* Timing = nullptr;    // what the line has shown so far; none: learnt anew
 };
 
 struct TSectionOutcome {
-  bool Completed = false;  // "Your choice ?" came back: the device is at the root menu
+  bool Completed = false;  // "Your choice ?" came back after the menu's questions: at the root menu
   bool Cancelled = false;
-  std::string Prompt;      // the prompt being answered when the walk stopped
-  std::string Reason;      // why it stopped, for the user
+  bool OffScript = false;          // the device did something the menu does not do
+  std::string Prompt;              // the question being answered when the walk stopped
+  std::string Reason;              // why it stopped, for the user
+  std::string Heard;               // what the device printed last, when the walk stopped
   std::vector<std::string> Notes;  // values that were changed before sending
+  // Keys the section gives that the device never asked for: it does not ask them in its present
+  // mode, so they were not written.
+  std::vector<std::string> NotAsked;
   int Steps = 0;
 };
 
 // Limits of one walk, so that a closed port, a silent device or a question that keeps coming
 // back ends it instead of holding the worker for ever.
-constexpr int WriteMaxEmptyReplies = 3;
-constexpr int WriteMaxSamePrompt = 8;  // an address repeats its octet prompt three times
 constexpr int WriteMaxSteps = 400;
 
-// Answers every prompt of the menu `choice` from the section's keys and ends at the root menu.
-// A section of none sends nothing and counts as completed.
+// Answers every question of the menu `choice` from the section's keys (Enter keeps the device's
+// value of every other) and ends at the root menu. A section of none sends nothing and counts as
+// completed.
 TSectionOutcome WriteSection(TAfCustomSerialPort* port, const TXmlElement& section, int choice,
                              const TWriteControl& control = {});

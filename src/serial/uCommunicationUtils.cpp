@@ -1,6 +1,7 @@
 #include "uCommunicationUtils.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 
@@ -23,8 +24,8 @@ bool ContainsAny(const std::string& reply, size_t from, const std::vector<std::s
 // gap an exchange ends after ExchangeMaxMs or ExchangeMaxBytes, so a line that never falls
 // silent cannot hold the caller for ever.
 void Exchange(Kind kind, TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-              const TContinuePredicate& keepWaiting, const std::vector<std::string>* expected,
-              TPurgeSet purge, std::string& reply) {
+              const TContinuePredicate& keepWaiting, const std::vector<std::string>* expected, TPurgeSet purge,
+              std::string& reply) {
   reply.clear();
   if (!port || !port->Active()) return;
   if (purge.Input) port->PurgeInput();
@@ -77,27 +78,103 @@ void SendAndExpectAny(TAfCustomSerialPort* port, const std::string& text, int ti
   Exchange(Kind::ExpectAny, port, text, timeoutMs, nullptr, &expected, purge, reply);
 }
 
-void SendAndExpect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-                   const std::string& expected, TPurgeSet purge, std::string& reply) {
+void SendAndExpect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs, const std::string& expected,
+                   TPurgeSet purge, std::string& reply) {
   SendAndExpectAny(port, text, timeoutMs, std::vector<std::string>{expected}, purge, reply);
 }
 
 size_t EchoEnd(const std::string& reply, const std::string& sent) {
-  auto echoes = [](char got, char typed) {
-    return got == typed || (got == '*' && typed >= 0x20 && typed < 0x7F);
-  };
+  auto echoes = [](char got, char typed) { return got == typed || (got == '*' && typed >= 0x20 && typed < 0x7F); };
   size_t first = 0, second = 0, i = 0;
   // The blank that ends a prompt may come after its "?" has ended the previous exchange.
   while (i < reply.size() && reply[i] == ' ' && !sent.empty() && sent[0] != ' ') ++i;
   for (; i < reply.size(); ++i) {
-    if (first < sent.size() && echoes(reply[i], sent[first]))
-      ++first;
-    else if (second < first && echoes(reply[i], sent[second]))
-      ++second;
-    else
-      break;
+    if (first < sent.size() && echoes(reply[i], sent[first])) ++first;
+    else if (second < first && echoes(reply[i], sent[second])) ++second;
+    else break;
   }
   return i;
+}
+
+size_t DeviceEchoEnd(const std::string& reply, const std::string& keys) {
+  std::string shown;
+  for (char c : keys)
+    if (c != '\r' && c != '\n') shown += c;
+  auto deviceEchoes = [](char got, char typed) {
+    const auto t = static_cast<unsigned char>(typed);
+    if (got == typed) return true;
+    if (got == '*' && t >= 0x20 && t != 0x7F) return true;
+    return std::isalpha(t) && std::toupper(static_cast<unsigned char>(got)) == std::toupper(t);
+  };
+  size_t device = 0, line = 0, i = 0;
+  for (; i < reply.size(); ++i) {
+    if (device < shown.size() && deviceEchoes(reply[i], shown[device])) ++device;
+    else if (line < keys.size() && reply[i] == keys[line]) ++line;
+    else break;
+  }
+  return device == shown.size() ? i : std::string::npos;
+}
+
+bool EndsAtPrompt(const std::string& text) {
+  const size_t last = text.find_last_not_of(' ');
+  if (last == std::string::npos || text.size() - last - 1 > 2) return false;
+  const char c = text[last];
+  return c == '?' || c == ')' || c == ':';
+}
+
+TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& keys, const TPromptWait& wait) {
+  TPromptReply r;
+  if (!port || !port->Active()) return r;
+  // A byte that came since the last exchange means the device did not wait after all: nothing
+  // is typed, and the caller gets what it says instead.
+  std::string text = keys;
+  if (!text.empty() && port->InputCount() > 0) {
+    r.NotTyped = true;
+    text.clear();
+  }
+  if (!text.empty()) port->WriteData(text.data(), static_cast<int>(text.size()));
+
+  const double c = CharTime(port);
+  const auto start = Clock::now();
+  const auto hardStop = start + Ms(ExchangeMaxMs);
+  const auto sending = Ms(static_cast<int64_t>(std::ceil(static_cast<double>(text.size()) * c)));
+  const auto firstAnswer = start + sending + Ms(std::max(wait.FirstAnswerMs, 0));
+  const auto silence = Ms(SilenceGapMs(port));
+  const auto settle = Ms(std::max(wait.SettleMs, 0));
+  auto deadline = firstAnswer;
+  auto lastByte = start;
+  bool waiting = false;
+
+  for (;;) {
+    if (port->InputCount() > 0) {
+      const auto now = Clock::now();
+      if (r.Text.empty()) {
+        r.FirstByteMs =
+            static_cast<int>(std::max<int64_t>(0, std::chrono::duration_cast<Ms>(now - start - sending).count()));
+      } else if (r.Text.back() != '\r' && r.Text.back() != '\n') {
+        // A pause after a prompt ending that more text follows is the pause to learn from.
+        r.LongestGapMs =
+            std::max(r.LongestGapMs, static_cast<int>(std::chrono::duration_cast<Ms>(now - lastByte).count()));
+      }
+      r.Text += port->ReadString();
+      lastByte = now;
+      const size_t echo = text.empty() ? 0 : DeviceEchoEnd(r.Text, text);
+      const std::string own = echo == std::string::npos ? r.Text : r.Text.substr(echo);
+      waiting = !own.empty() && (EndsAtPrompt(own) || (wait.AlsoWaitsAt && wait.AlsoWaitsAt(r.Text)));
+      deadline = waiting ? lastByte + settle : std::max(firstAnswer, lastByte + silence);
+      if (wait.KeepWaiting && !wait.KeepWaiting(r.Text)) break;
+      if (r.Text.size() >= ExchangeMaxBytes) break;
+    }
+    const auto now = Clock::now();
+    if (now >= deadline) {
+      r.AtPrompt = waiting;
+      break;
+    }
+    if (now >= hardStop || !port->Active()) break;
+    const auto left = std::chrono::duration_cast<Ms>(std::min(deadline, hardStop) - now) + Ms(1);
+    port->WaitForInput(static_cast<int>(left.count()));
+  }
+  return r;
 }
 
 bool LineIncomplete(const std::string& reply) { return reply.empty() || reply.back() != '\r'; }

@@ -42,13 +42,47 @@ void SendAndCollect(TAfCustomSerialPort* port, const std::string& text, int time
 void SendAndExpectAny(TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
                       const std::vector<std::string>& expected, TPurgeSet purge, std::string& reply);
 
-void SendAndExpect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-                   const std::string& expected, TPurgeSet purge, std::string& reply);
+void SendAndExpect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs, const std::string& expected,
+                   TPurgeSet purge, std::string& reply);
 
 // Where the echo of sent ends at the start of reply. The echo may come once (the device's) or
 // twice (a line that also loops back what is sent), the copies one after the other or byte by
 // byte interleaved; a hidden entry is echoed as "*".
 size_t EchoEnd(const std::string& reply, const std::string& sent);
+
+// Where the device's echo of the keys typed ends at the start of reply, or npos when the reply
+// does not begin with it. The device echoes each printable key, a letter answer perhaps in upper
+// case and a hidden entry as "*", and no line end; a line that loops back what is sent adds a
+// second, exact copy (line ends included), interleaved with the device's in any way.
+size_t DeviceEchoEnd(const std::string& reply, const std::string& keys);
+
+// Where a device waits for an answer: the text ends in a prompt ending, a "?", ")" or ":" with
+// at most its blanks after it, and no line end.
+bool EndsAtPrompt(const std::string& text);
+
+struct TPromptWait {
+  int FirstAnswerMs = 1000;  // how long the device may take to start answering
+  int SettleMs = 0;          // the quiet after a prompt ending that shows the device waits there
+  // Where else the device may wait (the offer at boot); EndsAtPrompt always counts.
+  std::function<bool(const std::string& text)> AlsoWaitsAt;
+  // Asked as bytes come in, with everything received so far; false ends the exchange.
+  TContinuePredicate KeepWaiting;
+};
+
+struct TPromptReply {
+  std::string Text;       // everything received, the echo of what was typed included
+  bool AtPrompt = false;  // it ends where the device waits, and the line stayed quiet after it
+  int FirstByteMs = -1;   // from the end of sending to the first byte; -1 when nothing came
+  int LongestGapMs = 0;   // the longest pause inside a line of the reply
+  bool NotTyped = false;  // the device was talking when the keys were to go: they were not sent
+};
+
+// Types text (nothing: only listens) and collects until the device waits at a prompt: what it
+// printed after the echo ends at a prompt, and nothing more comes for SettleMs. Never purges:
+// a byte that comes between two exchanges is evidence that the device is not waiting. Ends as
+// well when nothing comes within FirstAnswerMs, when the line falls silent elsewhere for the
+// silence gap, or at the exchange's bounds; AtPrompt then stays false.
+TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& text, const TPromptWait& wait);
 
 // True when the reply is empty or does not end with CR.
 bool LineIncomplete(const std::string& reply);

@@ -1,0 +1,66 @@
+#pragma once
+// The one place that knows where the device is in its console dialogue. A key goes out only
+// when the device waits at a prompt: what it printed ends in a prompt ending and the line has
+// stayed quiet for the settle time. Every answer is checked: the echo of what was typed comes
+// first, then the device's next prompt. Whatever else comes is off script, and the caller
+// leaves without storing.
+
+#include <functional>
+#include <string>
+
+#include "AfComPort.h"
+#include "uCommunicationUtils.h"
+
+// What the line has shown of its timing so far. The settle time follows it, so that a line
+// that hands bytes over in packets (a USB adapter) or a device that pauses inside its lines is
+// waited out, while a clean line costs only a few character times.
+struct TLineTiming {
+  int LongestGapMs = 0;     // the longest pause seen inside a line, decaying
+  int SlowestAnswerMs = 0;  // the longest the device took to begin an answer
+};
+
+// The quiet after a prompt ending, before it counts as the place where the device waits.
+constexpr int SettleChars = 6;
+constexpr int SettleFloorMs = 8;
+
+// The first byte of a menu's answer is awaited this long.
+constexpr int AnswerTimeoutMs = 1000;
+
+class TDeviceConsole final {
+ public:
+  struct TAnswer {
+    std::string Heard;      // everything received, echo included
+    std::string Text;       // what the device printed after the echo of the keys
+    bool Echoed = false;    // it began with the echo of the keys
+    bool AtPrompt = false;  // and ends where the device waits again, the line quiet
+    bool Silent = false;    // nothing came at all
+    bool NotTyped = false;  // the device was still talking: the keys were not sent
+    // The device took the keys and waits at its next prompt.
+    bool Ok() const { return Echoed && AtPrompt && !NotTyped; }
+  };
+
+  TDeviceConsole(TAfCustomSerialPort* port, TLineTiming& timing) : port_(port), timing_(timing) {}
+
+  // Types keys (none: only listens) and reads until the device waits again, or stops talking,
+  // or (when given) said is true of what it printed: the text that follows is the next reader's.
+  TAnswer Type(const std::string& keys, int firstAnswerMs = AnswerTimeoutMs,
+               const std::function<bool(const std::string& text)>& said = {});
+  // The exchange under Type, for callers that watch the text as it comes; the settle time is
+  // this console's, and what the reply shows of the line is learnt.
+  TPromptReply Exchange(const std::string& keys, TPromptWait wait);
+  int SettleMs() const;
+  TAfCustomSerialPort* Port() const { return port_; }
+
+ private:
+  TAfCustomSerialPort* port_;
+  TLineTiming& timing_;
+};
+
+// The last line of a text: the prompt the device waits at.
+std::string LastLine(const std::string& text);
+// The root menu's prompt ends the text.
+bool AtRootPrompt(const std::string& text);
+// The value a prompt shows in its last parentheses ("Key type ... (1) ? " gives "1").
+std::string PromptValue(const std::string& line);
+// One number of an address after the first: ".(168) ".
+bool IsAddressPartPrompt(const std::string& line);
