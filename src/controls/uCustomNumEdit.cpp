@@ -61,7 +61,16 @@ void TMyCustomNumEdit::SetShowHint(bool v) {
   ApplyHint();
 }
 
-void TMyCustomNumEdit::ApplyHint() { setToolTip(showHint_ ? hint_ : QString()); }
+void TMyCustomNumEdit::SetRangeFault(const QString& text) {
+  if (rangeFault_ == text) return;
+  rangeFault_ = text;
+  ApplyHint();
+}
+
+void TMyCustomNumEdit::ApplyHint() {
+  if (!rangeFault_.isEmpty()) setToolTip(rangeFault_);
+  else setToolTip(showHint_ ? hint_ : QString());
+}
 
 void TMyCustomNumEdit::StepValue(TStepDirection, bool) {}
 
@@ -108,10 +117,22 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent* event) {
   } reset{inKeyEvent_};
 
   switch (event->key()) {
-    case Qt::Key_PageUp: StepValue(TStepDirection::Up, true); event->accept(); return;
-    case Qt::Key_PageDown: StepValue(TStepDirection::Down, true); event->accept(); return;
-    case Qt::Key_Up: StepValue(TStepDirection::Up, false); event->accept(); return;
-    case Qt::Key_Down: StepValue(TStepDirection::Down, false); event->accept(); return;
+    case Qt::Key_PageUp:
+      StepValue(TStepDirection::Up, true);
+      event->accept();
+      return;
+    case Qt::Key_PageDown:
+      StepValue(TStepDirection::Down, true);
+      event->accept();
+      return;
+    case Qt::Key_Up:
+      StepValue(TStepDirection::Up, false);
+      event->accept();
+      return;
+    case Qt::Key_Down:
+      StepValue(TStepDirection::Down, false);
+      event->accept();
+      return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       // Enter commits here and must not reach a default button of the window.
@@ -121,6 +142,11 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent* event) {
     default: break;
   }
 
+  if (event->matches(QKeySequence::SelectAll)) {
+    selectAll();
+    event->accept();
+    return;
+  }
   if (event->matches(QKeySequence::Copy)) {
     QLineEdit::keyPressEvent(event);
     return;
@@ -146,9 +172,7 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End:
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-    case Qt::Key_Escape:
-      QLineEdit::keyPressEvent(event);
-      return;
+    case Qt::Key_Escape: QLineEdit::keyPressEvent(event); return;
     default: break;
   }
 

@@ -62,6 +62,8 @@ class TMyCustomNumEdit : public QLineEdit {
   void SetFontColor(const QColor& color);
   // Shows the range message; overridable so that a form can present it differently.
   virtual void ShowRangeMessage(const QString& text);
+  // A fault of the text shown as the tool tip instead of the hint; empty: the hint again.
+  void SetRangeFault(const QString& text);
 
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
@@ -86,6 +88,7 @@ class TMyCustomNumEdit : public QLineEdit {
   bool editorEnabled_ = true;
   bool colored_ = true;
   QString hint_;
+  QString rangeFault_;
   bool showHint_ = false;
   Qt::KeyboardModifiers keyModifiers_;
   bool inKeyEvent_ = false;

@@ -13,7 +13,38 @@ bool FitsInt32(int64_t v) {
 }
 }  // namespace
 
-TIntEdit::TIntEdit(QWidget* parent) : TMyCustomNumEdit(parent) { RefreshText(); }
+TIntEdit::TIntEdit(QWidget* parent) : TMyCustomNumEdit(parent) {
+  RefreshText();
+  connect(this, &QLineEdit::textChanged, this, [this] { ShowRangeState(); });
+}
+
+void TIntEdit::SetKeepOutOfRange(bool v) {
+  keepOutOfRange_ = v;
+  ShowRangeState();
+}
+
+void TIntEdit::SetRangeText(const QString& v) {
+  rangeText_ = v;
+  ShowRangeState();
+}
+
+QString TIntEdit::AllowedRange() const { return rangeText_.arg(minValue_).arg(maxValue_); }
+
+bool TIntEdit::TextInRange() const {
+  int64_t n = 0;
+  return ParseWhole(text(), n) && n >= minValue_ && n <= maxValue_;
+}
+
+void TIntEdit::ShowRangeState() {
+  if (!keepOutOfRange_) return;
+  const bool inRange = TextInRange();
+  SetRangeFault(inRange ? QString() : AllowedRange());
+  if (inRange) RefreshColour(Value());
+  else SetFontColor(QColor(0xD0, 0, 0));
+  if (inRange == shownInRange_) return;
+  shownInRange_ = inRange;
+  emit RangeStateChanged(inRange);
+}
 
 bool TIntEdit::ParseWhole(const QString& text, int64_t& value) {
   qsizetype i = 0;
@@ -63,22 +94,26 @@ void TIntEdit::SetValue(int32_t v) {
 void TIntEdit::SetMinValue(int32_t v) {
   minValue_ = v > maxValue_ ? maxValue_ : v;
   SetValue(value_);
+  ShowRangeState();
 }
 
 void TIntEdit::SetMaxValue(int32_t v) {
   maxValue_ = v < minValue_ ? minValue_ : v;
   SetValue(value_);
+  ShowRangeState();
 }
 
 void TIntEdit::SetIncrement(int32_t v) {
   if (v > 0) increment_ = v;
 }
 
+void TIntEdit::RefreshColour(int32_t value) {
+  if (Colored()) SetFontColor(value < 0 ? QColor(0x80, 0, 0) : value > 0 ? QColor(0, 0, 0x80) : QColor(Qt::black));
+}
+
 void TIntEdit::RefreshText() {
-  if (Colored()) {
-    // The committed value decides, so the colour always matches the number shown.
-    SetFontColor(value_ < 0 ? QColor(0x80, 0, 0) : value_ > 0 ? QColor(0, 0, 0x80) : QColor(Qt::black));
-  }
+  // The committed value decides, so the colour always matches the number shown.
+  RefreshColour(value_);
   setText(QString::number(value_));
 }
 
@@ -99,12 +134,13 @@ bool TIntEdit::ValidateText() {
     return true;
   }
   if (FailureBeep()) QApplication::beep();
+  if (keepOutOfRange_) return true;  // the text stays as typed and red until it is mended
   if (AutoCorrect()) {
     SetValue(Clamp(whole ? n : LeadingDigits(text())));
     return true;
   }
-  ShowRangeMessage(QString::asprintf("%s musí být v rozmezí od %d do %d!", ShowName().toUtf8().constData(),
-                                     minValue_, maxValue_));
+  ShowRangeMessage(
+      QString::asprintf("%s musí být v rozmezí od %d do %d!", ShowName().toUtf8().constData(), minValue_, maxValue_));
   setFocus(Qt::OtherFocusReason);
   selectAll();
   return false;

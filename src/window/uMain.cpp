@@ -315,9 +315,15 @@ void TfMain::AfPortComboBox1Change() {
 }
 
 void TfMain::seApplySettingsClick() {
+  TMyCustomNumEdit::ValidateFocusedNumEdit();
+  if (const QStringList faults = RangeFaults(); !faults.isEmpty()) {
+    AppWarning(LangText("Apply_NothingSent", "Nothing was sent to the device:") + QLatin1Char('\n') +
+               faults.join(QLatin1Char('\n')));
+    return;
+  }
   const TSettingChanges changes = Diff(shown_.value_or(TDeviceSettings()), PagesSettings());
   if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
-    QString text = QStringLiteral("Nothing was sent to the device:");
+    QString text = LangText("Apply_NothingSent", "Nothing was sent to the device:");
     for (const std::string& f : faults) text += QLatin1Char('\n') + Qs(f);
     AppWarning(text);
     return;

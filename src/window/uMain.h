@@ -21,6 +21,7 @@ class TAfPortComboBox;
 class TShapeEx;
 class TShapeExColorSchema;
 class TfAbout;
+class TIntEdit;
 class TStatusLine;
 class TTranscript;
 class TTranscriptView;
@@ -195,7 +196,17 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void ShowPortState();
   void StartTranscript();  // with the port lock held: the worker traces under it
   void ShowReadOutcome(const TXmlElement& root);
+  // --- edits (uMainEdits.cpp)
+  QList<TIntEdit*> NumberEdits() const;
+  void WatchEdits();
+  void ShowEditState();
 
+ public:
+  // One line per number typed outside its range ("MTU Size: allowed: 512 to 1400"); an Apply
+  // sends nothing while there is one.
+  QStringList RangeFaults() const;
+
+ private:
   TKaVruneAI& worker_;
   TfAbout* about_ = nullptr;
   QString languageDirectory_;

@@ -289,4 +289,5 @@ void TfMain::FormCreate() {
   ShowPage(pConnection);
   LoadLanguage();
   BuildStatus();  // its texts come from the language file
+  WatchEdits();
 }

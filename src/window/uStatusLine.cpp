@@ -18,7 +18,10 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
   port_->setObjectName(QStringLiteral("lStatusPort"));
   step_ = new QLabel(this);
   step_->setObjectName(QStringLiteral("lStatusStep"));
-  for (QLabel* l : {port_, step_}) {
+  edits_ = new QLabel(this);
+  edits_->setObjectName(QStringLiteral("lStatusEdits"));
+  edits_->hide();
+  for (QLabel* l : {port_, step_, edits_}) {
     l->setWordWrap(true);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(l);
@@ -32,7 +35,7 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
   bar_->setTextVisible(true);
   bar_->setAlignment(Qt::AlignCenter);
   bar_->hide();
-  layout->addWidget(bar_);
+  layout->insertWidget(2, bar_);
   layout->addStretch(1);
 }
 
@@ -66,3 +69,10 @@ void TStatusLine::Clear() {
 
 QString TStatusLine::PortText() const { return port_->text(); }
 QString TStatusLine::StepText() const { return step_->text(); }
+QString TStatusLine::EditsText() const { return edits_->isHidden() ? QString() : edits_->text(); }
+
+void TStatusLine::ShowEdits(const QString& text, bool fault) {
+  edits_->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(fault ? "#B00000" : "#A04000")));
+  edits_->setText(text);
+  edits_->setVisible(!text.isEmpty());
+}

@@ -22,13 +22,18 @@ class TStatusLine final : public QFrame {
   // What the last read or write came to, kept until the next step; the bar goes.
   void ShowOutcome(const QString& text, TOutcome outcome);
   void Clear();
+  // What the pages hold that the device does not: edits not applied, a number out of its range
+  // (fault: in red). Empty hides the line.
+  void ShowEdits(const QString& text, bool fault);
 
   QString PortText() const;
   QString StepText() const;
+  QString EditsText() const;
   QProgressBar* Bar() const { return bar_; }
 
  private:
   QLabel* port_;
   QLabel* step_;
+  QLabel* edits_;
   QProgressBar* bar_;
 };

@@ -280,6 +280,34 @@ TEST_F(IntEditTest, shouldRefuseOutOfRangeTextWithNamedMessageWhenNotCorrecting)
   EXPECT_EQ(edit->messages.size(), 2);
 }
 
+TEST_F(IntEditTest, shouldKeepOutOfRangeTextRedWithItsRangeUntilMended) {
+  edit->SetKeepOutOfRange(true);
+  edit->SetRangeText("allowed %1 to %2");
+  edit->SetMaxValue(1400);
+  edit->SetMinValue(512);
+  edit->SetValue(1400);
+  QSignalSpy range(edit, &TIntEdit::RangeStateChanged);
+  const QColor normal = edit->palette().color(QPalette::Text);
+  TypeAndLeave("9999");
+  EXPECT_EQ(edit->text(), "9999") << "kept as typed, never clamped in silence";
+  EXPECT_TRUE(edit->messages.isEmpty());
+  EXPECT_TRUE(other->hasFocus());
+  EXPECT_NE(edit->palette().color(QPalette::Text), normal);
+  EXPECT_EQ(edit->toolTip(), "allowed 512 to 1400");
+  ASSERT_FALSE(range.isEmpty());
+  EXPECT_FALSE(range.last().at(0).toBool());
+
+  // Ctrl+A selects the whole number, so the next digits replace it.
+  edit->setFocus(Qt::TabFocusReason);
+  edit->setCursorPosition(2);
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, "1200");
+  EXPECT_EQ(edit->text(), "1200");
+  EXPECT_EQ(edit->palette().color(QPalette::Text), normal);
+  EXPECT_TRUE(edit->toolTip().isEmpty());
+  EXPECT_TRUE(range.last().at(0).toBool());
+}
+
 TEST_F(IntEditTest, shouldStepWithArrowButtonsOnlyWhileEnabled) {
   edit->SetValue(5);
   auto* up = edit->findChild<QToolButton*>("upButton");

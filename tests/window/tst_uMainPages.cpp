@@ -22,6 +22,7 @@
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uMainPrivate.h"
+#include "uStatusLine.h"
 
 namespace {
 
@@ -551,6 +552,23 @@ TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
   c.IntEdit3->setText(QStringLiteral("300"));  // an address entry typed and never left
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(0), 255);
   EXPECT_EQ(Key(Build(), "Expert/HTTP_Port_Number"), "65535");
+}
+
+TEST_F(LivePagesTest, shouldSayTheRangeOfANumberOutsideItAndSendNothingUntilItIsMended) {
+  v.ieServerMTUSize->selectAll();
+  QTest::keyClicks(v.ieServerMTUSize, QStringLiteral("9999"));
+  EXPECT_EQ(v.ieServerMTUSize->text(), "9999");
+  EXPECT_EQ(w.StatusLine()->EditsText(), "MTU Size: allowed: 512 to 1400");
+  EXPECT_EQ(v.ieServerMTUSize->toolTip(), "allowed: 512 to 1400");
+  w.seApplySettingsClick();
+  ASSERT_EQ(env.warnings.size(), 1);
+  EXPECT_EQ(env.warnings.last(), "Nothing was sent to the device:\nMTU Size: allowed: 512 to 1400");
+  v.ieServerMTUSize->selectAll();
+  QTest::keyClicks(v.ieServerMTUSize, QStringLiteral("1200"));
+  EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+  EXPECT_TRUE(w.RangeFaults().isEmpty());
+  v.ieServerKeepAlive->setText(QStringLiteral("99"));
+  EXPECT_TRUE(w.RangeFaults().isEmpty()) << "a device's own value outside the range blocks no Apply";
 }
 
 // ---------------------------------------------------------------------------------- files
