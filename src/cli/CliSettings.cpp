@@ -49,21 +49,7 @@ std::vector<const TSettingRow*> RowsHeld(const TDeviceSettings& settings) {
 
 }  // namespace
 
-const std::string& KeyName(const TSettingRow& row) {
-  static const std::map<const TSettingRow*, std::string> names = [] {
-    std::map<const TSettingRow*, std::string> n;
-    for (const TSettingRow& r : SettingRows()) {
-      const auto sharing = std::count_if(SettingRows().begin(), SettingRows().end(), [&](const TSettingRow& o) {
-        return o.Section == r.Section && o.ReadKey == r.ReadKey;
-      });
-      n[&r] = r.Readable() && sharing == 1 ? r.ReadKey : r.Key();
-    }
-    return n;
-  }();
-  return names.at(&row);
-}
-
-std::string SettingName(const TSettingRow& row) { return row.Section + "." + KeyName(row); }
+const std::string& KeyName(const TSettingRow& row) { return SettingKeyName(row); }
 
 std::vector<const TSettingRow*> FindSettings(const std::string& name, std::string& error) {
   const TSplit parts = SplitAt(Trim(name), ".");
@@ -101,14 +87,9 @@ std::optional<std::string> ParseShownValue(const TSettingRow& row, const std::st
     if (row.Compose && !byPromptKey && KeyName(row) == row.ReadKey)
       for (const char* v : {"Y", "N"})
         if (Lower(row.Compose({{row.Key(), v}})) == t) return std::string(v);
-    bool on;
-    if (t == "on" || t == "yes" || t == "y" || t == "true" || t == "1" || t == "enabled")
-      on = true;
-    else if (t == "off" || t == "no" || t == "n" || t == "false" || t == "0" || t == "disabled")
-      on = false;
-    else
-      return std::nullopt;
-    return on != (!byPromptKey && Inverted(row)) ? "Y" : "N";
+    const auto on = FlagWord(t);
+    if (!on) return std::nullopt;
+    return *on != (!byPromptKey && Inverted(row)) ? "Y" : "N";
   }
   if (auto v = ParseSettingValue(row, text)) return v;
   // Forms only the dump line gives: the empty gateway of "no gateway set", the WLAN words that

@@ -11,12 +11,9 @@
 
 namespace KaVruneCli {
 
-// The name of a setting within its section: its key in the read document, or its prompt key
-// where several settings share one line of the dump ("Remote_Port" of "Remote_IP_Adr") or the
-// dump never shows it.
-const std::string& KeyName(const TSettingRow& row);
+// The name of a setting within its section (the model's SettingKeyName); SettingName gives
 // "Channel_1.Baudrate".
-std::string SettingName(const TSettingRow& row);
+const std::string& KeyName(const TSettingRow& row);
 
 // The settings a name stands for: its own name, or either key of a row, in any letter case.
 // A dump line that holds several settings ("Channel_1.Remote_IP_Adr") stands for all of them.

@@ -51,8 +51,13 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
       std::cerr << "kavrune-cli: " << path << ": a request document, not settings\n";
       return std::nullopt;
     }
-    std::vector<std::string> unknown;
-    TDeviceSettings settings = FromDocument(root, &unknown);
+    std::vector<std::string> unknown, kept;
+    TDeviceSettings settings = FromDocument(root, &unknown, &kept);
+    if (!kept.empty() && !quiet) {
+      std::string list;
+      for (const std::string& k : kept) list += (list.empty() ? "" : ", ") + k;
+      std::cerr << path << ": kept in the file, not written: " << list << '\n';
+    }
     if (!strict) return settings;
     const std::vector<std::string> faults = CheckBeforeWrite(settings);
     for (const std::string& u : unknown) std::cerr << "kavrune-cli: " << path << ": unknown setting " << u << '\n';

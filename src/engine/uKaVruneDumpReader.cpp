@@ -52,6 +52,35 @@ TCue Cue(const std::string& heard, size_t handled) {
 
 }  // namespace
 
+namespace {
+
+// One form of key for every line layout: "Send '+++' in Modem Mode : enabled" and the standard
+// "Send '+++' in Modem Mode Y, ..." must name the same setting.
+std::string KeyName(const std::string& text) {
+  std::string key = Trim(text);
+  for (const char* drop : {"-", "/", "'"}) key = ReplaceAll(key, drop, "");
+  key = ReplaceAll(key, "+", "plus");
+  // "@" becomes "at" in names only ("@" is no name character); a value keeps it, or an SSID
+  // "a@b" would go back to the device as "aatb".
+  key = ReplaceAll(key, "@", "at");
+  return Blanks(Trim(key));
+}
+
+bool StartsWithDigit(const std::string& text) { return !text.empty() && text[0] >= '0' && text[0] <= '9'; }
+
+// "0 Server configuration": an item of the root menu that follows the dump.
+bool MenuItem(const std::string& line) {
+  const size_t digits = line.find_first_not_of("0123456789");
+  return digits != 0 && digits != std::string::npos && line[digits] == ' ';
+}
+
+// "Change Setup:", "Main menu:": a heading that names what follows and holds no value.
+bool MenuHeading(const std::string& line) {
+  return line.size() > 1 && line.back() == ':' && line.find(':') + 1 == line.size();
+}
+
+}  // namespace
+
 bool ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement& section) {
   if (line.empty()) return true;
   if (line[0] == '*') {
@@ -73,34 +102,27 @@ bool ParseDumpLine(const std::string& line, const TXmlElement& root, TXmlElement
   }
   if (!section) return true;
   try {
-    // "@" becomes "at" in names only ("@" is no name character); a value keeps it, or an SSID
-    // "a@b" would go back to the device as "aatb".
-    auto keyName = [](const std::string& text) { return Blanks(ReplaceAll(Trim(text), "@", "at")); };
     if (size_t colon = line.find(':'); colon != std::string::npos) {
-      section.AppendChild(keyName(line.substr(0, colon))).SetText(Trim(line.substr(colon + 1)));
+      section.AppendChild(KeyName(line.substr(0, colon))).SetText(Trim(line.substr(colon + 1)));
       return true;
     }
     if (size_t is = line.find(" is "); is != std::string::npos) {
-      section.AppendChild(keyName(line.substr(0, is))).SetText(Trim(line.substr(is + 4)));
+      section.AppendChild(KeyName(line.substr(0, is))).SetText(Trim(line.substr(is + 4)));
       return true;
     }
     std::string rest = line;
     while (!rest.empty()) {
       size_t comma = rest.find(',');
-      std::string group = rest.substr(0, comma);
+      std::string group = Trim(rest.substr(0, comma));
       rest = comma == std::string::npos ? std::string() : Trim(rest.substr(comma + 1));
-      group = Trim(group);
       std::string value;
       if (group == "no gateway set") group = "gateway";
       if (size_t blank = group.rfind(' '); blank != std::string::npos) {
         value = Trim(group.substr(blank + 1));
         group = Trim(group.substr(0, blank));
       }
-      for (const char* drop : {"-", "/", "'"}) group = ReplaceAll(group, drop, "");
-      group = ReplaceAll(group, "+", "plus");
-      group = ReplaceAll(group, "@", "at");
-      group = Blanks(Trim(group));
-      if (group.empty() || (group[0] >= '0' && group[0] <= '9')) continue;
+      group = KeyName(group);
+      if (group.empty() || StartsWithDigit(group)) continue;
       section.AppendChild(group).SetText(value);
     }
     return true;
@@ -115,22 +137,30 @@ TXmlElement ParseDump(const std::string& text, std::vector<std::string>* damaged
   if (menu == std::string::npos) return {};
   const size_t heading = text.rfind(DumpHeading, menu);
   if (heading == std::string::npos) return {};
+  // Devices end their lines with CR LF, LF CR or CR alone: any run of CR and LF ends a line.
+  // Only the line end and blanks frame a line: noise at either end is still noise, or a
+  // garbled last character ("C0" as "C\x01") would pass as a shorter value.
+  std::vector<std::string> lines;
+  for (size_t p = heading; p < menu;) {
+    size_t end = text.find_first_of("\r\n", p);
+    if (end == std::string::npos || end > menu) end = menu;
+    const std::string raw = text.substr(p, end - p);
+    p = end + 1;
+    const size_t first = raw.find_first_not_of(' ');
+    if (first != std::string::npos) lines.push_back(raw.substr(first, raw.find_last_not_of(' ') - first + 1));
+  }
+  // The root menu follows the dump, its items perhaps under a heading of their own: none of
+  // its lines is a setting.
+  size_t count = lines.size();
+  while (count > 1 && MenuItem(lines[count - 1])) --count;
+  if (count < lines.size() && count > 1 && MenuHeading(lines[count - 1])) --count;
+  lines.resize(count);
+
   PXmlDocument document = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
   TXmlElement root = document->Root();
   TXmlElement section;
   int number = 0;
-  // The prompt has no line end: the text before it is all whole lines.
-  for (size_t p = heading; p < menu;) {
-    size_t end = text.find('\r', p);
-    if (end == std::string::npos || end > menu) end = menu;
-    // Only the line end and blanks frame a line: noise at either end is still noise, or a
-    // garbled last character ("C0" as "C\x01") would pass as a shorter value.
-    const std::string raw = text.substr(p, end - p);
-    const size_t first = raw.find_first_not_of(" \n");
-    const std::string line =
-        first == std::string::npos ? std::string() : raw.substr(first, raw.find_last_not_of(" \n") - first + 1);
-    p = end + 1;
-    if (line.empty()) continue;
+  for (const std::string& line : lines) {
     ++number;
     std::string kept;
     for (char c : line)

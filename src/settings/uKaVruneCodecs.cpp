@@ -157,7 +157,7 @@ TTXDataRate ParseTXDataRate(const std::string& text) {
 
 TDisconnMode ParseDisconnMode(const std::string& text) {
   TDisconnMode d;
-  const TSplit s = SplitAt(text, "Disconn Time: ");
+  const TSplit s = SplitAtLabel(text, "Disconn Time");
   if (!s.Tail.empty()) {
     const TSplit time = SplitAt(s.Tail, ":");
     if (!TryParseInteger(time.Head, d.Minutes)) d.Minutes = 0;
@@ -175,7 +175,7 @@ TRemoteAddress ParseRemoteAddress(const std::string& text, bool withStartChar) {
   const TSplit address = SplitAt(text, ", Port");
   std::string portPart = address.Tail;
   if (withStartChar) {
-    const TSplit port = SplitAt(address.Tail, "Start Char:");
+    const TSplit port = SplitAtLabel(address.Tail, "Start Char");
     portPart = port.Head;
     const std::string start = Trim(port.Tail);
     int v = 0;

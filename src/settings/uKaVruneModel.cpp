@@ -4,12 +4,95 @@
 #include "uKaVruneModel.h"
 #include "uKaVruneModelText.h"
 
+#include <map>
 #include <set>
 
 using namespace settings_text;
 using K = TSettingKind;
 
 // --- values --------------------------------------------------------------------------------------
+
+std::optional<bool> FlagWord(const std::string& text) {
+  const std::string t = Lower(Trim(text));
+  for (const char* on : {"enabled", "y", "yes", "true", "1", "on"})
+    if (t == on) return true;
+  for (const char* off : {"disabled", "n", "no", "false", "0", "off"})
+    if (t == off) return false;
+  return std::nullopt;
+}
+
+// --- names -----------------------------------------------------------------------------------------
+
+const std::string& SettingKeyName(const TSettingRow& row) {
+  static const std::map<const TSettingRow*, std::string> names = [] {
+    std::map<const TSettingRow*, std::string> n;
+    for (const TSettingRow& r : SettingRows()) {
+      const auto sharing = std::count_if(SettingRows().begin(), SettingRows().end(), [&](const TSettingRow& o) {
+        return o.Section == r.Section && o.ReadKey == r.ReadKey;
+      });
+      n[&r] = r.Readable() && sharing == 1 ? r.ReadKey : r.Key();
+    }
+    return n;
+  }();
+  return names.at(&row);
+}
+
+std::string SettingName(const TSettingRow& row) { return row.Section + "." + SettingKeyName(row); }
+
+std::string SettingWords(const TSettingRow& row) { return row.Name + " (" + SettingName(row) + ")"; }
+
+std::pair<std::string, std::string> SettingLanguageKey(const TSettingRow& row) {
+  if (row.Section.rfind("Channel_", 0) == 0) return {"Setting_Channel_" + SettingKeyName(row), row.Section.substr(8)};
+  return {"Setting_" + row.Section + "_" + SettingKeyName(row), ""};
+}
+
+namespace {
+
+// What the dump reader leaves in place of a line it could not read.
+constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
+
+// Lines a device prints about itself, in whichever section it prints them.
+const std::vector<std::pair<std::string, std::string>>& DeviceInformationKeys() {
+  static const std::vector<std::pair<std::string, std::string>> keys = {{"MAC_address", "MAC address"},
+                                                                        {"Alternate_MAC", "Alternate MAC"},
+                                                                        {"Software_version", "Software version"},
+                                                                        {"Firmware_version", "Firmware version"},
+                                                                        {"Firmware", "Firmware"},
+                                                                        {"Hardware", "Hardware"},
+                                                                        {"Country", "Country"}};
+  return keys;
+}
+
+const std::string* DeviceInformationName(const std::string& key) {
+  for (const auto& [k, name] : DeviceInformationKeys())
+    if (Lower(k) == Lower(key)) return &name;
+  return nullptr;
+}
+
+bool KnownSection(const std::string& name) {
+  for (const auto& [section, choice] : SettingSections())
+    if (section == name) return true;
+  return false;
+}
+
+bool KnownKey(const std::string& section, const std::string& key) {
+  if (IsCompanionKey(section, key)) return true;
+  for (const TSettingRow& r : SettingRows())
+    if (r.Section == section && (r.ReadKey == key || r.PromptKey == key ||
+                                 std::find(r.OtherKeys.begin(), r.OtherKeys.end(), key) != r.OtherKeys.end()))
+      return true;
+  return false;
+}
+
+// "Channel_1" as "Channel 1": a name in a list for people.
+std::string Plain(const std::string& name) { return ReplaceAll(name, "_", " "); }
+
+}  // namespace
+
+TEntryKind EntryKind(const std::string& section, const std::string& key) {
+  if (DeviceInformationName(key)) return TEntryKind::DeviceInformation;
+  return KnownSection(section) && KnownKey(section, key) ? TEntryKind::Setting : TEntryKind::Unknown;
+}
 
 std::optional<std::string> ParseSettingValue(const TSettingRow& row, const std::string& text) {
   const std::string t = Trim(text);
@@ -25,9 +108,8 @@ std::optional<std::string> ParseSettingValue(const TSettingRow& row, const std::
     }
     case K::Choice: return ChoiceOf(t, row.Words);
     case K::Flag: {
-      const std::string l = Lower(t);
-      if (l == "y" || l == "n") return l == "y" ? "Y" : "N";
-      return std::nullopt;
+      const auto on = FlagWord(t);
+      return on ? std::optional<std::string>(*on ? "Y" : "N") : std::nullopt;
     }
     case K::Text:
       if (!row.Placeholder.empty() && t == row.Placeholder) return std::string();
@@ -122,16 +204,26 @@ std::optional<std::string> FromReadSection(const TSettingRow& row, const TXmlEle
 
 TDeviceSettings FromReadDocument(const TXmlElement& root) { return FromDocument(root); }
 
-TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* unknown) {
+TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* unknown,
+                             std::vector<std::string>* kept) {
   TDeviceSettings settings;
   if (!root) return settings;
+  // What a device printed is kept, not refused: a backup of any unit must restore. A read
+  // document begins with the basic parameters as every dump does; a file a person wrote that
+  // merely uses read keys is still checked key by key.
+  const TXmlElement first = root.Children().empty() ? TXmlElement() : root.Children().front();
+  const bool printed =
+      kept && root.Name() == "kaVrune" && first && first.Name() == "basic_parameters" && IsReadDocument(root);
+  auto keep = [&](const std::string& name) {
+    if (kept && std::find(kept->begin(), kept->end(), name) == kept->end()) kept->push_back(name);
+  };
   for (const TSettingRow& row : SettingRows()) {
     const TXmlElement section = root.FirstChild(row.Section);
     if (!section) continue;
     std::optional<std::string> text;
     if (row.Writable() && row.PromptKey != row.ReadKey) {
       // A decision answered "N" carries no value: the device keeps its own.
-      if (!row.ChangeKey.empty() && Trim(KeyText(section, row.ChangeKey).value_or("Y")) == "N") continue;
+      if (!row.ChangeKey.empty() && FlagWord(KeyText(section, row.ChangeKey).value_or("Y")) == false) continue;
       text = KeyText(section, row.PromptKey);
       for (size_t i = 0; !text && i < row.OtherKeys.size(); ++i) text = KeyText(section, row.OtherKeys[i]);
     }
@@ -143,30 +235,31 @@ TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* 
       if (!row.Extract) text = KeyText(section, row.ReadKey);
     }
     if (value) settings.Set(row, *value);
+    else if (text && printed) keep(row.Name + " (\"" + *text + "\")");
     else if (text && unknown)
       unknown->push_back(row.Section + "/" + (row.Writable() ? row.PromptKey : row.ReadKey) + ": \"" + *text +
                          "\" is no value of the " + row.Name);
   }
-  if (unknown) {
-    for (const TXmlElement& section : root.Children()) {
-      bool known = false;
-      for (const auto& [name, choice] : SettingSections()) known = known || name == section.Name();
-      if (!known) {
-        unknown->push_back(section.Name());
-        continue;
-      }
-      std::set<std::string> reported;
-      for (const TXmlElement& key : section.Children()) {
-        const std::string k = key.Name();
-        bool ok = IsCompanionKey(section.Name(), k);
-        for (const TSettingRow& r : SettingRows()) {
-          if (ok) break;
-          ok = r.Section == section.Name() &&
-               (r.ReadKey == k || r.PromptKey == k ||
-                std::find(r.OtherKeys.begin(), r.OtherKeys.end(), k) != r.OtherKeys.end());
-        }
-        // The broadcast form prints the remote port as a second "Port".
-        if (!ok && reported.insert(k).second) unknown->push_back(section.Name() + "/" + k);
+  if (!unknown && !kept) return settings;
+  for (const TXmlElement& section : root.Children()) {
+    if (!KnownSection(section.Name())) {
+      if (printed) keep(section.Name() == ErrorLineMarker ? "an unreadable heading" : Plain(section.Name()));
+      else if (unknown) unknown->push_back(section.Name());
+      continue;
+    }
+    std::set<std::string> reported;
+    for (const TXmlElement& key : section.Children()) {
+      const std::string k = key.Name();
+      switch (EntryKind(section.Name(), k)) {
+        case TEntryKind::Setting: break;
+        case TEntryKind::DeviceInformation: keep(*DeviceInformationName(k)); break;
+        case TEntryKind::Unknown:
+          if (printed)
+            keep(k == ErrorLineMarker ? "an unreadable line (" + Plain(section.Name()) + ")"
+                                      : Plain(k) + " (" + Plain(section.Name()) + ")");
+          // The broadcast form prints the remote port as a second "Port".
+          else if (unknown && reported.insert(k).second) unknown->push_back(section.Name() + "/" + k);
+          break;
       }
     }
   }
@@ -384,11 +477,11 @@ std::vector<std::string> TApplyCheck::Lines() const {
     lines.push_back("The device did not take " + std::to_string(NotTaken.size()) + " of the " +
                     std::to_string(written) + " settings written:");
     for (const auto& [c, holds] : NotTaken)
-      lines.push_back("  " + c.Row->Name + ": asked " + shown(*c.Row, c.To) + ", the device holds " +
+      lines.push_back("  " + SettingWords(*c.Row) + ": asked " + shown(*c.Row, c.To) + ", the device holds " +
                       (holds ? shown(*c.Row, *holds) : std::string("no value it shows")));
   }
   for (const TSettingChange& c : Unconfirmable)
-    lines.push_back("  " + c.Row->Name + " was sent; the device never shows it, so it cannot be confirmed.");
+    lines.push_back("  " + SettingWords(*c.Row) + " was sent; the device never shows it, so it cannot be confirmed.");
   return lines;
 }
 

@@ -92,6 +92,31 @@ class TDeviceSettings final {
   std::map<std::string, TSectionValues> values_;
 };
 
+// The words of an on/off pair in any letter case: enabled/disabled, Y/N, yes/no, true/false, 1/0,
+// on/off. Nothing for any other text.
+std::optional<bool> FlagWord(const std::string& text);
+
+// The name of a setting within its section: its key in the read document, or its prompt key
+// where several settings share one line of the dump ("Remote_Port" of "Remote_IP_Adr") or the
+// dump never shows it.
+const std::string& SettingKeyName(const TSettingRow& row);
+// "Channel_1.Baudrate", as the command line takes it.
+std::string SettingName(const TSettingRow& row);
+// The setting as people name it, with the command line's name beside it: "channel 1 baud rate
+// (Channel_1.Baudrate)". For lists of settings not taken or not asked.
+std::string SettingWords(const TSettingRow& row);
+// The language key of the setting's plain name, with the channel's number for %1 where the two
+// channels share it: {"Setting_Channel_Baudrate", "1"}, {"Setting_Expert_MTU_Size", ""}.
+std::pair<std::string, std::string> SettingLanguageKey(const TSettingRow& row);
+
+// What an element of a settings file is to the tool.
+enum class TEntryKind {
+  Setting,            // a row of the table: apply writes it
+  DeviceInformation,  // printed by the device about itself (MAC, firmware, hardware): never written
+  Unknown,            // a line the tool does not know
+};
+TEntryKind EntryKind(const std::string& section, const std::string& key);
+
 // The row's value out of a text of either form ("enabled" or "N", "45s" or "45", "WEP" or "1");
 // nothing when the text is no value of the row. Ranges are not checked here: a device value
 // outside them stays as read.
@@ -104,7 +129,12 @@ TDeviceSettings FromReadDocument(const TXmlElement& root);
 // A settings file of either form: read documents (a backup), write documents and the window's
 // older files, which carry a channel's keys in both forms. Where both forms give a value the
 // prompt key wins. unknown receives "section/key" of every element the table does not know.
-TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* unknown = nullptr);
+// With kept given, what a device printed is no fault: device information, and in a read document
+// (what the device printed, as read) also unknown lines and values the table cannot read, go to
+// kept by plain name, once each ("Hardware", "Country"). A write document's unknown keys stay
+// faults: a person typed them.
+TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* unknown = nullptr,
+                             std::vector<std::string>* kept = nullptr);
 // The read form of a state (how "read -o" and "Save to file" write it); loads back unchanged.
 void ToReadDocument(const TDeviceSettings& settings, const TXmlElement& root);
 
@@ -140,10 +170,12 @@ struct TApplyCheck {
   std::vector<std::pair<TSettingChange, std::optional<std::string>>> NotTaken;  // with what it holds
   std::vector<TSettingChange> Unconfirmable;  // secrets: the dump never shows them
   bool Clean() const { return NotTaken.empty(); }
-  // "12 settings written and confirmed", or the list of those the device did not take.
+  // "12 settings written and confirmed", or the list of those the device did not take, named
+  // as SettingWords names them.
   std::vector<std::string> Lines() const;
 };
-// Compares each written setting with the state the device reports after the write.
+// Compares each written setting with the state the device reports after the write: a setting the
+// device no longer shows at all is not confirmed.
 TApplyCheck CheckApply(const TSettingChanges& written, const TDeviceSettings& after);
 
 // What a restore from a read document cannot carry, for the user: secrets and the E-mail menu.

@@ -105,10 +105,10 @@ TSettingRow Flag(const std::string& section, const TFlagRow& f) {
   r.Extract = [readKey, inverted](const TXmlElement& s) -> std::optional<std::string> {
     const auto text = KeyText(s, readKey);
     if (!text) return std::nullopt;
-    const std::string t = Lower(Trim(*text));
-    if (t == "enabled" || t == "disabled") return (t == "enabled") != inverted ? "Y" : "N";
-    if (t == "y" || t == "n") return Lower(t) == "y" ? "Y" : "N";
-    return std::nullopt;
+    // The dump's word says whether the function is on, whichever pair the device prints.
+    const auto on = FlagWord(*text);
+    if (!on) return std::nullopt;
+    return *on != inverted ? "Y" : "N";
   };
   r.Compose = [key = r.Key(), inverted](const TSectionValues& v) {
     return (Yes(v, key) != inverted) ? std::string("enabled") : std::string("disabled");
@@ -198,7 +198,7 @@ std::vector<TRowSpec> ChannelRows(int n) {
     }
     const auto text = KeyText(sec, "Remote_IP_Adr");
     if (!text) return std::nullopt;
-    const auto v = Decimal(SplitAt(SplitAt(*text, ", Port").Tail, "Start Char:").Head);
+    const auto v = Decimal(SplitAtLabel(SplitAt(*text, ", Port").Tail, "Start Char").Head);
     return v ? std::optional(std::to_string(*v)) : std::nullopt;
   };
   remotePort.Compose = [](const TSectionValues&) { return std::string(); };
@@ -206,8 +206,8 @@ std::vector<TRowSpec> ChannelRows(int n) {
   startChar.Extract = [](const TXmlElement& sec) -> std::optional<std::string> {
     const auto text = KeyText(sec, "Remote_IP_Adr");
     // A channel in UDP mode has no start character; its line, as the read form writes it, neither.
-    if (!text || !Contains(*text, "Start Char:") || IsUdpKnown(ChannelModes(sec))) return std::nullopt;
-    const auto v = Hex(SplitAt(*text, "Start Char:").Tail, 2);
+    if (!text || !Contains(*text, "Start Char") || IsUdpKnown(ChannelModes(sec))) return std::nullopt;
+    const auto v = Hex(SplitAtLabel(*text, "Start Char").Tail, 2);
     return v ? std::optional(HexByte(static_cast<int>(*v))) : std::nullopt;
   };
   startChar.Compose = remotePort.Compose;
@@ -231,8 +231,8 @@ std::vector<TRowSpec> ChannelRows(int n) {
   TSettingRow time = Row(s, c + "inactivity timeout", "Disconn_Mode", "DisConnTime", K::Time);
   time.Extract = [](const TXmlElement& sec) -> std::optional<std::string> {
     const auto text = KeyText(sec, "Disconn_Mode");
-    if (!text || !Contains(*text, "Disconn Time:")) return std::nullopt;
-    return ParseSettingValue(*FindSettingRow("Channel_1", "DisConnTime"), SplitAt(*text, "Disconn Time:").Tail);
+    if (!text || !Contains(*text, "Disconn Time")) return std::nullopt;
+    return ParseSettingValue(*FindSettingRow("Channel_1", "DisConnTime"), SplitAtLabel(*text, "Disconn Time").Tail);
   };
   time.Compose = remotePort.Compose;
 

@@ -17,6 +17,16 @@ TSplit SplitAt(const std::string& text, const std::string& separator) {
   return result;
 }
 
+TSplit SplitAtLabel(const std::string& text, const std::string& label) {
+  TSplit result = SplitAt(text, label);
+  if (result.Tail.empty()) return result;
+  size_t p = result.Tail.find_first_not_of(' ');
+  if (p != std::string::npos && result.Tail[p] == ':') ++p;
+  p = p == std::string::npos ? std::string::npos : result.Tail.find_first_not_of(' ', p);
+  result.Tail = p == std::string::npos ? std::string() : result.Tail.substr(p);
+  return result;
+}
+
 bool TryParseInteger(const std::string& text, int& value) {
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;

@@ -12,6 +12,11 @@ struct TSplit {
 // Cuts at the first occurrence of the separator; NonEmpty is false only for an empty text.
 TSplit SplitAt(const std::string& text, const std::string& separator);
 
+// Cuts at a label of a dump line ("Start Char"), dropping the blanks and the one colon that may
+// follow it: devices differ in the blanks around ":" ("Start Char: 00", "Start Char : 00").
+// Without the label the whole text is the head.
+TSplit SplitAtLabel(const std::string& text, const std::string& label);
+
 // Optional leading blanks, optional sign, decimal digits or hexadecimal after "$", "x" or
 // "0x". Nothing may follow. Decimal must fit a signed, hexadecimal an unsigned 32-bit number.
 bool TryParseInteger(const std::string& text, int& value);

@@ -10,6 +10,7 @@
 
 #include "ComCtrlsAdds.h"
 #include "uIntEdit.h"
+#include "uKaVruneModel.h"
 
 namespace {
 
@@ -76,11 +77,7 @@ void PutFrameMarker(QWidget* control) {
 
 // --- load helpers ---------------------------------------------------------------------------
 
-bool IsOnWord(const std::string& text) {
-  const QString t = ToQ(text).toUpper();
-  return t == QLatin1String("ENABLED") || t == QLatin1String("TRUE") || t == QLatin1String("1") ||
-         t == QLatin1String("Y");
-}
+bool IsOnWord(const std::string& text) { return FlagWord(text).value_or(false); }
 
 bool LoadCheckBox(const TXmlElement& section, const std::string& key, QAbstractButton* box, bool invert,
                   bool markMissing) {

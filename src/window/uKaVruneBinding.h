@@ -42,7 +42,7 @@ class TFrameMarker final : public QWidget {
 };
 void PutFrameMarker(QWidget* control);
 
-// The check box's state as an on-word ("ENABLED", "TRUE", "1", "Y" in any letter case).
+// The check box's state as the on-word of a pair (enabled, Y, yes, true, 1, on in any letter case).
 bool IsOnWord(const std::string& text);
 
 bool LoadCheckBox(const TXmlElement& section, const std::string& key, QAbstractButton* box, bool invert,

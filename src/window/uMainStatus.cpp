@@ -22,6 +22,38 @@ QString SectionText(const std::string& section) {
   return LangText(("Section_" + section).c_str(), SectionWords(section).c_str());
 }
 
+// A setting by the name the pages give it, in the window's language.
+QString SettingText(const TSettingRow& row) {
+  const auto [key, channel] = SettingLanguageKey(row);
+  if (channel.empty()) return LangText(key.c_str(), row.Name.c_str());
+  const std::string english = ReplaceAll(row.Name, "channel " + channel, "channel %1");
+  return LangText(key.c_str(), english.c_str()).arg(Qs(channel));
+}
+
+// The check after an Apply in the window's language.
+std::vector<std::string> ApplyReportLines(const TApplyCheck& check) {
+  std::vector<std::string> lines = {check.Lines().front()};
+  auto shown = [](const TSettingRow& r, const std::string& v) {
+    return QLatin1Char('"') + Qs(DumpText(r, v)) + QLatin1Char('"');
+  };
+  if (!check.Clean()) {
+    const size_t written = check.Confirmed.size() + check.NotTaken.size() + check.Unconfirmable.size();
+    lines = {Std(LangText("Apply_NotTaken", "The device did not take %1 of the %2 settings written:")
+                     .arg(check.NotTaken.size())
+                     .arg(written))};
+    for (const auto& [c, holds] : check.NotTaken)
+      lines.push_back("  " +
+                      Std(LangText("Apply_NotTakenLine", "%1: asked %2, the device holds %3")
+                              .arg(SettingText(*c.Row), shown(*c.Row, c.To),
+                                   holds ? shown(*c.Row, *holds) : LangText("Apply_NoValue", "no value it shows"))));
+  }
+  for (const TSettingChange& c : check.Unconfirmable)
+    lines.push_back(
+        "  " + Std(LangText("Apply_Unconfirmable", "%1 was sent; the device never shows it, so it cannot be confirmed.")
+                       .arg(SettingText(*c.Row))));
+  return lines;
+}
+
 }  // namespace
 
 void TfMain::BuildStatus() {
@@ -94,7 +126,7 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
     // The device is the truth: only what it reports after the write counts as done.
     applyCheckPending_ = false;
     const TApplyCheck check = CheckApply(applyChecked_, FromReadDocument(root));
-    lastApplyReport_ = check.Lines();
+    lastApplyReport_ = ApplyReportLines(check);
     if (!check.Clean()) {
       QString text;
       for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');

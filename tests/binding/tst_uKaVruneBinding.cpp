@@ -33,16 +33,16 @@ class Binding : public ::testing::Test {
   QWidget page_;
 };
 
-TEST_F(Binding, shouldCheckOnlyForTheFourOnWordsInAnyCase) {
+TEST_F(Binding, shouldCheckOnlyForTheOnWordOfEachPairInAnyCase) {
   QCheckBox box(&page_);
-  for (const char* on : {"y", "Enabled", "true", "1", "ENABLED"}) {
+  for (const char* on : {"y", "Enabled", "true", "1", "ENABLED", "Yes", "ON", " Y"}) {
     section_.ClearChildrenAndAttributes();
     Key("SNMP", on);
     box.setChecked(false);
     EXPECT_TRUE(LoadCheckBox(section_, "SNMP", &box, false, true)) << on;
     EXPECT_TRUE(box.isChecked()) << on;
   }
-  for (const char* off : {"yes", "N", "", "DISABLED", " Y"}) {
+  for (const char* off : {"no", "N", "", "DISABLED", "off", "enable"}) {
     section_.ClearChildrenAndAttributes();
     Key("SNMP", off);
     box.setChecked(true);

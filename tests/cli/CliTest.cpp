@@ -307,9 +307,17 @@ TEST_F(CliOnSim, backupShouldCloneOneDeviceOntoAnotherAndNameWhatItCannotCarry) 
   EXPECT_EQ(FromReadDocument(TXmlDocument::LoadFromFile(after)->Root()),
             FromReadDocument(TXmlDocument::LoadFromFile(backup)->Root()));
 
-  r = RunCli({"apply", "--port", "COM1", backup});
+  // A unit of another make prints lines about itself and a heading above its menu: kept, named
+  // once, never a refusal.
+  const PXmlDocument unit = TXmlDocument::LoadFromFile(backup);
+  unit->Root().FirstChild("basic_parameters").AppendChild("Hardware").SetText("KV-200 rev C");
+  unit->Root().FirstChild("Security").AppendChild("Change_Setup");
+  const std::string field = File("field.xml", unit->SaveToText());
+  r = RunCli({"apply", "--port", "COM1", field});
   EXPECT_EQ(r.rc, 0) << r.err;
   EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("kept in the file, not written: Hardware, Change Setup (Security)\n"), std::string::npos) << r.err;
+  EXPECT_EQ(RunCli({"diff", backup, field}).rc, 0);
 }
 
 TEST_F(CliOnSim, aSettingTheDeviceKeptShouldNeverBeReportedAsDone) {
@@ -324,7 +332,10 @@ TEST_F(CliOnSim, aSettingTheDeviceKeptShouldNeverBeReportedAsDone) {
                                     "<Enter_new_DHCP_device_Name/></basic_parameters></xml>");
   const ProgramResult r = RunCli({"apply", "--port", "COM1", "--quiet", settings});
   EXPECT_EQ(r.rc, 6) << r.err;
-  EXPECT_NE(r.err.find("DHCP device name: asked \"not set\", the device holds \"press-7\""), std::string::npos)
+  EXPECT_NE(
+      r.err.find(
+          "DHCP device name (basic_parameters.DHCP_device_name): asked \"not set\", the device holds \"press-7\""),
+      std::string::npos)
       << r.err;
 }
 

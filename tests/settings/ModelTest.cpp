@@ -13,7 +13,12 @@ struct NamedState {
   TSimSettings State;
 };
 
-std::vector<NamedState> States() { return {{"defaults", SimDefaults()}, {"low edges", EdgeState(false)}, {"high edges", EdgeState(true)}}; }
+std::vector<NamedState> States() {
+  return {{"defaults", SimDefaults()},
+          {"low edges", EdgeState(false)},
+          {"high edges", EdgeState(true)},
+          {"alternating flags", AlternatingFlagsState()}};
+}
 
 PXmlDocument NewDocument() { return TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText); }
 
@@ -141,11 +146,88 @@ TEST(SettingsModel, shouldNameEverySettingTheDeviceDidNotTake) {
   const TApplyCheck clean = CheckApply(changes, after);
   EXPECT_TRUE(clean.Clean());
   EXPECT_EQ(clean.Lines()[0], "2 settings written and confirmed.");
-  EXPECT_NE(clean.Lines()[1].find("telnet configuration password was sent"), std::string::npos);
+  EXPECT_NE(clean.Lines()[1].find("telnet configuration password (basic_parameters.Enter_new_Password) was sent"),
+            std::string::npos);
   EXPECT_EQ(clean.Lines()[1].find("secret"), std::string::npos) << "no secret in a message";
 
   after.Set("Expert", "MTU_Size", "1400");
   const TApplyCheck refused = CheckApply(changes, after);
   ASSERT_FALSE(refused.Clean());
-  EXPECT_EQ(refused.Lines()[1], "  MTU size: asked \"1000\", the device holds \"1400\"");
+  EXPECT_EQ(refused.Lines()[1], "  MTU size (Expert.MTU_Size): asked \"1000\", the device holds \"1400\"");
+}
+
+TEST(SettingsModel, shouldCountASettingTheReReadNoLongerShowsAsNotConfirmed) {
+  const TDeviceSettings device = ReadOf(SimDefaults());
+  TDeviceSettings wanted = device;
+  wanted.Set("Expert", "MTU_Size", "1000");
+  wanted.Set("WLAN", "Channel", "3");
+  const TSettingChanges changes = Diff(device, wanted);
+  ASSERT_EQ(changes.size(), 2u);
+  TDeviceSettings after = wanted;
+  after.Erase(*FindSettingRow("WLAN", "Channel"));
+  const TApplyCheck check = CheckApply(changes, after);
+  ASSERT_EQ(check.NotTaken.size(), 1u);
+  EXPECT_EQ(check.NotTaken[0].first.Row->PromptKey, "Channel");
+  EXPECT_EQ(check.Confirmed.size(), 1u);
+  EXPECT_EQ(check.Lines()[1], "  WLAN channel (WLAN.Channel): asked \"3\", the device holds no value it shows");
+}
+
+TEST(SettingsModel, shouldTakeEveryPairOfFlagWordsInAnyLetterCase) {
+  const TSettingRow& row = *FindSettingRow("Channel_1", "Send_______in_Modem_Mode");
+  for (const char* on : {"enabled", "Y", "yes", "TRUE", "1", "On"}) EXPECT_EQ(ParseSettingValue(row, on), "Y") << on;
+  for (const char* off : {"DISABLED", "n", "No", "false", "0", "off"})
+    EXPECT_EQ(ParseSettingValue(row, off), "N") << off;
+  for (const char* neither : {"", "2", "enable", "yes please"})
+    EXPECT_FALSE(ParseSettingValue(row, neither)) << neither;
+}
+
+// The simulator keeps its own table of what the device takes: the two views must agree at both
+// ends of every number, one inside and one outside.
+TEST(SettingsModel, shouldRefuseTheValueOnePastEachBoundAsTheDeviceDoes) {
+  auto group = [](const std::string& section) {
+    if (section == "basic_parameters") return TSimGroup::Basic;
+    if (section.rfind("Channel_", 0) == 0) return TSimGroup::Channel;
+    if (section == "WLAN") return TSimGroup::WLAN;
+    if (section == "Expert") return TSimGroup::Expert;
+    return TSimGroup::Security;
+  };
+  const TSimSettings device = SimDefaults();
+  int compared = 0;
+  for (const TSettingRow& row : SettingRows()) {
+    if (row.Kind != TSettingKind::Number || !row.Writable()) continue;
+    const auto def = std::find_if(SimSettingDefs().begin(), SimSettingDefs().end(), [&](const TSimSettingDef& d) {
+      return d.Group == group(row.Section) && row.PromptKey == d.Key;
+    });
+    ASSERT_NE(def, SimSettingDefs().end()) << row.Name;
+    ASSERT_TRUE(def->Accepts) << row.Name << ": the simulator takes any number";
+    std::vector<long> values;
+    if (row.DeviceRange)
+      values = {row.DeviceRange->Min - 1, row.DeviceRange->Min, row.DeviceRange->Max, row.DeviceRange->Max + 1};
+    for (long a : row.Allowed) values.insert(values.end(), {a - 1, a, a + 1});
+    const TSimSection section = device.Sections.at(row.Section);
+    for (long v : values) {
+      EXPECT_EQ(!CheckValue(row, std::to_string(v)), def->Accepts(v, section)) << row.Name << " = " << v;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 40);
+}
+
+TEST(SettingsModel, shouldKeepWhatADevicePrintedButRefuseWhatAPersonMistyped) {
+  const std::string sections =
+      "<basic_parameters><IP_addr>10.0.0.1</IP_addr><Hardware>KV-200</Hardware></basic_parameters>"
+      "<WLAN><Country>Europe</Country><TX_Data_rate>48 Mbps fixed</TX_Data_rate></WLAN>"
+      "<Security><Change_Setup/><SNMP>ON</SNMP></Security><Gadgets/>";
+  std::vector<std::string> unknown, kept;
+  TDeviceSettings read =
+      FromDocument(TXmlDocument::CreateFromText("<kaVrune>" + sections + "</kaVrune>")->Root(), &unknown, &kept);
+  EXPECT_TRUE(unknown.empty()) << unknown.front();
+  EXPECT_EQ(kept, (std::vector<std::string>{"WLAN TX data rate (\"48 Mbps fixed\")", "Hardware", "Country",
+                                            "Change Setup (Security)", "Gadgets"}));
+  EXPECT_EQ(*read.Find("Security", "Disable_SNMP"), "N");
+
+  unknown.clear(), kept.clear();
+  FromDocument(TXmlDocument::CreateFromText("<xml>" + sections + "</xml>")->Root(), &unknown, &kept);
+  EXPECT_EQ(kept, (std::vector<std::string>{"Hardware", "Country"})) << "what a unit says of itself is never written";
+  EXPECT_EQ(unknown.size(), 3u) << "a file a person wrote: a key the tool does not know is a typo";
 }

@@ -76,6 +76,26 @@ inline TSimSettings EdgeState(bool high) {
   return s;
 }
 
+// Every on/off setting differs from the one printed before it, so that a flag read from or written
+// to its neighbour's key shows. Channel 1 works over TCP so that its three flags are printed.
+inline TSimSettings AlternatingFlagsState() {
+  TSimSettings s = SimDefaults();
+  s.Set("Channel_1", "ConnectMode", "C0");
+  s.Set("Channel_1", "Send_______in_Modem_Mode", "Y");
+  s.Set("Channel_1", "Show_IP_addr_after__RING", "N");
+  s.Set("Channel_1", "Auto_increment_source_port", "Y");
+  s.Set("WLAN", "Enable_power_management", "Y");
+  s.Set("Expert", "Disable_Monitor_Mode___bootup", "Y");
+  // In the dump's sense, on and off by turns: SNMP on, telnet setup off, TFTP on, ...
+  const char* security[][2] = {
+      {"Disable_SNMP", "N"},       {"Disable_Telnet_Setup", "Y"}, {"Disable_TFTP_Firmware_Update", "N"},
+      {"Disable_Port_77FEh", "Y"}, {"Disable_Web_Server", "N"},   {"Disable_Web_Setup", "Y"},
+      {"Disable_ECHO_ports", "N"}, {"Enable_Encryption", "N"},    {"Enable_Enhanced_Password", "Y"},
+      {"Disable_Port_77F0h", "Y"}};
+  for (const auto& [key, value] : security) s.Set("Security", key, value);
+  return s;
+}
+
 // A device as an installer leaves it, for the pictures of the pages: a fixed address with a
 // gateway, channel 1 a TCP server at 115200 baud, channel 2 sending UDP datagrams to one host,
 // the WLAN with WPA2.

@@ -14,6 +14,7 @@
 #include "ShapeEx.h"
 #include "SimStates.h"
 #include "WindowTestSupport.h"
+#include "uKaVruneModel.h"
 #include "uLanguage.h"
 #include "uMain.h"
 #include "uStatusLine.h"
@@ -154,6 +155,11 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
   const QString data = QStringLiteral(KAVRUNE_DATA_SOURCE_DIR);
   const QStringList english = keys(data + "/Language.xml");
   EXPECT_TRUE(english.contains(QStringLiteral("Done_Defaults")));
+  for (const TSettingRow& row : SettingRows()) {  // a setting the device did not take is named in words
+    if (row.Writable()) {
+      EXPECT_TRUE(english.contains(QString::fromStdString(SettingLanguageKey(row).first))) << row.Name;
+    }
+  }
   std::vector<std::string> englishWrites;
   const std::pair<const char*, const char*> files[] = {
       {"Language.xml", "Port closed"}, {"Language.de.xml", "Port geschlossen"}, {"Language.cs.xml", "Port zavřen"}};

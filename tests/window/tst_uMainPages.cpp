@@ -543,6 +543,37 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
   EXPECT_EQ(udp(), broadcast);
 }
 
+TEST_F(LivePagesTest, shouldShowEachFlagInItsOwnBoxAndWriteItBackUnderItsOwnKey) {
+  const TSimSettings state = AlternatingFlagsState();
+  w.LoadReadDocument(DumpDocument(state)->Root());
+  w.seNetworkClick(w.seChannel1);
+  // The box, the setting it stands for, and whether it is checked when the device's answer is N.
+  const std::vector<std::tuple<QAbstractButton*, const char*, const char*, bool>> boxes = {
+      {c.cbChannel1ConnectionModemEscapeSequencePassThrough, "Channel_1", "Send_______in_Modem_Mode", false},
+      {c.cbChannel1ConnectionShowIPAfterRing, "Channel_1", "Show_IP_addr_after__RING", false},
+      {c.cbChannel1ConnectionAutoIncrease4ActiveConnect, "Channel_1", "Auto_increment_source_port", false},
+      {wl.cbWLANRadioPowerManagement, "WLAN", "Enable_power_management", false},
+      {v.cbServerMonitorModeBootup, "Expert", "Disable_Monitor_Mode___bootup", true},
+      {s.cbSNMP, "Security", "Disable_SNMP", true},
+      {s.cbTelnetSetup, "Security", "Disable_Telnet_Setup", true},
+      {s.cbTFTDownload, "Security", "Disable_TFTP_Firmware_Update", true},
+      {s.cbPort77FEh, "Security", "Disable_Port_77FEh", true},
+      {s.cbWebServer, "Security", "Disable_Web_Server", true},
+      {s.cbWebSetup, "Security", "Disable_Web_Setup", true},
+      {s.cbEcho, "Security", "Disable_ECHO_ports", true},
+      {s.cbEncryption, "Security", "Enable_Encryption", false},
+      {s.cbEnhancedPassword, "Security", "Enable_Enhanced_Password", false},
+      {s.cbPort77F0h, "Security", "Disable_Port_77F0h", true}};
+  for (const auto& [box, section, key, inverted] : boxes)
+    EXPECT_EQ(box->isChecked(), (state.Get(section, key) == "Y") != inverted) << key;
+  const TDeviceSettings written = FromDocument(Build());
+  for (const auto& [box, section, key, inverted] : boxes) {
+    const std::string* value = written.Find(section, key);
+    ASSERT_NE(value, nullptr) << key;
+    EXPECT_EQ(*value, state.Get(section, key)) << key;
+  }
+}
+
 TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
   w.show();
   QApplication::setActiveWindow(&w);
