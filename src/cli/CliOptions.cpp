@@ -324,6 +324,8 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (c == "set" && o.operands.empty()) throw usage("set needs Section.Key=Value");
+  for (const std::string& a : o.operands)
+    if (c == "set" && a.find('=') == std::string::npos) throw usage(a + ": give Section.Key=Value");
   if (c == "diff" && o.operands.size() != 2) throw usage("diff compares two: files or ports");
   if (c == "help" && !o.operands.empty() && HelpText(o.operands.front()).empty())
     throw usage("no command \"" + o.operands.front() + "\"");

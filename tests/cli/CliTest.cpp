@@ -88,6 +88,7 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       // A slip in a setting's name is caught before any port is looked at.
       {{"get", "--port", "COM1", "Chanel_1.Baudrate"}, "did you mean Channel_1.Baudrate?"},
       {{"set", "--port", "COM1", "expert.mtu_sise=1000"}, "did you mean Expert.MTU_Size=1000?"},
+      {{"set", "--port", "COM1", "Expert.MTU_Size"}, "give Section.Key=Value"},
   };
   for (const auto& [args, why] : cases) {
     const ProgramResult r = RunCli(args);
