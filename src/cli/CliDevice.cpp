@@ -344,9 +344,11 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     } else {
       // Not a note that --quiet hides: a script must not take the device for restored.
       result.Result = "nothing on the device changed";
-      out.Error("nothing on the device changed: the factory values were not stored, so the device keeps its own\n"
-                "settings (" + std::to_string(differing) + " of them differ from the factory values). Run\n"
-                "\"kavrune-cli defaults --store\" to store the factory values.");
+      out.Error(
+          "nothing on the device changed: the factory values were not stored, so the device keeps its own settings" +
+          (differing ? " (" + std::to_string(differing) + " of them differ from the factory values)"
+                     : std::string(", which are the factory values already")) +
+          ".\nRun \"kavrune-cli defaults --store\" to store the factory values.");
     }
   }
   result.Settings = FromReadDocument(session.Settings());
