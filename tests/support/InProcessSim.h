@@ -21,19 +21,26 @@ struct InProcessSimOptions {
   TSimSettings State = SimDefaults();
   bool AtRootMenu = false;  // powered and in Setup Mode before the client opens the port
   TSimFault Fault = TSimFault::None;
+  TSimProfile Profile = {};  // the kind of unit
+  bool TakesEarlyEnter = false, TypeAhead = false;
+  std::chrono::milliseconds Latency{0};
+  std::chrono::microseconds CharTime{0};  // pacing; 0: unpaced
+  std::chrono::milliseconds Jitter{0};
+  unsigned Seed = 1;  // of the jitter's pauses
 };
 
 class InProcessSim final {
  public:
   explicit InProcessSim(int com, InProcessSimOptions options = {})
-      : device_(std::move(options.State), {options.Fault, std::chrono::milliseconds(3000), {}, false}),
-        line_(device_, {{}, {}, 1, options.AtRootMenu, -1},
+      : device_(std::move(options.State), DeviceOptions(options)),
+        line_(device_, {options.CharTime, options.Jitter, options.Seed, options.AtRootMenu, -1},
               [this, com](const std::string& slave) { Publish(com, slave); }) {
     device_.OnEvent = [this](const std::string& e) { Record(e); };
     line_.OnEvent = device_.OnEvent;
     line_.OnBytes = [this](bool fromClient, std::string_view bytes) {
-      if (!fromClient) return;
       std::lock_guard g(lock_);
+      Log(fromClient ? ">> " : "<< ", bytes);
+      if (!fromClient) return;
       received_.append(bytes);
       changed_.notify_all();
     };
@@ -75,6 +82,11 @@ class InProcessSim final {
     std::lock_guard g(lock_);
     return received_;
   }
+  // Both directions and the device's events, one line each, control characters named.
+  std::string Transcript() {
+    std::lock_guard g(lock_);
+    return transcript_;
+  }
   void ClearReceived() {
     std::lock_guard g(lock_);
     received_.clear();
@@ -108,6 +120,32 @@ class InProcessSim final {
   }
 
  private:
+  static TSimDevice::TOptions DeviceOptions(const InProcessSimOptions& o) {
+    TSimDevice::TOptions d;
+    d.Fault = o.Fault;
+    d.CharTime = o.CharTime;
+    d.Profile = o.Profile;
+    d.TakesEarlyEnter = o.TakesEarlyEnter;
+    d.TypeAhead = o.TypeAhead;
+    d.Latency = o.Latency;
+    return d;
+  }
+  // Called locked. A device line end starts a new line; so does every change of direction.
+  void Log(const char* direction, std::string_view bytes) {
+    for (char c : bytes) {
+      if (lastDirection_ != direction || (atLineStart_ && c != '\r' && c != '\n')) {
+        if (!transcript_.empty() && transcript_.back() != '\n') transcript_ += '\n';
+        transcript_ += direction;
+        lastDirection_ = direction;
+        atLineStart_ = false;
+      }
+      if (c == '\r') transcript_ += "<CR>";
+      else if (c == '\n') transcript_ += "<LF>";
+      else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) transcript_ += "<" + std::to_string(int(c)) + ">";
+      else transcript_ += c;
+      if ((c == '\r' || c == '\n') && *direction == '<') atLineStart_ = true;
+    }
+  }
   void Publish(int com, const std::string& slave) {
     const std::string link = dir_.Link(com), temp = link + ".new";
     std::filesystem::remove(temp);
@@ -118,6 +156,9 @@ class InProcessSim final {
     {
       std::lock_guard g(lock_);
       events_.push_back(event);
+      if (!transcript_.empty() && transcript_.back() != '\n') transcript_ += '\n';
+      transcript_ += "-- " + event + "\n";
+      atLineStart_ = true;
       changed_.notify_all();
     }
     if (onEvent_) onEvent_(event);
@@ -135,6 +176,9 @@ class InProcessSim final {
   std::condition_variable changed_;
   std::string received_;
   std::vector<std::string> events_;
+  std::string transcript_;
+  const char* lastDirection_ = "";
+  bool atLineStart_ = true;
   std::function<void(const std::string&)> onEvent_;
   std::thread thread_;
 };
