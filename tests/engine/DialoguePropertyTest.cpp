@@ -27,9 +27,8 @@ constexpr int kCom = 9;
 // Each line goes when its issue lands.
 std::string WaitsOn(const TDialogueCase& c, bool writes) {
   if (const char* all = std::getenv("KAVRUNE_CASE_NO_SKIP"); all && *all == '1') return "";
-  if (c.VariantName != "standard")
-    return "waits on issue 21 (and 19 for writes): a " + c.VariantName + " unit's dump and questions";
   if (!writes) return "";
+  if (c.VariantName != "standard") return "waits on issue 19: the walk on a " + c.VariantName + " unit's questions";
   if (!c.TypeAhead) return "waits on issue 19: the walk types before the device's prompt has gone out";
   for (const auto& [section, keys] : c.Edits.Sections)
     for (const auto& [key, value] : keys) {
@@ -41,12 +40,14 @@ std::string WaitsOn(const TDialogueCase& c, bool writes) {
   return "";
 }
 
-// On/off in any of the words a unit prints counts as the same value.
-std::string Normal(const std::string& value) {
+// On/off in any of the words a unit prints counts as the same value, and so does a label inside
+// a value whatever the blanks before its colon ("Start Char : 41").
+std::string Normal(std::string value) {
   static const std::set<std::string> on = {"enabled", "Y", "yes", "on", "ON", "true", "1"},
                                      off = {"disabled", "N", "no", "off", "OFF", "false", "0"};
   if (on.count(value)) return "<on>";
   if (off.count(value)) return "<off>";
+  for (std::size_t at; (at = value.find(" :")) != std::string::npos;) value.erase(at, 1);
   return value;
 }
 
