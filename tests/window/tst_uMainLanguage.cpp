@@ -3,11 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QTabBar>
+#include <QTabWidget>
 
 #include "AfPortControls.h"
 #include "PtyPair.h"
@@ -17,8 +26,8 @@
 #include "uKaVruneModel.h"
 #include "uLanguage.h"
 #include "uMain.h"
-#include "uStatusLine.h"
 #include "uMainForms.h"
+#include "uStatusLine.h"
 #include "uXmlUtils.h"
 
 namespace {
@@ -126,8 +135,9 @@ TEST_F(MainWindowLanguageTest, shouldLookBesideTheProgramThenInTheInstalledFolde
 }
 
 TEST_F(MainWindowLanguageTest, shouldTakeTheLocalesFileAndFallBackToLanguageXml) {
-  WriteFile("Language.cs.xml", "<language><forms><fMain><pLeft><seNetwork caption=\"S\xC3\xAD\xC5\xA5\"/>"
-                               "</pLeft></fMain></forms></language>");
+  WriteFile("Language.cs.xml",
+            "<language><forms><fMain><pLeft><seNetwork caption=\"S\xC3\xAD\xC5\xA5\"/>"
+            "</pLeft></fMain></forms></language>");
   {
     TLocaleScope czech("cs_CZ");
     EXPECT_EQ(Open("<language/>")->seNetwork->Caption(), QString::fromUtf8("Síť"));
@@ -148,8 +158,7 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
   auto keys = [](const QString& path) {
     QStringList out;
     const PXmlDocument doc = TXmlDocument::LoadFromFile(path.toStdString());
-    for (const TXmlElement& key : doc->Root().FirstChild("const").Children())
-      out << QString::fromStdString(key.Name());
+    for (const TXmlElement& key : doc->Root().FirstChild("const").Children()) out << QString::fromStdString(key.Name());
     return out;
   };
   const QString data = QStringLiteral(KAVRUNE_DATA_SOURCE_DIR);
@@ -181,10 +190,105 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
       std::string written = root.Document()->SaveToText();
       for (const QComboBox* list : w.findChildren<QComboBox*>())  // what each list shows of the read
         written += list->objectName().toStdString() + '=' + std::to_string(list->currentIndex()) + '\n';
-      if (englishWrites.size() < 2)
-        englishWrites.push_back(written);
-      else
-        EXPECT_EQ(written, englishWrites[high]) << (high ? "high" : "low") << " edge state";
+      if (englishWrites.size() < 2) englishWrites.push_back(written);
+      else EXPECT_EQ(written, englishWrites[high]) << (high ? "high" : "low") << " edge state";
+    }
+  }
+}
+
+// Why a visible widget's text does not fit it, from its font's metrics against its geometry;
+// empty when it fits.
+QString TextOverflow(const QWidget* widget) {
+  const QFontMetrics fm(widget->font());
+  auto tooWide = [&](const QString& text, int room) {
+    for (const QString& line : text.split(QLatin1Char('\n')))
+      if (fm.horizontalAdvance(line) > room)
+        return QStringLiteral("\"%1\" needs %2 px, has %3").arg(line).arg(fm.horizontalAdvance(line)).arg(room);
+    return QString();
+  };
+  if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+    if (label->text().isEmpty() || !label->pixmap().isNull()) return {};
+    const QRect room = label->contentsRect();
+    QString text = label->text();
+    if (label->textFormat() == Qt::RichText || Qt::mightBeRichText(text)) return {};
+    if (label->wordWrap()) {
+      const QRect need = fm.boundingRect(QRect(0, 0, room.width(), 100000), Qt::TextWordWrap, text);
+      if (need.height() > room.height() || need.width() > room.width())
+        return QStringLiteral("\"%1\" wraps to %2x%3 px, has %4x%5")
+            .arg(text)
+            .arg(need.width())
+            .arg(need.height())
+            .arg(room.width())
+            .arg(room.height());
+      return {};
+    }
+    if (const QString wide = tooWide(text, room.width()); !wide.isEmpty()) return wide;
+    const int lines = static_cast<int>(text.count(QLatin1Char('\n'))) + 1;
+    if (fm.lineSpacing() * (lines - 1) + fm.height() > room.height())
+      return QStringLiteral("\"%1\": %2 lines need %3 px height, has %4")
+          .arg(text)
+          .arg(lines)
+          .arg(fm.lineSpacing() * (lines - 1) + fm.height())
+          .arg(room.height());
+    return {};
+  }
+  if (qobject_cast<const QCheckBox*>(widget) || qobject_cast<const QRadioButton*>(widget)) {
+    const auto* button = static_cast<const QAbstractButton*>(widget);
+    if (button->text().isEmpty()) return {};
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const bool check = qobject_cast<const QCheckBox*>(widget);
+    const QRect room = button->style()->subElementRect(
+        check ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &option, button);
+    return tooWide(button->text(), room.width());
+  }
+  if (const auto* button = qobject_cast<const QPushButton*>(widget))
+    return tooWide(button->text(), button->width() - 8);
+  if (const auto* shape = qobject_cast<const TShapeEx*>(widget)) return tooWide(shape->Caption(), shape->width() - 4);
+  if (const auto* box = qobject_cast<const QGroupBox*>(widget)) return tooWide(box->title(), box->width() - 16);
+  // A closed list shows its chosen item; the open list grows to its longest.
+  if (const auto* list = qobject_cast<const QComboBox*>(widget)) {
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    const QRect room = list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+    return tooWide(list->currentText(), room.width());
+  }
+  return {};
+}
+
+// Every text of every page fits its widget in each shipped language, word wrap included.
+TEST_F(MainWindowLanguageTest, everyTextShouldFitItsWidgetInEveryShippedLanguage) {
+  const QString data = QStringLiteral(KAVRUNE_DATA_SOURCE_DIR);
+  for (const char* name : {"Language.xml", "Language.de.xml", "Language.cs.xml"}) {
+    SCOPED_TRACE(name);
+    QFile::remove(env.Dir() + "/Language.xml");
+    ASSERT_TRUE(QFile::copy(data + QLatin1Char('/') + QLatin1String(name), env.Dir() + "/Language.xml"));
+    TfMain w(worker, nullptr, env.Dir());
+    w.show();
+    auto check = [&](const QString& where) {
+      QCoreApplication::processEvents();
+      for (const QWidget* widget : w.findChildren<QWidget*>()) {
+        if (!widget->isVisible()) continue;
+        if (const QString overflow = TextOverflow(widget); !overflow.isEmpty())
+          ADD_FAILURE() << where.toStdString() << ": " << widget->objectName().toStdString() << " "
+                        << overflow.toStdString();
+      }
+    };
+    check(QStringLiteral("connection"));
+    // The panels each state shows: TCP and UDP channels, WEP and WPA2, both edges of every text.
+    for (const TSimSettings& state : {EdgeState(false), EdgeState(true), ShowcaseState()}) {
+      w.LoadReadDocument(DumpDocument(state)->Root());
+      for (TShapeEx* page : {w.seNetwork, w.seServer, w.seServices, w.seChannel1, w.seChannel2, w.seWLAN}) {
+        w.seNetworkClick(page);
+        if (page != w.seChannel1 && page != w.seChannel2) {
+          check(page->objectName());
+          continue;
+        }
+        for (int tab = 0; tab < w.pcChannel1->count(); ++tab) {
+          w.pcChannel1->setCurrentIndex(tab);
+          check(page->objectName() + QLatin1Char('/') + QString::number(tab));
+        }
+      }
     }
   }
 }
