@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "SimDevice.h"
+#include "SimProfile.h"
+#include "SimStates.h"
 #include "uKaVruneDumpReader.h"
 #include "uKaVruneModel.h"
 
@@ -198,4 +203,49 @@ TEST(DumpForms, shouldKeepWhatAUnitSaysOfItselfAndNameItWithoutRefusingIt) {
   EXPECT_EQ(EntryKind("Channel_1", "Send_plusplusplus_in_Modem_Mode"), TEntryKind::Setting);
   EXPECT_EQ(EntryKind("Expert", "Alternate_MAC"), TEntryKind::DeviceInformation);
   EXPECT_EQ(EntryKind("Expert", "Change_Setup"), TEntryKind::Unknown);
+}
+
+namespace {
+
+// What a unit of the given kind prints from its banner up to the root menu, Enter pressed at its
+// offer. The device runs on its own clock: no time passes here.
+std::string PrintedByUnit(const TSimSettings& state, const TSimProfile& profile) {
+  TSimDevice::TOptions options;
+  options.Profile = profile;
+  options.TakesEarlyEnter = options.TypeAhead = true;
+  TSimDevice device(state, options);
+  auto now = TSimDevice::TClock::now();
+  device.PowerOn(now);
+  device.Receive("\r", now);
+  for (int steps = 0; steps < 100 && device.Pending().find(MenuPrompt) == std::string::npos; ++steps) {
+    const auto next = device.NextDeadline();
+    if (!next) break;
+    now = std::max(now, *next);
+    device.Tick(now);
+  }
+  return device.Pending();
+}
+
+}  // namespace
+
+TEST(DumpForms, everyUnitKindShouldReadAsTheStandardUnitAndSaveUnchanged) {
+  const std::vector<std::pair<const char*, TSimSettings>> states = {
+      {"defaults", SimDefaults()}, {"high edges", EdgeState(true)}, {"alternating flags", AlternatingFlagsState()}};
+  for (const auto& [name, state] : states) {
+    const TDeviceSettings standard = FromReadDocument(ParseDump(PrintedByUnit(state, SimProfileFor("standard", 0))));
+    ASSERT_FALSE(standard.Empty()) << name;
+    for (unsigned seed = 0; seed < 25; ++seed) {
+      SCOPED_TRACE(std::string(name) + (seed ? ", random seed " + std::to_string(seed) : ", field"));
+      const std::string text = PrintedByUnit(state, SimProfileFor(seed ? "random" : "field", seed));
+      std::vector<std::string> damaged, unknown, kept;
+      const TXmlElement root = ParseDump(text, &damaged);
+      ASSERT_TRUE(root) << text;
+      EXPECT_TRUE(damaged.empty()) << damaged.front();
+      EXPECT_EQ(FromDocument(root, &unknown, &kept), standard) << text;
+      EXPECT_TRUE(unknown.empty()) << unknown.front();
+      for (const std::string& k : kept) EXPECT_TRUE(k == "Hardware" || k == "Country" || k == "Alternate MAC") << k;
+      const std::string saved = root.Document()->SaveToText();
+      EXPECT_EQ(TXmlDocument::CreateFromText(saved)->SaveToText(), saved);
+    }
+  }
 }
