@@ -497,9 +497,8 @@ TEST_F(CliOnSim, transcriptsShouldNeverHoldAChannelPassword) {
     ASSERT_EQ(LoadState(State()).Get("Channel_1", "Password"), secret);
   }
   // At the line's own pace the dump line with the password arrives in pieces.
-  // --type-ahead and --takes-early-enter until the walk waits for the prompt (issue 19)
   SimProcess sim(5, State(),
-                 {"--type-ahead", "--takes-early-enter", "--boot-window-ms", "300", "--log",
+                 {"--boot-window-ms", "300", "--log",
                   SimProcess::UnixPath(dir.Path() + "/sim-read.log")});
   ASSERT_TRUE(sim.Ready());
   const ProgramResult r = RunCli({"read", "--port", "COM5", "--quiet", "--log", dir.Path() + "/read.log"});
@@ -519,11 +518,10 @@ TEST_F(CliOnSim, transcriptsShouldNeverHoldAChannelPassword) {
 // leaves Setup Mode without storing, and the tool ends with 130.
 TEST_F(CliOnSim, ctrlCDuringAnApplyShouldLeaveEveryDeviceWithoutStoring) {
   const std::string logA = dir.Path() + "/a.log", logB = dir.Path() + "/b.log";
-  // --type-ahead and --takes-early-enter until the walk waits for the prompt (issue 19)
   SimProcess a(2, dir.Path() + "/a.txt",
-               {"--type-ahead", "--takes-early-enter", "--boot-window-ms", "300", "--log", logA});
+               {"--boot-window-ms", "300", "--log", logA});
   SimProcess b(3, dir.Path() + "/b.txt",
-               {"--type-ahead", "--takes-early-enter", "--boot-window-ms", "300", "--log", logB});
+               {"--boot-window-ms", "300", "--log", logB});
   ASSERT_TRUE(a.Ready() && b.Ready());
   TSimSettings wanted = SimDefaults();
   for (const char* channel : {"Channel_1", "Channel_2"}) wanted.Set(channel, "Baudrate", "38400");

@@ -127,8 +127,7 @@ int main(int argc, char** argv) {
   TWindowTestEnv env;
   SaveState(ShowcaseState(), env.Path("device.state"));
   // Paced at 9600 baud, as the device talks, so that the read takes its real time.
-  // --type-ahead and --takes-early-enter until the walk waits for the prompt (issue 19)
-  SimProcess sim(1, env.Path("device.state"), {"--type-ahead", "--takes-early-enter"});
+  SimProcess sim(1, env.Path("device.state"), {});
   if (!sim.Ready()) {
     std::fprintf(stderr, "the simulator did not start (KAVRUNE_SIM)\n");
     return 1;
