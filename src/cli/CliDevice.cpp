@@ -13,6 +13,7 @@
 #include "CliPlatform.h"
 #include "CliText.h"
 #include "KaVruneCli.h"
+#include "uKaVruneNotAsked.h"
 #include "uFileUtils.h"
 #include "uTranscript.h"
 #include "uXmlUtils.h"
@@ -84,15 +85,22 @@ int Emit(const std::string& path, const std::string& text, TCliOutput& out) {
   return Ok;
 }
 
-// What a write would change, as diff prints it; secrets only by name.
-std::string PlannedChanges(const TDeviceSettings& current, const TSettingChanges& changes) {
+// What a write would change, as diff prints it; secrets only by name. A change the device is
+// not expected to ask for in the mode it will be in is named as such: it would not be written.
+std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings& wanted, const TSettingChanges& changes) {
   TDeviceSettings after = current;
-  std::string secrets;
+  std::string secrets, unasked;
   for (const TSettingChange& c : changes) {
+    if (!ExpectedToBeAsked(c, current, wanted)) {
+      const std::string mode = ModeWords(c.Row->Section, after);
+      unasked += SettingName(*c.Row) + ": the device will most likely not ask for it in its present mode" +
+                 (mode.empty() ? std::string() : " (" + mode + ")") + ", so it would not be written\n";
+      continue;
+    }
     after.Set(*c.Row, c.To);
     if (c.Row->Kind == TSettingKind::Secret) secrets += SettingName(*c.Row) + ": (a new value)\n";
   }
-  return FormatDifferences(Compare(current, after), TFormat::Text) + secrets;
+  return FormatDifferences(Compare(current, after), TFormat::Text) + secrets + unasked;
 }
 
 // Whether a file can be written at path, found out before the device is touched: a failure
@@ -293,7 +301,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       return finish(FileError);
     }
     if (o.dryRun) {
-      std::string plan = PlannedChanges(current, changes);
+      std::string plan = PlannedChanges(current, job.Wanted, changes);
       if (job.Several) {
         std::string prefixed;
         for (size_t at = 0; at < plan.size();) {
@@ -315,15 +323,23 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     } else {
       const auto request = TXmlDocument::CreateFromText("<xml/>");
       ToWriteDocument(changes, request->Root());
-      if (int rc = outcome(session.Apply(request->Root(), deadline), "writing the settings"); rc != Ok)
-        return finish(rc);
-      // The device is the truth: only what it reports after the write counts as done.
-      const TApplyCheck check = CheckApply(changes, FromReadDocument(session.Settings()));
-      const std::vector<std::string> lines = check.Lines();
+      const TSessionResult written = session.Apply(request->Root(), deadline);
+      if (int rc = outcome(written, "writing the settings"); rc != Ok) return finish(rc);
+      // The device is the truth: only what it reports after the write counts as done, and what
+      // it never asked for was not written at all.
+      const TDeviceSettings after = FromReadDocument(session.Settings());
+      TSettingChanges asked = changes;
+      const TSettingChanges notAsked = TakeNotAsked(asked, written.NotAsked);
+      const TApplyCheck check = CheckApply(asked, after);
+      std::vector<std::string> lines = check.Lines();
+      if (asked.empty()) lines.clear();
+      const std::vector<std::string> missing = NotAskedLines(notAsked, after);
+      lines.insert(lines.end(), missing.begin(), missing.end());
+      const bool clean = check.Clean() && notAsked.empty();
       result.Changed = static_cast<int>(check.Confirmed.size() + check.Unconfirmable.size());
       result.Result = lines.empty() ? std::string() : lines.front();
-      for (const std::string& line : lines) check.Clean() ? out.Note(line) : out.Error(line);
-      if (!check.Clean()) {
+      for (const std::string& line : lines) clean ? out.Note(line) : out.Error(line);
+      if (!clean) {
         if (!o.output.empty()) Emit(output, session.SettingsText(), out);
         return finish(NotTaken);
       }

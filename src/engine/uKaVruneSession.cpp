@@ -118,6 +118,7 @@ TSessionResult TKaVruneSession::Write(TWriteRequest request, Clock::time_point d
   if (!s.report->Succeeded) return {TSessionStatus::Failed, s.report->Message};
   TSessionResult r = WaitForDevice(deadline);
   r.Stored = settings;
+  r.NotAsked = s.report->NotAsked;
   return r;
 }
 

@@ -28,6 +28,8 @@ struct TSessionResult {
   // A write: the device stored it ("Parameters stored ..."), even if the step then failed, timed
   // out or was cancelled (the read that checks it did not come). False: nothing was stored.
   bool Stored = false;
+  // A write: settings of the request the device never asked for (section, key); not written.
+  std::vector<std::pair<std::string, std::string>> NotAsked;
   bool Ok() const { return Status == TSessionStatus::Done; }
 };
 

@@ -316,13 +316,9 @@ TSettingChanges Diff(const TDeviceSettings& current, const TDeviceSettings& want
   TSettingChanges changes;
   for (const TSettingRow& row : SettingRows()) {
     const std::string* to = wanted.Find(row);
+    // Whether the device will ask for it is for the device to say: a change it does not ask for
+    // is reported as not written, never dropped here.
     if (!to || !row.Writable()) continue;
-    // The device asks only what its state after the earlier answers calls for.
-    TSectionValues state;
-    if (const auto s = current.Sections().find(row.Section); s != current.Sections().end()) state = s->second;
-    if (const auto s = wanted.Sections().find(row.Section); s != wanted.Sections().end())
-      for (const auto& [k, v] : s->second) state[k] = v;
-    if (!Asked(row, state)) continue;
     const std::string* from = current.Find(row);
     if (row.Kind == K::Secret || !from || *from != *to)
       changes.push_back({&row, from ? std::optional(*from) : std::nullopt, *to});

@@ -146,7 +146,8 @@ struct TSettingChange {
 using TSettingChanges = std::vector<TSettingChange>;
 
 // What applying wanted onto a device in state current changes: every writable setting that wanted
-// gives and current lacks or holds otherwise, in table order. Secrets given are always changes.
+// gives and current lacks or holds otherwise, in table order, whether or not the device is
+// expected to ask for it in its mode. Secrets given are always changes.
 TSettingChanges Diff(const TDeviceSettings& current, const TDeviceSettings& wanted);
 // The write document of the changes: only their sections, only their keys, the decision that
 // goes with a value in front of it.

@@ -337,6 +337,7 @@ void TfMain::seApplySettingsClick() {
   TXmlElement root = XMLSave->Root();
   ToWriteDocument(changes, root);
   applyChecked_ = changes;
+  applyNotAsked_.clear();
   applyCheckPending_ = true;
   lastApplyReport_.clear();
   worker_.RequestWrite(root);

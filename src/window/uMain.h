@@ -10,6 +10,7 @@
 
 #include "uKaVruneAI.h"
 #include "uKaVruneModel.h"
+#include "uKaVruneNotAsked.h"
 #include "uXmlUtils.h"
 
 class QFileDialog;
@@ -221,6 +222,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // from them, so a control the user did not touch never changes the device.
   std::optional<TDeviceSettings> shown_;
   TSettingChanges applyChecked_;  // written by the Apply whose re-read is awaited
+  TSettingKeys applyNotAsked_;    // of those, the ones the device never asked for
   bool applyCheckPending_ = false;
   std::vector<std::string> lastApplyReport_;
   bool exitPending_ = false;

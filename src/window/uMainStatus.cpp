@@ -125,9 +125,14 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
   if (applyCheckPending_) {
     // The device is the truth: only what it reports after the write counts as done.
     applyCheckPending_ = false;
-    const TApplyCheck check = CheckApply(applyChecked_, FromReadDocument(root));
-    lastApplyReport_ = ApplyReportLines(check);
-    if (!check.Clean()) {
+    // What the device never asked for was not written: it is named, never counted as confirmed.
+    const TDeviceSettings after = FromReadDocument(root);
+    TSettingChanges asked = applyChecked_;
+    const TSettingChanges notAsked = TakeNotAsked(asked, applyNotAsked_);
+    const TApplyCheck check = CheckApply(asked, after);
+    lastApplyReport_ = asked.empty() && !notAsked.empty() ? std::vector<std::string>{} : ApplyReportLines(check);
+    for (const std::string& line : NotAskedLines(notAsked, after)) lastApplyReport_.push_back(line);
+    if (!check.Clean() || !notAsked.empty()) {
       QString text;
       for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');
       statusLine_->ShowOutcome(Qs(lastApplyReport_.front()).remove(QLatin1Char(':')), TOutcome::Failed);
@@ -157,6 +162,7 @@ void TfMain::WriteFinished(const TWriteReport& report) {
   if (closing_ || report.Cancelled) return;
   if (report.Succeeded) {
     if (report.Kind == TWriteKind::Defaults) defaultsShown_ = true;
+    applyNotAsked_ = report.NotAsked;
     return;
   }
   // The re-read after a failed write shows the device as it is; nothing was stored to check.

@@ -5,6 +5,7 @@
 
 #include "SimStates.h"
 #include "uKaVruneModel.h"
+#include "uKaVruneNotAsked.h"
 
 namespace {
 
@@ -82,16 +83,27 @@ TEST(SettingsModel, shouldSendNothingForAnUnchangedStateAndExactlyAnEdit) {
   }
 }
 
-TEST(SettingsModel, shouldLeaveOutWhatTheDeviceWillNotAskInTheWantedState) {
+// Whether the device asks is the device's to say: a change its mode will likely not ask for stays
+// a change (the walk reports it as not written), and the table only predicts it for a dry run.
+TEST(SettingsModel, shouldKeepChangesTheDeviceMayNotAskForAndOnlyPredictThem) {
   const TDeviceSettings device = ReadOf(SimDefaults());
   TDeviceSettings wanted = device;
   wanted.Set("Channel_1", "Terminal_name", "t1");  // asked only with COM-port control in the disconnect mode
-  EXPECT_TRUE(Diff(device, wanted).empty());
+  TSettingChanges changes = Diff(device, wanted);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_FALSE(ExpectedToBeAsked(changes[0], device, wanted));
   wanted.Set("Channel_1", "DisConnMode", "40");
-  const TSettingChanges changes = Diff(device, wanted);
+  changes = Diff(device, wanted);
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0].Row->PromptKey, "DisConnMode");
-  EXPECT_EQ(changes[1].Row->PromptKey, "Terminal_name");
+  EXPECT_TRUE(ExpectedToBeAsked(changes[1], device, wanted));
+  TSettingChanges asked = changes;
+  const TSettingChanges notAsked = TakeNotAsked(asked, {{"Channel_1", "Terminal_name"}});
+  ASSERT_EQ(notAsked.size(), 1u);
+  EXPECT_EQ(asked.size(), 1u);
+  const auto lines = NotAskedLines(notAsked, device);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("channel 1 terminal name (connect mode C0, disconnect mode 00)"), std::string::npos) << lines[1];
 }
 
 TEST(SettingsModel, shouldTakeWriteDocumentsAndOlderFilesAndNameUnknownKeys) {
