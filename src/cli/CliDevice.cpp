@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -13,8 +13,8 @@
 #include "CliPlatform.h"
 #include "CliText.h"
 #include "KaVruneCli.h"
-#include "uKaVruneNotAsked.h"
 #include "uFileUtils.h"
+#include "uKaVruneNotAsked.h"
 #include "uTranscript.h"
 #include "uXmlUtils.h"
 
@@ -87,7 +87,8 @@ int Emit(const std::string& path, const std::string& text, TCliOutput& out) {
 
 // What a write would change, as diff prints it; secrets only by name. A change the device is
 // not expected to ask for in the mode it will be in is named as such: it would not be written.
-std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings& wanted, const TSettingChanges& changes) {
+std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings& wanted,
+                           const TSettingChanges& changes) {
   TDeviceSettings after = current;
   std::string secrets, unasked;
   for (const TSettingChange& c : changes) {
@@ -242,8 +243,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   if (transcript)
     session.SetTrace([t = transcript.get()](bool sent, const std::string& bytes) { t->Record(sent, bytes); });
   if (int rc = OpenPort(session, *com, out); rc != Ok) return finish(rc);
-  if (job.Several)
-    out.Note("waiting for the device");
+  if (job.Several) out.Note("waiting for the device");
   else
     out.Note("Waiting for the device on " + result.Port + " - power the device on now (up to " +
              std::to_string(o.timeoutSec) + " s).");
@@ -281,10 +281,8 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   if (o.command == "get") {
     std::vector<const TSettingRow*> held;
     for (const TSettingRow* r : job.Rows)
-      if (current.Find(*r))
-        held.push_back(r);
-      else
-        out.Error(SettingName(*r) + ": the device does not show it in its present mode");
+      if (current.Find(*r)) held.push_back(r);
+      else out.Error(SettingName(*r) + ": the device does not show it in its present mode");
     const TFormat format = o.format.value_or(TFormat::Text);
     const std::string text =
         format == TFormat::Text ? ReadableText(current, &held) : FormatSettings(current, format, &held);
@@ -292,7 +290,9 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     return finish(held.size() == job.Rows.size() ? Ok : FileError);
   }
 
-  auto outcome = [&](const TSessionResult& r, const std::string& what) { return WriteOutcome(r, what, o.timeoutSec, out); };
+  auto outcome = [&](const TSessionResult& r, const std::string& what) {
+    return WriteOutcome(r, what, o.timeoutSec, out);
+  };
   if (o.command == "apply" || o.command == "set") {
     const TSettingChanges changes = Diff(current, job.Wanted);
     if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
@@ -346,12 +346,10 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     }
   } else {  // defaults
     out.Status("Restoring the factory values");
-    if (int rc = outcome(session.Defaults(deadline), "restoring the defaults"); rc != Ok)
-      return finish(rc);
+    if (int rc = outcome(session.Defaults(deadline), "restoring the defaults"); rc != Ok) return finish(rc);
     // Storing walks no section: the device keeps the defaults it just took.
     if (o.store)
-      if (int rc = outcome(session.Store(deadline), "storing the defaults"); rc != Ok)
-        return finish(rc);
+      if (int rc = outcome(session.Store(deadline), "storing the defaults"); rc != Ok) return finish(rc);
     const int differing = static_cast<int>(Compare(current, FromReadDocument(session.Settings())).size());
     if (o.store) {
       result.Changed = differing;

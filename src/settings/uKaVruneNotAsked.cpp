@@ -7,8 +7,8 @@
 TSettingChanges TakeNotAsked(TSettingChanges& changes, const TSettingKeys& notAsked) {
   TSettingChanges taken;
   std::erase_if(changes, [&](const TSettingChange& c) {
-    const bool missing = std::find(notAsked.begin(), notAsked.end(), std::pair(c.Row->Section, c.Row->PromptKey)) !=
-                         notAsked.end();
+    const bool missing =
+        std::find(notAsked.begin(), notAsked.end(), std::pair(c.Row->Section, c.Row->PromptKey)) != notAsked.end();
     if (missing) taken.push_back(c);
     return missing;
   });
@@ -42,8 +42,8 @@ std::string ModeWords(const std::string& section, const TDeviceSettings& device)
 std::vector<std::string> NotAskedLines(const TSettingChanges& notAsked, const TDeviceSettings& device) {
   std::vector<std::string> lines;
   if (notAsked.empty()) return lines;
-  lines.push_back("Not written, because the device did not ask for " + std::string(notAsked.size() == 1 ? "it" : "them") +
-                  " in its present mode:");
+  lines.push_back("Not written, because the device did not ask for " +
+                  std::string(notAsked.size() == 1 ? "it" : "them") + " in its present mode:");
   for (const TSettingChange& c : notAsked) {
     const std::string mode = ModeWords(c.Row->Section, device);
     lines.push_back("  " + c.Row->Name + (mode.empty() ? std::string() : " (" + mode + ")"));

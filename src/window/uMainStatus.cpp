@@ -7,12 +7,12 @@
 #include "AfPortControls.h"
 #include "ShapeEx.h"
 #include "uMain.h"
-#include "ui_pConnection.h"
 #include "uMainPrivate.h"
 #include "uQtDispatcher.h"
 #include "uStatusLine.h"
 #include "uTranscript.h"
 #include "uTranscriptView.h"
+#include "ui_pConnection.h"
 
 namespace {
 
@@ -60,7 +60,8 @@ void TfMain::BuildStatus() {
   // Below About and Quit the menu column has room the original left empty.
   statusLine_ = new TStatusLine(pLeft);
   statusLine_->setGeometry(16, 360, 127, pLeft->height() - 360 - 40);
-  seTranscript = MenuButton("seTranscript", 16, pLeft->height() - 32, LangText("Transcript", "Transcript"), secsUtility);
+  seTranscript =
+      MenuButton("seTranscript", 16, pLeft->height() - 32, LangText("Transcript", "Transcript"), secsUtility);
   seTranscript->setEnabled(true);
   connect(seTranscript, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seTranscriptClick(); }); });
   auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
@@ -90,13 +91,13 @@ void TfMain::ShowPortState() {
   const int com = worker_.Port().ComNumber();
   if (!worker_.IsPortOpen())
     statusLine_->ShowPort(uiConnection->AfPortComboBox1->count() == 0
-                              ? LangText("Status_NoPorts", "No serial port found: plug in the adapter, then open the "
-                                                           "port list again")
+                              ? LangText("Status_NoPorts",
+                                         "No serial port found: plug in the adapter, then open the "
+                                         "port list again")
                               : LangText("Status_Closed", "Port closed"));
   else if (!deviceAnswered_)
     statusLine_->ShowPort(LangText("Status_Waiting", "COM %1 open: waiting for the device, power it on now").arg(com));
-  else
-    statusLine_->ShowPort(LangText("Status_Connected", "Connected: COM %1").arg(com));
+  else statusLine_->ShowPort(LangText("Status_Connected", "Connected: COM %1").arg(com));
 }
 
 void TfMain::Progress(const TWorkProgress& p) {
@@ -108,7 +109,9 @@ void TfMain::Progress(const TWorkProgress& p) {
   }
   switch (p.Step) {
     case TWorkStep::Waiting: break;  // the port's state says it; what went before stays readable
-    case TWorkStep::Reading: statusLine_->ShowStep(LangText("Step_Reading", "Reading the settings"), p.Done, p.Total); break;
+    case TWorkStep::Reading:
+      statusLine_->ShowStep(LangText("Step_Reading", "Reading the settings"), p.Done, p.Total);
+      break;
     case TWorkStep::Writing:
       statusLine_->ShowStep(LangText("Step_Writing", "Writing %1").arg(SectionText(p.Section)), p.Done, p.Total);
       break;
@@ -141,17 +144,17 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
     }
     defaultsShown_ = false;
     // A store of the factory values alone wrote no setting to count.
-    statusLine_->ShowOutcome(applyChecked_.empty() ? LangText("Done_Stored", "Settings stored on the device")
-                                                   : Qs(lastApplyReport_.front()),
-                             TOutcome::Done);
+    statusLine_->ShowOutcome(
+        applyChecked_.empty() ? LangText("Done_Stored", "Settings stored on the device") : Qs(lastApplyReport_.front()),
+        TOutcome::Done);
     return;
   }
   if (defaultsShown_)
     statusLine_->ShowOutcome(
-        LangText("Done_Defaults", "Factory values shown: they are not on the device until \"Apply Settings\" stores them"),
+        LangText("Done_Defaults",
+                 "Factory values shown: they are not on the device until \"Apply Settings\" stores them"),
         TOutcome::Notice);
-  else
-    statusLine_->ShowOutcome(LangText("Done_Read", "Settings read from the device"), TOutcome::Done);
+  else statusLine_->ShowOutcome(LangText("Done_Read", "Settings read from the device"), TOutcome::Done);
 }
 
 void TfMain::WriteFinished(const TWriteReport& report) {
@@ -181,6 +184,5 @@ void TfMain::ShowMessage(const std::string& text) {
   if (text.rfind(workerError, 0) == 0)
     AppWarning(LangText("WorkerError", "The conversation with the device broke off: %1")
                    .arg(QString::fromUtf8(text.substr(workerError.size()))));
-  else
-    AppMessage(QString::fromUtf8(text));
+  else AppMessage(QString::fromUtf8(text));
 }

@@ -103,7 +103,8 @@ TEST(SettingsModel, shouldKeepChangesTheDeviceMayNotAskForAndOnlyPredictThem) {
   EXPECT_EQ(asked.size(), 1u);
   const auto lines = NotAskedLines(notAsked, device);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[1].find("channel 1 terminal name (connect mode C0, disconnect mode 00)"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("channel 1 terminal name (connect mode C0, disconnect mode 00)"), std::string::npos)
+      << lines[1];
 }
 
 TEST(SettingsModel, shouldTakeWriteDocumentsAndOlderFilesAndNameUnknownKeys) {
@@ -128,14 +129,21 @@ TEST(SettingsModel, shouldTakeWriteDocumentsAndOlderFilesAndNameUnknownKeys) {
 TEST(SettingsModel, shouldRefuseBeforeSendingWhatTheDeviceCannotTake) {
   const TDeviceSettings device = ReadOf(SimDefaults());
   const std::vector<std::tuple<const char*, const char*, const char*, bool>> cases = {
-      {"Expert", "MTU_Size", "200", false},          {"Expert", "MTU_Size", "512", true},
-      {"Expert", "ARP_Cache_timeout_in_s", "600", true}, {"Expert", "ARP_Cache_timeout_in_s", "0", false},
-      {"Expert", "TCP_Keepalive_time_in_s", "0", true}, {"Expert", "TCP_Keepalive_time_in_s", "66", false},
-      {"Expert", "Ethernet_connection_type", "1", false}, {"Channel_1", "Baudrate", "12345", false},
-      {"WLAN", "Network_name", "B\xC3\xBCro-\xC5\xBDilina", true}, {"WLAN", "Network_name", "\xE6\x97\xA5", false},
-      {"WLAN", "Network_name", "a\tb", false},       {"basic_parameters", "Netmask", "255.0.255.0", false},
+      {"Expert", "MTU_Size", "200", false},
+      {"Expert", "MTU_Size", "512", true},
+      {"Expert", "ARP_Cache_timeout_in_s", "600", true},
+      {"Expert", "ARP_Cache_timeout_in_s", "0", false},
+      {"Expert", "TCP_Keepalive_time_in_s", "0", true},
+      {"Expert", "TCP_Keepalive_time_in_s", "66", false},
+      {"Expert", "Ethernet_connection_type", "1", false},
+      {"Channel_1", "Baudrate", "12345", false},
+      {"WLAN", "Network_name", "B\xC3\xBCro-\xC5\xBDilina", true},
+      {"WLAN", "Network_name", "\xE6\x97\xA5", false},
+      {"WLAN", "Network_name", "a\tb", false},
+      {"basic_parameters", "Netmask", "255.0.255.0", false},
       {"basic_parameters", "Enter_new_DHCP_device_Name", "sixteen-chars-xx", false},
-      {"Channel_1", "DisConnTime", "24:0", false},   {"Expert", "HTTP_Port_Number", "http", false},
+      {"Channel_1", "DisConnTime", "24:0", false},
+      {"Expert", "HTTP_Port_Number", "http", false},
   };
   for (const auto& [section, key, value, fine] : cases) {
     TDeviceSettings wanted = device;

@@ -61,7 +61,8 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
                                                                   {"hangup-mid-dump", TSimFault::HangupMidDump},
                                                                   {"noise", TSimFault::Noise},
                                                                   {"chatter", TSimFault::Chatter},
-                                                                  {"refuse-answers", TSimFault::RefuseAnswers}};
+                                                                  {"refuse-answers", TSimFault::RefuseAnswers},
+      {"store-unconfirmed", TSimFault::StoreUnconfirmed}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -155,6 +156,9 @@ void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
   for (char c : bytes) {
     if (m_Options.Echo) Echo(std::string_view(&c, 1));
     const bool printing = Printing(now);
+    // Tests hold the client to never typing ahead: every key that comes while the device still
+    // prints is an event, whether the device takes it or not.
+    if (printing && m_Mode != TSimMode::Offer && m_Mode != TSimMode::Off) Event("key while printing");
     if (printing && !m_Options.TypeAhead && m_Mode != TSimMode::Offer) continue;  // lost
     switch (m_Mode) {
       case TSimMode::Offer:
@@ -238,6 +242,11 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
     Event("exit without save");
     Emit("\r\n" + m_Options.Profile.ExitText + "\r\n");
     m_Mode = TSimMode::DataMode;
+  } else if (n == 9 && m_Options.Fault == TSimFault::StoreUnconfirmed) {
+    // A unit whose parameter memory fails answers, but not with the words that mean stored.
+    Event("store failed");
+    Emit("\r\nParameter memory busy\r\n");
+    PrintRootMenu();
   } else if (n == 9) {
     m_Stored = m_Current;
     Event("store");

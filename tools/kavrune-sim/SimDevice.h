@@ -12,7 +12,7 @@
 
 #include "SimModel.h"
 
-enum class TSimFault { None, Silent, NoMenu, HangupMidDump, Noise, Chatter, RefuseAnswers };
+enum class TSimFault { None, Silent, NoMenu, HangupMidDump, Noise, Chatter, RefuseAnswers, StoreUnconfirmed };
 
 // Parses a --fault word; false when the word names no fault.
 bool SimParseFault(std::string_view word, TSimFault& fault);
