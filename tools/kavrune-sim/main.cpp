@@ -47,8 +47,7 @@ struct TArgs {
 
 constexpr const char* kUsage =
     "usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
-    "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|\n"
-    "                           store-unconfirmed]\n"
+    "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed]\n"
     "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--mac MAC]\n"
