@@ -1,5 +1,7 @@
 #include "ufAbout.h"
 
+#include <algorithm>
+
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
@@ -92,6 +94,10 @@ QPixmap TfAbout::LinkPicture(bool hover) {
   return pm;
 }
 
+namespace {
+constexpr std::array<int, 4> DesignedValueX = {96, 96, 88, 80};
+}  // namespace
+
 TfAbout::TfAbout(const QString& caption, const QString& projectName, QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("fAbout"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -124,14 +130,16 @@ TfAbout::TfAbout(const QString& caption, const QString& projectName, QWidget* ow
   iLink->installEventFilter(this);
 
   lProjectName = MakeText("lProjectName", 48, 36, QStringLiteral("About"), 27, true);
-  MakeText("Label2", 48, 100, QStringLiteral("Verze:"), 13);
-  lVersion = MakeText("lVersion", 96, 100, QStringLiteral("1.0.0.0"), 13);
-  MakeText("Label4", 48, 124, QStringLiteral("Autor:"), 13);
-  MakeText("Label9", 96, 124, QString::fromUtf8(KaVruneCompanyName), 13);
-  MakeText("Label5", 48, 148, QStringLiteral("Mail:"), 13);
-  MakeText("Label10", 88, 148, QString::fromUtf8(KaVruneMail), 13);
-  MakeText("Label6", 48, 172, QStringLiteral("Tel:"), 13);
-  MakeText("Label11", 80, 172, QString::fromUtf8(KaVrunePhone), 13);
+  fields_ = {
+      {{MakeText("Label2", 48, 100, QString(), 13),
+        lVersion = MakeText("lVersion", 96, 100, QStringLiteral("1.0.0.0"), 13)},
+       {MakeText("Label4", 48, 124, QString(), 13),
+        MakeText("Label9", 96, 124, QString::fromUtf8(KaVruneCompanyName), 13)},
+       {MakeText("Label5", 48, 148, QString(), 13), MakeText("Label10", 88, 148, QString::fromUtf8(KaVruneMail), 13)},
+       {MakeText("Label6", 48, 172, QString(), 13),
+        MakeText("Label11", 80, 172, QString::fromUtf8(KaVrunePhone), 13)}}};
+  SetFieldNames(
+      {QStringLiteral("Version:"), QStringLiteral("Author:"), QStringLiteral("Mail:"), QStringLiteral("Phone:")});
 
   setWindowTitle(caption);
   lProjectName->setText(projectName);
@@ -140,6 +148,16 @@ TfAbout::TfAbout(const QString& caption, const QString& projectName, QWidget* ow
 
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfAbout::SetFieldNames(const std::array<QString, 4>& names) {
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    auto [name, value] = fields_[i];
+    name->setText(names[i]);
+    name->adjustSize();
+    // A longer name in another language pushes its value right instead of running into it.
+    value->move(std::max(DesignedValueX[i], name->geometry().right() + 6), value->y());
+  }
 }
 
 QLabel* TfAbout::MakeText(const char* name, int x, int y, const QString& text, int pixelSize, bool bold) {
@@ -165,10 +183,8 @@ void TfAbout::iLinkMouseMove() { iLinkHover->raise(); }
 
 void TfAbout::iLinkHoverClick() {
   const QUrl url(QString::fromUtf8(KaVruneWebUrl));
-  if (urlOpener_)
-    urlOpener_(url);
-  else
-    QDesktopServices::openUrl(url);
+  if (urlOpener_) urlOpener_(url);
+  else QDesktopServices::openUrl(url);
 }
 
 bool TfAbout::eventFilter(QObject* watched, QEvent* event) {

@@ -4,7 +4,9 @@
 
 #include <QDialog>
 #include <QUrl>
+#include <array>
 #include <functional>
+#include <utility>
 
 class QLabel;
 
@@ -21,6 +23,9 @@ class TfAbout final : public QDialog {
   // Opens the maker's web address; the system's default handler unless replaced.
   using TUrlOpener = std::function<void(const QUrl&)>;
   void SetUrlOpener(TUrlOpener opener) { urlOpener_ = std::move(opener); }
+
+  // The names before version, author, mail and phone, in the window's language.
+  void SetFieldNames(const std::array<QString, 4>& names);
 
   static QPixmap BackgroundPicture();
   static QPixmap LinkPicture(bool hover);
@@ -41,4 +46,5 @@ class TfAbout final : public QDialog {
   QLabel* lProjectName;
   QLabel* lVersion;
   TUrlOpener urlOpener_;
+  std::array<std::pair<QLabel*, QLabel*>, 4> fields_{};  // name and value
 };

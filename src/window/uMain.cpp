@@ -136,6 +136,8 @@ void TfMain::LoadLanguage() {
     Language().LoadFromFile(path);
     Language().ApplyToWindow(this);
     uiConnection->bOpenClose->setText(LangText("bOpenClose_Open", "Open"));
+    about_->SetFieldNames({LangText("About_Version", "Version:"), LangText("About_Author", "Author:"),
+                           LangText("About_Mail", "Mail:"), LangText("About_Phone", "Phone:")});
   } catch (const std::exception& e) {
     AppWarning(QStringLiteral("Cannot load language file: ") + QString::fromUtf8(e.what()));
   }

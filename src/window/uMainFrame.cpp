@@ -57,7 +57,7 @@ QWidget* OrangeRule(QWidget* parent, int y, int width) {
 }
 
 // The banner picture: the product's waves over the frame's blue.
-QPixmap BannerPicture() {
+QPixmap BannerPicture(const QString& subtitle) {
   QPixmap pm(217, 120);
   pm.fill(FrameBlue);
   QPainter p(&pm);
@@ -75,7 +75,7 @@ QPixmap BannerPicture() {
   f.setItalic(true);
   p.setFont(f);
   p.setPen(QColor(255, 255, 255, 220));
-  p.drawText(QRect(39, 38, 170, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("serial device server"));
+  p.drawText(QRect(39, 38, 170, 18), Qt::AlignLeft | Qt::AlignVCenter, subtitle);
   return pm;
 }
 
@@ -125,13 +125,13 @@ void TfMain::BuildFrame() {
   auto* banner = new QLabel(pTop);
   banner->setObjectName(QStringLiteral("Image1"));
   banner->setGeometry(0, 0, 217, 120);
-  banner->setPixmap(BannerPicture());
-  auto* title = new QLabel(QStringLiteral("kaVrune"), pTop);
+  auto* title = new QLabel(QStringLiteral("kaVRUNE"), pTop);
   title->setObjectName(QStringLiteral("Label1"));
   QFont tf(QStringLiteral("Arial"));
   tf.setPixelSize(19);
   title->setFont(tf);
-  title->setStyleSheet(QStringLiteral("color: #006400;"));
+  // White on the frame's blue: the dark green the banner once had could hardly be read.
+  title->setStyleSheet(QStringLiteral("color: white;"));
   title->setGeometry(39, 11, 120, 24);
   OrangeRule(pTop, 120, 0)->setObjectName(QStringLiteral("Shape1"));
 
@@ -288,6 +288,8 @@ void TfMain::FormCreate() {
 
   ShowPage(pConnection);
   LoadLanguage();
+  pTop->findChild<QLabel*>(QStringLiteral("Image1"))
+      ->setPixmap(BannerPicture(LangText("Banner_Subtitle", "serial device server")));
   BuildStatus();  // its texts come from the language file
   WatchEdits();
 }

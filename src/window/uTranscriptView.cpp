@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -28,6 +29,7 @@ TTranscriptView::TTranscriptView(const QString& path, QWidget* parent) : QDialog
   where_->setText(path);
   layout->addWidget(where_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  buttons->button(QDialogButtonBox::Close)->setText(LangText("Transcript_Close", "Close"));
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
   timer_ = new QTimer(this);

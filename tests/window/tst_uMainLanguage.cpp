@@ -28,7 +28,9 @@
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uStatusLine.h"
+#include "uTranscriptView.h"
 #include "uXmlUtils.h"
+#include "ufAbout.h"
 
 namespace {
 
@@ -194,6 +196,18 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
       else EXPECT_EQ(written, englishWrites[high]) << (high ? "high" : "low") << " edge state";
     }
   }
+}
+
+TEST_F(MainWindowLanguageTest, aboutBoxTranscriptAndWlanListsShouldSpeakTheFilesLanguage) {
+  const QString data = QStringLiteral(KAVRUNE_DATA_SOURCE_DIR);
+  ASSERT_TRUE(QFile::copy(data + "/Language.de.xml", env.Dir() + "/Language.xml"));
+  TfMain w(worker, nullptr, env.Dir());
+  EXPECT_EQ(w.About()->findChild<QLabel*>("Label6")->text(), QStringLiteral("Telefon:"));
+  w.pWLAN->cbWLANNetworkTypeChange(w.pWLAN->Form().cbWLANNetworkType);
+  EXPECT_EQ(w.pWLAN->Form().cbWLANSecurity->itemText(0), QStringLiteral("Keine"));
+  w.seTranscriptClick();
+  EXPECT_EQ(w.TranscriptView()->findChild<QPushButton*>()->text(), QStringLiteral("Schließen"));
+  w.TranscriptView()->close();
 }
 
 // Why a visible widget's text does not fit it, from its font's metrics against its geometry;
