@@ -252,6 +252,9 @@ void TfMain::seNetworkClick(QObject* Sender) {
   if (!button) return;
   if (currentRead_) pcChannel1->KeepChannel(ChannelOf(currentPageButton_));
   pcChannel1->ShowChannel(currentRead_ ? ChannelOf(button) : 0);
+  // Coming from another page, a channel opens on its serial settings; between the two channels
+  // the tab stays, so that they can be compared.
+  if (ChannelOf(button) != 0 && ChannelOf(currentPageButton_) == 0) pcChannel1->setCurrentIndex(0);
   currentPageButton_ = button;
   const int tag = button->property("Tag").toInt();
   pcChannel1->Form().cbChannel1LineMode->setEnabled(tag == 4);

@@ -90,8 +90,6 @@ int Run(TfMain& w, TShooter& shoot) {
   w.pcChannel1->setCurrentIndex(1);
   ok = shoot.Shoot("channel-connection-udp") && ok;
   ok = Page(w, w.seWLAN) && shoot.Shoot("wlan") && ok;
-  w.ShowPage(w.pEmail);
-  ok = shoot.Shoot("email") && ok;
   Page(w, w.seNetwork);
   w.seTerminalClick();
   ok = shoot.Shoot("debug") && ok;
@@ -102,7 +100,8 @@ int Run(TfMain& w, TShooter& shoot) {
   w.pServer->Form().ieServerMTUSize->SetValue(1200);
   Page(w, w.seChannel1);
   w.pcChannel1->setCurrentIndex(0);
-  w.pcChannel1->Form().cbChannel1Baudrate->setCurrentIndex(w.pcChannel1->Form().cbChannel1Baudrate->findText(QStringLiteral("57600")));
+  w.pcChannel1->Form().cbChannel1Baudrate->setCurrentIndex(
+      w.pcChannel1->Form().cbChannel1Baudrate->findText(QStringLiteral("57600")));
   w.seApplySettingsClick();
   if (!WaitFor([&] { return w.StatusLine()->StepText().startsWith(QStringLiteral("Writing Channel")); }, WaitMs))
     return fail("the apply showed no progress");

@@ -44,8 +44,9 @@ class MainWindowTest : public ::testing::Test {
     return next;
   }
   QList<TShapeEx*> Commands() {
-    return {w.seNetwork, w.seServer,  w.seServices,   w.seChannel1, w.seChannel2,     w.seWLAN,       w.seEmail,
-            w.seTerminal, w.seApplySettings, w.seDefault, w.seReload, w.seDisconnect, w.seLoadFromFile, w.seSaveToFile};
+    return {w.seNetwork, w.seServer,     w.seServices,     w.seChannel1,      w.seChannel2,
+            w.seWLAN,    w.seEmail,      w.seTerminal,     w.seApplySettings, w.seDefault,
+            w.seReload,  w.seDisconnect, w.seLoadFromFile, w.seSaveToFile};
   }
 };
 
@@ -72,8 +73,14 @@ TEST_F(MainWindowTest, shouldStartOnTheConnectionPageWithOnlyAboutAndQuitUsable)
   EXPECT_TRUE(w.seEmail->isHidden() && w.seTerminal->isHidden() && w.Button2->isHidden());
 }
 
-TEST_F(MainWindowTest, shouldPlaceTheChannelPanelsAndOpenOnTheConnectionTab) {
-  EXPECT_EQ(w.pcChannel1->currentWidget()->objectName(), QStringLiteral("tsChannel1Connection"));
+TEST_F(MainWindowTest, shouldPlaceTheChannelPanelsAndOpenOnTheSerialTab) {
+  w.pcChannel1->setCurrentIndex(1);
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_EQ(w.pcChannel1->currentIndex(), 0) << "a channel opens on its serial settings";
+  w.pcChannel1->setCurrentIndex(1);
+  w.seNetworkClick(w.seChannel2);
+  EXPECT_EQ(w.pcChannel1->currentIndex(), 1) << "the tab stays between the channels";
+  w.pcChannel1->setCurrentIndex(1);
   QWidget* tcp = w.pcChannel1->findChild<QWidget*>(QStringLiteral("pChannel1ConnectionTCP"));
   QWidget* udp = w.pcChannel1->findChild<QWidget*>(QStringLiteral("pChannel1ConnectionUSB"));
   ASSERT_TRUE(tcp && udp);
@@ -83,7 +90,8 @@ TEST_F(MainWindowTest, shouldPlaceTheChannelPanelsAndOpenOnTheConnectionTab) {
   EXPECT_TRUE(udp->isHidden());
   // The device address table is found by tags 1 to 16.
   QList<int> tags;
-  for (QObject* o : w.pcChannel1->findChild<QWidget*>(QStringLiteral("pChannel1ConnectionUDPDeviceAddressTable"))->children())
+  for (QObject* o :
+       w.pcChannel1->findChild<QWidget*>(QStringLiteral("pChannel1ConnectionUDPDeviceAddressTable"))->children())
     if (o->property("Tag").isValid()) tags.append(o->property("Tag").toInt());
   std::sort(tags.begin(), tags.end());
   ASSERT_EQ(tags.size(), 16);
@@ -185,8 +193,7 @@ TEST_F(MainWindowTest, shouldTakeOnlyListedChoicesAndShowNumbersInPlainBlack) {
 TEST_F(MainWindowTest, shouldShowOnlyTheFirstFlushModeHintOfEachGroup) {
   const QString active = QStringLiteral("Clear with a connection that is initiated from the device to the network");
   const QString passive = QStringLiteral("Clear with a connection initiated from the network to the device");
-  const QString disconnect =
-      QStringLiteral("Clear when the network connection to or from the device is disconnected");
+  const QString disconnect = QStringLiteral("Clear when the network connection to or from the device is disconnected");
   Ui::pcChannel1& c = w.pcChannel1->Form();
   for (QCheckBox* first : {c.cbChannel1FlushModeInput1, c.cbChannel1FlushModeOuput1}) {
     EXPECT_EQ(ControlHint(first), active);
@@ -246,8 +253,8 @@ TEST_F(MainWindowTest, shouldSetTheVersionCaptionWhenShown) {
 TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
   w.EnableCommands(true);
   // Tab goes down the column as it is drawn.
-  QList<TShapeEx*> column = {w.seNetwork, w.seServer, w.seServices, w.seChannel1, w.seChannel2, w.seWLAN,
-                             w.seApplySettings, w.seDefault, w.seReload, w.seDisconnect, w.ShapeEx1, w.ShapeEx8};
+  QList<TShapeEx*> column = {w.seNetwork,       w.seServer,  w.seServices, w.seChannel1,   w.seChannel2, w.seWLAN,
+                             w.seApplySettings, w.seDefault, w.seReload,   w.seDisconnect, w.ShapeEx1,   w.ShapeEx8};
   for (qsizetype i = 0; i + 1 < column.size(); ++i)
     EXPECT_EQ(NextTabStop(column[i]), column[i + 1]) << column[i]->objectName().toStdString();
   QTest::keyClick(w.seServer, Qt::Key_Space);
@@ -286,7 +293,7 @@ TEST_F(MainWindowTest, shouldTabThroughEveryPageInReadingOrder) {
     EXPECT_EQ(order.size(), all.size()) << state << ": every control once, and Tab stays on the page until done";
     for (qsizetype i = 0; i + 1 < order.size(); ++i) {
       const QPoint a = order[i]->mapTo(page, QPoint()), b = order[i + 1]->mapTo(page, QPoint());
-      const bool up = b.y() < a.y() - 4, down = b.y() > a.y() + 4, back = b.x() < a.x() - 4, on = b.x() > a.x() + 4;
+      const bool up = b.y()<a.y() - 4, down = b.y()> a.y() + 4, back = b.x()<a.x() - 4, on = b.x()> a.x() + 4;
       EXPECT_TRUE(up ? on : (!back || down)) << state << ": " << order[i]->objectName().toStdString() << " -> "
                                              << order[i + 1]->objectName().toStdString();
     }
