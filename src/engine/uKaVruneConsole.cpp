@@ -8,6 +8,9 @@
 #include "uKaVruneUtils.h"
 
 int TDeviceConsole::SettleMs() const {
+#ifdef KAVRUNE_MUTANT_TYPE_AHEAD
+  return 0;
+#endif
   const int chars = static_cast<int>(std::ceil(SettleChars * CharTime(port_)));
   // A pause the line has shown inside a line may come again just after a ")" or ":" that is
   // not yet the end of the prompt: twice the longest seen is waited out, up to the silence gap.

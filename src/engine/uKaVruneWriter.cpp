@@ -117,7 +117,11 @@ class TSectionWalk final {
       const std::string key = PromptName(line);
       prompt_ = key;
       std::string value;
-      if (!key.empty() && GetKeyText(section_, key, value)) {
+      if (!key.empty() && !GetKeyText(section_, key, value) && DecidesGivenValue(key)) {
+        // A value given without its decision: the decision that leads to it is Yes.
+        typedValue_ = true;
+        text_ = Type("Y");
+      } else if (!key.empty() && GetKeyText(section_, key, value)) {
         std::erase(pending_, key);
         typedValue_ = true;
         Give(key, Prepared(key, value), line);
@@ -127,6 +131,14 @@ class TSectionWalk final {
       }
     }
     outcome_.NotAsked = pending_;
+  }
+
+  // The question decides whether a value the section gives is asked next.
+  bool DecidesGivenValue(const std::string& key) const {
+    std::string unused;
+    for (const TSettingRow& r : SettingRows())
+      if (r.Section == name_ && r.ChangeKey == key && GetKeyText(section_, r.PromptKey, unused)) return true;
+    return false;
   }
 
   std::string Prepared(const std::string& key, const std::string& given) {

@@ -1,0 +1,71 @@
+// The two outcomes of a write, as the command line tool reports them: stored and said so, or
+// nothing stored and said so; and every setting asked for accounted for.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "SimModel.h"
+#include "SimProcess.h"
+#include "TestPlatform.h"
+
+namespace {
+
+class WriteOutcome : public ::testing::Test {
+ protected:
+  std::string State() const { return dir.Path() + "/state.txt"; }
+  ProgramResult Cli(const std::vector<std::string>& args) {
+    TempDir scratch;
+    return RunProgram(KAVRUNE_CLI_PATH, args, scratch.Path());
+  }
+  TempComDir dir;
+};
+
+}  // namespace
+
+// Only the device's own words count as stored; a device that answers "9" otherwise stored nothing.
+TEST_F(WriteOutcome, aStoreTheDeviceDoesNotConfirmShouldBeReportedAsNotStored) {
+  SaveState(SimDefaults(), State());
+  SimProcess sim(4, State(), {"--unpaced", "--fault", "store-unconfirmed"});
+  ASSERT_TRUE(sim.Ready());
+  const ProgramResult r = Cli({"set", "--port", "COM4", "--quiet", "Expert.MTU_Size=1200"});
+  EXPECT_EQ(r.rc, 4) << r.err;
+  EXPECT_NE(r.err.find("did not confirm that it stored"), std::string::npos) << r.err;
+  EXPECT_EQ(LoadState(State()).Get("Expert", "MTU_Size"), "1400");
+}
+
+// A file that cannot be written is found out before the device is touched, not after it stored.
+TEST_F(WriteOutcome, anOutputThatCannotBeWrittenShouldStopTheApplyBeforeTheDevice) {
+  SaveState(SimDefaults(), State());
+  SimProcess sim(4, State(), {"--unpaced", "--log", dir.Path() + "/sim.log"});
+  ASSERT_TRUE(sim.Ready());
+  const ProgramResult r = Cli({"set", "--port", "COM4", "--quiet", "-o", dir.Path(), "Expert.MTU_Size=1200"});
+  EXPECT_EQ(r.rc, 5) << r.err;
+  EXPECT_EQ(LoadState(State()).Get("Expert", "MTU_Size"), "1400");
+  EXPECT_EQ(Slurp(dir.Path() + "/sim.log").find("store"), std::string::npos) << "the device was never written";
+}
+
+// A field unit asks for the address table in UDP mode whatever the datagram type: it is written
+// and confirmed. A password the device does not ask for in its mode is named, never "confirmed".
+TEST_F(WriteOutcome, everySettingAskedForShouldBeWrittenOrNamedAsNotAsked) {
+  TSimSettings state = SimDefaults();
+  state.Set("Channel_2", "ConnectMode", "CC");  // UDP
+  state.Set("Channel_2", "Datagram_Type", "1");
+  SaveState(state, State());
+  SimProcess sim(4, State(), {"--unpaced", "--variant", "field"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string table = dir.Path() + "/table.xml";
+  std::ofstream(table) << "<xml><Channel_2><Change_address_table>1 2 3</Change_address_table></Channel_2></xml>";
+  ProgramResult r = Cli({"apply", "--port", "COM4", "--quiet", table});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(LoadState(State()).Get("Channel_2", "Change_address_table"), "1 2 3 0 0 0 0 0 0 0 0 0 0 0 0 0");
+
+  r = Cli({"set", "--port", "COM4", "Channel_1.Password=Zebra42"});
+  EXPECT_EQ(r.rc, 6) << r.err;
+  EXPECT_NE(r.err.find("did not ask for"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("channel 1 connection password (connect mode C0, disconnect mode 00)"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("confirmed"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Zebra42"), std::string::npos) << "no secret in a message";
+}
