@@ -38,7 +38,7 @@ TEST_F(WriteOutcome, aStoreTheDeviceDoesNotConfirmShouldBeReportedAsNotStored) {
 // A file that cannot be written is found out before the device is touched, not after it stored.
 TEST_F(WriteOutcome, anOutputThatCannotBeWrittenShouldStopTheApplyBeforeTheDevice) {
   SaveState(SimDefaults(), State());
-  SimProcess sim(4, State(), {"--unpaced", "--log", dir.Path() + "/sim.log"});
+  SimProcess sim(4, State(), {"--unpaced", "--log", SimProcess::UnixPath(dir.Path() + "/sim.log")});
   ASSERT_TRUE(sim.Ready());
   const ProgramResult r = Cli({"set", "--port", "COM4", "--quiet", "-o", dir.Path(), "Expert.MTU_Size=1200"});
   EXPECT_EQ(r.rc, 5) << r.err;
