@@ -41,7 +41,7 @@ struct TWriteReport {
   bool Reread = false;     // the worker reads the device next: a document or a read failure follows
   // Settings of the request the device never asked for in its present mode, as section and
   // key: they were not written (the rest was, and was stored).
-  std::vector<std::pair<std::string, std::string>> NotAsked;
+  std::vector<std::pair<std::string, std::string>> NotAsked = {};
 };
 
 // What the worker hands to its front end. Every call arrives on the front end's main thread

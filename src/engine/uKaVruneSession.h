@@ -29,7 +29,7 @@ struct TSessionResult {
   // out or was cancelled (the read that checks it did not come). False: nothing was stored.
   bool Stored = false;
   // A write: settings of the request the device never asked for (section, key); not written.
-  std::vector<std::pair<std::string, std::string>> NotAsked;
+  std::vector<std::pair<std::string, std::string>> NotAsked = {};
   bool Ok() const { return Status == TSessionStatus::Done; }
 };
 

@@ -27,7 +27,7 @@ struct TSectionOutcome {
   std::vector<std::string> Notes;  // values that were changed before sending
   // Keys the section gives that the device never asked for: it does not ask them in its present
   // mode, so they were not written.
-  std::vector<std::string> NotAsked;
+  std::vector<std::string> NotAsked = {};
   int Steps = 0;
 };
 
