@@ -69,3 +69,22 @@ TEST_F(WriteOutcome, everySettingAskedForShouldBeWrittenOrNamedAsNotAsked) {
   EXPECT_EQ(r.err.find("confirmed"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("Zebra42"), std::string::npos) << "no secret in a message";
 }
+
+// A unit that takes an Enter pressed into its banner and keys typed while it prints: the tool
+// wakes it with one printout and answers only where it waits, so it never types while the
+// device prints, and the device stores exactly what was asked.
+TEST_F(WriteOutcome, aDeviceThatTakesEveryKeyShouldBeWokenOnceAndNeverTypedInto) {
+  SaveState(SimDefaults(), State());
+  const std::string log = SimProcess::UnixPath(dir.Path() + "/sim.log");
+  SimProcess sim(4, State(), {"--takes-early-enter", "--type-ahead", "--boot-window-ms", "300", "--log", log});
+  ASSERT_TRUE(sim.Ready());
+  const ProgramResult r =
+      Cli({"set", "--port", "COM4", "--quiet", "Channel_1.Baudrate=57600", "basic_parameters.IP_Address=10.9.9.9"});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  TSimSettings expected = SimDefaults();
+  expected.Set("Channel_1", "Baudrate", "57600");
+  expected.Set("basic_parameters", "IP_Address", "10.9.9.9");
+  EXPECT_EQ(LoadState(State()).Sections, expected.Sections);
+  const std::string events = Slurp(dir.Path() + "/sim.log");
+  EXPECT_EQ(events.find("key while printing"), std::string::npos) << events;
+}
