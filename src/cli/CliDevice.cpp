@@ -88,20 +88,25 @@ int Emit(const std::string& path, const std::string& text, TCliOutput& out) {
 // What a write would change, as diff prints it; secrets only by name. A change the device is
 // not expected to ask for in the mode it will be in is named as such: it would not be written.
 std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings& wanted,
-                           const TSettingChanges& changes) {
+                           const TSettingChanges& changes, TWriteRecord& plan) {
   TDeviceSettings after = current;
   std::string secrets, unasked;
   for (const TSettingChange& c : changes) {
     if (!ExpectedToBeAsked(c, current, wanted)) {
+      plan.NotAsked.push_back(c.Row);
       const std::string mode = ModeWords(c.Row->Section, after);
       unasked += SettingName(*c.Row) + ": the device will most likely not ask for it in its present mode" +
                  (mode.empty() ? std::string() : " (" + mode + ")") + ", so it would not be written\n";
       continue;
     }
     after.Set(*c.Row, c.To);
-    if (c.Row->Kind == TSettingKind::Secret) secrets += SettingName(*c.Row) + ": (a new value)\n";
+    if (c.Row->Kind == TSettingKind::Secret) {
+      plan.Secrets.push_back(c.Row);
+      secrets += SettingName(*c.Row) + ": (a new value)\n";
+    }
   }
-  return FormatDifferences(Compare(current, after), TFormat::Text) + secrets + unasked;
+  plan.Differences = Compare(current, after);
+  return FormatDifferences(plan.Differences, TFormat::Text) + secrets + unasked;
 }
 
 // Whether a file can be written at path, found out before the device is touched: a failure
@@ -170,6 +175,12 @@ void TCliOutput::Error(const std::string& text) {
   std::lock_guard g(Lock());
   std::cerr << "kavrune-cli: " << prefix_ << text << '\n';
   said_.push_back(text);
+  errors_.push_back(text);
+}
+
+std::vector<std::string> TCliOutput::Errors() const {
+  std::lock_guard g(Lock());
+  return errors_;
 }
 
 void TCliOutput::Note(const std::string& text) {
@@ -208,6 +219,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   TCliOutput out(job.Several ? result.Port + ": " : std::string(), o.quiet, !job.Several);
   auto finish = [&](int status) {
     result.Status = status;
+    result.Write.Errors = out.Errors();
     result.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return result;
   };
@@ -301,8 +313,10 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       return finish(FileError);
     }
     if (o.dryRun) {
-      std::string plan = PlannedChanges(current, job.Wanted, changes);
-      if (job.Several) {
+      std::string plan = PlannedChanges(current, job.Wanted, changes, result.Write);
+      if (o.format == TFormat::Json) {
+        plan.clear();  // the object on stdout holds it
+      } else if (job.Several) {
         std::string prefixed;
         for (size_t at = 0; at < plan.size();) {
           const size_t end = plan.find('\n', at);
@@ -324,7 +338,10 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       const auto request = TXmlDocument::CreateFromText("<xml/>");
       ToWriteDocument(changes, request->Root());
       const TSessionResult written = session.Apply(request->Root(), deadline);
-      if (int rc = outcome(written, "writing the settings"); rc != Ok) return finish(rc);
+      if (int rc = outcome(written, "writing the settings"); rc != Ok) {
+        result.Write.Stored = written.Stored;
+        return finish(rc);
+      }
       // The device is the truth: only what it reports after the write counts as done, and what
       // it never asked for was not written at all.
       const TDeviceSettings after = FromReadDocument(session.Settings());
@@ -336,6 +353,10 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       const std::vector<std::string> missing = NotAskedLines(notAsked, after);
       lines.insert(lines.end(), missing.begin(), missing.end());
       const bool clean = check.Clean() && notAsked.empty();
+      result.Write.Differences = Compare(current, after);
+      for (const TSettingChange& c : check.Unconfirmable) result.Write.Secrets.push_back(c.Row);
+      for (const TSettingChange& c : notAsked) result.Write.NotAsked.push_back(c.Row);
+      for (const auto& [c, holds] : check.NotTaken) result.Write.NotTaken.push_back(c.Row);
       result.Changed = static_cast<int>(check.Confirmed.size() + check.Unconfirmable.size());
       result.Result = lines.empty() ? std::string() : lines.front();
       for (const std::string& line : lines) clean ? out.Note(line) : out.Error(line);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CliOptions.h"
+#include "CliWriteResult.h"
 #include "uKaVruneSession.h"
 
 namespace KaVruneCli {
@@ -19,10 +20,10 @@ std::string PortFileName(const std::string& path, const std::string& port, bool 
 
 // What the device is to be given, worked out once before any port opens.
 struct TPortJob {
-  TDeviceSettings Wanted;                 // apply, set
-  std::vector<const TSettingRow*> Rows;   // get
-  bool Several = false;                   // more than one port: prefixed messages, no progress line
-  bool Print = true;                      // read: false keeps the settings in the result only
+  TDeviceSettings Wanted;                // apply, set
+  std::vector<const TSettingRow*> Rows;  // get
+  bool Several = false;                  // more than one port: prefixed messages, no progress line
+  bool Print = true;                     // read: false keeps the settings in the result only
 };
 
 struct TPortResult {
@@ -30,8 +31,9 @@ struct TPortResult {
   int Status = 0;
   int Changed = 0;
   double Seconds = 0;
-  std::string Result;       // "read 74 settings", "9 settings written and confirmed"
+  std::string Result;        // "read 74 settings", "9 settings written and confirmed"
   TDeviceSettings Settings;  // the device's state at the end
+  TWriteRecord Write;        // set, apply: what changed, for --format json
 };
 
 // Runs the command of o on one port.
@@ -48,6 +50,7 @@ class TCliOutput final {
   void Status(const std::string& text);  // progress, on a terminal only
   void EndStatus();
   bool Shown(const std::string& text) const;  // whether Note or Error already showed it
+  std::vector<std::string> Errors() const;
   static std::mutex& Lock();
 
  private:
@@ -56,6 +59,7 @@ class TCliOutput final {
   bool progress_;
   bool shown_ = false;
   std::vector<std::string> said_;
+  std::vector<std::string> errors_;
 };
 
 }  // namespace KaVruneCli

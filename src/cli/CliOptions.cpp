@@ -25,12 +25,12 @@ const std::vector<TCommand>& Commands() {
        "Reads the device and prints the settings named, in the names read --format text shows\n"
        "beside each value (any letter case; the menu's key works too). Nothing on the device\n"
        "changes.\n"},
-      {"set", "--port P [--dry-run] [-o FILE] Section.Key=Value ...",
+      {"set", "--port P [--dry-run] [--format text|json] [-o FILE] Section.Key=Value ...",
        "Writes only the settings named that differ from the device, has it store them and checks\n"
        "them against a second read. Names and values are those read --format text shows in its\n"
        "last column (Channel_1.Baudrate=57600 basic_parameters.IP_addr=10.9.9.9 Security.SNMP=off);\n"
        "each is checked against the device's ranges and lists before the port is opened.\n"},
-      {"apply", "--port P [--dry-run] [-o FILE] SETTINGS.xml",
+      {"apply", "--port P [--dry-run] [--format text|json] [-o FILE] SETTINGS.xml",
        "Writes the settings of a file (a backup from read -o, or a write document) that differ\n"
        "from the device, has it store them and checks them against a second read. A file with an\n"
        "unknown key or a value the device cannot take is refused before the port is opened.\n"},
@@ -84,6 +84,11 @@ const std::vector<TOption>& Options() {
       {"--format", "F", "diff",
        "text (the default): \"Section.Key: from -> to\" lines; json: a list of {setting,\n"
        "from, to}; xml: one element per setting with from and to attributes"},
+      {"--format", "F", "set apply",
+       "text (the default); json: one object on stdout in place of the dry run's lines\n"
+       "and the summary: the status, whether anything changed (with --dry-run: would\n"
+       "change) and per port the changes (setting, from, to; passwords and keys masked),\n"
+       "the settings not asked for or not taken, and the errors. Messages stay on stderr"},
       {"-o, --output", "FILE", "read",
        "save the settings in FILE instead of printing them (whole or not at all); with several\n"
        "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
@@ -202,8 +207,8 @@ const char* kOverview =
     "Usage: kavrune-cli ports\n"
     "  or:  kavrune-cli read     --port P [--format xml|json|text] [-o FILE]\n"
     "  or:  kavrune-cli get      --port P [--format text|json|xml] Section.Key ...\n"
-    "  or:  kavrune-cli set      --port P [--dry-run] Section.Key=Value ...\n"
-    "  or:  kavrune-cli apply    --port P [--dry-run] [-o FILE] SETTINGS.xml\n"
+    "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ...\n"
+    "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli diff     [--format text|json|xml] X Y\n"
     "  or:  kavrune-cli help [COMMAND]\n"
@@ -322,6 +327,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
     throw usage("reading several devices needs -o FILE (each gets the port in its name)");
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
+  if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (c == "set" && o.operands.empty()) throw usage("set needs Section.Key=Value");
   for (const std::string& a : o.operands)

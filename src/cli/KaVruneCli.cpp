@@ -190,6 +190,7 @@ std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::st
         TCliOutput(job.Several ? ports[i] + ": " : std::string(), o.quiet, false).Error(e.what());
         results[i].Port = ports[i];
         results[i].Status = PortError;
+        results[i].Write.Errors = {e.what()};
       }
     });
   for (std::thread& w : workers) w.join();
@@ -215,6 +216,12 @@ void PrintSummary(const std::vector<TPortResult>& results) {
               << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed\t" << seconds << '\n';
   }
   std::cout << std::flush;
+}
+
+void PrintWriteJson(const TOptions& o, int status, const std::vector<TPortResult>& results) {
+  std::vector<TPortWrite> ports;
+  for (const TPortResult& r : results) ports.push_back({r.Port, r.Status, r.Result, r.Write});
+  std::cout << WriteResultJson(o.command, o.dryRun, status, ports) << std::flush;
 }
 
 // diff: each side a settings file, else a port; ports are read side by side.
@@ -281,12 +288,18 @@ int Run(const std::vector<std::string>& args) {
   try {
     if (o.command == "ports") return ListPorts();
     if (o.command == "diff") return RunDiff(o);
+    // A script that asked for JSON gets its object whatever stopped the command.
+    const bool json = o.format == TFormat::Json && (o.command == "set" || o.command == "apply");
+    auto done = [&](int status, const std::vector<TPortResult>& results = {}) {
+      if (json) PrintWriteJson(o, status, results);
+      return status;
+    };
     const auto job = PrepareJob(o);
-    if (!job) return FileError;
-    if (!PortsExist(o.ports)) return PortError;
+    if (!job) return done(FileError);
+    if (!PortsExist(o.ports)) return done(PortError);
     const auto results = RunOnPorts(o, o.ports, *job);
-    if (job->Several) PrintSummary(results);
-    return CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results);
+    if (job->Several && !json) PrintSummary(results);
+    return done(CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results), results);
   } catch (const TUsageError& e) {
     std::cerr << "kavrune-cli: " << e.Line() << '\n';
     return Usage;

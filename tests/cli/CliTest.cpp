@@ -84,6 +84,7 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       {{"get", "--port", "COM1"}, "'kavrune-cli get --help'"},
       {{"diff", "a.xml"}, "'kavrune-cli diff --help'"},
       {{"read", "--port", "COM1", "--format", "yaml"}, "xml, json or text"},
+      {{"set", "--port", "COM1", "--format", "xml", "Expert.MTU_Size=1000"}, "set takes --format text or json"},
       {{"help", "frobnicate"}, "no command"},
       // A slip in a setting's name is caught before any port is looked at.
       {{"get", "--port", "COM1", "Chanel_1.Baudrate"}, "did you mean Channel_1.Baudrate?"},
@@ -104,8 +105,8 @@ TEST(Cli, helpShouldDescribeEveryOptionOfItsCommand) {
       {"ports", {}},
       {"read", {"--port", "--ports", "--format", "-o", "--timeout", "--log", "--quiet"}},
       {"get", {"--port", "--format", "-o", "--timeout", "--log", "--quiet"}},
-      {"set", {"--port", "--ports", "--dry-run", "-o", "--timeout", "--log", "--quiet"}},
-      {"apply", {"--port", "--ports", "--dry-run", "-o", "--timeout", "--log", "--quiet"}},
+      {"set", {"--port", "--ports", "--dry-run", "--format", "-o", "--timeout", "--log", "--quiet"}},
+      {"apply", {"--port", "--ports", "--dry-run", "--format", "-o", "--timeout", "--log", "--quiet"}},
       {"defaults", {"--port", "--ports", "--store", "-o", "--timeout", "--log", "--quiet"}},
       {"diff", {"--format", "--timeout", "--log", "--quiet"}},
   };

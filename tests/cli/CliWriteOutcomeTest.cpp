@@ -88,3 +88,34 @@ TEST_F(WriteOutcome, aDeviceThatTakesEveryKeyShouldBeWokenOnceAndNeverTypedInto)
   const std::string events = Slurp(dir.Path() + "/sim.log");
   EXPECT_EQ(events.find("key while printing"), std::string::npos) << events;
 }
+
+// Scripts decide "changed" from the JSON alone: a dry run says what would change and writes
+// nothing, a write names what it changed with secrets masked, and a repeat changes nothing.
+TEST_F(WriteOutcome, jsonShouldTellScriptsWhatChangedWithoutASecret) {
+  SaveState(SimDefaults(), State());
+  SimProcess sim(4, State(), {"--unpaced"});
+  ASSERT_TRUE(sim.Ready());
+  ProgramResult r =
+      Cli({"set", "--port", "COM4", "--quiet", "--dry-run", "--format", "json", "Channel_1.Baudrate=57600"});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find("\"dry_run\": true,\n  \"status\": 0,\n  \"changed\": true"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"from\": 9600,\n          \"to\": 57600"), std::string::npos) << r.out;
+  EXPECT_EQ(LoadState(State()), SimDefaults());
+
+  r = Cli({"set", "--port", "COM4", "--quiet", "--format", "json", "Channel_1.Baudrate=57600",
+           "basic_parameters.Enter_new_Password=Zebra42", "Channel_1.Password=Zebra43"});
+  EXPECT_EQ(r.rc, 6) << r.err;
+  EXPECT_NE(r.out.find("\"status\": 6,\n  \"changed\": true"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"basic_parameters.Enter_new_Password\",\n          \"from\": \"********\",\n          \"to\": "
+                       "\"********\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"not_asked\": [\n        \"Channel_1.Password\"\n      ]"), std::string::npos) << r.out;
+  EXPECT_EQ((r.out + r.err).find("Zebra"), std::string::npos) << "no secret in the output";
+  EXPECT_EQ(LoadState(State()).Get("Channel_1", "Baudrate"), "57600");
+
+  r = Cli({"set", "--port", "COM4", "--quiet", "--format", "json", "Channel_1.Baudrate=57600"});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find("\"changed\": false"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"diff\": []"), std::string::npos) << r.out;
+}
