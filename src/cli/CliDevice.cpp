@@ -261,7 +261,9 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
              std::to_string(o.timeoutSec) + " s).");
   // One limit for the whole command: waiting, reading, writing and the read that checks it.
   const auto deadline = start + std::chrono::seconds(o.timeoutSec);
-  if (const TSessionResult r = session.WaitForDevice(deadline); !r.Ok()) {
+  const TSessionResult woken = session.WaitForDevice(deadline);
+  result.Unit = session.Identity();
+  if (const TSessionResult& r = woken; !r.Ok()) {
     if (r.Status == TSessionStatus::Cancelled) {
       out.Error("stopped on request before anything was written");
       return finish(CliPlatform::StopStatus());

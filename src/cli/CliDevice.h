@@ -27,7 +27,8 @@ struct TPortJob {
 };
 
 struct TPortResult {
-  std::string Port;  // "COM7"
+  std::string Port;      // "COM7"
+  TDeviceIdentity Unit;  // the MAC and firmware the device showed; empty where it showed none
   int Status = 0;
   int Changed = 0;
   double Seconds = 0;

@@ -43,15 +43,24 @@ struct TKaVruneSession::TState final : IKaVruneSink {
   std::optional<TWriteReport> report;
   std::optional<std::string> readFailure;
   std::vector<std::string> damaged, damagedNext;
+  TDeviceIdentityScanner identity;
+  std::function<void(bool sent, const std::string& bytes)> trace;
   TKaVruneAI worker;  // last: it stops before the rest goes away
 };
 
-TKaVruneSession::TKaVruneSession(TSessionObserver observer) : state_(std::make_unique<TState>(std::move(observer))) {}
+TKaVruneSession::TKaVruneSession(TSessionObserver observer) : state_(std::make_unique<TState>(std::move(observer))) {
+  // The port's one trace hook: the unit's banner goes by only once, whether or not anyone keeps
+  // a transcript.
+  state_->worker.Port().OnTrace = [s = state_.get()](bool sent, const std::string& bytes) {
+    if (!sent) s->identity.Feed(bytes);
+    if (s->trace) s->trace(sent, bytes);
+  };
+}
 
 TKaVruneSession::~TKaVruneSession() { Leave(Clock::now() + std::chrono::seconds(5)); }
 
 void TKaVruneSession::SetTrace(std::function<void(bool sent, const std::string& bytes)> trace) {
-  state_->worker.Port().OnTrace = std::move(trace);
+  state_->trace = std::move(trace);
 }
 
 TKaVruneAI& TKaVruneSession::Worker() { return state_->worker; }
@@ -91,6 +100,8 @@ TSessionResult TKaVruneSession::Read(Clock::time_point deadline) {
 
 const std::vector<std::string>& TKaVruneSession::DamagedLines() const { return state_->damaged; }
 
+TDeviceIdentity TKaVruneSession::Identity() const { return state_->identity.Identity(state_->document); }
+
 TXmlElement TKaVruneSession::Settings() const { return state_->document; }
 
 std::string TKaVruneSession::SettingsText() const {
@@ -126,9 +137,7 @@ TSessionResult TKaVruneSession::Apply(const TXmlElement& settings, Clock::time_p
   return Write(settings, deadline);
 }
 
-TSessionResult TKaVruneSession::Defaults(Clock::time_point deadline) {
-  return Write(RequestDefaults{}, deadline);
-}
+TSessionResult TKaVruneSession::Defaults(Clock::time_point deadline) { return Write(RequestDefaults{}, deadline); }
 
 TSessionResult TKaVruneSession::Store(Clock::time_point deadline) {
   // A write document without sections walks no menu: the device stores what it holds.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "uKaVruneAI.h"
+#include "uKaVruneIdentity.h"
 
 enum class TSessionStatus {
   Done,
@@ -70,6 +71,8 @@ class TKaVruneSession final {
   // The lines of the newest configuration that stayed unreadable after three reads (noise on
   // the line); they hold the error-line marker in Settings().
   const std::vector<std::string>& DamagedLines() const;
+  // The unit on the port as it has shown itself so far: its banner, else its read document.
+  TDeviceIdentity Identity() const;
 
   // Writes a write document, has the device store it and waits for the read that follows. A
   // write cut off by the deadline or a cancel is stopped at the device's next answer, and the

@@ -105,15 +105,17 @@ TEST_P(SimulatedLine, shouldReadOnceApplyEverySectionAndReadTheStoredValuesBack)
     for (const auto& [key, value] : keys) EXPECT_EQ(stored.Get(section, key), value) << section << "/" << key;
 }
 
-TEST(SimulatedDevice, shouldReadTwoDevicesSideBySideAndEndAWaitOnCancel) {
+TEST(SimulatedDevice, shouldReadTwoDevicesSideBySideTellThemApartAndEndAWaitOnCancel) {
   if (!std::getenv("KAVRUNE_SIM")) GTEST_SKIP() << "KAVRUNE_SIM is not set";
   TempComDir dir;
   SimProcess first(6, "", {"--unpaced", "--boot-window-ms", "3000"});
-  SimProcess second(7, "", {"--unpaced", "--boot-window-ms", "3000"});
+  // A unit of another make, which spells its MAC with dashes.
+  SimProcess second(7, "", {"--unpaced", "--boot-window-ms", "3000", "--variant", "field", "--mac", "02a0000000f7"});
   ASSERT_TRUE(first.Ready() && second.Ready());
 
   TSessionResult results[2];
   std::string documents[2];
+  TDeviceIdentity units[2];
   {
     std::vector<std::thread> threads;
     for (int i = 0; i < 2; ++i)
@@ -122,13 +124,17 @@ TEST(SimulatedDevice, shouldReadTwoDevicesSideBySideAndEndAWaitOnCancel) {
         if (!session.Open(6 + i)) return;
         results[i] = session.WaitForDevice(TKaVruneSession::Clock::now() + 30s);
         documents[i] = session.SettingsText();
+        units[i] = session.Identity();
       });
     for (auto& t : threads) t.join();
   }
   for (int i = 0; i < 2; ++i) {
     EXPECT_TRUE(results[i].Ok()) << "COM" << 6 + i;
     EXPECT_NE(documents[i].find("<basic_parameters>"), std::string::npos) << "COM" << 6 + i;
+    EXPECT_EQ(units[i].Firmware, "V1.0.0.1");
   }
+  EXPECT_EQ(units[0].Mac, "02-00-00-8F-1C-2E");
+  EXPECT_EQ(units[1].Mac, "02-A0-00-00-00-F7");
 
   // A device that stays silent: the cancel flag ends the wait long before its deadline.
   PtyPair silent(&dir, 8);
