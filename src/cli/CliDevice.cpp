@@ -266,6 +266,13 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   if (const TSessionResult& r = woken; !r.Ok()) {
     if (r.Status == TSessionStatus::Cancelled) {
       out.Error("stopped on request before anything was written");
+      // Stopped during its first printout, the device is in Setup Mode already.
+      if (session.InSetupMode()) {
+        out.Note("Leaving Setup Mode without storing once the device has printed its settings...");
+        if (session.Leave(std::chrono::steady_clock::now() + std::chrono::seconds(10)))
+          out.Note("The device left Setup Mode; nothing was stored.");
+        else out.Error("the device did not confirm leaving Setup Mode; nothing was stored: switch it off and on");
+      }
       return finish(CliPlatform::StopStatus());
     }
     if (r.Status == TSessionStatus::LineLost) {

@@ -187,6 +187,7 @@ bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   checking_ = false;
   waitingTold_ = false;
   leftSetupMode_ = false;
+  inSetupMode_ = false;
   timing_ = TLineTiming();
   port_.Close();
   port_.SetComNumber(comNumber);
@@ -282,6 +283,7 @@ void TKaVruneAI::ReadDevice() {
   int lines = 0;
   context.DumpLines = [this, &lines](int n) {
     lines = n;
+    inSetupMode_ = true;
     waitingTold_ = false;
     PostProgress({checking_ ? TWorkStep::Checking : TWorkStep::Reading, {}, n, dumpLines_});
   };
@@ -302,7 +304,10 @@ void TKaVruneAI::ReadDevice() {
     }
   }
   inMenu_ = context.InMenu;
-  if (context.InMenu) leftSetupMode_ = false;
+  if (context.InMenu) {
+    leftSetupMode_ = false;
+    inSetupMode_ = true;
+  }
   if (port_.HungUp()) {
     inMenu_ = false;
     DropRead("the connection was lost during the read");
@@ -340,7 +345,10 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
   }
   const bool reached = context.InMenu;
   inMenu_ = reached;
-  if (reached) leftSetupMode_ = false;
+  if (reached) {
+    leftSetupMode_ = false;
+    inSetupMode_ = true;
+  }
   if (dumpWanted && reached && context.Root) {
     {
       std::lock_guard guard(shared_->readResultLock);

@@ -34,11 +34,11 @@ enum class TWriteKind { Settings, Defaults, Exit };
 
 struct TWriteReport {
   TWriteKind Kind = TWriteKind::Settings;
-  bool Succeeded = false;  // Settings: "Parameters stored ..." came; Defaults/Exit: answered
-  bool Cancelled = false;  // the port was closed or changed meanwhile, the worker stopped, or AbortWrite
+  bool Succeeded = false;      // Settings: "Parameters stored ..." came; Defaults/Exit: answered
+  bool Cancelled = false;      // the port was closed or changed meanwhile, the worker stopped, or AbortWrite
   bool LeftSetupMode = false;  // the device left Setup Mode without storing ("8"), e.g. after a failed walk
-  std::string Message;     // why it failed, empty on success
-  bool Reread = false;     // the worker reads the device next: a document or a read failure follows
+  std::string Message;         // why it failed, empty on success
+  bool Reread = false;         // the worker reads the device next: a document or a read failure follows
   // Settings of the request the device never asked for in its present mode, as section and
   // key: they were not written (the rest was, and was stored).
   std::vector<std::pair<std::string, std::string>> NotAsked = {};
@@ -101,6 +101,10 @@ class TKaVruneAI final {
   // The worker took the device out of Setup Mode ("8") and has not reached it again since: an
   // exit has nothing left to do.
   bool LeftSetupMode() const { return leftSetupMode_; }
+  // The device has begun its dump or shown its menu since the port opened and has not been
+  // taken out of Setup Mode since: a caller that gives up, even during the first printout,
+  // still owes it an exit.
+  bool InSetupMode() const { return inSetupMode_ && !leftSetupMode_; }
   TAfComPort& Port() { return port_; }
 
  private:
@@ -143,9 +147,10 @@ class TKaVruneAI final {
   // Set by the worker and by OpenPort on the caller's thread.
   std::atomic<bool> checking_{false};     // the read that follows a store checks it
   std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for
-  int dumpLines_ = TypicalDumpLines;
-  TLineTiming timing_;  // what this port's line has shown; the worker thread's, reset on opening  // the lines of the last dump, expected of the next one
+  int dumpLines_ = TypicalDumpLines;      // the lines of the last dump, expected of the next one
+  TLineTiming timing_;                    // what this port's line has shown; the worker thread's, reset on opening
   std::atomic<bool> leftSetupMode_{false};
+  std::atomic<bool> inSetupMode_{false};
   std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
   TEvents events_;
   std::mutex writeRequestLock_;

@@ -82,9 +82,14 @@ class TKaVruneSession final {
   TSessionResult Defaults(Clock::time_point deadline);
   // Stores what the device holds now, e.g. the defaults just restored.
   TSessionResult Store(Clock::time_point deadline);
-  // Takes the device out of Setup Mode. Nothing to do when it never answered; not cancelled by
-  // the cancel flag, since it is what a cancelled caller does last.
-  void Leave(Clock::time_point deadline);
+  // The device is in Setup Mode as far as the session knows: it answered, perhaps only with the
+  // beginning of its first dump, and was not taken out since.
+  bool InSetupMode() const;
+  // Takes the device out of Setup Mode, once it has come to its root menu: a dump under way is
+  // read to its end first. Nothing to do when it never answered; not cancelled by the cancel
+  // flag, since it is what a cancelled caller does last. False when the device was in Setup
+  // Mode and did not confirm leaving it by the deadline.
+  bool Leave(Clock::time_point deadline);
 
   TKaVruneAI& Worker();
 
