@@ -7,9 +7,22 @@ namespace {
 
 using TJson = nlohmann::ordered_json;
 
+// A channel's connection password shows in the dump, but a record of a write ends up in
+// playbook logs and CI output, where the transcript's rule holds: no password in clear.
+bool Confidential(const TSettingRow& row) {
+  return row.Kind == TSettingKind::Secret ||
+         (row.Kind == TSettingKind::Text && row.Name.find("password") != std::string::npos);
+}
+
 // The JSON of diff --format json, so a script reads one form of difference everywhere.
 TJson DifferencesJson(const TWriteRecord& record) {
   TJson list = TJson::parse(FormatDifferences(record.Differences, TFormat::Json));
+  for (size_t i = 0; i < record.Differences.size(); ++i) {
+    if (!Confidential(*record.Differences[i].Row)) continue;
+    for (const char* side : {"from", "to"})
+      if (!list[i][side].is_null()) list[i][side] = "********";
+    list[i]["secret"] = true;
+  }
   for (const TSettingRow* row : record.Secrets)
     list.push_back({{"setting", SettingName(*row)}, {"from", "********"}, {"to", "********"}, {"secret", true}});
   return list;

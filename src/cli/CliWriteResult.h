@@ -28,8 +28,8 @@ struct TPortWrite {
 };
 
 // {"command", "dry_run", "status", "changed", "ports": [{"port", "status", "changed", "result",
-// "diff": [{setting, from, to}], "not_asked", "not_taken", "errors"}]}; secrets appear in diff
-// masked on both sides, since the device never shows them.
+// "diff": [{setting, from, to}], "not_asked", "not_taken", "errors"}]}; passwords and keys appear
+// in diff as "********" with "secret": true.
 std::string WriteResultJson(const std::string& command, bool dryRun, int status, const std::vector<TPortWrite>& ports);
 
 }  // namespace KaVruneCli
