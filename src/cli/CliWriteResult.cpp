@@ -42,6 +42,8 @@ std::string WriteResultJson(const std::string& command, bool dryRun, int status,
   for (const TPortWrite& p : ports) {
     changed = changed || p.Record.Changed();
     all.push_back({{"port", p.Port},
+                   {"mac", p.Mac.empty() ? TJson() : TJson(p.Mac)},
+                   {"firmware", p.Firmware.empty() ? TJson() : TJson(p.Firmware)},
                    {"status", p.Status},
                    {"changed", p.Record.Changed()},
                    {"result", p.Result},

@@ -22,12 +22,14 @@ struct TWriteRecord {
 
 struct TPortWrite {
   std::string Port;
+  std::string Mac, Firmware;  // as the unit printed them; empty where it did not
   int Status = 0;
   std::string Result;
   TWriteRecord Record;
 };
 
-// {"command", "dry_run", "status", "changed", "ports": [{"port", "status", "changed", "result",
+// {"command", "dry_run", "status", "changed", "ports": [{"port", "mac", "firmware", "status",
+// "changed", "result",
 // "diff": [{setting, from, to}], "not_asked", "not_taken", "errors"}]}; passwords and keys appear
 // in diff as "********" with "secret": true.
 std::string WriteResultJson(const std::string& command, bool dryRun, int status, const std::vector<TPortWrite>& ports);

@@ -220,7 +220,8 @@ void PrintSummary(const std::vector<TPortResult>& results) {
 
 void PrintWriteJson(const TOptions& o, int status, const std::vector<TPortResult>& results) {
   std::vector<TPortWrite> ports;
-  for (const TPortResult& r : results) ports.push_back({r.Port, r.Status, r.Result, r.Write});
+  for (const TPortResult& r : results)
+    ports.push_back({r.Port, r.Unit.Mac, r.Unit.Firmware, r.Status, r.Result, r.Write});
   std::cout << WriteResultJson(o.command, o.dryRun, status, ports) << std::flush;
 }
 

@@ -118,6 +118,16 @@ status:
   returned: always
   type: int
   sample: 0
+mac:
+  description: The MAC address the unit on the port printed about itself, to tell units apart.
+  returned: when the device was reached
+  type: str
+  sample: 02-00-00-8F-1C-2E
+firmware:
+  description: The software version the unit printed about itself.
+  returned: when the device was reached
+  type: str
+  sample: V1.0.0.1
 result:
   description: What kavrune-cli concluded, in its words.
   returned: when the device was reached
@@ -226,6 +236,8 @@ def main():
     result = dict(
         changed=bool(answer.get('changed')),
         status=answer.get('status', rc),
+        mac=unit.get('mac'),
+        firmware=unit.get('firmware'),
         changes=unit.get('diff', []),
         not_asked=unit.get('not_asked', []),
         not_taken=unit.get('not_taken', []),
