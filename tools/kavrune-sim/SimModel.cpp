@@ -92,18 +92,10 @@ std::string DumpHex(const TSimSection& s, const char* key) {
   return buf;
 }
 
-std::vector<std::string> Split(const std::string& text, char sep) {
-  std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, sep)) parts.push_back(part);
-  return parts;
-}
-
 // Minutes and seconds of a "m:s" value.
 void TimeParts(const std::string& value, long& m, long& s) {
   m = s = 0;
-  auto parts = Split(value, ':');
+  auto parts = SimSplit(value, ':');
   if (parts.size() == 2 && SimParseDecimal(parts[0], m) && SimParseDecimal(parts[1], s)) return;
   m = s = 0;
 }
@@ -382,7 +374,7 @@ std::vector<TSimDumpRow> BuildDumpRows() {
        "TX_Data_rate",
        {},
        [](const TSimSection& s) {
-         auto parts = Split(Value(s, "TX_Data_rate"), ':');
+         auto parts = SimSplit(Value(s, "TX_Data_rate"), ':');
          long rate = 3, fallback = 1;
          if (parts.size() == 2) {
            SimParseDecimal(parts[0], rate);
@@ -562,7 +554,7 @@ std::string SimQuestionText(const TSimSettingDef& def, const TSimSection& s) {
       return q + " (" + TwoDigits(m) + ":" + TwoDigits(sec) + ") ? ";
     }
     case A::DataRate: {
-      auto parts = Split(v, ':');
+      auto parts = SimSplit(v, ':');
       return q + " (" + (parts.size() == 2 ? parts[1] : std::string("1")) + ") ? ";
     }
     default: return q + " (" + v + ") ? ";

@@ -98,6 +98,7 @@ bool SimIsUdp(const TSimSection& channel);
 bool SimParseDecimal(const std::string& text, long& value);
 bool SimParseHex(const std::string& text, long& value);
 std::string SimHexByte(long value);  // upper case, no leading zeros: the write-document form
+std::vector<std::string> SimSplit(const std::string& text, char sep);
 bool SimParseAddress(const std::string& text, unsigned (&octets)[4]);
 std::string SimNetmaskFromHostBits(int bits);
 int SimHostBitsFromNetmask(const std::string& mask);  // -1 for an unusable mask

@@ -7,17 +7,13 @@
 
 #include "SimModel.h"
 
-namespace {
-
-std::vector<std::string> Split(const std::string& text, char sep) {
+std::vector<std::string> SimSplit(const std::string& text, char sep) {
   std::vector<std::string> parts;
   std::string part;
   std::istringstream in(text);
   while (std::getline(in, part, sep)) parts.push_back(part);
   return parts;
 }
-
-}  // namespace
 
 bool SimParseDecimal(const std::string& text, long& value) {
   if (text.empty() || text.size() > 9) return false;
@@ -52,7 +48,7 @@ std::string SimHexByte(long value) {
 }
 
 bool SimParseAddress(const std::string& text, unsigned (&octets)[4]) {
-  auto parts = Split(text, '.');
+  auto parts = SimSplit(text, '.');
   if (parts.size() != 4 || text.back() == '.') return false;
   for (int i = 0; i < 4; ++i) {
     long v;
