@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "AfComNames.h"
+#include "CliBackups.h"
 #include "CliPlatform.h"
 #include "CliText.h"
 #include "KaVruneCli.h"
@@ -314,15 +315,22 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   auto outcome = [&](const TSessionResult& r, const std::string& what) {
     return WriteOutcome(r, what, o.timeoutSec, out);
   };
-  if (o.command == "apply" || o.command == "set") {
-    const TSettingChanges changes = Diff(current, job.Wanted);
+  std::optional<TUndoTarget> undo;
+  if (o.command == "undo") {
+    int status = Ok;
+    undo = FindUndoTarget(session.Identity().Mac, result.Port, o.quiet, out, status);
+    if (!undo) return finish(status);
+  }
+  const TDeviceSettings& wanted = undo ? undo->Settings : job.Wanted;
+  if (o.command == "apply" || o.command == "set" || o.command == "undo") {
+    const TSettingChanges changes = Diff(current, wanted);
     if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
       for (const std::string& f : faults) out.Error(f);
       out.Error("nothing was sent");
       return finish(FileError);
     }
     if (o.dryRun) {
-      std::string plan = PlannedChanges(current, job.Wanted, changes, result.Write);
+      std::string plan = PlannedChanges(current, wanted, changes, result.Write);
       if (o.format == TFormat::Json) {
         plan.clear();  // the object on stdout holds it
       } else if (job.Several) {
@@ -344,6 +352,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       result.Result = "no setting differs from the device: nothing was written";
       out.Note(result.Result);
     } else {
+      if (int rc = KeepBackup(session, result.Port, out); rc != Ok) return finish(rc);
       const auto request = TXmlDocument::CreateFromText("<xml/>");
       ToWriteDocument(changes, request->Root());
       const TSessionResult written = session.Apply(request->Root(), deadline);
@@ -375,6 +384,10 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       }
     }
   } else {  // defaults
+    // Storing the factory values writes the passwords too, which no dump shows: kept whatever
+    // the dump says.
+    if (o.store)
+      if (int rc = KeepBackup(session, result.Port, out); rc != Ok) return finish(rc);
     out.Status("Restoring the factory values");
     if (int rc = outcome(session.Defaults(deadline), "restoring the defaults"); rc != Ok) return finish(rc);
     // Storing walks no section: the device keeps the defaults it just took.

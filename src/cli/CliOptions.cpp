@@ -5,6 +5,8 @@
 #include <map>
 #include <sstream>
 
+#include "uKaVruneBackups.h"
+
 namespace KaVruneCli {
 namespace {
 
@@ -37,6 +39,16 @@ const std::vector<TCommand>& Commands() {
       {"defaults", "--port P [--store] [-o FILE]",
        "Has the device restore its factory values. Only with --store does the device keep them;\n"
        "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
+      {"undo", "--port P [--dry-run] [-o FILE]",
+       "Takes back the last write to the unit on the port: applies the backup kept before it, as\n"
+       "apply does. The unit is told by its MAC address; when it is not the unit last written\n"
+       "through the port, or none of its backups is kept, nothing is written (status 5). Undo keeps\n"
+       "a backup before it writes too, so a second undo brings back what the first took away.\n"},
+      {"backups", "[--mac M] [--format text|json]",
+       "Lists the backups kept before every write (apply, set, undo, defaults --store), one line\n"
+       "each: the unit's MAC address, the time (UTC) and the file, oldest first. They are kept in\n"
+       "$XDG_STATE_HOME/kavrune/backups/<MAC>/ (~/.local/state/kavrune/backups), the newest 20 of\n"
+       "each unit, in the form read -o writes, so apply restores any of them.\n"},
       {"diff", "[--format text|json|xml] X Y",
        "Compares two settings files (either form) or devices (COM<n> or a device node), in any\n"
        "pairing, and prints one line per setting that differs: Channel_1.Baudrate: 9600 -> 115200,\n"
@@ -65,11 +77,11 @@ struct TOption {
 
 const std::vector<TOption>& Options() {
   static const std::vector<TOption> options = {
-      {"-p, --port", "P", "read apply set defaults",
+      {"-p, --port", "P", "read apply set defaults undo",
        "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node\n"
        "(/dev/ttyUSB0). Repeat it to work on several devices at once"},
       {"-p, --port", "P", "get", "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node"},
-      {"--ports", "P1,P2,...", "read apply set defaults",
+      {"--ports", "P1,P2,...", "read apply set defaults undo",
        "several devices at once: each gets its own worker, and stdout a summary line\n"
        "per port (port, result, settings changed, seconds)"},
       {"--format", "F", "read",
@@ -93,30 +105,36 @@ const std::vector<TOption>& Options() {
        "save the settings in FILE instead of printing them (whole or not at all); with several\n"
        "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
       {"-o, --output", "FILE", "get", "save the settings in FILE instead of printing them"},
-      {"-o, --output", "FILE", "apply set",
+      {"-o, --output", "FILE", "apply set undo",
        "save the device's settings as it reports them after the write (the XML document\n"
        "read writes); with several ports each file gets the port in its name"},
       {"-o, --output", "FILE", "defaults",
        "save the settings the device shows after the restore (the XML document read writes)"},
-      {"--dry-run", "", "apply set", "read the device and print what would change; write nothing"},
+      {"--dry-run", "", "apply set undo", "read the device and print what would change; write nothing"},
+      {"--mac", "M", "backups",
+       "only the backups of this unit (0200008F1C2E, 02-00-00-8F-1C-2E or\n"
+       "02:00:00:8F:1C:2E)"},
+      {"--format", "F", "backups",
+       "text (the default): MAC, time and file, tab-separated; json: a list of {mac,\n"
+       "time, file}"},
       {"--store", "", "defaults",
        "have the device store the factory values; without it the device keeps its own\n"
        "settings"},
       {"--timeout", "S", "read get diff",
        "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
        "default 60)"},
-      {"--timeout", "S", "apply set defaults",
+      {"--timeout", "S", "apply set defaults undo",
        "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
        "default 60); a write it cuts off is stopped and not stored"},
-      {"--log", "FILE", "read set apply defaults diff",
+      {"--log", "FILE", "read set apply defaults undo diff",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked. Several ports: one file each"},
       {"--log", "FILE", "get",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked"},
-      {"-q, --quiet", "", "read get set apply defaults diff",
+      {"-q, --quiet", "", "read get set apply defaults undo diff backups",
        "no hints, progress or result line on stderr; errors are still shown"},
-      {"-h, --help", "", "ports read get set apply defaults diff help", "this text"},
+      {"-h, --help", "", "ports read get set apply defaults undo backups diff help", "this text"},
   };
   return options;
 }
@@ -186,7 +204,7 @@ std::string OptionsHelp(const std::string& command) {
 std::string CommandHelp(const TCommand& c) {
   const std::string name = c.Name;
   std::string out = "Usage: kavrune-cli " + name + (*c.Usage ? " " + std::string(c.Usage) : "") + "\n" + c.Description;
-  if (name == "read" || name == "get" || name == "set" || name == "apply" || name == "defaults")
+  if (name == "read" || name == "get" || name == "set" || name == "apply" || name == "defaults" || name == "undo")
     out +=
         "P is COM<n> or a device node; the device is found when it is powered on within the\n"
         "time limit.\n";
@@ -210,11 +228,14 @@ const char* kOverview =
     "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ...\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
+    "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
+    "  or:  kavrune-cli backups  [--mac M] [--format text|json]\n"
     "  or:  kavrune-cli diff     [--format text|json|xml] X Y\n"
     "  or:  kavrune-cli help [COMMAND]\n"
-    "P is COM<n> or a device node; read, apply, set and defaults take several (--port COM7\n"
-    "--port COM8, or --ports COM7,COM8) and work on all of them at once. Each command's\n"
-    "options are in its own help: kavrune-cli read --help.\n"
+    "P is COM<n> or a device node; read, apply, set, defaults and undo take several (--port\n"
+    "COM7 --port COM8, or --ports COM7,COM8) and work on all of them at once. Before every\n"
+    "write the settings the device had are kept as a backup (kavrune-cli backups lists them).\n"
+    "Each command's options are in its own help: kavrune-cli read --help.\n"
     "\n"
     "Options:\n"
     "  --timeout S   seconds the whole command may take, waiting for the device included\n"
@@ -225,15 +246,16 @@ const char* kOverview =
     "  --version     the program's version\n"
     "\n"
     "Exit status: 0 done, 1 no device answered, 2 usage, 3 port error or the line lost, 4 the\n"
-    "device did not store the settings, 5 a file could not be read or written or holds settings\n"
-    "the device cannot take (nothing is sent), 6 the device did not take every setting written,\n"
+    "device did not store the settings, 5 a file could not be read or written (the backup kept\n"
+    "before a write too) or holds settings the device cannot take, or undo found no backup of\n"
+    "the unit (nothing is sent), 6 the device did not take every setting written,\n"
     "7 the settings were written out but lines of the dump stayed unreadable (named on stderr),\n"
     "10 diff found differences, 130 (143) stopped by Ctrl-C (SIGTERM): the device left Setup\n"
     "Mode without storing. With several ports the status is that of the first port that failed.\n"
     "A second Ctrl-C ends the program at once.\n";
 
 bool IsDeviceCommand(const std::string& c) {
-  return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set";
+  return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set" || c == "undo";
 }
 
 }  // namespace
@@ -301,7 +323,12 @@ TOptions Parse(const std::vector<std::string>& args) {
       o.log = value();
     } else if (name == "--format") {
       o.format = ParseFormat(value());
-      if (!o.format) throw usage("--format takes xml, json or text");
+      if (c == "backups" && o.format == TFormat::Xml) o.format.reset();
+      if (!o.format) throw usage(c == "backups" ? "--format takes text or json" : "--format takes xml, json or text");
+    } else if (name == "--mac") {
+      const std::string v = value();
+      o.mac = NormalizeMac(v);
+      if (o.mac.empty()) throw usage(v + " is no MAC address (as 02-00-00-8F-1C-2E)");
     } else if (name == "--timeout") {
       const std::string v = value();
       char* end = nullptr;

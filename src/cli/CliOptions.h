@@ -17,6 +17,7 @@ struct TOptions {
   std::string input;                  // apply: the settings file
   std::vector<std::string> operands;  // get: names; set: assignments; diff: two sides; help: a command
   std::string log;
+  std::string mac;  // backups: one unit's, as NormalizeMac spells it
   std::optional<TFormat> format;
   int timeoutSec = 60;
   bool store = false;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "AfComNames.h"
+#include "CliBackups.h"
 #include "CliDevice.h"
 #include "CliOptions.h"
 #include "CliPlatform.h"
@@ -288,6 +289,7 @@ int Run(const std::vector<std::string>& args) {
   }
   try {
     if (o.command == "ports") return ListPorts();
+    if (o.command == "backups") return ListBackups(o);
     if (o.command == "diff") return RunDiff(o);
     // A script that asked for JSON gets its object whatever stopped the command.
     const bool json = o.format == TFormat::Json && (o.command == "set" || o.command == "apply");

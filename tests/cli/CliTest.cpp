@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "AfComPort.h"
+#include "CliRun.h"
 #include "SimModel.h"
 #include "SimProcess.h"
 #include "SimStates.h"
@@ -16,12 +17,6 @@
 #endif
 
 namespace {
-
-// Runs the command line tool, which is a Windows program where the tests are.
-ProgramResult RunCli(const std::vector<std::string>& args) {
-  TempDir scratch;
-  return RunProgram(KAVRUNE_CLI_PATH, args, scratch.Path());
-}
 
 #ifndef _WIN32
 // Runs the tool with its standard error on a terminal, as a user at one sees it; `err` holds
@@ -57,17 +52,6 @@ ProgramResult RunCliOnTerminal(const std::vector<std::string>& args) {
 }
 #endif
 
-class CliOnSim : public ::testing::Test {
- protected:
-  std::string State() const { return dir.Path() + "/state.txt"; }
-  std::string File(const std::string& name, const std::string& text) const {
-    const std::string path = dir.Path() + "/" + name;
-    std::ofstream(path) << text;
-    return path;
-  }
-  TempComDir dir;
-};
-
 }  // namespace
 
 TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
@@ -90,6 +74,8 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       {{"get", "--port", "COM1", "Chanel_1.Baudrate"}, "did you mean Channel_1.Baudrate?"},
       {{"set", "--port", "COM1", "expert.mtu_sise=1000"}, "did you mean Expert.MTU_Size=1000?"},
       {{"set", "--port", "COM1", "Expert.MTU_Size"}, "give Section.Key=Value"},
+      {{"backups", "--mac", "02-00-00-8F-1C"}, "no MAC address"},
+      {{"undo"}, "--port is required"},
   };
   for (const auto& [args, why] : cases) {
     const ProgramResult r = RunCli(args);
@@ -108,6 +94,8 @@ TEST(Cli, helpShouldDescribeEveryOptionOfItsCommand) {
       {"set", {"--port", "--ports", "--dry-run", "--format", "-o", "--timeout", "--log", "--quiet"}},
       {"apply", {"--port", "--ports", "--dry-run", "--format", "-o", "--timeout", "--log", "--quiet"}},
       {"defaults", {"--port", "--ports", "--store", "-o", "--timeout", "--log", "--quiet"}},
+      {"undo", {"--port", "--ports", "--dry-run", "-o", "--timeout", "--log", "--quiet"}},
+      {"backups", {"--mac", "--format", "--quiet"}},
       {"diff", {"--format", "--timeout", "--log", "--quiet"}},
   };
   for (const auto& [command, options] : commands) {

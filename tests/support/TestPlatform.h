@@ -53,14 +53,19 @@ class TempDir {
 
 // A private folder that on Linux is also the link directory of the test process, where
 // pseudo-terminals and simulators publish their COM numbers. On Windows the COM numbers are
-// wine's, published in the prefix's dosdevices folder by the simulator.
+// wine's, published in the prefix's dosdevices folder by the simulator. The backups the tool
+// keeps before a write go to its "state" folder (StateHome()), never to the user's.
 class TempComDir : public TempDir {
  public:
   TempComDir() {
-#ifndef _WIN32
+#ifdef _WIN32
+    ::_putenv_s("XDG_STATE_HOME", StateHome().c_str());
+#else
     ::setenv("KAVRUNE_COM_DIR", Path().c_str(), 1);
+    ::setenv("XDG_STATE_HOME", StateHome().c_str(), 1);
 #endif
   }
+  std::string StateHome() const { return Path() + "/state"; }
   // The name under which the system shows COM n.
   std::string Link(int n) const {
 #ifdef _WIN32

@@ -1,0 +1,32 @@
+#pragma once
+// The backups the tool keeps before every write, the list of them, and undo's choice of the one
+// to restore.
+
+#include <optional>
+#include <string>
+
+#include "CliDevice.h"
+#include "CliOptions.h"
+#include "uKaVruneBackups.h"
+
+namespace KaVruneCli {
+
+// backups: the kept backups, one line (or JSON object) each: unit, time, file.
+int ListBackups(const TOptions& o);
+
+// Keeps the settings the device showed before the write as its newest backup. Ok, or FileError
+// after saying why: the write must not go ahead then.
+int KeepBackup(const TKaVruneSession& session, const std::string& port, TCliOutput& out);
+
+struct TUndoTarget {
+  TBackupEntry Backup;
+  TDeviceSettings Settings;
+};
+// The backup undo restores onto the unit mac on port: its newest, which is the one taken before
+// the last write to it (undo keeps its own backup only after choosing). Nothing, with status
+// set, after saying why: the unit did not name itself, it is not the unit last written through
+// the port, it has no backup, or the backup cannot be read.
+std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool quiet, TCliOutput& out,
+                                          int& status);
+
+}  // namespace KaVruneCli
