@@ -321,8 +321,20 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     undo = FindUndoTarget(session.Identity().Mac, result.Port, o.quiet, out, status);
     if (!undo) return finish(status);
   }
-  const TDeviceSettings& wanted = undo ? undo->Settings : job.Wanted;
   if (o.command == "apply" || o.command == "set" || o.command == "undo") {
+    TDeviceSettings wanted = undo ? undo->Settings : job.Wanted;
+    // Which row a unit gets is known only now: its MAC address came with the read.
+    if (job.Units) {
+      const TUnitMatcher::TMatch match = job.Units->Claim(result.Port, result.Unit.Mac);
+      if (!match.Row) {
+        out.Error(match.Why);
+        result.Outcome = "not written";
+        return finish(NotInUnits);
+      }
+      out.Note(match.Why);
+      result.UnitRow = match.Row->Number;
+      wanted = WithUnitValues(std::move(wanted), *match.Row);
+    }
     const TSettingChanges changes = Diff(current, wanted);
     if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
       for (const std::string& f : faults) out.Error(f);
@@ -345,10 +357,12 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       Emit("", plan, out);
       result.Changed = static_cast<int>(changes.size());
       result.Result = Plural(changes.size(), "setting") + " would change; nothing was written";
+      result.Outcome = "not written";
       out.Note(result.Result);
       return finish(Ok);
     }
     if (changes.empty()) {
+      result.Outcome = "confirmed";
       result.Result = "no setting differs from the device: nothing was written";
       out.Note(result.Result);
     } else {
@@ -378,6 +392,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       result.Changed = static_cast<int>(check.Confirmed.size() + check.Unconfirmable.size());
       result.Result = lines.empty() ? std::string() : lines.front();
       for (const std::string& line : lines) clean ? out.Note(line) : out.Error(line);
+      result.Outcome = clean ? "confirmed" : "not taken";
       if (!clean) {
         if (!o.output.empty()) Emit(output, session.SettingsText(), out);
         return finish(NotTaken);

@@ -2,12 +2,14 @@
 // One command on one device: open the port, wait for the device, read, write or restore, and
 // tell the user on stderr. Several of these run side by side, one thread per port.
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "CliOptions.h"
+#include "CliUnits.h"
 #include "CliWriteResult.h"
 #include "uKaVruneSession.h"
 
@@ -24,6 +26,7 @@ struct TPortJob {
   std::vector<const TSettingRow*> Rows;  // get
   bool Several = false;                  // more than one port: prefixed messages, no progress line
   bool Print = true;                     // read: false keeps the settings in the result only
+  std::shared_ptr<TUnitMatcher> Units;   // apply, set with --units
 };
 
 struct TPortResult {
@@ -35,6 +38,10 @@ struct TPortResult {
   std::string Result;        // "read 74 settings", "9 settings written and confirmed"
   TDeviceSettings Settings;  // the device's state at the end
   TWriteRecord Write;        // set, apply: what changed, for --format json
+  int UnitRow = 0;           // its row of --units, 0 without
+  // set, apply: confirmed, not taken, not written; empty where nothing was (or might have been)
+  // stored, which Write.Stored tells
+  std::string Outcome;
 };
 
 // Runs the command of o on one port.

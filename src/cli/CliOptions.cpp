@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "CliReport.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -27,15 +29,18 @@ const std::vector<TCommand>& Commands() {
        "Reads the device and prints the settings named, in the names read --format text shows\n"
        "beside each value (any letter case; the menu's key works too). Nothing on the device\n"
        "changes.\n"},
-      {"set", "--port P [--dry-run] [--format text|json] [-o FILE] Section.Key=Value ...",
+      {"set",
+       "--port P [--dry-run] [--format text|json] [--units FILE] [--report FILE] [-o FILE] Section.Key=Value ...",
        "Writes only the settings named that differ from the device, has it store them and checks\n"
        "them against a second read. Names and values are those read --format text shows in its\n"
        "last column (Channel_1.Baudrate=57600 basic_parameters.IP_addr=10.9.9.9 Security.SNMP=off);\n"
        "each is checked against the device's ranges and lists before the port is opened.\n"},
-      {"apply", "--port P [--dry-run] [--format text|json] [-o FILE] SETTINGS.xml",
+      {"apply", "--port P [--dry-run] [--format text|json] [--units FILE] [--report FILE] [-o FILE] SETTINGS.xml",
        "Writes the settings of a file (a backup from read -o, or a write document) that differ\n"
        "from the device, has it store them and checks them against a second read. A file with an\n"
-       "unknown key or a value the device cannot take is refused before the port is opened.\n"},
+       "unknown key or a value the device cannot take is refused before the port is opened.\n"
+       "On a production line, --units gives each unit values of its own over those of the file,\n"
+       "and --report keeps a record of each unit.\n"},
       {"defaults", "--port P [--store] [-o FILE]",
        "Has the device restore its factory values. Only with --store does the device keep them;\n"
        "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
@@ -117,6 +122,22 @@ const std::vector<TOption>& Options() {
       {"--format", "F", "backups",
        "text (the default): MAC, time and file, tab-separated; json: a list of {mac,\n"
        "time, file}"},
+      {"--units", "FILE", "apply set",
+       "values of their own for each unit: a CSV file (UTF-8, RFC 4180) whose header\n"
+       "names a port column (COM<n>) or a mac column, or both, and Section.Key columns.\n"
+       "Each row is one unit; its cells replace the values given for every unit, an empty\n"
+       "cell keeps them, and {row} in a cell is the row's number (the first row under the\n"
+       "header is 1), as in 10.0.0.{row}. A unit is found by its row's MAC address where the\n"
+       "row gives one, else by its port. The whole file is checked before any port opens;\n"
+       "a fault names its row and column (status 5). A unit that is in no row is not written\n"
+       "(status 8)"},
+      {"--report", "FILE", "apply set",
+       "add one record per unit to FILE, .jsonl (a JSON object a line) or .csv (with a\n"
+       "header): UTC time, port, MAC address, firmware, row of --units, outcome (confirmed,\n"
+       "not taken, nothing stored, stored not checked, not written), exit status, the names of\n"
+       "the settings changed (never a value) and seconds. Each record is on the disk when its\n"
+       "unit is done. A report that cannot be opened stops the tool before any port opens\n"
+       "(status 5)"},
       {"--store", "", "defaults",
        "have the device store the factory values; without it the device keeps its own\n"
        "settings"},
@@ -250,8 +271,9 @@ const char* kOverview =
     "before a write too) or holds settings the device cannot take, or undo found no backup of\n"
     "the unit (nothing is sent), 6 the device did not take every setting written,\n"
     "7 the settings were written out but lines of the dump stayed unreadable (named on stderr),\n"
-    "10 diff found differences, 130 (143) stopped by Ctrl-C (SIGTERM): the device left Setup\n"
-    "Mode without storing. With several ports the status is that of the first port that failed.\n"
+    "8 a unit is in no row of --units and was not written, 10 diff found differences, 130 (143)\n"
+    "stopped by Ctrl-C (SIGTERM): the device left Setup Mode without storing. With several\n"
+    "ports the status is that of the first port that failed.\n"
     "A second Ctrl-C ends the program at once.\n";
 
 bool IsDeviceCommand(const std::string& c) {
@@ -319,6 +341,11 @@ TOptions Parse(const std::vector<std::string>& args) {
       }
     } else if (name == "--output") {
       o.output = value();
+    } else if (name == "--units") {
+      o.units = value();
+    } else if (name == "--report") {
+      o.report = value();
+      if (!ReportFormatOf(o.report)) throw usage("--report takes a file ending in .jsonl or .csv");
     } else if (name == "--log") {
       o.log = value();
     } else if (name == "--format") {
@@ -356,7 +383,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
   if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
-  if (c == "set" && o.operands.empty()) throw usage("set needs Section.Key=Value");
+  if (c == "set" && o.operands.empty() && o.units.empty()) throw usage("set needs Section.Key=Value or --units");
   for (const std::string& a : o.operands)
     if (c == "set" && a.find('=') == std::string::npos) throw usage(a + ": give Section.Key=Value");
   if (c == "diff" && o.operands.size() != 2) throw usage("diff compares two: files or ports");

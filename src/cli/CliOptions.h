@@ -18,6 +18,8 @@ struct TOptions {
   std::vector<std::string> operands;  // get: names; set: assignments; diff: two sides; help: a command
   std::string log;
   std::string mac;  // backups: one unit's, as NormalizeMac spells it
+  std::string units;   // apply, set: per-unit values (CSV)
+  std::string report;  // apply, set: run records (.jsonl or .csv)
   std::optional<TFormat> format;
   int timeoutSec = 60;
   bool store = false;

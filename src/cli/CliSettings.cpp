@@ -28,8 +28,7 @@ bool FlagOn(const TSettingRow& row, const std::string& value) { return (value ==
 
 // A value of the JSON forms: numbers as numbers, flags as booleans, everything else as printed.
 TJson Typed(const TSettingRow& row, const std::string& value, const std::string& shown) {
-  if (row.Kind == TSettingKind::Number && !value.empty() &&
-      value.find_first_not_of("-0123456789") == std::string::npos)
+  if (row.Kind == TSettingKind::Number && !value.empty() && value.find_first_not_of("-0123456789") == std::string::npos)
     return std::stol(value);
   if (row.Kind == TSettingKind::Flag) return FlagOn(row, value);
   return shown;
@@ -47,6 +46,23 @@ std::vector<const TSettingRow*> RowsHeld(const TDeviceSettings& settings) {
   return rows;
 }
 
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      const bool same =
+          std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
 }  // namespace
 
 const std::string& KeyName(const TSettingRow& row) { return SettingKeyName(row); }
@@ -56,10 +72,8 @@ std::vector<const TSettingRow*> FindSettings(const std::string& name, std::strin
   std::vector<const TSettingRow*> byName, byKey;
   for (const TSettingRow& r : SettingRows()) {
     if (!SameName(r.Section, parts.Head)) continue;
-    if (SameName(KeyName(r), parts.Tail))
-      byName.push_back(&r);
-    else if (SameName(r.ReadKey, parts.Tail) || SameName(r.PromptKey, parts.Tail))
-      byKey.push_back(&r);
+    if (SameName(KeyName(r), parts.Tail)) byName.push_back(&r);
+    else if (SameName(r.ReadKey, parts.Tail) || SameName(r.PromptKey, parts.Tail)) byKey.push_back(&r);
   }
   if (!byName.empty()) return byName;
   if (byKey.empty()) {
@@ -77,6 +91,17 @@ std::string ShownValue(const TSettingRow& row, const TDeviceSettings& settings) 
   if (!value) return {};
   if (row.Compose && KeyName(row) == row.ReadKey) return row.Compose(SectionOf(settings, row.Section));
   return DumpText(row, *value);
+}
+
+std::string NearestSettingName(const std::string& name, bool writable) {
+  std::string best;
+  size_t bestDistance = std::max<size_t>(2, name.size() / 5) + 1;
+  for (const TSettingRow& row : SettingRows()) {
+    if (!(writable ? row.Writable() : row.Readable())) continue;
+    const std::string candidate = SettingName(row);
+    if (const size_t d = EditDistance(name, candidate); d < bestDistance) best = candidate, bestDistance = d;
+  }
+  return best;
 }
 
 std::optional<std::string> ParseShownValue(const TSettingRow& row, const std::string& text, bool byPromptKey,
@@ -179,7 +204,8 @@ std::optional<TFormat> ParseFormat(const std::string& name) {
   return std::nullopt;
 }
 
-std::string FormatSettings(const TDeviceSettings& settings, TFormat format, const std::vector<const TSettingRow*>* rows) {
+std::string FormatSettings(const TDeviceSettings& settings, TFormat format,
+                           const std::vector<const TSettingRow*>* rows) {
   const std::vector<const TSettingRow*> held = rows ? *rows : RowsHeld(settings);
   switch (format) {
     case TFormat::Text: {
@@ -225,8 +251,7 @@ std::string FormatDifferences(const std::vector<TDifference>& differences, TForm
       return list.dump(2) + "\n";
     }
     case TFormat::Xml: {
-      auto doc = TXmlDocument::CreateFromText(
-          "<?xml version=\"1.0\" encoding=\"windows-1250\"?><differences/>");
+      auto doc = TXmlDocument::CreateFromText("<?xml version=\"1.0\" encoding=\"windows-1250\"?><differences/>");
       for (const TDifference& d : differences) {
         TXmlElement e = FindNodePath(doc->Root(), d.Row->Section, true).AppendChild(KeyName(*d.Row));
         if (d.From) e.SetAttribute("from", *d.From);

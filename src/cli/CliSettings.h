@@ -20,6 +20,10 @@ const std::string& KeyName(const TSettingRow& row);
 // Nothing and a message in error when the name is none of the device's.
 std::vector<const TSettingRow*> FindSettings(const std::string& name, std::string& error);
 
+// The name a misspelling most likely meant, among the settings set (writable) or get takes;
+// empty when none is near enough to be a guess worth showing.
+std::string NearestSettingName(const std::string& name, bool writable);
+
 // A value as the device prints it ("enabled", "45s", "WEP", "C0"), with the other settings of
 // its section where they decide the words. Empty when the state lacks it.
 std::string ShownValue(const TSettingRow& row, const TDeviceSettings& settings);
@@ -27,8 +31,8 @@ std::string ShownValue(const TSettingRow& row, const TDeviceSettings& settings);
 // also take on/off, yes/no, true/false in the sense of their name ("Security.SNMP=off"). Words
 // that depend on other settings (the WLAN encryption on the suite) are read in context, else
 // taken where they are the same in every case.
-std::optional<std::string> ParseShownValue(const TSettingRow& row, const std::string& text,
-                                           bool byPromptKey, const TDeviceSettings* context = nullptr);
+std::optional<std::string> ParseShownValue(const TSettingRow& row, const std::string& text, bool byPromptKey,
+                                           const TDeviceSettings* context = nullptr);
 
 struct TAssignment {
   const TSettingRow* Row = nullptr;

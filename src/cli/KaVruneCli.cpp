@@ -4,8 +4,11 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <memory>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "AfComNames.h"
@@ -13,6 +16,7 @@
 #include "CliDevice.h"
 #include "CliOptions.h"
 #include "CliPlatform.h"
+#include "CliReport.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -77,36 +81,6 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
   }
 }
 
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      const bool same =
-          std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-// The name a misspelling most likely meant, among those the command takes; empty when none is
-// near enough to be a guess worth showing.
-std::string NearestSettingName(const std::string& name, bool writable) {
-  std::string best;
-  size_t bestDistance = std::max<size_t>(2, name.size() / 5) + 1;
-  for (const TSettingRow& row : SettingRows()) {
-    if (!(writable ? row.Writable() : row.Readable())) continue;
-    const std::string candidate = SettingName(row);
-    if (const size_t d = EditDistance(name, candidate); d < bestDistance) best = candidate, bestDistance = d;
-  }
-  return best;
-}
-
 // The settings a name of get or set stands for. A name that is none of the device's is a slip of
 // the command line (status 2), not a fault of the device or a file.
 std::vector<const TSettingRow*> RequireKnownName(const std::string& command, const std::string& name,
@@ -167,11 +141,42 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
       job.Rows.insert(job.Rows.end(), rows.begin(), rows.end());
     }
   }
+  if (!o.units.empty()) {
+    std::ifstream in(o.units, std::ios::binary);
+    std::error_code ec;
+    if (!in || fs::is_directory(o.units, ec)) {
+      std::cerr << "kavrune-cli: cannot read " << o.units << "; nothing was sent to the device\n";
+      return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::vector<std::string> faults;
+    std::vector<TUnitRow> rows = ParseUnits(o.units, text.str(), faults);
+    for (const std::string& f : faults) std::cerr << "kavrune-cli: " << f << '\n';
+    if (!faults.empty()) {
+      std::cerr << "kavrune-cli: nothing was sent to the device\n";
+      return std::nullopt;
+    }
+    job.Units = std::make_shared<TUnitMatcher>(o.units, std::move(rows));
+  }
   return job;
 }
 
+// A unit's record for --report; names only, never a value.
+TUnitRecord RecordOf(const TPortResult& r) {
+  TUnitRecord record{UtcTime(r.Seconds), r.Port,   r.Unit.Mac, r.Unit.Firmware, r.UnitRow,
+                     r.Outcome,          r.Status, {},         r.Seconds};
+  if (record.Outcome.empty()) record.Outcome = r.Write.Stored ? "stored not checked" : "nothing stored";
+  if (record.Outcome == "confirmed" || record.Outcome == "not taken") {
+    for (const TDifference& d : r.Write.Differences) record.Changed.push_back(SettingName(*d.Row));
+    for (const TSettingRow* row : r.Write.Secrets) record.Changed.push_back(SettingName(*row));
+  }
+  return record;
+}
+
 // One worker per port, all at once; a summary line each when there are several.
-std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::string>& ports, const TPortJob& job) {
+std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::string>& ports, const TPortJob& job,
+                                    TRunReport* report = nullptr) {
   std::vector<TPortResult> results(ports.size());
   // The signal handler only wakes this thread; the notice comes at once, the ports' own
   // messages when each has left Setup Mode.
@@ -192,6 +197,12 @@ std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::st
         results[i].Port = ports[i];
         results[i].Status = PortError;
         results[i].Write.Errors = {e.what()};
+      }
+      // As each unit is done: a crash later loses none of the records written.
+      if (report && !report->Append(RecordOf(results[i]))) {
+        TCliOutput(job.Several ? results[i].Port + ": " : std::string(), o.quiet, false)
+            .Error("cannot add the unit's record to " + o.report);
+        if (results[i].Status == Ok) results[i].Status = FileError;
       }
     });
   for (std::thread& w : workers) w.join();
@@ -299,8 +310,18 @@ int Run(const std::vector<std::string>& args) {
     };
     const auto job = PrepareJob(o);
     if (!job) return done(FileError);
+    std::unique_ptr<TRunReport> report;
+    if (!o.report.empty()) {
+      report = std::make_unique<TRunReport>(o.report);
+      if (!report->IsOpen()) {
+        std::cerr << "kavrune-cli: cannot open the report " << o.report << "; nothing was sent to the device\n";
+        return done(FileError);
+      }
+    }
     if (!PortsExist(o.ports)) return done(PortError);
-    const auto results = RunOnPorts(o, o.ports, *job);
+    const auto results = RunOnPorts(o, o.ports, *job, report.get());
+    if (job->Units && !o.quiet)
+      for (const std::string& line : job->Units->Unclaimed()) std::cerr << line << '\n';
     if (job->Several && !json) PrintSummary(results);
     return done(CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results), results);
   } catch (const TUsageError& e) {

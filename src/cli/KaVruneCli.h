@@ -7,7 +7,16 @@
 namespace KaVruneCli {
 
 enum ExitCode {
-  Ok = 0, NoDevice = 1, Usage = 2, PortError = 3, WriteFailed = 4, FileError = 5, NotTaken = 6, DumpDamaged = 7, Differ = 10
+  Ok = 0,
+  NoDevice = 1,
+  Usage = 2,
+  PortError = 3,
+  WriteFailed = 4,
+  FileError = 5,
+  NotTaken = 6,
+  DumpDamaged = 7,
+  NotInUnits = 8,
+  Differ = 10
 };
 
 int Run(const std::vector<std::string>& args);

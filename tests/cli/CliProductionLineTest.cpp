@@ -1,0 +1,95 @@
+// A production line from end to end: one golden setup cloned onto three units at once, each
+// with an address and a DHCP name of its own from units.csv, one of them plugged into another
+// port than its row says; a read of each confirms it and the run report holds a record of each.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "SimProcess.h"
+#include "SimStates.h"
+#include "TestPlatform.h"
+
+namespace {
+
+ProgramResult RunCli(const std::vector<std::string>& args) {
+  TempDir scratch;
+  return RunProgram(KAVRUNE_CLI_PATH, args, scratch.Path());
+}
+
+std::vector<nlohmann::json> Records(const std::string& path) {
+  std::vector<nlohmann::json> records;
+  std::istringstream lines(Slurp(path));
+  for (std::string line; std::getline(lines, line);) records.push_back(nlohmann::json::parse(line));
+  return records;
+}
+
+}  // namespace
+
+TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordEach) {
+  TempComDir dir;
+  auto state = [&](int com) { return dir.Path() + "/unit" + std::to_string(com) + ".txt"; };
+  SimProcess com7(7, state(7), {"--unpaced", "--mac", "02-00-00-00-00-07"});
+  SimProcess com8(8, state(8), {"--unpaced", "--mac", "02-00-00-00-00-08", "--variant", "field"});
+  SimProcess com9(9, state(9), {"--unpaced", "--mac", "02-00-00-00-00-09"});
+  ASSERT_TRUE(com7.Ready() && com8.Ready() && com9.Ready());
+
+  TSimSettings golden = SimDefaults();
+  golden.Set("Channel_1", "Baudrate", "115200");
+  golden.Set("Security", "Disable_SNMP", "Y");
+  const std::string goldenFile = dir.Path() + "/golden.xml";
+  std::ofstream(goldenFile) << DumpDocument(golden)->SaveToText();
+  const std::string units = dir.Path() + "/units.csv";
+  // Row 2's unit sits on COM8, not COM9: its MAC address finds it there.
+  std::ofstream(units, std::ios::binary) << "port,mac,basic_parameters.IP_addr,basic_parameters.DHCP_device_name\r\n"
+                                            "COM7,,10.0.0.{row},line-{row}\r\n"
+                                            "COM9,02-00-00-00-00-08,10.0.0.{row},line-{row}\r\n"
+                                            ",02:00:00:00:00:09,10.0.0.{row},\"line-{row}\"\r\n";
+  const std::string report = dir.Path() + "/run.jsonl";
+  ProgramResult r =
+      RunCli({"apply", "--ports", "COM7,COM8,COM9", "--units", units, "--report", report, "--quiet", goldenFile});
+  ASSERT_EQ(r.rc, 0) << r.err;
+
+  const std::map<std::string, std::string> rowOf = {{"COM7", "1"}, {"COM8", "2"}, {"COM9", "3"}};
+  for (const auto& [port, row] : rowOf) {
+    r = RunCli({"get", "--port", port, "--quiet", "--format", "json", "basic_parameters.IP_addr",
+                "basic_parameters.DHCP_device_name", "Channel_1.Baudrate", "Security.SNMP"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const auto read = nlohmann::json::parse(r.out);
+    EXPECT_EQ(read["basic_parameters"]["IP_addr"], "10.0.0." + row) << port;
+    EXPECT_EQ(read["basic_parameters"]["DHCP_device_name"], "line-" + row) << port;
+    EXPECT_EQ(read["Channel_1"]["Baudrate"], 115200) << port;
+  }
+
+  auto records = Records(report);
+  ASSERT_EQ(records.size(), 3u);
+  for (const auto& record : records) {
+    const std::string port = record["port"];
+    EXPECT_EQ(record["mac"], "02-00-00-00-00-0" + port.substr(3)) << record;
+    EXPECT_EQ(std::to_string(record["row"].get<int>()), rowOf.at(port)) << record;
+    EXPECT_EQ(record["outcome"], "confirmed") << record;
+    EXPECT_EQ(record["status"], 0) << record;
+    EXPECT_EQ(record["firmware"], "V1.0.0.1") << record;
+    const auto& changed = record["changed"];
+    for (const char* name :
+         {"basic_parameters.IP_addr", "basic_parameters.DHCP_device_name", "Channel_1.Baudrate", "Security.SNMP"})
+      EXPECT_NE(std::find(changed.begin(), changed.end(), name), changed.end()) << name << " in " << record;
+  }
+
+  // A unit in no row is left as it is, and its record says so.
+  const std::string others = dir.Path() + "/others.csv";
+  std::ofstream(others) << "mac,basic_parameters.IP_addr\n02-00-00-00-00-99,10.9.9.9\n";
+  const std::string before = Slurp(state(7));
+  r = RunCli({"apply", "--port", "COM7", "--units", others, "--report", report, "--quiet", goldenFile});
+  EXPECT_EQ(r.rc, 8) << r.err;
+  EXPECT_NE(r.err.find("unit 02-00-00-00-00-07 on COM7 is in no row of " + others), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(state(7)), before);
+  records = Records(report);
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records.back()["outcome"], "not written");
+  EXPECT_EQ(records.back()["status"], 8);
+}

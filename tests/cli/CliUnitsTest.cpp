@@ -1,0 +1,147 @@
+// Per-unit values of a production line: a bad units file is refused whole, naming row and
+// column; a good one gives each unit its row, by MAC before port. Run records: one line per unit
+// that survives reopening the file.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "CliReport.h"
+#include "CliUnits.h"
+#include "TestPlatform.h"
+
+using namespace KaVruneCli;
+
+namespace {
+
+std::vector<TUnitRow> Parse(const std::string& text, std::vector<std::string>& faults) {
+  return ParseUnits("units.csv", text, faults);
+}
+
+std::string ValueOf(const TUnitRow& row, const std::string& name) {
+  for (const TAssignment& a : row.Values)
+    if (SettingName(*a.Row) == name) return a.Value;
+  return "(none)";
+}
+
+}  // namespace
+
+TEST(CliUnits, aBadFileShouldBeRefusedWholeNamingRowAndColumn) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "units.csv: the file is empty"},
+      {"\xEF\xBB\xBF\r\n", "units.csv: the file is empty"},
+      {"port,basic_parameters.IP_addr\r\n", "units.csv: no unit under the header"},
+      {"basic_parameters.IP_addr\n10.0.0.1\n", "units.csv: the header names neither a port nor a mac column"},
+      {"port,basic_parameters.IP_adr\nCOM1,10.0.0.1\n",
+       "units.csv header, column basic_parameters.IP_adr: the section basic_parameters has no such key; did you mean "
+       "basic_parameters.IP_addr?"},
+      {"port,Chanel_1.Baudrate\nCOM1,9600\n", "column Chanel_1.Baudrate: no setting of the device"},
+      {"port,Channel_1.Remote_IP_Adr\nCOM1,1.2.3.4\n", "give each a column of its own"},
+      {"port,basic_parameters.IP_addr,basic_parameters.IP_Address\nCOM1,,\n",
+       "column basic_parameters.IP_Address: names the same setting as column basic_parameters.IP_addr"},
+      {"port,,basic_parameters.IP_addr\nCOM1,x,10.0.0.1\n",
+       "units.csv header, column 2: the column has values but no name"},
+      {"port,basic_parameters.IP_addr\nCOM1,10.0.0.1\nCOM2,10.0.{row}.300\n",
+       "units.csv row 2, column basic_parameters.IP_addr: \"10.0.2.300\" is no value of the IP address"},
+      {"port,Channel_1.Baudrate\nCOM1,9600\n\nCOM3,12\n",  // the blank row counts, as {row} does
+       "units.csv row 3, column Channel_1.Baudrate: channel 1 baud rate: \"12\" is not one the device takes"},
+      {"port,basic_parameters.IP_addr\nCOM1,10.0.0.1\ncom1,10.0.0.2\n",
+       "units.csv row 2, column port: COM1 is in row 1"},
+      {"port,mac\nCOM1,02-00-00-00-00-01\nCOM2,020000000001\n",
+       "units.csv row 2, column mac: 02-00-00-00-00-01 is in row 1"},
+      {"port,mac\nCOM1,02-00-00-00-00\n", "units.csv row 1, column mac: \"02-00-00-00-00\" is no MAC address"},
+      {"port,mac\nCOM1,02-00:00-00-00-01\n", "no MAC address"},
+      {"port\n/dev/ttyS0\n", "units.csv row 1, column port: \"/dev/ttyS0\" is no port; give COM<n>"},
+      {"port,mac,basic_parameters.IP_addr\n,,10.0.0.1\n", "units.csv row 1: names no unit"},
+      {"port,basic_parameters.IP_addr\nCOM1,10.0.0.1,x\n", "units.csv row 1: 3 cells, but the header names 2 columns"},
+      {"port,basic_parameters.DHCP_device_name\nCOM1,\"a\"b\n", "units.csv row 1: text after the closing quote"},
+      {"port,basic_parameters.DHCP_device_name\r\nCOM1,\"line\r\n", "units.csv row 1: a quoted cell is not closed"},
+      {"port,basic_parameters.DHCP_device_name\nCOM1,\xE2\x82\xAC\xF0\x9F\x98\x80\n", "windows-1250"},
+  };
+  for (const auto& [text, why] : cases) {
+    std::vector<std::string> faults;
+    const auto rows = Parse(text, faults);
+    EXPECT_TRUE(rows.empty()) << text;
+    ASSERT_FALSE(faults.empty()) << text;
+    EXPECT_NE(faults.front().find(why), std::string::npos) << text << "\n -> " << faults.front();
+  }
+}
+
+TEST(CliUnits, rowsShouldGoToUnitsByMacBeforePortAndEachToOneUnit) {
+  // Quoted cells with a comma, quotes and {row}; CR LF and LF; blank rows; empty cells.
+  std::vector<std::string> faults;
+  auto rows = Parse(
+      "\xEF\xBB\xBFPort,MAC,basic_parameters.IP_addr,basic_parameters.DHCP_device_name\r\n"
+      "com7,,10.0.0.{row},\"st,\"\"{row}\"\"\"\r\n"
+      "COM8,02:a0:00:00:00:f7,10.0.0.{row},\n"
+      "\n"
+      ",0200000000F9,10.0.0.{row},\n"
+      "COM11,,10.0.0.{row},\n",
+      faults);
+  ASSERT_TRUE(faults.empty()) << faults.front();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].Port, "COM7");
+  EXPECT_EQ(ValueOf(rows[0], "basic_parameters.DHCP_device_name"), "st,\"1\"");
+  EXPECT_EQ(ValueOf(rows[0], "basic_parameters.IP_addr"), "10.0.0.1");
+  EXPECT_EQ(rows[1].Mac, "02-A0-00-00-00-F7");
+  EXPECT_EQ(ValueOf(rows[1], "basic_parameters.DHCP_device_name"), "(none)") << "an empty cell keeps the file's value";
+  EXPECT_EQ(rows[2].Number, 4) << "a blank row is counted";
+  EXPECT_EQ(ValueOf(rows[2], "basic_parameters.IP_addr"), "10.0.0.4");
+
+  TUnitMatcher units("units.csv", rows);
+  // The unit of row 2 sits on COM9: its MAC finds it.
+  auto match = units.Claim("COM9", "02-A0-00-00-00-F7");
+  ASSERT_TRUE(match.Row);
+  EXPECT_EQ(match.Row->Number, 2);
+  EXPECT_NE(match.Why.find("found by its MAC address (the row names COM8)"), std::string::npos) << match.Why;
+  // Row 2's port holds another unit, or one that showed no MAC: neither is row 2's unit.
+  for (const std::string& mac : {std::string("02-00-00-00-00-01"), std::string()}) {
+    match = units.Claim("COM8", mac);
+    EXPECT_FALSE(match.Row);
+    EXPECT_NE(match.Why.find("units.csv row 2 names COM8 for unit 02-A0-00-00-00-F7"), std::string::npos) << match.Why;
+  }
+  match = units.Claim("COM7", "02-00-00-00-00-07");
+  ASSERT_TRUE(match.Row);
+  EXPECT_EQ(match.Row->Number, 1);
+  match = units.Claim("COM10", "02-00-00-00-00-10");
+  EXPECT_FALSE(match.Row);
+  EXPECT_EQ(match.Why, "unit 02-00-00-00-00-10 on COM10 is in no row of units.csv: nothing was written to it");
+  // Two units showing one MAC: the second gets nothing.
+  EXPECT_TRUE(units.Claim("COM12", "02-00-00-00-00-F9").Row);
+  EXPECT_FALSE(units.Claim("COM13", "02-00-00-00-00-F9").Row);
+  EXPECT_EQ(units.Unclaimed(), std::vector<std::string>{"units.csv row 5 (COM11): no such unit on the ports given"});
+}
+
+TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
+  TempDir dir;
+  for (const std::string name : {"run.csv", "run.jsonl"}) {
+    const std::string path = dir.Path() + "/" + name;
+    for (int run = 0; run < 2; ++run) {
+      TRunReport report(path);
+      ASSERT_TRUE(report.IsOpen());
+      TUnitRecord record{"2026-12-07T20:15:03Z",
+                         "COM7",
+                         "02-00-00-00-00-07",
+                         "V1.0, \"beta\"",
+                         1,
+                         "not taken",
+                         6,
+                         {"basic_parameters.IP_addr", "Channel_1.Password"},
+                         5.25};
+      ASSERT_TRUE(report.Append(record));
+    }
+    const std::string text = Slurp(path);
+    if (name == "run.csv") {
+      const std::string line =
+          "2026-12-07T20:15:03Z,COM7,02-00-00-00-00-07,\"V1.0, \"\"beta\"\"\",1,not taken,6,"
+          "basic_parameters.IP_addr Channel_1.Password,5.2\r\n";
+      EXPECT_EQ(text, "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n" + line + line);
+    } else {
+      const auto line = nlohmann::json::parse(text.substr(0, text.find('\n')));
+      EXPECT_EQ(line["firmware"], "V1.0, \"beta\"");
+      EXPECT_EQ(line["changed"][1], "Channel_1.Password");
+      EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+    }
+  }
+  EXPECT_FALSE(TRunReport(dir.Path()).IsOpen()) << "a folder is no report";
+}
