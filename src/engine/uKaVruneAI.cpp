@@ -189,6 +189,7 @@ bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   leftSetupMode_ = false;
   inSetupMode_ = false;
   timing_ = TLineTiming();
+  identity_.Clear();  // another unit may be on the next port
   port_.Close();
   port_.SetComNumber(comNumber);
   if (comNumber != 0) port_.Open();
@@ -290,6 +291,7 @@ void TKaVruneAI::ReadDevice() {
   {
     std::lock_guard guard(portLock_);
     EnterRootMenu(&port_, context);
+    identity_.Feed(context.Heard + "\r");
     // Noise on the line: at the root menu the device prints its dump again on Enter. The read
     // with the fewest unreadable lines is the one handed over.
     for (int again = 0; again < DamagedDumpRereads && context.InMenu && context.Root && !context.DamagedLines.empty() &&
@@ -300,6 +302,7 @@ void TKaVruneAI::ReadDevice() {
       next.Timing = &timing_;
       next.DumpLines = context.DumpLines;
       EnterRootMenu(&port_, next);
+      identity_.Feed(next.Heard + "\r");
       if (next.InMenu && next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
     }
   }
@@ -342,6 +345,7 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
     std::lock_guard guard(portLock_);
     // At the root menu already, the Enter that EnterRootMenu starts with prints the dump.
     if (port_.Active()) EnterRootMenu(&port_, context);
+    identity_.Feed(context.Heard + "\r");
   }
   const bool reached = context.InMenu;
   inMenu_ = reached;

@@ -16,6 +16,7 @@
 
 #include "AfComPort.h"
 #include "uKaVruneDumpReader.h"
+#include "uKaVruneIdentity.h"
 #include "uKaVruneProgress.h"
 #include "uKaVruneWriter.h"
 #include "uXmlUtils.h"
@@ -106,6 +107,9 @@ class TKaVruneAI final {
   // still owes it an exit.
   bool InSetupMode() const { return inSetupMode_ && !leftSetupMode_; }
   TAfComPort& Port() { return port_; }
+  // The unit on the port as it named itself since the port opened: its banner, else its newest
+  // read document. A unit already in Setup Mode shows no banner until it restarts.
+  TDeviceIdentity Identity() const { return identity_.Identity(ReadResult()); }
 
  private:
   class TEvents final {
@@ -153,6 +157,7 @@ class TKaVruneAI final {
   std::atomic<bool> inSetupMode_{false};
   std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
   TEvents events_;
+  TDeviceIdentityScanner identity_;  // fed with what each entry into Setup Mode heard
   std::mutex writeRequestLock_;
   TWriteRequest writeRequest_;
   uint64_t writeSerial_ = 0;  // counts RequestWrite calls, so a request made meanwhile survives

@@ -338,6 +338,7 @@ void TfMain::seApplySettingsClick() {
     statusLine_->ShowOutcome(Qs(lastApplyReport_.front()), TStatusLine::TOutcome::Notice);
     return;
   }
+  if (!KeepBackupBeforeApply()) return;
   XMLSave = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
   TXmlElement root = XMLSave->Root();
   ToWriteDocument(changes, root);
@@ -356,6 +357,7 @@ void TfMain::seApplySettingsClick() {
 }
 
 void TfMain::seDefaultClick() {
+  if (!defaultsShown_) beforeDefaults_ = worker_.ReadResult();  // what the device keeps until Apply stores
   worker_.RequestWrite(RequestDefaults{});
   statusLine_->ShowStep(LangText("Step_Defaults", "Loading the factory values"));
   // As with Apply: the worker reads the device after the defaults are in, and a read of our

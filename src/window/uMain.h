@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "uKaVruneAI.h"
+#include "uKaVruneBackups.h"
 #include "uKaVruneModel.h"
 #include "uKaVruneNotAsked.h"
 #include "uXmlUtils.h"
@@ -110,6 +111,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void bDebugLoadClick();
   void bDebugSaveClick();
   void Button1Click();
+  // Applies the backup kept before the last Apply that stored, through the same checked Apply,
+  // once the unit on the port is known to be the one it was kept of (uMainUndo.cpp).
+  void seUndoApplyClick();
 
   // --- setup files: what the two file commands do with the chosen name
   void SaveSetupFile(const QString& fileName);
@@ -153,7 +157,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TShapeEx* seLoadFromFile = nullptr;
   TShapeEx* seSaveToFile = nullptr;
   TShapeEx* seTerminal = nullptr;
-  QPushButton* Button2 = nullptr;  // "Generate Language"
+  QPushButton* Button2 = nullptr;   // "Generate Language"
+  TShapeEx* seUndoApply = nullptr;  // "Undo Apply 19:52": made by the first Apply that stored
 
   TfAbout* About() const { return about_; }
   // The port's state, the step under way and what the last read or write came to (uMainStatus.cpp).
@@ -197,6 +202,11 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void ShowPortState();
   void StartTranscript();  // with the port lock held: the worker traces under it
   void ShowReadOutcome(const TXmlElement& root);
+  // --- backups (uMainUndo.cpp)
+  // Keeps what the device showed last as its backup; false, after saying why, when it cannot be
+  // kept: the Apply must not be sent then.
+  bool KeepBackupBeforeApply();
+  void OfferUndo();  // the Apply whose backup was kept has stored
   // --- edits (uMainEdits.cpp)
   QList<TIntEdit*> NumberEdits() const;
   void WatchEdits();
@@ -225,6 +235,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TSettingKeys applyNotAsked_;    // of those, the ones the device never asked for
   bool applyCheckPending_ = false;
   std::vector<std::string> lastApplyReport_;
+  std::optional<TBackupEntry> keptBeforeApply_;  // of the Apply under way
+  std::optional<TBackupEntry> undoOffer_;        // of the last Apply that stored
+  TXmlElement beforeDefaults_;                   // the device's read before Defaults showed the factory values
   bool exitPending_ = false;
   TStatusLine* statusLine_ = nullptr;
   std::shared_ptr<TTranscript> transcript_;  // shared with the port's trace, which the worker outlives us with

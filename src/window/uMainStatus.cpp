@@ -128,6 +128,7 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
   if (applyCheckPending_) {
     // The device is the truth: only what it reports after the write counts as done.
     applyCheckPending_ = false;
+    OfferUndo();  // it stored, whether or not it took every setting
     // What the device never asked for was not written: it is named, never counted as confirmed.
     const TDeviceSettings after = FromReadDocument(root);
     TSettingChanges asked = applyChecked_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
@@ -198,6 +199,30 @@ TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilThe
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Settings stored on the device"));
 }
 
+TEST_F(MainWindowDeviceTest, shouldOfferToUndoAnApplyThatStoredWithTheSettingsKeptBeforeIt) {
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  EXPECT_EQ(w.seUndoApply, nullptr) << "nothing to undo yet";
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Apply";
+  ASSERT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+  const std::vector<TBackupEntry> kept = TBackupStore().List("02-00-00-8F-1C-2E");
+  ASSERT_EQ(kept.size(), 1u) << "one backup, of the unit the banner named";
+  ASSERT_NE(w.seUndoApply, nullptr);
+  EXPECT_FALSE(w.seUndoApply->isHidden());
+  const QDateTime time = QDateTime::fromString(QString::fromStdString(kept[0].IsoTime()), Qt::ISODateWithMs);
+  EXPECT_EQ(w.seUndoApply->Caption(), QStringLiteral("Undo Apply ") + time.toLocalTime().toString("HH:mm"));
+
+  w.seUndoApplyClick();
+  ASSERT_FALSE(w.seReload->isEnabled()) << "the backup went out as an Apply";
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Undo";
+  EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
+  EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"1 setting written and confirmed."});
+  EXPECT_EQ(TBackupStore().List("02-00-00-8F-1C-2E").size(), 2u) << "the undo kept a backup of its own";
+  EXPECT_TRUE(env.messages.isEmpty()) << env.messages.join('|').toStdString();
+}
+
 TEST_F(MainWindowDeviceTest, shouldSendNothingWithoutEditsAndConfirmAnEditAfterTheReRead) {
   OpenAndWaitForRead();
   TfMain& w = *window;
@@ -248,9 +273,12 @@ class MainWindowLostLineTest : public MainWindowDeviceTest {
 TEST_F(MainWindowLostLineTest, shouldEndTheBusyStateAndSayWhyWhenAReadEndsWithoutADocument) {
   ChoosePort();
   window->uiConnection->bOpenClose->click();
-  ASSERT_TRUE(WaitFor([&] { return env.Count(QStringLiteral(
-                                       "The device settings were not read: the connection was lost during the read.")) == 1; },
-                      30000))
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return env.Count(
+                   QStringLiteral("The device settings were not read: the connection was lost during the read.")) == 1;
+      },
+      30000))
       << env.messages.join('|').toStdString();
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(env.warnings, env.messages);
@@ -266,11 +294,11 @@ class MainWindowNoisyLineTest : public MainWindowDeviceTest {
 
 TEST_F(MainWindowNoisyLineTest, shouldWarnOfTheLinesANoisyLineSpoilt) {
   OpenAndWaitForRead();
-  const QStringList warnings = env.messages.filter(QStringLiteral("could not be read even after reading them three times"));
+  const QStringList warnings =
+      env.messages.filter(QStringLiteral("could not be read even after reading them three times"));
   ASSERT_EQ(warnings.size(), 1) << env.messages.join('|').toStdString();
   EXPECT_TRUE(warnings[0].contains(QStringLiteral("line "))) << warnings[0].toStdString();
 }
-
 
 class MainWindowRefusingDeviceTest : public MainWindowDeviceTest {
  protected:
@@ -286,8 +314,9 @@ TEST_F(MainWindowRefusingDeviceTest, shouldWarnInPlainWordsWhenTheDeviceRefusesA
   ASSERT_TRUE(WaitFor([&] { return !env.warnings.isEmpty(); }, 90000)) << env.messages.join('|').toStdString();
   ASSERT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
   const QString warning = env.warnings.front();
-  EXPECT_TRUE(warning.startsWith(QStringLiteral("The settings were not stored.\n\nWriting the server settings failed at "
-                                                "the question \"")))
+  EXPECT_TRUE(
+      warning.startsWith(QStringLiteral("The settings were not stored.\n\nWriting the server settings failed at "
+                                        "the question \"")))
       << warning.toStdString();
   EXPECT_FALSE(warning.contains(QLatin1Char('_'))) << warning.toStdString();
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("The settings were not stored"));

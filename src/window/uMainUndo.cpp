@@ -1,0 +1,74 @@
+// The backup kept before every Apply, and the offer to take the last Apply back with it. The
+// backups are the command line's (kavrune-cli backups lists them, undo takes them as well).
+
+#include <QDateTime>
+
+#include "ShapeEx.h"
+#include "uMain.h"
+#include "uMainPrivate.h"
+#include "uQtDispatcher.h"
+
+namespace {
+
+// The folder the backups of the unit now on the port go to.
+std::string UnitFolder(const TKaVruneAI& worker) {
+  const std::string mac = worker.Identity().Mac;
+  return mac.empty() ? TBackupStore::UnknownUnit : mac;
+}
+
+QDateTime BackupTime(const TBackupEntry& backup) {
+  return QDateTime::fromString(Qs(backup.IsoTime()), Qt::ISODateWithMs).toLocalTime();
+}
+
+}  // namespace
+
+bool TfMain::KeepBackupBeforeApply() {
+  keptBeforeApply_.reset();
+  // What the device holds stored: its last read, a file loaded onto the pages is not the device,
+  // and after Defaults the read shows factory values it does not keep until this Apply.
+  const TXmlElement device = defaultsShown_ && beforeDefaults_ ? beforeDefaults_ : worker_.ReadResult();
+  if (!device) return true;
+  try {
+    keptBeforeApply_ = TBackupStore().Keep(worker_.Identity().Mac, device.Document()->SaveToText(),
+                                           "COM" + std::to_string(worker_.Port().ComNumber()));
+    return true;
+  } catch (const std::exception& e) {
+    AppWarning(
+        LangText("Backup_Failed", "Nothing was sent to the device: its settings could not be kept as a backup.") +
+        QLatin1Char('\n') + QString::fromUtf8(e.what()));
+    return false;
+  }
+}
+
+void TfMain::OfferUndo() {
+  if (!keptBeforeApply_) return;
+  undoOffer_ = std::move(keptBeforeApply_);
+  keptBeforeApply_.reset();
+  if (!seUndoApply) {
+    // The free place between Disconnect and About.
+    seUndoApply = MenuButton("seUndoApply", 16, 280, QString(), secsUtility);
+    connect(seUndoApply, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seUndoApplyClick(); }); });
+  }
+  const QDateTime kept = BackupTime(*undoOffer_);
+  seUndoApply->SetCaption(LangText("UndoApply", "Undo Apply %1").arg(kept.toString(QStringLiteral("HH:mm"))));
+  seUndoApply->setToolTip(LangText("UndoApply_Hint", "Undo last Apply: restores the settings the device had at %1 (%2)")
+                              .arg(kept.toString(QStringLiteral("HH:mm:ss")), Qs(undoOffer_->Path)));
+  seUndoApply->setEnabled(true);
+  seUndoApply->show();
+}
+
+void TfMain::seUndoApplyClick() {
+  if (!undoOffer_) return;
+  // Another unit may have been connected since: its settings are not those of the backup.
+  if (const std::string unit = UnitFolder(worker_); unit != undoOffer_->Mac) {
+    AppWarning(
+        LangText("UndoApply_OtherUnit", "Nothing was sent: the unit on the port is %1, but the last Apply went to %2.")
+            .arg(Qs(unit), Qs(undoOffer_->Mac)));
+    return;
+  }
+  // The pages show the backup, the device's last read stays what the Apply compares with: the
+  // Apply sends what differs, keeps a backup of its own and checks the device's read-back, so a
+  // second Undo takes back the first.
+  LoadSetupFile(Qs(undoOffer_->Path));
+  seApplySettingsClick();
+}
