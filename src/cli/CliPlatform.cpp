@@ -1,5 +1,7 @@
 #include "CliPlatform.h"
 
+#include "AfPortHolders.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +54,6 @@ void PrepareStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 // Windows says "Access is denied" for a port held by another program: no rights to fix.
 std::string AccessHint(const std::string&) { return {}; }
-std::string PortHolders(const std::string&) { return {}; }
 
 #else
 
@@ -88,8 +89,7 @@ void CatchStopSignals() {
 bool WaitForStop() {
   if (stopPipe[0] < 0) return false;
   char byte = 0;
-  while (::read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
-  }
+  while (::read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {}
   return byte == 1;
 }
 
@@ -103,30 +103,13 @@ std::string AccessHint(const std::string& path) {
          "; add yourself to the group that owns it (usually: sudo usermod -aG dialout $USER, then log in again)";
 }
 
-// Every process's open descriptors are links under /proc; those of other users stay unreadable,
-// so a port held by another user's program goes unnamed.
+#endif
+
 std::string PortHolders(const std::string& path) {
-  namespace fs = std::filesystem;
-  struct stat wanted {};
-  if (path.empty() || ::stat(path.c_str(), &wanted) != 0) return {};
   std::string holders;
-  std::error_code ec;
-  for (const auto& proc : fs::directory_iterator("/proc", ec)) {
-    const std::string pid = proc.path().filename().string();
-    if (pid.find_first_not_of("0123456789") != std::string::npos || std::stoi(pid) == ::getpid()) continue;
-    std::error_code ec2;
-    for (const auto& fd : fs::directory_iterator(proc.path() / "fd", ec2)) {
-      struct stat st {};
-      if (::stat(fd.path().c_str(), &st) != 0 || st.st_rdev != wanted.st_rdev || !S_ISCHR(st.st_mode)) continue;
-      std::string name;
-      std::getline(std::ifstream(proc.path() / "comm"), name);
-      holders += (holders.empty() ? "" : ", ") + ("PID " + pid + " (" + name + ")");
-      break;
-    }
-  }
+  for (const TPortHolder& h : ::PortHolders(path))
+    holders += (holders.empty() ? "" : ", ") + ("PID " + std::to_string(h.Pid) + " (" + h.Name + ")");
   return holders;
 }
-
-#endif
 
 }  // namespace CliPlatform

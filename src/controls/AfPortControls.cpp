@@ -5,12 +5,14 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <filesystem>
 #include <map>
 
 #include "AfComNames.h"
 #include "AfComPort.h"
+#include "AfPortHolders.h"
 
 namespace {
 constexpr int RecordRole = Qt::UserRole + 1;
@@ -74,7 +76,9 @@ class TAfPortComboBox::TDelegate final : public QStyledItemDelegate {
   }
 
   // The descriptions start in one column, after the widest number the list can hold.
-  int NumberColumnWidth() const { return owner_->fontMetrics().horizontalAdvance(QStringLiteral("COM 255")) + DescriptionGap; }
+  int NumberColumnWidth() const {
+    return owner_->fontMetrics().horizontalAdvance(QStringLiteral("COM 255")) + DescriptionGap;
+  }
 
  private:
   TAfPortComboBox* owner_;
@@ -131,19 +135,22 @@ void TAfPortComboBox::UpdatePortList() {
       const auto it = paths.find(n);
       const uint16_t state = it == paths.end() ? uint16_t{psAbsent} : StateOf(ProbeDevicePath(it->second));
       bool listed = false;
-      if (!options_.testFlag(pcCheckExist))
-        listed = true;
-      else if (options_.testFlag(pcDisableOpen))
-        listed = state == psFree || n == ownOpenPort;
-      else
-        listed = state == psInUse || state == psFree;
+      // Held by someone else: listed, when asked, only to say who holds it.
+      const bool held =
+          options_.testFlag(pcDisableOpen) && options_.testFlag(pcListHeld) && state == psInUse && n != ownOpenPort;
+      if (!options_.testFlag(pcCheckExist)) listed = true;
+      else if (options_.testFlag(pcDisableOpen)) listed = state == psFree || n == ownOpenPort || held;
+      else listed = state == psInUse || state == psFree;
       if (!listed) continue;
       addItem(QString::asprintf("COM %d", n));
       const int i = count() - 1;
       setItemData(i, (uint32_t{state} << 16) | static_cast<uint16_t>(n), RecordRole);
       if (it == paths.end()) continue;
       setItemData(i, DeviceNodeOf(it->second), Qt::ToolTipRole);
-      setItemData(i, QString::fromStdString(ComPortDescription(it->second)), DescriptionRole);
+      setItemData(i, held ? HeldText(it->second) : Described(QString::fromStdString(ComPortDescription(it->second))),
+                  DescriptionRole);
+      if (held)
+        if (auto* items = qobject_cast<QStandardItemModel*>(model())) items->item(i)->setEnabled(false);
     }
   }
   // The first entry added would select itself; the selection is UpdateSelection's business.
@@ -152,18 +159,55 @@ void TAfPortComboBox::UpdatePortList() {
 }
 
 void TAfPortComboBox::UpdateSelection() {
+  // A held port is no choice: the selection goes to the first port that can be opened.
+  int first = -1;
   for (int i = 0; i < count(); ++i) {
+    if (!ItemChoosable(i)) continue;
+    if (first < 0) first = i;
     if (RecordNumber(ItemRecord(i)) == comNumber_) {
       setCurrentIndex(i);
       return;
     }
   }
-  if (count() > 0) {
-    setCurrentIndex(0);
-    comNumber_ = RecordNumber(ItemRecord(0));
+  if (first >= 0) {
+    setCurrentIndex(first);
+    comNumber_ = RecordNumber(ItemRecord(first));
   } else {
+    setCurrentIndex(-1);
     comNumber_ = 0;
   }
+}
+
+bool TAfPortComboBox::ItemChoosable(int index) const {
+  const auto* items = qobject_cast<const QStandardItemModel*>(model());
+  return !items || !items->item(index) || items->item(index)->isEnabled();
+}
+
+void TAfPortComboBox::SetHeldTexts(const QString& pattern, const QString& holderPattern, const QString& unknown) {
+  heldPattern_ = pattern;
+  holderPattern_ = holderPattern;
+  heldUnknown_ = unknown;
+  UpdatePortList();
+}
+
+void TAfPortComboBox::SetKindWords(const QHash<QString, QString>& words) {
+  kindWords_ = words;
+  UpdatePortList();
+}
+
+QString TAfPortComboBox::Described(QString description) const {
+  // The kind leads the description: "simulator, pts/3".
+  for (auto w = kindWords_.begin(); w != kindWords_.end(); ++w)
+    if (description == w.key() || description.startsWith(w.key() + QStringLiteral(", ")))
+      return description.replace(0, w.key().size(), w.value());
+  return description;
+}
+
+QString TAfPortComboBox::HeldText(const std::string& path) const {
+  QStringList holders;
+  for (const TPortHolder& h : PortHolders(path))
+    holders << holderPattern_.arg(QString::fromStdString(h.Name)).arg(h.Pid);
+  return holders.isEmpty() ? heldUnknown_ : heldPattern_.arg(holders.join(QStringLiteral(", ")));
 }
 
 uint32_t TAfPortComboBox::ItemRecord(int index) const { return itemData(index, RecordRole).toUInt(); }
@@ -183,6 +227,10 @@ void TAfPortComboBox::showPopup() {
 int TAfPortComboBox::ItemHeight() const { return qAbs(QFontInfo(font()).pixelSize()) + 5; }
 
 void TAfPortComboBox::UserChoice(int index) {
+  if (index >= 0 && !ItemChoosable(index)) {
+    UpdateSelection();
+    return;
+  }
   comNumber_ = index >= 0 ? RecordNumber(ItemRecord(index)) : 0;
   emit OnChange(this);
   if (auto port = comPort_.lock(); port && comNumber_ != 0) {
@@ -191,7 +239,8 @@ void TAfPortComboBox::UserChoice(int index) {
       if (!port->Active()) port->Open();
     } catch (const EAfSerialError& e) {
       // A user's choice ends here in the event loop: show the port's message and go on.
-      QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(AfPortErrorText(e)));
+      QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
+                            QString::fromStdString(AfPortErrorText(e)));
     } catch (const std::exception& e) {
       QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.what()));
     }

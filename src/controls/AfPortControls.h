@@ -4,6 +4,7 @@
 // anew each time it opens.
 
 #include <QComboBox>
+#include <QHash>
 #include <cstdint>
 #include <memory>
 
@@ -14,7 +15,9 @@ class TAfPortComboBox : public QComboBox {
   // The list is the machine's ports as probed now: a language file neither carries nor replaces it.
   Q_CLASSINFO("LiveItems", "true")
  public:
-  enum TPortComboOption { pcCheckExist = 0x1, pcDisableOpen = 0x2, pcHighlightOpen = 0x4 };
+  // pcListHeld: with pcDisableOpen, a port another program holds is still listed, greyed and not
+  // to be chosen, with who holds it ("in use by minicom (PID 1234)").
+  enum TPortComboOption { pcCheckExist = 0x1, pcDisableOpen = 0x2, pcHighlightOpen = 0x4, pcListHeld = 0x8 };
   Q_DECLARE_FLAGS(TPortComboOptions, TPortComboOption)
   Q_FLAG(TPortComboOptions)
 
@@ -53,9 +56,18 @@ class TAfPortComboBox : public QComboBox {
   static uint16_t RecordNumber(uint32_t record) { return record & 0xFFFF; }
   static uint16_t RecordState(uint32_t record) { return record >> 16; }
   uint32_t ItemRecord(int index) const;
+  // False for a port another program holds.
+  bool ItemChoosable(int index) const;
   QString ItemDescription(int index) const;
   // Fixed height of every entry: the font's pixel height plus five.
   int ItemHeight() const;
+
+  // How a held port is described: %1 the holders, each as holderPattern gives it (%1 name, %2
+  // PID); unknown when the system does not say who holds it.
+  void SetHeldTexts(const QString& pattern, const QString& holderPattern, const QString& unknown);
+  // The words that replace the system's English kind of a port ("simulator", "serial port") in
+  // the descriptions, in the window's language.
+  void SetKindWords(const QHash<QString, QString>& words);
 
   QString Hint() const { return hint_; }
   void SetHint(const QString& v);
@@ -73,6 +85,8 @@ class TAfPortComboBox : public QComboBox {
   class TDelegate;
   void UserChoice(int index);
   void ApplyHint();
+  QString HeldText(const std::string& path) const;
+  QString Described(QString description) const;
 
   uint16_t comNumber_ = 0;
   std::weak_ptr<TAfComPort> comPort_;
@@ -80,6 +94,10 @@ class TAfPortComboBox : public QComboBox {
   TPortComboOptions options_ = pcCheckExist;
   QString hint_;
   bool showHint_ = false;
+  QString heldPattern_ = QStringLiteral("in use by %1");
+  QString holderPattern_ = QStringLiteral("%1 (PID %2)");
+  QString heldUnknown_ = QStringLiteral("in use by another program");
+  QHash<QString, QString> kindWords_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TAfPortComboBox::TPortComboOptions)
