@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "SimModel.h"
+#include "TestPlatform.h"
 
 namespace {
 
@@ -344,6 +345,15 @@ TEST(SimOnPty, shouldRestoreDefaultsInMemoryOnSeven) {
   port.Send("\r");
   EXPECT_NE(port.ReadUntil("Your choice ? ").find("IP addr 192.168.1.254"), std::string::npos);
   EXPECT_EQ(LoadState(state).Get("basic_parameters", "IP_Address"), "10.9.9.9");
+}
+
+// help2man takes the synopsis from a line that starts "Usage:".
+TEST(SimOnPty, shouldStartItsHelpsSynopsisTheWayHelp2manReadsIt) {
+  const char* sim = std::getenv("KAVRUNE_SIM");
+  TempDir dir;
+  const ProgramResult r = RunProgram(sim && *sim ? sim : KAVRUNE_SIM_BUILT, {"--help"}, dir.Path());
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_NE(r.out.find("\nUsage: kavrune-sim [--com N"), std::string::npos) << r.out;
 }
 
 TEST(SimOnPty, shouldPrintTheMacAndVariantItIsGivenAndRefuseUnknownOnes) {

@@ -46,7 +46,7 @@ struct TArgs {
 };
 
 constexpr const char* kUsage =
-    "usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
+    "Usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
     "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed]\n"
     "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
