@@ -221,12 +221,22 @@ void TShapeEx::paintEvent(QPaintEvent*) {
     p.setPen(QPen(colors.font, 1, Qt::DotLine));
     p.drawRect(box.adjusted(2 + w, 2 + w, -3 - w, -3 - w));
   }
+  if (mark_.isValid()) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRect(box.x() + w + 1, box.y() + w + 1, 4, box.height() - 2 * w - 2), mark_);
+  }
   if (caption_.isEmpty()) return;
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setFont(font());
   p.setPen(colors.font);
   const QRect r = CaptionRect();
   p.drawText(QPoint(r.x(), r.y() + QFontMetrics(font()).ascent()), caption_);
+}
+
+void TShapeEx::SetMark(const QColor& v) {
+  if (v == mark_) return;
+  mark_ = v;
+  update();
 }
 
 void TShapeEx::enterEvent(QEnterEvent* event) {
@@ -261,10 +271,8 @@ void TShapeEx::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TShapeEx::Activate() {
-  if (down_ && allowUp_)
-    SetDown(false);
-  else if (!down_ && allowDown_)
-    SetDown(true);
+  if (down_ && allowUp_) SetDown(false);
+  else if (!down_ && allowDown_) SetDown(true);
   // The click handler already sees the new Down.
   emit OnClick(this);
 }

@@ -155,6 +155,11 @@ class TShapeEx : public QWidget {
   bool MouseOver() const { return mouseOver_; }
   bool Pressed() const { return pressed_; }
 
+  // A bar of this colour inside the left edge flags the button (a page holding edits not yet
+  // applied); an invalid colour draws none.
+  QColor Mark() const { return mark_; }
+  void SetMark(const QColor& v);
+
   // The box the shape is drawn in, corners as (left, top) and (right, bottom) with the right and
   // bottom edges exclusive, and the rectangle the caption is drawn at.
   QRect ShapeBox() const;
@@ -203,4 +208,5 @@ class TShapeEx : public QWidget {
   bool mouseOver_ = false;
   bool pressed_ = false;
   bool clickArmed_ = false;
+  QColor mark_;
 };

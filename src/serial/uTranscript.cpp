@@ -200,13 +200,23 @@ void TTranscript::Event(const std::string& text) {
   Write(Clock::now(), "--", text);
 }
 
+std::string TTranscript::Unfinished() {
+  std::lock_guard guard(lock_);
+  const TPending& p = pending_[0];
+  if (p.text.empty()) return {};
+  if (echoSecret_) return Stars;
+  std::vector<std::string> found;
+  return Readable(Hide(Mask(p.text, found)));
+}
+
 void TTranscript::Flush() {
   std::lock_guard guard(lock_);
   FlushPending();
 }
 
 void TTranscript::FlushPending() {
-  const bool sentFirst = !pending_[1].text.empty() && (pending_[0].text.empty() || pending_[1].start < pending_[0].start);
+  const bool sentFirst =
+      !pending_[1].text.empty() && (pending_[0].text.empty() || pending_[1].start < pending_[0].start);
   if (sentFirst) Complete(true, false);
   if (!pending_[0].text.empty()) Complete(false, false);
   if (!pending_[1].text.empty()) Complete(true, false);

@@ -24,6 +24,9 @@ class TTranscript final {
   void Record(bool sent, const std::string& bytes);
   void Event(const std::string& text);
   void Flush();
+  // The device's line still coming (a prompt waiting for its answer), masked and spelled out as
+  // its finished line will be; empty when there is none.
+  std::string Unfinished();
 
   // Control characters and bytes outside ASCII as <CR>, <LF>, <BEL>, <xx>.
   static std::string Readable(const std::string& bytes);
@@ -50,9 +53,9 @@ class TTranscript final {
   std::mutex lock_;
   std::ofstream out_;
   Clock::time_point start_ = Clock::now();
-  TPending pending_[2];        // [1]: sent, [0]: received
-  std::string lastReceived_;   // the last whole line from the device
-  bool sentAfterCr_ = false;   // the last byte sent was CR: an LF after it ends nothing
-  bool echoSecret_ = false;    // a secret answer went out; its echo runs to the next line end
+  TPending pending_[2];            // [1]: sent, [0]: received
+  std::string lastReceived_;       // the last whole line from the device
+  bool sentAfterCr_ = false;       // the last byte sent was CR: an LF after it ends nothing
+  bool echoSecret_ = false;        // a secret answer went out; its echo runs to the next line end
   std::set<std::string> secrets_;  // values seen in secret places, masked wherever they recur
 };

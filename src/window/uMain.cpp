@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 
 #include "AfPortControls.h"
@@ -93,12 +94,17 @@ void TfMain::EnableCommands(bool enable) {
 
 void TfMain::BeginBusy() {
   SetGlobalBusyCursor(true);
+  if (QWidget* focus = QApplication::focusWidget(); focus && isAncestorOf(focus) && !focusBeforeBusy_)
+    focusBeforeBusy_ = focus;
   EnableCommands(false);
 }
 
 void TfMain::EndBusy() {
   SetGlobalBusyCursor(false);
   EnableCommands(true);
+  if (focusBeforeBusy_ && focusBeforeBusy_->isEnabled() && focusBeforeBusy_->isVisible())
+    focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+  focusBeforeBusy_ = nullptr;
 }
 
 QStringList TfMain::LanguageFileCandidates(const QString& directory, const QLocale& locale) {
@@ -213,14 +219,17 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       seNetworkClick(seNetwork);
       seNetwork->SetDown(true);
     }
-    shown_ = PagesSettings();
+    TakeEditBaseline();
     ShowReadOutcome(root);
   });
 }
 
-TDeviceSettings TfMain::PagesSettings() {
+TDeviceSettings TfMain::PagesSettings() { return PagesSettings(true); }
+
+TDeviceSettings TfMain::PagesSettings(bool settleTyping) {
   const PXmlDocument doc = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
-  BuildWriteDocument(doc->Root());
+  if (settleTyping) BuildWriteDocument(doc->Root());
+  else StorePages(doc->Root());
   return FromDocument(doc->Root());
 }
 
@@ -231,7 +240,7 @@ void TfMain::ReadFailed(const std::string& reason) {
   EnableCommands(static_cast<bool>(currentRead_));
   seReload->setEnabled(worker_.IsPortOpen());
   statusLine_->ShowOutcome(LangText("Failed_Read", "The settings were not read"), TStatusLine::TOutcome::Failed);
-  AppWarning(LangText("ReadFailed", "The device settings were not read: %1.").arg(QString::fromUtf8(reason)));
+  AppWarning(LangText("ReadFailed", "The device settings were not read: %1.").arg(DeviceWords(reason)));
 }
 
 void TfMain::ReadDamaged(const std::vector<std::string>& lines) {
@@ -250,6 +259,11 @@ void TfMain::ReadDamaged(const std::vector<std::string>& lines) {
 void TfMain::seNetworkClick(QObject* Sender) {
   auto* button = qobject_cast<TShapeEx*>(Sender);
   if (!button) return;
+  ++marksHeld_;
+  TFinally showMarks([this] {
+    --marksHeld_;
+    ShowEditMarks();
+  });
   if (currentRead_) pcChannel1->KeepChannel(ChannelOf(currentPageButton_));
   pcChannel1->ShowChannel(currentRead_ ? ChannelOf(button) : 0);
   // Coming from another page, a channel opens on its serial settings; between the two channels
@@ -285,13 +299,15 @@ void TfMain::bOpenCloseClick() {
     ShowPage(pConnection);
     for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) b->SetDown(false);
   };
+  if (worker_.IsPortOpen() && !MayDropEdits()) return;
   bool open = false;
   try {
     worker_.LockPort();
     TFinally unlock([&] { worker_.UnlockPort(); });
     StartTranscript();
-    deviceAnswered_ = defaultsShown_ = false;
+    deviceAnswered_ = defaultsShown_ = reloadAfterExit_ = false;
     statusLine_->Clear();
+    DropEditBaseline();
     if (worker_.IsPortOpen()) worker_.OpenPort(0);
     else worker_.OpenPort(picker->ComNumber());
     open = worker_.IsPortOpen();
@@ -334,7 +350,8 @@ void TfMain::seApplySettingsClick() {
     return;
   }
   if (changes.empty() && !defaultsShown_) {
-    lastApplyReport_ = {"No setting differs from the device: nothing was written."};
+    lastApplyReport_ = {
+        Std(LangText("Apply_NothingDiffers", "No setting differs from the device: nothing was written."))};
     statusLine_->ShowOutcome(Qs(lastApplyReport_.front()), TStatusLine::TOutcome::Notice);
     return;
   }
@@ -357,6 +374,10 @@ void TfMain::seApplySettingsClick() {
 }
 
 void TfMain::seDefaultClick() {
+  if (!AppQuestion(LangText("Ask_Defaults",
+                            "Show the device's factory values on every page? Changes not applied are lost; the device "
+                            "keeps the factory values only once \"Apply Settings\" stores them.")))
+    return;
   if (!defaultsShown_) beforeDefaults_ = worker_.ReadResult();  // what the device keeps until Apply stores
   worker_.RequestWrite(RequestDefaults{});
   statusLine_->ShowStep(LangText("Step_Defaults", "Loading the factory values"));
@@ -366,7 +387,16 @@ void TfMain::seDefaultClick() {
 }
 
 void TfMain::seReloadClick() {
-  worker_.RequestRead();
+  if (!MayDropEdits()) return;
+  if (defaultsShown_) {
+    // The device holds the factory values unstored; only leaving Setup Mode without storing
+    // brings its stored settings back. The read follows once it has left (WriteFinished).
+    reloadAfterExit_ = true;
+    worker_.RequestWrite(RequestExit{});
+    statusLine_->ShowStep(LangText("Step_Leaving", "Leaving Setup Mode…"));
+  } else {
+    worker_.RequestRead();
+  }
   BeginBusy();
 }
 
@@ -414,15 +444,23 @@ void TfMain::FormClose() {
   exitPending_ = true;
   worker_.RequestWrite(RequestExit{});
   // The worker is told to stop right after the window is gone; give it the time to take the
-  // device out of Setup Mode first, or the device would stay in its menu.
-  const QDeadlineTimer deadline(5000);
+  // device out of Setup Mode first, or the device would stay in its menu. A device that does
+  // not answer keeps the window no longer than the limit.
+  statusLine_->ShowStep(LangText("Step_Leaving", "Leaving Setup Mode…"));
   SetGlobalBusyCursor(true);
-  while (exitPending_ && worker_.IsPortOpen() && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+  QEventLoop wait;
+  quitWait_ = &wait;
+  QTimer::singleShot(QuitLimitMs, &wait, &QEventLoop::quit);
+  if (exitPending_) wait.exec(QEventLoop::ExcludeUserInputEvents);
+  quitWait_ = nullptr;
   SetGlobalBusyCursor(false);
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {
+  if (!closing_ && !MayDropEdits()) {
+    event->ignore();
+    return;
+  }
   if (!closing_) RunCommand([&] { FormClose(); });
   event->accept();
 }
@@ -439,6 +477,7 @@ void TfMain::Label65MouseLeave() {
 void TfMain::Label65Click() { QDesktopServices::openUrl(QUrl(QString::fromUtf8(KaVruneWebUrl))); }
 
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {
+  if (ShowEditTip(watched, event)) return true;
   if (watched == Label65) {
     switch (event->type()) {
       case QEvent::Enter:

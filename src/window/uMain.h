@@ -2,9 +2,13 @@
 // TfMain: the one working window. A banner, the menu column of shape buttons, the link strip and
 // one page at a time; the device work goes to the worker, whose read documents come back here.
 
+#include <QHash>
+#include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -14,6 +18,7 @@
 #include "uKaVruneNotAsked.h"
 #include "uXmlUtils.h"
 
+class QEventLoop;
 class QFileDialog;
 class QLocale;
 class QLabel;
@@ -117,7 +122,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
 
   // --- setup files: what the two file commands do with the chosen name
   void SaveSetupFile(const QString& fileName);
-  void LoadSetupFile(const QString& fileName);
+  // tell: a box names what the file keeps and a restore does not write.
+  void LoadSetupFile(const QString& fileName, bool tell = true);
   static void ConfigureOpenDialog(QFileDialog& dialog);
   static void ConfigureSaveDialog(QFileDialog& dialog);
 
@@ -188,6 +194,11 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void BuildPages();
   TShapeEx* MenuButton(const char* name, int x, int y, const QString& caption, TShapeExColorSchema* schema,
                        int tag = 0);
+  // Stacks the menu column's groups top down, a gap between groups, hidden buttons taking no
+  // room, Tab following the column; the status block takes the rest above Transcript. A new
+  // command joins a group of menuGroups_ in BuildMenu.
+  void LayOutMenu();
+  QList<QList<TShapeEx*>> menuGroups_;
   void SetStepColours(bool open);
   void Label65MouseMove();
   void Label65MouseLeave();
@@ -211,11 +222,43 @@ class TfMain final : public QWidget, public IKaVruneSink {
   QList<TIntEdit*> NumberEdits() const;
   void WatchEdits();
   void ShowEditState();
+  // The controls of a page that hold a setting: edits, lists, check and radio boxes, addresses.
+  QList<QWidget*> SettingControls(QWidget* page) const;
+  // What a control shows, to compare (Key) and to name in its tool tip (Words).
+  struct TShownValue {
+    QString Key, Words;
+  };
+  static TShownValue ShownValue(const QWidget* control);
+  const TShownValue* Baseline(const QWidget* control) const;
+  // The controls as the device's last read left them: each channel's on its own.
+  void TakeEditBaseline();
+  void DropEditBaseline();
+  // Frames the controls that differ from the device, flags their pages' buttons and counts the
+  // changes in the status block.
+  void ShowEditMarks();
+  // The pages' settings without settling the number being typed, which would change it under the
+  // user's fingers.
+  TDeviceSettings PagesSettings(bool settleTyping);
+  // Edits or unstored factory values would be lost: asks, and says whether to go on.
+  bool MayDropEdits();
+  // The pages from a document, every control's edit mark shown once afterwards.
+  void LoadPages(const TXmlElement& root);
+  void StorePages(const TXmlElement& root);
+  // A marked control's tool tip, with the device's value; true when it was shown.
+  bool ShowEditTip(QObject* watched, QEvent* event);
 
  public:
   // One line per number typed outside its range ("MTU Size: allowed: 512 to 1400"); an Apply
   // sends nothing while there is one.
   QStringList RangeFaults() const;
+  // The settings the pages hold that differ from the device's last read: what an Apply writes.
+  int PendingChanges();
+  // Whether the control is marked as holding an edit, and the tool tip it then shows (its own
+  // hint with the device's value); empty when it holds none.
+  bool IsEdited(const QWidget* control) const { return edited_.contains(control); }
+  QString EditTip(const QWidget* control) const;
+  // The longest Quit waits for the device to leave Setup Mode before the window goes anyway.
+  static constexpr int QuitLimitMs = 1500;
 
  private:
   TKaVruneAI& worker_;
@@ -245,4 +288,15 @@ class TfMain final : public QWidget, public IKaVruneSink {
   bool deviceAnswered_ = false;  // since the port opened
   bool defaultsShown_ = false;   // the pages show factory values the device has not stored
   bool closing_ = false;
+  bool reloadAfterExit_ = false;
+  // Where the keyboard was when a command went busy: disabling the commands moves it away.
+  QPointer<QWidget> focusBeforeBusy_;  // a Reload left Setup Mode to drop unstored factory values
+  QEventLoop* quitWait_ = nullptr;     // while Quit waits for the device to leave Setup Mode
+  // --- edits
+  QHash<const QWidget*, TShownValue> baseline_;                        // the controls of every page but the channels'
+  std::array<QHash<const QWidget*, TShownValue>, 3> channelBaseline_;  // [n]: channel n's
+  QSet<const QWidget*> edited_;
+  QHash<const QWidget*, QWidget*> editFrames_;
+  int marksHeld_ = 0;  // while the pages load or switch, marks wait for the end
+  int pendingChanges_ = 0;
 };

@@ -19,23 +19,34 @@ void TfMain::LoadReadDocument(const TXmlElement& root) {
   QString failed;
   if (root) {
     failed = SaveWorkingCopy(*root.Document(), QStringLiteral("temp_load.xml"));
-    // In this order: the network mode's rule rebuilds the WLAN lists before the WLAN page loads,
-    // and the channels' baud rate rule looks at the server's CPU performance.
-    pNetwork->Load(root);
-    pServices->Load(root);
-    pServer->Load(root);
-    pEmail->Load(root);
-    pWLAN->Load(root);
-    pcChannel1->TakeReadChannels(root, ChannelOf(currentPageButton_));
+    LoadPages(root);
   }
   EndBusy();
   if (!failed.isEmpty()) AppWarning(failed);
 }
 
+void TfMain::LoadPages(const TXmlElement& root) {
+  ++marksHeld_;
+  // In this order: the network mode's rule rebuilds the WLAN lists before the WLAN page loads,
+  // and the channels' baud rate rule looks at the server's CPU performance.
+  pNetwork->Load(root);
+  pServices->Load(root);
+  pServer->Load(root);
+  pEmail->Load(root);
+  pWLAN->Load(root);
+  pcChannel1->TakeReadChannels(root, ChannelOf(currentPageButton_));
+  --marksHeld_;
+  ShowEditMarks();
+}
+
 void TfMain::BuildWriteDocument(const TXmlElement& root) {
-  if (!root) return;
   // Shape buttons take no focus: a number still being typed is validated before it is read.
   TMyCustomNumEdit::ValidateFocusedNumEdit();
+  StorePages(root);
+}
+
+void TfMain::StorePages(const TXmlElement& root) {
+  if (!root) return;
   TXmlElement r = root;
   r.ClearChildrenAndAttributes();
   for (const char* section : {"basic_parameters", "Security", "Expert", "E-mail", "WLAN"}) r.AppendChild(section);

@@ -1,13 +1,23 @@
 // What the pages hold that the device does not: numbers typed outside their range, which stay
-// as typed and red until mended and keep an Apply from sending anything.
+// as typed and red until mended and keep an Apply from sending anything, and edits not yet
+// applied, framed on their controls, flagged on their pages' buttons and counted.
 
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QToolTip>
 
+#include "ComCtrlsAdds.h"
+#include "ShapeEx.h"
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
 #include "uMain.h"
 #include "uMainPrivate.h"
 #include "uPages.h"
+#include "uQtDispatcher.h"
 #include "uStatusLine.h"
 
 namespace {
@@ -29,7 +39,158 @@ QString FieldName(const QWidget* control) {
   return name;
 }
 
+const QColor EditColour(0xFF, 0x8C, 0x00);  // orange: apart from the red of a missing key
+
+// A frame around a control, behind it, that shows the control holds an edit.
+class TEditFrame final : public QWidget {
+ public:
+  explicit TEditFrame(QWidget* control) : QWidget(control->parentWidget()), control_(control) {
+    setObjectName(QStringLiteral("EditFrame_") + control->objectName());
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+  }
+  void Follow() {
+    setGeometry(control_->geometry().adjusted(-2, -2, 2, 2));
+    stackUnder(control_);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(QPen(EditColour, 2));
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+  }
+
+ private:
+  QWidget* control_;
+};
+
+// A control inside another one (an address's fields, a list's editor) is part of that one.
+bool InsideAControl(const QWidget* widget, const QWidget* page) {
+  for (const QWidget* p = widget->parentWidget(); p && p != page; p = p->parentWidget())
+    if (qobject_cast<const TIPAddress*>(p) || qobject_cast<const QComboBox*>(p)) return true;
+  return false;
+}
+
 }  // namespace
+
+QList<QWidget*> TfMain::SettingControls(QWidget* page) const {
+  QList<QWidget*> controls;
+  for (QWidget* c : page->findChildren<QWidget*>()) {
+    if (InsideAControl(c, page)) continue;
+    const auto* button = qobject_cast<const QAbstractButton*>(c);
+    if (qobject_cast<TIPAddress*>(c) || qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c) ||
+        (button && button->isCheckable()))
+      controls << c;
+  }
+  return controls;
+}
+
+TfMain::TShownValue TfMain::ShownValue(const QWidget* control) {
+  if (const auto* address = qobject_cast<const TIPAddress*>(control)) return {address->Address(), address->Address()};
+  if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+    // A secret is never shown: the device's is unknown, the one typed stays hidden.
+    if (edit->echoMode() != QLineEdit::Normal) return {edit->text(), LangText("Edit_Secret", "not shown")};
+    return {edit->text(), edit->text()};
+  }
+  if (const auto* list = qobject_cast<const QComboBox*>(control))
+    return {QString::number(list->currentIndex()) + QLatin1Char(':') + list->currentText(), list->currentText()};
+  if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+    return button->isChecked() ? TShownValue{QStringLiteral("1"), LangText("Edit_On", "ticked")}
+                               : TShownValue{QStringLiteral("0"), LangText("Edit_Off", "not ticked")};
+  return {};
+}
+
+const TfMain::TShownValue* TfMain::Baseline(const QWidget* control) const {
+  const auto& base = pcChannel1->isAncestorOf(control) ? channelBaseline_[ChannelOf(currentPageButton_)] : baseline_;
+  const auto found = base.find(control);
+  return found == base.end() ? nullptr : &*found;
+}
+
+void TfMain::TakeEditBaseline() {
+  ++marksHeld_;
+  baseline_.clear();
+  for (QWidget* page : std::initializer_list<QWidget*>{pNetwork, pServer, pServices, pWLAN, pEmail})
+    for (QWidget* c : SettingControls(page)) baseline_.insert(c, ShownValue(c));
+  // The two channels share the controls: each is shown in turn as the device reported it.
+  for (int n : {1, 2}) {
+    channelBaseline_[n].clear();
+    pcChannel1->ShowChannel(n);
+    for (QWidget* c : SettingControls(pcChannel1)) channelBaseline_[n].insert(c, ShownValue(c));
+  }
+  if (const int shown = ChannelOf(currentPageButton_)) pcChannel1->ShowChannel(shown);
+  // An Apply sends only what differs from this: a control the user did not touch never changes
+  // the device.
+  shown_ = PagesSettings();
+  --marksHeld_;
+  ShowEditMarks();
+}
+
+void TfMain::DropEditBaseline() {
+  baseline_.clear();
+  for (auto& base : channelBaseline_) base.clear();
+  shown_.reset();
+  ShowEditMarks();
+}
+
+void TfMain::ShowEditMarks() {
+  if (marksHeld_ > 0) return;
+  auto markPage = [&](QWidget* page) {
+    bool any = false;
+    for (QWidget* c : SettingControls(page)) {
+      const TShownValue* base = Baseline(c);
+      const bool edited = base && ShownValue(c).Key != base->Key;
+      any = any || edited;
+      auto* frame = static_cast<TEditFrame*>(editFrames_.value(c));
+      if (edited && !frame) {
+        frame = new TEditFrame(c);  // owned by the control's parent
+        editFrames_.insert(c, frame);
+      }
+      if (frame) {
+        if (edited) frame->Follow();
+        frame->setVisible(edited);
+      }
+      if (edited) edited_.insert(c);
+      else edited_.remove(c);
+    }
+    return any;
+  };
+  for (const auto& [page, button] : std::initializer_list<std::pair<QWidget*, TShapeEx*>>{
+           {pNetwork, seNetwork}, {pServer, seServer}, {pServices, seServices}, {pWLAN, seWLAN}, {pEmail, seEmail}})
+    button->SetMark(markPage(page) ? EditColour : QColor());
+  const bool channelShownEdited = markPage(pcChannel1);
+  const TSettingChanges changes = shown_ && currentRead_ ? Diff(*shown_, PagesSettings(false)) : TSettingChanges();
+  pendingChanges_ = static_cast<int>(changes.size());
+  for (int n : {1, 2}) {
+    bool edited = channelShownEdited && ChannelOf(currentPageButton_) == n;
+    for (const TSettingChange& c : changes) edited = edited || c.Row->Section == ChannelSection(n);
+    (n == 1 ? seChannel1 : seChannel2)->SetMark(edited ? EditColour : QColor());
+  }
+  ShowEditState();
+}
+
+int TfMain::PendingChanges() {
+  ShowEditMarks();
+  return pendingChanges_;
+}
+
+QString TfMain::EditTip(const QWidget* control) const {
+  const TShownValue* base = IsEdited(control) ? Baseline(control) : nullptr;
+  if (!base) return {};
+  const QString device = LangText("Edit_Device", "On the device: %1")
+                             .arg(base->Words.isEmpty() ? LangText("Edit_Empty", "(empty)") : base->Words);
+  return control->toolTip().isEmpty() ? device : control->toolTip() + QLatin1Char('\n') + device;
+}
+
+bool TfMain::MayDropEdits() {
+  const int changes = PendingChanges();
+  if (changes == 0 && !defaultsShown_) return true;
+  return AppQuestion(
+      defaultsShown_
+          ? LangText("Ask_DropDefaults",
+                     "The factory values shown are not stored: the device keeps its own settings. Go on?")
+          : LangText("Ask_DropEdits", "Changes not applied to the device: %1. They will be lost. Go on?").arg(changes));
+}
 
 QList<TIntEdit*> TfMain::NumberEdits() const {
   QList<TIntEdit*> edits;
@@ -46,6 +207,33 @@ void TfMain::WatchEdits() {
     edit->SetKeepOutOfRange(true);
     connect(edit, &TIntEdit::RangeStateChanged, this, [this] { ShowEditState(); });
   }
+  for (QWidget* page : std::initializer_list<QWidget*>{pNetwork, pServer, pServices, pcChannel1, pWLAN, pEmail})
+    for (QWidget* c : SettingControls(page)) {
+      auto changed = [this] { ShowEditMarks(); };
+      if (auto* address = qobject_cast<TIPAddress*>(c)) {
+        connect(address, &TIPAddress::OnChange, this, changed);
+        // Its fields show the tool tip.
+        for (QWidget* field : address->findChildren<QWidget*>()) field->installEventFilter(this);
+      } else if (auto* edit = qobject_cast<QLineEdit*>(c)) {
+        connect(edit, &QLineEdit::textChanged, this, changed);
+      } else if (auto* list = qobject_cast<QComboBox*>(c)) {
+        connect(list, &QComboBox::currentIndexChanged, this, changed);
+      } else if (auto* button = qobject_cast<QAbstractButton*>(c)) {
+        connect(button, &QAbstractButton::toggled, this, changed);
+      }
+      c->installEventFilter(this);
+    }
+}
+
+bool TfMain::ShowEditTip(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  QWidget* control = widget;
+  if (widget && qobject_cast<TIPAddress*>(widget->parentWidget())) control = widget->parentWidget();
+  const QString tip = control ? EditTip(control) : QString();
+  if (tip.isEmpty()) return false;
+  QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip, widget);
+  return true;
 }
 
 QStringList TfMain::RangeFaults() const {
@@ -58,6 +246,9 @@ QStringList TfMain::RangeFaults() const {
 }
 
 void TfMain::ShowEditState() {
-  const QStringList faults = RangeFaults();
-  statusLine_->ShowEdits(faults.join(QLatin1Char('\n')), !faults.isEmpty());
+  QStringList lines = RangeFaults();
+  const bool fault = !lines.isEmpty();
+  if (pendingChanges_ == 1) lines.prepend(LangText("Edits_One", "1 change not applied"));
+  else if (pendingChanges_ > 1) lines.prepend(LangText("Edits_Many", "%1 changes not applied").arg(pendingChanges_));
+  statusLine_->ShowEdits(lines.join(QLatin1Char('\n')), fault);
 }

@@ -8,6 +8,7 @@
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uMainPrivate.h"
+#include "uPages.h"
 #include "uQtDispatcher.h"
 
 void TfMain::ConfigureOpenDialog(QFileDialog& dialog) {
@@ -54,20 +55,62 @@ QString TfMain::SaveWorkingCopy(const TXmlDocument& doc, const QString& name) co
 }
 
 void TfMain::SaveSetupFile(const QString& fileName) {
-  // The read form, as the command line's backups: either tool loads what the other saved.
+  // The read form, as the command line's backups, so either tool loads what the other saved:
+  // what the device reported with the pages' edits over it. What the pages cannot show (the
+  // unit's own information, lines this version does not know) is kept as the device printed it.
+  TDeviceSettings settings = currentRead_ ? FromReadDocument(currentRead_) : TDeviceSettings();
+  for (const TSettingChange& c : Diff(shown_.value_or(TDeviceSettings()), PagesSettings())) settings.Set(*c.Row, c.To);
   const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-  ToReadDocument(PagesSettings(), doc->Root());
-  doc->SaveToFile(Std(fileName));  // a failure reaches the general error handler
+  TXmlElement root = doc->Root();
+  ToReadDocument(settings, root);
+  if (currentRead_)
+    for (const TXmlElement& section : currentRead_.Children())
+      for (const TXmlElement& entry : section.Children())
+        if (EntryKind(section.Name(), entry.Name()) != TEntryKind::Setting)
+          FindNodePath(root, section.Name(), true).AppendCopy(entry);
+  doc->SaveToFile(Std(fileName));  // written beside and renamed; a failure reaches the error box
 }
 
-void TfMain::LoadSetupFile(const QString& fileName) {
-  // A file that does not parse raises before the current document or any page changes. Either
-  // form loads, files of the older write form too; the device's own state stays what an Apply
-  // compares against.
+void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
+  // A file that does not parse raises before any page changes. Either form loads, files of the
+  // older write form too.
   const PXmlDocument file = TXmlDocument::LoadFromFile(Std(fileName));
+  std::vector<std::string> unknown, kept;
+  const TDeviceSettings wanted = FromDocument(file->Root(), &unknown, &kept);
+  if (wanted.Empty())
+    throw std::runtime_error(Std(
+        LangText("Load_NoSettings", "%1 holds no settings of the device.").arg(QDir::toNativeSeparators(fileName))));
   const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-  ToReadDocument(FromDocument(file->Root()), doc->Root());
-  LoadReadDocument(doc->Root());
+  if (!currentRead_) {
+    ToReadDocument(wanted, doc->Root());
+    LoadReadDocument(doc->Root());
+    return;
+  }
+  // The file's settings over the device's: the pages show them as edits, which the checked
+  // Apply writes, and what the file does not give stays the device's.
+  TDeviceSettings merged = FromReadDocument(currentRead_);
+  for (const auto& [section, values] : wanted.Sections())
+    for (const auto& [key, value] : values) merged.Set(section, key, value);
+  ToReadDocument(merged, doc->Root());
+  LoadPages(doc->Root());
+  if (!tell) return;
+  QStringList notes{LangText("Load_Pending",
+                             "The file's settings are on the pages: %1 differ from the device. "
+                             "\"Apply Settings\" writes them.")
+                        .arg(PendingChanges())};
+  auto list = [](const std::vector<std::string>& items) {
+    QStringList out;
+    for (const std::string& i : items) out << Qs(i);
+    return out.join(QStringLiteral(", "));
+  };
+  if (!kept.empty()) notes << LangText("Load_Kept", "Kept in the file, not written: %1").arg(list(kept));
+  if (!unknown.empty()) notes << LangText("Load_Unknown", "Not loaded, unknown to this version: %1").arg(list(unknown));
+  if (IsReadDocument(file->Root())) {
+    // A backup cannot carry what a dump never shows.
+    notes << LangText("Load_NoSecrets", "Passwords and keys never appear in a backup: the device keeps its own.")
+          << LangText("Load_NoEmail", "The E-mail settings are not written: the window does not walk that menu.");
+  }
+  AppMessage(notes.join(QStringLiteral("\n\n")));
 }
 
 void TfMain::seSaveToFileClick() {
@@ -78,6 +121,8 @@ void TfMain::seSaveToFileClick() {
 }
 
 void TfMain::seLoadFromFileClick() {
+  // Loading replaces whatever the pages hold.
+  if (!MayDropEdits()) return;
   QFileDialog dialog(this);
   ConfigureOpenDialog(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;

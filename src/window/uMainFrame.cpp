@@ -28,6 +28,7 @@
 #include "uContacts.h"
 #include "uIntEdit.h"
 #include "uQtDispatcher.h"
+#include "uStatusLine.h"
 #include "ufAbout.h"
 #ifdef KAVRUNE_HAVE_LANGUAGE
 #include "uLanguage.h"
@@ -218,10 +219,14 @@ void TfMain::BuildMenu() {
   ShapeEx8->setEnabled(true);
   ShapeEx8->SetBrushColor(QColor(0xFF, 0xE0, 0xE0));
   ShapeEx8->SetPenColor(QColor(0xA0, 0x00, 0x00));
+  // Setup files are whole backups in the read form, so the window offers them.
   seLoadFromFile = MenuButton("seLoadFromFile", 16, 352, QStringLiteral("Load from file"), secsUtility);
   seSaveToFile = MenuButton("seSaveToFile", 16, 376, QStringLiteral("Save to file"), secsUtility);
   seTerminal = MenuButton("seTerminal", 16, 400, QStringLiteral("Terminal"), secsUtility);
-  for (TShapeEx* b : {seLoadFromFile, seSaveToFile, seTerminal}) b->hide();
+  seTerminal->hide();
+  menuGroups_ = {{seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail},
+                 {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seDisconnect},
+                 {ShapeEx1, ShapeEx8}};
   Button2 = new QPushButton(QStringLiteral("Generate Language"), pLeft);
   Button2->setObjectName(QStringLiteral("Button2"));
   Button2->setGeometry(16, 432, 129, 25);
@@ -261,7 +266,8 @@ void TfMain::BuildPages() {
 
   TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
   picker->SetMaxComPorts(255);
-  picker->SetOptions(TAfPortComboBox::pcCheckExist | TAfPortComboBox::pcDisableOpen | TAfPortComboBox::pcHighlightOpen);
+  picker->SetOptions(TAfPortComboBox::pcCheckExist | TAfPortComboBox::pcDisableOpen | TAfPortComboBox::pcHighlightOpen |
+                     TAfPortComboBox::pcListHeld);
   connect(picker, &TAfPortComboBox::OnChange, this, [this] { RunCommand([&] { AfPortComboBox1Change(); }); });
   connect(uiConnection->bOpenClose, &QPushButton::clicked, this, [this] { RunCommand([&] { bOpenCloseClick(); }); });
   SetStepColours(false);
@@ -290,6 +296,33 @@ void TfMain::FormCreate() {
   LoadLanguage();
   pTop->findChild<QLabel*>(QStringLiteral("Image1"))
       ->setPixmap(BannerPicture(LangText("Banner_Subtitle", "serial device server")));
+  uiConnection->AfPortComboBox1->SetKindWords(
+      {{QStringLiteral("simulator"), LangText("Port_Simulator", "simulator")},
+       {QStringLiteral("USB-serial"), LangText("Port_USBSerial", "USB-serial")},
+       {QStringLiteral("Bluetooth"), LangText("Port_Bluetooth", "Bluetooth")},
+       {QStringLiteral("serial port"), LangText("Port_Serial", "serial port")}});
+  uiConnection->AfPortComboBox1->SetHeldTexts(LangText("Port_Held", "in use by %1"),
+                                              LangText("Port_Holder", "%1 (PID %2)"),
+                                              LangText("Port_HeldUnknown", "in use by another program"));
   BuildStatus();  // its texts come from the language file
+  LayOutMenu();
   WatchEdits();
+}
+
+void TfMain::LayOutMenu() {
+  int y = 16;
+  QWidget* previous = nullptr;
+  for (const QList<TShapeEx*>& group : menuGroups_) {
+    bool any = false;
+    for (TShapeEx* b : group) {
+      if (b->isHidden()) continue;
+      b->move(b->x(), y);
+      y += 24;
+      any = true;
+      if (previous) setTabOrder(previous, b);
+      previous = b;
+    }
+    if (any) y += 8;
+  }
+  statusLine_->setGeometry(16, y, 127, seTranscript->y() - 8 - y);
 }

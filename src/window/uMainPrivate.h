@@ -18,5 +18,8 @@ inline QString LangText(const char* key, const char* defaultText) {
 #endif
 }
 
+// The engine's fixed sentences (why a write failed, what to do) in the window's language.
+QString DeviceWords(const std::string& engineText);
+
 inline std::string Std(const QString& s) { return s.toStdString(); }
 inline QString Qs(const std::string& s) { return QString::fromStdString(s); }

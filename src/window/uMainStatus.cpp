@@ -1,6 +1,7 @@
 // The window's account of what it is doing: the status block under the menu column, the outcome
 // of every read and write, and the transcript of the serial dialogue.
 
+#include <QEventLoop>
 #include <QKeySequence>
 #include <QShortcut>
 
@@ -13,6 +14,28 @@
 #include "uTranscript.h"
 #include "uTranscriptView.h"
 #include "ui_pConnection.h"
+
+// The engine's sentences in the window's language; what the device printed and what no key
+// covers stay as they are.
+QString DeviceWords(const std::string& engineText) {
+  static const std::pair<const char*, const char*> sentences[] = {
+      {"Nothing was stored: the device left Setup Mode without storing and keeps the settings it had.",
+       "Failed_LeftWithoutStoring"},
+      {"Nothing was stored, but the device did not confirm leaving Setup Mode: switch it off and on.",
+       "Failed_SwitchOffAndOn"},
+      {"The device did not come to its setup menu. Check the cable and that the device is on, then try again.",
+       "Failed_NoMenu"},
+      {"The device did not confirm that it stored the settings.", "Failed_StoreUnconfirmed"},
+      {"Writing was stopped because the port was closed.", "Failed_PortClosedWhileWriting"},
+      {"The port was closed before the settings were written.", "Failed_PortClosedBeforeWriting"},
+      {"the connection was lost during the read", "Failed_LineLost"},
+      {"the read was stopped", "Failed_ReadStopped"},
+  };
+  QString text = Qs(engineText);
+  for (const auto& [english, key] : sentences)
+    if (text.contains(QLatin1String(english))) text.replace(QLatin1String(english), LangText(key, english));
+  return text;
+}
 
 namespace {
 
@@ -32,7 +55,10 @@ QString SettingText(const TSettingRow& row) {
 
 // The check after an Apply in the window's language.
 std::vector<std::string> ApplyReportLines(const TApplyCheck& check) {
-  std::vector<std::string> lines = {check.Lines().front()};
+  const size_t confirmed = check.Confirmed.size();
+  std::vector<std::string> lines = {
+      Std(confirmed == 1 ? LangText("Apply_ConfirmedOne", "1 setting written and confirmed.")
+                         : LangText("Apply_Confirmed", "%1 settings written and confirmed.").arg(confirmed))};
   auto shown = [](const TSettingRow& r, const std::string& v) {
     return QLatin1Char('"') + Qs(DumpText(r, v)) + QLatin1Char('"');
   };
@@ -81,7 +107,10 @@ void TfMain::StartTranscript() {
 }
 
 void TfMain::seTranscriptClick() {
-  if (!transcriptView_) transcriptView_ = new TTranscriptView(TranscriptPath(), this);
+  if (!transcriptView_)
+    transcriptView_ = new TTranscriptView(TranscriptPath(), this, [this] {
+      return transcript_ ? QString::fromLatin1(transcript_->Unfinished()) : QString();
+    });
   transcriptView_->show();
   transcriptView_->raise();
   transcriptView_->activateWindow();
@@ -161,6 +190,17 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
 void TfMain::WriteFinished(const TWriteReport& report) {
   if (report.Kind == TWriteKind::Exit) {
     exitPending_ = false;
+    if (quitWait_) quitWait_->quit();
+    if (reloadAfterExit_ && !closing_) {
+      reloadAfterExit_ = false;
+      defaultsShown_ = false;
+      // The device shows its stored settings only after it starts again.
+      statusLine_->ShowStep(report.Succeeded ? LangText("Step_LeftForReload",
+                                                        "Left Setup Mode without storing: switch the device off and "
+                                                        "on to read its stored settings")
+                                             : LangText("Step_Reading", "Reading the settings"));
+      worker_.RequestRead();
+    }
     return;
   }
   if (closing_ || report.Cancelled) return;
@@ -176,7 +216,8 @@ void TfMain::WriteFinished(const TWriteReport& report) {
                            : LangText("Failed_Write", "The settings were not stored");
   statusLine_->ShowOutcome(what, TOutcome::Failed);
   if (!report.Reread) EndBusy();
-  AppWarning(report.Message.empty() ? what + QLatin1Char('.') : what + QStringLiteral(".\n\n") + Qs(report.Message));
+  AppWarning(report.Message.empty() ? what + QLatin1Char('.')
+                                    : what + QStringLiteral(".\n\n") + DeviceWords(report.Message));
 }
 
 void TfMain::ShowMessage(const std::string& text) {
@@ -185,5 +226,5 @@ void TfMain::ShowMessage(const std::string& text) {
   if (text.rfind(workerError, 0) == 0)
     AppWarning(LangText("WorkerError", "The conversation with the device broke off: %1")
                    .arg(QString::fromUtf8(text.substr(workerError.size()))));
-  else AppMessage(QString::fromUtf8(text));
+  else AppMessage(DeviceWords(text));
 }

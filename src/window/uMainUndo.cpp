@@ -45,9 +45,10 @@ void TfMain::OfferUndo() {
   undoOffer_ = std::move(keptBeforeApply_);
   keptBeforeApply_.reset();
   if (!seUndoApply) {
-    // The free place between Disconnect and About.
-    seUndoApply = MenuButton("seUndoApply", 16, 280, QString(), secsUtility);
+    // Under Disconnect, with the commands; the status block gives up the room.
+    seUndoApply = MenuButton("seUndoApply", 16, 0, QString(), secsUtility);
     connect(seUndoApply, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seUndoApplyClick(); }); });
+    menuGroups_[1].append(seUndoApply);
   }
   const QDateTime kept = BackupTime(*undoOffer_);
   seUndoApply->SetCaption(LangText("UndoApply", "Undo Apply %1").arg(kept.toString(QStringLiteral("HH:mm"))));
@@ -55,6 +56,7 @@ void TfMain::OfferUndo() {
                               .arg(kept.toString(QStringLiteral("HH:mm:ss")), Qs(undoOffer_->Path)));
   seUndoApply->setEnabled(true);
   seUndoApply->show();
+  LayOutMenu();
 }
 
 void TfMain::seUndoApplyClick() {
@@ -69,6 +71,6 @@ void TfMain::seUndoApplyClick() {
   // The pages show the backup, the device's last read stays what the Apply compares with: the
   // Apply sends what differs, keeps a backup of its own and checks the device's read-back, so a
   // second Undo takes back the first.
-  LoadSetupFile(Qs(undoOffer_->Path));
+  LoadSetupFile(Qs(undoOffer_->Path), false);
   seApplySettingsClick();
 }

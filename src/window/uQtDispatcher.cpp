@@ -20,9 +20,7 @@ bool TQtMainThreadDispatcher::IsMainThread() const {
 
 void TQtMainThreadDispatcher::BusyCursor(bool on) { SetGlobalBusyCursor(on); }
 
-void TQtMainThreadDispatcher::ReportError(const std::string& message) {
-  AppWarning(QString::fromStdString(message));
-}
+void TQtMainThreadDispatcher::ReportError(const std::string& message) { AppWarning(QString::fromStdString(message)); }
 
 QString AppTitle() {
   QString title = QApplication::applicationDisplayName();
@@ -43,6 +41,10 @@ TAppMessageHandler& MessageHandler() {
   static TAppMessageHandler handler;
   return handler;
 }
+TAppQuestionHandler& QuestionHandler() {
+  static TAppQuestionHandler handler;
+  return handler;
+}
 bool busyCursor = false;
 }  // namespace
 
@@ -56,9 +58,24 @@ void AppMessage(const QString& text, TMessageKind kind) {
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
   if (kind == TMessageKind::Warning)
     QMessageBox::warning(QApplication::activeWindow(), AppTitle(), text, QMessageBox::Ok);
-  else
-    QMessageBox::information(QApplication::activeWindow(), AppTitle(), text, QMessageBox::Ok);
+  else QMessageBox::information(QApplication::activeWindow(), AppTitle(), text, QMessageBox::Ok);
   if (busy) QApplication::restoreOverrideCursor();
+}
+
+bool AppQuestion(const QString& text) {
+  if (QuestionHandler()) return QuestionHandler()(text);
+  const bool busy = busyCursor;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const auto answer = QMessageBox::question(QApplication::activeWindow(), AppTitle(), text,
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+  if (busy) QApplication::restoreOverrideCursor();
+  return answer == QMessageBox::Yes;
+}
+
+TAppQuestionHandler SetAppQuestionHandler(TAppQuestionHandler handler) {
+  TAppQuestionHandler old = std::move(QuestionHandler());
+  QuestionHandler() = std::move(handler);
+  return old;
 }
 
 TAppMessageHandler SetAppMessageHandler(TAppMessageHandler handler) {
@@ -70,10 +87,8 @@ TAppMessageHandler SetAppMessageHandler(TAppMessageHandler handler) {
 void SetGlobalBusyCursor(bool busy) {
   if (busy == busyCursor) return;
   busyCursor = busy;
-  if (busy)
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  else
-    QApplication::restoreOverrideCursor();
+  if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+  else QApplication::restoreOverrideCursor();
 }
 
 bool GlobalBusyCursor() { return busyCursor; }

@@ -33,6 +33,12 @@ using TAppMessageHandler = std::function<void(const QString&, TMessageKind)>;
 // Returns the handler it replaces; an empty handler restores the message box.
 TAppMessageHandler SetAppMessageHandler(TAppMessageHandler handler);
 
+// A modal Yes/No question, titled like the boxes above; true for Yes. No is the default button,
+// so that a stray Enter loses nothing. Tests answer through the handler.
+bool AppQuestion(const QString& text);
+using TAppQuestionHandler = std::function<bool(const QString&)>;
+TAppQuestionHandler SetAppQuestionHandler(TAppQuestionHandler handler);
+
 // The hourglass is one state, not a stack: a command that turns it off after another turned it
 // on twice must still leave the default cursor.
 void SetGlobalBusyCursor(bool busy);

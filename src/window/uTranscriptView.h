@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 class QLabel;
 class QPlainTextEdit;
@@ -12,7 +13,8 @@ class QTimer;
 class TTranscriptView final : public QDialog {
   Q_OBJECT
  public:
-  TTranscriptView(const QString& path, QWidget* parent);
+  // unfinished: the device's line still coming, which the file holds only once it ends.
+  TTranscriptView(const QString& path, QWidget* parent, std::function<QString()> unfinished = {});
 
   QString Text() const;
   // Reads what the file has gained since the last look; the timer does it while the view shows.
@@ -25,6 +27,8 @@ class TTranscriptView final : public QDialog {
  private:
   QString path_;
   qint64 read_ = 0;  // bytes of the file shown so far
+  std::function<QString()> unfinished_;
+  bool unfinishedShown_ = false;  // the last line shown is the unfinished one
   QPlainTextEdit* text_;
   QLabel* where_;
   QTimer* timer_;

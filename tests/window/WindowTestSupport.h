@@ -21,15 +21,20 @@ class TWindowTestEnv {
     char tmpl[] = "/tmp/kavrune-window-XXXXXX";
     dir_ = mkdtemp(tmpl);
     setenv("KAVRUNE_COM_DIR", dir_.c_str(), 1);
-    setenv("KAVRUNE_DEV_DIR", dir_.c_str(), 1);  // only the ports a test publishes
+    setenv("KAVRUNE_DEV_DIR", dir_.c_str(), 1);              // only the ports a test publishes
     setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);  // working copies stay out of the home folder
     old_ = SetAppMessageHandler([this](const QString& text, TMessageKind kind) {
       messages.append(text);
       if (kind == TMessageKind::Warning) warnings.append(text);
     });
+    oldQuestion_ = SetAppQuestionHandler([this](const QString& text) {
+      questions.append(text);
+      return answer;
+    });
   }
   ~TWindowTestEnv() {
     SetAppMessageHandler(old_);
+    SetAppQuestionHandler(oldQuestion_);
     SetGlobalBusyCursor(false);
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
@@ -42,11 +47,14 @@ class TWindowTestEnv {
   int Count(const QString& text) const { return static_cast<int>(messages.count(text)); }
 
   QStringList messages;
-  QStringList warnings;  // the messages boxed with a warning icon
+  QStringList warnings;   // the messages boxed with a warning icon
+  QStringList questions;  // the Yes/No questions asked, each answered with `answer`
+  bool answer = true;
 
  private:
   std::string dir_;
   TAppMessageHandler old_;
+  TAppQuestionHandler oldQuestion_;
 };
 
 template <typename F>

@@ -24,6 +24,9 @@
 #include "uLanguage.h"
 #include "uMain.h"
 #include "uMainForms.h"
+#include "uStatusLine.h"
+#include "uTranscript.h"
+#include "uTranscriptView.h"
 
 namespace {
 
@@ -253,10 +256,14 @@ TEST_F(MainWindowTest, shouldSetTheVersionCaptionWhenShown) {
 TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
   w.EnableCommands(true);
   // Tab goes down the column as it is drawn.
-  QList<TShapeEx*> column = {w.seNetwork,       w.seServer,  w.seServices, w.seChannel1,   w.seChannel2, w.seWLAN,
-                             w.seApplySettings, w.seDefault, w.seReload,   w.seDisconnect, w.ShapeEx1,   w.ShapeEx8};
-  for (qsizetype i = 0; i + 1 < column.size(); ++i)
+  QList<TShapeEx*> column = {w.seNetwork,    w.seServer,        w.seServices, w.seChannel1, w.seChannel2,
+                             w.seWLAN,       w.seApplySettings, w.seDefault,  w.seReload,   w.seLoadFromFile,
+                             w.seSaveToFile, w.seDisconnect,    w.ShapeEx1,   w.ShapeEx8};
+  for (qsizetype i = 0; i + 1 < column.size(); ++i) {
     EXPECT_EQ(NextTabStop(column[i]), column[i + 1]) << column[i]->objectName().toStdString();
+    EXPECT_GT(column[i + 1]->y(), column[i]->y()) << "drawn top down, none over another";
+  }
+  EXPECT_GT(w.StatusLine()->y(), w.ShapeEx8->geometry().bottom()) << "the status block under the column";
   QTest::keyClick(w.seServer, Qt::Key_Space);
   EXPECT_FALSE(w.pServer->isHidden());
   EXPECT_TRUE(w.seServer->Down());
@@ -309,6 +316,25 @@ TEST_F(MainWindowTest, shouldTabThroughEveryPageInReadingOrder) {
   walk(w.pcChannel1->currentWidget(), "TCP connection");
   w.pcChannel1->SetConnectMode(0x0C);
   walk(w.pcChannel1->currentWidget(), "UDP connection");
+}
+
+// A prompt shows while the device waits at it, and gives way to its finished line.
+TEST(TranscriptView, shouldShowTheDevicesUnfinishedLineAsItComes) {
+  TWindowTestEnv env;
+  const std::string path = env.Path("transcript.txt");
+  TTranscript transcript(path);
+  TTranscriptView view(QString::fromStdString(path), nullptr,
+                       [&] { return QString::fromLatin1(transcript.Unfinished()); });
+  transcript.Record(false, "*** basic parameters\r\nYour choice ? ");
+  view.Refresh();
+  EXPECT_TRUE(view.Text().endsWith(QStringLiteral(" << Your choice ? "))) << view.Text().toStdString();
+  transcript.Record(true, "1\r");
+  transcript.Record(false, "1\r\n");
+  view.Refresh();
+  const QString text = view.Text();
+  EXPECT_EQ(text.count(QStringLiteral("Your choice")), 1) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("<< Your choice ? "))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral(">> 1<CR>"))) << text.toStdString();
 }
 
 TEST(MainWindowFiles, shouldKeepWorkingCopiesInTheUsersStateFolder) {

@@ -253,7 +253,7 @@ TEST_F(MainWindowDeviceTest, shouldSendTheExitRequestWhenClosingWithThePortOpen)
   OpenAndWaitForRead();
   window->close();
   // The simulator logs from its own process: wait for the line, not for the clock.
-  WaitFor([&] { return !Received().empty() && Received().back() == "8\\r"; }, 10000);
+  WaitFor([&] { return !Received().empty() && Received().back() == "8<CR>"; }, 10000);
   const std::vector<std::string> got = Received();
   ASSERT_FALSE(got.empty());
   EXPECT_EQ(got.back(), "8<CR>");

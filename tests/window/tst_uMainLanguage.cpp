@@ -27,6 +27,7 @@
 #include "uLanguage.h"
 #include "uMain.h"
 #include "uMainForms.h"
+#include "uMainPrivate.h"
 #include "uStatusLine.h"
 #include "uTranscriptView.h"
 #include "uXmlUtils.h"
@@ -172,9 +173,11 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
     }
   }
   std::vector<std::string> englishWrites;
-  const std::pair<const char*, const char*> files[] = {
-      {"Language.xml", "Port closed"}, {"Language.de.xml", "Port geschlossen"}, {"Language.cs.xml", "Port zavřen"}};
-  for (const auto& [name, closed] : files) {
+  const std::tuple<const char*, const char*, const char*> files[] = {
+      {"Language.xml", "Port closed", "simulator"},
+      {"Language.de.xml", "Port geschlossen", "Simulator"},
+      {"Language.cs.xml", "Port zavřen", "simulátor"}};
+  for (const auto& [name, closed, simulator] : files) {
     SCOPED_TRACE(name);
     const QString path = data + QLatin1Char('/') + QLatin1String(name);
     QFile::remove(env.Dir() + "/Language.xml");
@@ -183,6 +186,8 @@ TEST_F(MainWindowLanguageTest, shippedFilesShouldApplyQuietlyWithEveryKey) {
     EXPECT_TRUE(env.messages.isEmpty()) << env.messages.join('|').toStdString();
     ASSERT_EQ(w.uiConnection->AfPortComboBox1->count(), 1);
     EXPECT_EQ(w.uiConnection->AfPortComboBox1->itemText(0), QStringLiteral("COM 1"));
+    EXPECT_TRUE(w.uiConnection->AfPortComboBox1->ItemDescription(0).startsWith(QString::fromUtf8(simulator) + ", "))
+        << w.uiConnection->AfPortComboBox1->ItemDescription(0).toStdString();
     EXPECT_EQ(keys(path), english);
     EXPECT_EQ(w.StatusLine()->PortText(), QString::fromUtf8(closed)) << "the status block speaks the file's language";
     for (bool high : {false, true}) {
@@ -208,6 +213,12 @@ TEST_F(MainWindowLanguageTest, aboutBoxTranscriptAndWlanListsShouldSpeakTheFiles
   w.seTranscriptClick();
   EXPECT_EQ(w.TranscriptView()->findChild<QPushButton*>()->text(), QStringLiteral("Schließen"));
   w.TranscriptView()->close();
+  // The engine's sentences in failure boxes; what the device printed stays as it was.
+  EXPECT_EQ(
+      DeviceWords("Writing x failed (the device printed \"?\"). Nothing was stored, but the device did not "
+                  "confirm leaving Setup Mode: switch it off and on."),
+      QString::fromUtf8("Writing x failed (the device printed \"?\"). Nichts wurde gespeichert, aber das Gerät hat "
+                        "das Verlassen des Setup-Modus nicht bestätigt: Schalten Sie es aus und wieder ein."));
 }
 
 // Why a visible widget's text does not fit it, from its font's metrics against its geometry;

@@ -1,0 +1,213 @@
+// Edits not yet applied on the simulated device in the test's own process: their marks and count,
+// the questions before they are dropped, Defaults and the Reload that takes them back, setup files
+// as pending edits, and Quit's bounded wait for the device.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+#include "AfPortControls.h"
+#include "InProcessSim.h"
+#include "ShapeEx.h"
+#include "SimProfile.h"
+#include "WindowTestSupport.h"
+#include "uIntEdit.h"
+#include "uMain.h"
+#include "uMainForms.h"
+#include "uStatusLine.h"
+
+namespace {
+
+constexpr int Com = 7;
+
+class WindowEditsTest : public ::testing::Test {
+ protected:
+  // The device holds MTU 1200, away from its factory 1400.
+  void Open(InProcessSimOptions options = {}) {
+    options.AtRootMenu = true;
+    options.State.Set("Expert", "MTU_Size", "1200");
+    device.emplace(Com, std::move(options));
+    window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
+    window->SetWorkingDirectory(env.Dir());
+    TAfPortComboBox* picker = window->uiConnection->AfPortComboBox1;
+    const int index = picker->findText(QStringLiteral("COM %1").arg(Com));
+    ASSERT_GE(index, 0);
+    picker->setCurrentIndex(index);
+    emit picker->activated(index);
+    window->uiConnection->bOpenClose->click();
+    ASSERT_TRUE(WaitForRead()) << "no first read";
+  }
+  // The commands come back with the read that ends every command.
+  bool WaitForRead() {
+    return WaitFor([&] { return window->seApplySettings->isEnabled(); }, 30000);
+  }
+  TIntEdit* Mtu() const { return window->pServer->Form().ieServerMTUSize; }
+  TIntEdit* Arp() const { return window->pServer->Form().ieServerCahceTimeout; }
+
+  TWindowTestEnv env;
+  std::optional<InProcessSim> device;
+  TKaVruneAI worker;
+  std::unique_ptr<TfMain> window;
+};
+
+TEST_F(WindowEditsTest, shouldMarkEachEditOnItsControlAndPageAndCountItUntilTakenBack) {
+  Open();
+  TfMain& w = *window;
+  EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+  w.seNetworkClick(w.seServer);
+  Mtu()->SetValue(1000);
+  EXPECT_TRUE(w.IsEdited(Mtu()));
+  EXPECT_TRUE(w.EditTip(Mtu()).endsWith(QStringLiteral("On the device: 1200"))) << w.EditTip(Mtu()).toStdString();
+  EXPECT_FALSE(w.IsEdited(Arp()));
+  EXPECT_TRUE(w.seServer->Mark().isValid());
+  EXPECT_FALSE(w.seNetwork->Mark().isValid());
+  EXPECT_EQ(w.StatusLine()->EditsText(), QStringLiteral("1 change not applied"));
+
+  // An edit on the channel not shown still flags its button.
+  w.seNetworkClick(w.seChannel2);
+  QComboBox* baud = w.pcChannel1->Form().cbChannel1Baudrate;
+  baud->setCurrentIndex(baud->findText(QStringLiteral("19200")));
+  EXPECT_TRUE(w.IsEdited(baud));
+  w.seNetworkClick(w.seChannel1);
+  EXPECT_FALSE(w.IsEdited(baud)) << "channel 1 holds the device's rate";
+  EXPECT_TRUE(w.seChannel2->Mark().isValid());
+  EXPECT_FALSE(w.seChannel1->Mark().isValid());
+  EXPECT_EQ(w.StatusLine()->EditsText(), QStringLiteral("2 changes not applied"));
+
+  w.seNetworkClick(w.seServer);
+  Mtu()->SetValue(1200);
+  EXPECT_FALSE(w.IsEdited(Mtu()));
+  EXPECT_FALSE(w.seServer->Mark().isValid());
+  EXPECT_EQ(w.PendingChanges(), 1);
+  EXPECT_TRUE(env.questions.isEmpty());
+}
+
+TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
+  Open();
+  TfMain& w = *window;
+  Arp()->SetValue(300);
+  device->ClearReceived();
+  env.answer = false;
+  w.seReloadClick();
+  EXPECT_TRUE(w.seReload->isEnabled()) << "no read was started";
+  w.seDisconnectClick();
+  EXPECT_TRUE(worker.IsPortOpen());
+  w.seLoadFromFileClick();
+  EXPECT_FALSE(w.close());
+  ASSERT_EQ(env.questions.size(), 4);
+  EXPECT_EQ(env.questions.front(), QStringLiteral("Changes not applied to the device: 1. They will be lost. Go on?"));
+  EXPECT_EQ(Arp()->Value(), 300);
+  EXPECT_TRUE(device->Received().empty()) << device->Received();
+
+  env.answer = true;
+  w.seReloadClick();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(Arp()->Value(), 600);
+  EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+  EXPECT_FALSE(w.IsEdited(Arp()));
+}
+
+TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
+  Open();
+  TfMain& w = *window;
+  env.answer = false;
+  w.seDefaultClick();
+  EXPECT_EQ(env.questions.size(), 1);
+  EXPECT_EQ(device->Count("defaults"), 0u);
+
+  env.answer = true;
+  w.seDefaultClick();
+  ASSERT_TRUE(device->WaitEvent("defaults"));
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(Mtu()->Value(), 1400) << "the factory value";
+  // Reload: the unstored factory values go with Setup Mode left by "8", and the device's own
+  // settings come back when it starts again.
+  w.seReloadClick();
+  EXPECT_EQ(env.questions.size(), 3) << "asked again: the factory values would be lost";
+  ASSERT_TRUE(device->WaitEvent("exit without save"));
+  EXPECT_EQ(device->Count("store"), 0u);
+  ASSERT_TRUE(WaitFor([&] { return w.StatusLine()->StepText().startsWith(QStringLiteral("Left Setup Mode")); }, 30000))
+      << w.StatusLine()->StepText().toStdString();
+  device->Line().PowerCycle();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(Mtu()->Value(), 1200);
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Settings read from the device"));
+}
+
+// Another unit's backup: what it prints about itself stays in the file, its settings come in as
+// edits, and Apply writes them through the checked apply.
+TEST_F(WindowEditsTest, shouldSaveTheDevicesBackupWithTheEditsAndLoadOneAsPendingEdits) {
+  InProcessSimOptions field;
+  field.Profile = SimProfileFor("field", 0);
+  Open(field);
+  TfMain& w = *window;
+  Arp()->SetValue(300);
+  const QString file = env.Dir() + "/backup.xml";
+  w.SaveSetupFile(file);
+  const PXmlDocument saved = TXmlDocument::LoadFromFile(file.toStdString());
+  std::vector<std::string> kept;
+  const TDeviceSettings inFile = FromDocument(saved->Root(), nullptr, &kept);
+  EXPECT_EQ(*inFile.Find("Expert", "ARP_Cache_timeout_in_s"), "300") << "the edit";
+  EXPECT_EQ(*inFile.Find("Expert", "MTU_Size"), "1200") << "the device's value";
+  EXPECT_FALSE(kept.empty()) << "the unit's own lines";
+
+  Arp()->SetValue(600);
+  EXPECT_EQ(w.PendingChanges(), 0);
+  w.LoadSetupFile(file);
+  EXPECT_EQ(Arp()->Value(), 300);
+  EXPECT_TRUE(w.IsEdited(Arp()));
+  EXPECT_EQ(w.StatusLine()->EditsText(), QStringLiteral("1 change not applied"));
+  ASSERT_EQ(env.messages.size(), 1);
+  EXPECT_TRUE(env.messages.front().contains(QStringLiteral("Kept in the file, not written: Hardware")))
+      << env.messages.front().toStdString();
+  EXPECT_TRUE(env.messages.front().contains(QStringLiteral("Passwords and keys never appear in a backup")));
+
+  w.seApplySettingsClick();
+  ASSERT_TRUE(device->WaitEvent("store"));
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(device->Stored().Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("1 setting written and confirmed."));
+  EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+}
+
+TEST_F(WindowEditsTest, shouldGiveTheKeyboardBackToTheCommandAfterItsReadEnds) {
+  Open();
+  TfMain& w = *window;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  for (TShapeEx* command : {w.seReload, w.seApplySettings}) {
+    Arp()->SetValue(Arp()->Value() == 600 ? 300 : 600);  // something for Apply to write
+    command->setFocus();
+    QTest::keyClick(command, Qt::Key_Space);
+    EXPECT_FALSE(command->isEnabled()) << command->objectName().toStdString();
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_EQ(QApplication::focusWidget(), command) << command->objectName().toStdString();
+  }
+  EXPECT_EQ(device->Count("store"), 1u);
+}
+
+TEST_F(WindowEditsTest, quitShouldSayItLeavesSetupModeAndCloseOnTheDevicesAnswer) {
+  Open();
+  ASSERT_TRUE(window->close());
+  EXPECT_EQ(window->StatusLine()->StepText(), QString::fromUtf8("Leaving Setup Mode…"));
+  EXPECT_EQ(device->Count("exit without save"), 1u) << "closed only once the device had left";
+}
+
+TEST_F(WindowEditsTest, quitShouldEndItsWaitAtTheLimitWhenTheDeviceNeverAnswers) {
+  Open();
+  device->With([](TSimDevice& d) { d.PowerOff(); });
+  // The wait is bounded by the limit alone: close returns although no answer comes.
+  EXPECT_LE(TfMain::QuitLimitMs, 2000);
+  ASSERT_TRUE(window->close());
+  EXPECT_EQ(window->StatusLine()->StepText(), QString::fromUtf8("Leaving Setup Mode…"));
+  EXPECT_EQ(device->Count("exit without save"), 0u);
+}
+
+}  // namespace
