@@ -1,12 +1,14 @@
 // window-screenshots: the pictures in docs/screenshots, taken from real reads of the simulated
 // device. It opens the window on a paced simulator holding ShowcaseState (channel 2 in UDP
-// mode), takes the window during the read with its progress, every page after it, and an
-// Apply during and after its walk. Under X with ImageMagick's "import" the pictures are what
-// the screen shows; elsewhere the window is rendered offscreen. scripts/screenshots runs it.
+// mode), takes the window during the read with its progress, every page after it, edits not
+// yet applied, an Apply during and after its walk, and a German window with an edit. Under X with ImageMagick's
+// "import" the pictures are what the screen shows; elsewhere the window is rendered offscreen. scripts/screenshots runs
+// it.
 //   window-screenshots OUTPUT_DIR   (KAVRUNE_SIM names the simulator binary)
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -63,15 +65,31 @@ bool HalfWay(const TfMain& w) {
   return !bar->isHidden() && bar->maximum() > 0 && bar->value() * 2 >= bar->maximum();
 }
 
-int Run(TfMain& w, TShooter& shoot) {
-  auto fail = [](const char* what) {
-    std::fprintf(stderr, "%s\n", what);
-    return 1;
-  };
+int Fail(const char* what) {
+  std::fprintf(stderr, "%s\n", what);
+  return 1;
+}
+
+void ChoosePort(TfMain& w) {
   TAfPortComboBox* picker = w.uiConnection->AfPortComboBox1;
   const int index = picker->findText(QStringLiteral("COM 1"));
   picker->setCurrentIndex(index);
   emit picker->activated(index);
+}
+
+// The German window after its read, with an edit on the server page.
+int RunGerman(TfMain& w, TShooter& shoot) {
+  ChoosePort(w);
+  w.uiConnection->bOpenClose->click();
+  if (!WaitFor([&] { return !w.pNetwork->isHidden(); }, WaitMs)) return Fail("no read document arrived");
+  Page(w, w.seServer);
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  return shoot.Shoot("german") ? 0 : 1;
+}
+
+int Run(TfMain& w, TShooter& shoot) {
+  auto fail = Fail;
+  ChoosePort(w);
   if (!shoot.Shoot("connection")) return 1;
   w.uiConnection->bOpenClose->click();
   if (!WaitFor([&] { return HalfWay(w); }, WaitMs)) return fail("the read showed no progress");
@@ -102,6 +120,7 @@ int Run(TfMain& w, TShooter& shoot) {
   w.pcChannel1->setCurrentIndex(0);
   w.pcChannel1->Form().cbChannel1Baudrate->setCurrentIndex(
       w.pcChannel1->Form().cbChannel1Baudrate->findText(QStringLiteral("57600")));
+  ok = shoot.Shoot("pending") && ok;
   w.seApplySettingsClick();
   if (!WaitFor([&] { return w.StatusLine()->StepText().startsWith(QStringLiteral("Writing Channel")); }, WaitMs))
     return fail("the apply showed no progress");
@@ -141,6 +160,23 @@ int main(int argc, char** argv) {
       TShooter shoot(w, out);
       rc = Run(w, shoot);
       if (!env.messages.isEmpty()) std::fprintf(stderr, "messages: %s\n", qPrintable(env.messages.join('|')));
+      w.close();
+    }
+    worker.Terminate();
+  }
+  if (rc == 0) {
+    // The same device read by a German window: its port opened anew powers the device on.
+    const QString german = env.Dir() + QStringLiteral("/de");
+    QDir().mkpath(german);
+    QFile::copy(QStringLiteral(KAVRUNE_DATA_SOURCE_DIR "/Language.de.xml"), german + QStringLiteral("/Language.xml"));
+    TKaVruneAI worker;
+    {
+      TfMain w(worker, &dispatcher, german);
+      w.SetWorkingDirectory(env.Dir());
+      w.show();
+      TShooter shoot(w, out);
+      rc = RunGerman(w, shoot);
+      env.answer = true;  // the edit goes with the window
       w.close();
     }
     worker.Terminate();
