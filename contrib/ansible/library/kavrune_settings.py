@@ -32,6 +32,8 @@ options:
       - "Settings by C(Section.Key), with values as C(kavrune-cli read --format text) shows them
         in its last column, for example C(Channel_1.Baudrate: 57600) or
         C(basic_parameters.IP_addr: 10.0.0.11)."
+      - A section may also hold its keys, as C(kavrune-cli read --format json) prints them,
+        for example C(Channel_1) with C(Baudrate) under it.
       - Booleans are written as C(on) and C(off).
       - Every name and value is checked before the port is opened; a fault changes nothing.
       - Put passwords and keys in I(secrets) instead, which keeps their values out of logs.
@@ -172,6 +174,17 @@ def shown(value):
     return str(value)
 
 
+def flattened(settings):
+    """Section.Key names, from either form: {"Section.Key": value} or, as kavrune-cli read
+    --format json prints them, {"Section": {"Key": value}}."""
+    for name, value in settings.items():
+        if isinstance(value, dict):
+            for key, inner in value.items():
+                yield '%s.%s' % (name, key), inner
+        else:
+            yield name, value
+
+
 def command_line(module, cli):
     p = module.params
     command = [cli, 'apply' if p['src'] else 'set', '--port', p['port'], '--format', 'json', '--quiet',
@@ -182,9 +195,9 @@ def command_line(module, cli):
         return command + [p['src']]
     named = {}
     for group in ('settings', 'secrets'):
-        for name, value in (p[group] or {}).items():
+        for name, value in flattened(p[group] or {}):
             if name in named:
-                module.fail_json(msg='%s is given in both settings and secrets' % name)
+                module.fail_json(msg='%s is given twice' % name)
             named[name] = shown(value)
     if not named:
         module.fail_json(msg='nothing to write: give settings, secrets or src')
