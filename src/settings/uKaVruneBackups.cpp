@@ -22,6 +22,9 @@ constexpr fs::perms OwnerOnlyFolder = fs::perms::owner_all;
 constexpr fs::perms OwnerOnlyFile = fs::perms::owner_read | fs::perms::owner_write;
 
 // "20261207T194739.123Z": sorts as it is named, and holds no character Windows refuses.
+// "COM4" itself is a device name on Windows, with or without an extension: no file may take it.
+std::string PortRecordName(const std::string& port) { return "unit-on-" + port; }
+
 std::string Stamp(SystemClock::time_point t) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
   const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
@@ -47,9 +50,7 @@ bool IsStamp(const std::string& s) {
   return true;
 }
 
-bool IsUnitFolder(const std::string& name) {
-  return name == TBackupStore::UnknownUnit || NormalizeMac(name) == name;
-}
+bool IsUnitFolder(const std::string& name) { return name == TBackupStore::UnknownUnit || NormalizeMac(name) == name; }
 
 // Creates the folder (and those above it) and makes it the user's alone.
 void MakePrivateFolder(const fs::path& folder) {
@@ -119,7 +120,7 @@ TBackupEntry TBackupStore::Keep(const std::string& mac, const std::string& text,
   if (!port.empty() && entry.Mac != UnknownUnit) {
     const fs::path ports = fs::path(folder_) / "ports";
     MakePrivateFolder(ports);
-    WritePrivateFile(ports / port, entry.Mac + "\n");
+    WritePrivateFile(ports / PortRecordName(port), entry.Mac + "\n");
   }
   const std::vector<TBackupEntry> kept = List(entry.Mac);
   for (size_t i = 0; i + KeptPerUnit < kept.size(); ++i) fs::remove(kept[i].Path, ec);
@@ -153,7 +154,7 @@ std::optional<TBackupEntry> TBackupStore::Newest(const std::string& mac) const {
 
 std::string TBackupStore::LastUnitOn(const std::string& port) const {
   std::error_code ec;
-  const fs::path record = fs::path(folder_) / "ports" / port;
+  const fs::path record = fs::path(folder_) / "ports" / PortRecordName(port);
   if (!fs::is_regular_file(record, ec)) return {};
   FILE* f = std::fopen(record.string().c_str(), "rb");
   if (!f) return {};
