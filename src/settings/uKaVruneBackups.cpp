@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 
 #include "uFileUtils.h"
@@ -107,6 +108,10 @@ TBackupEntry TBackupStore::Keep(const std::string& mac, const std::string& text,
   entry.Mac = NormalizeMac(mac);
   if (entry.Mac.empty()) entry.Mac = UnknownUnit;
   const fs::path unit = fs::path(folder_) / entry.Mac;
+  // Ports written side by side keep their backups one after the other: two units showing the
+  // same MAC would otherwise pick the same name and share a temporary file.
+  static std::mutex keeping;
+  std::lock_guard guard(keeping);
   MakePrivateFolder(folder_);
   MakePrivateFolder(unit);
   // Two writes within a millisecond still get a file each, the later one sorting after.
