@@ -90,7 +90,7 @@ std::string TBackupEntry::IsoTime() const {
 }
 
 std::string TBackupStore::DefaultFolder() {
-  // A relative XDG path is to be ignored, as the base directory specification says.
+  // A relative XDG_STATE_HOME is ignored, as other programs of the desktop ignore it.
   if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state && fs::path(state).is_absolute())
     return (fs::path(state) / "kavrune" / "backups").string();
 #ifdef _WIN32
