@@ -64,7 +64,10 @@ int WriteOutcome(const TSessionResult& r, const std::string& what, int timeoutSe
     case TSessionStatus::Done: return Ok;
     case TSessionStatus::TimedOut:
       out.Error("the time limit of " + std::to_string(timeoutSec) + " s ran out while " + what + ". " + StoppedNote(r));
-      return r.Stored ? NoDevice : WriteFailed;
+      return r.Stored ? StoredNotChecked : WriteFailed;
+    case TSessionStatus::NotBack:
+      out.Error("stored, not checked: the unit did not come back after storing; read it again to confirm");
+      return StoredNotChecked;
     case TSessionStatus::NoAnswer: out.Error("the device did not answer after " + what); return NoDevice;
     case TSessionStatus::LineLost: out.Error(r.Message + " after " + what); return PortError;
     case TSessionStatus::Failed:
@@ -253,6 +256,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   };
   TKaVruneSession session(observer);
   session.SetCancelFlag(&CliPlatform::StopFlag());
+  session.SetRestartLimit(std::chrono::seconds(o.restartLimitSec));
   if (transcript)
     session.SetTrace([t = transcript.get()](bool sent, const std::string& bytes) { t->Record(sent, bytes); });
   if (int rc = OpenPort(session, *com, out); rc != Ok) return finish(rc);
@@ -335,12 +339,17 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       result.UnitRow = match.Row->Number;
       wanted = WithUnitValues(std::move(wanted), *match.Row);
     }
-    const TSettingChanges changes = Diff(current, wanted);
+    TSettingChanges changes = Diff(current, wanted);
     if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
       for (const std::string& f : faults) out.Error(f);
       out.Error("nothing was sent");
       return finish(FileError);
     }
+    // The unit's own menu says which sections it has: the settings of one it lacks are no part
+    // of this unit, and the rest is written.
+    const TMenuMap menu = session.MenuMap();
+    const TSettingChanges notOnUnit = menu.Empty() ? TSettingChanges() : TakeNotOnUnit(changes, menu.SectionsOffered());
+    for (const TSettingChange& c : notOnUnit) result.Write.NotOnUnit.push_back(c.Row);
     if (o.dryRun) {
       std::string plan = PlannedChanges(current, wanted, changes, result.Write);
       if (o.format == TFormat::Json) {
@@ -355,6 +364,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
         plan = prefixed;
       }
       Emit("", plan, out);
+      for (const std::string& line : NotOnUnitLines(notOnUnit, true)) out.Error(line);
       result.Changed = static_cast<int>(changes.size());
       result.Result = Plural(changes.size(), "setting") + " would change; nothing was written";
       result.Outcome = "not written";
@@ -362,9 +372,14 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       return finish(Ok);
     }
     if (changes.empty()) {
-      result.Outcome = "confirmed";
-      result.Result = "no setting differs from the device: nothing was written";
+      result.Outcome = notOnUnit.empty() ? "confirmed" : "not taken";
+      result.Result = notOnUnit.empty() ? "no setting differs from the device: nothing was written"
+                                        : "no setting this unit has differs from it: nothing was written";
       out.Note(result.Result);
+      if (!notOnUnit.empty()) {
+        for (const std::string& line : NotOnUnitLines(notOnUnit)) out.Error(line);
+        return finish(NotTaken);
+      }
     } else {
       if (int rc = KeepBackup(session, result.Port, out); rc != Ok) return finish(rc);
       const auto request = TXmlDocument::CreateFromText("<xml/>");
@@ -384,7 +399,9 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       if (asked.empty()) lines.clear();
       const std::vector<std::string> missing = NotAskedLines(notAsked, after);
       lines.insert(lines.end(), missing.begin(), missing.end());
-      const bool clean = check.Clean() && notAsked.empty();
+      const std::vector<std::string> absent = NotOnUnitLines(notOnUnit);
+      lines.insert(lines.end(), absent.begin(), absent.end());
+      const bool clean = check.Clean() && notAsked.empty() && notOnUnit.empty();
       result.Write.Differences = Compare(current, after);
       for (const TSettingChange& c : check.Unconfirmable) result.Write.Secrets.push_back(c.Row);
       for (const TSettingChange& c : notAsked) result.Write.NotAsked.push_back(c.Row);

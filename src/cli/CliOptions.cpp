@@ -147,6 +147,9 @@ const std::vector<TOption>& Options() {
       {"--timeout", "S", "apply set defaults undo",
        "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
        "default 60); a write it cuts off is stopped and not stored"},
+      {"--restart-limit", "S", "apply set defaults undo",
+       "seconds the unit may take to come back after it stored (1 to 600, default 15); a\n"
+       "unit that does not is reported as stored, not checked (status 9)"},
       {"--log", "FILE", "read set apply defaults undo diff",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked. Several ports: one file each"},
@@ -271,7 +274,9 @@ const char* kOverview =
     "before a write too) or holds settings the device cannot take, or undo found no backup of\n"
     "the unit (nothing is sent), 6 the device did not take every setting written,\n"
     "7 the settings were written out but lines of the dump stayed unreadable (named on stderr),\n"
-    "8 a unit is in no row of --units and was not written, 10 diff found differences, 130 (143)\n"
+    "8 a unit is in no row of --units and was not written, 9 stored, not checked: the unit\n"
+    "stored but did not come back to be read again (read it to confirm), 10 diff found\n"
+    "differences, 130 (143)\n"
     "stopped by Ctrl-C (SIGTERM): the device left Setup Mode without storing. With several\n"
     "ports the status is that of the first port that failed.\n"
     "A second Ctrl-C ends the program at once.\n";
@@ -362,6 +367,12 @@ TOptions Parse(const std::vector<std::string>& args) {
       const long t = std::strtol(v.c_str(), &end, 10);
       if (v.empty() || *end || t < 1 || t > 3600) throw usage("--timeout takes seconds from 1 to 3600");
       o.timeoutSec = static_cast<int>(t);
+    } else if (name == "--restart-limit") {
+      const std::string v = value();
+      char* end = nullptr;
+      const long t = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || t < 1 || t > 600) throw usage("--restart-limit takes seconds from 1 to 600");
+      o.restartLimitSec = static_cast<int>(t);
     } else if (name == "--store") {
       o.store = true;
     } else if (name == "--dry-run") {

@@ -22,6 +22,7 @@ struct TOptions {
   std::string report;  // apply, set: run records (.jsonl or .csv)
   std::optional<TFormat> format;
   int timeoutSec = 60;
+  int restartLimitSec = 15;  // how long a unit may take to come back after it stored
   bool store = false;
   bool quiet = false;
   bool dryRun = false;

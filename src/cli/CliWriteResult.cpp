@@ -50,6 +50,7 @@ std::string WriteResultJson(const std::string& command, bool dryRun, int status,
                    {"diff", DifferencesJson(p.Record)},
                    {"not_asked", Names(p.Record.NotAsked)},
                    {"not_taken", Names(p.Record.NotTaken)},
+                   {"not_on_unit", Names(p.Record.NotOnUnit)},
                    {"errors", p.Record.Errors}});
   }
   const TJson out = {

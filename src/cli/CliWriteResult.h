@@ -14,6 +14,7 @@ struct TWriteRecord {
   std::vector<const TSettingRow*> Secrets;   // written (dry: would be); never with a value
   std::vector<const TSettingRow*> NotAsked;  // not written: the device did not (will not) ask
   std::vector<const TSettingRow*> NotTaken;  // written, but the device holds something else
+  std::vector<const TSettingRow*> NotOnUnit;  // not written: the unit has no menu for them
   std::vector<std::string> Errors;           // what stderr said was wrong, unprefixed
   bool Stored = false;                       // the device stored, though the check afterwards did not run
   // Something on the device is (dry: would be) other than before.
@@ -30,7 +31,7 @@ struct TPortWrite {
 
 // {"command", "dry_run", "status", "changed", "ports": [{"port", "mac", "firmware", "status",
 // "changed", "result",
-// "diff": [{setting, from, to}], "not_asked", "not_taken", "errors"}]}; passwords and keys appear
+// "diff": [{setting, from, to}], "not_asked", "not_taken", "not_on_unit", "errors"}]}; passwords and keys appear
 // in diff as "********" with "secret": true.
 std::string WriteResultJson(const std::string& command, bool dryRun, int status, const std::vector<TPortWrite>& ports);
 

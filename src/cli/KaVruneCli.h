@@ -16,6 +16,7 @@ enum ExitCode {
   NotTaken = 6,
   DumpDamaged = 7,
   NotInUnits = 8,
+  StoredNotChecked = 9,
   Differ = 10
 };
 

@@ -234,7 +234,7 @@ void TKaVruneAI::Execute() {
       ShowMessage(std::string("KaVruneThreat: ") + e.what());
       inMenu_ = false;
       if (which == TEvents::Read) {
-        DropRead(e.what());
+        DropRead(TReadFailure::LineLost, e.what());
       } else if (which == TEvents::Write) {
         {
           std::lock_guard guard(writeRequestLock_);
@@ -253,13 +253,34 @@ void TKaVruneAI::Execute() {
   }
 }
 
-void TKaVruneAI::DropRead(const std::string& reason) {
+void TKaVruneAI::DropRead(TReadFailure kind, const std::string& reason) {
   checking_ = false;
   {
     std::lock_guard guard(shared_->readResultLock);
     events_.Reset(TEvents::Read);
   }
-  Post([reason](IKaVruneSink& sink) { sink.ReadFailed(reason); });
+  Post([kind, reason](IKaVruneSink& sink) { sink.ReadFailed(kind, reason); });
+}
+
+bool TKaVruneAI::RestartOverdue() const {
+  return checking_ && std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
+}
+
+void TKaVruneAI::LearnMenu(const std::string& heard) {
+  TMenuMap map = TMenuMap::FromRootMenu(heard);
+  if (map.Empty()) return;
+  std::lock_guard guard(menuLock_);
+  menuMap_ = std::move(map);
+}
+
+TMenuMap TKaVruneAI::MenuMap() const {
+  std::lock_guard guard(menuLock_);
+  return menuMap_;
+}
+
+std::string TKaVruneAI::MenuKey(TMenuEntry entry) const {
+  const std::string key = MenuMap().Key(entry);
+  return key.empty() ? key : key + "\r";
 }
 
 void TKaVruneAI::ReadDevice() {
@@ -276,7 +297,8 @@ void TKaVruneAI::ReadDevice() {
     PostProgress({TWorkStep::Waiting, {}, 0, 0});
   }
   TDumpContext context;
-  context.Stop = [this] { return WriteCancelled() || port_.HungUp(); };
+  // The read that checks a store gives up on a unit that does not come back in time.
+  context.Stop = [this] { return WriteCancelled() || port_.HungUp() || RestartOverdue(); };
   context.Timing = &timing_;
   // After a store the device restarts: its banner comes within a second or so, and an Enter
   // pressed into it would be taken by some devices and not by others.
@@ -292,6 +314,7 @@ void TKaVruneAI::ReadDevice() {
     std::lock_guard guard(portLock_);
     EnterRootMenu(&port_, context);
     identity_.Feed(context.Heard + "\r");
+    LearnMenu(context.Heard);
     // Noise on the line: at the root menu the device prints its dump again on Enter. The read
     // with the fewest unreadable lines is the one handed over.
     for (int again = 0; again < DamagedDumpRereads && context.InMenu && context.Root && !context.DamagedLines.empty() &&
@@ -303,6 +326,7 @@ void TKaVruneAI::ReadDevice() {
       next.DumpLines = context.DumpLines;
       EnterRootMenu(&port_, next);
       identity_.Feed(next.Heard + "\r");
+      LearnMenu(next.Heard);
       if (next.InMenu && next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
     }
   }
@@ -313,12 +337,15 @@ void TKaVruneAI::ReadDevice() {
   }
   if (port_.HungUp()) {
     inMenu_ = false;
-    DropRead("the connection was lost during the read");
+    DropRead(TReadFailure::LineLost, "the connection was lost during the read");
     return;
   }
   if (!context.InMenu || !context.Root) {
-    // A silent device keeps the read pending: its power may come on any moment.
-    if (terminated_) DropRead("the read was stopped");
+    // A silent device keeps the read pending: its power may come on any moment. Not so one
+    // that stored and then did not come back: what it holds is known, only not checked.
+    if (checking_ && RestartOverdue() && !context.InMenu)
+      DropRead(TReadFailure::NotBackAfterStore, "the unit did not come back after storing");
+    else if (terminated_) DropRead(TReadFailure::Stopped, "the read was stopped");
     return;
   }
   const std::vector<std::string> damaged = context.DamagedLines;
@@ -346,6 +373,7 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
     // At the root menu already, the Enter that EnterRootMenu starts with prints the dump.
     if (port_.Active()) EnterRootMenu(&port_, context);
     identity_.Feed(context.Heard + "\r");
+    LearnMenu(context.Heard);
   }
   const bool reached = context.InMenu;
   inMenu_ = reached;
@@ -386,8 +414,12 @@ void TKaVruneAI::LeaveMenusWithoutStoring() {
 }
 
 bool TKaVruneAI::ExitSetupMode() {
+  // A unit whose menu offers no way out without storing is not typed into: any other entry
+  // might store or restore.
+  const std::string exit = MenuKey(TMenuEntry::ExitWithoutSave);
+  if (exit.empty()) return false;
   TDeviceConsole console(&port_, timing_);
-  const TDeviceConsole::TAnswer a = console.Type("8\r", ConfirmTimeoutMs, LineSaying(SaysLeftWithoutSaving));
+  const TDeviceConsole::TAnswer a = console.Type(exit, ConfirmTimeoutMs, LineSaying(SaysLeftWithoutSaving));
   inMenu_ = false;
   leftSetupMode_ = SaysLeftWithoutSaving(a.Heard);
   return !a.Silent;
@@ -473,37 +505,77 @@ void TKaVruneAI::WriteDevice() {
     return;
   } else if (report.Kind == TWriteKind::Defaults) {
     // The device restores and shows its root menu again, some devices with the dump before it.
-    const TDeviceConsole::TAnswer a = console.Type("7\r", ConfirmTimeoutMs);
+    const std::string defaults = MenuKey(TMenuEntry::Defaults);
+    if (defaults.empty()) {
+      report.Message = "The device's menu offers no factory defaults; nothing was changed.";
+      finish(report);
+      return;
+    }
+    const TDeviceConsole::TAnswer a = console.Type(defaults, ConfirmTimeoutMs);
     report.Succeeded = a.Ok() && AtRootPrompt(a.Text);
     inMenu_ = report.Succeeded;
   } else {
-    static const std::pair<const char*, int> sections[] = {{"basic_parameters", 0}, {"Expert", 5}, {"Channel_1", 1},
-                                                           {"Channel_2", 2},        {"WLAN", 4},   {"Security", 6}};
+    // The order the menus are walked in: the server's first, since its network mode decides
+    // what the WLAN menu asks.
+    static const char* const sections[] = {"basic_parameters", "Expert", "Channel_1", "Channel_2", "WLAN", "Security"};
+    const TMenuMap menu = MenuMap();
+    // Without a way to store and a way out without storing, a walk could neither end as asked
+    // nor be taken back: nothing is typed.
+    if (!menu.Has(TMenuEntry::SaveAndExit) || !menu.Has(TMenuEntry::ExitWithoutSave)) {
+      report.Message = std::string("Nothing was written: the device's menu shows no \"") +
+                       (menu.Has(TMenuEntry::SaveAndExit) ? "Exit without save" : "Save and exit") + "\" entry.";
+      finish(report);
+      return;
+    }
     TWriteControl control;
     control.Cancelled = [this] { return WriteCancelled() || WriteAborted(); };
     control.Timing = &timing_;
     std::vector<std::string> notes;
     const TXmlElement& settings = std::get<TXmlElement>(request);
-    int total = 0, done = 0;
-    for (const auto& [name, choice] : sections) total += settings.FirstChild(name) ? 1 : 0;
-    for (const auto& [name, choice] : sections) {
-      const std::string sectionName = name;
-      // A section the request does not hold has nothing to change: its menu is not entered.
+    // A section whose menu the unit does not offer is no part of this unit: its settings are
+    // named, and the rest is written.
+    std::vector<std::pair<std::string, TXmlElement>> walks;
+    for (const char* name : sections) {
       TXmlElement section = settings.FirstChild(name);
       if (!section) continue;
+      TMenuEntry entry{};
+      if (TMenuMap::EntryOfSection(name, entry) && menu.Has(entry)) {
+        walks.emplace_back(menu.Key(entry), section);
+      } else {
+        for (const TXmlElement& e : section.Children()) report.NotOnUnit.emplace_back(name, e.Name());
+      }
+    }
+    int done = 0;
+    const int total = static_cast<int>(walks.size());
+    for (const auto& [key, section] : walks) {
+      const std::string sectionName = section.Name();
       PostProgress({TWorkStep::Writing, sectionName, ++done, total});
       inMenu_ = false;  // until the walk is back at the root menu
-      TSectionOutcome outcome = WriteSection(&port_, section, choice, control);
+      TSectionOutcome outcome = WriteSection(&port_, section, std::stoi(key), control);
       inMenu_ = outcome.Completed;
       notes.insert(notes.end(), outcome.Notes.begin(), outcome.Notes.end());
-      for (const std::string& key : outcome.NotAsked) report.NotAsked.emplace_back(sectionName, key);
+      for (const std::string& k : outcome.NotAsked) report.NotAsked.emplace_back(sectionName, k);
       if (outcome.Cancelled) {
         WriteCancelled() ? portClosed() : stopped();
+        return;
+      }
+      if (outcome.Restarted) {
+        // The unit dropped what it was told and offers Setup Mode again: there is nothing to
+        // leave, and the read that follows wakes it.
+        inMenu_ = false;
+        report.Restarted = true;
+        report.Reread = true;
+        report.NotAsked.clear();
+        report.NotOnUnit.clear();
+        report.Message = "The unit restarted while it was being written (power or cable?); nothing was stored.";
+        finish(report);
+        RequestRead();
         return;
       }
       if (!outcome.Completed) {
         report.Reread = true;
         report.NotAsked.clear();
+        report.NotOnUnit.clear();
         abandon("Writing " + SectionWords(sectionName) + " failed at the question \"" + QuestionWords(outcome.Prompt) +
                     "\": " + outcome.Reason + " (the device printed \"" +
                     TTranscript::Readable(TTranscript::MaskLine(Tail(outcome.Heard))) + "\").",
@@ -524,9 +596,11 @@ void TKaVruneAI::WriteDevice() {
     PostProgress({TWorkStep::Storing, {}, 0, 0});
     // Only the device's own words count as stored: any other answer may mean it did not.
     const TDeviceConsole::TAnswer a = console.Type(
-        "9\r", ConfirmTimeoutMs, LineSaying([](const std::string& t) { return Contains(t, "Parameters stored"); }));
+        MenuKey(TMenuEntry::SaveAndExit), ConfirmTimeoutMs,
+        LineSaying([](const std::string& t) { return Contains(t, "Parameters stored"); }));
     inMenu_ = false;
     report.Succeeded = a.Echoed && Contains(a.Text, "Parameters stored");
+    if (report.Succeeded) storedAt_ = std::chrono::steady_clock::now();
     checking_ = report.Succeeded;
     if (!report.Succeeded) report.Message = "The device did not confirm that it stored the settings.";
   }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "AfComPort.h"
+#include "uKaVruneConsole.h"
 #include "uKaVruneDumpReader.h"
 #include "uKaVruneIdentity.h"
 #include "uKaVruneProgress.h"
@@ -33,6 +35,17 @@ using TWriteRequest = std::variant<TXmlElement, RequestDefaults, RequestExit>;
 
 enum class TWriteKind { Settings, Defaults, Exit };
 
+// Why a read ended without a document.
+enum class TReadFailure {
+  LineLost,           // the port hung up
+  Stopped,            // the worker was ended
+  NotBackAfterStore,  // the unit stored, then did not come back within the restart limit
+};
+
+// How long a unit may take to come back after it stored, before the read that checks the
+// store gives up: a restart takes a second or two, and the offer stays open for a few more.
+constexpr int DefaultRestartLimitMs = 15000;
+
 struct TWriteReport {
   TWriteKind Kind = TWriteKind::Settings;
   bool Succeeded = false;      // Settings: "Parameters stored ..." came; Defaults/Exit: answered
@@ -43,6 +56,10 @@ struct TWriteReport {
   // Settings of the request the device never asked for in its present mode, as section and
   // key: they were not written (the rest was, and was stored).
   std::vector<std::pair<std::string, std::string>> NotAsked = {};
+  // Settings of the request in a section whose menu this unit does not offer (no WLAN menu, say),
+  // as section and key: not written; the rest was.
+  std::vector<std::pair<std::string, std::string>> NotOnUnit = {};
+  bool Restarted = false;  // the unit restarted in the middle of a menu: nothing was stored
 };
 
 // What the worker hands to its front end. Every call arrives on the front end's main thread
@@ -57,7 +74,7 @@ class IKaVruneSink {
   virtual void ShowMessage(const std::string& text) = 0;
   // A read ended without a document: the worker gave up on it, and says why ("the connection
   // was lost during the read", ...). A device that stays silent keeps its read pending instead.
-  virtual void ReadFailed(const std::string& /*reason*/) {}
+  virtual void ReadFailed(TReadFailure /*kind*/, const std::string& /*reason*/) {}
   // The dump had unreadable lines in every read of it (the first and two more); posted just
   // before the document, which has the error-line marker in their places.
   virtual void ReadDamaged(const std::vector<std::string>& /*lines*/) {}
@@ -89,6 +106,10 @@ class TKaVruneAI final {
   bool OpenPort(uint16_t comNumber);
   void RequestRead();
   void RequestWrite(TWriteRequest request);
+  // How long the read after a store waits for the unit to come back (DefaultRestartLimitMs).
+  void SetRestartLimit(int ms) { restartLimitMs_ = ms; }
+  // The entries of the unit's root menu as it printed them last (empty until it did).
+  TMenuMap MenuMap() const;
   // Stops the write running or requested now at the next answer: the worker leaves Setup Mode
   // without storing (the device keeps what it had stored) and reports the write Cancelled with
   // LeftSetupMode. A write the device has stored already is reported as stored.
@@ -131,7 +152,13 @@ class TKaVruneAI final {
   void Execute();
   void ReadDevice();
   bool EnterSetupMode(bool dumpWanted);
-  void DropRead(const std::string& reason);
+  void DropRead(TReadFailure kind, const std::string& reason);
+  // Reads the root menu's entries from what the unit printed, when it printed them.
+  void LearnMenu(const std::string& heard);
+  // The key of a root-menu entry ("9\r"), empty when the unit does not offer it.
+  std::string MenuKey(TMenuEntry entry) const;
+  // The read after a store has waited longer than the restart limit.
+  bool RestartOverdue() const;
   void WriteDevice();
   void LeaveMenusWithoutStoring();
   // Closing or changing the port, or ending the worker: every loop of a dialogue asks this.
@@ -150,6 +177,10 @@ class TKaVruneAI final {
   std::atomic<bool> inMenu_{false};
   // Set by the worker and by OpenPort on the caller's thread.
   std::atomic<bool> checking_{false};     // the read that follows a store checks it
+  std::atomic<int> restartLimitMs_{DefaultRestartLimitMs};
+  std::chrono::steady_clock::time_point storedAt_{};  // when the unit confirmed its last store
+  mutable std::mutex menuLock_;
+  TMenuMap menuMap_;
   std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for
   int dumpLines_ = TypicalDumpLines;      // the lines of the last dump, expected of the next one
   TLineTiming timing_;                    // what this port's line has shown; the worker thread's, reset on opening

@@ -6,7 +6,9 @@
 // leaves without storing.
 
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "AfComPort.h"
 #include "uCommunicationUtils.h"
@@ -64,3 +66,39 @@ bool AtRootPrompt(const std::string& text);
 std::string PromptValue(const std::string& line);
 // One number of an address after the first: ".(168) ".
 bool IsAddressPartPrompt(const std::string& line);
+
+// The unit offers Setup Mode: the last line it printed, whatever line end follows it, asks for
+// Enter (or Return) to reach setup ("Press Enter for Setup Mode", "press ENTER to go into setup
+// mode"). Units end the offer with nothing, CR LF or LF CR, so line ends never decide.
+bool OffersSetupMode(const std::string& text);
+// Where a line that offers Setup Mode begins in text at or after from; npos when none does.
+size_t FindSetupOffer(const std::string& text, size_t from = 0);
+// The unit printed its banner or offer again: it restarted. A banner names the product or the
+// unit's MAC address; only a line that offers Setup Mode is taken as proof.
+bool ShowsRestart(const std::string& text);
+
+// What the entries of the unit's root menu do, read from the menu it prints ("0 Server
+// configuration" ... "9 Save and exit"), so that a unit without a WLAN menu, or one that
+// numbers its entries otherwise, is walked by what it offers.
+enum class TMenuEntry { Server, Channel1, Channel2, Wlan, Expert, Security, Defaults, ExitWithoutSave, SaveAndExit };
+
+class TMenuMap final {
+ public:
+  // The numbered lines of the last root menu in text (the lines before its last "Your
+  // choice ?"); an empty map when it shows none.
+  static TMenuMap FromRootMenu(const std::string& text);
+  // The key that chooses the entry, or empty when the unit does not offer it.
+  std::string Key(TMenuEntry entry) const;
+  bool Has(TMenuEntry entry) const { return keys_.count(entry) != 0; }
+  bool Empty() const { return keys_.empty(); }
+  // The menu of a section of the settings document ("basic_parameters", "WLAN" ...).
+  static bool EntryOfSection(const std::string& section, TMenuEntry& entry);
+  // The sections of the settings document whose menus the unit offers.
+  std::vector<std::string> SectionsOffered() const;
+  // The unit's own label of an entry, for a message ("WLAN configuration").
+  std::string Label(TMenuEntry entry) const;
+  bool operator==(const TMenuMap&) const = default;
+
+ private:
+  std::map<TMenuEntry, std::pair<std::string, std::string>> keys_;  // entry: key, label
+};

@@ -43,7 +43,7 @@ TCue Cue(const std::string& heard, size_t handled) {
   }
   // A dump under way may hold any text, a "?" in a value as well: it is waited for.
   if (heading != std::string::npos && heading >= handled) return TCue::None;
-  if (heard.find(SetupOffer, handled) != std::string::npos) return TCue::Offer;
+  if (FindSetupOffer(heard, handled) != std::string::npos) return TCue::Offer;
   // A question left open (a walk broken off), or one number of an address.
   const size_t last = heard.find_last_not_of(' ');
   if (last != std::string::npos && last >= handled && EndsAtPrompt(heard)) return TCue::Question;
@@ -213,13 +213,9 @@ void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
     tellLines(heard + reply);
     return talking() && !stopped();
   };
-  // The offer has no prompt ending of its own; the device waits after it all the same.
-  wait.AlsoWaitsAt = [](const std::string& text) {
-    const std::string offer = SetupOffer;
-    const size_t last = text.find_last_not_of(' ');
-    return last != std::string::npos && last + 1 >= offer.size() &&
-           text.compare(last + 1 - offer.size(), offer.size(), offer) == 0;
-  };
+  // The offer has no prompt ending of its own, and some units end it with a line end: the unit
+  // waits after it all the same.
+  wait.AlsoWaitsAt = OffersSetupMode;
 
   while (port && port->Active() && !stopped()) {
     wait.FirstAnswerMs = key.empty() && !listenedFirst ? context.ListenFirstMs : context.ListenMs;
@@ -256,7 +252,7 @@ void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
         // Only an Enter that went to a silent device may have reached one that was booting,
         // and been taken before its offer.
         const bool offerAfterBlindEnter =
-            blindEnter != std::string::npos && heard.find(SetupOffer, blindEnter) != std::string::npos;
+            blindEnter != std::string::npos && FindSetupOffer(heard, blindEnter) != std::string::npos;
         if (offerAfterBlindEnter && dumps() < enters) {
           TPromptWait late = wait;
           late.FirstAnswerMs = std::max(SilenceGapMs(port), 2 * (context.Timing ? context.Timing->SlowestAnswerMs : 0));

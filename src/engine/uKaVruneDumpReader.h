@@ -13,7 +13,6 @@
 
 constexpr const char* DumpHeading = "*** basic parameters";
 constexpr const char* MenuPrompt = "Your choice ?";
-constexpr const char* SetupOffer = "Press Enter for Setup Mode";
 
 // One entry into Setup Mode.
 struct TDumpContext {

@@ -25,7 +25,10 @@ struct TKaVruneSession::TState final : IKaVruneSink {
     damagedNext.clear();
     ++documents;
   }
-  void ReadFailed(const std::string& reason) override { readFailure = reason; }
+  void ReadFailed(TReadFailure kind, const std::string& reason) override {
+    readFailure = reason;
+    readFailureKind = kind;
+  }
   void ReadDamaged(const std::vector<std::string>& lines) override { damagedNext = lines; }
   void ShowMessage(const std::string& text) override {
     if (observer.Message) observer.Message(text);
@@ -42,6 +45,7 @@ struct TKaVruneSession::TState final : IKaVruneSink {
   int documentsWanted = 1;  // WaitForDevice waits for the document counted so
   std::optional<TWriteReport> report;
   std::optional<std::string> readFailure;
+  TReadFailure readFailureKind = TReadFailure::LineLost;
   std::vector<std::string> damaged, damagedNext;
   TDeviceIdentityScanner identity;
   std::function<void(bool sent, const std::string& bytes)> trace;
@@ -88,7 +92,9 @@ TSessionResult TKaVruneSession::WaitForDevice(Clock::time_point deadline) {
   s.readFailure.reset();
   if (WaitUntil([&] { return s.documents >= s.documentsWanted || s.readFailure; }, deadline, true) && !s.readFailure)
     return {};
-  if (s.readFailure) return {TSessionStatus::LineLost, *s.readFailure};
+  if (s.readFailure)
+    return {s.readFailureKind == TReadFailure::NotBackAfterStore ? TSessionStatus::NotBack : TSessionStatus::LineLost,
+            *s.readFailure};
   if (IsCancelled()) return {TSessionStatus::Cancelled, {}};
   return {TSessionStatus::NoAnswer, {}};
 }
@@ -102,6 +108,12 @@ TSessionResult TKaVruneSession::Read(Clock::time_point deadline) {
 const std::vector<std::string>& TKaVruneSession::DamagedLines() const { return state_->damaged; }
 
 TDeviceIdentity TKaVruneSession::Identity() const { return state_->identity.Identity(state_->document); }
+
+TMenuMap TKaVruneSession::MenuMap() const { return state_->worker.MenuMap(); }
+
+void TKaVruneSession::SetRestartLimit(std::chrono::milliseconds limit) {
+  state_->worker.SetRestartLimit(static_cast<int>(limit.count()));
+}
 
 TXmlElement TKaVruneSession::Settings() const { return state_->document; }
 
@@ -127,10 +139,15 @@ TSessionResult TKaVruneSession::Write(TWriteRequest request, Clock::time_point d
     return {why, s.report->Message};
   }
   if (s.report->Cancelled) return {TSessionStatus::Cancelled, s.report->Message};
-  if (!s.report->Succeeded) return {TSessionStatus::Failed, s.report->Message};
+  if (!s.report->Succeeded) {
+    TSessionResult failed{TSessionStatus::Failed, s.report->Message};
+    failed.Restarted = s.report->Restarted;
+    return failed;
+  }
   TSessionResult r = WaitForDevice(deadline);
   r.Stored = settings;
   r.NotAsked = s.report->NotAsked;
+  r.NotOnUnit = s.report->NotOnUnit;
   return r;
 }
 

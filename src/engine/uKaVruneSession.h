@@ -20,6 +20,7 @@ enum class TSessionStatus {
   LineLost,   // the read ended without a document (Message says why: the line went dead ...)
   Failed,     // the device answered but did not do what was asked (Message says why)
   TimedOut,   // a write did not finish in time; the worker stopped it (see Stored)
+  NotBack,    // the unit stored, then did not come back within the restart limit: not checked
   Cancelled,  // Cancel() or the cancel flag, or the port closed under the step
 };
 
@@ -31,6 +32,9 @@ struct TSessionResult {
   bool Stored = false;
   // A write: settings of the request the device never asked for (section, key); not written.
   std::vector<std::pair<std::string, std::string>> NotAsked = {};
+  // A write: settings in sections whose menu the unit does not offer (section, key); not written.
+  std::vector<std::pair<std::string, std::string>> NotOnUnit = {};
+  bool Restarted = false;  // a write: the unit restarted in the middle of a menu
   bool Ok() const { return Status == TSessionStatus::Done; }
 };
 
@@ -73,6 +77,10 @@ class TKaVruneSession final {
   const std::vector<std::string>& DamagedLines() const;
   // The unit on the port as it has shown itself so far: its banner, else its read document.
   TDeviceIdentity Identity() const;
+  // The entries of the unit's root menu, as it printed them when it was read.
+  TMenuMap MenuMap() const;
+  // How long the read after a store waits for the unit to come back; past it, NotBack.
+  void SetRestartLimit(std::chrono::milliseconds limit);
 
   // Writes a write document, has the device store it and waits for the read that follows. A
   // write cut off by the deadline or a cancel is stopped at the device's next answer, and the

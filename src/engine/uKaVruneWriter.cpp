@@ -12,6 +12,7 @@ namespace {
 struct TWalkStopped {
   std::string reason;
   bool cancelled = false;
+  bool restarted = false;
 };
 
 // A question the menu of this section asks: a key of the table, or a decision that steers one.
@@ -62,6 +63,7 @@ class TSectionWalk final {
     } catch (const TWalkStopped& stop) {
       outcome_.Cancelled = stop.cancelled;
       outcome_.OffScript = !stop.cancelled;
+      outcome_.Restarted = stop.restarted;
       outcome_.Reason = stop.reason;
       outcome_.Prompt = prompt_;
       outcome_.Heard = heard_;
@@ -83,6 +85,8 @@ class TSectionWalk final {
     TDeviceConsole::TAnswer a = console_.Type(keys);
     heard_ = a.Heard;
     CheckGoOn();  // closing the port or a stop while the device was awaited is no fault of the device
+    // Its offer inside a menu: the unit started again (power or cable) and dropped the answers.
+    if (ShowsRestart(a.Heard)) throw TWalkStopped{"the unit restarted", false, true};
     if (a.NotTyped) OffScript("the device went on printing where it was to wait for an answer");
     if (a.Silent) OffScript("the device does not answer");
     if (!a.Echoed) OffScript("the device's echo does not match what was typed");

@@ -21,6 +21,7 @@ struct TSectionOutcome {
   bool Completed = false;  // "Your choice ?" came back after the menu's questions: at the root menu
   bool Cancelled = false;
   bool OffScript = false;          // the device did something the menu does not do
+  bool Restarted = false;          // it printed its banner and offer inside the menu: it restarted
   std::string Prompt;              // the question being answered when the walk stopped
   std::string Reason;              // why it stopped, for the user
   std::string Heard;               // what the device printed last, when the walk stopped

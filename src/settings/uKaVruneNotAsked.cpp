@@ -15,6 +15,37 @@ TSettingChanges TakeNotAsked(TSettingChanges& changes, const TSettingKeys& notAs
   return taken;
 }
 
+TSettingChanges TakeNotOnUnit(TSettingChanges& changes, const std::vector<std::string>& sectionsOffered) {
+  TSettingChanges taken;
+  std::erase_if(changes, [&](const TSettingChange& c) {
+    const bool missing =
+        std::find(sectionsOffered.begin(), sectionsOffered.end(), c.Row->Section) == sectionsOffered.end();
+    if (missing) taken.push_back(c);
+    return missing;
+  });
+  return taken;
+}
+
+std::vector<std::string> NotOnUnitLines(const TSettingChanges& notOnUnit, bool beforehand) {
+  static const std::pair<const char*, const char*> menus[] = {
+      {"basic_parameters", "server"}, {"Expert", "expert"},  {"Channel_1", "Channel 1"},
+      {"Channel_2", "Channel 2"},     {"WLAN", "WLAN"},      {"Security", "security"}};
+  std::vector<std::string> lines;
+  for (const auto& [section, menu] : menus) {
+    std::string names;
+    size_t count = 0;
+    for (const TSettingChange& c : notOnUnit)
+      if (c.Row->Section == section) {
+        names += (names.empty() ? "" : ", ") + c.Row->Name;
+        ++count;
+      }
+    if (count == 0) continue;
+    const char* verb = beforehand ? " would not be written" : count == 1 ? " was not written" : " were not written";
+    lines.push_back(std::string("this unit has no ") + menu + " menu: " + names + verb);
+  }
+  return lines;
+}
+
 std::string ModeWords(const std::string& section, const TDeviceSettings& device) {
   auto shown = [&](const char* key) -> std::string {
     const TSettingRow* row = FindSettingRow(section, key);

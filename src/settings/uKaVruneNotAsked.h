@@ -18,6 +18,14 @@ TSettingChanges TakeNotAsked(TSettingChanges& changes, const TSettingKeys& notAs
 // One line per change: its name, and the mode the device reports for its section.
 std::vector<std::string> NotAskedLines(const TSettingChanges& notAsked, const TDeviceSettings& device);
 
+// Takes the changes in sections whose menu the unit does not offer (a model without WLAN has
+// no WLAN menu) out of changes and returns them: they are no part of this unit.
+TSettingChanges TakeNotOnUnit(TSettingChanges& changes, const std::vector<std::string>& sectionsOffered);
+
+// One line per missing menu: "this unit has no WLAN menu: Network name, TX data rate were not
+// written" (beforehand: "would not be written").
+std::vector<std::string> NotOnUnitLines(const TSettingChanges& notOnUnit, bool beforehand = false);
+
 // Whether the table expects the device to ask for the change in the state the write leads to. A
 // dry run tells in advance what the device will most likely not ask; the walk itself answers
 // whatever the device asks.

@@ -233,12 +233,21 @@ TDeviceSettings TfMain::PagesSettings(bool settleTyping) {
   return FromDocument(doc->Root());
 }
 
-void TfMain::ReadFailed(const std::string& reason) {
+void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {
   if (closing_) return;
   // The pages keep the last document read, if any; without one there is nothing to apply.
   SetGlobalBusyCursor(false);
   EnableCommands(static_cast<bool>(currentRead_));
   seReload->setEnabled(worker_.IsPortOpen());
+  if (kind == TReadFailure::NotBackAfterStore) {
+    // The Apply stored: what the unit holds is what was written, only not read back.
+    const QString text = LangText("Outcome_StoredNotChecked",
+                                  "Stored, not checked: the unit did not come back after storing; "
+                                  "read it again (Reload) to confirm");
+    statusLine_->ShowOutcome(text, TStatusLine::TOutcome::Notice);
+    AppWarning(text + ".");
+    return;
+  }
   statusLine_->ShowOutcome(LangText("Failed_Read", "The settings were not read"), TStatusLine::TOutcome::Failed);
   AppWarning(LangText("ReadFailed", "The device settings were not read: %1.").arg(DeviceWords(reason)));
 }

@@ -60,7 +60,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void DeliverReadDocument(const TXmlElement& root) override;
   void ShowMessage(const std::string& text) override;
   void WriteFinished(const TWriteReport& report) override;
-  void ReadFailed(const std::string& reason) override;
+  void ReadFailed(TReadFailure kind, const std::string& reason) override;
   void ReadDamaged(const std::vector<std::string>& lines) override;
   void Progress(const TWorkProgress& progress) override;
 
