@@ -8,21 +8,6 @@ namespace {
 // A line longer than any the unit prints about itself is noise; it is not kept whole.
 constexpr std::size_t MaxLine = 200;
 
-bool StartsWithWord(const std::string& line, const std::string& word, std::string& rest) {
-  if (line.size() < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(line[i])) != std::tolower(static_cast<unsigned char>(word[i])))
-      return false;
-  rest = line.substr(word.size());
-  // "MAC address 02..." and "MAC address : 02-...", never "MAC addresses" or "Alternate MAC".
-  if (!rest.empty() && !std::isspace(static_cast<unsigned char>(rest[0])) && rest[0] != ':') return false;
-  const std::size_t begin = rest.find_first_not_of(" \t:");
-  rest = begin == std::string::npos ? std::string() : rest.substr(begin);
-  const std::size_t end = rest.find_last_not_of(" \t");
-  rest.erase(end == std::string::npos ? 0 : end + 1);
-  return true;
-}
-
 // The element of a read document named key in any section, and its text.
 std::string FindInformation(const TXmlElement& root, const char* key) {
   if (!root) return {};
@@ -71,16 +56,90 @@ void TDeviceIdentityScanner::Feed(const std::string& bytes) {
   }
 }
 
+namespace {
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool WordCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// Where the word begins in line (any case, a whole word), from `from` on; npos when nowhere.
+std::size_t FindWord(const std::string& lower, const std::string& word, std::size_t from = 0) {
+  for (std::size_t at = lower.find(word, from); at != std::string::npos; at = lower.find(word, at + 1)) {
+    const bool before = at == 0 || !WordCharacter(lower[at - 1]);
+    const bool after = at + word.size() >= lower.size() || !WordCharacter(lower[at + word.size()]);
+    if (before && after) return at;
+  }
+  return std::string::npos;
+}
+
+// What follows a label: blanks, ":" or "=", and the words given, skipped.
+std::string AfterLabel(const std::string& line, std::size_t end, std::initializer_list<const char*> skipped) {
+  std::size_t at = end;
+  for (bool more = true; more;) {
+    more = false;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t' || line[at] == ':' || line[at] == '=')) ++at;
+    for (const char* word : skipped) {
+      const std::string w = word;
+      if (LowerCase(line.substr(at, w.size())) == w && (at + w.size() >= line.size() || !WordCharacter(line[at + w.size()]))) {
+        at += w.size();
+        more = true;
+      }
+    }
+  }
+  std::string rest = line.substr(std::min(at, line.size()));
+  const std::size_t last = rest.find_last_not_of(" \t");
+  rest.erase(last == std::string::npos ? 0 : last + 1);
+  return rest;
+}
+
+std::string FirstToken(const std::string& text) { return text.substr(0, text.find_first_of(" \t,;")); }
+
+// "V6.7.0.2", "6.7.0.2": a version begins with a digit, perhaps after a "V", and has a dot, so
+// that a setting's "version 2" is not taken for the unit's.
+bool LooksLikeVersion(const std::string& text) {
+  const std::size_t digit = !text.empty() && (text[0] == 'V' || text[0] == 'v') ? 1 : 0;
+  const std::string token = FirstToken(text);
+  return text.size() > digit && std::isdigit(static_cast<unsigned char>(text[digit])) &&
+         token.find('.') != std::string::npos;
+}
+
+}  // namespace
+
 void TDeviceIdentityScanner::TakeLine() {
   const std::size_t begin = line_.find_first_not_of(" \t");
   if (begin == std::string::npos) return;
   const std::string line = line_.substr(begin);
-  std::string rest;
-  if (StartsWithWord(line, "MAC address", rest)) {
-    if (std::string mac = NormalizeMac(rest); !mac.empty()) identity_.Mac = std::move(mac);
-  } else if (StartsWithWord(line, "Software version", rest) || StartsWithWord(line, "Firmware version", rest)) {
-    if (!rest.empty()) identity_.Firmware = rest;
+  const std::string lower = LowerCase(line);
+  // The unit's MAC address on any line about itself: "MAC address 0200008F1C2E", "MAC:
+  // 02:00:...", "*** kaVRUNE  MAC 02-00-...". An alternate (second) address is never the unit's.
+  for (std::size_t at = FindWord(lower, "mac"); at != std::string::npos; at = FindWord(lower, "mac", at + 3)) {
+    const std::string before = LowerCase(line.substr(0, at));
+    if (FindWord(before, "alternate") != std::string::npos || FindWord(before, "alt") != std::string::npos) break;
+    if (std::string mac = NormalizeMac(FirstToken(AfterLabel(line, at + 3, {"address", "addr", "id"}))); !mac.empty()) {
+      identity_.Mac = std::move(mac);
+      break;
+    }
   }
+  // The version after "Firmware", "Software version", "Version", or a bare "V1.2" on the
+  // product's line.
+  for (const char* label : {"firmware", "software", "version"}) {
+    const std::size_t at = FindWord(lower, label);
+    if (at == std::string::npos) continue;
+    const std::string rest = AfterLabel(line, at + std::string(label).size(), {"version", "release"});
+    if (LooksLikeVersion(rest)) {
+      identity_.Firmware = rest;
+      return;
+    }
+  }
+  if (FindWord(lower, "kavrune") != std::string::npos)
+    for (std::size_t at = lower.find('v'); at != std::string::npos; at = lower.find('v', at + 1))
+      if ((at == 0 || line[at - 1] == ' ') && LooksLikeVersion(line.substr(at))) {
+        identity_.Firmware = FirstToken(line.substr(at));
+        return;
+      }
 }
 
 TDeviceIdentity TDeviceIdentityScanner::Identity(const TXmlElement& readDocument) const {
