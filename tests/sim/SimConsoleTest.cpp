@@ -364,8 +364,10 @@ TEST(SimOnPty, shouldPrintTheMacAndVariantItIsGivenAndRefuseUnknownOnes) {
     port.Send("\r");
     EXPECT_NE(port.ReadUntil("Your choice ? ").find("Change Setup:"), std::string::npos);
   }
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--variant", "fielld"}, {"--mac", "00-20-4A-8F-1C"}, {"--latency", "-5"}}) {
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--variant", "fielld"},
+                                              {"--model", "wifi"},
+                                              {"--mac", "00-20-4A-8F-1C"},
+                                              {"--latency", "-5"}}) {
     TSimProcess sim(bad);
     EXPECT_EQ(sim.Ready, "") << bad[0];
     EXPECT_EQ(WEXITSTATUS(sim.Wait()), 2) << bad[0];

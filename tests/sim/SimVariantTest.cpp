@@ -8,42 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "SimDevice.h"
-#include "SimModel.h"
+#include "SimUnit.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using TClock = TSimDevice::TClock;
-
-// A unit of the given profile with its output taken off the line as soon as it is made, unless
-// a test holds it to look at what is still going out.
-class SimUnit : public ::testing::Test {
- protected:
-  std::unique_ptr<TSimDevice> Device;
-  TClock::time_point Now = TClock::now();
-
-  void Start(TSimProfile profile, TSimDevice::TOptions options = {}, TSimSettings state = SimDefaults()) {
-    options.Profile = std::move(profile);
-    Device = std::make_unique<TSimDevice>(std::move(state), options);
-    Device->PowerOn(Now);
-  }
-  // Everything the unit printed since the last call.
-  std::string Take() {
-    std::string out = Device->Pending();
-    Device->Consume(out.size());
-    return out;
-  }
-  std::string Type(std::string_view keys) {
-    Take();
-    Device->Receive(keys, Now);
-    return Take();
-  }
-  std::string Stored(const char* section, const char* key) { return Device->Stored().Get(section, key); }
-  std::string Current(const char* section, const char* key) { return Device->Current().Get(section, key); }
-};
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Every line end of the text is the profile's own.
 bool OnlyLineEnds(const std::string& text, const std::string& end) {
@@ -224,6 +193,96 @@ TEST_F(SimUnit, shouldRestoreDefaultsAndExitAsTheProfileSays) {
     EXPECT_TRUE(Has(Type("8\r"), field ? "Exiting without save !" : "Exit without save\r\n"));
     EXPECT_EQ(Device->Mode(), TSimMode::DataMode);
     EXPECT_EQ(Stored("Expert", "MTU_Size"), "512");
+  }
+}
+
+// The banner's forms, each with its alternate address, which is never the unit's own.
+TEST_F(SimUnit, shouldNameItselfInItsBannersFormAndWaitAfterAnOfferThatEndsItsLine) {
+  struct TForm {
+    TSimBanner Banner;
+    bool Dashes;
+    TSimOfferEnd OfferEnd;
+    std::string Lines, End;
+  };
+  const TForm forms[] = {
+      {TSimBanner::MacAddressLine, false, TSimOfferEnd::None,
+       "kaVRUNE serial device server\r\nMAC address 0200008F1C2E\r\nAlternate MAC address 0200008F1C2F\r\n"
+       "Software version V1.0.0.1\r\n",
+       ""},
+      {TSimBanner::MacAddressLine, true, TSimOfferEnd::CrLf,
+       "MAC address 02-00-00-8F-1C-2E\r\nAlternate MAC address 02-00-00-8F-1C-2F\r\n", "\r\n"},
+      {TSimBanner::Labelled, true, TSimOfferEnd::LfCr,
+       "kaVRUNE serial device server\r\nMAC: 02:00:00:8F:1C:2E\r\nAlternate MAC: 02:00:00:8F:1C:2F\r\n"
+       "Version: V1.0.0.1\r\n",
+       "\n\r"},
+      {TSimBanner::ProductLine, false, TSimOfferEnd::CrLf,
+       "\r\n*** kaVRUNE  MAC 02-00-00-8F-1C-2E\r\nAlternate MAC 02-00-00-8F-1C-2F\r\nFirmware V6.7.0.2 (091201)\r\n",
+       "\r\n"},
+  };
+  for (const TForm& f : forms) {
+    SCOPED_TRACE(::testing::Message() << "banner form " << static_cast<int>(f.Banner) << ", end " << f.End.size());
+    TSimProfile p;
+    p.Banner = f.Banner;
+    p.MacWithDashes = f.Dashes;
+    p.OfferEnd = f.OfferEnd;
+    p.AlternateMacInBanner = true;
+    Start(p);
+    const std::string banner = Take();
+    EXPECT_TRUE(Has(banner, f.Lines)) << banner;
+    EXPECT_TRUE(banner.ends_with("\r\n\r\nPress Enter for Setup Mode " + f.End)) << banner;
+    p.AlternateMacInBanner = false;
+    Start(p);
+    EXPECT_FALSE(Has(Take(), "Alternate"));
+    // The line end is no end of the offer: its window is still open.
+    Device->Tick(Now + 2900ms);
+    EXPECT_EQ(Device->Mode(), TSimMode::Offer);
+    EXPECT_TRUE(Has(Type("\r"), "*** basic parameters"));
+  }
+}
+
+TEST_F(SimUnit, shouldHaveNoWlanMenuSectionOrNetworkModeWithoutAWlan) {
+  TSimProfile p;
+  p.Wlan = false;
+  Start(p);
+  Take();
+  const std::string dump = Type("\r");
+  EXPECT_FALSE(Has(dump, "*** WLAN"));
+  EXPECT_FALSE(Has(dump, "Network mode"));
+  EXPECT_FALSE(Has(dump, "WLAN"));
+  EXPECT_TRUE(Has(dump, "*** Expert"));
+  EXPECT_TRUE(Has(dump, "2 Channel 2 configuration\r\n5 Expert settings\r\n")) << "the others keep their numbers";
+  EXPECT_EQ(Type("4\r"), "4\r\nYour choice ? ") << "an unknown choice";
+  EXPECT_EQ(Device->Mode(), TSimMode::RootMenu);
+  std::string walk;
+  for (std::string out = Type("0\r"); walk += out, !out.ends_with("Your choice ? ");) out = Type("\r");
+  EXPECT_TRUE(Has(walk, "Netmask"));
+  EXPECT_FALSE(Has(walk, "Network mode"));
+  EXPECT_EQ(Stored("WLAN", "Network_name"), "kavrune") << "the settings stay; the unit never shows them";
+}
+
+// A raw echo returns each key as it came; the cooked one upper-cases Y/N and hides secrets. Both
+// return windows-1250 letters (bytes from 80h up) as they came.
+TEST_F(SimUnit, shouldEchoKeysAsItsEchoFormSays) {
+  for (const TSimEcho echo : {TSimEcho::Cooked, TSimEcho::Raw}) {
+    const bool raw = echo == TSimEcho::Raw;
+    SCOPED_TRACE(raw ? "raw" : "cooked");
+    TSimProfile p;
+    p.Echo = echo;
+    Start(p);
+    Type("\r");
+    Type("0\r");
+    EnterUntil("Change telnet config password (N) ? ");
+    EXPECT_TRUE(Type("y").starts_with(raw ? "y" : "Y"));
+    EXPECT_TRUE(Type("p\xE8\r").starts_with(raw ? "p\xE8" : "**"));
+    Type("Y");
+    EXPECT_TRUE(Type("Ba\xE8"
+                     "a\r")
+                    .starts_with("Ba\xE8"
+                                 "a"));
+    EXPECT_EQ(Current("basic_parameters", "Enter_new_Password"), "p\xE8");
+    EXPECT_EQ(Current("basic_parameters", "Enter_new_DHCP_device_Name"),
+              "Ba\xE8"
+              "a");
   }
 }
 

@@ -155,6 +155,7 @@ bool TDialogueCase::WillAsk(const std::string& section, const std::string& key) 
   const TSimSectionInfo* info = FindSection(section);
   const TSimSettingDef* def = info ? FindDef(info->Group, key) : nullptr;
   if (!def || !def->Question) return false;
+  if (!Profile.Wlan && (info->Group == TSimGroup::WLAN || key == "Network_mode")) return false;
   const TSimSection merged = After().Sections.at(section);
   if (def->Kind == A::AddressTable && Profile.TableInAnyUdpMode) return SimIsUdp(merged);
   TSimAnswers yes;

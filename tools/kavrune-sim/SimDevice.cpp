@@ -1,28 +1,57 @@
 #include "SimDevice.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace {
 
 using A = TSimAnswer;
 
-std::string Banner(const std::string& mac, bool dashes) {
-  std::string shown = mac;
-  if (dashes)
-    for (std::size_t at = 2; at < shown.size(); at += 3) shown.insert(at, "-");
-  return "\r\n\r\nkaVRUNE serial device server\r\n"
-         "MAC address " +
-         shown +
-         "\r\n"
-         "Software version V1.0.0.1\r\n\r\n"
-         "Press Enter for Setup Mode ";
+// Twelve hex digits with sep between the bytes (none: as they are).
+std::string Spelled(const std::string& mac, const char* sep) {
+  std::string shown;
+  for (std::size_t at = 0; at < mac.size(); at += 2) shown += (at ? sep : "") + mac.substr(at, 2);
+  return shown;
 }
 
-const char kRootMenu[] =
+// The unit's own address plus one, as a second interface of the unit would have it.
+std::string Alternate(const std::string& mac) {
+  char last[3];
+  std::snprintf(last, sizeof last, "%02X", (std::stoi(mac.substr(10), nullptr, 16) + 1) & 0xFF);
+  return mac.substr(0, 10) + last;
+}
+
+std::string Banner(const TSimProfile& p, const std::string& mac) {
+  std::string product = "kaVRUNE serial device server\r\n", macLine, altLine, version;
+  switch (p.Banner) {
+    case TSimBanner::MacAddressLine: {
+      const char* sep = p.MacWithDashes ? "-" : "";
+      macLine = "MAC address " + Spelled(mac, sep) + "\r\n";
+      altLine = "Alternate MAC address " + Spelled(Alternate(mac), sep) + "\r\n";
+      version = "Software version V1.0.0.1\r\n";
+      break;
+    }
+    case TSimBanner::Labelled:
+      macLine = "MAC: " + Spelled(mac, ":") + "\r\n";
+      altLine = "Alternate MAC: " + Spelled(Alternate(mac), ":") + "\r\n";
+      version = "Version: V1.0.0.1\r\n";
+      break;
+    case TSimBanner::ProductLine:
+      product = "*** kaVRUNE  MAC " + Spelled(mac, "-") + "\r\n";
+      altLine = "Alternate MAC " + Spelled(Alternate(mac), "-") + "\r\n";
+      version = "Firmware V6.7.0.2 (091201)\r\n";
+      break;
+  }
+  return "\r\n\r\n" + product + macLine + (p.AlternateMacInBanner ? altLine : "") + version +
+         "\r\nPress Enter for Setup Mode ";
+}
+
+const char kRootMenuSections[] =
     "0 Server configuration\r\n"
     "1 Channel 1 configuration\r\n"
-    "2 Channel 2 configuration\r\n"
-    "4 WLAN configuration\r\n"
+    "2 Channel 2 configuration\r\n";
+const char kRootMenuWlan[] = "4 WLAN configuration\r\n";
+const char kRootMenuRest[] =
     "5 Expert settings\r\n"
     "6 Security\r\n"
     "7 Factory defaults\r\n"
@@ -116,7 +145,12 @@ void TSimDevice::PowerOn(TClock::time_point now) {
     m_Mode = TSimMode::DataMode;
     return;
   }
-  Emit(Banner(m_Options.Mac, m_Options.Profile.MacWithDashes));
+  Emit(Banner(m_Options.Profile, m_Options.Mac));
+  // The line end after the offer is the firmware's own, whatever its other lines end with.
+  if (m_Options.Profile.OfferEnd != TSimOfferEnd::None) {
+    m_Out += m_Options.Profile.OfferEnd == TSimOfferEnd::CrLf ? "\r\n" : "\n\r";
+    m_OwnEnd = m_Out.size();
+  }
   if (m_Options.Fault == TSimFault::Chatter) {
     m_Mode = TSimMode::Chatter;
     return;
@@ -220,7 +254,7 @@ void TSimDevice::PrintRootMenu() {
   m_Line.clear();
   const std::string& heading = m_Options.Profile.RootHeading;
   Emit(heading.empty() ? std::string("\r\n\r\n") : "\r\n" + heading + "\r\n");
-  Emit(kRootMenu);
+  Emit(std::string(kRootMenuSections) + (m_Options.Profile.Wlan ? kRootMenuWlan : "") + kRootMenuRest);
 }
 
 void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point now) {
@@ -230,7 +264,9 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
   }
   long n = -1;
   if (!SimParseDecimal(choice, n)) n = -1;
-  if (const TSimSectionInfo* info = SimSectionByMenu(static_cast<int>(n))) {
+  const TSimSectionInfo* info = SimSectionByMenu(static_cast<int>(n));
+  if (info && info->Group == TSimGroup::WLAN && !m_Options.Profile.Wlan) info = nullptr;
+  if (info) {
     StartMenu(*info);
   } else if (n == 7) {
     m_Current = SimDefaults();
@@ -283,6 +319,7 @@ void TSimDevice::AskNext() {
   for (; m_DefIndex < defs.size(); ++m_DefIndex) {
     const auto& def = defs[m_DefIndex];
     if (def.Group != m_Section->Group || !def.Question) continue;
+    if (!m_Options.Profile.Wlan && def.Key == std::string_view("Network_mode")) continue;
     const bool asked = def.Kind == A::AddressTable && m_Options.Profile.TableInAnyUdpMode
                            ? SimIsUdp(Section())
                            : !def.Asked || def.Asked(Section(), m_Answers);
@@ -364,7 +401,7 @@ void TSimDevice::QuestionInput(char c) {
       ReAsk();
       return;
     }
-    Echo(std::string(1, up));
+    Echo(std::string(1, Raw() ? c : up));
     switch (def.Kind) {
       case A::ShowKey:
         if (up == 'Y') {
@@ -409,7 +446,7 @@ void TSimDevice::QuestionInput(char c) {
       return;
     }
     m_Key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    Echo("*");
+    Echo(Raw() ? std::string_view(&c, 1) : std::string_view("*"));
     long bits = 0;
     const std::size_t needed = def.Kind == A::HexKey
                                    ? (SimParseDecimal(Section()["Key_length_in_bits"], bits) ? bits / 4 : 32)
@@ -429,9 +466,9 @@ void TSimDevice::QuestionInput(char c) {
     // Texts are windows-1250: every byte from 20h up but DEL is a character.
     Echo("\a");
   } else {
-    m_Line += c;
     const bool hidden = def.Kind == A::Secret || def.Kind == A::WlanKey;
-    Echo(hidden ? std::string_view("*") : std::string_view(&c, 1));
+    m_Line += c;
+    Echo(hidden && !Raw() ? std::string_view("*") : std::string_view(&c, 1));
   }
 }
 

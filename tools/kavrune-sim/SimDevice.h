@@ -89,6 +89,7 @@ class TSimDevice final {
   void QuestionInput(char c);
   void LineComplete();
   bool SingleCharacterStep() const;
+  bool Raw() const { return m_Options.Profile.Echo == TSimEcho::Raw; }
   bool HexKeyStep() const;
   TSimSection& Section();
   const TSimSettingDef& Def() const;

@@ -77,6 +77,12 @@ TSimProfile SimProfileFor(const std::string& variant, unsigned seed) {
   return p;
 }
 
+bool SimParseModel(const std::string& model, TSimProfile& profile) {
+  if (model != "standard" && model != "no-wlan") return false;
+  profile.Wlan = model == "standard";
+  return true;
+}
+
 bool SimParseMac(const std::string& text, std::string& twelveHexDigits) {
   std::string digits;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -167,12 +173,14 @@ std::vector<std::string> SimDumpLines(const TSimSettings& settings, const TSimPr
   std::vector<std::string> lines;
   const TSimSection empty;
   for (const auto& info : SimSections()) {
+    if (info.Group == TSimGroup::WLAN && !profile.Wlan) continue;
     if (profile.BlankLinesBetweenSections && !lines.empty()) lines.emplace_back();
     lines.push_back(std::string("*** ") + info.Heading);
     auto it = settings.Sections.find(info.Name);
     const TSimSection& section = it == settings.Sections.end() ? empty : it->second;
     for (const auto& row : SimDumpRows()) {
       if (row.Group != info.Group || (row.Shown && !row.Shown(section))) continue;
+      if (!profile.Wlan && row.ReadKeys == std::string_view("Network_mode")) continue;
       std::string line = row.Line(section);
       if (std::string_view(row.ReadKeys).starts_with("Send_plusplusplus")) {
         TcpFlagLines(section, profile, lines);
@@ -185,7 +193,8 @@ std::vector<std::string> SimDumpLines(const TSimSettings& settings, const TSimPr
       lines.push_back(line);
     }
     if (info.Group == TSimGroup::Basic && profile.HardwareLine)
-      lines.emplace_back("Hardware: KV-200 rev C, 2 serial ports, WLAN 802.11b/g");
+      lines.emplace_back(profile.Wlan ? "Hardware: KV-200 rev C, 2 serial ports, WLAN 802.11b/g"
+                                      : "Hardware: KV-200 rev C, 2 serial ports");
     if (info.Group == TSimGroup::WLAN && profile.CountryLine) lines.emplace_back("Country: Europe (ETSI)");
     if (info.Group == TSimGroup::Expert && profile.AlternateMacLine) lines.emplace_back("Alternate MAC: disabled");
   }

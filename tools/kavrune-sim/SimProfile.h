@@ -17,6 +17,23 @@ enum class TSimColonSpacing {
   Spaced,  // "Connect Mode : C0"
 };
 
+// What follows "Press Enter for Setup Mode ": nothing, or a line end the unit prints before it
+// waits for its window all the same.
+enum class TSimOfferEnd { None, CrLf, LfCr };
+
+// How the banner names the unit and its firmware.
+enum class TSimBanner {
+  MacAddressLine,  // "MAC address 0200008F1C2E" (dashes as MacWithDashes says), "Software version V1.0.0.1"
+  Labelled,        // "MAC: 02:00:00:8F:1C:2E", "Version: V1.0.0.1"
+  ProductLine,     // "*** kaVRUNE  MAC 02-00-00-8F-1C-2E" on the product's line, "Firmware V6.7.0.2 (091201)"
+};
+
+// What the console echoes of the keys it takes in a question.
+enum class TSimEcho {
+  Cooked,  // a Y/N answer in upper case, passwords and keys as "*", every other byte as it came
+  Raw,     // every key as it came: the answer's own letter case, passwords and keys in clear
+};
+
 struct TSimProfile {
   // Banner: "MAC address 0200008F1C2E", or with dashes "02-00-00-8F-1C-2E".
   bool MacWithDashes = false;
@@ -41,6 +58,16 @@ struct TSimProfile {
   std::string LineEnd = "\r\n";
   TSimColonSpacing Colons = TSimColonSpacing::AsIs;
   bool BlankLinesBetweenSections = false;
+  TSimOfferEnd OfferEnd = TSimOfferEnd::None;
+  TSimBanner Banner = TSimBanner::MacAddressLine;
+  // "Alternate MAC ..." right after the banner's MAC, in its notation: an address (the unit's
+  // own plus one) that is not the unit's.
+  bool AlternateMacInBanner = false;
+  TSimEcho Echo = TSimEcho::Cooked;
+  // A model with a WLAN. Without: no "4 WLAN configuration" in the root menu (4 is an unknown
+  // choice there), no WLAN section in the dump, and no network mode, neither in the dump nor in
+  // the server menu.
+  bool Wlan = true;
 
   bool operator==(const TSimProfile&) const = default;
 };
@@ -50,6 +77,9 @@ struct TSimProfile {
 bool SimProfileFor(const std::string& variant, unsigned seed, TSimProfile& profile);
 // The profile of a variant the caller knows to exist; throws std::invalid_argument otherwise.
 TSimProfile SimProfileFor(const std::string& variant, unsigned seed);
+
+// "standard" or "no-wlan" into Wlan; false for any other name.
+bool SimParseModel(const std::string& model, TSimProfile& profile);
 
 // Six bytes as twelve hex digits or with dashes; false for anything that is no MAC address.
 bool SimParseMac(const std::string& text, std::string& twelveHexDigits);

@@ -39,6 +39,7 @@ struct TArgs {
   long Seed = 1;
   bool Echo = false;
   std::string Variant = "standard";
+  std::string Model;  // empty: the variant's own
   std::string Mac = "0200008F1C2E";
   bool TakesEarlyEnter = false;
   bool TypeAhead = false;
@@ -50,7 +51,7 @@ constexpr const char* kUsage =
     "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed]\n"
     "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
-    "                   [--variant standard|field|random] [--mac MAC]\n"
+    "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
     "                   [--takes-early-enter] [--type-ahead] [--latency MS]\n";
 
 void Help() {
@@ -71,6 +72,8 @@ void Help() {
                "  --echo             the line echoes every byte sent to the device at once\n"
                "  --variant V        the kind of unit: standard (default), field (texts and layouts of\n"
                "                     units found in the field), random (each difference drawn from --seed)\n"
+               "  --model M          standard, or no-wlan: no WLAN menu (4 is an unknown choice), no WLAN\n"
+               "                     section and no network mode (default: the variant's)\n"
                "  --mac MAC          the unit's MAC address, 0200008F1C2E or 02-00-00-8F-1C-2E (default)\n"
                "  --takes-early-enter  an Enter that arrives while the banner is still going out is\n"
                "                     taken (else it is ignored)\n"
@@ -124,6 +127,10 @@ TArgs ParseArgs(int argc, char** argv) {
       a.Variant = next();
       TSimProfile unused;
       if (!SimProfileFor(a.Variant, 1, unused)) Usage("unknown variant " + a.Variant + " (standard, field, random)");
+    } else if (opt == "--model") {
+      a.Model = next();
+      TSimProfile unused;
+      if (!SimParseModel(a.Model, unused)) Usage("unknown model " + a.Model + " (standard, no-wlan)");
     } else if (opt == "--mac") {
       const char* mac = next();
       if (!SimParseMac(mac, a.Mac))
@@ -207,6 +214,7 @@ int main(int argc, char** argv) {
     options.CharTime = charTime;
     options.Echo = args.Echo;
     options.Profile = SimProfileFor(args.Variant, static_cast<unsigned>(args.Seed));
+    if (!args.Model.empty()) SimParseModel(args.Model, options.Profile);
     options.Mac = args.Mac;
     options.TakesEarlyEnter = args.TakesEarlyEnter;
     options.TypeAhead = args.TypeAhead;
