@@ -366,6 +366,7 @@ TEST(SimOnPty, shouldPrintTheMacAndVariantItIsGivenAndRefuseUnknownOnes) {
   }
   for (const std::vector<std::string>& bad : {std::vector<std::string>{"--variant", "fielld"},
                                               {"--model", "wifi"},
+                                              {"--fault-after", "x"},
                                               {"--mac", "00-20-4A-8F-1C"},
                                               {"--latency", "-5"}}) {
     TSimProcess sim(bad);

@@ -26,7 +26,8 @@ struct InProcessSimOptions {
   std::chrono::milliseconds Latency{0};
   std::chrono::microseconds CharTime{0};  // pacing; 0: unpaced
   std::chrono::milliseconds Jitter{0};
-  unsigned Seed = 1;  // of the jitter's pauses
+  unsigned Seed = 1;        // of the jitter's pauses and corrupt-digit's digit
+  unsigned FaultAfter = 4;  // where restart-in-walk and status-line strike
 };
 
 class InProcessSim final {
@@ -128,6 +129,8 @@ class InProcessSim final {
     d.TakesEarlyEnter = o.TakesEarlyEnter;
     d.TypeAhead = o.TypeAhead;
     d.Latency = o.Latency;
+    d.FaultAfter = o.FaultAfter;
+    d.Seed = o.Seed;
     return d;
   }
   // Called locked. A device line end starts a new line; so does every change of direction.

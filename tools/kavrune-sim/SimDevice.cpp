@@ -59,6 +59,11 @@ const char kRootMenuRest[] =
     "9 Save and exit\r\n"
     "\r\nYour choice ? ";
 
+// What an asynchronous status message of the unit looks like between two prompts.
+const char kStatusLine[] = "\r\nLAN link up\r\n";
+// How long after the question it follows the status line of status-line comes.
+constexpr std::chrono::milliseconds kStatusAfter{100};
+
 const char kRateQuestion[] = "Rate (0=1, 1=2, 2=5.5, 3=11, 4=18, 5=24, 6=36, 7=54 Mbps)";
 
 std::vector<long> Numbers(const std::string& text, char sep, std::size_t count) {
@@ -91,7 +96,12 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
                                                                   {"noise", TSimFault::Noise},
                                                                   {"chatter", TSimFault::Chatter},
                                                                   {"refuse-answers", TSimFault::RefuseAnswers},
-      {"store-unconfirmed", TSimFault::StoreUnconfirmed}};
+                                                                  {"store-unconfirmed", TSimFault::StoreUnconfirmed},
+                                                                  {"restart-in-walk", TSimFault::RestartInWalk},
+                                                                  {"no-return", TSimFault::NoReturn},
+                                                                  {"corrupt-digit", TSimFault::CorruptDigit},
+                                                                  {"status-line", TSimFault::StatusLine},
+                                                                  {"wrong-root-prompt", TSimFault::WrongRootPrompt}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -115,6 +125,9 @@ void TSimDevice::Emit(std::string_view text) {
     at = crlf + 2;
   }
   m_OwnEnd = m_Out.size();
+  ++m_Emits;
+  const auto last = text.rfind("\r\n");
+  m_LastPrompt = last == std::string_view::npos ? text : text.substr(last + 2);
 }
 
 void TSimDevice::Echo(std::string_view text) { m_Out.append(text); }
@@ -135,11 +148,17 @@ void TSimDevice::Consume(std::size_t count) {
 }
 
 void TSimDevice::PowerOn(TClock::time_point now) {
-  m_Current = m_Stored;
   m_Out.clear();
   m_OwnEnd = 0;
   m_HangupAt.reset();
+  Boot(now);
+}
+
+void TSimDevice::Boot(TClock::time_point now) {
+  m_Current = m_Stored;
   m_Line.clear();
+  m_MenuKeys = m_Prompts = 0;
+  m_StatusDue.reset();
   Event("power-on");
   if (m_Options.Fault == TSimFault::Silent) {
     m_Mode = TSimMode::DataMode;
@@ -162,6 +181,7 @@ void TSimDevice::PowerOn(TClock::time_point now) {
 
 void TSimDevice::PowerOff() {
   m_Mode = TSimMode::Off;
+  m_StatusDue.reset();
   m_Out.clear();
   m_OwnEnd = 0;
   m_HangupAt.reset();
@@ -170,10 +190,23 @@ void TSimDevice::PowerOff() {
 std::optional<TSimDevice::TClock::time_point> TSimDevice::NextDeadline() const {
   if (m_Mode == TSimMode::Offer && m_Options.Fault != TSimFault::NoMenu) return m_WindowEnd;
   if (m_Mode == TSimMode::Restarting) return m_RestartAt;
-  return std::nullopt;
+  return m_StatusDue;
+}
+
+void TSimDevice::PromptShown(TClock::time_point now) {
+  if (++m_Prompts == m_Options.FaultAfter && m_Options.Fault == TSimFault::StatusLine)
+    m_StatusDue = now + m_Options.Latency + m_Options.CharTime * m_Out.size() + kStatusAfter;
 }
 
 void TSimDevice::Tick(TClock::time_point now) {
+  // A status message does not wait for the keys: it comes wherever the console waits then.
+  if (m_StatusDue && now >= *m_StatusDue) {
+    m_StatusDue.reset();
+    if (m_Mode == TSimMode::Question || m_Mode == TSimMode::RootMenu || m_Mode == TSimMode::Continue) {
+      Event("status line");
+      Emit(kStatusLine + m_LastPrompt);
+    }
+  }
   if (m_Mode == TSimMode::Offer && m_Options.Fault != TSimFault::NoMenu && now >= m_WindowEnd) {
     m_Mode = TSimMode::DataMode;
     Event("offer closed");
@@ -194,6 +227,8 @@ void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
     // prints is an event, whether the device takes it or not.
     if (printing && m_Mode != TSimMode::Offer && m_Mode != TSimMode::Off) Event("key while printing");
     if (printing && !m_Options.TypeAhead && m_Mode != TSimMode::Offer) continue;  // lost
+    const unsigned emits = m_Emits;
+    bool restarted = false;
     switch (m_Mode) {
       case TSimMode::Offer:
         if (printing && !(c == '\r' && m_Options.TakesEarlyEnter)) break;  // the banner is not out yet
@@ -214,9 +249,22 @@ void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
           Echo(std::string_view(&c, 1));
         }
         break;
-      case TSimMode::Question: QuestionInput(c); break;
+      case TSimMode::Question:
+        QuestionInput(c);
+        if (c != '\n' && m_Options.Fault == TSimFault::RestartInWalk && ++m_MenuKeys == m_Options.FaultAfter) {
+          Event("restart");
+          Boot(now);
+          restarted = true;  // a booting unit hears nothing of what follows
+        }
+        break;
+      case TSimMode::Continue:
+        if (c == '\r') PrintRootMenu();
+        else if (c != '\n') Echo("\a");
+        break;
       default: break;  // off, data mode, restarting, chatter: the console does not listen
     }
+    if (restarted) break;
+    if (m_Mode == TSimMode::Question && m_Emits != emits) PromptShown(now);
   }
   if (idle && !m_Out.empty() && m_Options.Latency.count() > 0) m_HeldUntil = now + m_Options.Latency;
 }
@@ -293,6 +341,11 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
     }
     Emit("\r\nParameters stored ...\r\n");
     if (m_Options.Profile.SaysRestarting) Emit("Restarting ...\r\n");
+    if (m_Options.Fault == TSimFault::NoReturn) {
+      Event("no return");
+      m_Mode = TSimMode::DataMode;  // deaf until powered off and on
+      return;
+    }
     m_Mode = TSimMode::Restarting;
     m_RestartAt = now + m_Options.Latency + m_Options.CharTime * m_Out.size() + std::chrono::milliseconds(300);
   } else {
@@ -309,6 +362,7 @@ void TSimDevice::StartMenu(const TSimSectionInfo& info) {
   m_Section = &info;
   m_Answers.clear();
   m_DefIndex = 0;
+  m_Corrupted = false;
   m_Mode = TSimMode::Question;
   Emit("\r\n");
   AskNext();
@@ -327,6 +381,11 @@ void TSimDevice::AskNext() {
       Ask();
       return;
     }
+  }
+  if (m_Options.Fault == TSimFault::WrongRootPrompt) {
+    m_Mode = TSimMode::Continue;
+    Emit("\r\nPress Enter to continue ? ");
+    return;
   }
   PrintRootMenu();
 }
@@ -467,6 +526,13 @@ void TSimDevice::QuestionInput(char c) {
     Echo("\a");
   } else {
     const bool hidden = def.Kind == A::Secret || def.Kind == A::WlanKey;
+    const auto digit = [](char d) { return d >= '0' && d <= '9'; };
+    if (m_Options.Fault == TSimFault::CorruptDigit && !hidden && !m_Corrupted && digit(c) && !m_Line.empty() &&
+        digit(m_Line.back())) {
+      c = static_cast<char>('0' + (c - '0' + 1 + m_Options.Seed % 9) % 10);
+      m_Corrupted = true;
+      Event("corrupt digit");
+    }
     m_Line += c;
     Echo(hidden && !Raw() ? std::string_view("*") : std::string_view(&c, 1));
   }

@@ -12,12 +12,26 @@
 
 #include "SimModel.h"
 
-enum class TSimFault { None, Silent, NoMenu, HangupMidDump, Noise, Chatter, RefuseAnswers, StoreUnconfirmed };
+enum class TSimFault {
+  None,
+  Silent,
+  NoMenu,
+  HangupMidDump,
+  Noise,
+  Chatter,
+  RefuseAnswers,
+  StoreUnconfirmed,
+  RestartInWalk,    // restarts right after the FaultAfter-th key it takes inside a section menu
+  NoReturn,         // stores on "9", says so, and is never heard of again until powered off and on
+  CorruptDigit,     // the line changes one typed digit a walk: the first that follows another digit
+  StatusLine,       // an asynchronous status line, and the prompt again, after the FaultAfter-th question
+  WrongRootPrompt,  // "Press Enter to continue ? " between a section menu's last question and the root menu
+};
 
 // Parses a --fault word; false when the word names no fault.
 bool SimParseFault(std::string_view word, TSimFault& fault);
 
-enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter };
+enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter, Continue };
 
 class TSimDevice final {
  public:
@@ -36,6 +50,11 @@ class TSimDevice final {
     bool TypeAhead = false;
     // The first byte of every answer to received input goes out this late.
     std::chrono::milliseconds Latency{0};
+    // Where a fault strikes: the key of restart-in-walk, the question of status-line, counted
+    // inside section menus from power-on.
+    unsigned FaultAfter = 4;
+    // Which digit corrupt-digit puts in place of the typed one.
+    unsigned Seed = 1;
   };
 
   TSimDevice(TSimSettings stored, TOptions options);
@@ -76,6 +95,10 @@ class TSimDevice final {
   // Own text is still to go out: a key now is lost unless the device takes keys ahead.
   bool Printing(TClock::time_point now) const;
   void Event(const std::string& text);
+  // The banner and the offer, as at power-on: what was not stored is gone.
+  void Boot(TClock::time_point now);
+  // A question has just been printed (or printed again).
+  void PromptShown(TClock::time_point now);
   void EnterSetupMode();
   void PrintDump();
   void PrintRootMenu();
@@ -106,6 +129,12 @@ class TSimDevice final {
   TClock::time_point m_RestartAt{};
   std::mt19937 m_Noise{20240611u};
   unsigned m_ChatterCount = 0;
+  unsigned m_Emits = 0;      // texts of its own printed so far
+  std::string m_LastPrompt;  // the last line of the latest own text: where the unit waits
+  unsigned m_MenuKeys = 0;   // keys taken inside section menus since power-on
+  unsigned m_Prompts = 0;    // questions printed since power-on
+  bool m_Corrupted = false;  // corrupt-digit has struck in this walk
+  std::optional<TClock::time_point> m_StatusDue;
 
   // Root menu and question walk.
   std::string m_Line;

@@ -32,6 +32,7 @@ struct TArgs {
   std::string State;
   std::string Log;
   TSimFault Fault = TSimFault::None;
+  long FaultAfter = 4;
   long BootWindowMs = 3000;
   bool PowerOnStart = false;
   bool ControlStdin = false;
@@ -48,7 +49,9 @@ struct TArgs {
 
 constexpr const char* kUsage =
     "Usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
-    "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed]\n"
+    "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed|\n"
+    "                            restart-in-walk|no-return|corrupt-digit|status-line|wrong-root-prompt]\n"
+    "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
@@ -63,12 +66,27 @@ void Help() {
                "  --unpaced          no pacing\n"
                "  --state FILE       settings kept across runs, written when the device stores\n"
                "  --log FILE         a transcript of the line\n"
-               "  --fault F          misbehave as the named fault\n"
+               "  --fault F          misbehave as the named fault:\n"
+               "                       silent, no-menu, hangup-mid-dump, noise, chatter, refuse-answers,\n"
+               "                       store-unconfirmed, and\n"
+               "                       restart-in-walk: restarts (banner and offer, as at power-on; what\n"
+               "                         was not stored is lost) right after the Nth key it takes inside a\n"
+               "                         section menu\n"
+               "                       no-return: stores on 9 and says so, then prints nothing and ignores\n"
+               "                         every key until it is powered off and on\n"
+               "                       corrupt-digit: once a menu walk, the first typed digit that follows\n"
+               "                         another digit arrives as another one (chosen by --seed), which the\n"
+               "                         unit echoes and takes\n"
+               "                       status-line: 100 ms after the Nth question it prints\n"
+               "                         \"LAN link up\" on a line of its own and the prompt it waits at again\n"
+               "                       wrong-root-prompt: after a section menu's last question it asks\n"
+               "                         \"Press Enter to continue ? \" and shows the root menu on Enter\n"
+               "  --fault-after N    N of restart-in-walk and status-line, counted from power-on (default 4)\n"
                "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered (default 3000)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
                "  --jitter MS        output in bursts with random pauses of up to MS between them\n"
-               "  --seed N           seed of the pauses and of the random variant (default 1): the same\n"
-               "                     seed, the same pauses and the same unit\n"
+               "  --seed N           seed of the pauses, of the random variant and of corrupt-digit's\n"
+               "                     digit (default 1): the same seed, the same pauses and the same unit\n"
                "  --echo             the line echoes every byte sent to the device at once\n"
                "  --variant V        the kind of unit: standard (default), field (texts and layouts of\n"
                "                     units found in the field), random (each difference drawn from --seed)\n"
@@ -117,7 +135,8 @@ TArgs ParseArgs(int argc, char** argv) {
     else if (opt == "--fault") {
       const char* word = next();
       if (!SimParseFault(word, a.Fault)) Usage(std::string("unknown fault ") + word);
-    } else if (opt == "--boot-window-ms") a.BootWindowMs = NumberArg(next(), "--boot-window-ms");
+    } else if (opt == "--fault-after") a.FaultAfter = NumberArg(next(), "--fault-after");
+    else if (opt == "--boot-window-ms") a.BootWindowMs = NumberArg(next(), "--boot-window-ms");
     else if (opt == "--power-on-start") a.PowerOnStart = true;
     else if (opt == "--control-stdin") a.ControlStdin = true;
     else if (opt == "--jitter") a.JitterMs = NumberArg(next(), "--jitter");
@@ -215,6 +234,8 @@ int main(int argc, char** argv) {
     options.Echo = args.Echo;
     options.Profile = SimProfileFor(args.Variant, static_cast<unsigned>(args.Seed));
     if (!args.Model.empty()) SimParseModel(args.Model, options.Profile);
+    options.FaultAfter = static_cast<unsigned>(args.FaultAfter);
+    options.Seed = static_cast<unsigned>(args.Seed);
     options.Mac = args.Mac;
     options.TakesEarlyEnter = args.TakesEarlyEnter;
     options.TypeAhead = args.TypeAhead;
