@@ -9,6 +9,8 @@
 #include <iostream>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+
 #include "AfComNames.h"
 #include "CliBackups.h"
 #include "CliPlatform.h"
@@ -137,6 +139,26 @@ int ReportDamage(const TKaVruneSession& session, TCliOutput& out) {
   return DumpDamaged;
 }
 
+// "Unit: MAC 02-00-00-8F-1C-2E, firmware V1.0.0.1", a line of its own; none for a unit that
+// named itself nowhere.
+std::string UnitLine(const TDeviceIdentity& unit) {
+  if (unit.Mac.empty() && unit.Firmware.empty()) return {};
+  std::string line = "Unit:";
+  if (!unit.Mac.empty()) line += " MAC " + unit.Mac;
+  if (!unit.Firmware.empty()) line += std::string(unit.Mac.empty() ? "" : ",") + " firmware " + unit.Firmware;
+  return line + "\n";
+}
+
+std::string WithUnit(const std::string& json, const TDeviceIdentity& unit) {
+  if (unit.Mac.empty() && unit.Firmware.empty()) return json;
+  auto object = nlohmann::ordered_json::parse(json);
+  nlohmann::ordered_json named = nlohmann::ordered_json::object();
+  if (!unit.Mac.empty()) named["MAC_address"] = unit.Mac;
+  if (!unit.Firmware.empty()) named["Firmware"] = unit.Firmware;
+  object["Unit"] = named;
+  return object.dump(2) + "\n";
+}
+
 std::string Plural(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
 }  // namespace
@@ -231,7 +253,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     out.Error(port + " is not a serial port of this machine (give COM<n> or a device node; see kavrune-cli ports)");
     return finish(PortError);
   }
-  const std::string output = PortFileName(o.output, result.Port, job.Several);
+  std::string output = PortFileName(o.output, result.Port, job.Several);
   if (!Writable(output)) {
     out.Error("cannot write " + output);
     return finish(FileError);
@@ -293,11 +315,16 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   const size_t shown = std::count_if(SettingRows().begin(), SettingRows().end(),
                                      [&](const TSettingRow& r) { return current.Find(r) != nullptr; });
 
+  // With several ports each unit's file is named by its port and, when it showed one, its MAC.
+  if (job.Several && !result.Unit.Mac.empty() && !output.empty() && output != "-")
+    output = PortFileName(o.output, result.Port + "-" + result.Unit.Mac, true);
   if (o.command == "read") {
     const TFormat format = o.format.value_or(TFormat::Xml);
-    const std::string text = format == TFormat::Xml    ? session.SettingsText()
-                             : format == TFormat::Text ? ReadableText(current)
-                                                       : FormatSettings(current, format);
+    // Every form names the unit, as the XML's "Unit" section does.
+    std::string text = format == TFormat::Xml    ? session.SettingsText()
+                       : format == TFormat::Text ? UnitLine(result.Unit) + ReadableText(current)
+                                                 : FormatSettings(current, format);
+    if (format == TFormat::Json) text = WithUnit(text, result.Unit);
     if (job.Print)
       if (int rc = Emit(output, text, out); rc != Ok) return finish(rc);
     result.Result = "read " + Plural(shown, "setting");

@@ -351,6 +351,7 @@ void TKaVruneAI::ReadDevice() {
   const std::vector<std::string> damaged = context.DamagedLines;
   dumpLines_ = lines;
   checking_ = false;
+  AddIdentity(context.Root, identity_.Identity());
   {
     std::lock_guard guard(shared_->readResultLock);
     shared_->readResult = context.Root;
@@ -382,6 +383,7 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
     inSetupMode_ = true;
   }
   if (dumpWanted && reached && context.Root) {
+    AddIdentity(context.Root, identity_.Identity());
     {
       std::lock_guard guard(shared_->readResultLock);
       shared_->readResult = context.Root;

@@ -33,6 +33,9 @@ TDeviceConsole::TAnswer TDeviceConsole::Type(const std::string& keys, int firstA
                                              const std::function<bool(const std::string& text)>& said) {
   TPromptWait wait;
   wait.FirstAnswerMs = firstAnswerMs;
+  // A unit that restarts offers Setup Mode again: that is where it waits now, and the caller
+  // learns of it at once, while the offer is still open.
+  wait.AlsoWaitsAt = OffersSetupMode;
   if (said) wait.KeepWaiting = [&said](const std::string& text) { return !said(text); };
   const TPromptReply reply = Exchange(keys, wait);
   // Only answers to a device that waited tell how long it takes to answer.

@@ -44,6 +44,18 @@ std::string NormalizeMac(const std::string& text) {
   return shown;
 }
 
+void AddIdentity(TXmlElement root, const TDeviceIdentity& identity) {
+  if (!root || root.FirstChild("Unit")) return;
+  const bool mac = !identity.Mac.empty() && NormalizeMac(FindInformation(root, "MAC_address")).empty();
+  bool firmware = !identity.Firmware.empty();
+  for (const char* key : {"Software_version", "Firmware_version", "Firmware"})
+    firmware = firmware && FindInformation(root, key).empty();
+  if (!mac && !firmware) return;
+  TXmlElement unit = root.AppendChild("Unit");
+  if (mac) unit.AppendChild("MAC_address").SetText(identity.Mac);
+  if (firmware) unit.AppendChild("Firmware").SetText(identity.Firmware);
+}
+
 void TDeviceIdentityScanner::Feed(const std::string& bytes) {
   std::lock_guard g(lock_);
   for (const char c : bytes) {

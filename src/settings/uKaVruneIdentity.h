@@ -19,6 +19,11 @@ struct TDeviceIdentity {
 // 02:00:00:8f:1c:2e) as "02-00-00-8F-1C-2E"; empty when the text is none.
 std::string NormalizeMac(const std::string& text);
 
+// Adds what the unit printed about itself outside its dump (its banner) to a read document, as
+// a section "Unit" of MAC_address and Firmware, so that every file read from it names the unit;
+// what the dump holds already is not repeated.
+void AddIdentity(TXmlElement root, const TDeviceIdentity& identity);
+
 // What a unit printed about itself, fed with its bytes as they come from any thread. A unit
 // printed later (a power cycle, another unit plugged in) replaces the one before.
 class TDeviceIdentityScanner final {

@@ -97,6 +97,9 @@ void TfMain::BeginBusy() {
   if (QWidget* focus = QApplication::focusWidget(); focus && isAncestorOf(focus) && !focusBeforeBusy_)
     focusBeforeBusy_ = focus;
   EnableCommands(false);
+  // Every wait can be stopped: Disconnect stops what runs at the unit's next answer, leaves
+  // Setup Mode without storing where that is still possible, and closes the port.
+  seDisconnect->setEnabled(worker_.IsPortOpen());
 }
 
 void TfMain::EndBusy() {

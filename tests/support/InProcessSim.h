@@ -28,6 +28,7 @@ struct InProcessSimOptions {
   std::chrono::milliseconds Jitter{0};
   unsigned Seed = 1;        // of the jitter's pauses and corrupt-digit's digit
   unsigned FaultAfter = 4;  // where restart-in-walk and status-line strike
+  std::chrono::milliseconds BootWindow{3000};  // how long the offer stays open
 };
 
 class InProcessSim final {
@@ -131,6 +132,7 @@ class InProcessSim final {
     d.Latency = o.Latency;
     d.FaultAfter = o.FaultAfter;
     d.Seed = o.Seed;
+    d.BootWindow = o.BootWindow;
     return d;
   }
   // Called locked. A device line end starts a new line; so does every change of direction.

@@ -49,8 +49,9 @@ struct TArgs {
 
 constexpr const char* kUsage =
     "Usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
-    "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed|\n"
-    "                            restart-in-walk|no-return|corrupt-digit|status-line|wrong-root-prompt]\n"
+    // One line: the shell completion reads the faults from it.
+    "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed|"
+    "restart-in-walk|no-return|corrupt-digit|status-line|wrong-root-prompt]\n"
     "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"

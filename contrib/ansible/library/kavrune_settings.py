@@ -178,6 +178,8 @@ def flattened(settings):
     """Section.Key names, from either form: {"Section.Key": value} or, as kavrune-cli read
     --format json prints them, {"Section": {"Key": value}}."""
     for name, value in settings.items():
+        if name == 'Unit':
+            continue  # what the unit printed about itself; nothing to write
         if isinstance(value, dict):
             for key, inner in value.items():
                 yield '%s.%s' % (name, key), inner
