@@ -246,7 +246,7 @@ void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {
     // The Apply stored: what the unit holds is what was written, only not read back.
     const QString text = LangText("Outcome_StoredNotChecked",
                                   "Stored, not checked: the unit did not come back after storing; "
-                                  "read it again (Reload) to confirm");
+                                  "read it again (Reload from device) to confirm");
     statusLine_->ShowOutcome(text, TStatusLine::TOutcome::Notice);
     AppWarning(text + ".");
     return;

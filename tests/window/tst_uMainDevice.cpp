@@ -323,4 +323,30 @@ TEST_F(MainWindowRefusingDeviceTest, shouldWarnInPlainWordsWhenTheDeviceRefusesA
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
 }
 
+class MainWindowNoReturnTest : public MainWindowDeviceTest {
+ protected:
+  MainWindowNoReturnTest() {
+    fault = "no-return";
+    worker.SetRestartLimit(1500);
+  }
+};
+
+// A unit that stores and is not heard of again: the window says what is true, stored and not
+// checked, and gives its commands back once the restart limit has passed; while it waits,
+// Disconnect stops the wait.
+TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedAndGiveTheCommandsBackWithinTheRestartLimit) {
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  w.seApplySettingsClick();
+  EXPECT_FALSE(w.seReload->isEnabled());
+  EXPECT_TRUE(w.seDisconnect->isEnabled()) << "every wait can be stopped";
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 30000)) << env.messages.join('|').toStdString();
+  EXPECT_TRUE(w.StatusLine()->StepText().startsWith(QStringLiteral("Stored, not checked")))
+      << w.StatusLine()->StepText().toStdString();
+  EXPECT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+}
+
 }  // namespace
