@@ -263,7 +263,7 @@ void TKaVruneAI::DropRead(TReadFailure kind, const std::string& reason) {
 }
 
 bool TKaVruneAI::RestartOverdue() const {
-  return checking_ && std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
+  return checking_ && !cameBack_ && std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
 }
 
 void TKaVruneAI::LearnMenu(const std::string& heard) {
@@ -297,8 +297,15 @@ void TKaVruneAI::ReadDevice() {
     PostProgress({TWorkStep::Waiting, {}, 0, 0});
   }
   TDumpContext context;
-  // The read that checks a store gives up on a unit that does not come back in time.
-  context.Stop = [this] { return WriteCancelled() || port_.HungUp() || RestartOverdue(); };
+  // The read that checks a store gives up on a unit that does not come back in time; one that
+  // came back (its offer, its dump or its menu) is read to the end.
+  context.Stop = [this, &context] {
+    if (checking_ && !cameBack_ &&
+        (FindSetupOffer(context.Heard) != std::string::npos || Contains(context.Heard, DumpHeading) ||
+         Contains(context.Heard, MenuPrompt)))
+      cameBack_ = true;
+    return WriteCancelled() || port_.HungUp() || RestartOverdue();
+  };
   context.Timing = &timing_;
   // After a store the device restarts: its banner comes within a second or so, and an Enter
   // pressed into it would be taken by some devices and not by others.
@@ -602,7 +609,10 @@ void TKaVruneAI::WriteDevice() {
         LineSaying([](const std::string& t) { return Contains(t, "Parameters stored"); }));
     inMenu_ = false;
     report.Succeeded = a.Echoed && Contains(a.Text, "Parameters stored");
-    if (report.Succeeded) storedAt_ = std::chrono::steady_clock::now();
+    if (report.Succeeded) {
+      storedAt_ = std::chrono::steady_clock::now();
+      cameBack_ = false;
+    }
     checking_ = report.Succeeded;
     if (!report.Succeeded) report.Message = "The device did not confirm that it stored the settings.";
   }

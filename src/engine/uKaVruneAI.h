@@ -179,6 +179,7 @@ class TKaVruneAI final {
   std::atomic<bool> checking_{false};     // the read that follows a store checks it
   std::atomic<int> restartLimitMs_{DefaultRestartLimitMs};
   std::chrono::steady_clock::time_point storedAt_{};  // when the unit confirmed its last store
+  bool cameBack_ = false;  // since then, the unit has shown itself again: no limit applies
   mutable std::mutex menuLock_;
   TMenuMap menuMap_;
   std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for

@@ -138,6 +138,8 @@ std::string TDialogueCase::Describe() const {
   if (TypeAhead) out << " --type-ahead";
   if (LatencyMs) out << " --latency " << LatencyMs;
   if (JitterMs) out << " --jitter " << JitterMs;
+  if (Fault == TSimFault::RestartInWalk) out << " --fault restart-in-walk";
+  if (Fault == TSimFault::NoReturn) out << " --fault no-return";
   out << " edits:";
   for (const auto& [section, keys] : Edits.Sections)
     for (const auto& [key, value] : keys) out << " " << section << "." << key << "=" << (IsSecret(key) ? "***" : value);
@@ -170,7 +172,7 @@ std::size_t TDialogueCase::EditCount() const {
   return n;
 }
 
-TDialogueCase MakeDialogueCase(unsigned seed, const std::string& variant) {
+TDialogueCase MakeDialogueCase(unsigned seed, const std::string& variant, bool withFaults) {
   TDraw d(seed);
   TDialogueCase c;
   c.Seed = seed;
@@ -233,6 +235,9 @@ TDialogueCase MakeDialogueCase(unsigned seed, const std::string& variant) {
   }
   for (auto it = c.Edits.Sections.begin(); it != c.Edits.Sections.end();)
     it = it->second.empty() ? c.Edits.Sections.erase(it) : std::next(it);
+  // Drawn last, so that every seed keeps the unit and the edits it had before.
+  const unsigned fault = d.Below(10);
+  if (withFaults) c.Fault = fault == 0 ? TSimFault::RestartInWalk : fault == 1 ? TSimFault::NoReturn : TSimFault::None;
   return c;
 }
 
@@ -259,6 +264,7 @@ InProcessSimOptions SimOptions(const TDialogueCase& c, long baud) {
   o.CharTime = std::chrono::microseconds(10'000'000 / baud);
   o.Jitter = std::chrono::milliseconds(c.JitterMs);
   o.Seed = c.Seed;
+  o.Fault = c.Fault;
   return o;
 }
 

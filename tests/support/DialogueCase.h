@@ -16,6 +16,9 @@ struct TDialogueCase {
   std::string VariantName;  // "standard", "field", "random"
   bool TakesEarlyEnter = false, TypeAhead = false;
   int LatencyMs = 0, JitterMs = 0;
+  // A fault of the unit, where a property takes it: none, or a unit that restarts inside a menu
+  // or does not come back after storing.
+  TSimFault Fault = TSimFault::None;
   TSimSettings Before;           // a random stored state within the device's own ranges
   TSimSettings Edits;            // section -> write-form key -> value, 1..8 of them, valid for the device;
                                  // sometimes ones the device will not ask for in its mode
@@ -30,7 +33,9 @@ struct TDialogueCase {
 };
 
 // Deterministic: the same seed always gives the same case. variant "" = chosen by the seed.
-TDialogueCase MakeDialogueCase(unsigned seed, const std::string& variant = "");
+// withFaults: about one case in five has a unit that restarts inside a menu or does not come
+// back after storing.
+TDialogueCase MakeDialogueCase(unsigned seed, const std::string& variant = "", bool withFaults = false);
 
 // The seeds a property test runs: first .. first+count-1, or the one in KAVRUNE_CASE_SEED.
 std::vector<unsigned> DialogueCaseSeeds(unsigned first, unsigned count);
