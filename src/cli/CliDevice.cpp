@@ -315,8 +315,8 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   const size_t shown = std::count_if(SettingRows().begin(), SettingRows().end(),
                                      [&](const TSettingRow& r) { return current.Find(r) != nullptr; });
 
-  // With several ports each unit's file is named by its port and, when it showed one, its MAC.
-  if (job.Several && !result.Unit.Mac.empty() && !output.empty() && output != "-")
+  // With several ports each unit's read is named by its port and, when it showed one, its MAC.
+  if (o.command == "read" && job.Several && !result.Unit.Mac.empty() && !output.empty() && output != "-")
     output = PortFileName(o.output, result.Port + "-" + result.Unit.Mac, true);
   if (o.command == "read") {
     const TFormat format = o.format.value_or(TFormat::Xml);

@@ -242,6 +242,11 @@ TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* 
   }
   if (!unknown && !kept) return settings;
   for (const TXmlElement& section : root.Children()) {
+    if (section.Name() == "Unit") {  // what the unit printed about itself besides its dump
+      for (const TXmlElement& e : section.Children())
+        if (printed) keep(DeviceInformationName(e.Name()) ? *DeviceInformationName(e.Name()) : Plain(e.Name()));
+      continue;
+    }
     if (!KnownSection(section.Name())) {
       if (printed) keep(section.Name() == ErrorLineMarker ? "an unreadable heading" : Plain(section.Name()));
       else if (unknown) unknown->push_back(section.Name());
