@@ -33,8 +33,6 @@ struct TDumpContext {
   std::vector<std::string> DamagedLines;
 };
 
-constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
-
 // One trimmed dump line (UTF-8) becomes a section under root or key elements of section.
 // Never raises: a line the document refuses leaves the error-line marker in the section, and
 // false is returned. A refused heading becomes a marker element under root that takes the

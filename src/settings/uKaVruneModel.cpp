@@ -48,9 +48,6 @@ std::pair<std::string, std::string> SettingLanguageKey(const TSettingRow& row) {
 
 namespace {
 
-// What the dump reader leaves in place of a line it could not read.
-constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
-
 // Lines a device prints about itself, in whichever section it prints them.
 const std::vector<std::pair<std::string, std::string>>& DeviceInformationKeys() {
   static const std::vector<std::pair<std::string, std::string>> keys = {{"MAC_address", "MAC address"},

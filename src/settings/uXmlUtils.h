@@ -5,3 +5,7 @@
 #include "uCp1250.h"
 #include "uTextUtils.h"
 #include "uXmlDocument.h"
+
+// What the dump reader leaves in a read document in place of a line it could not read (noise on
+// the line), and what every reader of such a document knows it by.
+constexpr const char* ErrorLineMarker = "xxxxx_ERROR_LINE_xxxxx";
