@@ -361,18 +361,15 @@ TOptions Parse(const std::vector<std::string>& args) {
       const std::string v = value();
       o.mac = NormalizeMac(v);
       if (o.mac.empty()) throw usage(v + " is no MAC address (as 02-00-00-8F-1C-2E)");
-    } else if (name == "--timeout") {
+    } else if (name == "--timeout" || name == "--restart-limit") {
+      // Whole seconds within the option's range.
+      const long most = name == "--timeout" ? 3600 : 600;
       const std::string v = value();
       char* end = nullptr;
       const long t = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end || t < 1 || t > 3600) throw usage("--timeout takes seconds from 1 to 3600");
-      o.timeoutSec = static_cast<int>(t);
-    } else if (name == "--restart-limit") {
-      const std::string v = value();
-      char* end = nullptr;
-      const long t = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end || t < 1 || t > 600) throw usage("--restart-limit takes seconds from 1 to 600");
-      o.restartLimitSec = static_cast<int>(t);
+      if (v.empty() || *end || t < 1 || t > most)
+        throw usage(name + " takes seconds from 1 to " + std::to_string(most));
+      (name == "--timeout" ? o.timeoutSec : o.restartLimitSec) = static_cast<int>(t);
     } else if (name == "--store") {
       o.store = true;
     } else if (name == "--dry-run") {
