@@ -1,6 +1,7 @@
 #include "uCustomNumEdit.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -10,6 +11,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include "uRefusalSign.h"
 
 TMyCustomNumEdit::TMyCustomNumEdit(QWidget* parent) : QLineEdit(parent) {
   upDown_ = new QWidget(this);
@@ -37,6 +40,31 @@ TMyCustomNumEdit::TMyCustomNumEdit(QWidget* parent) : QLineEdit(parent) {
   connect(this, &QLineEdit::textChanged, this, [this] { emit OnChangeText(this); });
   setTextMargins(0, 0, UpDownWidth + 2, 0);
   LayoutUpDown();
+  refusal_ = new TRefusalSign(this);
+}
+
+void TMyCustomNumEdit::HideUpDown() {
+  upDown_->hide();
+  setTextMargins(0, 0, 0, 0);
+}
+
+bool TMyCustomNumEdit::TakesCharacter(QChar c, const QString&) const { return (c >= u'0' && c <= u'9') || c == u'-'; }
+
+bool TMyCustomNumEdit::ContinuesTyping() const {
+  return typing_ && !hasSelectedText() && cursorPosition() == typedCaret_ && text() == typedText_;
+}
+
+void TMyCustomNumEdit::Typed() {
+  typing_ = true;
+  typedText_ = text();
+  typedCaret_ = cursorPosition();
+}
+
+void TMyCustomNumEdit::Refuse(bool typing) {
+  refusal_->Flash();
+  QApplication::beep();
+  if (typing) Typed();  // a refused key leaves the number being typed as it was
+  emit InputRefused();
 }
 
 void TMyCustomNumEdit::SetUpDownEnable(bool v) {
@@ -115,6 +143,8 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent* event) {
     bool& flag;
     ~Reset() { flag = false; }
   } reset{inKeyEvent_};
+  const bool typing = ContinuesTyping();
+  typing_ = false;
 
   switch (event->key()) {
     case Qt::Key_PageUp:
@@ -152,13 +182,22 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (event->matches(QKeySequence::Paste)) {
-    if (CanEditClipboard()) QLineEdit::keyPressEvent(event);
+    // Pasted text is typed text: over the whole number, or at the caret while typing.
+    const QString pasted = QApplication::clipboard()->text().trimmed();
+    if (CanEditClipboard() && !pasted.isEmpty()) {
+      if (!typing) selectAll();
+      insert(pasted);
+      Typed();
+    }
     event->accept();
     return;
   }
   if (event->matches(QKeySequence::Cut)) {
     // Ctrl+X as a typed character is refused like any other; Shift+Del asks for a cut outright.
-    if (event->key() != Qt::Key_X && CanEditClipboard()) QLineEdit::keyPressEvent(event);
+    if (event->key() != Qt::Key_X && CanEditClipboard()) {
+      QLineEdit::keyPressEvent(event);
+      Typed();
+    }
     event->accept();
     return;
   }
@@ -166,6 +205,9 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
+      QLineEdit::keyPressEvent(event);
+      Typed();  // what follows an erased character goes in beside it
+      return;
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Home:
@@ -181,16 +223,30 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);  // modifiers alone and other keys without a character
     return;
   }
-  const QChar c = text.at(0);
-  if (text.size() == 1 && ((c >= u'0' && c <= u'9') || c == u'-') &&
-      !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+  if (text.size() == 1 && text.at(0).isPrint() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+      !isReadOnly()) {
+    const QChar c = text.at(0);
+    QString after(c);
+    if (typing) after = QString(this->text()).insert(cursorPosition(), c);
+    if (!TakesCharacter(c, after)) {
+      event->accept();
+      return Refuse(typing);
+    }
+    if (!typing) selectAll();
     QLineEdit::keyPressEvent(event);
+    Typed();
     return;
   }
   event->accept();
 }
 
+void TMyCustomNumEdit::mousePressEvent(QMouseEvent* event) {
+  typing_ = false;  // a caret put anywhere by the mouse starts the number afresh
+  QLineEdit::mousePressEvent(event);
+}
+
 void TMyCustomNumEdit::focusInEvent(QFocusEvent* event) {
+  typing_ = false;
   QLineEdit::focusInEvent(event);
   if (!(QGuiApplication::mouseButtons() & Qt::LeftButton) && event->reason() != Qt::PopupFocusReason &&
       event->reason() != Qt::ActiveWindowFocusReason)
@@ -198,6 +254,7 @@ void TMyCustomNumEdit::focusInEvent(QFocusEvent* event) {
 }
 
 void TMyCustomNumEdit::focusOutEvent(QFocusEvent* event) {
+  typing_ = false;
   QLineEdit::focusOutEvent(event);
   // Only a move to another control counts as leaving: a message box, a context menu or another
   // window taking the focus does not.

@@ -1,11 +1,18 @@
 #pragma once
 // Abstract numeric edit: arrow buttons inside the right edge, stepping from the keyboard, a filter
 // for typed characters and validation when the user presses Enter or leaves the edit.
+//
+// A number is typed over, not into: the first character typed after the caret was put anywhere
+// (by the mouse, Home, the arrows, the focus) replaces the whole text, so a person who types a
+// new value over the old one without selecting it gets exactly what was typed. The characters
+// after it, and those after Backspace or Delete, go in at the caret as in a line edit. A
+// character the edit does not take is refused with a red frame for a moment.
 
 #include <QLineEdit>
 #include <QString>
 
 class QToolButton;
+class TRefusalSign;
 
 enum class TStepDirection { Up, Down };
 
@@ -43,6 +50,9 @@ class TMyCustomNumEdit : public QLineEdit {
   virtual void StepValue(TStepDirection direction, bool page);
   virtual void RefreshText();
   virtual bool ValidateText();
+  // Whether the text is a value the edit takes, and the words for what it takes.
+  virtual bool TextInRange() const { return true; }
+  virtual QString AllowedRange() const { return {}; }
 
   // Validates the numeric edit that has the focus, if any. Shape buttons take no focus, so a
   // command run from one leaves a half-typed number unvalidated; a command that reads the edits
@@ -54,6 +64,8 @@ class TMyCustomNumEdit : public QLineEdit {
 
  signals:
   void OnChangeText(QObject* Sender);
+  // A typed character was refused; the edit shows a red frame for a moment.
+  void InputRefused();
 
  protected:
   // Whether Ctrl is held at the moment of a step: the key event being handled knows it best.
@@ -64,8 +76,13 @@ class TMyCustomNumEdit : public QLineEdit {
   virtual void ShowRangeMessage(const QString& text);
   // A fault of the text shown as the tool tip instead of the hint; empty: the hint again.
   void SetRangeFault(const QString& text);
+  // Whether a typed character goes in, given the text it would make; digits and the minus sign.
+  virtual bool TakesCharacter(QChar c, const QString& textAfter) const;
+  // For edits of values that are no quantity: no arrows, and the text reaches the right edge.
+  void HideUpDown();
 
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -77,6 +94,10 @@ class TMyCustomNumEdit : public QLineEdit {
   void LayoutUpDown();
   void UpDownClick(TStepDirection direction);
   void ApplyHint();
+  // Whether the last key typed or erased here, and nothing has moved the caret since.
+  bool ContinuesTyping() const;
+  void Typed();
+  void Refuse(bool typing);
 
   QWidget* upDown_ = nullptr;
   QToolButton* upButton_ = nullptr;
@@ -93,4 +114,8 @@ class TMyCustomNumEdit : public QLineEdit {
   Qt::KeyboardModifiers keyModifiers_;
   bool inKeyEvent_ = false;
   bool validating_ = false;
+  TRefusalSign* refusal_ = nullptr;
+  bool typing_ = false;
+  QString typedText_;
+  int typedCaret_ = 0;
 };

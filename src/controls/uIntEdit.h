@@ -41,9 +41,9 @@ class TIntEdit : public TMyCustomNumEdit {
   QString RangeText() const { return rangeText_; }
   void SetRangeText(const QString& v);
   // The range tip with this edit's bounds filled in.
-  QString AllowedRange() const;
+  QString AllowedRange() const override;
   // True when the text is a whole number inside the range.
-  bool TextInRange() const;
+  bool TextInRange() const override;
 
   void StepValue(TStepDirection direction, bool page) override;
   void RefreshText() override;

@@ -218,6 +218,32 @@ TEST_F(IntEditTest, shouldSwallowTypedLettersButAcceptPastedText) {
   EXPECT_EQ(edit->text(), "7");
 }
 
+// A person types a new number over the old one without selecting it first.
+TEST_F(IntEditTest, shouldTypeOverTheWholeNumberWhereverTheCaretIsAndEditItAfterAnErase) {
+  edit->SetMaxValue(65535);
+  for (int caret = 0; caret <= 4; ++caret) {
+    edit->SetValue(1400);
+    edit->setCursorPosition(caret);
+    QTest::keyClicks(edit, "80");
+    EXPECT_EQ(edit->text(), "80") << "caret " << caret;
+  }
+  QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(2, edit->height() / 2));
+  QTest::keyClicks(edit, "512");
+  EXPECT_EQ(edit->text(), "512");
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, "6");
+  EXPECT_EQ(edit->text(), "516") << "after an erased digit the typing goes in beside it";
+  QTest::keyClick(edit, Qt::Key_Home);
+  QTest::keyClick(edit, Qt::Key_Delete);
+  QTest::keyClicks(edit, "4");
+  EXPECT_EQ(edit->text(), "416");
+  QSignalSpy refused(edit, &TIntEdit::InputRefused);
+  QTest::keyClicks(edit, "x7");
+  EXPECT_EQ(edit->text(), "4716") << "a refused key leaves the typing where it was";
+  EXPECT_EQ(refused.count(), 1);
+  EXPECT_TRUE(edit->findChild<QWidget*>("refusalSign")->isVisible()) << "and is seen";
+}
+
 TEST_F(IntEditTest, shouldRefuseClipboardEditsWhileEditorDisabled) {
   edit->SetMaxValue(1000);
   edit->SetValue(12);
@@ -340,7 +366,7 @@ TEST_F(IntEditTest, shouldRaiseChangeTextOnEveryTextChange) {
   edit->SetMaxValue(1000);
   edit->SetValue(3);
   QTest::keyClicks(edit, "1");
-  edit->SetValue(31);  // same text: no change
+  edit->SetValue(1);  // same text: no change
   EXPECT_EQ(spy.count(), 2);
   EXPECT_EQ(spy.at(0).at(0).value<QObject*>(), edit);
 }
