@@ -29,6 +29,7 @@ class TShapeEx;
 class TShapeExColorSchema;
 class TfAbout;
 class TIntEdit;
+class TMyCustomNumEdit;
 class TStatusLine;
 class TTranscript;
 class TTranscriptView;
@@ -219,7 +220,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   bool KeepBackupBeforeApply();
   void OfferUndo();  // the Apply whose backup was kept has stored
   // --- edits (uMainEdits.cpp)
-  QList<TIntEdit*> NumberEdits() const;
+  QList<QWidget*> Pages() const;
+  QList<TMyCustomNumEdit*> NumberEdits() const;
   void WatchEdits();
   void ShowEditState();
   // The controls of a page that hold a setting: edits, lists, check and radio boxes, addresses.

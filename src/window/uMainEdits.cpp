@@ -12,6 +12,7 @@
 
 #include "ComCtrlsAdds.h"
 #include "ShapeEx.h"
+#include "uHexByteEdit.h"
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
 #include "uMain.h"
@@ -192,22 +193,25 @@ bool TfMain::MayDropEdits() {
           : LangText("Ask_DropEdits", "Changes not applied to the device: %1. They will be lost. Go on?").arg(changes));
 }
 
-QList<TIntEdit*> TfMain::NumberEdits() const {
-  QList<TIntEdit*> edits;
-  for (const QWidget* page :
-       std::initializer_list<const QWidget*>{pNetwork, pServer, pServices, pcChannel1, pWLAN, pEmail})
-    edits += page->findChildren<TIntEdit*>();
+QList<TMyCustomNumEdit*> TfMain::NumberEdits() const {
+  QList<TMyCustomNumEdit*> edits;
+  for (const QWidget* page : Pages()) edits += page->findChildren<TMyCustomNumEdit*>();
   return edits;
 }
 
+QList<QWidget*> TfMain::Pages() const { return {pNetwork, pServer, pServices, pcChannel1, pWLAN, pEmail}; }
+
 void TfMain::WatchEdits() {
   const QString range = LangText("Range_Allowed", "allowed: %1 to %2");
-  for (TIntEdit* edit : NumberEdits()) {
-    edit->SetRangeText(range);
-    edit->SetKeepOutOfRange(true);
-    connect(edit, &TIntEdit::RangeStateChanged, this, [this] { ShowEditState(); });
+  for (TMyCustomNumEdit* edit : NumberEdits()) {
+    if (auto* hex = qobject_cast<THexByteEdit*>(edit)) hex->SetRangeText(range);
+    auto* number = qobject_cast<TIntEdit*>(edit);
+    if (!number) continue;
+    number->SetRangeText(range);
+    number->SetKeepOutOfRange(true);
+    connect(number, &TIntEdit::RangeStateChanged, this, [this] { ShowEditState(); });
   }
-  for (QWidget* page : std::initializer_list<QWidget*>{pNetwork, pServer, pServices, pcChannel1, pWLAN, pEmail})
+  for (QWidget* page : Pages())
     for (QWidget* c : SettingControls(page)) {
       auto changed = [this] { ShowEditMarks(); };
       if (auto* address = qobject_cast<TIPAddress*>(c)) {
@@ -238,10 +242,11 @@ bool TfMain::ShowEditTip(QObject* watched, QEvent* event) {
 
 QStringList TfMain::RangeFaults() const {
   QStringList faults;
-  for (const TIntEdit* edit : NumberEdits())
+  const QString line = LangText("Range_Fault", "%1: %2");
+  for (const TMyCustomNumEdit* edit : NumberEdits())
     // Only what the user typed: a device's own value outside the range is shown, not refused.
     if (IsOwnEnabled(edit) && edit->isModified() && !edit->TextInRange())
-      faults << LangText("Range_Fault", "%1: %2").arg(FieldName(edit), edit->AllowedRange());
+      faults << line.arg(FieldName(edit), edit->AllowedRange());
   return faults;
 }
 

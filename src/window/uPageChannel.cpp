@@ -66,10 +66,6 @@ void TChannelPage::ConnectRules() {
        {c.cbChannel1LineMode, c.cbChannel1LineDatabits, c.cbChannel1LineParity, c.cbChannel1LineStopBits})
     OnChoice(this, line, &TChannelPage::cbChannel1LineModeChange);
   OnChoice(this, c.cbChannel1Baudrate, &TChannelPage::cbChannel1BaudrateChange);
-  for (QLineEdit* hex : {c.eChannel1PCMatchByte1, c.eChannel1PCMatchByte2, c.eChannel1ConnectionStartChar}) {
-    hex->setProperty("Tag", 0);
-    OnText(this, hex, &TChannelPage::eChannel1PCMatchByte1Change);
-  }
   OnChoice(this, c.cbChannel1ConnectionType, &TChannelPage::cbChannel1ConnectionTypeChange);
   OnChoice(this, c.cbChannel1ConnectionModemMode, &TChannelPage::cbChannel1ConnectionModemModeChange);
   OnChoice(this, c.cbChannel1ConnectionActiveConnect, &TChannelPage::cbChannel1ConnectionActiveConnectChange);
@@ -132,19 +128,6 @@ void TChannelPage::cbChannel1BaudrateChange(QObject*) {
   const QString hint = warn ? LangText("Channel_Baudrate_HINT", "Requires CPU high performance! (Server)") : QString();
   SetHint(c.lChannel1Baudrate, hint, warn);
   SetHint(c.cbChannel1Baudrate, hint, warn);
-}
-
-void TChannelPage::eChannel1PCMatchByte1Change(QObject* Sender) {
-  auto* edit = qobject_cast<QLineEdit*>(Sender);
-  if (!edit) return;
-  const QString t = edit->text();
-  if (t.size() <= 2 && IsHexText(t)) {
-    edit->setProperty("Tag", t.isEmpty() ? 0 : t.toInt(nullptr, 16));
-  } else {
-    const int caret = edit->cursorPosition();
-    edit->setText(QString::number(edit->property("Tag").toInt(), 16).toUpper());
-    edit->setCursorPosition(std::min(caret, static_cast<int>(edit->text().size())));
-  }
 }
 
 void TChannelPage::cbChannel1ConnectionTypeChange(QObject*) {

@@ -99,7 +99,6 @@ void TChannelPage::LoadChannelTCP(const TXmlElement& s) {
     const TSplit start = SplitAt(text, "Start Char:");
     if (!start.Tail.empty()) {
       c.eChannel1ConnectionStartChar->setText(Qs(Trim(start.Tail)));
-      eChannel1PCMatchByte1Change(c.eChannel1ConnectionStartChar);
       s.FirstChild("Hostlist_Retrytimeout").SetText("");
     }
   }

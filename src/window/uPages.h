@@ -173,7 +173,6 @@ class TChannelPage final : public QTabWidget {
  public slots:
   void cbChannel1LineModeChange(QObject* Sender);
   void cbChannel1BaudrateChange(QObject* Sender);
-  void eChannel1PCMatchByte1Change(QObject* Sender);
   void cbChannel1ConnectionTypeChange(QObject* Sender);
   void cbChannel1ConnectionModemModeChange(QObject* Sender);
   void cbChannel1ConnectionActiveConnectChange(QObject* Sender);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <set>
 
@@ -17,6 +18,7 @@
 #include "ShapeEx.h"
 #include "SimStates.h"
 #include "WindowTestSupport.h"
+#include "uHexByteEdit.h"
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
 #include "uMain.h"
@@ -184,17 +186,23 @@ TEST_F(LivePagesTest, shouldFlagTheServicesKeyAndUndoANonHexCharacter) {
   EXPECT_EQ(s.eServicesKey->cursorPosition(), 2);
 }
 
-TEST_F(LivePagesTest, shouldKeepHexByteEditsToOneByte) {
-  QLineEdit* e = c.eChannel1PCMatchByte1;
-  e->clear();
+TEST_F(LivePagesTest, shouldTypeHexBytesOverTheOldOnesAndKeepThemToOneByte) {
+  THexByteEdit* e = c.eChannel1PCMatchByte1;
+  e->setText(QStringLiteral("00"));
+  e->setCursorPosition(2);
+  QTest::keyClicks(e, QStringLiteral("3f"));
+  EXPECT_EQ(e->text(), "3f") << "typed over, not into";
+  QSignalSpy refused(e, &THexByteEdit::InputRefused);
   QTest::keyClicks(e, QStringLiteral("1G"));
-  EXPECT_EQ(e->text(), "1");
-  e->setText(QStringLiteral("FF"));
-  QTest::keyClicks(e, QStringLiteral("F"));
-  EXPECT_EQ(e->text(), "FF");
-  e->clear();
-  QTest::keyClicks(e, QStringLiteral("x"));
-  EXPECT_EQ(e->text(), "0");
+  EXPECT_EQ(e->text(), "3f");
+  EXPECT_EQ(refused.count(), 2);
+  e->selectAll();
+  QTest::keyClick(e, Qt::Key_Backspace);
+  EXPECT_EQ(e->text(), "") << "nothing made up in place of the erased byte";
+  EXPECT_EQ(w.RangeFaults(), QStringList{"Match Bytes (HEX): allowed: 00 to FF"});
+  c.eChannel1ConnectionStartChar->selectAll();
+  QTest::keyClick(c.eChannel1ConnectionStartChar, Qt::Key_Delete);
+  EXPECT_TRUE(c.eChannel1ConnectionStartChar->TextInRange()) << "no start character at all";
 }
 
 TEST_F(LivePagesTest, shouldFollowModemModeAndDatagramType) {
