@@ -5,123 +5,208 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QStyleOptionFrame>
 #include <algorithm>
 
-// One of the four number fields. It keeps to digits, never shows more than 255 and hands the
-// caret to its neighbours the way a dotted address is typed.
-class TIPField final : public QLineEdit {
+#include "uRefusalSign.h"
+
+namespace {
+
+// The place of the number a caret position is in: from the dot before it to the dot after it.
+struct TNumberSpan {
+  int begin = 0;
+  int end = 0;
+};
+
+TNumberSpan NumberAt(const QString& t, int pos) {
+  TNumberSpan n{pos, pos};
+  while (n.begin > 0 && t.at(n.begin - 1) != u'.') --n.begin;
+  while (n.end < t.size() && t.at(n.end) != u'.') ++n.end;
+  return n;
+}
+
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+bool OnlyDigitsAndDots(const QString& t) {
+  return std::all_of(t.begin(), t.end(), [](QChar c) { return IsDigit(c) || c == u'.'; });
+}
+
+}  // namespace
+
+// The line of the address. Whatever it does keeps its text to digits and dots: the typing rules
+// below only put those in, and the line edit's own edits (cut, undo, word deletion) only take
+// out or bring back earlier texts.
+class TIPAddressLine final : public QLineEdit {
  public:
-  TIPField(TIPAddress* owner, int index) : QLineEdit(owner), owner_(owner), index_(index) {
-    setObjectName(QStringLiteral("field%1").arg(index));
+  explicit TIPAddressLine(TIPAddress* owner) : QLineEdit(owner), owner_(owner) {
+    setObjectName(QStringLiteral("line"));
     setFrame(false);
-    setAlignment(Qt::AlignCenter);
-    setMaxLength(3);
+    setTextMargins(1, 0, 1, 0);
     setDragEnabled(false);
     setAcceptDrops(false);
-    setContentsMargins(0, 0, 0, 0);
-    setTextMargins(0, 0, 0, 0);
-    // Tab moves past the whole address, as with a single edit; the fields are reached by typing.
-    setFocusPolicy(index == 0 ? Qt::StrongFocus : Qt::ClickFocus);
-    connect(this, &QLineEdit::textEdited, this, [this](const QString& t) {
-      bool ok = false;
-      if (t.toInt(&ok) > 255 && ok) setText(QStringLiteral("255"));
-    });
-    connect(this, &QLineEdit::textChanged, owner_, [this] { owner_->FieldTextChanged(); });
+    setAttribute(Qt::WA_InputMethodEnabled, false);
   }
-
-  int Index() const { return index_; }
-  // A write from code is no edit of the user's: the field counts as unchanged from here on.
-  void ResetEntryText() { textAtEntry_ = text(); }
 
  protected:
   void keyPressEvent(QKeyEvent* e) override {
-    const bool noSelection = !hasSelectedText();
-    switch (e->key()) {
-      case Qt::Key_Left:
-        if (noSelection && cursorPosition() == 0 && index_ > 0 && e->modifiers() == Qt::NoModifier) {
-          owner_->FocusField(index_ - 1, false, true);
-          return;
-        }
-        break;
-      case Qt::Key_Right:
-        if (noSelection && cursorPosition() == text().size() && index_ < 3 && e->modifiers() == Qt::NoModifier) {
-          owner_->FocusField(index_ + 1, false, false);
-          return;
-        }
-        break;
-      case Qt::Key_Backspace:
-        if (noSelection && cursorPosition() == 0 && index_ > 0) {
-          owner_->FocusField(index_ - 1, false, true);
-          return;
-        }
-        break;
-      default: break;
-    }
+    const bool typing = ContinuesTyping();
+    typing_ = false;
     if (e->matches(QKeySequence::Paste)) {
-      owner_->PasteAddress(index_, QApplication::clipboard()->text());
+      if (!isReadOnly()) Paste(QApplication::clipboard()->text(), typing);
       return;
     }
-    if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::Cut) || e->matches(QKeySequence::SelectAll) ||
-        e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo)) {
-      QLineEdit::keyPressEvent(e);
-      return;
+    const bool command = e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+    if (!command && !isReadOnly() && !e->matches(QKeySequence::Cut)) {
+      if (e->key() == Qt::Key_Backspace) return EraseBack();
+      if (e->key() == Qt::Key_Delete) return EraseForward();
+      const QString t = e->text();
+      if (t.size() == 1 && t.at(0).isPrint()) {
+        const QChar c = t.at(0);
+        if (IsDigit(c)) TypeDigit(c, typing);
+        else if (c == u'.' || c == u' ') MoveOn();
+        else Refuse(typing);
+        return;
+      }
     }
-    const QString t = e->text();
-    if (t.isEmpty() || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete || e->key() == Qt::Key_Tab ||
-        e->key() == Qt::Key_Backtab || e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return ||
-        e->key() == Qt::Key_Enter) {
-      QLineEdit::keyPressEvent(e);
-      return;
-    }
-    const QChar c = t.at(0);
-    if (c == u'.' || c == u' ') {
-      if (!text().isEmpty() && index_ < 3) owner_->FocusField(index_ + 1, true);
-      return;
-    }
-    if (c >= u'0' && c <= u'9' && t.size() == 1) {
-      QLineEdit::keyPressEvent(e);
-      if (text().size() == 3 && cursorPosition() == 3 && index_ < 3) owner_->FocusField(index_ + 1, true);
-      return;
-    }
-    e->accept();  // letters, signs and the like never reach a field
+    QLineEdit::keyPressEvent(e);  // carets, selections, copy, cut, undo, Tab
+  }
+
+  void mousePressEvent(QMouseEvent* e) override {
+    typing_ = false;  // a caret put anywhere by the mouse starts a number afresh
+    QLineEdit::mousePressEvent(e);
   }
 
   void focusInEvent(QFocusEvent* e) override {
-    textAtEntry_ = text();
+    typing_ = false;
     QLineEdit::focusInEvent(e);
     owner_->update();  // the frame shows the focus of the whole address
   }
 
   void focusOutEvent(QFocusEvent* e) override {
+    typing_ = false;
     QLineEdit::focusOutEvent(e);
     owner_->update();
-    if (e->reason() == Qt::PopupFocusReason || e->reason() == Qt::ActiveWindowFocusReason) return;
-    owner_->FieldLeft(index_, textAtEntry_);
-    textAtEntry_ = text();
   }
 
   void contextMenuEvent(QContextMenuEvent* e) override {
-    setFocus(Qt::OtherFocusReason);
     QMenu* menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (QAction* a : menu->actions()) {
       if (a->objectName() != QLatin1String("edit-paste")) continue;
       QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
-      connect(a, &QAction::triggered, this,
-              [this] { owner_->PasteAddress(index_, QApplication::clipboard()->text()); });
+      connect(a, &QAction::triggered, this, [this] { Paste(QApplication::clipboard()->text(), false); });
     }
     menu->popup(e->globalPos());
   }
 
  private:
+  // Whether the last key typed into the number at the caret, and nothing has moved since.
+  bool ContinuesTyping() const {
+    return typing_ && !hasSelectedText() && cursorPosition() == typedCaret_ && text() == typedText_;
+  }
+  void Typed() {
+    typing_ = true;
+    typedText_ = text();
+    typedCaret_ = cursorPosition();
+  }
+  void Select(TNumberSpan n) {
+    if (n.end > n.begin) setSelection(n.begin, n.end - n.begin);
+    else setCursorPosition(n.begin);
+  }
+  void Refuse(bool typing) {
+    owner_->Refuse();
+    if (typing) Typed();  // a refused key leaves the number being typed as it was
+  }
+
+  void TypeDigit(QChar c, bool typing) {
+    if (hasSelectedText()) {
+      del();
+      typing = false;
+    }
+    const QString t = text();
+    const int caret = cursorPosition();
+    const TNumberSpan n = NumberAt(t, caret);
+    if (!typing) {
+      // A number typed over is replaced whole: half an old number must never stay beside the
+      // new digits, wherever the click or Home left the caret.
+      Select(n);
+      insert(QString(c));
+      return Typed();
+    }
+    QString longer = t.mid(n.begin, n.end - n.begin);
+    longer.insert(caret - n.begin, c);
+    if (longer.size() <= 3 && longer.toInt() <= 255) {
+      insert(QString(c));
+    } else if (caret == n.end && n.end < t.size()) {
+      Select(NumberAt(t, n.end + 1));
+      insert(QString(c));
+    } else {
+      return Refuse(true);
+    }
+    Typed();
+  }
+
+  void MoveOn() {
+    const QString t = text();
+    const TNumberSpan n = NumberAt(t, hasSelectedText() ? selectionStart() : cursorPosition());
+    if (n.end < t.size()) return Select(NumberAt(t, n.end + 1));
+    setCursorPosition(n.end);
+    insert(QStringLiteral("."));
+  }
+
+  // A dot between two numbers is not taken: the digit beyond it goes, and the address keeps
+  // its places. Next to an empty place the dot goes like any character.
+  void EraseBack() {
+    const QString t = text();
+    const int c = cursorPosition();
+    if (!hasSelectedText() && c > 0 && t.at(c - 1) == u'.' && c >= 2 && t.at(c - 2) != u'.' && c < t.size() &&
+        t.at(c) != u'.')
+      setSelection(c - 2, 1);
+    if (hasSelectedText()) del();
+    else backspace();
+    Typed();
+  }
+
+  void EraseForward() {
+    const QString t = text();
+    const int c = cursorPosition();
+    const bool beyondDot = !hasSelectedText() && c + 1 < t.size() && t.at(c) == u'.' && c > 0 && t.at(c - 1) != u'.' &&
+                           t.at(c + 1) != u'.';
+    if (beyondDot) {
+      setSelection(c + 1, 1);
+      del();
+      setCursorPosition(c);
+    } else {
+      del();
+    }
+    Typed();
+  }
+
+  void Paste(const QString& clip, bool typing) {
+    const QString t = clip.trimmed();
+    if (t.isEmpty()) return;
+    if (!OnlyDigitsAndDots(t)) return Refuse(typing);
+    if (t.contains(u'.')) {
+      selectAll();  // an address replaces the address, wherever the caret is
+      insert(t);
+      return;
+    }
+    if (hasSelectedText()) {
+      del();
+      typing = false;
+    }
+    if (!typing) Select(NumberAt(text(), cursorPosition()));
+    insert(t);
+    Typed();
+  }
+
   TIPAddress* owner_;
-  int index_;
-  QString textAtEntry_;
+  bool typing_ = false;
+  QString typedText_;
+  int typedCaret_ = 0;
 };
 
 namespace {
@@ -138,14 +223,12 @@ bool ParseField(const QString& f, int64_t& value) {
   if (i == f.size()) return false;
   int64_t n = 0;
   for (; i < f.size(); ++i) {
-    if (f.at(i) < u'0' || f.at(i) > u'9') return false;
+    if (!IsDigit(f.at(i))) return false;
     if (n < 100000) n = n * 10 + (f.at(i).unicode() - u'0');
   }
   value = negative ? -n : n;
   return true;
 }
-
-int FieldValue(const QString& t) { return t.isEmpty() ? -1 : t.toInt(); }
 }  // namespace
 
 uint32_t TIPAddress::StrToIPAddress(const QString& s) {
@@ -171,13 +254,10 @@ QString TIPAddress::IPAddressToStr(uint32_t a) {
 TIPAddress::TIPAddress(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_InputMethodEnabled, false);
   setFocusPolicy(Qt::StrongFocus);
-  for (int i = 0; i < 4; ++i) fields_[i] = new TIPField(this, i);
-  for (int i = 0; i < 3; ++i) {
-    dots_[i] = new QLabel(QStringLiteral("."), this);
-    dots_[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    dots_[i]->setAttribute(Qt::WA_TransparentForMouseEvents);
-  }
-  setFocusProxy(fields_[0]);
+  line_ = new TIPAddressLine(this);
+  setFocusProxy(line_);
+  refusal_ = new TRefusalSign(this);
+  connect(line_, &QLineEdit::textChanged, this, [this] { TextChanged(); });
   setAttribute(Qt::WA_Hover);
   resize(120, 25);
   ShowWinAddress(0);
@@ -186,14 +266,52 @@ TIPAddress::TIPAddress(QWidget* parent) : QWidget(parent) {
 
 TIPAddress::~TIPAddress() = default;
 
-QString TIPAddress::Address() const { return IPAddressToStr(WinAddress()); }
+bool TIPAddress::Numbers(std::array<int, 4>& numbers) const {
+  const QStringList parts = line_->text().split(u'.');
+  if (parts.size() != 4) return false;
+  for (int i = 0; i < 4; ++i) {
+    const QString& p = parts.at(i);
+    if (p.isEmpty() || p.size() > 3 || !OnlyDigitsAndDots(p)) return false;
+    numbers[i] = p.toInt();
+    if (numbers[i] > 255) return false;
+  }
+  return true;
+}
+
+QString TIPAddress::Text() const { return line_->text(); }
+
+bool TIPAddress::HoldsAddress() const { return Fault().isEmpty(); }
+
+QString TIPAddress::Fault() const {
+  std::array<int, 4> n{};
+  if (!Numbers(n)) return faultText_;
+  bool outside = false;
+  QString ranges;
+  for (int i = 0; i < 4; ++i) {
+    outside = outside || n[i] < ranges_[i].low || n[i] > ranges_[i].high;
+    ranges +=
+        QStringLiteral("%1%2-%3").arg(i ? QStringLiteral(".") : QString()).arg(ranges_[i].low).arg(ranges_[i].high);
+  }
+  return outside ? faultText_ + QStringLiteral(" (") + ranges + QLatin1Char(')') : QString();
+}
+
+void TIPAddress::SetFaultText(const QString& v) {
+  faultText_ = v;
+  ShowFault();
+}
+
+QString TIPAddress::Address() const {
+  std::array<int, 4> n{};
+  return Numbers(n) ? IPAddressToStr(WinAddress()) : line_->text();
+}
 
 void TIPAddress::SetAddress(const QString& s) { ShowWinAddress(StrToIPAddress(s)); }
 
 uint32_t TIPAddress::WinAddress() const {
-  uint32_t a = 0;
-  for (TIPField* f : fields_) a = a * 256 + static_cast<uint32_t>(qBound(0, f->text().toInt(), 255));
-  return a;
+  std::array<int, 4> n{};
+  if (!Numbers(n)) return 0;
+  return static_cast<uint32_t>(n[0]) << 24 | static_cast<uint32_t>(n[1]) << 16 | static_cast<uint32_t>(n[2]) << 8 |
+         static_cast<uint32_t>(n[3]);
 }
 
 // A written number shows at once: with no native control behind us there is no later window
@@ -201,69 +319,31 @@ uint32_t TIPAddress::WinAddress() const {
 void TIPAddress::SetWinAddress(uint32_t v) { ShowWinAddress(v); }
 
 void TIPAddress::ShowWinAddress(uint32_t a) {
-  bool changed = false;
-  updating_ = true;
-  for (int i = 0; i < 4; ++i) {
-    const QString t = QString::number((a >> (8 * (3 - i))) & 0xFF);
-    if (fields_[i]->text() != t) {
-      fields_[i]->setText(t);
-      changed = true;
-    }
-    fields_[i]->ResetEntryText();
-  }
-  updating_ = false;
-  // One notice for the whole address: listeners never see a half-written one.
-  if (changed) emit OnChange(this);
+  // One text for the whole address: listeners never see a half-written one.
+  const QString t = IPAddressToStr(a);
+  if (line_->text() != t) line_->setText(t);
 }
 
-void TIPAddress::FieldTextChanged() {
-  if (updating_) return;
+void TIPAddress::TextChanged() {
+  ShowFault();
   emit OnChange(this);
 }
 
-void TIPAddress::FieldLeft(int field, const QString& textAtEntry) {
-  TIPField* f = fields_[field];
-  int v = FieldValue(f->text());
-  if (v >= 0) v = qBound<int>(ranges_[field].low, v, ranges_[field].high);
-  const QString clamped = v < 0 ? QString() : QString::number(v);
-  if (clamped != f->text()) f->setText(clamped);
-  if (f->text() == textAtEntry || !OnIPFieldChange) return;
-  int newValue = v;
-  OnIPFieldChange(field, newValue);
-  if (newValue != v) f->setText(newValue < 0 ? QString() : QString::number(qMin(newValue, 255)));
-}
-
-void TIPAddress::FocusField(int field, bool selectAll, bool atEnd) {
-  TIPField* f = fields_[field];
-  f->setFocus(Qt::OtherFocusReason);
-  if (selectAll)
-    f->selectAll();
-  else
-    f->setCursorPosition(atEnd ? f->text().size() : 0);
-}
-
-void TIPAddress::PasteAddress(int field, const QString& text) {
-  const QString t = text.trimmed();
-  if (t.contains(u'.')) {
-    // A whole address pasted into the first field replaces the address; parts fill from here on.
-    const QStringList parts = t.split(u'.');
-    for (int i = 0; i < parts.size() && field + i < 4; ++i) {
-      QString digits;
-      for (QChar c : parts[i])
-        if (c >= u'0' && c <= u'9') digits += c;
-      if (digits.size() > 3) digits = digits.left(3);
-      if (digits.toInt() > 255) digits = QStringLiteral("255");
-      fields_[field + i]->setText(digits);
-    }
-    return;
+void TIPAddress::ShowFault() {
+  const bool fault = !HoldsAddress();
+  if (fault != faultShown_) {
+    faultShown_ = fault;
+    QPalette red;
+    if (fault) red.setColor(QPalette::Text, QColor(0xD0, 0, 0));
+    line_->setPalette(red);  // without the fault nothing of its own: the address's colours
   }
-  QString digits;
-  for (QChar c : t)
-    if (c >= u'0' && c <= u'9') digits += c;
-  if (digits.isEmpty()) return;
-  TIPField* f = fields_[field];
-  f->insert(digits);
-  if (f->text().toInt() > 255) f->setText(QStringLiteral("255"));
+  ApplyHint();
+}
+
+void TIPAddress::Refuse() {
+  refusal_->Flash();
+  QApplication::beep();
+  emit InputRefused();
 }
 
 void TIPAddress::SetLowRange(int field, uint8_t v) {
@@ -271,6 +351,7 @@ void TIPAddress::SetLowRange(int field, uint8_t v) {
   if (v == r.low) return;
   r.low = v;
   if (v > r.high) r.high = v;
+  ShowFault();
 }
 
 void TIPAddress::SetHighRange(int field, uint8_t v) {
@@ -278,6 +359,7 @@ void TIPAddress::SetHighRange(int field, uint8_t v) {
   if (v == r.high) return;
   r.high = v;
   if (v < r.low) r.low = v;
+  ShowFault();
 }
 
 void TIPAddress::SetAutoSize(bool v) {
@@ -307,9 +389,10 @@ void TIPAddress::SetShowHint(bool v) {
 }
 
 void TIPAddress::ApplyHint() {
-  const QString tip = showHint_ ? hint_ : QString();
+  QString tip = Fault();
+  if (tip.isEmpty() && showHint_) tip = hint_;
   setToolTip(tip);
-  for (TIPField* f : fields_) f->setToolTip(tip);
+  line_->setToolTip(tip);
 }
 
 QSize TIPAddress::sizeHint() const { return {120, autoSize_ ? fontMetrics().height() + 8 : 25}; }
@@ -317,9 +400,8 @@ QSize TIPAddress::sizeHint() const { return {120, autoSize_ ? fontMetrics().heig
 void TIPAddress::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
-    for (TIPField* f : fields_) f->setFont(font());
     ApplyAutoSize();
-    LayoutFields();
+    LayoutLine();
   }
 }
 
@@ -331,28 +413,16 @@ void TIPAddress::paintEvent(QPaintEvent*) {
   opt.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, this);
   opt.midLineWidth = 0;
   opt.state |= QStyle::State_Sunken;
-  if (std::any_of(fields_.begin(), fields_.end(), [](TIPField* f) { return f->hasFocus(); }))
-    opt.state |= QStyle::State_HasFocus;
+  if (line_->hasFocus()) opt.state |= QStyle::State_HasFocus;
   style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &p, this);
 }
 
 void TIPAddress::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  LayoutFields();
+  LayoutLine();
 }
 
-void TIPAddress::LayoutFields() {
+void TIPAddress::LayoutLine() {
   const int frame = 2;
-  const QRect inner = rect().adjusted(frame, frame, -frame, -frame);
-  const int dotWidth = qMax(4, fontMetrics().horizontalAdvance(u'.') + 2);
-  const int fieldWidth = qMax(1, (inner.width() - 3 * dotWidth) / 4);
-  int x = inner.left();
-  for (int i = 0; i < 4; ++i) {
-    fields_[i]->setGeometry(x, inner.top(), fieldWidth, inner.height());
-    x += fieldWidth;
-    if (i < 3) {
-      dots_[i]->setGeometry(x, inner.top(), dotWidth, inner.height() - 2);
-      x += dotWidth;
-    }
-  }
+  line_->setGeometry(rect().adjusted(frame, frame, -frame, -frame));
 }

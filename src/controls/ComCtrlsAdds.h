@@ -1,15 +1,15 @@
 #pragma once
-// Dotted IPv4 address edit in four fields, each limited to its own range of 0..255.
+// Dotted IPv4 address edit: one line that holds exactly what was typed or written, with the
+// typing rules of an address.
 
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 
-class QLabel;
-class TIPField;
+class TIPAddressLine;
+class TRefusalSign;
 
 // Raised for a text that is not a dotted IPv4 address; the message is the system's own.
 class EIPAddressError final : public std::runtime_error {
@@ -17,10 +17,19 @@ class EIPAddressError final : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A field was changed by the user: FieldNum 0..3, NewValue the field's value (-1 for an empty
-// field). A handler may change NewValue; the field then shows the new value.
-using TIPFieldChangedEvent = std::function<void(int FieldNum, int& NewValue)>;
-
+// Typing into the address, as a person types one over the old one:
+// * the first digit typed into a number replaces that whole number, wherever the caret stood in
+//   it; the digits after it follow it, until the number would pass 255 or three digits, when the
+//   digit starts the next number, or, after the last one, is refused (a red frame for a moment);
+// * "." or a blank moves to the next number and selects it; after the last number the dot is
+//   kept as typed, and the text is no address until it is mended;
+// * Backspace and Delete take the digit beyond a dot between two numbers, so the four places
+//   stay; a dot next to an empty place goes like any character;
+// * a pasted text of digits and dots replaces the whole address; digits alone are typed;
+// * carets, selections, the mouse, copy and undo are a line edit's.
+// Nothing is ever corrected: a text that is no address (or has a number outside its field's
+// range) is shown in red with the fault as its tool tip, and the window sends nothing while
+// one is shown.
 class TIPAddress : public QWidget {
   Q_OBJECT
   Q_PROPERTY(QString Address READ Address WRITE SetAddress)
@@ -36,18 +45,31 @@ class TIPAddress : public QWidget {
   Q_PROPERTY(uint WinAddress READ WinAddress WRITE SetWinAddress)
   Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
   Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
+  Q_PROPERTY(QString FaultText READ FaultText WRITE SetFaultText)
 
  public:
   explicit TIPAddress(QWidget* parent = nullptr);
   ~TIPAddress() override;
 
-  // Dotted text of the shown address, first field first ("0.0.0.0" for 0).
+  // Dotted text of the address, first field first ("0.0.0.0" for 0) and without leading zeros;
+  // the text as shown while it is no address.
   QString Address() const;
   // Shows the address of s; an invalid s raises EIPAddressError and changes nothing.
   void SetAddress(const QString& s);
-  // The shown address as a number, first field in the most significant byte.
+  // The address as a number, first field in the most significant byte; 0 while the text is no
+  // address.
   uint32_t WinAddress() const;
   void SetWinAddress(uint32_t v);
+
+  // The text as shown: what was typed or written.
+  QString Text() const;
+  // Four numbers separated by dots, each inside its field's range.
+  bool HoldsAddress() const;
+  // Why the text is no address, for the tool tip and the window's list of faults; empty while
+  // it is one.
+  QString Fault() const;
+  QString FaultText() const { return faultText_; }
+  void SetFaultText(const QString& v);
 
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool v);
@@ -84,13 +106,13 @@ class TIPAddress : public QWidget {
   static uint32_t StrToIPAddress(const QString& s);
   static QString IPAddressToStr(uint32_t a);
 
-  TIPFieldChangedEvent OnIPFieldChange;
-
   QSize sizeHint() const override;
 
  signals:
   // Any change of the shown text, by the user or by code.
   void OnChange(QObject* Sender);
+  // A key was refused; the control shows a red frame for a moment.
+  void InputRefused();
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -98,27 +120,28 @@ class TIPAddress : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  friend class TIPField;
+  friend class TIPAddressLine;
   struct Range {
     uint8_t low = 0;
     uint8_t high = 255;
   };
-
+  // The four numbers of the text; false when it is no address, whatever the ranges.
+  bool Numbers(std::array<int, 4>& numbers) const;
   void ShowWinAddress(uint32_t a);
-  void FieldTextChanged();
-  void FieldLeft(int field, const QString& textAtEntry);
-  void FocusField(int field, bool selectAll, bool atEnd = false);
-  void PasteAddress(int field, const QString& text);
+  void TextChanged();
+  void ShowFault();
+  void Refuse();
   void ApplyAutoSize();
-  void LayoutFields();
+  void LayoutLine();
   void ApplyHint();
 
-  std::array<TIPField*, 4> fields_{};
-  std::array<QLabel*, 3> dots_{};
+  TIPAddressLine* line_ = nullptr;
+  TRefusalSign* refusal_ = nullptr;
   std::array<Range, 4> ranges_{};
   bool autoSize_ = true;
   bool updating_ = false;
-  QString lastText_;
   QString hint_;
   bool showHint_ = false;
+  QString faultText_ = QStringLiteral("four numbers 0 to 255, separated by dots");
+  bool faultShown_ = false;
 };

@@ -29,6 +29,7 @@ class TShapeEx;
 class TShapeExColorSchema;
 class TfAbout;
 class TIntEdit;
+class TIPAddress;
 class TMyCustomNumEdit;
 class TStatusLine;
 class TTranscript;
@@ -222,6 +223,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // --- edits (uMainEdits.cpp)
   QList<QWidget*> Pages() const;
   QList<TMyCustomNumEdit*> NumberEdits() const;
+  QList<TIPAddress*> AddressEdits() const;
   void WatchEdits();
   void ShowEditState();
   // The controls of a page that hold a setting: edits, lists, check and radio boxes, addresses.
@@ -250,8 +252,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   bool ShowEditTip(QObject* watched, QEvent* event);
 
  public:
-  // One line per number typed outside its range ("MTU Size: allowed: 512 to 1400"); an Apply
-  // sends nothing while there is one.
+  // One line per number typed outside its range ("MTU Size: allowed: 512 to 1400") and per
+  // address that is none; an Apply sends nothing while there is one.
   QStringList RangeFaults() const;
   // The settings the pages hold that differ from the device's last read: what an Apply writes.
   int PendingChanges();

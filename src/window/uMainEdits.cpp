@@ -199,6 +199,12 @@ QList<TMyCustomNumEdit*> TfMain::NumberEdits() const {
   return edits;
 }
 
+QList<TIPAddress*> TfMain::AddressEdits() const {
+  QList<TIPAddress*> edits;
+  for (const QWidget* page : Pages()) edits += page->findChildren<TIPAddress*>();
+  return edits;
+}
+
 QList<QWidget*> TfMain::Pages() const { return {pNetwork, pServer, pServices, pcChannel1, pWLAN, pEmail}; }
 
 void TfMain::WatchEdits() {
@@ -211,6 +217,8 @@ void TfMain::WatchEdits() {
     number->SetKeepOutOfRange(true);
     connect(number, &TIntEdit::RangeStateChanged, this, [this] { ShowEditState(); });
   }
+  for (TIPAddress* address : AddressEdits())
+    address->SetFaultText(LangText("Address_Fault", "four numbers 0 to 255, separated by dots"));
   for (QWidget* page : Pages())
     for (QWidget* c : SettingControls(page)) {
       auto changed = [this] { ShowEditMarks(); };
@@ -247,6 +255,9 @@ QStringList TfMain::RangeFaults() const {
     // Only what the user typed: a device's own value outside the range is shown, not refused.
     if (IsOwnEnabled(edit) && edit->isModified() && !edit->TextInRange())
       faults << line.arg(FieldName(edit), edit->AllowedRange());
+  // An address the device sent is always one: any other text was typed.
+  for (const TIPAddress* address : AddressEdits())
+    if (IsOwnEnabled(address) && !address->HoldsAddress()) faults << line.arg(FieldName(address), address->Fault());
   return faults;
 }
 

@@ -31,7 +31,7 @@ class IPAddressTest : public ::testing::Test {
     for (QChar c : keys) QTest::keyClicks(QApplication::focusWidget(), QString(c));
   }
 
-  QLineEdit* Field(int i) { return ip->findChild<QLineEdit*>(QStringLiteral("field%1").arg(i)); }
+  QLineEdit* Line() { return ip->findChild<QLineEdit*>(QStringLiteral("line")); }
 
   // The message an invalid text raises, empty when it is accepted.
   static std::string ErrorOf(const QString& text) {
@@ -52,8 +52,7 @@ TEST_F(IPAddressTest, shouldConvertDottedTextToNumberFirstFieldMostSignificant) 
   ip->SetAddress("192.168.1.254");
   EXPECT_EQ(ip->WinAddress(), 0xC0A801FEu);
   EXPECT_EQ(ip->Address(), "192.168.1.254");
-  EXPECT_EQ(Field(0)->text(), "192");
-  EXPECT_EQ(Field(3)->text(), "254");
+  EXPECT_EQ(ip->Text(), "192.168.1.254");
   EXPECT_EQ(TIPAddress::IPAddressToStr(0), "0.0.0.0");
   EXPECT_EQ(TIPAddress(nullptr).Address(), "0.0.0.0");
 }
@@ -85,9 +84,9 @@ TEST_F(IPAddressTest, shouldRaiseOneChangePerChangedWriteAndOnEveryTypedDigit) {
   EXPECT_EQ(spy.count(), 1);
   ip->SetAddress("192.168.1.1");
   EXPECT_EQ(spy.count(), 1);
-  Field(3)->setFocus();
-  Field(3)->selectAll();
-  QTest::keyClicks(Field(3), "25");
+  Line()->setFocus();
+  QTest::keyClick(Line(), Qt::Key_End);
+  QTest::keyClicks(Line(), "25");
   EXPECT_EQ(spy.count(), 3);
   EXPECT_EQ(ip->Address(), "192.168.1.25");
 }
@@ -95,86 +94,147 @@ TEST_F(IPAddressTest, shouldRaiseOneChangePerChangedWriteAndOnEveryTypedDigit) {
 TEST_F(IPAddressTest, shouldShowWrittenNumberAtOnce) {
   ip->SetAddress("1.1.1.1");
   ip->SetWinAddress(0x0A000001);
-  EXPECT_EQ(Field(0)->text(), "10");
+  EXPECT_EQ(ip->Text(), "10.0.0.1");
   EXPECT_EQ(ip->Address(), "10.0.0.1");
   EXPECT_EQ(ip->WinAddress(), 0x0A000001u);
 }
 
-TEST_F(IPAddressTest, shouldTypeWholeAddressMovingOnAtDotsAndFullFields) {
+// A person types an address over the old one without selecting it first: after a click anywhere
+// in the first number, Home or Ctrl+A, the typed address is exactly what the address holds.
+TEST_F(IPAddressTest, shouldHoldExactlyTheAddressTypedOverTheOldOne) {
+  const QFontMetrics fm(Line()->font());
+  for (int x : {1, fm.horizontalAdvance("1") + 2, fm.horizontalAdvance("19") + 2, fm.horizontalAdvance("192") + 1}) {
+    ip->SetAddress("192.168.1.254");
+    QTest::mouseClick(Line(), Qt::LeftButton, {}, QPoint(x, Line()->height() / 2));
+    ASSERT_LE(Line()->cursorPosition(), 3) << "x " << x;
+    Type("172.16.0.9");
+    QTest::keyClick(Line(), Qt::Key_Tab);
+    EXPECT_EQ(ip->Address(), "172.16.0.9") << "x " << x;
+  }
+  for (int caret = 0; caret <= 3; ++caret) {
+    ip->SetAddress("192.200.30.4");
+    Line()->setFocus();
+    Line()->setCursorPosition(caret);
+    Type("7.0.0.1");
+    EXPECT_EQ(ip->Address(), "7.0.0.1") << "caret " << caret;
+  }
+  for (const auto& key : {QKeySequence(Qt::Key_Home), QKeySequence(QKeySequence::SelectAll)}) {
+    ip->SetAddress("192.168.1.254");
+    Line()->setFocus();
+    Line()->setCursorPosition(7);
+    QTest::keySequence(Line(), key);
+    Type("10.0.0.5");
+    EXPECT_EQ(ip->Address(), "10.0.0.5") << key.toString().toStdString();
+    EXPECT_TRUE(ip->HoldsAddress());
+  }
+  QTest::mouseDClick(Line(), Qt::LeftButton, {}, QPoint(2, Line()->height() / 2));
+  EXPECT_EQ(Line()->selectedText(), "10") << "a double click takes a word, as in a line edit";
+  Type("9.8.7.6");
+  EXPECT_EQ(ip->Address(), "9.8.7.6");
+  QTest::keyClick(Line(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(Line(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "9.8.7.6");
+}
+
+TEST_F(IPAddressTest, shouldContinueANumberBeyond255InTheNextAndRefuseOneAfterTheLast) {
   ip->SetAddress("0.0.0.0");
-  Field(0)->setFocus();
-  Field(0)->selectAll();
-  Type("10.1");
-  EXPECT_TRUE(Field(1)->hasFocus());
-  Type(".254");
-  EXPECT_TRUE(Field(3)->hasFocus()) << "three digits fill a field and move on";
-  Type("7");
-  EXPECT_EQ(ip->Address(), "10.1.254.7");
+  Line()->setFocus();
+  QTest::keyClick(Line(), Qt::Key_Home);
+  QSignalSpy refused(ip, &TIPAddress::InputRefused);
+  Type("256");
+  EXPECT_EQ(ip->Text(), "25.6.0.0");
+  EXPECT_TRUE(refused.isEmpty());
+  QTest::keyClick(Line(), Qt::Key_End);
+  Type("2557");
+  EXPECT_EQ(ip->Text(), "25.6.0.255");
+  EXPECT_EQ(refused.count(), 1);
+  EXPECT_TRUE(ip->findChild<QWidget*>("refusalSign")->isVisible()) << "a refused key is seen";
+  Type("x-");
+  EXPECT_EQ(ip->Text(), "25.6.0.255") << "no letters or signs";
+  EXPECT_EQ(refused.count(), 3);
 }
 
-TEST_F(IPAddressTest, shouldNeverShowMoreThan255OrLetters) {
-  Field(2)->setFocus();
-  Field(2)->selectAll();
-  QTest::keyClicks(Field(2), "3a0-0");
-  EXPECT_EQ(Field(2)->text(), "255");
-  QApplication::clipboard()->setText("999");
-  Field(1)->setFocus();
-  Field(1)->selectAll();
-  QTest::keyClick(Field(1), Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(Field(1)->text(), "255");
+TEST_F(IPAddressTest, shouldMoveOnAtADotOrBlankAndKeepADotAfterTheLastNumberAsTyped) {
+  ip->SetAddress("192.168.1.254");
+  Line()->setFocus();
+  Line()->setCursorPosition(1);
+  Type(".");
+  EXPECT_EQ(Line()->selectedText(), "168");
+  Type(" ");
+  EXPECT_EQ(Line()->selectedText(), "1");
+  Type("..");
+  EXPECT_EQ(ip->Text(), "192.168.1.254.");
+  EXPECT_FALSE(ip->HoldsAddress());
+  EXPECT_EQ(ip->Address(), "192.168.1.254.") << "never corrected";
 }
 
-TEST_F(IPAddressTest, shouldSpreadPastedAddressOverTheFields) {
-  QApplication::clipboard()->setText(" 172.16.0.9 ");
-  Field(0)->setFocus();
-  Field(0)->selectAll();
-  QTest::keyClick(Field(0), Qt::Key_V, Qt::ControlModifier);
+TEST_F(IPAddressTest, shouldEraseAcrossTheDotsKeepingTheFourPlaces) {
+  ip->SetAddress("192.168.1.254");
+  Line()->setFocus();
+  Line()->setCursorPosition(4);
+  QTest::keyClick(Line(), Qt::Key_Backspace);
+  EXPECT_EQ(ip->Text(), "19.168.1.254");
+  Type("3");
+  EXPECT_EQ(ip->Text(), "193.168.1.254") << "after an erased digit the typing goes in beside it";
+  QTest::keyClick(Line(), Qt::Key_Delete);
+  EXPECT_EQ(ip->Text(), "193.68.1.254");
+  QTest::keyClick(Line(), Qt::Key_End);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(Line(), Qt::Key_Backspace);
+  EXPECT_EQ(ip->Text(), "193.68.1");
+  EXPECT_FALSE(ip->HoldsAddress());
+  Type(".7");
+  EXPECT_EQ(ip->Address(), "193.68.1.7");
+}
+
+TEST_F(IPAddressTest, shouldReplaceTheWholeAddressWithAPastedOne) {
+  ip->SetAddress("192.168.1.254");
+  Line()->setFocus();
+  Line()->setCursorPosition(9);
+  QApplication::clipboard()->setText(" 172.16.0.9 \n");
+  QTest::keyClick(Line(), Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(ip->Address(), "172.16.0.9");
+  QSignalSpy refused(ip, &TIPAddress::InputRefused);
+  QApplication::clipboard()->setText("172.16.0.x");
+  QTest::keyClick(Line(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(ip->Address(), "172.16.0.9");
+  EXPECT_EQ(refused.count(), 1);
+  QApplication::clipboard()->setText("999");
+  QTest::keyClick(Line(), Qt::Key_Home);
+  QTest::keyClick(Line(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(ip->Text(), "999.16.0.9") << "pasted digits are kept as pasted";
+  EXPECT_FALSE(ip->HoldsAddress());
 }
 
-TEST_F(IPAddressTest, shouldKeepFieldRangeBoundsOrdered) {
-  ip->SetField1LowRange(150);
-  ip->SetField1HighRange(100);
-  EXPECT_EQ(ip->Field1LowRange(), 100);
-  EXPECT_EQ(ip->Field1HighRange(), 100);
-  ip->SetField3HighRange(150);
-  ip->SetField3LowRange(200);
-  EXPECT_EQ(ip->Field3LowRange(), 200);
-  EXPECT_EQ(ip->Field3HighRange(), 200);
-  EXPECT_EQ(ip->Field0LowRange(), 0);
-  EXPECT_EQ(ip->Field0HighRange(), 255);
-}
-
-TEST_F(IPAddressTest, shouldClampFieldIntoItsRangeWhenLeft) {
+TEST_F(IPAddressTest, shouldShowATextThatIsNoAddressInRedWithItsFaultAndNeverCorrectIt) {
+  ip->SetHint("the unit's address");
+  ip->SetShowHint(true);
+  const QColor normal = Line()->palette().color(QPalette::Text);
   ip->SetField0LowRange(10);
   ip->SetField0HighRange(20);
-  Field(0)->setFocus();
-  Field(0)->selectAll();
-  Type("5.");
-  EXPECT_EQ(Field(0)->text(), "10");
-  Field(0)->setFocus();
-  Field(0)->selectAll();
-  QTest::keyClicks(Field(0), "99");
+  ip->SetAddress("15.1.1.1");
+  EXPECT_TRUE(ip->HoldsAddress());
+  Line()->setFocus();
+  QTest::keyClick(Line(), Qt::Key_Home);
+  Type("5");
   other->setFocus(Qt::TabFocusReason);
-  EXPECT_EQ(Field(0)->text(), "20");
-}
+  EXPECT_EQ(ip->Text(), "5.1.1.1") << "left as typed, never put into the range";
+  EXPECT_FALSE(ip->HoldsAddress());
+  EXPECT_EQ(ip->Fault(), "four numbers 0 to 255, separated by dots (10-20.0-255.0-255.0-255)");
+  EXPECT_EQ(ip->toolTip(), ip->Fault());
+  EXPECT_NE(Line()->palette().color(QPalette::Text), normal);
 
-TEST_F(IPAddressTest, shouldLetFieldHandlerReplaceTheValue) {
-  QList<std::pair<int, int>> calls;
-  ip->OnIPFieldChange = [&](int field, int& value) {
-    calls.append({field, value});
-    if (field == 1) value = 7;
-  };
-  ip->SetAddress("1.1.1.1");
-  EXPECT_TRUE(calls.isEmpty()) << "writes from code are no user field changes";
-  Field(1)->setFocus();
-  Field(1)->selectAll();
-  Type("42.");
-  ASSERT_EQ(calls.size(), 1);
-  EXPECT_EQ(calls.at(0), std::make_pair(1, 42));
-  EXPECT_EQ(ip->Address(), "1.7.1.1");
-  other->setFocus(Qt::TabFocusReason);  // field 2 left unchanged: no notice
-  EXPECT_EQ(calls.size(), 1);
+  ip->SetField0LowRange(0);
+  ip->SetField0HighRange(255);
+  Line()->setFocus();
+  Line()->setCursorPosition(3);
+  QTest::keyClick(Line(), Qt::Key_Backspace);
+  EXPECT_EQ(ip->Text(), "5..1.1");
+  EXPECT_EQ(ip->WinAddress(), 0u);
+  EXPECT_EQ(ip->Fault(), "four numbers 0 to 255, separated by dots");
+  Type("9");
+  EXPECT_TRUE(ip->HoldsAddress());
+  EXPECT_EQ(ip->toolTip(), "the unit's address");
+  EXPECT_EQ(Line()->palette().color(QPalette::Text), normal);
 }
 
 TEST_F(IPAddressTest, shouldFollowFontHeightWhileAutoSize) {
