@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include "uIntEdit.h"
 #include "uMain.h"
 #include "uMainForms.h"
+#include "uStatusLine.h"
 
 namespace {
 
@@ -94,6 +96,31 @@ TEST_F(ApplyOnDeviceTest, shouldWriteAChangeOnEveryPageAndShowItAfterTheReRead) 
   Page(w.seChannel2);
   EXPECT_EQ(w.pcChannel1->Form().cbChannel1Baudrate->currentText(), "19200");
   EXPECT_EQ(w.pcChannel1->Form().ieChannel1ConnectionPort->Value(), 10002) << "channel 2 keeps its own port";
+  EXPECT_TRUE(env.warnings.isEmpty()) << env.messages.join('|').toStdString();
+}
+
+// The field once kept the old first number when an address was typed over it from its left edge,
+// and Apply stored 192.16.0.9.
+TEST_F(ApplyOnDeviceTest, shouldStoreTheAddressTypedOverTheOldOneFromTheLeftEdgeOfItsField) {
+  TfMain& w = *window;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  Page(w.seNetwork);
+  TIPAddress* ip = w.pNetwork->Form().ipIP_addr;
+  ASSERT_EQ(ip->Address(), "192.168.1.254");
+  auto* line = qobject_cast<QLineEdit*>(ip->focusProxy());
+  ASSERT_TRUE(line);
+  QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(1, line->height() / 2));
+  QTest::keyClicks(QApplication::focusWidget(), "172.16.0.9");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(ip->Address(), "172.16.0.9");
+
+  QTest::mouseClick(w.seApplySettings, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return w.seApplySettings->isEnabled(); }, 60000)) << "no re-read after the apply";
+  EXPECT_EQ(LoadState(env.Path("device.state")).Get("basic_parameters", "IP_Address"), "172.16.0.9");
+  EXPECT_EQ(ip->Address(), "172.16.0.9") << "as read back from the device";
+  EXPECT_EQ(w.StatusLine()->StepText(), "1 setting written and confirmed.");
   EXPECT_TRUE(env.warnings.isEmpty()) << env.messages.join('|').toStdString();
 }
 
