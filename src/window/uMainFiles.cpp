@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QPlainTextEdit>
 
+#include "uCustomNumEdit.h"
 #include "uFileUtils.h"
 #include "uMain.h"
 #include "uMainForms.h"
@@ -58,6 +59,11 @@ void TfMain::SaveSetupFile(const QString& fileName) {
   // The read form, as the command line's backups, so either tool loads what the other saved:
   // what the device reported with the pages' edits over it. What the pages cannot show (the
   // unit's own information, lines this version does not know) is kept as the device printed it.
+  // A number or address typed out of range is no value yet: the file never holds a stand-in.
+  TMyCustomNumEdit::ValidateFocusedNumEdit();
+  if (const QStringList faults = RangeFaults(); !faults.isEmpty())
+    throw std::runtime_error(Std(LangText("Save_NothingSaved", "Nothing was saved:") + QLatin1Char('\n') +
+                                 faults.join(QLatin1Char('\n'))));
   TDeviceSettings settings = currentRead_ ? FromReadDocument(currentRead_) : TDeviceSettings();
   for (const TSettingChange& c : Diff(shown_.value_or(TDeviceSettings()), PagesSettings())) settings.Set(*c.Row, c.To);
   const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);

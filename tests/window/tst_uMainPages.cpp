@@ -602,6 +602,14 @@ TEST_F(LivePagesTest, shouldSayTheRangeOfANumberOutsideItAndSendNothingUntilItIs
   w.seApplySettingsClick();
   ASSERT_EQ(env.warnings.size(), 1);
   EXPECT_EQ(env.warnings.last(), "Nothing was sent to the device:\nMTU Size: allowed: 512 to 1400");
+  const QString file = env.Dir() + "/red.kvx";
+  try {
+    w.SaveSetupFile(file);
+    ADD_FAILURE() << "a file was saved with a stand-in for 9999";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Nothing was saved:\nMTU Size: allowed: 512 to 1400");
+  }
+  EXPECT_FALSE(QFile::exists(file));
   v.ieServerMTUSize->selectAll();
   QTest::keyClicks(v.ieServerMTUSize, QStringLiteral("1200"));
   EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
