@@ -1,0 +1,49 @@
+// Units that misbehave in one way each, against the checks of the walk that only such a unit
+// reaches. A walk that goes wrong inside a menu must store nothing and take the unit out of
+// Setup Mode at its root menu, and the tool must say both.
+
+#include <gtest/gtest.h>
+
+#include "CliRun.h"
+#include "InProcessSim.h"
+
+namespace {
+
+struct TGuardCase {
+  const char* Why;
+  std::string Setting;
+  TSimFault Then;  // the fault the unit has from the corrupted digit on
+};
+
+void PrintTo(const TGuardCase& c, std::ostream* os) { *os << c.Setting; }
+
+class CliGuard : public ::testing::TestWithParam<TGuardCase> {};
+
+// The line corrupts the second digit the walk types (8090 arrives as 8290): the unit echoes
+// and takes what arrived, so only the echo shows it. In the second case the digit is the
+// answer to the menu's last but one question and the unit asks "Press Enter to continue ? "
+// before its root menu: leaving takes Enter until the root prompt itself, not any prompt.
+TEST_P(CliGuard, aCorruptedDigitShouldStoreNothingAndLeaveAtTheRootMenu) {
+  const TGuardCase& c = GetParam();
+  InProcessSimOptions o;
+  o.Fault = TSimFault::CorruptDigit;
+  InProcessSim sim(4, o);
+  sim.OnEvent([&](const std::string& e) {
+    if (e == "corrupt digit") sim.With([&](TSimDevice& d) { d.SetFault(c.Then); });
+  });
+  const ProgramResult r = RunCli({"set", "--port", "COM4", c.Setting});
+  EXPECT_EQ(r.rc, 4) << r.err;
+  EXPECT_EQ(sim.Count("corrupt digit"), 1u);
+  EXPECT_EQ(sim.Count("store"), 0u);
+  EXPECT_TRUE(sim.Stored() == SimDefaults()) << sim.Transcript();
+  EXPECT_GE(sim.Count("exit without save"), 1u) << sim.Transcript();
+  EXPECT_NE(r.err.find("the device left Setup Mode without storing"), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Walks, CliGuard,
+                         ::testing::Values(TGuardCase{"midMenu", "Expert.HTTP_Port_Number=8090", TSimFault::None},
+                                           TGuardCase{"lastButOneQuestion", "Expert.MTU_Size=1000",
+                                                      TSimFault::WrongRootPrompt}),
+                         [](const auto& info) { return std::string(info.param.Why); });
+
+}  // namespace
