@@ -57,8 +57,10 @@ struct Writer : ::testing::Test {
   PXmlDocument doc = TXmlDocument::CreateFromText("<xml/>");
 
   // The device waits at the root menu of Setup Mode in this state.
-  void Start(TSimSettings state = SimDefaults(), TSimFault fault = TSimFault::None) {
-    device.emplace(kCom, InProcessSimOptions{std::move(state), true, fault});
+  void Start(TSimSettings state = SimDefaults(), TSimFault fault = TSimFault::None, unsigned faultAfter = 4) {
+    InProcessSimOptions o{std::move(state), true, fault};
+    o.FaultAfter = faultAfter;
+    device.emplace(kCom, std::move(o));
     port.SetBaudRate(br9600);
     port.SetComNumber(kCom);
     port.Open();
@@ -168,6 +170,36 @@ TEST_F(Writer, shouldGiveUpOnAQuestionThatNeverEndsAndNeverInventValues) {
   EXPECT_EQ(out.Prompt, "TCP_Keepalive_time_in_s");
   EXPECT_TRUE(out.OffScript);
   EXPECT_EQ(device->Received(), "5\r\r") << "a question that comes back after Enter is not answered again";
+}
+
+// The unit prints a status line, and its question again, where it was to wait for the second
+// number of an address. Typed into that, the numbers would land one question late and the walk
+// still end at the root menu (10.30.40.254 for 10.20.30.40). The line is held from the status
+// line on until the writer has taken the question before it, so the status line comes between
+// two exchanges, the one place that only the writer's own check sees it.
+TEST_F(Writer, shouldNeverTypeIntoWhatTheDevicePrintsWhereItWasToWait) {
+  Start(SimDefaults(), TSimFault::StatusLine, 2);  // ".(168) " is the menu's second question
+  device->OnEvent([&](const std::string& e) {
+    if (e == "status line") device->Line().Hold(true);
+  });
+  bool released = false;
+  TWriteControl control;
+  control.Cancelled = [&] {
+    if (!released && device->Received().find("10\r") != std::string::npos) {
+      released = true;
+      EXPECT_TRUE(device->WaitEvent("status line"));
+      device->Line().Hold(false);
+      for (int i = 0; i < 300 && port.InputCount() == 0; ++i) port.WaitForInput(100);
+    }
+    return false;
+  };
+  const TSectionOutcome out =
+      WriteSection(&port, Section("basic_parameters", {{"IP_Address", "10.20.30.40"}}), 0, control);
+  ASSERT_TRUE(released);
+  const std::string address = Current("basic_parameters", "IP_Address");
+  if (out.Completed) EXPECT_EQ(address, "10.20.30.40") << device->Transcript();
+  else EXPECT_EQ(address, "192.168.1.254") << device->Transcript();
+  EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
 }
 
 TEST_F(Writer, shouldGiveUpOnASilentDevice) {
