@@ -242,6 +242,22 @@ TEST_F(CliOnSim, readShouldPrintTheDocumentAndWriteItAtomicallyToAFile) {
   EXPECT_NE(transcript.find(">> 8<CR>"), std::string::npos) << "closing leaves Setup Mode";
 }
 
+// A setting the unit does not show in its mode (a TCP channel's datagram type, the WLAN of a
+// unit without one) is no value: get prints what it has and ends with 5, so that a script never
+// takes the missing line for a value.
+TEST_F(CliOnSim, getShouldEndWithFiveWhenTheDeviceDoesNotShowASetting) {
+  const std::pair<std::string, std::string> cases[] = {{"standard", "Channel_1.Datagram_Type"},
+                                                       {"no-wlan", "WLAN.Network_name"}};
+  for (const auto& [model, setting] : cases) {
+    SimProcess sim(5, "", {"--unpaced", "--model", model});
+    ASSERT_TRUE(sim.Ready());
+    const ProgramResult r = RunCli({"get", "--port", "COM5", "--quiet", setting, "Channel_1.Baudrate"});
+    EXPECT_EQ(r.rc, 5) << model << ": " << r.err;
+    EXPECT_NE(r.err.find("does not show it in its present mode"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "Channel 1 baud rate  9600 bit/s  Channel_1.Baudrate=9600\n");
+  }
+}
+
 TEST_F(CliOnSim, applyShouldStoreExactlyTheChangesAndReadThemBack) {
   SimProcess sim(5, State(), {"--unpaced"});
   ASSERT_TRUE(sim.Ready());
