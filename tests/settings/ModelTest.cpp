@@ -107,6 +107,34 @@ TEST(SettingsModel, shouldKeepChangesTheDeviceMayNotAskForAndOnlyPredictThem) {
       << lines[1];
 }
 
+// The prediction of a dry run asks the device's own rule: over every disconnect mode of a TCP and
+// a UDP channel, the terminal name and the connection password are expected exactly where the
+// device asks for them (the password with bit 10h, the name with bit 40h).
+TEST(SettingsModel, shouldExpectAChannelsNameAndPasswordExactlyWhereTheDeviceAsksThem) {
+  const TDeviceSettings device = ReadOf(SimDefaults());
+  std::string wrong;
+  for (const char* connect : {"C0", "CC"})
+    for (int mode = 0; mode < 256; ++mode)
+      for (const char* key : {"Terminal_name", "Password"}) {
+        TSimSection channel = SimDefaults().Sections.at("Channel_1");
+        channel["ConnectMode"] = connect;
+        channel["DisConnMode"] = SimHexByte(mode);
+        TDeviceSettings wanted = device;
+        for (const char* k : {"ConnectMode", "DisConnMode"}) wanted.Set("Channel_1", k, channel[k]);
+        wanted.Set("Channel_1", key, "x");
+        bool asked = false;
+        for (const TSimSettingDef& def : SimSettingDefs())
+          if (def.Group == TSimGroup::Channel && def.Key == std::string(key)) asked = def.Asked(channel, {});
+        int found = 0;
+        for (const TSettingChange& c : Diff(device, wanted))
+          if (c.Row->PromptKey == key && ++found && ExpectedToBeAsked(c, device, wanted) != asked)
+            wrong += std::string(" ") + key + (asked ? "" : " not") + " asked with " + connect + "/" +
+                     channel["DisConnMode"];
+        EXPECT_EQ(found, 1) << key;
+      }
+  EXPECT_EQ(wrong, "") << "the device's rule and the prediction differ";
+}
+
 TEST(SettingsModel, shouldTakeWriteDocumentsAndOlderFilesAndNameUnknownKeys) {
   std::vector<std::string> unknown;
   const auto doc = TXmlDocument::CreateFromText(
