@@ -360,7 +360,7 @@ TEST(SimOnPty, shouldPrintTheMacAndVariantItIsGivenAndRefuseUnknownOnes) {
   {
     TSimProcess sim({"--unpaced", "--variant", "field", "--mac", "02-00-00-00-00-07"});
     TPort port(sim.Link);
-    EXPECT_NE(port.ReadUntil("Setup Mode ").find("MAC address 02-00-00-00-00-07\r\n"), std::string::npos);
+    EXPECT_NE(port.ReadUntil("Setup Mode ").find("*** kaVRUNE  MAC 02-00-00-00-00-07\r\n"), std::string::npos);
     port.Send("\r");
     EXPECT_NE(port.ReadUntil("Your choice ? ").find("Change Setup:"), std::string::npos);
   }

@@ -14,6 +14,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The unit's own MAC as the banner's form prints it.
+std::string MacLine(const TSimProfile& p) {
+  switch (p.Banner) {
+    case TSimBanner::MacAddressLine:
+      return p.MacWithDashes ? "MAC address 02-00-00-8F-1C-2E" : "MAC address 0200008F1C2E";
+    case TSimBanner::Labelled: return "MAC: 02:00:00:8F:1C:2E";
+    case TSimBanner::ProductLine: return "*** kaVRUNE  MAC 02-00-00-8F-1C-2E";
+  }
+  return {};
+}
+
 // Every line end of the text is the profile's own.
 bool OnlyLineEnds(const std::string& text, const std::string& end) {
   std::string rest = text;
@@ -27,8 +38,10 @@ TEST_F(SimUnit, shouldPrintTheBannerDumpAndRootMenuAsItsProfileSays) {
   for (const TSimProfile& p : profiles) {
     SCOPED_TRACE(::testing::Message() << "profile #" << (&p - profiles.data()));
     Start(p);
-    const std::string banner = Take();
-    EXPECT_TRUE(Has(banner, p.MacWithDashes ? "MAC address 02-00-00-8F-1C-2E" : "MAC address 0200008F1C2E")) << banner;
+    std::string banner = Take();
+    EXPECT_TRUE(Has(banner, MacLine(p) + p.LineEnd)) << banner;
+    // The offer's own line end is the firmware's, whatever the others are.
+    if (p.OfferEnd != TSimOfferEnd::None) banner.resize(banner.size() - 2);
     const std::string dump = Type("\r");
     EXPECT_TRUE(OnlyLineEnds(banner + dump, p.LineEnd));
     const std::string& end = p.LineEnd;
@@ -50,10 +63,11 @@ TEST_F(SimUnit, shouldPrintTheBannerDumpAndRootMenuAsItsProfileSays) {
         break;
       }
     }
-    EXPECT_TRUE(Has(dump, "Power management" + std::string(p.Colons == TSimColonSpacing::Spaced ? " : " : ": ") + off));
+    EXPECT_EQ(Has(dump, "Power management" + std::string(p.Colons == TSimColonSpacing::Spaced ? " : " : ": ") + off),
+              p.Wlan);
     EXPECT_TRUE(Has(dump, "SNMP is " + on + end));
     EXPECT_EQ(Has(dump, "Hardware"), p.HardwareLine);
-    EXPECT_EQ(Has(dump, "Europe (ETSI)"), p.CountryLine);
+    EXPECT_EQ(Has(dump, "Europe (ETSI)"), p.CountryLine && p.Wlan);
     EXPECT_EQ(Has(dump, "Alternate MAC"), p.AlternateMacLine);
     EXPECT_EQ(Has(dump, end + end + "*** Channel 1"), p.BlankLinesBetweenSections);
     EXPECT_TRUE(Has(dump, "Disconn Time" + std::string(p.Colons == TSimColonSpacing::Spaced ? " : " : ": ") + "00:00"))
@@ -68,7 +82,9 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   EXPECT_EQ(SimProfileFor("random", 42), SimProfileFor("random", 42));
   std::set<std::string> ends, headings, flagWords;
   std::set<int> layouts, colons;
-  std::set<bool> macs, addresses, tables, exits;
+  std::set<bool> macs, addresses, tables, exits, alternates, echoes;
+  std::set<int> offerEnds, banners;
+  int withoutWlan = 0;
   for (unsigned seed = 0; seed < 40; ++seed) {
     const TSimProfile p = SimProfileFor("random", seed);
     ends.insert(p.LineEnd);
@@ -80,6 +96,11 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
     addresses.insert(p.AddressByNumber);
     tables.insert(p.TableInAnyUdpMode);
     exits.insert(p.ExitText == "Exit without save");
+    offerEnds.insert(static_cast<int>(p.OfferEnd));
+    banners.insert(static_cast<int>(p.Banner));
+    alternates.insert(p.AlternateMacInBanner);
+    echoes.insert(p.Echo == TSimEcho::Raw);
+    withoutWlan += !p.Wlan;
   }
   EXPECT_EQ(ends, (std::set<std::string>{"\r\n", "\n\r", "\r"}));
   EXPECT_EQ(headings, (std::set<std::string>{"", "Change Setup:", "Main menu:"}));
@@ -87,6 +108,8 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   EXPECT_EQ(layouts.size(), 3u);
   EXPECT_EQ(colons.size(), 3u);
   EXPECT_EQ(macs.size() + addresses.size() + tables.size() + exits.size(), 8u);
+  EXPECT_EQ(offerEnds.size() + banners.size() + alternates.size() + echoes.size(), 10u);
+  EXPECT_TRUE(withoutWlan >= 5 && withoutWlan <= 15) << withoutWlan << " of 40 without WLAN: about one in four";
   TSimProfile unused;
   EXPECT_FALSE(SimProfileFor("fieldish", 1, unused));
 

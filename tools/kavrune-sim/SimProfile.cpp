@@ -25,6 +25,9 @@ TSimProfile FieldProfile() {
   p.DefaultsReprintDump = true;
   p.TableInAnyUdpMode = true;
   p.SaysRestarting = true;
+  p.OfferEnd = TSimOfferEnd::CrLf;
+  p.Banner = TSimBanner::ProductLine;
+  p.Echo = TSimEcho::Raw;
   return p;
 }
 
@@ -58,6 +61,12 @@ TSimProfile RandomProfile(unsigned seed) {
   p.LineEnd = ends[pick(3)];
   p.Colons = static_cast<TSimColonSpacing>(pick(3));
   p.BlankLinesBetweenSections = coin();
+  // Later differences are drawn after all the others, so that a seed keeps the unit it was.
+  p.OfferEnd = static_cast<TSimOfferEnd>(pick(3));
+  p.Banner = static_cast<TSimBanner>(pick(3));
+  p.AlternateMacInBanner = coin();
+  p.Echo = coin() ? TSimEcho::Raw : TSimEcho::Cooked;
+  p.Wlan = pick(4) != 0;
   return p;
 }
 
