@@ -10,22 +10,85 @@
 #include "uKaVruneUtils.h"
 #include "uTextUtils.h"
 
-int TDeviceConsole::SettleMs() const {
+namespace {
+
+// The prompt ending a text stops at: "?", ")" or ":" and the blanks after it, as an index of
+// TLineTiming's; -1 when it stops at none.
+int EndingOf(const std::string& text) {
+  if (!EndsAtPrompt(text)) return -1;
+  const size_t last = text.find_last_not_of(' ');
+  const char c = text[last];
+  return (c == '?' ? 0 : c == ')' ? 3 : 6) + static_cast<int>(text.size() - last - 1);
+}
+
+// What an answer shows of where the unit pauses and where its prompts end.
+void Learn(TLineTiming& t, const std::string& keys, const TPromptReply& reply) {
+  for (const int pause : reply.PausesMs) t.LinePauses.Add(pause);
+  for (const int pause : reply.PromptPausesMs) t.PromptPauses.Add(pause);
+  const std::string typed = reply.NotTyped ? std::string() : keys;
+  const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed);
+  // Text before the echo of the keys, or text to no keys at all, after the unit seemed to wait:
+  // it had not ended its prompt there.
+  if (t.LastEnding >= 0 && !reply.Text.empty() && (typed.empty() || echo == std::string::npos))
+    t.GoesOnAfter[static_cast<size_t>(t.LastEnding)] = true;
+  const std::string own = echo == std::string::npos ? reply.Text : reply.Text.substr(echo);
+  for (size_t i = 0; i < own.size(); ++i) {
+    const int base = own[i] == '?' ? 0 : own[i] == ')' ? 3 : own[i] == ':' ? 6 : -1;
+    if (base < 0) continue;
+    for (size_t blanks = 0; blanks < 3 && i + blanks + 1 < own.size(); ++blanks) {
+      if (blanks > 0 && own[i + blanks] != ' ') break;
+      t.GoesOnAfter[static_cast<size_t>(base) + blanks] = true;
+    }
+  }
+  t.LastEnding = reply.AtPrompt ? EndingOf(own) : -1;
+  if (t.LastEnding >= 0) {
+    int& waited = t.WaitedAt[static_cast<size_t>(t.LastEnding)];
+    waited = std::min(waited + 1, 1000);
+  }
+}
+
+}  // namespace
+
+int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofar) const {
 #ifdef KAVRUNE_MUTANT_TYPE_AHEAD
   return 0;
 #endif
-  const int chars = static_cast<int>(std::ceil(SettleChars * CharTime(port_)));
-  // A pause the line has shown inside a line may come again just after a ")" or ":" that is
-  // not yet the end of the prompt: twice the longest seen is waited out, up to the silence gap.
-  const int learned = std::min(2 * timing_.LongestGapMs, SilenceGapMs(port_));
-  return std::max({chars, SettleFloorMs, learned});
+  const double charMs = CharTime(port_);
+  const int least = std::max(static_cast<int>(std::ceil(SettleChars * charMs)), SettleFloorMs);
+  // An ending this unit has waited at again and again and never printed more after ends its
+  // prompts: however its line pauses elsewhere, a few character times there will do.
+  // Only a question's "?": a ")" or ":" is where a prompt often goes on (its value, then "?").
+  auto ends = [this](int e) {
+    return timing_.WaitedAt[static_cast<size_t>(e)] >= EndingTrusted && !timing_.GoesOnAfter[static_cast<size_t>(e)];
+  };
+  const int ending = EndingOf(own);
+  if (ending >= 0 && ending < 3) {
+    if (ends(ending)) return least;
+    // Its "?" is out but not yet the blanks this unit ends its prompts with: it is still
+    // printing, however long it pauses before them.
+    for (int more = ending + 1; more < 3; ++more)
+      if (ends(more)) return std::max(least, SilenceGapMs(port_));
+  }
+  // Elsewhere a prompt may go on after a ")" or ":" (or a "?" before its blank) that is not yet
+  // its end, after a pause like those the unit made there before. Once 16 of those are known,
+  // the longest of the newest is waited out, with a margin that shrinks from a quarter to an
+  // eighth as the window fills, a character and the clock's millisecond beyond it: a line that
+  // pauses anywhere spreads its pauses up to a bound the longest of many comes close to. Until
+  // then, twice the longest of the newest pauses inside any line. The answer under way counts
+  // at once, since the first one is the banner with the offer at its end.
+  int learned = 2 * timing_.LinePauses.Longest(sofar.PausesMs);
+  if (const int known = timing_.PromptPauses.Known(sofar.PromptPausesMs); known >= 16) {
+    const int pause = timing_.PromptPauses.Longest(sofar.PromptPausesMs);
+    learned = pause + (4 * pause + known - 1) / known + static_cast<int>(std::ceil(charMs)) + 1;
+  }
+  return std::max(least, std::min(learned, SilenceGapMs(port_)));
 }
 
 TPromptReply TDeviceConsole::Exchange(const std::string& keys, TPromptWait wait) {
   wait.SettleMs = SettleMs();
+  wait.SettleAfter = [this](const std::string& own, const TPromptReply& sofar) { return SettleAfter(own, sofar); };
   const TPromptReply reply = SendAndAwaitPrompt(port_, keys, wait);
-  // Older pauses count less with every answer, so one hiccup does not slow the rest of a walk.
-  timing_.LongestGapMs = std::max(timing_.LongestGapMs * 7 / 8, reply.LongestGapMs);
+  Learn(timing_, keys, reply);
   return reply;
 }
 

@@ -5,6 +5,8 @@
 // first, then the device's next prompt. Whatever else comes is off script, and the caller
 // leaves without storing.
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <map>
 #include <string>
@@ -13,17 +15,51 @@
 #include "AfComPort.h"
 #include "uCommunicationUtils.h"
 
+// The newest pauses of one kind (a ring): old ones leave it, so a hiccup does not slow the rest
+// of a session, and on a line that pauses often it holds about its longest.
+struct TPauseWindow {
+  std::array<int, 32> Ms{};
+  int Count = 0;  // places filled
+  size_t Next = 0;
+  void Add(int ms) {
+    Ms[Next] = ms;
+    Next = (Next + 1) % Ms.size();
+    if (Count < static_cast<int>(Ms.size())) ++Count;
+  }
+  // The longest of the newest, those still to be added (more) counted as newer.
+  int Longest(const std::vector<int>& more = {}) const {
+    const size_t fromMore = std::min(more.size(), Ms.size());
+    int ms = 0;
+    for (size_t i = more.size() - fromMore; i < more.size(); ++i) ms = std::max(ms, more[i]);
+    const size_t fromRing = std::min(static_cast<size_t>(Count), Ms.size() - fromMore);
+    for (size_t i = 1; i <= fromRing; ++i) ms = std::max(ms, Ms[(Next + Ms.size() - i) % Ms.size()]);
+    return ms;
+  }
+  int Known(const std::vector<int>& more = {}) const {
+    return static_cast<int>(std::min(static_cast<size_t>(Count) + more.size(), Ms.size()));
+  }
+};
+
 // What the line has shown of its timing so far. The settle time follows it, so that a line
 // that hands bytes over in packets (a USB adapter) or a device that pauses inside its lines is
 // waited out, while a clean line costs only a few character times.
 struct TLineTiming {
-  int LongestGapMs = 0;     // the longest pause seen inside a line, decaying
-  int SlowestAnswerMs = 0;  // the longest the device took to begin an answer
+  TPauseWindow LinePauses;    // inside a line, anywhere
+  TPauseWindow PromptPauses;  // right after a prompt ending that more text followed
+  int SlowestAnswerMs = 0;    // the longest the device took to begin an answer
+  // Per prompt ending ("?", ")" or ":" with 0, 1 or 2 blanks after it): how often the unit
+  // waited there, and whether it ever printed more after it.
+  std::array<int, 9> WaitedAt{};
+  std::array<bool, 9> GoesOnAfter{};
+  int LastEnding = -1;  // the ending the last answer stopped at, when the unit waited there
 };
 
 // The quiet after a prompt ending, before it counts as the place where the device waits.
 constexpr int SettleChars = 6;
 constexpr int SettleFloorMs = 8;
+// How often the unit must have waited at an ending, never printing more after it, before that
+// quiet is all it gets there.
+constexpr int EndingTrusted = 3;
 
 // The first byte of a menu's answer is awaited this long.
 constexpr int AnswerTimeoutMs = 1000;
@@ -50,7 +86,10 @@ class TDeviceConsole final {
   // The exchange under Type, for callers that watch the text as it comes; the settle time is
   // this console's, and what the reply shows of the line is learnt.
   TPromptReply Exchange(const std::string& keys, TPromptWait wait);
-  int SettleMs() const;
+  // The quiet after a prompt ending wherever it comes; SettleAfter: after what the unit printed
+  // as it ends now, with what the answer so far shows of the line.
+  int SettleMs() const { return SettleAfter({}, {}); }
+  int SettleAfter(const std::string& own, const TPromptReply& sofar) const;
   TAfCustomSerialPort* Port() const { return port_; }
 
  private:

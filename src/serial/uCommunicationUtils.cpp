@@ -143,7 +143,7 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
   const auto settle = Ms(std::max(wait.SettleMs, 0));
   auto deadline = firstAnswer;
   auto lastByte = start;
-  bool waiting = false;
+  bool waiting = false, atEnding = false;
 
   for (;;) {
     if (port->InputCount() > 0) {
@@ -152,16 +152,20 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
         r.FirstByteMs =
             static_cast<int>(std::max<int64_t>(0, std::chrono::duration_cast<Ms>(now - start - sending).count()));
       } else if (r.Text.back() != '\r' && r.Text.back() != '\n') {
-        // A pause after a prompt ending that more text follows is the pause to learn from.
-        r.LongestGapMs =
-            std::max(r.LongestGapMs, static_cast<int>(std::chrono::duration_cast<Ms>(now - lastByte).count()));
+        // A pause inside a line; one right after a prompt ending is one a settle must outlast.
+        const int gap = static_cast<int>(std::chrono::duration_cast<Ms>(now - lastByte).count());
+        r.LongestGapMs = std::max(r.LongestGapMs, gap);
+        r.PausesMs.push_back(gap);
+        if (atEnding) r.PromptPausesMs.push_back(gap);
       }
       r.Text += port->ReadString();
       lastByte = now;
       const size_t echo = text.empty() ? 0 : DeviceEchoEnd(r.Text, text);
       const std::string own = echo == std::string::npos ? r.Text : r.Text.substr(echo);
-      waiting = !own.empty() && (EndsAtPrompt(own) || (wait.AlsoWaitsAt && wait.AlsoWaitsAt(r.Text)));
-      deadline = waiting ? lastByte + settle : std::max(firstAnswer, lastByte + silence);
+      atEnding = !own.empty() && EndsAtPrompt(own);
+      waiting = atEnding || (!own.empty() && wait.AlsoWaitsAt && wait.AlsoWaitsAt(r.Text));
+      const auto quiet = [&] { return wait.SettleAfter ? Ms(std::max(wait.SettleAfter(own, r), 0)) : settle; };
+      deadline = waiting ? lastByte + quiet() : std::max(firstAnswer, lastByte + silence);
       if (wait.KeepWaiting && !wait.KeepWaiting(r.Text)) break;
       if (r.Text.size() >= ExchangeMaxBytes) break;
     }

@@ -60,9 +60,14 @@ size_t DeviceEchoEnd(const std::string& reply, const std::string& keys);
 // at most its blanks after it, and no line end.
 bool EndsAtPrompt(const std::string& text);
 
+struct TPromptReply;
+
 struct TPromptWait {
   int FirstAnswerMs = 1000;  // how long the device may take to start answering
   int SettleMs = 0;          // the quiet after a prompt ending that shows the device waits there
+  // When given, that quiet for the text as it ends now (the echo left out), with the reply so
+  // far; SettleMs otherwise.
+  std::function<int(const std::string& own, const TPromptReply& sofar)> SettleAfter;
   // Where else the device may wait (the offer at boot); EndsAtPrompt always counts.
   std::function<bool(const std::string& text)> AlsoWaitsAt;
   // Asked as bytes come in, with everything received so far; false ends the exchange.
@@ -74,6 +79,8 @@ struct TPromptReply {
   bool AtPrompt = false;  // it ends where the device waits, and the line stayed quiet after it
   int FirstByteMs = -1;   // from the end of sending to the first byte; -1 when nothing came
   int LongestGapMs = 0;   // the longest pause inside a line of the reply
+  std::vector<int> PausesMs;        // each pause inside a line
+  std::vector<int> PromptPausesMs;  // those right after a prompt ending
   bool NotTyped = false;  // the device was talking when the keys were to go: they were not sent
 };
 
