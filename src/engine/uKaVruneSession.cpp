@@ -145,6 +145,9 @@ TSessionResult TKaVruneSession::Write(TWriteRequest request, Clock::time_point d
     return failed;
   }
   TSessionResult r = WaitForDevice(deadline);
+  // Silence after a store is the time limit running out on a unit that stored, never a unit
+  // that did not answer.
+  if (settings && r.Status == TSessionStatus::NoAnswer) r.Status = TSessionStatus::TimedOut;
   r.Stored = settings;
   r.NotAsked = s.report->NotAsked;
   r.NotOnUnit = s.report->NotOnUnit;

@@ -126,7 +126,15 @@ void TfMain::ShowPortState() {
                               : LangText("Status_Closed", "Port closed"));
   else if (!deviceAnswered_)
     statusLine_->ShowPort(LangText("Status_Waiting", "COM %1 open: waiting for the device, power it on now").arg(com));
-  else statusLine_->ShowPort(LangText("Status_Connected", "Connected: COM %1").arg(com));
+  else {
+    // The unit on the line, as it named itself: whichever of its MAC and firmware it printed.
+    QString text = LangText("Status_Connected", "Connected: COM %1").arg(com);
+    const TDeviceIdentity unit = worker_.Identity();
+    if (!unit.Mac.empty()) text += QLatin1Char('\n') + LangText("Status_Mac", "MAC %1").arg(Qs(unit.Mac));
+    if (!unit.Firmware.empty())
+      text += QLatin1Char('\n') + LangText("Status_Firmware", "Firmware %1").arg(Qs(unit.Firmware));
+    statusLine_->ShowPort(text);
+  }
 }
 
 void TfMain::Progress(const TWorkProgress& p) {

@@ -46,8 +46,8 @@ std::map<std::string, TEntries> Entries(const TXmlElement& root) {
 
 // Where a read document differs from the one a standard unit's dump of the state gives, over the
 // settings that dump holds (a unit's own descriptive lines may come on top); empty when it does not.
-std::string ReadDifferences(const TXmlElement& read, const TSimSettings& state) {
-  const PXmlDocument expectedDoc = DumpDocument(state);
+std::string ReadDifferences(const TXmlElement& read, const TSimSettings& state, const TSimProfile& model) {
+  const PXmlDocument expectedDoc = DumpDocument(state, model.Wlan);
   auto byName = [](const std::map<std::string, TEntries>& sections) {
     std::map<std::string, std::vector<std::string>> values;
     for (const auto& [section, entries] : sections)
@@ -105,7 +105,7 @@ TEST_P(DialogueProperty, shouldReadWhatTheDeviceHolds) {
     TKaVruneSession session;
     ASSERT_TRUE(session.Open(kCom));
     ASSERT_TRUE(session.WaitForDevice(TClock::now() + 20s).Ok()) << device.Explain();
-    EXPECT_EQ(ReadDifferences(session.Settings(), c.Before), "") << device.Explain();
+    EXPECT_EQ(ReadDifferences(session.Settings(), c.Before, c.Profile), "") << device.Explain();
   });
 }
 
@@ -164,7 +164,7 @@ TEST_P(DialogueProperty, shouldReadBackWhatWasStoredAndKeepItWhenTheSameEditsCom
     const PXmlDocument edits = WriteDocument(asked);
     const TSessionResult first = session.Apply(edits->Root(), TClock::now() + 60s);
     ASSERT_TRUE(first.Stored) << first.Message << "\n" << device.Explain();
-    EXPECT_EQ(ReadDifferences(session.Settings(), device.Stored()), "") << device.Explain();
+    EXPECT_EQ(ReadDifferences(session.Settings(), device.Stored(), c.Profile), "") << device.Explain();
     const TSimSettings stored = device.Stored();
     const TSessionResult again = session.Apply(edits->Root(), TClock::now() + 60s);
     EXPECT_TRUE(again.Ok()) << again.Message << "\n" << device.Explain();

@@ -131,8 +131,9 @@ TEST(SimulatedDevice, shouldReadTwoDevicesSideBySideTellThemApartAndEndAWaitOnCa
   for (int i = 0; i < 2; ++i) {
     EXPECT_TRUE(results[i].Ok()) << "COM" << 6 + i;
     EXPECT_NE(documents[i].find("<basic_parameters>"), std::string::npos) << "COM" << 6 + i;
-    EXPECT_EQ(units[i].Firmware, "V1.0.0.1");
   }
+  EXPECT_EQ(units[0].Firmware, "V1.0.0.1");
+  EXPECT_EQ(units[1].Firmware, "V6.7.0.2 (091201)") << "named on its own line after the product's";
   EXPECT_EQ(units[0].Mac, "02-00-00-8F-1C-2E");
   EXPECT_EQ(units[1].Mac, "02-A0-00-00-00-F7");
 

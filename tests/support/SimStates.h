@@ -5,6 +5,7 @@
 #include <string>
 
 #include "SimModel.h"
+#include "SimProfile.h"
 #include "uKaVruneDumpReader.h"
 #include "uXmlUtils.h"
 
@@ -118,10 +119,13 @@ inline TSimSettings ShowcaseState() {
   return s;
 }
 
-// The read document the dump reader makes of the device's dump in this state.
-inline PXmlDocument DumpDocument(const TSimSettings& settings) {
+// The read document the dump reader makes of the device's dump in this state; wlan: of a model
+// that has WLAN.
+inline PXmlDocument DumpDocument(const TSimSettings& settings, bool wlan = true) {
   PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
   TXmlElement root = doc->Root(), section;
-  for (const std::string& line : SimDumpLines(settings)) ParseDumpLine(Cp1250ToUtf8(Trim(line)), root, section);
+  TSimProfile model = SimProfileFor("standard", 0);
+  model.Wlan = wlan;
+  for (const std::string& line : SimDumpLines(settings, model)) ParseDumpLine(Cp1250ToUtf8(Trim(line)), root, section);
   return doc;
 }

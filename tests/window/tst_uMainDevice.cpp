@@ -125,7 +125,8 @@ TEST_F(MainWindowDeviceTest, shouldWaitForTheFirstReadThenLandOnTheNetworkPage) 
   EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("COM 4 open: waiting for the device, power it on now"));
 
   ASSERT_TRUE(WaitFor([&] { return !w.pNetwork->isHidden(); }, 30000)) << "no read document arrived";
-  EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("Connected: COM 4"));
+  EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("Connected: COM 4\nMAC 02-00-00-8F-1C-2E\nFirmware V1.0.0.1"))
+      << "the unit on the line, as it named itself";
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Settings read from the device"));
   EXPECT_TRUE(w.StatusLine()->Bar()->isHidden());
   // The dialogue so far, from the window's own transcript.
