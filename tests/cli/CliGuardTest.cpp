@@ -40,6 +40,19 @@ TEST_P(CliGuard, aCorruptedDigitShouldStoreNothingAndLeaveAtTheRootMenu) {
   EXPECT_NE(r.err.find("the device left Setup Mode without storing"), std::string::npos) << r.err;
 }
 
+// A root menu without "Save and exit": a walk could not end as asked, so not one key of it is
+// typed, whatever key would store.
+TEST(CliGuardMenu, aMenuWithoutSaveAndExitShouldGetNoKeyOfAWalk) {
+  InProcessSimOptions o;
+  o.Fault = TSimFault::NoStoreEntry;
+  InProcessSim sim(4, o);
+  const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1000"});
+  EXPECT_EQ(r.rc, 4) << r.err;
+  EXPECT_NE(r.err.find("the device's menu shows no \"Save and exit\" entry"), std::string::npos) << r.err;
+  EXPECT_EQ(sim.Received().find("5\r"), std::string::npos) << "the Expert menu was chosen\n" << sim.Transcript();
+  EXPECT_EQ(sim.Count("store"), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Walks, CliGuard,
                          ::testing::Values(TGuardCase{"midMenu", "Expert.HTTP_Port_Number=8090", TSimFault::None},
                                            TGuardCase{"lastButOneQuestion", "Expert.MTU_Size=1000",

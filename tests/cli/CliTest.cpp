@@ -203,7 +203,7 @@ TEST(Cli, bashCompletionShouldCompleteCommandsFormatsPortsAndSettingNames) {
             "Channel_1.Baudrate=|\n"
             "basic_parameters.IP_addr|\n"
             "--dry-run|\n"
-            "no-menu|noise|no-return|\n")
+            "no-menu|noise|no-return|no-store-entry|\n")
       << r.err;
   EXPECT_EQ(r.err, "");
 }

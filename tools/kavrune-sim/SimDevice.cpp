@@ -101,7 +101,8 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
                                                                   {"no-return", TSimFault::NoReturn},
                                                                   {"corrupt-digit", TSimFault::CorruptDigit},
                                                                   {"status-line", TSimFault::StatusLine},
-                                                                  {"wrong-root-prompt", TSimFault::WrongRootPrompt}};
+                                                                  {"wrong-root-prompt", TSimFault::WrongRootPrompt},
+                                                                  {"no-store-entry", TSimFault::NoStoreEntry}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -302,7 +303,9 @@ void TSimDevice::PrintRootMenu() {
   m_Line.clear();
   const std::string& heading = m_Options.Profile.RootHeading;
   Emit(heading.empty() ? std::string("\r\n\r\n") : "\r\n" + heading + "\r\n");
-  Emit(std::string(kRootMenuSections) + (m_Options.Profile.Wlan ? kRootMenuWlan : "") + kRootMenuRest);
+  std::string rest = kRootMenuRest;
+  if (m_Options.Fault == TSimFault::NoStoreEntry) rest.erase(rest.find("9 Save and exit\r\n"), 17);
+  Emit(std::string(kRootMenuSections) + (m_Options.Profile.Wlan ? kRootMenuWlan : "") + rest);
 }
 
 void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point now) {

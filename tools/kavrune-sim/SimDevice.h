@@ -26,6 +26,7 @@ enum class TSimFault {
   CorruptDigit,     // the line changes one typed digit a walk: the first that follows another digit
   StatusLine,       // an asynchronous status line, and the prompt again, after the FaultAfter-th question
   WrongRootPrompt,  // "Press Enter to continue ? " between a section menu's last question and the root menu
+  NoStoreEntry,     // a root menu without its "Save and exit" line; 9 still stores
 };
 
 // Parses a --fault word; false when the word names no fault.

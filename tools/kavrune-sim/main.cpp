@@ -51,7 +51,7 @@ constexpr const char* kUsage =
     "Usage: kavrune-sim [--com N | --link PATH] [--baud B] [--unpaced] [--state FILE] [--log FILE]\n"
     // One line: the shell completion reads the faults from it.
     "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed|"
-    "restart-in-walk|no-return|corrupt-digit|status-line|wrong-root-prompt]\n"
+    "restart-in-walk|no-return|corrupt-digit|status-line|wrong-root-prompt|no-store-entry]\n"
     "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
@@ -82,6 +82,8 @@ void Help() {
                "                         \"LAN link up\" on a line of its own and the prompt it waits at again\n"
                "                       wrong-root-prompt: after a section menu's last question it asks\n"
                "                         \"Press Enter to continue ? \" and shows the root menu on Enter\n"
+               "                       no-store-entry: its root menu has no \"9 Save and exit\" line;\n"
+               "                         9 still stores\n"
                "  --fault-after N    N of restart-in-walk and status-line, counted from power-on (default 4)\n"
                "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered (default 3000)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
