@@ -4,6 +4,8 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
@@ -11,14 +13,29 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
   // A rule over the block parts it from the menu buttons above.
   setFrameShape(QFrame::NoFrame);
   setStyleSheet(QStringLiteral("#StatusLine { border-top: 1px solid #A0A0C0; }"));
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 6, 0, 0);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 6, 0, 0);
+  // The lines take the height their words need: what the block cannot hold scrolls, and no
+  // line is ever squeezed over another.
+  scroll_ = new QScrollArea(this);
+  scroll_->setObjectName(QStringLiteral("saStatus"));
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(true);
+  scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll_->viewport()->setAutoFillBackground(false);
+  outer->addWidget(scroll_);
+  auto* lines = new QWidget(scroll_);
+  lines->setObjectName(QStringLiteral("StatusLines"));
+  lines->setAutoFillBackground(false);
+  scroll_->setWidget(lines);
+  auto* layout = new QVBoxLayout(lines);
+  layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(4);
-  port_ = new QLabel(this);
+  port_ = new QLabel(lines);
   port_->setObjectName(QStringLiteral("lStatusPort"));
-  step_ = new QLabel(this);
+  step_ = new QLabel(lines);
   step_->setObjectName(QStringLiteral("lStatusStep"));
-  edits_ = new QLabel(this);
+  edits_ = new QLabel(lines);
   edits_->setObjectName(QStringLiteral("lStatusEdits"));
   edits_->hide();
   for (QLabel* l : {port_, step_, edits_}) {
@@ -29,7 +46,7 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
   QFont bold = port_->font();
   bold.setBold(true);
   port_->setFont(bold);
-  bar_ = new QProgressBar(this);
+  bar_ = new QProgressBar(lines);
   bar_->setObjectName(QStringLiteral("pbStatus"));
   bar_->setFixedHeight(14);
   bar_->setTextVisible(true);
@@ -39,11 +56,19 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
   layout->addStretch(1);
 }
 
+void TStatusLine::Reveal(QWidget* line) {
+  // Once the layout has the new height: the line just changed is the one to read.
+  QTimer::singleShot(0, this, [this, line] {
+    if (line->isVisible()) scroll_->ensureWidgetVisible(line, 0, 0);
+  });
+}
+
 void TStatusLine::ShowPort(const QString& text) { port_->setText(text); }
 
 void TStatusLine::ShowStep(const QString& text, int done, int total, const QString& unit) {
   step_->setStyleSheet(QString());
   step_->setText(text);
+  Reveal(step_);
   if (total <= 0) {
     bar_->hide();
     return;
@@ -60,6 +85,7 @@ void TStatusLine::ShowOutcome(const QString& text, TOutcome outcome) {
   step_->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colours[static_cast<int>(outcome)])));
   step_->setText(text);
   bar_->hide();
+  Reveal(step_);
 }
 
 void TStatusLine::Clear() {
@@ -75,4 +101,5 @@ void TStatusLine::ShowEdits(const QString& text, bool fault) {
   edits_->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(fault ? "#B00000" : "#A04000")));
   edits_->setText(text);
   edits_->setVisible(!text.isEmpty());
+  if (!text.isEmpty()) Reveal(edits_);
 }

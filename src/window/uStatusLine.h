@@ -1,13 +1,14 @@
 #pragma once
-// The window's status block under the menu column: the port's state, the step a read or a write
-// has come to with its progress bar, and what the last one came to. It only shows what it is
-// told; the window decides what that is.
+// The window's status block under the menu column: the port's state and the unit on it, the step
+// a read or a write has come to with its progress bar, and what the last one came to; lines the
+// block cannot hold scroll. It only shows what it is told; the window decides what that is.
 
 #include <QFrame>
 #include <QString>
 
 class QLabel;
 class QProgressBar;
+class QScrollArea;
 
 class TStatusLine final : public QFrame {
   Q_OBJECT
@@ -32,6 +33,8 @@ class TStatusLine final : public QFrame {
   QProgressBar* Bar() const { return bar_; }
 
  private:
+  void Reveal(QWidget* line);
+  QScrollArea* scroll_;
   QLabel* port_;
   QLabel* step_;
   QLabel* edits_;

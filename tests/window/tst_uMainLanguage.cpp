@@ -12,6 +12,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -300,6 +302,32 @@ TEST_F(MainWindowLanguageTest, everyTextShouldFitItsWidgetInEveryShippedLanguage
       }
     };
     check(QStringLiteral("connection"));
+    // The status block with its longest texts, two at once and edits under them: each line gets
+    // the height its words need, none lies over another, and the newest step is in view.
+    TStatusLine* status = w.StatusLine();
+    const QString unit = LangText("Status_Connected", "").arg(1) + QLatin1Char('\n') +
+                         LangText("Status_Mac", "").arg(QStringLiteral("02-00-00-8F-1C-2E")) + QLatin1Char('\n') +
+                         LangText("Status_Firmware", "").arg(QStringLiteral("V6.7.0.2 (091201)"));
+    const QString waiting = LangText("Status_Waiting", "").arg(1);
+    for (const auto& [port, step] : {std::pair{unit, "Step_LeftForReload"}, std::pair{waiting, "Outcome_StoredNotChecked"},
+                                     std::pair{unit, "Done_Defaults"}}) {
+      status->ShowPort(port);
+      status->ShowOutcome(LangText(step, ""), TStatusLine::TOutcome::Notice);
+      status->ShowEdits(LangText("Edits_Many", "").arg(12) + QLatin1Char('\n') +
+                            LangText("Range_Fault", "").arg(QStringLiteral("MTU"), QStringLiteral("512 - 1400")),
+                        true);
+      check(QLatin1String(step));
+      const auto lines = status->findChildren<QWidget*>(QRegularExpression(QStringLiteral("^(lStatus|pbStatus)")));
+      for (const QWidget* a : lines)
+        for (const QWidget* b : lines)
+          if (a < b && a->isVisible() && b->isVisible() && a->geometry().intersects(b->geometry()))
+            ADD_FAILURE() << step << ": " << a->objectName().toStdString() << " over " << b->objectName().toStdString();
+      const QWidget* shown = status->findChild<QWidget*>(QStringLiteral("lStatusEdits"));
+      const auto* area = status->findChild<QScrollArea*>();
+      ASSERT_TRUE(area) << "the block cannot scroll";
+      EXPECT_TRUE(area->viewport()->rect().contains(QRect(shown->mapTo(area->viewport(), QPoint()), shown->size())))
+          << step;
+    }
     // The panels each state shows: TCP and UDP channels, WEP and WPA2, both edges of every text.
     for (const TSimSettings& state : {EdgeState(false), EdgeState(true), ShowcaseState()}) {
       w.LoadReadDocument(DumpDocument(state)->Root());
