@@ -44,6 +44,9 @@ void TWLANPage::Load(const TXmlElement& root) {
   w.cbWLANNetworkType->setCurrentIndex(text == "Ad-Hoc" ? 1 : 0);
   cbWLANNetworkTypeChange(w.cbWLANNetworkType);
 
+  // The unit's regulatory domain as it prints it ("Europe (ETSI)"); a unit that prints none is
+  // not given one.
+  w.Label85->setText(KeyText(s, "Country", text) ? QString::fromStdString(text) : QString());
   LoadEdit(s, "Network_name", w.eWLANName, true);
   if (KeyText(s, "Channel", text))
     if (const auto item = OneBasedItem(text, w.cbWLANChannel->count())) w.cbWLANChannel->setCurrentIndex(*item);

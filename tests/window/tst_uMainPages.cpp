@@ -299,7 +299,9 @@ TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
   w.LoadReadDocument(
       Read("<Expert><TCP_Keepalive>45s</TCP_Keepalive><ARP_cache_timeout>45</ARP_cache_timeout>"
            "<Ethernet_connection_type>10Mb/FD</Ethernet_connection_type></Expert>"
-           "<WLAN><TX_Data_rate>54 Mbps auto fallback</TX_Data_rate><Channel>12</Channel></WLAN>"));
+           "<WLAN><TX_Data_rate>54 Mbps auto fallback</TX_Data_rate><Channel>12</Channel>"
+           "<Country>Europe (ETSI)</Country></WLAN>"));
+  EXPECT_EQ(wl.Label85->text(), "Europe (ETSI)") << "the unit's own country, never a fixed one";
   EXPECT_EQ(v.ieServerKeepAlive->Value(), 45);
   EXPECT_EQ(v.ieServerCahceTimeout->Value(), 4);
   EXPECT_EQ(w.pNetwork->GetNetworkSpeedDuplex(), 3);
@@ -309,6 +311,7 @@ TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
   EXPECT_EQ(ControlColor(v.ieServerMTUSize), MissingKeyColor());
   w.LoadReadDocument(Read("<WLAN><TX_Data_rate>54Mbps</TX_Data_rate></WLAN>"));
   EXPECT_EQ(wl.cbWLANTXDateRate->currentText(), "11 Mbps");
+  EXPECT_EQ(wl.Label85->text(), "") << "a unit that names no country";
   EXPECT_FALSE(wl.cbWLANAutoFallback->isChecked());
 }
 
