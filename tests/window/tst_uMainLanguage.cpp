@@ -299,6 +299,16 @@ TEST_F(MainWindowLanguageTest, everyTextShouldFitItsWidgetInEveryShippedLanguage
         if (const QString overflow = TextOverflow(widget); !overflow.isEmpty())
           ADD_FAILURE() << where.toStdString() << ": " << widget->objectName().toStdString() << " "
                         << overflow.toStdString();
+        // A text's own room is no room when its panel cuts it off.
+        const QWidget* panel = widget->parentWidget();
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* box = qobject_cast<const QGroupBox*>(widget);
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        const bool text = (label && !label->text().isEmpty()) || (box && !box->title().isEmpty()) ||
+                          (button && !button->text().isEmpty());
+        if (text && panel && !widget->isWindow() && !panel->rect().contains(widget->geometry()))
+          ADD_FAILURE() << where.toStdString() << ": " << widget->objectName().toStdString() << " reaches out of "
+                        << panel->objectName().toStdString();
       }
     };
     check(QStringLiteral("connection"));
