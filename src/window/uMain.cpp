@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
@@ -19,6 +20,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include "AfPortControls.h"
@@ -131,6 +133,24 @@ QStringList TfMain::LanguageFileCandidates(const QString& directory, const QLoca
   return out;
 }
 
+namespace {
+
+// Qt's own texts (the buttons of question boxes, the file dialogs) in the language of the
+// window's file, from Qt's installed translations; English when there are none. The file names
+// its language for Qt ("de"), else its name says it (Language.de.xml).
+void LoadQtTranslation(const QString& languageFile) {
+  static QTranslator qt;
+  QCoreApplication::removeTranslator(&qt);
+  QString language = LangText("Qt_Language", "").trimmed();
+  if (language.isEmpty()) language = QFileInfo(languageFile).completeBaseName().section(QLatin1Char('.'), 1, 1);
+  if (language.isEmpty()) return;
+  if (qt.load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&qt);
+}
+
+}  // namespace
+
 void TfMain::LoadLanguage() {
   QString path;
   for (const QString& candidate : LanguageFileCandidates(languageDirectory_, QLocale()))
@@ -143,6 +163,7 @@ void TfMain::LoadLanguage() {
 #ifdef KAVRUNE_HAVE_LANGUAGE
   try {
     Language().LoadFromFile(path);
+    LoadQtTranslation(path);
     Language().ApplyToWindow(this);
     uiConnection->bOpenClose->setText(LangText("bOpenClose_Open", "Open"));
     about_->SetFieldNames({LangText("About_Version", "Version:"), LangText("About_Author", "Author:"),

@@ -127,7 +127,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // tell: a box names what the file keeps and a restore does not write.
   void LoadSetupFile(const QString& fileName, bool tell = true);
   static void ConfigureOpenDialog(QFileDialog& dialog);
-  static void ConfigureSaveDialog(QFileDialog& dialog);
+  void ConfigureSaveDialog(QFileDialog& dialog) const;
 
   // --- the frame and the pages
   QWidget* pTop = nullptr;

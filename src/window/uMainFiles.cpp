@@ -11,22 +11,27 @@
 #include "uMainPrivate.h"
 #include "uPages.h"
 #include "uQtDispatcher.h"
+#include "uStatusLine.h"
 
 void TfMain::ConfigureOpenDialog(QFileDialog& dialog) {
   dialog.setObjectName(QStringLiteral("OpenDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setNameFilter(QStringLiteral("kaVrune configuration file (*.xml *.kvx)"));
+  dialog.setNameFilter(LangText("Filter_Setup", "kaVRUNE setup files") + QStringLiteral(" (*.xml *.kvx)"));
 }
 
-void TfMain::ConfigureSaveDialog(QFileDialog& dialog) {
+void TfMain::ConfigureSaveDialog(QFileDialog& dialog) const {
   dialog.setObjectName(QStringLiteral("SaveDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog.setNameFilters({QStringLiteral("xml (*.xml)"), QStringLiteral("kaVrune setup file (*.kvx)")});
+  // A file that is there already is replaced only when the user says so.
+  dialog.setNameFilters({LangText("Filter_Xml", "Setup file, XML") + QStringLiteral(" (*.xml)"),
+                         LangText("Filter_Kvx", "kaVRUNE setup file") + QStringLiteral(" (*.kvx)")});
   dialog.setDefaultSuffix(QStringLiteral("xml"));
+  // Named after the unit on the line, so that files of several units are told apart.
+  const std::string mac = worker_.Identity().Mac;
+  dialog.selectFile(mac.empty() ? QStringLiteral("kavrune-setup.xml") : QStringLiteral("kavrune-%1.xml").arg(Qs(mac)));
 }
 
 QString TfMain::DefaultWorkingDirectory() {
@@ -123,7 +128,10 @@ void TfMain::seSaveToFileClick() {
   QFileDialog dialog(this);
   ConfigureSaveDialog(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  SaveSetupFile(dialog.selectedFiles().constFirst());
+  const QString file = dialog.selectedFiles().constFirst();
+  SaveSetupFile(file);
+  statusLine_->ShowOutcome(LangText("Done_Saved", "Saved to %1").arg(QDir::toNativeSeparators(file)),
+                           TStatusLine::TOutcome::Done);
 }
 
 void TfMain::seLoadFromFileClick() {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -127,6 +128,10 @@ TEST_F(MainWindowDeviceTest, shouldWaitForTheFirstReadThenLandOnTheNetworkPage) 
   ASSERT_TRUE(WaitFor([&] { return !w.pNetwork->isHidden(); }, 30000)) << "no read document arrived";
   EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("Connected: COM 4\nMAC 02-00-00-8F-1C-2E\nFirmware V1.0.0.1"))
       << "the unit on the line, as it named itself";
+  QFileDialog save;
+  w.ConfigureSaveDialog(save);
+  EXPECT_TRUE(save.selectedFiles().value(0).endsWith("/kavrune-02-00-00-8F-1C-2E.xml")) << "named after the unit";
+  EXPECT_FALSE(save.testOption(QFileDialog::DontConfirmOverwrite)) << "an existing file is replaced only when asked";
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Settings read from the device"));
   EXPECT_TRUE(w.StatusLine()->Bar()->isHidden());
   // The dialogue so far, from the window's own transcript.

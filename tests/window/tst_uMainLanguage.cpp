@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
@@ -215,6 +216,11 @@ TEST_F(MainWindowLanguageTest, aboutBoxTranscriptAndWlanListsShouldSpeakTheFiles
   w.seTranscriptClick();
   EXPECT_EQ(w.TranscriptView()->findChild<QPushButton*>()->text(), QStringLiteral("Schließen"));
   w.TranscriptView()->close();
+  // Qt's own buttons and the file dialogs' filters.
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+  QFileDialog open;
+  w.ConfigureOpenDialog(open);
+  EXPECT_EQ(open.nameFilters(), QStringList{QStringLiteral("kaVRUNE-Einstellungsdateien (*.xml *.kvx)")});
   // The engine's sentences in failure boxes; what the device printed stays as it was.
   EXPECT_EQ(
       DeviceWords("Writing x failed (the device printed \"?\"). Nothing was stored, but the device did not "
