@@ -92,6 +92,7 @@ void TfMain::EnableCommands(bool enable) {
   for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail, seTerminal,
                       seApplySettings, seDefault, seReload, seDisconnect, seLoadFromFile, seSaveToFile})
     b->setEnabled(enable);
+  if (seUndoApply) seUndoApply->setEnabled(enable && undoOffer_.has_value());
 }
 
 void TfMain::BeginBusy() {
@@ -368,7 +369,9 @@ void TfMain::AfPortComboBox1Change() {
   uiConnection->bOpenClose->setEnabled(uiConnection->AfPortComboBox1->ComNumber() != 0);
 }
 
-void TfMain::seApplySettingsClick() {
+void TfMain::seApplySettingsClick() { ApplyPages({}); }
+
+void TfMain::ApplyPages(const QString& undoOf) {
   TMyCustomNumEdit::ValidateFocusedNumEdit();
   if (const QStringList faults = RangeFaults(); !faults.isEmpty()) {
     AppWarning(LangText("Apply_NothingSent", "Nothing was sent to the device:") + QLatin1Char('\n') +
@@ -393,6 +396,7 @@ void TfMain::seApplySettingsClick() {
   TXmlElement root = XMLSave->Root();
   ToWriteDocument(changes, root);
   applyChecked_ = changes;
+  undoing_ = undoOf;
   applyNotAsked_.clear();
   applyCheckPending_ = true;
   lastApplyReport_.clear();

@@ -121,6 +121,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // Applies the backup kept before the last Apply that stored, through the same checked Apply,
   // once the unit on the port is known to be the one it was kept of (uMainUndo.cpp).
   void seUndoApplyClick();
+  // The checked Apply of what the pages hold; undoOf: the time of the Apply it takes back.
+  void ApplyPages(const QString& undoOf);
 
   // --- setup files: what the two file commands do with the chosen name
   void SaveSetupFile(const QString& fileName);
@@ -220,6 +222,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // kept: the Apply must not be sent then.
   bool KeepBackupBeforeApply();
   void OfferUndo();  // the Apply whose backup was kept has stored
+  static QString UndoneText(const TSettingChanges& changes, const QString& time);
   // --- edits (uMainEdits.cpp)
   QList<QWidget*> Pages() const;
   QList<TMyCustomNumEdit*> NumberEdits() const;
@@ -284,6 +287,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::vector<std::string> lastApplyReport_;
   std::optional<TBackupEntry> keptBeforeApply_;  // of the Apply under way
   std::optional<TBackupEntry> undoOffer_;        // of the last Apply that stored
+  QString undoing_;  // the time of the Apply the Apply under way undoes; empty for any other
   TXmlElement beforeDefaults_;                   // the device's read before Defaults showed the factory values
   bool exitPending_ = false;
   TStatusLine* statusLine_ = nullptr;

@@ -181,10 +181,13 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
       return;
     }
     defaultsShown_ = false;
-    // A store of the factory values alone wrote no setting to count.
-    statusLine_->ShowOutcome(
-        applyChecked_.empty() ? LangText("Done_Stored", "Settings stored on the device") : Qs(lastApplyReport_.front()),
-        TOutcome::Done);
+    // A store of the factory values alone wrote no setting to count; an Undo says what it took back.
+    const QString undone = undoing_.isEmpty() ? QString() : UndoneText(applyChecked_, undoing_);
+    undoing_.clear();
+    statusLine_->ShowOutcome(applyChecked_.empty() ? LangText("Done_Stored", "Settings stored on the device")
+                             : undone.isEmpty()    ? Qs(lastApplyReport_.front())
+                                                   : undone,
+                             TOutcome::Done);
     return;
   }
   if (defaultsShown_)

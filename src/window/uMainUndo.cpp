@@ -61,6 +61,8 @@ void TfMain::OfferUndo() {
 
 void TfMain::seUndoApplyClick() {
   if (!undoOffer_) return;
+  // The backup replaces what the pages hold.
+  if (!MayDropEdits()) return;
   // Another unit may have been connected since: its settings are not those of the backup.
   if (const std::string unit = UnitFolder(worker_); unit != undoOffer_->Mac) {
     AppWarning(
@@ -72,5 +74,20 @@ void TfMain::seUndoApplyClick() {
   // Apply sends what differs, keeps a backup of its own and checks the device's read-back, so a
   // second Undo takes back the first.
   LoadSetupFile(Qs(undoOffer_->Path), false);
-  seApplySettingsClick();
+  ApplyPages(BackupTime(*undoOffer_).toString(QStringLiteral("HH:mm")));
+}
+
+QString TfMain::UndoneText(const TSettingChanges& changes, const QString& time) {
+  // "Undone: the Apply of 19:52 (MTU Size 900 → 1400)"; a long list names the first few.
+  QStringList parts;
+  for (const TSettingChange& c : changes) {
+    if (parts.size() == 3) {
+      parts << LangText("Undone_More", "%1 more").arg(changes.size() - 3);
+      break;
+    }
+    parts << (c.Row->Kind == TSettingKind::Secret
+                  ? Qs(c.Row->Name)
+                  : QStringLiteral("%1 %2 → %3").arg(Qs(c.Row->Name), Qs(c.From.value_or("?")), Qs(c.To)));
+  }
+  return LangText("Undone", "Undone: the Apply of %1 (%2)").arg(time, parts.join(QStringLiteral(", ")));
 }

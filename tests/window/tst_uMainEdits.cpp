@@ -134,6 +134,11 @@ TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
   EXPECT_EQ(device->Count("store"), 0u);
   ASSERT_TRUE(WaitFor([&] { return w.StatusLine()->StepText().startsWith(QStringLiteral("Left Setup Mode")); }, 30000))
       << w.StatusLine()->StepText().toStdString();
+  // Waiting for the unit to start again: Disconnect stops the wait, and nothing that needs the
+  // unit in Setup Mode can be started.
+  EXPECT_TRUE(w.seDisconnect->isEnabled());
+  for (TShapeEx* b : {w.seApplySettings, w.seDefault, w.seReload})
+    EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
   device->Line().PowerCycle();
   ASSERT_TRUE(WaitForRead());
   EXPECT_EQ(Mtu()->Value(), 1200);
