@@ -244,7 +244,15 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       seNetworkClick(seNetwork);
       seNetwork->SetDown(true);
     }
-    TakeEditBaseline();
+    if (defaultsShown_ && beforeDefaults_ && !applyCheckPending_) {
+      // The factory values are edits against what the unit keeps stored: marked, counted, and
+      // written by Apply.
+      LoadPages(beforeDefaults_);
+      TakeEditBaseline();
+      LoadPages(root);
+    } else {
+      TakeEditBaseline();
+    }
     ShowReadOutcome(root);
   });
 }

@@ -197,12 +197,17 @@ TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilThe
   EXPECT_EQ(w.StatusLine()->StepText(),
             QStringLiteral("Factory values shown: they are not on the device until \"Apply Settings\" stores them"));
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "TCP_Keepalive_time_in_s"), "0") << "not stored yet";
+  // The factory values that differ from the stored ones are edits, with the stored value beside.
+  QWidget* keepAlive = w.pServer->Form().ieServerKeepAlive;
+  EXPECT_TRUE(w.IsEdited(keepAlive));
+  EXPECT_EQ(w.EditTip(keepAlive), QStringLiteral("On the device: 0"));
+  EXPECT_EQ(w.PendingChanges(), 1);
 
-  // Nothing differs from what the device shows, yet Apply stores the factory values.
   w.seApplySettingsClick();
   ASSERT_TRUE(WaitFor([&] { return w.seApplySettings->isEnabled(); }, 30000)) << "no re-read after the store";
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "TCP_Keepalive_time_in_s"), "45");
-  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Settings stored on the device"));
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("1 setting written and confirmed."));
+  EXPECT_EQ(w.PendingChanges(), 0);
 }
 
 TEST_F(MainWindowDeviceTest, shouldOfferToUndoAnApplyThatStoredWithTheSettingsKeptBeforeIt) {
