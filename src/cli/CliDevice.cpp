@@ -452,17 +452,24 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     // Storing walks no section: the device keeps the defaults it just took.
     if (o.store)
       if (int rc = outcome(session.Store(deadline), "storing the defaults"); rc != Ok) return finish(rc);
-    const int differing = static_cast<int>(Compare(current, FromReadDocument(session.Settings())).size());
+    const std::vector<TDifference> differences = Compare(current, FromReadDocument(session.Settings()));
+    const int differing = static_cast<int>(differences.size());
+    // Which ones, as "Channel_1.Baudrate: 38400 -> 9600" lines; a password's value never.
+    std::vector<TDifference> named = differences;
+    for (TDifference& d : named)
+      if (Confidential(*d.Row)) d.From = d.To = d.FromValue = d.ToValue = "********";
+    const std::string which = FormatDifferences(named, TFormat::Text);
     if (o.store) {
       result.Changed = differing;
       result.Result = "defaults restored and stored";
-      out.Note(result.Result + " (" + Plural(static_cast<size_t>(differing), "setting") + " changed)");
+      out.Note(result.Result + " (" + Plural(static_cast<size_t>(differing), "setting") + " changed)" +
+               (which.empty() ? std::string() : ":\n" + which));
     } else {
       // Not a note that --quiet hides: a script must not take the device for restored.
       result.Result = "nothing on the device changed";
       out.Error(
           "nothing on the device changed: the factory values were not stored, so the device keeps its own settings" +
-          (differing ? " (" + std::to_string(differing) + " of them differ from the factory values)"
+          (differing ? " (" + std::to_string(differing) + " of them differ from the factory values:\n" + which + ")"
                      : std::string(", which are the factory values already")) +
           ".\nRun \"kavrune-cli defaults --store\" to store the factory values.");
     }

@@ -7,13 +7,6 @@ namespace {
 
 using TJson = nlohmann::ordered_json;
 
-// A channel's connection password shows in the dump, but a record of a write ends up in
-// playbook logs and CI output, where the transcript's rule holds: no password in clear.
-bool Confidential(const TSettingRow& row) {
-  return row.Kind == TSettingKind::Secret ||
-         (row.Kind == TSettingKind::Text && row.Name.find("password") != std::string::npos);
-}
-
 // The JSON of diff --format json, so a script reads one form of difference everywhere.
 TJson DifferencesJson(const TWriteRecord& record) {
   TJson list = TJson::parse(FormatDifferences(record.Differences, TFormat::Json));
@@ -35,6 +28,13 @@ TJson Names(const std::vector<const TSettingRow*>& rows) {
 }
 
 }  // namespace
+
+// A channel's connection password shows in the dump, but a record of a write ends up in
+// playbook logs and CI output, where the transcript's rule holds: no password in clear.
+bool Confidential(const TSettingRow& row) {
+  return row.Kind == TSettingKind::Secret ||
+         (row.Kind == TSettingKind::Text && row.Name.find("password") != std::string::npos);
+}
 
 std::string WriteResultJson(const std::string& command, bool dryRun, int status, const std::vector<TPortWrite>& ports) {
   TJson all = TJson::array();
