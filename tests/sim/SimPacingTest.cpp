@@ -15,9 +15,10 @@ TEST(SimPacing, aHeldUpLineShouldNeverStopWhereAPromptWouldEnd) {
   using namespace std::chrono_literals;
   InProcessSimOptions o;
   o.CharTime = std::chrono::microseconds(1042);  // 9600 baud
-  InProcessSim sim(7, o);
+  // Before the simulator, so that they outlive its line's thread.
   std::mutex lock;
   std::vector<std::pair<bool, std::string>> writes;  // from the client?, the bytes
+  InProcessSim sim(7, o);
   sim.Line().OnBytes = [&](bool fromClient, std::string_view bytes) {
     std::lock_guard g(lock);
     writes.emplace_back(fromClient, std::string(bytes));
