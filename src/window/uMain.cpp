@@ -89,10 +89,16 @@ QWidget* TfMain::PageForTag(int tag) const {
 }
 
 void TfMain::EnableCommands(bool enable) {
-  for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail, seTerminal,
-                      seApplySettings, seDefault, seReload, seDisconnect, seLoadFromFile, seSaveToFile})
-    b->setEnabled(enable);
-  if (seUndoApply) seUndoApply->setEnabled(enable && undoOffer_.has_value());
+  // Without a port the window works on files: the pages of the last read or of a loaded file
+  // can be edited and saved; what needs a unit waits for one.
+  const bool unit = enable && worker_.IsPortOpen();
+  const bool pages = enable && currentRead_;
+  for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail, seTerminal})
+    b->setEnabled(pages);
+  for (TShapeEx* b : {seApplySettings, seDefault, seReload, seDisconnect}) b->setEnabled(unit);
+  seLoadFromFile->setEnabled(enable);
+  seSaveToFile->setEnabled(pages);
+  if (seUndoApply) seUndoApply->setEnabled(unit && undoOffer_.has_value());
 }
 
 void TfMain::BeginBusy() {
@@ -244,7 +250,18 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       seNetworkClick(seNetwork);
       seNetwork->SetDown(true);
     }
-    if (defaultsShown_ && beforeDefaults_ && !applyCheckPending_) {
+    if (deskWanted_) {
+      // A file prepared without a unit: its settings and the edits made on it come over the
+      // unit's as edits, which the checked Apply writes.
+      TakeEditBaseline();
+      TDeviceSettings merged = FromReadDocument(root);
+      for (const auto& [section, values] : deskWanted_->Sections())
+        for (const auto& [key, value] : values) merged.Set(section, key, value);
+      deskWanted_.reset();
+      const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+      ToReadDocument(merged, doc->Root());
+      LoadPages(doc->Root());
+    } else if (defaultsShown_ && beforeDefaults_ && !applyCheckPending_) {
       // The factory values are edits against what the unit keeps stored: marked, counted, and
       // written by Apply.
       LoadPages(beforeDefaults_);
@@ -337,7 +354,7 @@ void TfMain::bOpenCloseClick() {
     seDisconnect->setEnabled(false);
     picker->setEnabled(true);
     bOpenClose->setText(LangText("bOpenClose_Open", "Open"));
-    EnableCommands(false);
+    EnableCommands(true);  // no unit: its last read and files stay at hand
     ShowPage(pConnection);
     for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) b->SetDown(false);
   };
@@ -347,6 +364,9 @@ void TfMain::bOpenCloseClick() {
     worker_.LockPort();
     TFinally unlock([&] { worker_.UnlockPort(); });
     StartTranscript();
+    // The pages of a file prepared without a unit go over the unit's settings once it is read.
+    if (!worker_.IsPortOpen() && deskFile_) deskWanted_ = DeskSettings();
+    deskFile_ = false;
     deviceAnswered_ = defaultsShown_ = reloadAfterExit_ = false;
     statusLine_->Clear();
     DropEditBaseline();
@@ -365,6 +385,9 @@ void TfMain::bOpenCloseClick() {
     SetStepColours(true);
     bOpenClose->setText(LangText("bOpenClose_Close", "Close"));
     picker->setEnabled(false);
+    EnableCommands(false);
+    ShowPage(pConnection);
+    for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) b->SetDown(false);
     seDisconnect->setEnabled(true);
   } else {
     showClosed();

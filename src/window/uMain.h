@@ -69,6 +69,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // --- window operations
   void ShowPage(QWidget* page);
   QWidget* PageForTag(int tag) const;
+  // false: none (a command runs, or the unit is awaited); true: what the present state allows,
+  // files and the pages shown without a port, the unit's commands with one.
   void EnableCommands(bool enable);
   void BeginBusy();
   void EndBusy();
@@ -130,6 +132,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void LoadSetupFile(const QString& fileName, bool tell = true);
   static void ConfigureOpenDialog(QFileDialog& dialog);
   void ConfigureSaveDialog(QFileDialog& dialog) const;
+  // The file shown without a unit, with the edits made on the pages.
+  TDeviceSettings DeskSettings();
 
   // --- the frame and the pages
   QWidget* pTop = nullptr;
@@ -287,6 +291,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::vector<std::string> lastApplyReport_;
   std::optional<TBackupEntry> keptBeforeApply_;  // of the Apply under way
   std::optional<TBackupEntry> undoOffer_;        // of the last Apply that stored
+  bool deskFile_ = false;                     // the pages show a file loaded without a unit
+  std::optional<TDeviceSettings> deskWanted_;  // that file with its edits, for the unit being opened
   QString undoing_;  // the time of the Apply the Apply under way undoes; empty for any other
   TXmlElement beforeDefaults_;                   // the device's read before Defaults showed the factory values
   bool exitPending_ = false;

@@ -60,6 +60,13 @@ QString TfMain::SaveWorkingCopy(const TXmlDocument& doc, const QString& name) co
   }
 }
 
+TDeviceSettings TfMain::DeskSettings() {
+  TDeviceSettings settings = FromReadDocument(currentRead_);
+  if (shown_)
+    for (const TSettingChange& c : Diff(*shown_, PagesSettings())) settings.Set(*c.Row, c.To);
+  return settings;
+}
+
 void TfMain::SaveSetupFile(const QString& fileName) {
   // The read form, as the command line's backups, so either tool loads what the other saved:
   // what the device reported with the pages' edits over it. What the pages cannot show (the
@@ -92,9 +99,16 @@ void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
     throw std::runtime_error(Std(
         LangText("Load_NoSettings", "%1 holds no settings of the device.").arg(QDir::toNativeSeparators(fileName))));
   const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-  if (!currentRead_) {
+  if (!currentRead_ || (deskFile_ && !worker_.IsPortOpen())) {
+    // No unit: the file is what the pages show and edits are counted against.
     ToReadDocument(wanted, doc->Root());
     LoadReadDocument(doc->Root());
+    deskFile_ = !worker_.IsPortOpen();
+    if (!pConnection->isHidden()) {
+      seNetworkClick(seNetwork);
+      seNetwork->SetDown(true);
+    }
+    TakeEditBaseline();
     return;
   }
   // The file's settings over the device's: the pages show them as edits, which the checked

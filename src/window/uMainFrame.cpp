@@ -293,6 +293,7 @@ void TfMain::FormCreate() {
   pLeft->setGeometry(0, 123, 151, clientHeight - 123 - 25);
 
   ShowPage(pConnection);
+  EnableCommands(true);  // no port yet: files only
   LoadLanguage();
   pTop->findChild<QLabel*>(QStringLiteral("Image1"))
       ->setPixmap(BannerPicture(LangText("Banner_Subtitle", "serial device server")));

@@ -169,7 +169,9 @@ TEST_F(MainWindowDeviceTest, shouldReturnToTheConnectionPageWhenClosed) {
   EXPECT_EQ(w.uiConnection->bOpenClose->text(), QStringLiteral("Open"));
   EXPECT_EQ(w.StatusLine()->PortText(), QStringLiteral("Port closed"));
   EXPECT_TRUE(w.uiConnection->AfPortComboBox1->isEnabled());
-  for (TShapeEx* b : {w.seNetwork, w.seApplySettings, w.seDisconnect}) EXPECT_FALSE(b->isEnabled());
+  for (TShapeEx* b : {w.seApplySettings, w.seDefault, w.seReload, w.seDisconnect}) EXPECT_FALSE(b->isEnabled());
+  // The last read stays at hand without the unit: its pages can be edited and saved.
+  EXPECT_TRUE(w.seNetwork->isEnabled() && w.seSaveToFile->isEnabled() && w.seLoadFromFile->isEnabled());
   EXPECT_FALSE(w.seNetwork->Down());
   EXPECT_EQ(w.uiConnection->ShapeEx11->BrushColor(), LightGreen);
   EXPECT_EQ(w.uiConnection->ShapeEx13->BrushColor(), LightGreen);
@@ -178,7 +180,7 @@ TEST_F(MainWindowDeviceTest, shouldReturnToTheConnectionPageWhenClosed) {
   EXPECT_EQ(Received().back(), "8<CR>");
   // A document that was on its way when the port closed does not bring the commands back.
   QTest::qWait(300);
-  EXPECT_FALSE(w.seNetwork->isEnabled());
+  EXPECT_FALSE(w.seApplySettings->isEnabled());
 }
 
 TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilTheReRead) {
@@ -242,6 +244,41 @@ TEST_F(MainWindowDeviceTest, shouldOfferToUndoAnApplyThatStoredWithTheSettingsKe
                                             .arg(time.toLocalTime().toString("HH:mm")));
   EXPECT_EQ(TBackupStore().List("02-00-00-8F-1C-2E").size(), 2u) << "the undo kept a backup of its own";
   EXPECT_TRUE(env.messages.isEmpty()) << env.messages.join('|').toStdString();
+}
+
+// A golden file prepared at a desk: loaded and edited without a port, then written to the unit
+// through the checked Apply once it is read.
+TEST_F(MainWindowDeviceTest, shouldPrepareAFileWithoutAUnitAndApplyItOnceOneIsRead) {
+  TfMain& w = *window;
+  Ui::pServer& server = w.pServer->Form();
+  const QString golden = env.Dir() + "/golden.xml";
+  QFile f(golden);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("<xml><Expert><ARP_Cache_timeout_in_s>300</ARP_Cache_timeout_in_s></Expert></xml>");
+  f.close();
+  ASSERT_TRUE(w.seLoadFromFile->isEnabled());
+  w.LoadSetupFile(golden, false);
+  EXPECT_FALSE(w.pNetwork->isHidden());
+  EXPECT_FALSE(w.seApplySettings->isEnabled()) << "no unit to write to";
+  EXPECT_EQ(server.ieServerCahceTimeout->Value(), 300);
+  server.ieServerMTUSize->SetValue(1000);
+  EXPECT_EQ(w.PendingChanges(), 1) << "an edit of the file";
+  w.SaveSetupFile(env.Dir() + "/prepared.xml");
+  const PXmlDocument prepared = TXmlDocument::LoadFromFile((env.Dir() + "/prepared.xml").toStdString());
+  const TDeviceSettings inFile = FromDocument(prepared->Root());
+  EXPECT_EQ(*inFile.Find("Expert", "MTU_Size"), "1000");
+  EXPECT_EQ(*inFile.Find("Expert", "ARP_Cache_timeout_in_s"), "300");
+
+  OpenAndWaitForRead();
+  EXPECT_EQ(server.ieServerCahceTimeout->Value(), 300);
+  EXPECT_EQ(server.ieServerMTUSize->Value(), 1000);
+  EXPECT_EQ(w.PendingChanges(), 2) << "the file's settings over the unit's";
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Apply";
+  const TSimSettings stored = LoadState(env.Path("state.txt"));
+  EXPECT_EQ(stored.Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+  EXPECT_EQ(stored.Get("Expert", "MTU_Size"), "1000");
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("2 settings written and confirmed."));
 }
 
 TEST_F(MainWindowDeviceTest, shouldSendNothingWithoutEditsAndConfirmAnEditAfterTheReRead) {

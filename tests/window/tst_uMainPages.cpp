@@ -672,7 +672,7 @@ TEST_F(LivePagesTest, shouldReportAnUnwritableWorkingCopyAndLoadAnyway) {
   EXPECT_EQ(wl.eWLANName->text(), "loaded");
   ASSERT_EQ(env.messages.size(), 1);
   EXPECT_TRUE(env.messages.last().contains("temp_load.xml"));
-  EXPECT_TRUE(w.seApplySettings->isEnabled()) << "the load still ended the busy state";
+  EXPECT_TRUE(w.seSaveToFile->isEnabled()) << "the load still ended the busy state";
 }
 
 TEST_F(LivePagesTest, shouldFillThePagesFromTheEmptySeedOnDebugLoad) {
