@@ -28,6 +28,14 @@ using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 int OpenPort(TKaVruneSession& session, int comNumber, TCliOutput& out) {
+  // Another program may have the node open without a lock (cat, a shell's redirection): the
+  // port would open, but that program would take the device's answers and the wait would only
+  // run out. Said at once instead, before a byte is sent; a lock alone is found by the open.
+  if (const std::string holders = CliPlatform::PortHolders(ComDevicePath(comNumber)); !holders.empty()) {
+    out.Error("Can't open device COM" + std::to_string(comNumber) + ": in use by " + holders +
+              "; end it or choose another port");
+    return PortError;
+  }
   try {
     if (!session.Open(comNumber)) {
       out.Error("COM" + std::to_string(comNumber) + " could not be opened");
@@ -40,7 +48,7 @@ int OpenPort(TKaVruneSession& session, int comNumber, TCliOutput& out) {
       if (const std::string hint = CliPlatform::AccessHint(path); !hint.empty()) out.Error(hint);
     if (e.Kind() == TAfPortError::InUse)
       if (const std::string holders = CliPlatform::PortHolders(path); !holders.empty())
-        out.Error("COM" + std::to_string(comNumber) + " is held by " + holders);
+        out.Error("COM" + std::to_string(comNumber) + " is in use by " + holders);
     return PortError;
   }
   return Ok;

@@ -21,7 +21,8 @@ struct TCommand {
 const std::vector<TCommand>& Commands() {
   static const std::vector<TCommand> commands = {
       {"ports", "",
-       "Lists the COM numbers of this machine with their device nodes, free or in use, and what is\n"
+       "Lists the COM numbers of this machine with their device nodes, free or in use (by whom,\n"
+       "where the system tells: \"in use by minicom (PID 1234)\", locked or not), and what is\n"
        "behind each (\"FTDI FT232R USB UART, ttyUSB0\"). Says so on stderr when it finds none.\n"},
       {"read", "--port P [--format xml|json|text] [-o FILE]",
        "Reads the device's settings and prints them. Nothing on the device changes.\n"},

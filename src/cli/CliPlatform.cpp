@@ -108,7 +108,7 @@ std::string AccessHint(const std::string& path) {
 std::string PortHolders(const std::string& path) {
   std::string holders;
   for (const TPortHolder& h : ::PortHolders(path))
-    holders += (holders.empty() ? "" : ", ") + ("PID " + std::to_string(h.Pid) + " (" + h.Name + ")");
+    holders += (holders.empty() ? "" : ", ") + (h.Name + " (PID " + std::to_string(h.Pid) + ")");
   return holders;
 }
 

@@ -12,8 +12,8 @@ void PrepareStandardOutput();
 bool StderrIsTerminal();
 // What to tell a user who may not open the port at `path`; empty when rights are no reason.
 std::string AccessHint(const std::string& path);
-// "PID 4711 (picocom)" for every other process that has the device node at path open; empty
-// where the system does not tell.
+// "picocom (PID 4711)" for every other process that has the device node at path open, locked
+// or not, as the window's port picker names them; empty where the system does not tell.
 std::string PortHolders(const std::string& path);
 
 // Ctrl-C and SIGTERM: the first sets the stop flag (sessions given it stop at the device's next

@@ -35,7 +35,13 @@ int ListPorts() {
     std::error_code linkEc;  // a link shows where it leads; a system name (\\.\COM4) stays as it is
     if (!ec && fs::is_symlink(e.DevicePath, linkEc) && target.string() != e.DevicePath)
       std::cout << " -> " << target.string();
-    std::cout << '\t' << (state == TComPortState::Free ? "free" : "in use");
+    // A program that opened the node without a lock leaves it "free" to the probe, yet takes the
+    // device's answers: in use all the same.
+    const std::string holders = CliPlatform::PortHolders(e.DevicePath);
+    std::cout << '\t'
+              << (!holders.empty()               ? "in use by " + holders
+                  : state == TComPortState::Free ? std::string("free")
+                                                 : std::string("in use"));
     if (const std::string what = ComPortDescription(e.DevicePath); !what.empty()) std::cout << '\t' << what;
     std::cout << '\n';
     ++listed;

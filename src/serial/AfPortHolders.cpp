@@ -14,8 +14,22 @@ std::vector<TPortHolder> PortHolders(const std::string&) { return {}; }
 
 #else
 
+namespace {
+
+// A device is the same under every name (its node, a by-id link, a comN link): the device
+// number tells. Anything else that stands for a port is the same file.
+bool SameNode(const struct stat& a, const struct stat& b) {
+  if (S_ISCHR(a.st_mode) || S_ISCHR(b.st_mode))
+    return S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode) && a.st_rdev == b.st_rdev;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
 // Every process's open descriptors are links under /proc; those of other users stay unreadable,
-// so a port held by another user's program goes unnamed.
+// so a port held by another user's program goes unnamed. path may be a link (comN): the stat of
+// it and of each descriptor is that of the node it leads to. Programs that hold a port without
+// a lock (cat, a shell's redirection) are found here as well as those that locked it.
 std::vector<TPortHolder> PortHolders(const std::string& path) {
   namespace fs = std::filesystem;
   struct stat wanted {};
@@ -29,7 +43,7 @@ std::vector<TPortHolder> PortHolders(const std::string& path) {
     std::error_code ec2;
     for (const auto& fd : fs::directory_iterator(proc.path() / "fd", ec2)) {
       struct stat st {};
-      if (::stat(fd.path().c_str(), &st) != 0 || st.st_rdev != wanted.st_rdev || !S_ISCHR(st.st_mode)) continue;
+      if (::stat(fd.path().c_str(), &st) != 0 || !SameNode(st, wanted)) continue;
       TPortHolder holder{std::stoi(pid), {}};
       std::getline(std::ifstream(proc.path() / "comm"), holder.Name);
       holders.push_back(holder);

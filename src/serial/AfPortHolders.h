@@ -10,6 +10,7 @@ struct TPortHolder {
   std::string Name;  // the program's name as the system gives it ("minicom")
 };
 
-// Every other process that has the device node at path open; empty where the system does not
-// tell (another user's processes, Windows).
+// Every other process that has the device node at path (or the node a link at path leads to)
+// open, whether it locked it or not; empty where the system does not tell (another user's
+// processes, Windows).
 std::vector<TPortHolder> PortHolders(const std::string& path);
