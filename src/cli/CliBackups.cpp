@@ -52,10 +52,10 @@ int ListBackups(const TOptions& o) {
   return std::cout ? Ok : FileError;
 }
 
-int KeepBackup(const TKaVruneSession& session, const std::string& port, TCliOutput& out) {
+int KeepBackup(const TKaVruneSession& session, TCliOutput& out, TBackupEntry& kept) {
   const std::string mac = session.Identity().Mac;
   try {
-    const TBackupEntry kept = TBackupStore().Keep(mac, session.SettingsText(), port);
+    kept = TBackupStore().Hold(mac, session.SettingsText());
     out.Note("the settings before the write are kept in " + kept.Path);
     if (mac.empty())
       out.Note("the unit did not show its MAC address as it started, so undo cannot tell it by its backups");
@@ -66,8 +66,23 @@ int KeepBackup(const TKaVruneSession& session, const std::string& port, TCliOutp
   }
 }
 
-std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool quiet, TCliOutput& out,
-                                          int& status) {
+void SettleBackup(const TBackupEntry& kept, bool stored, const std::string& port, TCliOutput& out) {
+  const TBackupStore store;
+  if (!stored) {
+    if (store.Discard(kept)) out.Note("nothing was stored, so the backup taken before the write is removed");
+    else out.Error("nothing was stored, but the backup taken before the write could not be removed: " + kept.Path);
+    return;
+  }
+  try {
+    store.Settle(kept, port);
+  } catch (const std::exception& e) {
+    // The device has the settings: only undo's check of the unit on the port is weaker.
+    out.Error(std::string(e.what()) + " (the write itself is done)");
+  }
+}
+
+std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool quiet, bool dryRun,
+                                          TCliOutput& out, int& status) {
   status = FileError;
   const TBackupStore store;
   if (mac.empty()) {
@@ -108,8 +123,8 @@ std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::str
     out.Error(std::string(e.what()) + ". Nothing was written.");
     return std::nullopt;
   }
-  out.Note("undoing the last write to the unit " + mac + ": its settings of " + newest->Time() + " (" + newest->Path +
-           ")");
+  out.Note(std::string(dryRun ? "undo would restore" : "undo restores") + " the settings the unit " + mac +
+           " had before the last write to it, kept on " + newest->Time() + " in " + newest->Path);
   if (!quiet)
     for (const std::string& line : NotCarriedByRestore()) out.Note(line);
   status = Ok;

@@ -357,7 +357,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   std::optional<TUndoTarget> undo;
   if (o.command == "undo") {
     int status = Ok;
-    undo = FindUndoTarget(session.Identity().Mac, result.Port, o.quiet, out, status);
+    undo = FindUndoTarget(session.Identity().Mac, result.Port, o.quiet, o.dryRun, out, status);
     if (!undo) return finish(status);
   }
   if (o.command == "apply" || o.command == "set" || o.command == "undo") {
@@ -416,11 +416,21 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
         return finish(NotTaken);
       }
     } else {
-      if (int rc = KeepBackup(session, result.Port, out); rc != Ok) return finish(rc);
+      if (undo) {
+        // What undo is about to restore, before the device is touched.
+        TWriteRecord plan;
+        std::string lines = PlannedChanges(current, wanted, changes, plan);
+        if (!lines.empty() && lines.back() == '\n') lines.pop_back();
+        out.Note(Plural(changes.size(), "setting") + " will change:\n" + lines);
+      }
+      TBackupEntry backup;
+      if (int rc = KeepBackup(session, out, backup); rc != Ok) return finish(rc);
       const auto request = TXmlDocument::CreateFromText("<xml/>");
       ToWriteDocument(changes, request->Root());
       const TSessionResult written = session.Apply(request->Root(), deadline);
-      if (int rc = outcome(written, "writing the settings"); rc != Ok) {
+      const int rc = outcome(written, "writing the settings");
+      SettleBackup(backup, rc == Ok || rc == StoredNotChecked || written.Stored, result.Port, out);
+      if (rc != Ok) {
         result.Write.Stored = written.Stored;
         return finish(rc);
       }
@@ -453,13 +463,21 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   } else {  // defaults
     // Storing the factory values writes the passwords too, which no dump shows: kept whatever
     // the dump says.
+    TBackupEntry backup;
     if (o.store)
-      if (int rc = KeepBackup(session, result.Port, out); rc != Ok) return finish(rc);
+      if (int rc = KeepBackup(session, out, backup); rc != Ok) return finish(rc);
     out.Status("Restoring the factory values");
-    if (int rc = outcome(session.Defaults(deadline), "restoring the defaults"); rc != Ok) return finish(rc);
+    if (int rc = outcome(session.Defaults(deadline), "restoring the defaults"); rc != Ok) {
+      if (o.store) SettleBackup(backup, false, result.Port, out);
+      return finish(rc);
+    }
     // Storing walks no section: the device keeps the defaults it just took.
-    if (o.store)
-      if (int rc = outcome(session.Store(deadline), "storing the defaults"); rc != Ok) return finish(rc);
+    if (o.store) {
+      const TSessionResult stored = session.Store(deadline);
+      const int rc = outcome(stored, "storing the defaults");
+      SettleBackup(backup, rc == Ok || rc == StoredNotChecked || stored.Stored, result.Port, out);
+      if (rc != Ok) return finish(rc);
+    }
     const std::vector<TDifference> differences = Compare(current, FromReadDocument(session.Settings()));
     const int differing = static_cast<int>(differences.size());
     // Which ones, as "Channel_1.Baudrate: 38400 -> 9600" lines; a password's value never.

@@ -46,15 +46,18 @@ const std::vector<TCommand>& Commands() {
        "Has the device restore its factory values. Only with --store does the device keep them;\n"
        "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
       {"undo", "--port P [--dry-run] [-o FILE]",
-       "Takes back the last write to the unit on the port: applies the backup kept before it, as\n"
-       "apply does. The unit is told by its MAC address; when it is not the unit last written\n"
-       "through the port, or none of its backups is kept, nothing is written (status 5). Undo keeps\n"
-       "a backup before it writes too, so a second undo brings back what the first took away.\n"},
+       "Takes back the last write to the unit on the port that stored something: applies the backup\n"
+       "kept before it, as apply does, and says first which backup (of when) and what changes. A\n"
+       "write that stored nothing (stopped, or not stored) keeps no backup. The unit is told by its MAC\n"
+       "address; when it is not the unit last written through the port, or none of its backups is\n"
+       "kept, nothing is written (status 5). Undo keeps a backup before it writes too, so a second\n"
+       "undo re-applies the write the first took back.\n"},
       {"backups", "[--mac M] [--format text|json]",
-       "Lists the backups kept before every write (apply, set, undo, defaults --store), one line\n"
-       "each: the unit's MAC address, the time (UTC) and the file, oldest first. They are kept in\n"
-       "$XDG_STATE_HOME/kavrune/backups/<MAC>/ (~/.local/state/kavrune/backups), the newest 20 of\n"
-       "each unit, in the form read -o writes, so apply restores any of them.\n"},
+       "Lists the backups kept before every write that stored something (apply, set, undo,\n"
+       "defaults --store), one line each: the unit's MAC address, the time (UTC) and the file,\n"
+       "oldest first. They are kept in $XDG_STATE_HOME/kavrune/backups/<MAC>/\n"
+       "(~/.local/state/kavrune/backups), the newest 20 of each unit, in the form read -o\n"
+       "writes, so apply restores any of them.\n"},
       {"diff", "[--format text|json|xml] X Y",
        "Compares two settings files (either form) or devices (COM<n> or a device node), in any\n"
        "pairing, and prints one line per setting that differs: Channel_1.Baudrate: 9600 -> 115200,\n"

@@ -51,6 +51,11 @@ bool IsStamp(const std::string& s) {
   return true;
 }
 
+std::mutex& Keeping() {
+  static std::mutex keeping;
+  return keeping;
+}
+
 bool IsUnitFolder(const std::string& name) { return name == TBackupStore::UnknownUnit || NormalizeMac(name) == name; }
 
 // Creates the folder (and those above it) and makes it the user's alone.
@@ -104,14 +109,19 @@ std::string TBackupStore::DefaultFolder() {
 TBackupStore::TBackupStore(std::string folder) : folder_(std::move(folder)) {}
 
 TBackupEntry TBackupStore::Keep(const std::string& mac, const std::string& text, const std::string& port) const {
+  const TBackupEntry entry = Hold(mac, text);
+  Settle(entry, port);
+  return entry;
+}
+
+TBackupEntry TBackupStore::Hold(const std::string& mac, const std::string& text) const {
   TBackupEntry entry;
   entry.Mac = NormalizeMac(mac);
   if (entry.Mac.empty()) entry.Mac = UnknownUnit;
   const fs::path unit = fs::path(folder_) / entry.Mac;
   // Ports written side by side keep their backups one after the other: two units showing the
   // same MAC would otherwise pick the same name and share a temporary file.
-  static std::mutex keeping;
-  std::lock_guard guard(keeping);
+  std::lock_guard guard(Keeping());
   MakePrivateFolder(folder_);
   MakePrivateFolder(unit);
   // Two writes within a millisecond still get a file each, the later one sorting after.
@@ -121,15 +131,26 @@ TBackupEntry TBackupStore::Keep(const std::string& mac, const std::string& text,
     when += std::chrono::milliseconds(1);
   entry.Path = (unit / (entry.Stamp + ".xml")).string();
   WritePrivateFile(entry.Path, text);
+  return entry;
+}
 
+void TBackupStore::Settle(const TBackupEntry& entry, const std::string& port) const {
+  std::lock_guard guard(Keeping());
   if (!port.empty() && entry.Mac != UnknownUnit) {
     const fs::path ports = fs::path(folder_) / "ports";
     MakePrivateFolder(ports);
     WritePrivateFile(ports / PortRecordName(port), entry.Mac + "\n");
   }
+  std::error_code ec;
   const std::vector<TBackupEntry> kept = List(entry.Mac);
   for (size_t i = 0; i + KeptPerUnit < kept.size(); ++i) fs::remove(kept[i].Path, ec);
-  return entry;
+}
+
+bool TBackupStore::Discard(const TBackupEntry& entry) const {
+  std::lock_guard guard(Keeping());
+  std::error_code ec;
+  fs::remove(entry.Path, ec);
+  return !fs::exists(entry.Path, ec);
 }
 
 std::vector<TBackupEntry> TBackupStore::List(const std::string& mac) const {

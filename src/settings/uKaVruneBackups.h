@@ -39,6 +39,13 @@ class TBackupStore final {
   // port, when one is given. Raises std::runtime_error naming the path and the system's reason;
   // nothing is kept then.
   TBackupEntry Keep(const std::string& mac, const std::string& text, const std::string& port = {}) const;
+  // Keep in two steps, for a write that may end having stored nothing: Hold writes the backup
+  // alone (raising as Keep does); once the device stored, Settle notes the unit for port and
+  // removes the oldest, as Keep does; when it stored nothing, Discard removes the backup again,
+  // so that undo never takes one from before a write that changed nothing.
+  TBackupEntry Hold(const std::string& mac, const std::string& text) const;
+  void Settle(const TBackupEntry& entry, const std::string& port = {}) const;
+  bool Discard(const TBackupEntry& entry) const;  // false: the file is still there
   // One unit's backups, or every unit's; by unit, each oldest first.
   std::vector<TBackupEntry> List(const std::string& mac = {}) const;
   std::optional<TBackupEntry> Newest(const std::string& mac) const;

@@ -70,12 +70,19 @@ TEST_F(Backups, undoShouldRestoreThePreviousStateAndASecondUndoTheWriteItTookBac
   ProgramResult r = RunCli({"set", "--port", "COM5", "--quiet", "Channel_1.Baudrate=57600", "Expert.MTU_Size=1200"});
   ASSERT_EQ(r.rc, 0) << r.err;
 
+  // Both name the backup and its time; the dry run prints the changes, undo says them first.
+  const std::string backup = fs::path(dir.Backups().at(0)).filename().string();
   r = RunCli({"undo", "--port", "COM5", "--dry-run"});
   EXPECT_EQ(r.rc, 0) << r.err;
   EXPECT_NE(r.out.find("Channel_1.Baudrate: 57600 -> 9600"), std::string::npos) << r.out;
-  r = RunCli({"undo", "--port", "COM5", "--quiet", "-o", after});
+  EXPECT_NE(r.err.find("undo would restore the settings the unit " + std::string(UnitA)), std::string::npos) << r.err;
+  r = RunCli({"undo", "--port", "COM5", "-o", after});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(RunCli({"diff", before, after}).rc, 0) << "back where it was";
+  const size_t named = r.err.find(backup), changes = r.err.find("Channel_1.Baudrate: 57600 -> 9600"),
+               written = r.err.find("written and confirmed");
+  EXPECT_TRUE(named < changes && changes < written) << r.err;
+  EXPECT_NE(r.err.find(" UTC in "), std::string::npos) << r.err;
 
   ASSERT_EQ(RunCli({"undo", "--port", "COM5", "--quiet"}).rc, 0);
   EXPECT_EQ(LoadState(State()).Get("Channel_1", "Baudrate"), "57600");

@@ -591,5 +591,7 @@ TEST_F(CliOnSim, ctrlCDuringAnApplyShouldLeaveEveryDeviceWithoutStoring) {
   EXPECT_NE(said.find("COM2: stopped on request"), std::string::npos) << said;
   EXPECT_NE(said.find("COM3: stopped on request"), std::string::npos) << said;
   EXPECT_NE(said.find("Nothing was stored"), std::string::npos) << said;
+  // Nothing stored, so no backup for undo to take: it would only hide the write before.
+  EXPECT_EQ(dir.Backups(), std::vector<std::string>());
 }
 #endif

@@ -33,6 +33,7 @@ TEST_F(WriteOutcome, aStoreTheDeviceDoesNotConfirmShouldBeReportedAsNotStored) {
   EXPECT_EQ(r.rc, 4) << r.err;
   EXPECT_NE(r.err.find("did not confirm that it stored"), std::string::npos) << r.err;
   EXPECT_EQ(LoadState(State()).Get("Expert", "MTU_Size"), "1400");
+  EXPECT_EQ(dir.Backups(), std::vector<std::string>()) << "no backup of a write that stored nothing";
 }
 
 // A file that cannot be written is found out before the device is touched, not after it stored.
@@ -136,4 +137,5 @@ TEST_F(WriteOutcome, aStoreTheDeviceNeverComesBackFromShouldBeReportedAsStoredBu
   EXPECT_EQ(LoadState(State()).Get("Expert", "MTU_Size"), "1000");
   EXPECT_NE(r.out.find("\"status\": 9,\n  \"changed\": true"), std::string::npos) << r.out;
   EXPECT_NE(Slurp(report).find("\"outcome\":\"stored not checked\""), std::string::npos) << Slurp(report);
+  EXPECT_EQ(dir.Backups().size(), 1u) << "stored: undo may take it back";
 }

@@ -66,6 +66,14 @@ class TempComDir : public TempDir {
 #endif
   }
   std::string StateHome() const { return Path() + "/state"; }
+  // The backups kept there, every unit's.
+  std::vector<std::string> Backups() const {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& f : std::filesystem::recursive_directory_iterator(StateHome() + "/kavrune/backups", ec))
+      if (f.path().extension() == ".xml") files.push_back(f.path().string());
+    return files;
+  }
   // The name under which the system shows COM n.
   std::string Link(int n) const {
 #ifdef _WIN32
