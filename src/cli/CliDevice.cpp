@@ -99,7 +99,7 @@ int Emit(const std::string& path, const std::string& text, TCliOutput& out) {
   return Ok;
 }
 
-// What a write would change, as diff prints it; secrets only by name. A change the device is
+// What a write would change, as diff prints it; passwords and keys masked, secrets only by name. A change the device is
 // not expected to ask for in the mode it will be in is named as such: it would not be written.
 std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings& wanted,
                            const TSettingChanges& changes, TWriteRecord& plan) {
@@ -120,7 +120,13 @@ std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings
     }
   }
   plan.Differences = Compare(current, after);
-  return FormatDifferences(plan.Differences, TFormat::Text) + secrets + unasked;
+  std::vector<TDifference> shown = plan.Differences;
+  for (TDifference& d : shown)
+    if (Confidential(*d.Row)) {
+      if (d.From) d.From = "********";
+      if (d.To) d.To = "********";
+    }
+  return FormatDifferences(shown, TFormat::Text) + secrets + unasked;
 }
 
 // Whether a file can be written at path, found out before the device is touched: a failure

@@ -31,11 +31,14 @@ const std::vector<TCommand>& Commands() {
        "beside each value (any letter case; the menu's key works too). Nothing on the device\n"
        "changes.\n"},
       {"set",
-       "--port P [--dry-run] [--format text|json] [--units FILE] [--report FILE] [-o FILE] Section.Key=Value ...",
+       "--port P [--dry-run] [--format text|json] [--units FILE] [--report FILE] [-o FILE] Section.Key=Value ... [-]",
        "Writes only the settings named that differ from the device, has it store them and checks\n"
        "them against a second read. Names and values are those read --format text shows in its\n"
        "last column (Channel_1.Baudrate=57600 basic_parameters.IP_addr=10.9.9.9 Security.SNMP=off);\n"
-       "each is checked against the device's ranges and lists before the port is opened.\n"},
+       "each is checked against the device's ranges and lists before the port is opened.\n"
+       "A - reads more of them from standard input, one Section.Key=Value a line (empty lines and\n"
+       "lines starting with # are skipped): passwords given so stay off the command line, which\n"
+       "other users of the machine can see. No output shows a password or key.\n"},
       {"apply", "--port P [--dry-run] [--format text|json] [--units FILE] [--report FILE] [-o FILE] SETTINGS.xml",
        "Writes the settings of a file (a backup from read -o, or a write document) that differ\n"
        "from the device, has it store them and checks them against a second read. A file with an\n"
@@ -253,7 +256,7 @@ const char* kOverview =
     "Usage: kavrune-cli ports\n"
     "  or:  kavrune-cli read     --port P [--format xml|json|text] [-o FILE]\n"
     "  or:  kavrune-cli get      --port P [--format text|json|xml] Section.Key ...\n"
-    "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ...\n"
+    "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
@@ -383,6 +386,7 @@ TOptions Parse(const std::vector<std::string>& args) {
     } else if (c == "apply" && o.input.empty()) {
       o.input = a;
     } else if (c == "get" || c == "set" || c == "diff" || (c == "help" && o.operands.empty())) {
+      // set -: the assignments on standard input
       o.operands.push_back(a);
     } else {
       throw usage("unexpected argument \"" + a + "\"");
@@ -397,7 +401,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (c == "set" && o.operands.empty() && o.units.empty()) throw usage("set needs Section.Key=Value or --units");
   for (const std::string& a : o.operands)
-    if (c == "set" && a.find('=') == std::string::npos) throw usage(a + ": give Section.Key=Value");
+    if (c == "set" && a != "-" && a.find('=') == std::string::npos) throw usage(a + ": give Section.Key=Value");
   if (c == "diff" && o.operands.size() != 2) throw usage("diff compares two: files or ports");
   if (c == "help" && !o.operands.empty() && HelpText(o.operands.front()).empty())
     throw usage("no command \"" + o.operands.front() + "\"");

@@ -166,7 +166,8 @@ std::optional<TAssignment> ParseAssignment(const std::string& text, std::string&
   const bool byPromptKey = !SameName(SplitAt(name, ".").Tail, KeyName(row));
   const auto parsed = ParseShownValue(row, value, byPromptKey, context);
   if (!parsed) {
-    error = name + ": \"" + value + "\" is no value of the " + row.Name;
+    error = name + ": " + (Confidential(row) ? std::string("the value given") : "\"" + value + "\"") +
+            " is no value of the " + row.Name;
     if (row.Kind == TSettingKind::Flag) error += " (on or off)";
     if (row.Kind == TSettingKind::Choice) {
       std::string words;

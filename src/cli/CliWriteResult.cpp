@@ -7,7 +7,8 @@ namespace {
 
 using TJson = nlohmann::ordered_json;
 
-// The JSON of diff --format json, so a script reads one form of difference everywhere.
+// The JSON of diff --format json, so a script reads one form of difference everywhere. A record
+// of a write ends up in playbook logs and CI output: no password in clear.
 TJson DifferencesJson(const TWriteRecord& record) {
   TJson list = TJson::parse(FormatDifferences(record.Differences, TFormat::Json));
   for (size_t i = 0; i < record.Differences.size(); ++i) {
@@ -28,13 +29,6 @@ TJson Names(const std::vector<const TSettingRow*>& rows) {
 }
 
 }  // namespace
-
-// A channel's connection password shows in the dump, but a record of a write ends up in
-// playbook logs and CI output, where the transcript's rule holds: no password in clear.
-bool Confidential(const TSettingRow& row) {
-  return row.Kind == TSettingKind::Secret ||
-         (row.Kind == TSettingKind::Text && row.Name.find("password") != std::string::npos);
-}
 
 std::string WriteResultJson(const std::string& command, bool dryRun, int status, const std::vector<TPortWrite>& ports) {
   TJson all = TJson::array();

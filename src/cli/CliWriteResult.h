@@ -9,9 +9,6 @@
 
 namespace KaVruneCli {
 
-// A password or key, whose value no output shows.
-bool Confidential(const TSettingRow& row);
-
 struct TWriteRecord {
   std::vector<TDifference> Differences;      // before -> after as the device reports them
   std::vector<const TSettingRow*> Secrets;   // written (dry: would be); never with a value

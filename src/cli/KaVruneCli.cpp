@@ -94,9 +94,33 @@ std::vector<const TSettingRow*> RequireKnownName(const std::string& command, con
   std::string error;
   auto rows = FindSettings(name, error);
   if (!rows.empty()) return rows;
-  if (const std::string guess = NearestSettingName(Trim(name), command == "set"); !guess.empty())
-    error += "; did you mean " + guess + (value ? "=" + *value : std::string()) + "?";
+  if (const std::string guess = NearestSettingName(Trim(name), command == "set"); !guess.empty()) {
+    std::string unused;
+    const auto meant = FindSettings(guess, unused);
+    const bool secret = std::any_of(meant.begin(), meant.end(), [](const TSettingRow* r) { return Confidential(*r); });
+    error += "; did you mean " + guess + (value && !secret ? "=" + *value : std::string()) + "?";
+  }
   throw TUsageError(command, error);
+}
+
+// set -: Section.Key=Value lines, empty ones and # comments skipped. A line that is none is named
+// by its number alone: it may hold a password typed in the wrong place.
+bool ReadAssignments(std::istream& in, std::vector<std::string>& assignments) {
+  bool ok = true;
+  int number = 0;
+  const size_t before = assignments.size();
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (Trim(line).empty() || Trim(line).front() == '#') continue;
+    if (line.find('=') != std::string::npos) assignments.push_back(line);
+    else ok = false, std::cerr << "kavrune-cli: standard input, line " << number << ": give Section.Key=Value\n";
+  }
+  if (ok && assignments.size() == before) {
+    std::cerr << "kavrune-cli: set -: standard input held no Section.Key=Value\n";
+    return false;
+  }
+  return ok;
 }
 
 // Every port named must be one of this machine's: a typing slip is told with the ports there
@@ -129,11 +153,15 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
     if (!wanted) return std::nullopt;
     job.Wanted = *wanted;
   } else if (o.command == "set") {
+    std::vector<std::string> assignments;
+    bool ok = true;
     for (const std::string& a : o.operands)
+      if (a != "-") assignments.push_back(a);
+      else ok = ReadAssignments(std::cin, assignments) && ok;
+    for (const std::string& a : assignments)
       if (const size_t eq = a.find('='); eq != std::string::npos)
         RequireKnownName(o.command, a.substr(0, eq), a.substr(eq + 1));
-    bool ok = true;
-    for (const std::string& a : o.operands) {
+    for (const std::string& a : assignments) {
       if (const auto parsed = ParseAssignment(a, error)) job.Wanted.Set(*parsed->Row, parsed->Value);
       else ok = false, std::cerr << "kavrune-cli: " << error << '\n';
     }

@@ -349,7 +349,7 @@ std::optional<std::string> CheckValue(const TSettingRow& r, const std::string& v
   std::optional<std::string> result;
   auto fault = [&](const std::string& why) {
     // A secret is never repeated in a message.
-    result = r.Name + (r.Kind == K::Secret ? std::string(" ") : ": \"" + value + "\" ") + why;
+    result = r.Name + (Confidential(r) ? std::string(" ") : ": \"" + value + "\" ") + why;
   };
   {
     const TSettingChange c{&r, std::nullopt, value};
@@ -467,7 +467,9 @@ TApplyCheck CheckApply(const TSettingChanges& written, const TDeviceSettings& af
 std::vector<std::string> TApplyCheck::Lines() const {
   std::vector<std::string> lines;
   const size_t written = Confirmed.size() + NotTaken.size() + Unconfirmable.size();
-  auto shown = [](const TSettingRow& r, const std::string& v) { return "\"" + DumpText(r, v) + "\""; };
+  auto shown = [](const TSettingRow& r, const std::string& v) {
+    return Confidential(r) ? std::string("********") : "\"" + DumpText(r, v) + "\"";
+  };
   if (Clean()) {
     lines.push_back(std::to_string(Confirmed.size()) + (Confirmed.size() == 1 ? " setting" : " settings") +
                     " written and confirmed.");

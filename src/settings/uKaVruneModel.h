@@ -72,6 +72,9 @@ struct TSettingRow {
 // Every setting of both channels and every section, in the order of the device's menus.
 const std::vector<TSettingRow>& SettingRows();
 const TSettingRow* FindSettingRow(const std::string& section, const std::string& key);
+// Passwords and keys, whose values no message, log or record repeats: the secrets, and the
+// channels' connection passwords, which the dump shows but which are passwords all the same.
+bool Confidential(const TSettingRow& row);
 // Sections in the order the worker walks their menus, with the menu choice; -1: no menu.
 const std::vector<std::pair<std::string, int>>& SettingSections();
 

@@ -446,6 +446,11 @@ const TSettingRow* FindSettingRow(const std::string& section, const std::string&
   return nullptr;
 }
 
+bool Confidential(const TSettingRow& row) {
+  return row.Kind == TSettingKind::Secret ||
+         (row.Kind == TSettingKind::Text && row.Name.find("password") != std::string::npos);
+}
+
 const std::vector<std::pair<std::string, int>>& SettingSections() {
   static const std::vector<std::pair<std::string, int>> sections = {
       {"basic_parameters", 0}, {"Expert", 5}, {"Channel_1", 1}, {"Channel_2", 2}, {"WLAN", 4},

@@ -15,9 +15,9 @@ namespace {
 class WriteOutcome : public ::testing::Test {
  protected:
   std::string State() const { return dir.Path() + "/state.txt"; }
-  ProgramResult Cli(const std::vector<std::string>& args) {
+  ProgramResult Cli(const std::vector<std::string>& args, const std::string& input = {}) {
     TempDir scratch;
-    return RunProgram(KAVRUNE_CLI_PATH, args, scratch.Path());
+    return RunProgram(KAVRUNE_CLI_PATH, args, scratch.Path(), input);
   }
   TempComDir dir;
 };
@@ -138,4 +138,36 @@ TEST_F(WriteOutcome, aStoreTheDeviceNeverComesBackFromShouldBeReportedAsStoredBu
   EXPECT_NE(r.out.find("\"status\": 9,\n  \"changed\": true"), std::string::npos) << r.out;
   EXPECT_NE(Slurp(report).find("\"outcome\":\"stored not checked\""), std::string::npos) << Slurp(report);
   EXPECT_EQ(dir.Backups().size(), 1u) << "stored: undo may take it back";
+}
+
+// Passwords given on standard input (set -) show nowhere: not on stdout or stderr in either
+// format, dry run or not, nor in the run record, the transcript, or a refusal of a bad one.
+TEST_F(WriteOutcome, secretsShouldShowInNoOutputRecordOrLog) {
+  SaveState(SimDefaults(), State());
+  SimProcess sim(4, State(), {"--unpaced"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string secrets = "Channel_1.Password=Zebra42secret\nbasic_parameters.Enter_new_Password=Tiger77secret\n";
+  const std::string report = dir.Path() + "/run.jsonl", log = dir.Path() + "/dialogue.log";
+  for (const bool dry : {true, false})
+    for (const char* format : {"text", "json"}) {
+      std::vector<std::string> args{"set",      "--port", "COM4",  "--format", format,
+                                    "--report", report,   "--log", log,        "Channel_1.DisConnMode=10",
+                                    "-"};
+      if (dry) args.push_back("--dry-run");
+      const ProgramResult r = Cli(args, secrets);
+      const std::string seen = r.out + r.err + Slurp(report) + Slurp(log);
+      EXPECT_EQ(r.rc, 0) << r.err;
+      EXPECT_NE(seen.find("Channel_1.Password"), std::string::npos) << "named, without its value:\n" << seen;
+      EXPECT_EQ(seen.find("Zebra42"), std::string::npos) << format << (dry ? " dry run:\n" : ":\n") << seen;
+      EXPECT_EQ(seen.find("Tiger77"), std::string::npos) << format << (dry ? " dry run:\n" : ":\n") << seen;
+    }
+  EXPECT_EQ(LoadState(State()).Get("Channel_1", "Password"), "Zebra42secret");
+
+  // Too long to be taken, or under a misspelt name: refused, and not repeated.
+  for (const std::string& wrong : {std::string("Channel_1.Password=Zebra42secret-much-too-long-for-it"),
+                                   std::string("Channel_1.Pasword=Zebra42x")}) {
+    const ProgramResult r = Cli({"set", "--port", "COM4", "-"}, wrong + "\n");
+    EXPECT_NE(r.rc, 0);
+    EXPECT_EQ((r.out + r.err).find("Zebra42"), std::string::npos) << r.err;
+  }
 }

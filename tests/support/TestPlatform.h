@@ -89,10 +89,12 @@ struct ProgramResult {
   std::string out, err;
 };
 
-// Runs a program with no input, its output and errors caught in files of `dir`.
+// Runs a program with input as its standard input (none when empty), its output and errors
+// caught in files of `dir`.
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                                const std::string& dir) {
-  const std::string outPath = dir + "/program.out", errPath = dir + "/program.err";
+                                const std::string& dir, const std::string& input = {}) {
+  const std::string outPath = dir + "/program.out", errPath = dir + "/program.err", inPath = dir + "/program.in";
+  std::ofstream(inPath, std::ios::binary) << input;
   ProgramResult r;
 #ifdef _WIN32
   std::string line = "\"" + program + "\"";
@@ -107,7 +109,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     return ::CreateFileA(p.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, how, 0, nullptr);
   };
   HANDLE out = create(outPath, GENERIC_WRITE, CREATE_ALWAYS), err = create(errPath, GENERIC_WRITE, CREATE_ALWAYS);
-  HANDLE nul = create("NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE nul = create(inPath, GENERIC_READ, OPEN_EXISTING);
   STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
@@ -129,7 +131,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   if (pid == 0) {
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int nul = open("/dev/null", O_RDONLY);
+    const int nul = open(inPath.c_str(), O_RDONLY);
     dup2(out, 1);
     dup2(err, 2);
     dup2(nul, 0);
@@ -149,5 +151,6 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   r.err = Slurp(errPath);
   std::filesystem::remove(outPath);
   std::filesystem::remove(errPath);
+  std::filesystem::remove(inPath);
   return r;
 }
