@@ -3,7 +3,7 @@
 
 Check mode writes nothing, the first run changes both units, the second changes nothing, and
 the units then hold the values; a refused value fails with the tool's message, a password
-never shows in the output, and a settings file is applied. Ansible runs with everything it keeps inside the work folder.
+never shows in the output nor on the tool's command line, and a settings file is applied. Ansible runs with everything it keeps inside the work folder.
 """
 
 import argparse
@@ -80,14 +80,21 @@ def main():
     os.makedirs(o.work, exist_ok=True)
     work = tempfile.mkdtemp(prefix='playbook-', dir=o.work)
     env = {k: v for k, v in os.environ.items() if not k.startswith('ANSIBLE_')}
-    for folder in ('com', 'dev', 'home', 'ansible', 'state'):
+    for folder in ('com', 'dev', 'home', 'ansible', 'state', 'bin'):
         os.makedirs(os.path.join(work, folder))
+    # The tool as the module finds it on PATH, noting every command line it was given: what any
+    # user of the station sees in the process list.
+    argv_log = os.path.join(work, 'argv.log')
+    wrapper = os.path.join(work, 'bin', 'kavrune-cli')
+    with open(wrapper, 'w') as f:
+        f.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s"\nexec "%s" "$@"\n' % (argv_log, o.cli))
+    os.chmod(wrapper, 0o755)
     env.update({
         'KAVRUNE_COM_DIR': os.path.join(work, 'com'),
         'KAVRUNE_DEV_DIR': os.path.join(work, 'dev'),  # none of the machine's own ports
         'HOME': os.path.join(work, 'home'),
         'XDG_STATE_HOME': os.path.join(work, 'state'),
-        'PATH': os.path.dirname(os.path.abspath(o.cli)) + os.pathsep + env.get('PATH', '/usr/bin:/bin'),
+        'PATH': os.path.join(work, 'bin') + os.pathsep + env.get('PATH', '/usr/bin:/bin'),
         'ANSIBLE_HOME': os.path.join(work, 'ansible'),
         'ANSIBLE_LOCAL_TEMP': os.path.join(work, 'ansible', 'tmp'),
         'ANSIBLE_REMOTE_TEMP': os.path.join(work, 'ansible', 'remote-tmp'),
@@ -141,13 +148,17 @@ def main():
                          os.path.join(ROOT, 'tests', 'ansible', 'cases.yml')], env, work)
         expect(code == 0, 'a refusal, a password or a settings file went wrong', out)
         expect(PASSWORD not in out, 'the password shows in the output', out)
+        command_lines = read_state(argv_log).decode()
+        expect(' set ' in ' ' + command_lines and PASSWORD not in command_lines,
+               'the password was on the command line of kavrune-cli', command_lines)
         expect(os.listdir(env['HOME']) == [], 'ansible wrote into HOME', out)
     finally:
         for p in sims:
             p.terminate()
             p.wait()
     shutil.rmtree(work)
-    print('ok: check mode, first run, second run, values held, refusal, password masked, settings file')
+    print('ok: check mode, first run, second run, values held, refusal, password masked and off the command '
+          'line, settings file')
 
 
 if __name__ == '__main__':

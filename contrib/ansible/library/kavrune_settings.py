@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # -*- coding: utf-8 -*-
 # The device dialogue lives in kavrune-cli alone: this module only builds its command line and
-# reads the JSON object it prints, so the two never disagree on what a device holds.
+# reads the JSON object it prints, so the two never disagree on what a device holds. Values go
+# to the tool on its standard input, never as arguments, which every user of the node can see.
 
 from __future__ import absolute_import, division, print_function
 
@@ -13,8 +14,9 @@ module: kavrune_settings
 short_description: Sets the settings of a kaVRUNE serial device server over its serial console
 description:
   - Writes settings to a kaVRUNE device on a serial port of the managed node by running
-    C(kavrune-cli set) (for I(settings) and I(secrets)) or C(kavrune-cli apply) (for I(src))
-    with C(--format json).
+    C(kavrune-cli set -) (for I(settings) and I(secrets), handed over on its standard input, so
+    no value shows in the process list) or C(kavrune-cli apply) (for I(src)) with
+    C(--format json).
   - Only the settings that differ from what the device reports are written; the device stores
     them and they are checked against a second read. A run that finds nothing to write reports
     C(ok).
@@ -188,22 +190,26 @@ def flattened(settings):
 
 
 def command_line(module, cli):
+    """The arguments, and what goes to the tool's standard input: the Section.Key=Value lines."""
     p = module.params
     command = [cli, 'apply' if p['src'] else 'set', '--port', p['port'], '--format', 'json', '--quiet',
                '--timeout', str(p['timeout'])]
     if module.check_mode:
         command.append('--dry-run')
     if p['src']:
-        return command + [p['src']]
+        return command + [p['src']], None
     named = {}
     for group in ('settings', 'secrets'):
         for name, value in flattened(p[group] or {}):
             if name in named:
                 module.fail_json(msg='%s is given twice' % name)
             named[name] = shown(value)
+            if '\n' in name + named[name] or '\r' in name + named[name]:
+                # One assignment a line: the value itself is not repeated, it may be a password.
+                module.fail_json(msg='%s: a value holds a line break, which no setting takes' % name)
     if not named:
         module.fail_json(msg='nothing to write: give settings, secrets or src')
-    return command + ['%s=%s' % (name, value) for name, value in named.items()]
+    return command + ['-'], ''.join('%s=%s\n' % (name, value) for name, value in named.items())
 
 
 def as_diff(changes, port):
@@ -236,7 +242,8 @@ def main():
         module.fail_json(msg='timeout takes seconds from 1 to 3600')
     cli = p['cli'] or module.get_bin_path('kavrune-cli', required=True)
 
-    rc, out, err = module.run_command(command_line(module, cli))
+    command, assignments = command_line(module, cli)
+    rc, out, err = module.run_command(command, data=assignments, binary_data=True)
     try:
         answer = json.loads(out)
     except ValueError:
