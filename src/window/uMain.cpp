@@ -291,6 +291,8 @@ void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {
   seReload->setEnabled(worker_.IsPortOpen());
   if (kind == TReadFailure::NotBackAfterStore) {
     // The Apply stored: what the unit holds is what was written, only not read back.
+    applyCheckPending_ = false;
+    OfferUndo();
     const QString text = LangText("Outcome_StoredNotChecked",
                                   "Stored, not checked: the unit did not come back after storing; "
                                   "read it again (Reload from device) to confirm");

@@ -226,6 +226,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // kept: the Apply must not be sent then.
   bool KeepBackupBeforeApply();
   void OfferUndo();  // the Apply whose backup was kept has stored
+  void DropBackupBeforeApply();  // it stored nothing
   static QString UndoneText(const TSettingChanges& changes, const QString& time);
   // --- edits (uMainEdits.cpp)
   QList<QWidget*> Pages() const;

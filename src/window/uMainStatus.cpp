@@ -214,6 +214,7 @@ void TfMain::WriteFinished(const TWriteReport& report) {
     }
     return;
   }
+  if (!report.Succeeded) DropBackupBeforeApply();  // nothing was stored
   if (closing_ || report.Cancelled) return;
   if (report.Succeeded) {
     if (report.Kind == TWriteKind::Defaults) defaultsShown_ = true;

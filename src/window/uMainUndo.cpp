@@ -29,8 +29,9 @@ bool TfMain::KeepBackupBeforeApply() {
   const TXmlElement device = defaultsShown_ && beforeDefaults_ ? beforeDefaults_ : worker_.ReadResult();
   if (!device) return true;
   try {
-    keptBeforeApply_ = TBackupStore().Keep(worker_.Identity().Mac, device.Document()->SaveToText(),
-                                           "COM" + std::to_string(worker_.Port().ComNumber()));
+    // Held until the device stores: an Apply that stores nothing leaves no backup behind that an
+    // undo would take for the last change.
+    keptBeforeApply_ = TBackupStore().Hold(worker_.Identity().Mac, device.Document()->SaveToText());
     return true;
   } catch (const std::exception& e) {
     AppWarning(
@@ -42,6 +43,11 @@ bool TfMain::KeepBackupBeforeApply() {
 
 void TfMain::OfferUndo() {
   if (!keptBeforeApply_) return;
+  try {
+    TBackupStore().Settle(*keptBeforeApply_, "COM" + std::to_string(worker_.Port().ComNumber()));
+  } catch (const std::exception&) {
+    // The backup is written; only the note of the port and the pruning of old ones are missing.
+  }
   undoOffer_ = std::move(keptBeforeApply_);
   keptBeforeApply_.reset();
   if (!seUndoApply) {
@@ -57,6 +63,11 @@ void TfMain::OfferUndo() {
   seUndoApply->setEnabled(true);
   seUndoApply->show();
   LayOutMenu();
+}
+
+void TfMain::DropBackupBeforeApply() {
+  if (keptBeforeApply_) TBackupStore().Discard(*keptBeforeApply_);
+  keptBeforeApply_.reset();
 }
 
 void TfMain::seUndoApplyClick() {

@@ -379,6 +379,8 @@ TEST_F(MainWindowRefusingDeviceTest, shouldWarnInPlainWordsWhenTheDeviceRefusesA
   EXPECT_FALSE(warning.contains(QLatin1Char('_'))) << warning.toStdString();
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("The settings were not stored"));
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
+  EXPECT_TRUE(TBackupStore().List("02-00-00-8F-1C-2E").empty()) << "nothing stored: no backup for undo to take";
+  EXPECT_EQ(w.seUndoApply, nullptr);
 }
 
 class MainWindowNoReturnTest : public MainWindowDeviceTest {
