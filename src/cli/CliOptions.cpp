@@ -138,13 +138,21 @@ const std::vector<TOption>& Options() {
        "row gives one, else by its port. The whole file is checked before any port opens;\n"
        "a fault names its row and column (status 5). A unit that is in no row is not written\n"
        "(status 8)"},
+      {"--allow-duplicate", "COLUMN", "apply set",
+       "let rows of --units share a value of the column COLUMN (Section.Key) that is\n"
+       "otherwise each unit's own: basic_parameters.IP_addr, basic_parameters.DHCP_device_name.\n"
+       "Without it two rows with one value are refused before any port opens (status 5).\n"
+       "Repeat it for several columns"},
       {"--report", "FILE", "apply set",
        "add one record per unit to FILE, .jsonl (a JSON object a line) or .csv (with a\n"
        "header): UTC time, port, MAC address, firmware, row of --units, outcome (confirmed,\n"
-       "not taken, nothing stored, stored not checked, not written), exit status, the names of\n"
-       "the settings changed (never a value) and seconds. Each record is on the disk when its\n"
-       "unit is done. A report that cannot be opened stops the tool before any port opens\n"
-       "(status 5)"},
+       "not taken, nothing stored, stored not checked, not written, not found), exit status,\n"
+       "the names of the settings changed and seconds; then the run's id, the tool's version,\n"
+       "the settings file and its SHA-256, and the values of the unit's row (a password's or\n"
+       "key's only as \"(set)\"). A row of --units whose unit was on no port gets a record\n"
+       "\"not found\"; a .jsonl report ends with a summary record (confirmed, failed, not\n"
+       "found, stored not checked). Each record is on the disk when its unit is done. A report\n"
+       "that cannot be opened stops the tool before any port opens (status 5)"},
       {"--store", "", "defaults",
        "have the device store the factory values; without it the device keeps its own\n"
        "settings"},
@@ -355,6 +363,16 @@ TOptions Parse(const std::vector<std::string>& args) {
       o.output = value();
     } else if (name == "--units") {
       o.units = value();
+    } else if (name == "--allow-duplicate") {
+      const std::string column = value();
+      std::string error;
+      const auto rows = FindSettings(column, error);
+      if (rows.size() != 1) {
+        const std::string guess = NearestSettingName(Trim(column), true);
+        throw usage(rows.empty() ? error + (guess.empty() ? std::string() : "; did you mean " + guess + "?")
+                                 : column + " holds several settings; name one");
+      }
+      o.allowDuplicate.push_back(rows.front());
     } else if (name == "--report") {
       o.report = value();
       if (!ReportFormatOf(o.report)) throw usage("--report takes a file ending in .jsonl or .csv");
@@ -397,6 +415,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
     throw usage("reading several devices needs -o FILE (each gets the port in its name)");
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
+  if (!o.allowDuplicate.empty() && o.units.empty()) throw usage("--allow-duplicate goes with --units");
   if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (c == "set" && o.operands.empty() && o.units.empty()) throw usage("set needs Section.Key=Value or --units");

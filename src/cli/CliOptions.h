@@ -20,6 +20,7 @@ struct TOptions {
   std::string mac;  // backups: one unit's, as NormalizeMac spells it
   std::string units;   // apply, set: per-unit values (CSV)
   std::string report;  // apply, set: run records (.jsonl or .csv)
+  std::vector<const TSettingRow*> allowDuplicate;  // --allow-duplicate: a value two rows of --units may share
   std::optional<TFormat> format;
   int timeoutSec = 60;
   int restartLimitSec = 15;  // how long a unit may take to come back after it stored

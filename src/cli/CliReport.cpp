@@ -7,13 +7,37 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <random>
 
 #include "uFileUtils.h"
 
 namespace KaVruneCli {
 namespace {
 
-const char* kCsvHeader = "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n";
+// The columns of earlier versions first, so that scripts that count them still find theirs.
+const char* kCsvHeader =
+    "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,values\r\n";
+
+using TJson = nlohmann::ordered_json;
+
+TJson OrNull(const std::string& text) { return text.empty() ? TJson() : TJson(text); }
+
+TJson ValuesOf(const TUnitRecord& r) {
+  TJson values = TJson::object();
+  for (const auto& [name, value] : r.Values) values[name] = value;
+  return values;
+}
+
+void AddRun(TJson& j, const TRunInfo& run) {
+  j["run"] = OrNull(run.Id);
+  j["tool"] = OrNull(run.Tool);
+  j["settings"] = OrNull(run.Settings);
+  j["settings_sha256"] = OrNull(run.SettingsSha256);
+}
+
+// A device's bytes that are no UTF-8 are written as U+FFFD rather than refused.
+std::string Line(const TJson& j) { return j.dump(-1, ' ', false, TJson::error_handler_t::replace) + "\n"; }
 
 // RFC 4180: a cell with a comma, a quote or a line end is quoted, its quotes doubled.
 std::string CsvCell(const std::string& text) {
@@ -57,45 +81,109 @@ std::string UtcTime(double secondsAgo) {
   return text;
 }
 
-std::string FormatRecord(const TUnitRecord& r, TReportFormat format) {
+std::string NewRunId() {
+  std::random_device random;
+  std::uniform_int_distribution<unsigned> byte(0, 255);
+  std::string id = UtcTime(0);
+  id.erase(std::remove_if(id.begin(), id.end(), [](char c) { return c == '-' || c == ':'; }), id.end());
+  id += "-";
+  const char* hex = "0123456789abcdef";
+  for (int i = 0; i < 6; ++i) {
+    const unsigned b = byte(random);
+    id += hex[b >> 4];
+    id += hex[b & 15];
+  }
+  return id;  // "20261207T201503Z-3f9a0c71d2e4"
+}
+
+std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunInfo& run) {
   if (format == TReportFormat::Jsonl) {
-    nlohmann::ordered_json j = {
-        {"time", r.Time},
-        {"port", r.Port},
-        {"mac", r.Mac.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.Mac)},
-        {"firmware", r.Firmware.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.Firmware)},
-        {"row", r.Row ? nlohmann::ordered_json(r.Row) : nlohmann::ordered_json()},
-        {"outcome", r.Outcome},
-        {"status", r.Status},
-        {"changed", r.Changed},
-        {"seconds", std::stod(Seconds(r.Seconds))}};
-    // A device's bytes that are no UTF-8 are written as U+FFFD rather than refused.
-    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    TJson j = {{"time", r.Time},
+               {"port", OrNull(r.Port)},
+               {"mac", OrNull(r.Mac)},
+               {"firmware", OrNull(r.Firmware)},
+               {"row", r.Row ? TJson(r.Row) : TJson()},
+               {"outcome", r.Outcome},
+               {"status", r.HasStatus ? TJson(r.Status) : TJson()},
+               {"changed", r.Changed},
+               {"seconds", std::stod(Seconds(r.Seconds))},
+               {"record", "unit"}};
+    AddRun(j, run);
+    j["values"] = ValuesOf(r);
+    return Line(j);
   }
   std::string changed;
   for (const std::string& name : r.Changed) changed += (changed.empty() ? "" : " ") + name;
+  const std::string values = r.Values.empty() ? std::string() : ValuesOf(r).dump(-1, ' ', false, TJson::error_handler_t::replace);
   return r.Time + "," + CsvCell(r.Port) + "," + CsvCell(r.Mac) + "," + CsvCell(r.Firmware) + "," +
-         (r.Row ? std::to_string(r.Row) : std::string()) + "," + r.Outcome + "," + std::to_string(r.Status) + "," +
-         CsvCell(changed) + "," + Seconds(r.Seconds) + "\r\n";
+         (r.Row ? std::to_string(r.Row) : std::string()) + "," + r.Outcome + "," +
+         (r.HasStatus ? std::to_string(r.Status) : std::string()) + "," + CsvCell(changed) + "," +
+         Seconds(r.Seconds) + ",unit," + CsvCell(run.Id) + "," + CsvCell(run.Tool) + "," + CsvCell(run.Settings) +
+         "," + run.SettingsSha256 + "," + CsvCell(values) + "\r\n";
 }
 
-TRunReport::TRunReport(const std::string& path)
-    : format_(ReportFormatOf(path).value_or(TReportFormat::Jsonl)), file_(std::make_unique<TDurableAppendFile>(path)) {
+void TRunTotals::Count(const TUnitRecord& r) {
+  if (!r.HasStatus) ++NotFound;
+  else if (r.Outcome == "stored not checked") ++StoredNotChecked;
+  else if (r.Status != 0) ++Failed;
+  else if (r.Outcome == "confirmed") ++Confirmed;
+}
+
+std::string TRunTotals::Line() const {
+  return std::to_string(Confirmed) + " confirmed, " + std::to_string(Failed) + " failed, " +
+         std::to_string(NotFound) + " not found, " + std::to_string(StoredNotChecked) + " stored not checked";
+}
+
+std::string FormatTotals(const TRunTotals& t, int status, const TRunInfo& run) {
+  TJson j = {{"time", UtcTime(0)},
+             {"record", "summary"},
+             {"confirmed", t.Confirmed},
+             {"failed", t.Failed},
+             {"not_found", t.NotFound},
+             {"stored_not_checked", t.StoredNotChecked},
+             {"status", status}};
+  AddRun(j, run);
+  return Line(j);
+}
+
+TRunReport::TRunReport(const std::string& path, TRunInfo run)
+    : format_(ReportFormatOf(path).value_or(TReportFormat::Jsonl)),
+      run_(std::move(run)),
+      file_(std::make_unique<TDurableAppendFile>(path)) {
   headed_ = format_ != TReportFormat::Csv || !file_->WasEmpty();
+  if (format_ == TReportFormat::Csv && file_->IsOpen() && !file_->WasEmpty()) {
+    // Rows under another header would sit in the wrong columns.
+    std::ifstream in(path, std::ios::binary);
+    std::string first;
+    std::getline(in, first);
+    if (!first.empty() && first.back() == '\r') first.pop_back();
+    if (first + "\r\n" != kCsvHeader)
+      why_ = path + " has other columns than this version writes (" + first + "); give a new file";
+  }
 }
 
 TRunReport::~TRunReport() = default;
 
-bool TRunReport::IsOpen() const { return file_->IsOpen(); }
+bool TRunReport::IsOpen() const { return why_.empty() && file_->IsOpen(); }
+
+std::string TRunReport::Why() const { return why_; }
 
 bool TRunReport::Append(const TUnitRecord& record) {
+  if (!IsOpen()) return false;
   std::lock_guard g(lock_);
   // The header goes with the first record, so a run that stops before any unit leaves the file
   // as it was.
-  const std::string text = (headed_ ? std::string() : std::string(kCsvHeader)) + FormatRecord(record, format_);
+  const std::string text = (headed_ ? std::string() : std::string(kCsvHeader)) + FormatRecord(record, format_, run_);
   if (!file_->Append(text)) return false;
   headed_ = true;
   return true;
+}
+
+bool TRunReport::AppendTotals(const TRunTotals& totals, int status) {
+  if (!IsOpen()) return false;
+  if (format_ != TReportFormat::Jsonl) return true;
+  std::lock_guard g(lock_);
+  return file_->Append(FormatTotals(totals, status, run_));
 }
 
 }  // namespace KaVruneCli

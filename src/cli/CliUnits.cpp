@@ -96,7 +96,18 @@ std::string WithoutName(const std::string& error, const std::string& name) {
 
 }  // namespace
 
-std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults) {
+std::vector<const TSettingRow*> OwnPerUnit() {
+  std::vector<const TSettingRow*> rows;
+  for (const char* name : {"basic_parameters.IP_addr", "basic_parameters.DHCP_device_name"}) {
+    std::string error;
+    const auto found = FindSettings(name, error);
+    rows.insert(rows.end(), found.begin(), found.end());
+  }
+  return rows;
+}
+
+std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults,
+                                 const std::vector<const TSettingRow*>& mayRepeat) {
   const size_t faultsBefore = faults.size();
   std::string body = text;
   if (body.rfind("\xEF\xBB\xBF", 0) == 0) body.erase(0, 3);  // spreadsheets write one
@@ -214,6 +225,18 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
     }
     units.push_back(std::move(unit));
   }
+  for (const TSettingRow* own : OwnPerUnit()) {
+    if (std::find(mayRepeat.begin(), mayRepeat.end(), own) != mayRepeat.end()) continue;
+    std::map<std::string, int> rowOfValue;  // names are told apart in any letter case, as DHCP does
+    for (const TUnitRow& unit : units)
+      for (const TAssignment& a : unit.Values)
+        if (a.Row == own)
+          if (const auto [first, fresh] = rowOfValue.emplace(Lower(a.Value), unit.Number); !fresh)
+            faults.push_back(name + " rows " + std::to_string(first->second) + " and " + std::to_string(unit.Number) +
+                             ", column " + SettingName(*own) + ": both give " + a.Value +
+                             ", which each unit needs of its own (--allow-duplicate " + SettingName(*own) +
+                             " allows it)");
+  }
   if (faults.size() > faultsBefore) return {};
   if (units.empty()) faults.push_back(name + ": no unit under the header");
   return units;
@@ -252,17 +275,28 @@ TUnitMatcher::TMatch TUnitMatcher::Claim(const std::string& port, const std::str
   return {row, unit + ": " + file_ + " row " + std::to_string(row->Number) + how};
 }
 
-std::vector<std::string> TUnitMatcher::Unclaimed() const {
+std::vector<const TUnitRow*> TUnitMatcher::UnclaimedRows() const {
   std::lock_guard g(lock_);
-  std::vector<std::string> lines;
+  std::vector<const TUnitRow*> rows;
   for (const TUnitRow& row : rows_)
-    if (!claimed_.count(row.Number)) {
-      std::string unit = row.Mac;
-      if (!row.Port.empty()) unit += (unit.empty() ? "" : " on ") + row.Port;
-      lines.push_back(file_ + " row " + std::to_string(row.Number) + " (" + unit +
-                      "): no such unit on the ports given");
-    }
+    if (!claimed_.count(row.Number)) rows.push_back(&row);
+  return rows;
+}
+
+std::vector<std::string> TUnitMatcher::Unclaimed() const {
+  std::vector<std::string> lines;
+  for (const TUnitRow* row : UnclaimedRows()) {
+    std::string unit = row->Mac;
+    if (!row->Port.empty()) unit += (unit.empty() ? "" : " on ") + row->Port;
+    lines.push_back(file_ + " row " + std::to_string(row->Number) + " (" + unit + "): no such unit on the ports given");
+  }
   return lines;
+}
+
+const TUnitRow* TUnitMatcher::RowNumbered(int number) const {
+  for (const TUnitRow& row : rows_)
+    if (row.Number == number) return &row;
+  return nullptr;
 }
 
 TDeviceSettings WithUnitValues(TDeviceSettings wanted, const TUnitRow& row) {

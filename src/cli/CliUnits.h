@@ -28,8 +28,13 @@ struct TUnitRow {
 // The rows of a CSV text (RFC 4180: commas, double quotes, CR LF or LF; UTF-8, a byte order mark
 // allowed). Every fault found goes to faults, each as "units.csv row 3, column
 // basic_parameters.IP_addr: why", with name the file's name as the user gave it; the rows are
-// of no use then.
-std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults);
+// of no use then. A value that must be each unit's own (its IP address, its DHCP name) in two
+// rows is a fault, unless its setting is one of mayRepeat.
+std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults,
+                                 const std::vector<const TSettingRow*>& mayRepeat = {});
+
+// The settings whose values no two units may share: two units with one address both fail.
+std::vector<const TSettingRow*> OwnPerUnit();
 
 // Hands the rows out to the units found on the ports, each row to one unit; workers of several
 // ports ask at once.
@@ -45,6 +50,8 @@ class TUnitMatcher final {
   TMatch Claim(const std::string& port, const std::string& mac);
   // Rows no unit was found for, in words.
   std::vector<std::string> Unclaimed() const;
+  std::vector<const TUnitRow*> UnclaimedRows() const;
+  const TUnitRow* RowNumbered(int number) const;
 
  private:
   std::string file_;

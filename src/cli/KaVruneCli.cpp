@@ -17,6 +17,7 @@
 #include "CliOptions.h"
 #include "CliPlatform.h"
 #include "CliReport.h"
+#include "CliSha256.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -185,7 +186,7 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
     std::ostringstream text;
     text << in.rdbuf();
     std::vector<std::string> faults;
-    std::vector<TUnitRow> rows = ParseUnits(o.units, text.str(), faults);
+    std::vector<TUnitRow> rows = ParseUnits(o.units, text.str(), faults, o.allowDuplicate);
     for (const std::string& f : faults) std::cerr << "kavrune-cli: " << f << '\n';
     if (!faults.empty()) {
       std::cerr << "kavrune-cli: nothing was sent to the device\n";
@@ -196,8 +197,19 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
   return job;
 }
 
-// A unit's record for --report; names only, never a value.
-TUnitRecord RecordOf(const TPortResult& r) {
+// The values a row of --units gives its unit, as the device prints them; a secret only as set.
+std::vector<std::pair<std::string, std::string>> ValuesOf(const TUnitRow* row) {
+  std::vector<std::pair<std::string, std::string>> values;
+  if (!row) return values;
+  TDeviceSettings given;
+  for (const TAssignment& a : row->Values) given.Set(*a.Row, a.Value);
+  for (const TAssignment& a : row->Values)
+    values.emplace_back(SettingName(*a.Row), a.Row->Kind == TSettingKind::Secret ? kSecretSet : ShownValue(*a.Row, given));
+  return values;
+}
+
+// A unit's record for --report: the names of the settings changed, and the values of its row.
+TUnitRecord RecordOf(const TPortResult& r, const TPortJob& job) {
   TUnitRecord record{UtcTime(r.Seconds), r.Port,   r.Unit.Mac, r.Unit.Firmware, r.UnitRow,
                      r.Outcome,          r.Status, {},         r.Seconds};
   if (record.Outcome.empty()) record.Outcome = r.Write.Stored ? "stored not checked" : "nothing stored";
@@ -205,7 +217,28 @@ TUnitRecord RecordOf(const TPortResult& r) {
     for (const TDifference& d : r.Write.Differences) record.Changed.push_back(SettingName(*d.Row));
     for (const TSettingRow* row : r.Write.Secrets) record.Changed.push_back(SettingName(*row));
   }
+  if (job.Units && r.UnitRow) record.Values = ValuesOf(job.Units->RowNumbered(r.UnitRow));
   return record;
+}
+
+// A row of --units whose unit was on none of the ports: no status, since no port had it.
+TUnitRecord NotFoundRecord(const TUnitRow& row) {
+  TUnitRecord record{UtcTime(0), row.Port, row.Mac, {}, row.Number, "not found", 0, {}, 0};
+  record.HasStatus = false;
+  record.Values = ValuesOf(&row);
+  return record;
+}
+
+// What the run went with, the same in each of its records.
+TRunInfo RunInfoOf(const TOptions& o) {
+  TRunInfo run{NewRunId(), "kavrune-cli " KAVRUNE_VERSION, o.input, {}};
+  if (!o.input.empty()) {
+    std::ifstream in(o.input, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in) run.SettingsSha256 = Sha256Hex(bytes.str());
+  }
+  return run;
 }
 
 // One worker per port, all at once; a summary line each when there are several.
@@ -233,7 +266,7 @@ std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::st
         results[i].Write.Errors = {e.what()};
       }
       // As each unit is done: a crash later loses none of the records written.
-      if (report && !report->Append(RecordOf(results[i]))) {
+      if (report && !report->Append(RecordOf(results[i], job))) {
         TCliOutput(job.Several ? results[i].Port + ": " : std::string(), o.quiet, false)
             .Error("cannot add the unit's record to " + o.report);
         if (results[i].Status == Ok) results[i].Status = FileError;
@@ -346,18 +379,36 @@ int Run(const std::vector<std::string>& args) {
     if (!job) return done(FileError);
     std::unique_ptr<TRunReport> report;
     if (!o.report.empty()) {
-      report = std::make_unique<TRunReport>(o.report);
+      report = std::make_unique<TRunReport>(o.report, RunInfoOf(o));
       if (!report->IsOpen()) {
-        std::cerr << "kavrune-cli: cannot open the report " << o.report << "; nothing was sent to the device\n";
+        std::cerr << "kavrune-cli: "
+                  << (report->Why().empty() ? "cannot open the report " + o.report : report->Why())
+                  << "; nothing was sent to the device\n";
         return done(FileError);
       }
     }
     if (!PortsExist(o.ports)) return done(PortError);
     const auto results = RunOnPorts(o, o.ports, *job, report.get());
-    if (job->Units && !o.quiet)
-      for (const std::string& line : job->Units->Unclaimed()) std::cerr << line << '\n';
-    if (job->Several && !json) PrintSummary(results);
-    return done(CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results), results);
+    const int status = CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results);
+    int reportStatus = Ok;
+    if (job->Units) {
+      // A line's supervisor counts the units: each port's, then the rows no port had.
+      TRunTotals totals;
+      for (const TPortResult& r : results) totals.Count(RecordOf(r, *job));
+      for (const TUnitRow* row : job->Units->UnclaimedRows()) {
+        totals.Count(NotFoundRecord(*row));
+        if (report && !report->Append(NotFoundRecord(*row))) reportStatus = FileError;
+      }
+      if (!o.quiet)
+        for (const std::string& line : job->Units->Unclaimed()) std::cerr << line << '\n';
+      if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
+      if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
+      if (job->Several && !json) PrintSummary(results);
+      if (!json) std::cout << "units: " << totals.Line() << std::endl;
+    } else if (job->Several && !json) {
+      PrintSummary(results);
+    }
+    return done(status != Ok ? status : reportStatus, results);
   } catch (const TUsageError& e) {
     std::cerr << "kavrune-cli: " << e.Line() << '\n';
     return Usage;

@@ -1,6 +1,7 @@
 // A production line from end to end: one golden setup cloned onto three units at once, each
 // with an address and a DHCP name of its own from units.csv, one of them plugged into another
-// port than its row says; a read of each confirms it and the run report holds a record of each.
+// port than its row says; a read of each confirms it and the run report holds a record of each,
+// what the run went with, the values each unit got (a password only as set) and the totals.
 
 #include <gtest/gtest.h>
 
@@ -45,14 +46,18 @@ TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordE
   std::ofstream(goldenFile) << DumpDocument(golden)->SaveToText();
   const std::string units = dir.Path() + "/units.csv";
   // Row 2's unit sits on COM8, not COM9: its MAC address finds it there.
-  std::ofstream(units, std::ios::binary) << "port,mac,basic_parameters.IP_addr,basic_parameters.DHCP_device_name\r\n"
-                                            "COM7,,10.0.0.{row},line-{row}\r\n"
-                                            "COM9,02-00-00-00-00-08,10.0.0.{row},line-{row}\r\n"
-                                            ",02:00:00:00:00:09,10.0.0.{row},\"line-{row}\"\r\n";
+  std::ofstream(units, std::ios::binary)
+      << "port,mac,basic_parameters.IP_addr,basic_parameters.DHCP_device_name,basic_parameters.Enter_new_Password\r\n"
+         "COM7,,10.0.0.{row},line-{row},Secret{row}pw\r\n"
+         "COM9,02-00-00-00-00-08,10.0.0.{row},line-{row},\r\n"
+         ",02:00:00:00:00:09,10.0.0.{row},\"line-{row}\",\r\n"
+         ",02-00-00-00-00-10,10.0.0.{row},line-{row},\r\n";  // a unit that is not on the line
   const std::string report = dir.Path() + "/run.jsonl";
   ProgramResult r =
       RunCli({"apply", "--ports", "COM7,COM8,COM9", "--units", units, "--report", report, "--quiet", goldenFile});
   ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find("units: 3 confirmed, 0 failed, 1 not found, 0 stored not checked\n"), std::string::npos)
+      << r.out;
 
   const std::map<std::string, std::string> rowOf = {{"COM7", "1"}, {"COM8", "2"}, {"COM9", "3"}};
   for (const auto& [port, row] : rowOf) {
@@ -66,9 +71,30 @@ TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordE
   }
 
   auto records = Records(report);
-  ASSERT_EQ(records.size(), 3u);
+  ASSERT_EQ(records.size(), 5u);
+  const std::string digest = RunProgram("/usr/bin/sha256sum", {goldenFile}, dir.Path()).out.substr(0, 64);
+  for (const auto& record : records) {
+    EXPECT_EQ(record["run"], records.front()["run"]) << record;
+    EXPECT_EQ(record["settings"], goldenFile);
+    EXPECT_EQ(record["settings_sha256"], digest);
+    EXPECT_EQ(record["tool"].get<std::string>().rfind("kavrune-cli ", 0), 0u) << record;
+  }
+  EXPECT_EQ(Slurp(report).find("Secret1pw"), std::string::npos) << "never a password";
+  const auto summary = records.back();
+  EXPECT_EQ(summary["record"], "summary");
+  EXPECT_EQ(summary["confirmed"], 3);
+  EXPECT_EQ(summary["not_found"], 1);
+  const auto notFound = records[3];
+  EXPECT_EQ(notFound["outcome"], "not found");
+  EXPECT_EQ(notFound["mac"], "02-00-00-00-00-10");
+  EXPECT_EQ(notFound["row"], 4);
+  EXPECT_TRUE(notFound["status"].is_null());
+  records.resize(3);
   for (const auto& record : records) {
     const std::string port = record["port"];
+    EXPECT_EQ(record["values"]["basic_parameters.IP_addr"], "10.0.0." + rowOf.at(port)) << record;
+    EXPECT_EQ(record["values"].contains("basic_parameters.Enter_new_Password"), port == "COM7") << record;
+    if (port == "COM7") EXPECT_EQ(record["values"]["basic_parameters.Enter_new_Password"], "(set)");
     EXPECT_EQ(record["mac"], "02-00-00-00-00-0" + port.substr(3)) << record;
     EXPECT_EQ(std::to_string(record["row"].get<int>()), rowOf.at(port)) << record;
     EXPECT_EQ(record["outcome"], "confirmed") << record;
@@ -89,7 +115,22 @@ TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordE
   EXPECT_NE(r.err.find("unit 02-00-00-00-00-07 on COM7 is in no row of " + others), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(state(7)), before);
   records = Records(report);
-  ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(records.back()["outcome"], "not written");
-  EXPECT_EQ(records.back()["status"], 8);
+  ASSERT_EQ(records.size(), 8u);
+  EXPECT_EQ(records[5]["outcome"], "not written");
+  EXPECT_EQ(records[5]["status"], 8);
+  EXPECT_NE(records[5]["run"], records[0]["run"]) << "each run its own id";
+  EXPECT_EQ(records[7]["failed"], 1);
+  EXPECT_EQ(records[7]["status"], 8);
+
+  // Two rows with one address are refused before any port opens, unless allowed.
+  const std::string twice = dir.Path() + "/twice.csv";
+  std::ofstream(twice) << "port,basic_parameters.IP_addr\nCOM7,10.0.0.5\nCOM8,10.0.0.5\n";
+  r = RunCli({"apply", "--ports", "COM7,COM8", "--units", twice, "--quiet", goldenFile});
+  EXPECT_EQ(r.rc, 5);
+  EXPECT_NE(r.err.find("twice.csv rows 1 and 2, column basic_parameters.IP_addr: both give 10.0.0.5"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(Slurp(state(7)), before);
+  r = RunCli({"apply", "--ports", "COM7,COM8", "--units", twice, "--allow-duplicate", "basic_parameters.ip_addr",
+              "--dry-run", "--quiet", goldenFile});
+  EXPECT_EQ(r.rc, 0) << r.err;
 }

@@ -78,6 +78,10 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       {{"set", "--port", "COM1", "Expert.MTU_Size"}, "give Section.Key=Value"},
       {{"backups", "--mac", "02-00-00-8F-1C"}, "no MAC address"},
       {{"undo"}, "--port is required"},
+      {{"set", "--port", "COM1", "--allow-duplicate", "basic_parameters.IP_addr", "Expert.MTU_Size=1000"},
+       "--allow-duplicate goes with --units"},
+      {{"apply", "--port", "COM1", "--units", "u.csv", "--allow-duplicate", "basic_parameters.IP_adr", "a.xml"},
+       "did you mean basic_parameters.IP_addr?"},
   };
   for (const auto& [args, why] : cases) {
     const ProgramResult r = RunCli(args);
@@ -94,9 +98,11 @@ TEST(Cli, helpShouldDescribeEveryOptionOfItsCommand) {
       {"read", {"--port", "--ports", "--format", "-o", "--timeout", "--log", "--quiet"}},
       {"get", {"--port", "--format", "-o", "--timeout", "--log", "--quiet"}},
       {"set",
-       {"--port", "--ports", "--dry-run", "--format", "--units", "--report", "-o", "--timeout", "--log", "--quiet"}},
+       {"--port", "--ports", "--dry-run", "--format", "--units", "--allow-duplicate", "--report", "-o", "--timeout",
+        "--log", "--quiet"}},
       {"apply",
-       {"--port", "--ports", "--dry-run", "--format", "--units", "--report", "-o", "--timeout", "--log", "--quiet"}},
+       {"--port", "--ports", "--dry-run", "--format", "--units", "--allow-duplicate", "--report", "-o", "--timeout",
+        "--log", "--quiet"}},
       {"defaults", {"--port", "--ports", "--store", "-o", "--timeout", "--log", "--quiet"}},
       {"undo", {"--port", "--ports", "--dry-run", "-o", "--timeout", "--log", "--quiet"}},
       {"backups", {"--mac", "--format", "--quiet"}},

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CliReport.h"
+#include "CliSha256.h"
 #include "CliUnits.h"
 #include "TestPlatform.h"
 
@@ -57,6 +58,11 @@ TEST(CliUnits, aBadFileShouldBeRefusedWholeNamingRowAndColumn) {
       {"port,basic_parameters.DHCP_device_name\nCOM1,\"a\"b\n", "units.csv row 1: text after the closing quote"},
       {"port,basic_parameters.DHCP_device_name\r\nCOM1,\"line\r\n", "units.csv row 1: a quoted cell is not closed"},
       {"port,basic_parameters.DHCP_device_name\nCOM1,\xE2\x82\xAC\xF0\x9F\x98\x80\n", "windows-1250"},
+      // What must be each unit's own, in two rows ({row} worked out first; names in any case).
+      {"port,basic_parameters.IP_addr\nCOM1,10.0.0.9\nCOM2,10.0.0.{row}\nCOM3,10.0.0.2\n",
+       "units.csv rows 2 and 3, column basic_parameters.IP_addr: both give 10.0.0.2, which each unit needs of its own"},
+      {"port,basic_parameters.DHCP_device_name\nCOM1,Press\nCOM2,press\n", "units.csv rows 1 and 2, column "
+       "basic_parameters.DHCP_device_name: both give press"},
   };
   for (const auto& [text, why] : cases) {
     std::vector<std::string> faults;
@@ -110,6 +116,19 @@ TEST(CliUnits, rowsShouldGoToUnitsByMacBeforePortAndEachToOneUnit) {
   EXPECT_TRUE(units.Claim("COM12", "02-00-00-00-00-F9").Row);
   EXPECT_FALSE(units.Claim("COM13", "02-00-00-00-00-F9").Row);
   EXPECT_EQ(units.Unclaimed(), std::vector<std::string>{"units.csv row 5 (COM11): no such unit on the ports given"});
+
+  // Shared values where they are allowed; the other columns stay each unit's own.
+  const std::string shared = "port,basic_parameters.IP_addr,Channel_1.Baudrate\nCOM1,10.0.0.1,9600\nCOM2,10.0.0.1,9600\n";
+  EXPECT_EQ(ParseUnits("units.csv", shared, faults, OwnPerUnit()).size(), 2u);
+  EXPECT_TRUE(faults.empty());
+}
+
+TEST(CliReport, sha256ShouldMatchTheStandardsExamples) {
+  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),  // two blocks
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(Sha256Hex(std::string(1000, 'a')), "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3");
 }
 
 TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
@@ -117,7 +136,7 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
   for (const std::string name : {"run.csv", "run.jsonl"}) {
     const std::string path = dir.Path() + "/" + name;
     for (int run = 0; run < 2; ++run) {
-      TRunReport report(path);
+      TRunReport report(path, {"r1", "kavrune-cli 9", "golden.xml", "ab12"});
       ASSERT_TRUE(report.IsOpen());
       TUnitRecord record{"2026-12-07T20:15:03Z",
                          "COM7",
@@ -127,15 +146,26 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
                          "not taken",
                          6,
                          {"basic_parameters.IP_addr", "Channel_1.Password"},
-                         5.25};
+                         5.25,
+                         {{"basic_parameters.IP_addr", "10.0.0.1"}}};
       ASSERT_TRUE(report.Append(record));
     }
     const std::string text = Slurp(path);
     if (name == "run.csv") {
       const std::string line =
           "2026-12-07T20:15:03Z,COM7,02-00-00-00-00-07,\"V1.0, \"\"beta\"\"\",1,not taken,6,"
-          "basic_parameters.IP_addr Channel_1.Password,5.2\r\n";
-      EXPECT_EQ(text, "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n" + line + line);
+          "basic_parameters.IP_addr Channel_1.Password,5.2,unit,r1,kavrune-cli 9,golden.xml,ab12,"
+          "\"{\"\"basic_parameters.IP_addr\"\":\"\"10.0.0.1\"\"}\"\r\n";
+      EXPECT_EQ(text,
+                "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,"
+                "values\r\n" +
+                    line + line);
+      // A report begun by a version with other columns gets no rows in the wrong places.
+      const std::string old = dir.Path() + "/old.csv";
+      std::ofstream(old) << "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n";
+      TRunReport earlier(old);
+      EXPECT_FALSE(earlier.IsOpen());
+      EXPECT_NE(earlier.Why().find("has other columns"), std::string::npos);
     } else {
       const auto line = nlohmann::json::parse(text.substr(0, text.find('\n')));
       EXPECT_EQ(line["firmware"], "V1.0, \"beta\"");
