@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <iostream>
+#include <mutex>
+#include <set>
 
 #include "KaVruneCli.h"
 
@@ -125,8 +127,14 @@ std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::str
   }
   out.Note(std::string(dryRun ? "undo would restore" : "undo restores") + " the settings the unit " + mac +
            " had before the last write to it, kept on " + newest->Time() + " in " + newest->Path);
+  // Once for the run, however many units are undone.
+  static std::mutex saidLock;
+  static std::set<std::string> said;
   if (!quiet)
-    for (const std::string& line : NotCarriedByRestore()) out.Note(line);
+    for (const std::string& line : NotCarriedByRestore(target.Settings)) {
+      std::lock_guard g(saidLock);
+      if (said.insert(line).second) out.Note(line);
+    }
   status = Ok;
   return target;
 }

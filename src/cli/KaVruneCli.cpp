@@ -79,7 +79,7 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
       return std::nullopt;
     }
     if (IsReadDocument(root) && !quiet)
-      for (const std::string& line : NotCarriedByRestore()) std::cerr << line << '\n';
+      for (const std::string& line : NotCarriedByRestore(settings)) std::cerr << line << '\n';
     return settings;
   } catch (const std::exception& e) {
     // The loader's message names the file already.

@@ -485,13 +485,40 @@ std::vector<std::string> TApplyCheck::Lines() const {
   return lines;
 }
 
-std::vector<std::string> NotCarriedByRestore() {
+std::vector<std::string> NotCarriedByRestore(const TDeviceSettings& restored) {
+  // Each secret with the settings that decide whether the device uses it, by section and key.
+  struct TGuarded {
+    const char* Section;
+    const char* Key;
+    std::vector<std::pair<const char*, const char*>> Deciding;
+  };
+  static const std::vector<TGuarded> guarded = {
+      {"basic_parameters", "Enter_new_Password", {{"Security", "Disable_Telnet_Setup"}}},
+      {"WLAN", "Enter_Key", {{"WLAN", "Security_suite"}, {"WLAN", "Key_type_0"}, {"WLAN", "TX_Key_index"}}},
+      {"Security", "Enter_Key", {{"Security", "Enable_Encryption"}}},
+      {"Security", "Enter_Password", {{"Security", "Enable_Enhanced_Password"}}},
+  };
+  auto held = [&](const char* section, const char* key) {
+    const TSettingRow* row = FindSettingRow(section, key);
+    return row && restored.Find(*row);
+  };
   std::string secrets, email;
-  for (const TSettingRow& r : SettingRows()) {
-    if (r.Writable() && !r.Readable() && r.Kind == K::Secret) secrets += (secrets.empty() ? "" : ", ") + r.Name;
-    if (r.Readable() && !r.Writable()) email += (email.empty() ? "" : ", ") + r.Name;
+  bool keyLength = false;
+  for (const TGuarded& g : guarded) {
+    if (held(g.Section, g.Key)) continue;
+    if (std::none_of(g.Deciding.begin(), g.Deciding.end(), [&](const auto& d) { return held(d.first, d.second); }))
+      continue;
+    if (const TSettingRow* row = FindSettingRow(g.Section, g.Key)) secrets += (secrets.empty() ? "" : ", ") + row->Name;
+    keyLength = keyLength || (std::string(g.Section) == "Security" && std::string(g.Key) == "Enter_Key" &&
+                              !held("Security", "Key_length_in_bits"));
   }
-  return {"Passwords and keys never appear in a dump, so a restore leaves the device's own: " + secrets +
-              " (and the encryption key length, which the dump does not show either).",
-          "The tool does not walk the E-mail menu, so a restore leaves these as they are: " + email + "."};
+  for (const TSettingRow& r : SettingRows())
+    if (r.Readable() && !r.Writable() && restored.Find(r)) email += (email.empty() ? "" : ", ") + r.Name;
+  std::vector<std::string> lines;
+  if (!secrets.empty())
+    lines.push_back("Passwords and keys never appear in a dump, so a restore leaves the device's own: " + secrets +
+                    (keyLength ? " (and the encryption key length, which the dump does not show either)." : "."));
+  if (!email.empty())
+    lines.push_back("The tool does not walk the E-mail menu, so a restore leaves these as they are: " + email + ".");
+  return lines;
 }

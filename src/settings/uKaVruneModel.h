@@ -182,8 +182,11 @@ struct TApplyCheck {
 // device no longer shows at all is not confirmed.
 TApplyCheck CheckApply(const TSettingChanges& written, const TDeviceSettings& after);
 
-// What a restore from a read document cannot carry, for the user: secrets and the E-mail menu.
-std::vector<std::string> NotCarriedByRestore();
+// What a restore of these settings from a read document cannot carry, for the user: a line on
+// the passwords and keys when it holds a setting that decides over one (the encryption, the WLAN
+// security suite, telnet setup; a secret it carries itself is not named), and a line on the
+// E-mail menu when it holds an E-mail setting. None for settings that touch neither.
+std::vector<std::string> NotCarriedByRestore(const TDeviceSettings& restored);
 
 // True when windows-1250 holds every character of the UTF-8 text.
 bool FitsCp1250(const std::string& text);

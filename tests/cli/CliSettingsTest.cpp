@@ -138,3 +138,22 @@ TEST(CliSettings, jsonShouldHoldNumbersAsNumbersFlagsAsBooleansAndBytesAsPrinted
                                                FindSettings("Security.SNMP", error).front()};
   EXPECT_EQ(FormatSettings(read, TFormat::Text, &two), "Channel_1.Baudrate=460800\nSecurity.SNMP=enabled\n");
 }
+
+// A restore names what it leaves as the device has it only where the file holds such settings.
+TEST(CliSettings, restoreNotesShouldNameOnlyWhatTheFileTouches) {
+  auto notes = [](const std::string& body) { return NotCarriedByRestore(FromText("<xml>" + body + "</xml>")); };
+  EXPECT_TRUE(notes("<Channel_1><Baudrate>38400</Baudrate></Channel_1><basic_parameters><IP_addr>10.0.0.1</IP_addr>"
+                    "</basic_parameters><Security><SNMP>enabled</SNMP></Security>")
+                  .empty());
+  EXPECT_EQ(notes("<Security><Encryption>enabled</Encryption></Security>"),
+            std::vector<std::string>{"Passwords and keys never appear in a dump, so a restore leaves the device's own: "
+                                     "encryption key (and the encryption key length, which the dump does not show "
+                                     "either)."});
+  EXPECT_EQ(notes("<E-mail><Mail_server>10.0.0.9</Mail_server></E-mail>"),
+            std::vector<std::string>{"The tool does not walk the E-mail menu, so a restore leaves these as they are: "
+                                     "mail server."});
+  const auto whole = NotCarriedByRestore(ReadOf(SimDefaults()));
+  ASSERT_EQ(whole.size(), 2u);
+  for (const char* secret : {"telnet configuration password", "WLAN key", "enhanced password"})
+    EXPECT_NE(whole[0].find(secret), std::string::npos) << whole[0];
+}
