@@ -284,7 +284,8 @@ const char* kOverview =
     "  --help        help of a command (kavrune-cli set --help)\n"
     "  --version     the program's version\n"
     "\n"
-    "Exit status: 0 done, 1 no device answered, 2 usage, 3 port error or the line lost, 4 the\n"
+    "Exit status: 0 done, 1 no device answered, 2 usage (a value on the command line the device\n"
+    "would not take included), 3 port error or the line lost, 4 the\n"
     "device did not store the settings, 5 a file could not be read or written (the backup kept\n"
     "before a write too) or holds settings the device cannot take, or undo found no backup of\n"
     "the unit (nothing is sent), 6 the device did not take every setting written,\n"
@@ -295,6 +296,31 @@ const char* kOverview =
     "stopped by Ctrl-C (SIGTERM): the device left Setup Mode without storing. With several\n"
     "ports the status is that of the first port that failed.\n"
     "A second Ctrl-C ends the program at once.\n";
+
+// "; did you mean 'read'?" for a slip of a letter or two, as git says it; empty for a word that
+// is near none of them.
+std::string Guess(const std::string& word, const std::vector<std::string>& candidates) {
+  const size_t limit = word.size() <= 3 ? 1 : word.size() <= 8 ? 2 : 3;
+  std::string best;
+  size_t bestDistance = limit + 1;
+  for (const std::string& c : candidates)
+    if (const size_t d = EditDistance(word, c); d < bestDistance) best = c, bestDistance = d;
+  return best.empty() ? std::string() : "; did you mean '" + best + "'?";
+}
+
+std::vector<std::string> CommandNames() {
+  std::vector<std::string> names;
+  for (const TCommand& c : Commands()) names.push_back(c.Name);
+  return names;
+}
+
+std::vector<std::string> OptionNames(const std::string& command) {
+  std::vector<std::string> names;
+  for (const TOption& o : Options())
+    if (Takes(o, command))
+      for (const std::string& n : NamesOf(o)) names.push_back(n);
+  return names;
+}
 
 bool IsDeviceCommand(const std::string& c) {
   return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set" || c == "undo";
@@ -331,7 +357,8 @@ TOptions Parse(const std::vector<std::string>& args) {
     o.operands = {args[1]};
     return o;
   }
-  if (!FindCommand(o.command)) throw TUsageError("", "unknown command \"" + o.command + "\"");
+  if (!FindCommand(o.command))
+    throw TUsageError("", "unknown command \"" + o.command + "\"" + Guess(o.command, CommandNames()));
   const std::string& c = o.command;
   auto usage = [&](const std::string& reason) { return TUsageError(c, reason); };
   for (size_t i = 1; i < args.size(); ++i) {
@@ -339,7 +366,8 @@ TOptions Parse(const std::vector<std::string>& args) {
     const bool looksLikeOption =
         !a.empty() && a[0] == '-' && a != "-" && !(c == "set" && a.find('=') != std::string::npos);
     const TOption* option = looksLikeOption ? FindOption(c, a) : nullptr;
-    if (looksLikeOption && !option) throw usage(IsOptionOfAnyCommand(a) ? c + " takes no " + a : "unknown option " + a);
+    if (looksLikeOption && !option)
+      throw usage(IsOptionOfAnyCommand(a) ? c + " takes no " + a : "unknown option " + a + Guess(a, OptionNames(c)));
     auto value = [&]() -> std::string {
       if (i + 1 >= args.size()) throw usage(a + " needs a value");
       return args[++i];
@@ -385,7 +413,7 @@ TOptions Parse(const std::vector<std::string>& args) {
     } else if (name == "--mac") {
       const std::string v = value();
       o.mac = NormalizeMac(v);
-      if (o.mac.empty()) throw usage(v + " is no MAC address (as 02-00-00-8F-1C-2E)");
+      if (o.mac.empty()) throw usage(v + " is not a MAC address (give it as 02-00-00-8F-1C-2E)");
     } else if (name == "--timeout" || name == "--restart-limit") {
       // Whole seconds within the option's range.
       const long most = name == "--timeout" ? 3600 : 600;
@@ -423,7 +451,7 @@ TOptions Parse(const std::vector<std::string>& args) {
     if (c == "set" && a != "-" && a.find('=') == std::string::npos) throw usage(a + ": give Section.Key=Value");
   if (c == "diff" && o.operands.size() != 2) throw usage("diff compares two: files or ports");
   if (c == "help" && !o.operands.empty() && HelpText(o.operands.front()).empty())
-    throw usage("no command \"" + o.operands.front() + "\"");
+    throw usage("no command \"" + o.operands.front() + "\"" + Guess(o.operands.front(), CommandNames()));
   return o;
 }
 

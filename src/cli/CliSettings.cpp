@@ -46,6 +46,8 @@ std::vector<const TSettingRow*> RowsHeld(const TDeviceSettings& settings) {
   return rows;
 }
 
+}  // namespace
+
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -62,8 +64,6 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   }
   return row[b.size()];
 }
-
-}  // namespace
 
 const std::string& KeyName(const TSettingRow& row) { return SettingKeyName(row); }
 
@@ -167,13 +167,13 @@ std::optional<TAssignment> ParseAssignment(const std::string& text, std::string&
   const auto parsed = ParseShownValue(row, value, byPromptKey, context);
   if (!parsed) {
     error = name + ": " + (Confidential(row) ? std::string("the value given") : "\"" + value + "\"") +
-            " is no value of the " + row.Name;
-    if (row.Kind == TSettingKind::Flag) error += " (on or off)";
+            " is not a valid value for " + row.Name;
+    if (row.Kind == TSettingKind::Flag) error += " (give on or off)";
     if (row.Kind == TSettingKind::Choice) {
       std::string words;
       for (const std::string& w : row.Words)
         if (!w.empty()) words += (words.empty() ? "" : ", ") + w;
-      error += words.empty() ? " (give its number)" : " (" + words + ", or its number)";
+      error += words.empty() ? " (give its number)" : " (give one of " + words + ", or its number)";
     }
     return std::nullopt;
   }

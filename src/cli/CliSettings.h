@@ -20,6 +20,9 @@ const std::string& KeyName(const TSettingRow& row);
 // Nothing and a message in error when the name is none of the device's.
 std::vector<const TSettingRow*> FindSettings(const std::string& name, std::string& error);
 
+// Letters to insert, delete or change to make one word of the other, in any letter case.
+size_t EditDistance(const std::string& a, const std::string& b);
+
 // The name a misspelling most likely meant, among the settings set (writable) or get takes;
 // empty when none is near enough to be a guess worth showing.
 std::string NearestSettingName(const std::string& name, bool writable);

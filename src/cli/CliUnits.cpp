@@ -198,12 +198,12 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
       if (column.Kind == TColumnKind::Port) {
         if (const auto port = ParsePortCell(cell)) unit.Port = *port;
         else
-          faults.push_back(where + "\"" + Trim(cell) + "\" is no port; give COM<n>, as kavrune-cli ports lists them");
+          faults.push_back(where + "\"" + Trim(cell) + "\" is not a port; give COM<n>, as kavrune-cli ports lists them");
       } else if (column.Kind == TColumnKind::Mac) {
         unit.Mac = NormalizeMac(Trim(cell));
         if (unit.Mac.empty())
           faults.push_back(where + "\"" + Trim(cell) +
-                           "\" is no MAC address (12 hex digits, bytes may be parted by - or :)");
+                           "\" is not a MAC address (12 hex digits, bytes may be parted by - or :)");
       } else if (column.Row) {
         const std::string value = ReplaceAll(cell, "{row}", std::to_string(r));
         std::string error;

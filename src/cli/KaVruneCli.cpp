@@ -144,8 +144,11 @@ bool PortsExist(const std::vector<std::string>& ports) {
   return all;
 }
 
-// Everything that can be found wrong without the device, before any port opens.
-std::optional<TPortJob> PrepareJob(const TOptions& o) {
+// Everything that can be found wrong without the device, before any port opens; nothing and
+// in status why: a value on the command line the device would not take is a usage error (2),
+// a file's fault status 5.
+std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
+  status = FileError;
   TPortJob job;
   job.Several = o.ports.size() > 1;
   std::string error;
@@ -162,12 +165,19 @@ std::optional<TPortJob> PrepareJob(const TOptions& o) {
     for (const std::string& a : assignments)
       if (const size_t eq = a.find('='); eq != std::string::npos)
         RequireKnownName(o.command, a.substr(0, eq), a.substr(eq + 1));
+    std::vector<std::string> refused;
     for (const std::string& a : assignments) {
       if (const auto parsed = ParseAssignment(a, error)) job.Wanted.Set(*parsed->Row, parsed->Value);
-      else ok = false, std::cerr << "kavrune-cli: " << error << '\n';
+      else refused.push_back(error);
     }
-    if (!ok) {
-      std::cerr << "kavrune-cli: nothing was sent to the device\n";
+    if (!ok || !refused.empty()) {
+      // One line a value, as every usage error; the last says that nothing was sent.
+      for (size_t i = 0; i < refused.size(); ++i)
+        std::cerr << "kavrune-cli: " << refused[i]
+                  << (i + 1 < refused.size() ? "" : "; nothing was sent to the device (try 'kavrune-cli set --help')")
+                  << '\n';
+      if (refused.empty()) std::cerr << "kavrune-cli: nothing was sent to the device\n";
+      status = Usage;
       return std::nullopt;
     }
   } else if (o.command == "get") {
@@ -375,8 +385,9 @@ int Run(const std::vector<std::string>& args) {
       if (json) PrintWriteJson(o, status, results);
       return status;
     };
-    const auto job = PrepareJob(o);
-    if (!job) return done(FileError);
+    int refused = Ok;
+    const auto job = PrepareJob(o, refused);
+    if (!job) return done(refused);
     std::unique_ptr<TRunReport> report;
     if (!o.report.empty()) {
       report = std::make_unique<TRunReport>(o.report, RunInfoOf(o));

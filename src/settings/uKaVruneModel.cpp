@@ -235,7 +235,7 @@ TDeviceSettings FromDocument(const TXmlElement& root, std::vector<std::string>* 
     else if (text && printed) keep(row.Name + " (\"" + *text + "\")");
     else if (text && unknown)
       unknown->push_back(row.Section + "/" + (row.Writable() ? row.PromptKey : row.ReadKey) + ": \"" + *text +
-                         "\" is no value of the " + row.Name);
+                         "\" is not a valid value for " + row.Name);
   }
   if (!unknown && !kept) return settings;
   for (const TXmlElement& section : root.Children()) {
@@ -354,7 +354,7 @@ std::optional<std::string> CheckValue(const TSettingRow& r, const std::string& v
   {
     const TSettingChange c{&r, std::nullopt, value};
     if (!ParseSettingValue(r, c.To)) {
-      fault("is no value of this setting");
+      fault("is not a valid value");
       return result;
     }
     switch (r.Kind) {
@@ -388,19 +388,19 @@ std::optional<std::string> CheckValue(const TSettingRow& r, const std::string& v
         const TSplit s = SplitAt(c.To, ":");
         if (Decimal(s.Head).value_or(-1) > 23 || Decimal(s.Tail).value_or(-1) > 59 ||
             Decimal(s.Head).value_or(-1) < 0 || Decimal(s.Tail).value_or(-1) < 0)
-          fault("is no time from 0:0 to 23:59");
+          fault("is not a time from 0:0 to 23:59");
         break;
       }
       case K::DataRate: {
         const TSplit s = SplitAt(c.To, ":");
         const long rate = Decimal(s.Head).value_or(-1), fallback = Decimal(s.Tail).value_or(-1);
-        if (rate < 0 || rate > 7 || fallback < 0 || fallback > 1) fault("is no rate 0 to 7 with a fallback 0 or 1");
+        if (rate < 0 || rate > 7 || fallback < 0 || fallback > 1) fault("is not a rate 0 to 7 with a fallback 0 or 1");
         break;
       }
       case K::AddressTable:
         for (const std::string& t : Tokens(c.To))
           if (Decimal(t).value_or(-1) < 0 || Decimal(t).value_or(-1) > 255) {
-            fault("holds an entry that is no byte");
+            fault("holds an entry that is not a byte (0 to 255)");
             break;
           }
         break;
@@ -414,7 +414,7 @@ std::optional<std::string> CheckValue(const TSettingRow& r, const std::string& v
             rest = s.Tail;
           }
           // The device takes the number of host bits: the network part must be all ones.
-          if ((~m & (~m + 1)) != 0) fault("is no netmask (the network part must be all ones)");
+          if ((~m & (~m + 1)) != 0) fault("is not a netmask (the network part must be all ones)");
         }
         break;
       default: break;

@@ -78,7 +78,7 @@ TEST(CliSettings, valuesTheDeviceWouldRefuseShouldBeRefusedWithTheReason) {
   EXPECT_NE(Error("Expert.MTU_Size=1401").find("512 to 1400"), std::string::npos);
   EXPECT_NE(Error("Channel_1.Port=65536").find("range"), std::string::npos);
   EXPECT_NE(Error("Expert.Ethernet_connection_type=1").find("not one the device takes"), std::string::npos);
-  EXPECT_NE(Error("basic_parameters.IP_addr=10.0.0.256").find("no value"), std::string::npos);
+  EXPECT_NE(Error("basic_parameters.IP_addr=10.0.0.256").find("is not a valid value for IP address"), std::string::npos);
   EXPECT_NE(Error("basic_parameters.netmask=255.0.255.0").find("netmask"), std::string::npos);
   EXPECT_NE(Error("basic_parameters.DHCP_device_name=sixteen-letters!").find("longer"), std::string::npos);
   EXPECT_NE(Error("WLAN.Encryption=TKIP").find("give its number"), std::string::npos) << "the suite decides";

@@ -76,7 +76,14 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       {{"get", "--port", "COM1", "Chanel_1.Baudrate"}, "did you mean Channel_1.Baudrate?"},
       {{"set", "--port", "COM1", "expert.mtu_sise=1000"}, "did you mean Expert.MTU_Size=1000?"},
       {{"set", "--port", "COM1", "Expert.MTU_Size"}, "give Section.Key=Value"},
-      {{"backups", "--mac", "02-00-00-8F-1C"}, "no MAC address"},
+      // A value the device would not take is a slip of the command line as well (a file's is 5).
+      {{"set", "--port", "COM1", "Expert.MTU_Size=abc"}, "\"abc\" is not a valid value for MTU size"},
+      {{"set", "--port", "COM1", "Expert.MTU_Size=1401"}, "outside the device's range 512 to 1400"},
+      // Slips of a letter or two get a guess.
+      {{"raed", "--port", "COM1"}, "unknown command \"raed\"; did you mean 'read'?"},
+      {{"read", "--prot", "COM1"}, "unknown option --prot; did you mean '--port'?"},
+      {{"help", "aply"}, "did you mean 'apply'?"},
+      {{"backups", "--mac", "02-00-00-8F-1C"}, "is not a MAC address"},
       {{"undo"}, "--port is required"},
       {{"set", "--port", "COM1", "--allow-duplicate", "basic_parameters.IP_addr", "Expert.MTU_Size=1000"},
        "--allow-duplicate goes with --units"},

@@ -117,8 +117,9 @@ EXAMPLES = r'''
 
 RETURN = r'''
 status:
-  description: The exit status of kavrune-cli (0 done; 5 a setting or file it refused, nothing
-    sent; 6 the device stored, but did not take or ask for every setting; see C(kavrune-cli --help)).
+  description: The exit status of kavrune-cli (0 done; 2 a setting it refused, 5 a file it
+    refused, nothing sent; 6 the device stored, but did not take or ask for every setting; see
+    C(kavrune-cli --help)).
   returned: always
   type: int
   sample: 0
