@@ -333,7 +333,9 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   if (o.command == "read" && job.Several && !result.Unit.Mac.empty() && !output.empty() && output != "-")
     output = PortFileName(o.output, result.Port + "-" + result.Unit.Mac, true);
   if (o.command == "read") {
-    const TFormat format = o.format.value_or(TFormat::Xml);
+    // On a terminal a person reads it; a file or a pipe gets the document, as scripts expect.
+    const TFormat format =
+        o.format.value_or(output.empty() && CliPlatform::StdoutIsTerminal() ? TFormat::Text : TFormat::Xml);
     // Every form names the unit, as the XML's "Unit" section does.
     std::string text = format == TFormat::Xml    ? session.SettingsText()
                        : format == TFormat::Text ? UnitLine(result.Unit) + ReadableText(current)
@@ -351,8 +353,12 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       if (current.Find(*r)) held.push_back(r);
       else out.Error(SettingName(*r) + ": the device does not show it in its present mode");
     const TFormat format = o.format.value_or(TFormat::Text);
-    const std::string text =
+    std::string text =
         format == TFormat::Text ? ReadableText(current, &held) : FormatSettings(current, format, &held);
+    if (o.valueOnly) {
+      text.clear();
+      for (const TSettingRow* r : held) text += ShownValue(*r, current) + "\n";
+    }
     if (int rc = Emit(output, text, out); rc != Ok) return finish(rc);
     return finish(held.size() == job.Rows.size() ? Ok : FileError);
   }

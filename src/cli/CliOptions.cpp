@@ -25,8 +25,9 @@ const std::vector<TCommand>& Commands() {
        "where the system tells: \"in use by minicom (PID 1234)\", locked or not), and what is\n"
        "behind each (\"FTDI FT232R USB UART, ttyUSB0\"). Says so on stderr when it finds none.\n"},
       {"read", "--port P [--format xml|json|text] [-o FILE]",
-       "Reads the device's settings and prints them. Nothing on the device changes.\n"},
-      {"get", "--port P [--format text|json|xml] [-o FILE] Section.Key ...",
+       "Reads the device's settings and prints them: as text on a terminal, as the XML document\n"
+       "into a file or a pipe. Nothing on the device changes.\n"},
+      {"get", "--port P [--format text|json|xml] [--value] [-o FILE] Section.Key ...",
        "Reads the device and prints the settings named, in the names read --format text shows\n"
        "beside each value (any letter case; the menu's key works too). Nothing on the device\n"
        "changes.\n"},
@@ -95,12 +96,12 @@ const std::vector<TOption>& Options() {
       {"-p, --port", "P", "get", "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node"},
       {"--ports", "P1,P2,...", "read apply set defaults undo",
        "several devices at once: each gets its own worker, and stdout a summary line\n"
-       "per port (port, result, settings changed, seconds)"},
+       "per port (port, result, settings changed or, for read, settings read, seconds)"},
       {"--format", "F", "read",
-       "xml (the default): the device's settings document, windows-1250, as the window\n"
-       "saves it; json: typed values by section and key; text: one line per setting, its\n"
-       "name and value in words with the unit, and beside it the Section.Key=value that\n"
-       "get and set take"},
+       "xml: the device's settings document, windows-1250, as the window saves it (the\n"
+       "default into a file or a pipe); json: typed values by section and key; text: one\n"
+       "line per setting, its name and value in words with the unit, and beside it the\n"
+       "Section.Key=value that get and set take (the default on a terminal)"},
       {"--format", "F", "get",
        "text (the default): each setting's name and value in words, and its\n"
        "Section.Key=value; json: typed values by section and key; xml: the settings\n"
@@ -117,6 +118,9 @@ const std::vector<TOption>& Options() {
        "save the settings in FILE instead of printing them (whole or not at all); with several\n"
        "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
       {"-o, --output", "FILE", "get", "save the settings in FILE instead of printing them"},
+      {"--value", "", "get",
+       "print only the values, one a line in the order named, as the text form shows\n"
+       "them after \"=\" (for scripts: ip=$(kavrune-cli get --value ...))"},
       {"-o, --output", "FILE", "apply set undo",
        "save the device's settings as it reports them after the write (the XML document\n"
        "read writes); with several ports each file gets the port in its name"},
@@ -263,8 +267,10 @@ const char* kOverview =
     "over its serial console.\n\n"
     "Usage: kavrune-cli ports\n"
     "  or:  kavrune-cli read     --port P [--format xml|json|text] [-o FILE]\n"
-    "  or:  kavrune-cli get      --port P [--format text|json|xml] Section.Key ...\n"
-    "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
+    "  or:  kavrune-cli get      --port P [--format text|json|xml] [--value] Section.Key ...
+"
+    "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]
+"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
@@ -425,6 +431,8 @@ TOptions Parse(const std::vector<std::string>& args) {
       (name == "--timeout" ? o.timeoutSec : o.restartLimitSec) = static_cast<int>(t);
     } else if (name == "--store") {
       o.store = true;
+    } else if (name == "--value") {
+      o.valueOnly = true;
     } else if (name == "--dry-run") {
       o.dryRun = true;
     } else if (name == "--quiet") {
@@ -446,6 +454,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (!o.allowDuplicate.empty() && o.units.empty()) throw usage("--allow-duplicate goes with --units");
   if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
+  if (o.valueOnly && o.format) throw usage("--value prints the bare values; it takes no --format");
   if (c == "set" && o.operands.empty() && o.units.empty()) throw usage("set needs Section.Key=Value or --units");
   for (const std::string& a : o.operands)
     if (c == "set" && a != "-" && a.find('=') == std::string::npos) throw usage(a + ": give Section.Key=Value");

@@ -27,6 +27,7 @@ struct TOptions {
   bool store = false;
   bool quiet = false;
   bool dryRun = false;
+  bool valueOnly = false;  // get --value: the bare values
 };
 
 // A command line the program cannot run; command is empty when none was recognised.

@@ -52,6 +52,7 @@ void EndStopWait() {}
 
 void PrepareStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 // Windows says "Access is denied" for a port held by another program: no rights to fix.
 std::string AccessHint(const std::string&) { return {}; }
 
@@ -97,6 +98,7 @@ void EndStopWait() { WriteStopPipe(0); }
 
 void PrepareStandardOutput() { std::signal(SIGPIPE, SIG_IGN); }
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) != 0; }
 std::string AccessHint(const std::string& path) {
   if (path.empty() || ::access(path.c_str(), R_OK | W_OK) == 0) return {};
   return "Permission denied on " + path +

@@ -10,6 +10,7 @@ namespace CliPlatform {
 // reader that goes away (a pager quit early) ends the output, not the program.
 void PrepareStandardOutput();
 bool StderrIsTerminal();
+bool StdoutIsTerminal();
 // What to tell a user who may not open the port at `path`; empty when rights are no reason.
 std::string AccessHint(const std::string& path);
 // "picocom (PID 4711)" for every other process that has the device node at path open, locked

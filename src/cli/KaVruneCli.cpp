@@ -294,15 +294,18 @@ int FirstFailure(const std::vector<TPortResult>& results) {
   return Ok;
 }
 
-void PrintSummary(const std::vector<TPortResult>& results) {
+// A read changes nothing, so its line says what it read.
+void PrintSummary(const std::vector<TPortResult>& results, const std::string& command) {
   for (const TPortResult& r : results) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
     const std::string how = r.Status == Ok                                                     ? "ok"
                             : CliPlatform::StopFlag() && r.Status == CliPlatform::StopStatus() ? "stopped"
                                                                                                : "failed";
-    std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t'
-              << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed\t" << seconds << '\n';
+    std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t';
+    if (command == "read") std::cout << (r.Result.empty() ? "nothing read" : r.Result);
+    else std::cout << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed";
+    std::cout << '\t' << seconds << '\n';
   }
   std::cout << std::flush;
 }
@@ -414,10 +417,10 @@ int Run(const std::vector<std::string>& args) {
         for (const std::string& line : job->Units->Unclaimed()) std::cerr << line << '\n';
       if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
       if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
-      if (job->Several && !json) PrintSummary(results);
+      if (job->Several && !json) PrintSummary(results, o.command);
       if (!json) std::cout << "units: " << totals.Line() << std::endl;
     } else if (job->Several && !json) {
-      PrintSummary(results);
+      PrintSummary(results, o.command);
     }
     return done(status != Ok ? status : reportStatus, results);
   } catch (const TUsageError& e) {

@@ -20,9 +20,9 @@
 namespace {
 
 #ifndef _WIN32
-// Runs the tool with its standard error on a terminal, as a user at one sees it; `err` holds
-// what the terminal got, redrawn lines and all.
-ProgramResult RunCliOnTerminal(const std::vector<std::string>& args) {
+// Runs the tool with its standard error (and with stdoutToo its standard output) on a terminal,
+// as a user at one sees it; `err` holds what the terminal got, redrawn lines and all.
+ProgramResult RunCliOnTerminal(const std::vector<std::string>& args, bool stdoutToo = false) {
   int master = -1, slave = -1;
   ProgramResult r;
   if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return r;
@@ -30,7 +30,7 @@ ProgramResult RunCliOnTerminal(const std::vector<std::string>& args) {
   if (pid == 0) {
     const int nul = open("/dev/null", O_RDWR);
     dup2(nul, 0);
-    dup2(nul, 1);
+    dup2(stdoutToo ? slave : nul, 1);
     dup2(slave, 2);
     std::vector<std::string> all{KAVRUNE_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
@@ -103,7 +103,7 @@ TEST(Cli, helpShouldDescribeEveryOptionOfItsCommand) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
       {"ports", {}},
       {"read", {"--port", "--ports", "--format", "-o", "--timeout", "--log", "--quiet"}},
-      {"get", {"--port", "--format", "-o", "--timeout", "--log", "--quiet"}},
+      {"get", {"--port", "--format", "--value", "-o", "--timeout", "--log", "--quiet"}},
       {"set",
        {"--port", "--ports", "--dry-run", "--format", "--units", "--allow-duplicate", "--report", "-o", "--timeout",
         "--log", "--quiet"}},
@@ -271,6 +271,16 @@ TEST_F(CliOnSim, readShouldPrintTheDocumentAndWriteItAtomicallyToAFile) {
   EXPECT_EQ(r.out,
             "Channel 1 baud rate  9600 bit/s  Channel_1.Baudrate=9600\n"
             "SNMP                 on          Security.SNMP=enabled\n");
+  r = RunCli({"get", "--port", "COM5", "--quiet", "--value", "Security.SNMP", "channel_1.baudrate"});
+  EXPECT_EQ(r.out, "enabled\n9600\n") << "bare values, in the order named";
+#ifndef _WIN32
+  // A person at a terminal gets the words; a pipe (above) and --format xml the document.
+  r = RunCliOnTerminal({"read", "--port", "COM5", "--quiet"}, true);
+  EXPECT_NE(r.err.find("Channel_1.Baudrate=9600"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("<?xml"), std::string::npos) << r.err;
+  r = RunCliOnTerminal({"read", "--port", "COM5", "--quiet", "--format", "xml"}, true);
+  EXPECT_NE(r.err.find("<?xml"), std::string::npos) << r.err;
+#endif
 
   const std::string out = dir.Path() + "/read.xml";
   const std::string log = dir.Path() + "/dialogue.log";
@@ -493,6 +503,10 @@ TEST_F(CliOnSim, applyToSeveralPortsShouldCloneEachAndSetOnlyWhatIsNamed) {
   EXPECT_EQ(LoadState(dir.Path() + "/a.txt").Sections, wanted.Sections);
   EXPECT_EQ(LoadState(dir.Path() + "/b.txt").Sections, wanted.Sections);
   EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/after-COM3.xml")) << "each port its own file";
+  r = RunCli({"read", "--ports", "COM2,COM3", "--quiet", "-o", dir.Path() + "/read.xml"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("COM3\tok\tread \\d+ settings\t"))) << r.out;
+  EXPECT_EQ(r.out.find("changed"), std::string::npos) << "a read changes nothing: " << r.out;
 
   r = RunCli({"set", "--port", "COM3", "--quiet", "Channel_1.Baudrate=57600", "basic_parameters.IP_addr=10.9.9.9"});
   ASSERT_EQ(r.rc, 0) << r.err;
