@@ -363,6 +363,12 @@ TOptions Parse(const std::vector<std::string>& args) {
     o.operands = {args[1]};
     return o;
   }
+  // The words a setting's value may be, for completion after "Section.Key=".
+  if (o.command == "--setting-values") {
+    if (args.size() != 2) throw TUsageError("", "--setting-values takes a Section.Key");
+    o.operands = {args[1]};
+    return o;
+  }
   if (!FindCommand(o.command))
     throw TUsageError("", "unknown command \"" + o.command + "\"" + Guess(o.command, CommandNames()));
   const std::string& c = o.command;

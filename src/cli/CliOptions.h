@@ -11,7 +11,7 @@
 namespace KaVruneCli {
 
 struct TOptions {
-  std::string command;             // "help" for help, "--version" for the version, "--setting-names"
+  std::string command;  // "help" for help, "--version" for the version, "--setting-names", "--setting-values"
   std::vector<std::string> ports;  // --port, repeated, and --ports A,B,C
   std::string output;
   std::string input;                  // apply: the settings file

@@ -378,6 +378,19 @@ int Run(const std::vector<std::string>& args) {
         std::cout << SettingName(row) << '\n';
     return Ok;
   }
+  if (o.command == "--setting-values") {
+    // Words only: a number, an address or a text is the user's own.
+    std::string error;
+    const auto rows = FindSettings(o.operands.front(), error);
+    if (rows.size() == 1 && rows.front()->Writable()) {
+      const TSettingRow& row = *rows.front();
+      if (row.Kind == TSettingKind::Flag) std::cout << "on\noff\n";
+      if (row.Kind == TSettingKind::Choice)
+        for (const std::string& word : row.Words)
+          if (!word.empty()) std::cout << word << '\n';
+    }
+    return Ok;
+  }
   try {
     if (o.command == "ports") return ListPorts();
     if (o.command == "backups") return ListBackups(o);

@@ -234,6 +234,10 @@ TEST(Cli, bashCompletionShouldCompleteCommandsFormatsPortsAndSettingNames) {
       "comp kavrune-cli set --port COM4 Channel_1.Bau\n"
       "comp kavrune-cli get --port COM4 basic_parameters.IP_\n"
       "comp kavrune-cli set --d\n"
+      "comp kavrune-cli get --port COM4 -\n"
+      "comp kavrune-cli set --port COM4 Expert.CPU_performance=\n"
+      "comp kavrune-cli set --port COM4 basic_parameters.Network_mode=W\n"
+      "comp kavrune-cli set --port COM4 security.snmp=o\n"
       "comp kavrune-sim --fault no\n";
   const ProgramResult r = RunProgram("/bin/bash", {"-c", script}, dir.Path());
   EXPECT_EQ(r.out,
@@ -243,6 +247,10 @@ TEST(Cli, bashCompletionShouldCompleteCommandsFormatsPortsAndSettingNames) {
             "Channel_1.Baudrate=|\n"
             "basic_parameters.IP_addr|\n"
             "--dry-run|\n"
+            "--port|--format|--value|-o|--output|--timeout|--log|--quiet|--help|\n"
+            "Expert.CPU_performance=Regular|Expert.CPU_performance=Low|Expert.CPU_performance=High|\n"
+            "basic_parameters.Network_mode=Wired\\ Only|basic_parameters.Network_mode=Wireless\\ Only|\n"
+            "security.snmp=on|security.snmp=off|\n"
             "no-menu|noise|no-return|no-store-entry|\n")
       << r.err;
   EXPECT_EQ(r.err, "");
