@@ -15,9 +15,10 @@
 namespace KaVruneCli {
 namespace {
 
-// The columns of earlier versions first, so that scripts that count them still find theirs.
-const char* kCsvHeader =
-    "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,values\r\n";
+// The columns of earlier versions first, so that scripts that count them still find theirs; a
+// file begun by one of them keeps its columns.
+const std::string kEarlierColumns = "time,port,mac,firmware,row,outcome,status,changed,seconds";
+const std::string kCsvHeader = kEarlierColumns + ",record,run,tool,settings,settings_sha256,values\r\n";
 
 using TJson = nlohmann::ordered_json;
 
@@ -96,7 +97,7 @@ std::string NewRunId() {
   return id;  // "20261207T201503Z-3f9a0c71d2e4"
 }
 
-std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunInfo& run) {
+std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunInfo& run, bool earlierColumns) {
   if (format == TReportFormat::Jsonl) {
     TJson j = {{"time", r.Time},
                {"port", OrNull(r.Port)},
@@ -115,11 +116,13 @@ std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunI
   std::string changed;
   for (const std::string& name : r.Changed) changed += (changed.empty() ? "" : " ") + name;
   const std::string values = r.Values.empty() ? std::string() : ValuesOf(r).dump(-1, ' ', false, TJson::error_handler_t::replace);
-  return r.Time + "," + CsvCell(r.Port) + "," + CsvCell(r.Mac) + "," + CsvCell(r.Firmware) + "," +
-         (r.Row ? std::to_string(r.Row) : std::string()) + "," + r.Outcome + "," +
-         (r.HasStatus ? std::to_string(r.Status) : std::string()) + "," + CsvCell(changed) + "," +
-         Seconds(r.Seconds) + ",unit," + CsvCell(run.Id) + "," + CsvCell(run.Tool) + "," + CsvCell(run.Settings) +
-         "," + run.SettingsSha256 + "," + CsvCell(values) + "\r\n";
+  const std::string earlier = r.Time + "," + CsvCell(r.Port) + "," + CsvCell(r.Mac) + "," + CsvCell(r.Firmware) +
+                              "," + (r.Row ? std::to_string(r.Row) : std::string()) + "," + r.Outcome + "," +
+                              (r.HasStatus ? std::to_string(r.Status) : std::string()) + "," + CsvCell(changed) +
+                              "," + Seconds(r.Seconds);
+  if (earlierColumns) return earlier + "\r\n";
+  return earlier + ",unit," + CsvCell(run.Id) + "," + CsvCell(run.Tool) + "," + CsvCell(run.Settings) + "," +
+         run.SettingsSha256 + "," + CsvCell(values) + "\r\n";
 }
 
 void TRunTotals::Count(const TUnitRecord& r) {
@@ -157,7 +160,8 @@ TRunReport::TRunReport(const std::string& path, TRunInfo run)
     std::string first;
     std::getline(in, first);
     if (!first.empty() && first.back() == '\r') first.pop_back();
-    if (first + "\r\n" != kCsvHeader)
+    if (first == kEarlierColumns) earlierColumns_ = true;
+    else if (first + "\r\n" != kCsvHeader)
       why_ = path + " has other columns than this version writes (" + first + "); give a new file";
   }
 }
@@ -173,7 +177,8 @@ bool TRunReport::Append(const TUnitRecord& record) {
   std::lock_guard g(lock_);
   // The header goes with the first record, so a run that stops before any unit leaves the file
   // as it was.
-  const std::string text = (headed_ ? std::string() : std::string(kCsvHeader)) + FormatRecord(record, format_, run_);
+  const std::string text =
+      (headed_ ? std::string() : kCsvHeader) + FormatRecord(record, format_, run_, earlierColumns_);
   if (!file_->Append(text)) return false;
   headed_ = true;
   return true;

@@ -52,14 +52,17 @@ enum class TReportFormat { Jsonl, Csv };
 // By the file's extension, in any letter case; nothing for another.
 std::optional<TReportFormat> ReportFormatOf(const std::string& path);
 
-std::string FormatRecord(const TUnitRecord& record, TReportFormat format, const TRunInfo& run = {});
+// earlierColumns: a .csv line with only the columns of versions before the run's own.
+std::string FormatRecord(const TUnitRecord& record, TReportFormat format, const TRunInfo& run = {},
+                         bool earlierColumns = false);
 std::string FormatTotals(const TRunTotals& totals, int status, const TRunInfo& run);  // a .jsonl line
 std::string UtcTime(double secondsAgo);
 std::string NewRunId();
 
 class TRunReport final {
  public:
-  // Appends to what the file holds; a .csv file begun with other columns is not opened.
+  // Appends to what the file holds. A .csv file begun by an earlier version gets lines in its
+  // columns; one begun with columns of no version is not opened.
   explicit TRunReport(const std::string& path, TRunInfo run = {});
   ~TRunReport();
   bool IsOpen() const;
@@ -72,6 +75,7 @@ class TRunReport final {
   TReportFormat format_;
   TRunInfo run_;
   std::string why_;
+  bool earlierColumns_ = false;
   std::unique_ptr<TDurableAppendFile> file_;
   std::mutex lock_;
   bool headed_ = false;

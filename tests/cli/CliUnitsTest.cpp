@@ -133,21 +133,21 @@ TEST(CliReport, sha256ShouldMatchTheStandardsExamples) {
 
 TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
   TempDir dir;
+  const TUnitRecord record{"2026-12-07T20:15:03Z",
+                           "COM7",
+                           "02-00-00-00-00-07",
+                           "V1.0, \"beta\"",
+                           1,
+                           "not taken",
+                           6,
+                           {"basic_parameters.IP_addr", "Channel_1.Password"},
+                           5.25,
+                           {{"basic_parameters.IP_addr", "10.0.0.1"}}};
   for (const std::string name : {"run.csv", "run.jsonl"}) {
     const std::string path = dir.Path() + "/" + name;
     for (int run = 0; run < 2; ++run) {
       TRunReport report(path, {"r1", "kavrune-cli 9", "golden.xml", "ab12"});
       ASSERT_TRUE(report.IsOpen());
-      TUnitRecord record{"2026-12-07T20:15:03Z",
-                         "COM7",
-                         "02-00-00-00-00-07",
-                         "V1.0, \"beta\"",
-                         1,
-                         "not taken",
-                         6,
-                         {"basic_parameters.IP_addr", "Channel_1.Password"},
-                         5.25,
-                         {{"basic_parameters.IP_addr", "10.0.0.1"}}};
       ASSERT_TRUE(report.Append(record));
     }
     const std::string text = Slurp(path);
@@ -160,12 +160,16 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
                 "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,"
                 "values\r\n" +
                     line + line);
-      // A report begun by a version with other columns gets no rows in the wrong places.
-      const std::string old = dir.Path() + "/old.csv";
-      std::ofstream(old) << "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n";
-      TRunReport earlier(old);
-      EXPECT_FALSE(earlier.IsOpen());
-      EXPECT_NE(earlier.Why().find("has other columns"), std::string::npos);
+      // A report begun by an earlier version keeps its columns; one of unknown columns is not added to.
+      const std::string old = dir.Path() + "/old.csv", other = dir.Path() + "/other.csv";
+      const std::string header = "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n";
+      std::ofstream(old) << header;
+      ASSERT_TRUE(TRunReport(old).Append(record));
+      EXPECT_EQ(Slurp(old), header + line.substr(0, line.find(",unit,")) + "\r\n");
+      std::ofstream(other) << "when,where\r\n";
+      TRunReport unknown(other);
+      EXPECT_FALSE(unknown.IsOpen());
+      EXPECT_NE(unknown.Why().find("has other columns"), std::string::npos);
     } else {
       const auto line = nlohmann::json::parse(text.substr(0, text.find('\n')));
       EXPECT_EQ(line["firmware"], "V1.0, \"beta\"");
