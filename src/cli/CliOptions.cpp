@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include "CliReport.h"
+#include "CliUnits.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -411,6 +412,12 @@ TOptions Parse(const std::vector<std::string>& args) {
         const std::string guess = NearestSettingName(Trim(column), true);
         throw usage(rows.empty() ? error + (guess.empty() ? std::string() : "; did you mean " + guess + "?")
                                  : column + " holds several settings; name one");
+      }
+      const auto own = OwnPerUnit();
+      if (std::find(own.begin(), own.end(), rows.front()) == own.end()) {
+        std::string names;
+        for (const TSettingRow* r : own) names += (names.empty() ? "" : " or ") + SettingName(*r);
+        throw usage("--allow-duplicate takes " + names + "; rows may share the value of any other column");
       }
       o.allowDuplicate.push_back(rows.front());
     } else if (name == "--report") {

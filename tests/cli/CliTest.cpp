@@ -89,6 +89,8 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
        "--allow-duplicate goes with --units"},
       {{"apply", "--port", "COM1", "--units", "u.csv", "--allow-duplicate", "basic_parameters.IP_adr", "a.xml"},
        "did you mean basic_parameters.IP_addr?"},
+      {{"set", "--port", "COM1", "--units", "u.csv", "--allow-duplicate", "Channel_1.Baudrate"},
+       "rows may share the value of any other column"},
   };
   for (const auto& [args, why] : cases) {
     const ProgramResult r = RunCli(args);
