@@ -268,10 +268,8 @@ const char* kOverview =
     "over its serial console.\n\n"
     "Usage: kavrune-cli ports\n"
     "  or:  kavrune-cli read     --port P [--format xml|json|text] [-o FILE]\n"
-    "  or:  kavrune-cli get      --port P [--format text|json|xml] [--value] Section.Key ...
-"
-    "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]
-"
+    "  or:  kavrune-cli get      --port P [--format text|json|xml] [--value] Section.Key ...\n"
+    "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
