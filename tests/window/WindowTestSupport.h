@@ -2,6 +2,8 @@
 // What the window tests share: a private COM link directory, the messages the window showed
 // (recorded instead of boxed) and waiting with the event loop running.
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QStringList>
@@ -11,6 +13,9 @@
 #include <ostream>
 #include <string>
 
+#include "AfPortControls.h"
+#include "uMain.h"
+#include "uMainForms.h"
 #include "uQtDispatcher.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -66,4 +71,14 @@ bool WaitFor(F done, int ms) {
     QTest::qWait(10);
   }
   return true;
+}
+
+// COM n chosen in the port list and opened, as a person does it.
+inline void ChooseAndOpen(TfMain& window, int com) {
+  TAfPortComboBox* picker = window.uiConnection->AfPortComboBox1;
+  const int index = picker->findText(QStringLiteral("COM %1").arg(com));
+  ASSERT_GE(index, 0) << "COM " << com << " is not listed";
+  picker->setCurrentIndex(index);
+  emit picker->activated(index);
+  window.uiConnection->bOpenClose->click();
 }

@@ -34,12 +34,7 @@ class ApplyOnDeviceTest : public ::testing::Test {
     ASSERT_TRUE(sim->Ready());
     window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
     window->SetWorkingDirectory(env.Dir());
-    TAfPortComboBox* picker = window->uiConnection->AfPortComboBox1;
-    const int index = picker->findText(QStringLiteral("COM %1").arg(Com));
-    ASSERT_GE(index, 0);
-    picker->setCurrentIndex(index);
-    emit picker->activated(index);
-    window->uiConnection->bOpenClose->click();
+    ChooseAndOpen(*window, Com);
     ASSERT_TRUE(WaitFor([&] { return window->seApplySettings->isEnabled(); }, 30000)) << "no first read";
   }
 

@@ -35,12 +35,7 @@ class WindowEditsTest : public ::testing::Test {
     device.emplace(Com, std::move(options));
     window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
     window->SetWorkingDirectory(env.Dir());
-    TAfPortComboBox* picker = window->uiConnection->AfPortComboBox1;
-    const int index = picker->findText(QStringLiteral("COM %1").arg(Com));
-    ASSERT_GE(index, 0);
-    picker->setCurrentIndex(index);
-    emit picker->activated(index);
-    window->uiConnection->bOpenClose->click();
+    ChooseAndOpen(*window, Com);
     ASSERT_TRUE(WaitForRead()) << "no first read";
   }
   // The commands come back with the read that ends every command.
