@@ -12,7 +12,9 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("StatusLine"));
   // A rule over the block parts it from the menu buttons above.
   setFrameShape(QFrame::NoFrame);
-  setStyleSheet(QStringLiteral("#StatusLine { border-top: 1px solid #A0A0C0; }"));
+  // The scroll area and its lines show the panel's colour through them.
+  setStyleSheet(QStringLiteral("#StatusLine { border-top: 1px solid #A0A0C0; } "
+                               "#saStatus, #saStatus > QWidget, #StatusLines { background: transparent; }"));
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 6, 0, 0);
   // The lines take the height their words need: what the block cannot hold scrolls, and no
