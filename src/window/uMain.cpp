@@ -26,6 +26,7 @@
 #include "AfPortControls.h"
 #include "ComCtrlsAdds.h"
 #include "ShapeEx.h"
+#include "uFileUtils.h"
 #include "uContacts.h"
 #include "uIntEdit.h"
 #include "uQtDispatcher.h"
@@ -387,6 +388,9 @@ void TfMain::bOpenCloseClick() {
     SetStepColours(true);
     bOpenClose->setText(LangText("bOpenClose_Close", "Close"));
     picker->setEnabled(false);
+    // Chosen again at the next start; a folder that cannot be written only forgets it.
+    QDir().mkpath(DefaultWorkingDirectory());
+    WriteFileAtomically(Std(LastPortFile()), "COM" + std::to_string(worker_.Port().ComNumber()) + "\n");
     EnableCommands(false);
     ShowPage(pConnection);
     for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) b->SetDown(false);

@@ -102,6 +102,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void SetWorkingDirectory(const QString& dir) { workingDirectory_ = dir; }
   // $XDG_STATE_HOME/kavrune, by default ~/.local/state/kavrune.
   static QString DefaultWorkingDirectory();
+  // Where the port last opened is kept: the user's state folder, whatever the working directory.
+  static QString LastPortFile();
 
   // --- event handlers
   void seNetworkClick(QObject* Sender);

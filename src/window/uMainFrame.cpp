@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -308,7 +309,21 @@ void TfMain::FormCreate() {
   BuildStatus();  // its texts come from the language file
   LayOutMenu();
   WatchEdits();
+  // The port last opened, chosen again where it is still there.
+  QFile last(LastPortFile());
+  if (last.open(QIODevice::ReadOnly)) {
+    const QString text = QString::fromLatin1(last.readAll()).trimmed();
+    bool number = false;
+    const int com = text.startsWith(QLatin1String("COM")) ? text.mid(3).toInt(&number) : 0;
+    TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
+    if (number && picker->findText(QStringLiteral("COM %1").arg(com)) >= 0) {
+      picker->SetComNumber(static_cast<uint16_t>(com));
+      AfPortComboBox1Change();
+    }
+  }
 }
+
+QString TfMain::LastPortFile() { return QDir(DefaultWorkingDirectory()).filePath(QStringLiteral("last-port")); }
 
 void TfMain::LayOutMenu() {
   int y = 16;

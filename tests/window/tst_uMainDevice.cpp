@@ -181,6 +181,10 @@ TEST_F(MainWindowDeviceTest, shouldReturnToTheConnectionPageWhenClosed) {
   // A document that was on its way when the port closed does not bring the commands back.
   QTest::qWait(300);
   EXPECT_FALSE(w.seApplySettings->isEnabled());
+  // The next start offers the port last opened.
+  window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
+  EXPECT_EQ(window->uiConnection->AfPortComboBox1->ComNumber(), Com);
+  EXPECT_TRUE(window->uiConnection->bOpenClose->isEnabled());
 }
 
 TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilTheReRead) {
