@@ -2,6 +2,7 @@
 // TfMain: the one working window. A banner, the menu column of shape buttons, the link strip and
 // one page at a time; the device work goes to the worker, whose read documents come back here.
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QSet>
@@ -24,6 +25,7 @@ class QLocale;
 class QLabel;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class TAfPortComboBox;
 class TShapeEx;
 class TShapeExColorSchema;
@@ -100,6 +102,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // The working copies (temp_load.xml, temp_save.xml) and the debug panel's files go to this
   // directory; unless set, to DefaultWorkingDirectory().
   void SetWorkingDirectory(const QString& dir) { workingDirectory_ = dir; }
+  // How long the window waits for a unit before it names what to check (10 s).
+  void SetWaitHintAfter(int ms) { waitHintAfterMs_ = ms; }
   // $XDG_STATE_HOME/kavrune, by default ~/.local/state/kavrune.
   static QString DefaultWorkingDirectory();
   // Where the port last opened is kept: the user's state folder, whatever the working directory.
@@ -303,6 +307,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::shared_ptr<TTranscript> transcript_;  // shared with the port's trace, which the worker outlives us with
   TTranscriptView* transcriptView_ = nullptr;
   bool deviceAnswered_ = false;  // since the port opened
+  QElapsedTimer waitClock_;      // since the wait for the unit began
+  QTimer* waitTick_ = nullptr;   // shows that wait every second
+  int waitHintAfterMs_ = 10000;  // when the cable hint joins it
   bool defaultsShown_ = false;   // the pages show factory values the device has not stored
   bool closing_ = false;
   bool reloadAfterExit_ = false;

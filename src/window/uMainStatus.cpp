@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QShortcut>
+#include <QTimer>
 
 #include "AfPortControls.h"
 #include "ShapeEx.h"
@@ -118,23 +119,44 @@ void TfMain::seTranscriptClick() {
 
 void TfMain::ShowPortState() {
   const int com = worker_.Port().ComNumber();
-  if (!worker_.IsPortOpen())
+  if (!worker_.IsPortOpen() || deviceAnswered_) waitClock_.invalidate();
+  if (!worker_.IsPortOpen()) {
     statusLine_->ShowPort(uiConnection->AfPortComboBox1->count() == 0
                               ? LangText("Status_NoPorts",
                                          "No serial port found: plug in the adapter, then open the "
                                          "port list again")
                               : LangText("Status_Closed", "Port closed"));
-  else if (!deviceAnswered_)
-    statusLine_->ShowPort(LangText("Status_Waiting", "COM %1 open: waiting for the device, power it on now").arg(com));
-  else {
-    // The unit on the line, as it named itself: whichever of its MAC and firmware it printed.
-    QString text = LangText("Status_Connected", "Connected: COM %1").arg(com);
-    const TDeviceIdentity unit = worker_.Identity();
-    if (!unit.Mac.empty()) text += QLatin1Char('\n') + LangText("Status_Mac", "MAC %1").arg(Qs(unit.Mac));
-    if (!unit.Firmware.empty())
-      text += QLatin1Char('\n') + LangText("Status_Firmware", "Firmware %1").arg(Qs(unit.Firmware));
-    statusLine_->ShowPort(text);
+    return;
   }
+  if (!deviceAnswered_) {
+    // How long it has waited, every second; past a while, what to check.
+    if (!waitClock_.isValid()) waitClock_.start();
+    if (!waitTick_) {
+      waitTick_ = new QTimer(this);
+      waitTick_->setInterval(1000);
+      connect(waitTick_, &QTimer::timeout, this, [this] {
+        if (worker_.IsPortOpen() && !deviceAnswered_ && !closing_) ShowPortState();
+        else waitTick_->stop();
+      });
+    }
+    if (!waitTick_->isActive()) waitTick_->start();
+    const qint64 waited = waitClock_.elapsed();
+    QString text = LangText("Status_Waiting", "COM %1 open: waiting for the device, power it on now").arg(com);
+    if (waited >= 1000) text += LangText("Status_Waited", " (%1 s)").arg(waited / 1000);
+    if (waited >= waitHintAfterMs_)
+      text += QLatin1Char('\n') + LangText("Status_CableHint",
+                                           "Nothing yet? Check the power and the cable: a crossed (null modem) "
+                                           "cable on the unit's port CH1.");
+    statusLine_->ShowPort(text);
+    return;
+  }
+  // The unit on the line, as it named itself: whichever of its MAC and firmware it printed.
+  QString text = LangText("Status_Connected", "Connected: COM %1").arg(com);
+  const TDeviceIdentity unit = worker_.Identity();
+  if (!unit.Mac.empty()) text += QLatin1Char('\n') + LangText("Status_Mac", "MAC %1").arg(Qs(unit.Mac));
+  if (!unit.Firmware.empty())
+    text += QLatin1Char('\n') + LangText("Status_Firmware", "Firmware %1").arg(Qs(unit.Firmware));
+  statusLine_->ShowPort(text);
 }
 
 void TfMain::Progress(const TWorkProgress& p) {

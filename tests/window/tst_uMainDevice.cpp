@@ -387,6 +387,21 @@ TEST_F(MainWindowRefusingDeviceTest, shouldWarnInPlainWordsWhenTheDeviceRefusesA
   EXPECT_EQ(w.seUndoApply, nullptr);
 }
 
+class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
+ protected:
+  MainWindowSilentDeviceTest() { fault = "silent"; }
+};
+
+TEST_F(MainWindowSilentDeviceTest, shouldCountTheSecondsOfTheWaitAndNameWhatToCheck) {
+  window->SetWaitHintAfter(1000);
+  ChoosePort();
+  window->uiConnection->bOpenClose->click();
+  ASSERT_TRUE(WaitFor([&] { return window->StatusLine()->PortText().contains(" (1 s)"); }, 5000))
+      << window->StatusLine()->PortText().toStdString();
+  EXPECT_TRUE(window->StatusLine()->PortText().contains("Check the power and the cable"));
+  EXPECT_TRUE(window->seDisconnect->isEnabled()) << "the wait can be ended";
+}
+
 class MainWindowNoReturnTest : public MainWindowDeviceTest {
  protected:
   MainWindowNoReturnTest() {
