@@ -47,6 +47,11 @@ const std::vector<TCommand>& Commands() {
        "unknown key or a value the device cannot take is refused before the port is opened.\n"
        "On a production line, --units gives each unit values of its own over those of the file,\n"
        "and --report keeps a record of each unit.\n"},
+      {"edit", "SETTINGS.xml Section.Key=Value ... [-]",
+       "Changes settings in a settings file (either form), with the names, values and checks of\n"
+       "set, and writes the file back whole or not at all; no device is needed. Prints what\n"
+       "changed; a password or key only as ********. A value set would refuse leaves the file\n"
+       "as it was (status 2). A - reads more Section.Key=Value lines from standard input.\n"},
       {"defaults", "--port P [--store] [-o FILE]",
        "Has the device restore its factory values. Only with --store does the device keep them;\n"
        "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
@@ -176,9 +181,9 @@ const std::vector<TOption>& Options() {
       {"--log", "FILE", "get",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked"},
-      {"-q, --quiet", "", "read get set apply defaults undo diff backups",
+      {"-q, --quiet", "", "read get set apply defaults undo diff backups edit",
        "no hints, progress or result line on stderr; errors are still shown"},
-      {"-h, --help", "", "ports read get set apply defaults undo backups diff help", "this text"},
+      {"-h, --help", "", "ports read get set apply edit defaults undo backups diff help", "this text"},
   };
   return options;
 }
@@ -271,6 +276,7 @@ const char* kOverview =
     "  or:  kavrune-cli get      --port P [--format text|json|xml] [--value] Section.Key ...\n"
     "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
+    "  or:  kavrune-cli edit     SETTINGS.xml Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
     "  or:  kavrune-cli backups  [--mac M] [--format text|json]\n"
@@ -448,9 +454,9 @@ TOptions Parse(const std::vector<std::string>& args) {
       o.dryRun = true;
     } else if (name == "--quiet") {
       o.quiet = true;
-    } else if (c == "apply" && o.input.empty()) {
+    } else if ((c == "apply" || c == "edit") && o.input.empty()) {
       o.input = a;
-    } else if (c == "get" || c == "set" || c == "diff" || (c == "help" && o.operands.empty())) {
+    } else if (c == "get" || c == "set" || c == "edit" || c == "diff" || (c == "help" && o.operands.empty())) {
       // set -: the assignments on standard input
       o.operands.push_back(a);
     } else {
@@ -462,13 +468,15 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
     throw usage("reading several devices needs -o FILE (each gets the port in its name)");
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
+  if (c == "edit" && o.operands.empty()) throw usage("edit needs a settings file and Section.Key=Value");
   if (!o.allowDuplicate.empty() && o.units.empty()) throw usage("--allow-duplicate goes with --units");
   if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (o.valueOnly && o.format) throw usage("--value prints the bare values; it takes no --format");
   if (c == "set" && o.operands.empty() && o.units.empty()) throw usage("set needs Section.Key=Value or --units");
   for (const std::string& a : o.operands)
-    if (c == "set" && a != "-" && a.find('=') == std::string::npos) throw usage(a + ": give Section.Key=Value");
+    if ((c == "set" || c == "edit") && a != "-" && a.find('=') == std::string::npos)
+      throw usage(a + ": give Section.Key=Value");
   if (c == "diff" && o.operands.size() != 2) throw usage("diff compares two: files or ports");
   if (c == "help" && !o.operands.empty() && HelpText(o.operands.front()).empty())
     throw usage("no command \"" + o.operands.front() + "\"" + Guess(o.operands.front(), CommandNames()));

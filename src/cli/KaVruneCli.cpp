@@ -350,6 +350,60 @@ int RunDiff(const TOptions& o) {
   return differences.empty() ? Ok : Differ;
 }
 
+// edit: a settings file changed with set's names, values and checks, and written back in its
+// own form, whole or not at all; no device.
+int RunEdit(const TOptions& o) {
+  PXmlDocument doc;
+  try {
+    doc = TXmlDocument::LoadFromFile(o.input);
+  } catch (const std::exception& e) {
+    std::cerr << "kavrune-cli: " << e.what() << '\n';
+    return FileError;
+  }
+  const TXmlElement root = doc->Root();
+  const TDeviceSettings before = FromDocument(root);
+  std::vector<std::string> assignments;
+  bool ok = true;
+  for (const std::string& a : o.operands)
+    if (a != "-") assignments.push_back(a);
+    else ok = ReadAssignments(std::cin, assignments) && ok;
+  TDeviceSettings after = before;
+  std::vector<std::string> refused;
+  std::string error;
+  for (const std::string& a : assignments)
+    if (const auto parsed = ParseAssignment(a, error, &after)) after.Set(*parsed->Row, parsed->Value);
+    else refused.push_back(error);
+  for (const std::string& f : CheckBeforeWrite(after)) refused.push_back(f);
+  if (!ok || !refused.empty()) {
+    for (const std::string& r : refused) std::cerr << "kavrune-cli: " << r << '\n';
+    std::cerr << "kavrune-cli: " << o.input << " was not changed\n";
+    return Usage;
+  }
+  // The file's own form: a read document keeps what the unit printed about itself.
+  const bool readForm = IsReadDocument(root);
+  const PXmlDocument out = TXmlDocument::CreateFromText(readForm ? TXmlDocument::ReadDocumentText : "<xml/>");
+  if (readForm) {
+    ToReadDocument(after, out->Root());
+    for (const TXmlElement& section : root.Children())
+      for (const TXmlElement& entry : section.Children())
+        if (EntryKind(section.Name(), entry.Name()) != TEntryKind::Setting)
+          FindNodePath(out->Root(), section.Name(), true).AppendCopy(entry);
+  } else {
+    ToWriteDocument(Diff(TDeviceSettings(), after), out->Root());
+  }
+  try {
+    out->SaveToFile(o.input);  // written beside and renamed
+  } catch (const std::exception& e) {
+    std::cerr << "kavrune-cli: " << e.what() << "; " << o.input << " was not changed\n";
+    return FileError;
+  }
+  std::vector<TDifference> changed = Compare(before, after);
+  for (TDifference& d : changed)
+    if (Confidential(*d.Row)) d.From = d.To = d.FromValue = d.ToValue = "********";
+  if (!o.quiet) std::cout << FormatDifferences(changed, TFormat::Text) << std::flush;
+  return Ok;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args) {
@@ -395,6 +449,7 @@ int Run(const std::vector<std::string>& args) {
     if (o.command == "ports") return ListPorts();
     if (o.command == "backups") return ListBackups(o);
     if (o.command == "diff") return RunDiff(o);
+    if (o.command == "edit") return RunEdit(o);
     // A script that asked for JSON gets its object whatever stopped the command.
     const bool json = o.format == TFormat::Json && (o.command == "set" || o.command == "apply");
     auto done = [&](int status, const std::vector<TPortResult>& results = {}) {

@@ -104,6 +104,7 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
 TEST(Cli, helpShouldDescribeEveryOptionOfItsCommand) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
       {"ports", {}},
+      {"edit", {"--quiet"}},
       {"read", {"--port", "--ports", "--format", "-o", "--timeout", "--log", "--quiet"}},
       {"get", {"--port", "--format", "--value", "-o", "--timeout", "--log", "--quiet"}},
       {"set",
@@ -258,6 +259,24 @@ TEST(Cli, bashCompletionShouldCompleteCommandsFormatsPortsAndSettingNames) {
   EXPECT_EQ(r.err, "");
 }
 #endif
+
+// A golden file prepared at a desk: set's names, values and checks, the file's own form kept,
+// and a refused value leaves the file as it was.
+TEST_F(CliOnSim, editShouldChangeAFileWithSetsChecksAndNoDevice) {
+  const std::string dump = dir.Path() + "/golden.xml";
+  DumpDocument(SimDefaults())->SaveToFile(dump);
+  const ProgramResult r = RunCli({"edit", dump, "Expert.MTU_Size=1000", "Channel_1.Baudrate=57600"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out, "Channel_1.Baudrate: 9600 -> 57600\nExpert.MTU_Size: 1400 -> 1000\n");
+  const PXmlDocument edited = TXmlDocument::LoadFromFile(dump);
+  EXPECT_TRUE(IsReadDocument(edited->Root())) << "the read form stays";
+  EXPECT_EQ(*FromDocument(edited->Root()).Find("Expert", "MTU_Size"), "1000");
+  const std::string text = Slurp(dump);
+  const ProgramResult bad = RunCli({"edit", dump, "Expert.MTU_Size=9999"});
+  EXPECT_EQ(bad.rc, 2) << bad.err;
+  EXPECT_NE(bad.err.find("was not changed"), std::string::npos) << bad.err;
+  EXPECT_EQ(Slurp(dump), text);
+}
 
 TEST_F(CliOnSim, silentDeviceShouldEndWithOneAfterTheTimeout) {
   SimProcess sim(5, "", {"--unpaced", "--fault", "silent"});
