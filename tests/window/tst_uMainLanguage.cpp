@@ -213,6 +213,9 @@ TEST_F(MainWindowLanguageTest, aboutBoxTranscriptAndWlanListsShouldSpeakTheFiles
   EXPECT_EQ(w.About()->findChild<QLabel*>("Label6")->text(), QStringLiteral("Telefon:"));
   w.pWLAN->cbWLANNetworkTypeChange(w.pWLAN->Form().cbWLANNetworkType);
   EXPECT_EQ(w.pWLAN->Form().cbWLANSecurity->itemText(0), QStringLiteral("Keine"));
+  // A list the window shows but never writes says why it is greyed.
+  EXPECT_TRUE(w.pNetwork->Form().cbNetworkMode->toolTip().startsWith(QStringLiteral("Zeigt den Modus")));
+  EXPECT_FALSE(w.pcChannel1->Form().cbChannel1LineMode->toolTip().isEmpty());
   w.seTranscriptClick();
   EXPECT_EQ(w.TranscriptView()->findChild<QPushButton*>()->text(), QStringLiteral("Schließen"));
   w.TranscriptView()->close();
