@@ -120,13 +120,7 @@ std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings
     }
   }
   plan.Differences = Compare(current, after);
-  std::vector<TDifference> shown = plan.Differences;
-  for (TDifference& d : shown)
-    if (Confidential(*d.Row)) {
-      if (d.From) d.From = "********";
-      if (d.To) d.To = "********";
-    }
-  return FormatDifferences(shown, TFormat::Text) + secrets + unasked;
+  return FormatDifferences(Masked(plan.Differences), TFormat::Text) + secrets + unasked;
 }
 
 // Whether a file can be written at path, found out before the device is touched: a failure
@@ -493,10 +487,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     const std::vector<TDifference> differences = Compare(current, FromReadDocument(session.Settings()));
     const int differing = static_cast<int>(differences.size());
     // Which ones, as "Channel_1.Baudrate: 38400 -> 9600" lines; a password's value never.
-    std::vector<TDifference> named = differences;
-    for (TDifference& d : named)
-      if (Confidential(*d.Row)) d.From = d.To = d.FromValue = d.ToValue = "********";
-    const std::string which = FormatDifferences(named, TFormat::Text);
+    const std::string which = FormatDifferences(Masked(differences), TFormat::Text);
     if (o.store) {
       result.Changed = differing;
       result.Result = "defaults restored and stored";

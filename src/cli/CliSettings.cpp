@@ -264,4 +264,13 @@ std::string FormatDifferences(const std::vector<TDifference>& differences, TForm
   return {};
 }
 
+std::vector<TDifference> Masked(std::vector<TDifference> differences) {
+  for (TDifference& d : differences)
+    if (Confidential(*d.Row)) {
+      if (d.From) d.From = d.FromValue = "********";
+      if (d.To) d.To = d.ToValue = "********";
+    }
+  return differences;
+}
+
 }  // namespace KaVruneCli

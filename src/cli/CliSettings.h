@@ -65,5 +65,8 @@ std::string FormatSettings(const TDeviceSettings& settings, TFormat format,
 // Text: "Channel_1.Baudrate: 9600 -> 115200" lines; JSON: a list of {setting, from, to};
 // XML: one element per setting with from and to attributes.
 std::string FormatDifferences(const std::vector<TDifference>& differences, TFormat format);
+// The differences with the values of passwords and keys as ********; a side that lacks the
+// setting stays without it.
+std::vector<TDifference> Masked(std::vector<TDifference> differences);
 
 }  // namespace KaVruneCli

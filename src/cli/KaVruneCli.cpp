@@ -397,10 +397,7 @@ int RunEdit(const TOptions& o) {
     std::cerr << "kavrune-cli: " << e.what() << "; " << o.input << " was not changed\n";
     return FileError;
   }
-  std::vector<TDifference> changed = Compare(before, after);
-  for (TDifference& d : changed)
-    if (Confidential(*d.Row)) d.From = d.To = d.FromValue = d.ToValue = "********";
-  if (!o.quiet) std::cout << FormatDifferences(changed, TFormat::Text) << std::flush;
+  if (!o.quiet) std::cout << FormatDifferences(Masked(Compare(before, after)), TFormat::Text) << std::flush;
   return Ok;
 }
 

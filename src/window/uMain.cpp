@@ -255,13 +255,8 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       // A file prepared without a unit: its settings and the edits made on it come over the
       // unit's as edits, which the checked Apply writes.
       TakeEditBaseline();
-      TDeviceSettings merged = FromReadDocument(root);
-      for (const auto& [section, values] : deskWanted_->Sections())
-        for (const auto& [key, value] : values) merged.Set(section, key, value);
+      LoadPagesOver(root, *deskWanted_);
       deskWanted_.reset();
-      const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-      ToReadDocument(merged, doc->Root());
-      LoadPages(doc->Root());
     } else if (defaultsShown_ && beforeDefaults_ && !applyCheckPending_) {
       // The factory values are edits against what the unit keeps stored: marked, counted, and
       // written by Apply.

@@ -140,6 +140,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void ConfigureSaveDialog(QFileDialog& dialog) const;
   // The file shown without a unit, with the edits made on the pages.
   TDeviceSettings DeskSettings();
+  // The pages show wanted over a read document: what differs counts as edits.
+  void LoadPagesOver(const TXmlElement& read, const TDeviceSettings& wanted);
 
   // --- the frame and the pages
   QWidget* pTop = nullptr;

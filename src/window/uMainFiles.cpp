@@ -60,6 +60,15 @@ QString TfMain::SaveWorkingCopy(const TXmlDocument& doc, const QString& name) co
   }
 }
 
+void TfMain::LoadPagesOver(const TXmlElement& read, const TDeviceSettings& wanted) {
+  TDeviceSettings merged = FromReadDocument(read);
+  for (const auto& [section, values] : wanted.Sections())
+    for (const auto& [key, value] : values) merged.Set(section, key, value);
+  const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
+  ToReadDocument(merged, doc->Root());
+  LoadPages(doc->Root());
+}
+
 TDeviceSettings TfMain::DeskSettings() {
   TDeviceSettings settings = FromReadDocument(currentRead_);
   if (shown_)
@@ -113,11 +122,7 @@ void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
   }
   // The file's settings over the device's: the pages show them as edits, which the checked
   // Apply writes, and what the file does not give stays the device's.
-  TDeviceSettings merged = FromReadDocument(currentRead_);
-  for (const auto& [section, values] : wanted.Sections())
-    for (const auto& [key, value] : values) merged.Set(section, key, value);
-  ToReadDocument(merged, doc->Root());
-  LoadPages(doc->Root());
+  LoadPagesOver(currentRead_, wanted);
   if (!tell) return;
   QStringList notes{LangText("Load_Pending",
                              "The file's settings are on the pages: %1 differ from the device. "
