@@ -94,7 +94,9 @@ TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordE
     const std::string port = record["port"];
     EXPECT_EQ(record["values"]["basic_parameters.IP_addr"], "10.0.0." + rowOf.at(port)) << record;
     EXPECT_EQ(record["values"].contains("basic_parameters.Enter_new_Password"), port == "COM7") << record;
-    if (port == "COM7") EXPECT_EQ(record["values"]["basic_parameters.Enter_new_Password"], "(set)");
+    if (port == "COM7") {
+      EXPECT_EQ(record["values"]["basic_parameters.Enter_new_Password"], "(set)");
+    }
     EXPECT_EQ(record["mac"], "02-00-00-00-00-0" + port.substr(3)) << record;
     EXPECT_EQ(std::to_string(record["row"].get<int>()), rowOf.at(port)) << record;
     EXPECT_EQ(record["outcome"], "confirmed") << record;

@@ -197,7 +197,9 @@ TEST_F(Writer, shouldNeverTypeIntoWhatTheDevicePrintsWhereItWasToWait) {
       WriteSection(&port, Section("basic_parameters", {{"IP_Address", "10.20.30.40"}}), 0, control);
   ASSERT_TRUE(released);
   const std::string address = Current("basic_parameters", "IP_Address");
-  if (out.Completed) EXPECT_EQ(address, "10.20.30.40") << device->Transcript();
+  if (out.Completed) {
+    EXPECT_EQ(address, "10.20.30.40") << device->Transcript();
+  }
   else EXPECT_EQ(address, "192.168.1.254") << device->Transcript();
   EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
 }
