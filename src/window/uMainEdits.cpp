@@ -184,7 +184,8 @@ QString TfMain::EditTip(const QWidget* control) const {
 }
 
 bool TfMain::MayDropEdits() {
-  const int changes = PendingChanges();
+  // A number typed outside its range is no setting yet, but typed all the same: it is lost too.
+  const int changes = PendingChanges() + static_cast<int>(RangeFaults().size());
   if (changes == 0 && !defaultsShown_) return true;
   return AppQuestion(
       defaultsShown_

@@ -231,18 +231,22 @@ TEST_F(MainWindowDeviceTest, shouldOfferToUndoAnApplyThatStoredWithTheSettingsKe
   const QDateTime time = QDateTime::fromString(QString::fromStdString(kept[0].IsoTime()), Qt::ISODateWithMs);
   EXPECT_EQ(w.seUndoApply->Caption(), QStringLiteral("Undo Apply ") + time.toLocalTime().toString("HH:mm"));
 
-  // An edit on the pages is not dropped for the backup without a question.
-  w.pServer->Form().ieServerMTUSize->SetValue(1000);
+  // An edit on the pages is not dropped for the backup without a question; a number typed out
+  // of range is such an edit, and the backup's value mends it.
+  w.pServer->Form().ieServerMTUSize->selectAll();
+  QTest::keyClicks(w.pServer->Form().ieServerMTUSize, QStringLiteral("9999"));
   env.answer = false;
   w.seUndoApplyClick();
   ASSERT_EQ(env.questions.size(), 1);
   EXPECT_TRUE(w.seReload->isEnabled()) << "nothing went out";
-  w.pServer->Form().ieServerMTUSize->SetValue(1400);
+  env.answer = true;
   w.seUndoApplyClick();
   ASSERT_FALSE(w.seReload->isEnabled()) << "the backup went out as an Apply";
   EXPECT_FALSE(w.seUndoApply->isEnabled()) << "not while the Undo runs";
   ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Undo";
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
+  EXPECT_EQ(w.pServer->Form().ieServerMTUSize->text(), QStringLiteral("1400"));
+  EXPECT_TRUE(w.RangeFaults().isEmpty()) << "nothing stays red";
   EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"1 setting written and confirmed."});
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Undone: the Apply of %1 (ARP cache timeout 300 → 600)")
                                             .arg(time.toLocalTime().toString("HH:mm")));

@@ -117,10 +117,13 @@ TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
   EXPECT_EQ(device->Count("defaults"), 0u);
 
   env.answer = true;
+  Mtu()->selectAll();
+  QTest::keyClicks(Mtu(), QStringLiteral("9999"));  // out of range, red: the factory value mends it
   w.seDefaultClick();
   ASSERT_TRUE(device->WaitEvent("defaults"));
   ASSERT_TRUE(WaitForRead());
-  EXPECT_EQ(Mtu()->Value(), 1400) << "the factory value";
+  EXPECT_EQ(Mtu()->text(), QStringLiteral("1400")) << "the factory value";
+  EXPECT_TRUE(w.RangeFaults().isEmpty()) << "nothing stays red";
   // Reload: the unstored factory values go with Setup Mode left by "8", and the device's own
   // settings come back when it starts again.
   w.seReloadClick();
