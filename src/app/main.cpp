@@ -1,12 +1,17 @@
 // kavrune-setup: the configuration window for the kaVRUNE device.
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "uKaVruneAI.h"
 #include "uMain.h"
+#include "uMainPrivate.h"
 #include "uQtDispatcher.h"
 #ifdef KAVRUNE_HAVE_LANGUAGE
 #include "uLanguage.h"
@@ -24,10 +29,51 @@ constexpr const char* kHelp =
     "  --help                      this text\n"
     "  --version                   the program's version\n"
     "  --generate-language FILE    write the window's texts as a language file for translators\n"
+    "  --sheet FILE -o OUT [--language de|cs|en] [--from-port P]\n"
+    "                              write the settings sheet of a setup file without a window:\n"
+    "                              PDF, or text when OUT ends in .txt; --from-port names the\n"
+    "                              port the settings were read from\n"
     "\n"
     "The window picks its language file by the user's locale (Language.de.xml, Language.cs.xml,\n"
     "else Language.xml), beside the program first, then in the installed share/kavrune folder.\n"
     "COM numbers map to serial devices as \"kavrune-cli ports\" shows.\n";
+
+// What --sheet asks for; the window is built, never shown.
+struct TSheetRequest {
+  const char* File = nullptr;
+  const char* Output = nullptr;
+  const char* Language = nullptr;
+  const char* FromPort = nullptr;
+};
+
+// false: the arguments are no sheet request, or a bad one (said on stderr, *bad set).
+bool ParseSheetRequest(int argc, char** argv, TSheetRequest& r, bool* bad) {
+  if (argc < 2 || std::strcmp(argv[1], "--sheet") != 0) return false;
+  *bad = true;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!value) {
+      std::fprintf(stderr, "kavrune-setup: %s needs a value\n", a);
+      return false;
+    }
+    ++i;
+    if (std::strcmp(a, "--sheet") == 0) r.File = value;
+    else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--output") == 0) r.Output = value;
+    else if (std::strcmp(a, "--language") == 0) r.Language = value;
+    else if (std::strcmp(a, "--from-port") == 0) r.FromPort = value;
+    else {
+      std::fprintf(stderr, "kavrune-setup: unknown option %s\n", a);
+      return false;
+    }
+  }
+  if (!r.Output) {
+    std::fputs("kavrune-setup: --sheet needs -o OUT (a .pdf or .txt file)\n", stderr);
+    return false;
+  }
+  *bad = false;
+  return true;
+}
 
 }  // namespace
 
@@ -44,7 +90,20 @@ int main(int argc, char** argv) {
     }
   }
   const char* generateInto = nullptr;
-  if (argc == 3 && std::strcmp(argv[1], "--generate-language") == 0) {
+  TSheetRequest sheet;
+  bool badSheet = false;
+  const bool makeSheet = ParseSheetRequest(argc, argv, sheet, &badSheet);
+  if (badSheet) return 2;
+  if (makeSheet) {
+    // A sheet needs no display: the pages are laid out and read off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The toolkit's notes about its own set-up (no runtime folder, fonts) are no business of
+    // the sheet's caller; its errors still reach stderr.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+      if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    if (sheet.Language) QLocale::setDefault(QLocale(QString::fromLocal8Bit(sheet.Language)));
+  } else if (argc == 3 && std::strcmp(argv[1], "--generate-language") == 0) {
     generateInto = argv[2];
   } else if (argc > 1 && std::strncmp(argv[1], "-", 1) == 0 && std::strncmp(argv[1], "-platform", 9) != 0) {
     std::fprintf(stderr, "kavrune-setup: unknown option %s\n\n%s", argv[1], kHelp);
@@ -62,7 +121,19 @@ int main(int argc, char** argv) {
     TKaVruneAI worker;
     {
       TfMain window(worker, &dispatcher);
-      if (generateInto) {
+      if (makeSheet) {
+        try {
+          const QString file = QString::fromLocal8Bit(sheet.File);
+          window.LoadSetupFile(file, false);
+          const QString source = sheet.FromPort
+                                     ? LangText("Sheet_FromUnit", "the unit on %1").arg(QString::fromLocal8Bit(sheet.FromPort))
+                                     : QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+          window.WriteSettingsSheet(QString::fromLocal8Bit(sheet.Output), source);
+        } catch (const std::exception& e) {
+          std::fprintf(stderr, "kavrune-setup: %s\n", e.what());
+          rc = 5;
+        }
+      } else if (generateInto) {
 #ifdef KAVRUNE_HAVE_LANGUAGE
         try {
           Language().ExportLanguageFile(QString::fromLocal8Bit(generateInto));

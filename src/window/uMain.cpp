@@ -99,6 +99,7 @@ void TfMain::EnableCommands(bool enable) {
   for (TShapeEx* b : {seApplySettings, seDefault, seReload, seDisconnect}) b->setEnabled(unit);
   seLoadFromFile->setEnabled(enable);
   seSaveToFile->setEnabled(pages);
+  seSheet->setEnabled(pages);
   if (seUndoApply) seUndoApply->setEnabled(unit && undoOffer_.has_value());
 }
 

@@ -123,6 +123,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void Button2Click();
   void seLoadFromFileClick();
   void seSaveToFileClick();
+  // "Print sheet...": the settings sheet of the pages as PDF, at a name the user chooses.
+  void seSheetClick();
   void bDebugLoadClick();
   void bDebugSaveClick();
   void Button1Click();
@@ -136,6 +138,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void SaveSetupFile(const QString& fileName);
   // tell: a box names what the file keeps and a restore does not write.
   void LoadSetupFile(const QString& fileName, bool tell = true);
+  // The settings sheet of what the pages show; source: where the settings came from, for its
+  // head. Written as PDF, or as text when the name ends in ".txt" (uMainSheet.cpp).
+  void WriteSettingsSheet(const QString& fileName, const QString& source);
   static void ConfigureOpenDialog(QFileDialog& dialog);
   void ConfigureSaveDialog(QFileDialog& dialog) const;
   // The file shown without a unit, with the edits made on the pages.
@@ -178,6 +183,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TShapeEx* ShapeEx8 = nullptr;  // "Quit"
   TShapeEx* seLoadFromFile = nullptr;
   TShapeEx* seSaveToFile = nullptr;
+  TShapeEx* seSheet = nullptr;
   TShapeEx* seTerminal = nullptr;
   QPushButton* Button2 = nullptr;   // "Generate Language"
   TShapeEx* seUndoApply = nullptr;  // "Undo Apply 19:52": made by the first Apply that stored

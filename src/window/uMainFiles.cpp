@@ -60,6 +60,19 @@ QString TfMain::SaveWorkingCopy(const TXmlDocument& doc, const QString& name) co
   }
 }
 
+namespace {
+
+// What a read document holds besides settings (the unit's MAC and firmware, lines this version
+// does not know), as the device printed it.
+void CopyUnitEntries(const TXmlElement& from, TXmlElement to) {
+  for (const TXmlElement& section : from.Children())
+    for (const TXmlElement& entry : section.Children())
+      if (EntryKind(section.Name(), entry.Name()) != TEntryKind::Setting)
+        FindNodePath(to, section.Name(), true).AppendCopy(entry);
+}
+
+}  // namespace
+
 void TfMain::LoadPagesOver(const TXmlElement& read, const TDeviceSettings& wanted) {
   TDeviceSettings merged = FromReadDocument(read);
   for (const auto& [section, values] : wanted.Sections())
@@ -90,11 +103,7 @@ void TfMain::SaveSetupFile(const QString& fileName) {
   const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
   TXmlElement root = doc->Root();
   ToReadDocument(settings, root);
-  if (currentRead_)
-    for (const TXmlElement& section : currentRead_.Children())
-      for (const TXmlElement& entry : section.Children())
-        if (EntryKind(section.Name(), entry.Name()) != TEntryKind::Setting)
-          FindNodePath(root, section.Name(), true).AppendCopy(entry);
+  if (currentRead_) CopyUnitEntries(currentRead_, root);
   doc->SaveToFile(Std(fileName));  // written beside and renamed; a failure reaches the error box
 }
 
@@ -111,6 +120,8 @@ void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
   if (!currentRead_ || (deskFile_ && !worker_.IsPortOpen())) {
     // No unit: the file is what the pages show and edits are counted against.
     ToReadDocument(wanted, doc->Root());
+    // The unit the file was saved from stays named: in a file saved again and on its sheet.
+    if (IsReadDocument(file->Root())) CopyUnitEntries(file->Root(), doc->Root());
     LoadReadDocument(doc->Root());
     deskFile_ = !worker_.IsPortOpen();
     if (!pConnection->isHidden()) {

@@ -223,10 +223,11 @@ void TfMain::BuildMenu() {
   // Setup files are whole backups in the read form, so the window offers them.
   seLoadFromFile = MenuButton("seLoadFromFile", 16, 352, QStringLiteral("Load from file"), secsUtility);
   seSaveToFile = MenuButton("seSaveToFile", 16, 376, QStringLiteral("Save to file"), secsUtility);
-  seTerminal = MenuButton("seTerminal", 16, 400, QStringLiteral("Terminal"), secsUtility);
+  seSheet = MenuButton("seSheet", 16, 400, QStringLiteral("Print sheet..."), secsUtility);
+  seTerminal = MenuButton("seTerminal", 16, 424, QStringLiteral("Terminal"), secsUtility);
   seTerminal->hide();
   menuGroups_ = {{seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail},
-                 {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seDisconnect},
+                 {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seSheet, seDisconnect},
                  {ShapeEx1, ShapeEx8}};
   Button2 = new QPushButton(QStringLiteral("Generate Language"), pLeft);
   Button2->setObjectName(QStringLiteral("Button2"));
@@ -245,6 +246,7 @@ void TfMain::BuildMenu() {
   bind(seTerminal, &TfMain::seTerminalClick);
   bind(seLoadFromFile, &TfMain::seLoadFromFileClick);
   bind(seSaveToFile, &TfMain::seSaveToFileClick);
+  bind(seSheet, &TfMain::seSheetClick);
   connect(Button2, &QPushButton::clicked, this, [this] { RunCommand([&] { Button2Click(); }); });
 }
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <set>
@@ -19,6 +20,7 @@
 #include "SimStates.h"
 #include "WindowTestSupport.h"
 #include "uHexByteEdit.h"
+#include "uKaVruneIdentity.h"
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
 #include "uMain.h"
@@ -634,6 +636,36 @@ TEST_F(LivePagesTest, shouldSaveASetupFileInTheDevicesEncodingAndLoadItBack) {
   wl.eWLANName->clear();
   w.LoadSetupFile(file);
   EXPECT_EQ(wl.eWLANName->text(), QStringLiteral("dílna"));
+}
+
+// The sheet says what the pages show, each value beside its label, both channels, pending
+// edits named; a password only as set, and the edit it came from kept.
+TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
+  TSimSettings state = SimDefaults();
+  state.Set("Channel_2", "Port_No", "10077");
+  const PXmlDocument read = DumpDocument(state);
+  AddIdentity(read->Root(), {"02-00-00-00-00-77", "V9.1.0.0"});
+  const QString file = env.Dir() + "/unit.xml";
+  read->SaveToFile(file.toStdString());
+  w.LoadSetupFile(file, false);  // no unit: the file is what the pages show, its unit named
+  w.seNetworkClick(w.seChannel1);
+  c.eChannel1ConnectionPassword->setText(QStringLiteral("hunter2"));
+  const QString text = env.Dir() + "/sheet.txt", pdf = env.Dir() + "/sheet.pdf";
+  w.WriteSettingsSheet(text, QStringLiteral("a test"));
+  QFile f(text);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString sheet = QString::fromUtf8(f.readAll());
+  for (const char* line : {"\n    IP address: +192\\.168\\.1\\.254\n", "\nChannel 2 \u2013 Connection\n(.*\n)*    Port: +10077\n",
+                           "\n    Password: +set\n", "\n    Baudrate: +9600\n", "\n    Inactivity Timeout: +0:0 \\(min:sec\\)\n",
+                           "\nNot on the unit +1 edits", "\nMAC address +02-00-00-00-00-77\nFirmware +V9.1.0.0\n"})
+    EXPECT_TRUE(sheet.contains(QRegularExpression(QString::fromUtf8(line)))) << line << "\n" << sheet.toStdString();
+  EXPECT_FALSE(sheet.contains(QStringLiteral("hunter2")));
+  EXPECT_EQ(c.eChannel1ConnectionPassword->text(), QStringLiteral("hunter2")) << "the edit stays on its channel";
+  w.WriteSettingsSheet(pdf, QStringLiteral("a test"));
+  QFile p(pdf);
+  ASSERT_TRUE(p.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(p.read(5) == "%PDF-");
+  EXPECT_THROW(w.WriteSettingsSheet(env.Dir() + "/no/such/sheet.pdf", {}), std::runtime_error);
 }
 
 TEST_F(LivePagesTest, shouldLoadSetupFilesOfTheOlderWriteForm) {

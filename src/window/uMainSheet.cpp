@@ -1,0 +1,82 @@
+// The settings sheet of what the pages show: the pages read off label by label, both channels
+// and each tab, under the unit's identity.
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QSaveFile>
+
+#include "ShapeEx.h"
+#include "uKaVruneIdentity.h"
+#include "uMain.h"
+#include "uMainPrivate.h"
+#include "uPages.h"
+#include "uSettingsSheet.h"
+#include "uStatusLine.h"
+
+void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) {
+  const TSheetWords words{LangText("Sheet_On", "on"), LangText("Sheet_Off", "off"), LangText("Sheet_Set", "set"),
+                          LangText("Sheet_NotSet", "not set")};
+  // The channel shown keeps its edits before the page shows each channel in turn.
+  if (currentRead_) pcChannel1->KeepChannel(ChannelOf(currentPageButton_));
+  std::vector<TSheetPart> parts;
+  for (TShapeEx* button : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN}) {
+    if (button->isHidden()) continue;  // a unit without WLAN
+    const int channel = ChannelOf(button);
+    if (channel == 0) {
+      parts.push_back({button->Caption(), SheetGroupsOf(PageForTag(button->property("Tag").toInt()), words)});
+      continue;
+    }
+    pcChannel1->ShowChannel(channel);
+    for (int tab = 0; tab < pcChannel1->count(); ++tab) {
+      const QString title = button->Caption() + QStringLiteral(" \u2013 ") + pcChannel1->tabText(tab).remove(QLatin1Char('&'));
+      parts.push_back({title, SheetGroupsOf(pcChannel1->widget(tab), words)});
+    }
+  }
+  // Back to the channel the pages showed, from its kept edits.
+  pcChannel1->ShowChannel(ChannelOf(currentPageButton_));
+
+  const TDeviceIdentity unit =
+      worker_.IsPortOpen() && !deskFile_ ? worker_.Identity() : TDeviceIdentityScanner().Identity(currentRead_);
+  const QString unknown = LangText("Sheet_NotShown", "not shown by the unit");
+  TSheetHead head{LangText("Sheet_Title", "kaVRUNE settings sheet"), {}};
+  head.Lines = {
+      {LangText("Sheet_Mac", "MAC address"), unit.Mac.empty() ? unknown : Qs(unit.Mac)},
+      {LangText("Sheet_Firmware", "Firmware"), unit.Firmware.empty() ? unknown : Qs(unit.Firmware)},
+      {LangText("Sheet_Source", "Settings from"), source},
+      {LangText("Sheet_Made", "Made"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"))},
+      {LangText("Sheet_Tool", "Made with"), QStringLiteral("kaVRUNE setup " KAVRUNE_PRODUCT_VERSION)},
+  };
+  // A sheet hands over what the unit holds: edits not applied are named, not hidden.
+  if (const int pending = PendingChanges(); pending > 0)
+    head.Lines.push_back({LangText("Sheet_Pending", "Not on the unit"),
+                          LangText("Sheet_PendingEdits", "%1 edits on the pages are not applied").arg(pending)});
+
+  if (fileName.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) {
+    QSaveFile file(fileName);
+    const QByteArray text = SheetText(head, parts).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+      throw std::runtime_error(Std(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(fileName), file.errorString())));
+    return;
+  }
+  WriteSheetPdf(fileName, head, parts);
+}
+
+void TfMain::seSheetClick() {
+  QFileDialog dialog(this);
+  dialog.setObjectName(QStringLiteral("SheetDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(LangText("Filter_Pdf", "PDF document") + QStringLiteral(" (*.pdf)"));
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  const std::string mac = worker_.Identity().Mac;
+  dialog.selectFile(mac.empty() ? QStringLiteral("kavrune-sheet.pdf") : QStringLiteral("kavrune-%1-sheet.pdf").arg(Qs(mac)));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString file = dialog.selectedFiles().constFirst();
+  const QString source = worker_.IsPortOpen() && !deskFile_
+                             ? LangText("Sheet_FromUnit", "the unit on %1").arg(QStringLiteral("COM %1").arg(worker_.Port().ComNumber()))
+                             : LangText("Sheet_FromPages", "the pages of this window");
+  WriteSettingsSheet(file, source);
+  statusLine_->ShowOutcome(LangText("Done_Sheet", "Settings sheet saved to %1").arg(QDir::toNativeSeparators(file)),
+                           TStatusLine::TOutcome::Done);
+}
