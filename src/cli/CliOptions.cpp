@@ -52,6 +52,13 @@ const std::vector<TCommand>& Commands() {
        "set, and writes the file back whole or not at all; no device is needed. Prints what\n"
        "changed; a password or key only as ********. A value set would refuse leaves the file\n"
        "as it was (status 2). A - reads more Section.Key=Value lines from standard input.\n"},
+      {"sheet", "(--port P | SETTINGS.xml) -o SHEET.pdf [--language de|cs|en]",
+       "Makes the settings sheet of a unit (read from the port) or of a settings file, for handing\n"
+       "a unit over: the unit's MAC address and firmware, every setting as the window's pages word\n"
+       "it, grouped by page, the time and the tool's version. Passwords and keys appear only as\n"
+       "set or not set. Written as PDF, or as text when SHEET ends in .txt, by the window program\n"
+       "kavrune-setup (run without a window; $KAVRUNE_SETUP names another). Nothing on the device\n"
+       "changes.\n"},
       {"defaults", "--port P [--store] [-o FILE]",
        "Has the device restore its factory values. Only with --store does the device keep them;\n"
        "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
@@ -99,7 +106,7 @@ const std::vector<TOption>& Options() {
       {"-p, --port", "P", "read apply set defaults undo",
        "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node\n"
        "(/dev/ttyUSB0). Repeat it to work on several devices at once"},
-      {"-p, --port", "P", "get", "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node"},
+      {"-p, --port", "P", "get sheet", "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node"},
       {"--ports", "P1,P2,...", "read apply set defaults undo",
        "several devices at once: each gets its own worker, and stdout a summary line\n"
        "per port (port, result, settings changed or, for read, settings read, seconds)"},
@@ -124,6 +131,9 @@ const std::vector<TOption>& Options() {
        "save the settings in FILE instead of printing them (whole or not at all); with several\n"
        "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
       {"-o, --output", "FILE", "get", "save the settings in FILE instead of printing them"},
+      {"-o, --output", "FILE", "sheet", "the sheet's file: PDF, or text when it ends in .txt (required)"},
+      {"--language", "L", "sheet",
+       "de, cs or en: the sheet's language (default: the window's, by the user's locale)"},
       {"--value", "", "get",
        "print only the values, one a line in the order named, as the text form shows\n"
        "them after \"=\" (for scripts: ip=$(kavrune-cli get --value ...))"},
@@ -166,7 +176,7 @@ const std::vector<TOption>& Options() {
       {"--store", "", "defaults",
        "have the device store the factory values; without it the device keeps its own\n"
        "settings"},
-      {"--timeout", "S", "read get diff",
+      {"--timeout", "S", "read get diff sheet",
        "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
        "default 60)"},
       {"--timeout", "S", "apply set defaults undo",
@@ -178,12 +188,12 @@ const std::vector<TOption>& Options() {
       {"--log", "FILE", "read set apply defaults undo diff",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked. Several ports: one file each"},
-      {"--log", "FILE", "get",
+      {"--log", "FILE", "get sheet",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked"},
-      {"-q, --quiet", "", "read get set apply defaults undo diff backups edit",
+      {"-q, --quiet", "", "read get set apply defaults undo diff backups edit sheet",
        "no hints, progress or result line on stderr; errors are still shown"},
-      {"-h, --help", "", "ports read get set apply edit defaults undo backups diff help", "this text"},
+      {"-h, --help", "", "ports read get set apply edit sheet defaults undo backups diff help", "this text"},
   };
   return options;
 }
@@ -277,6 +287,7 @@ const char* kOverview =
     "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli edit     SETTINGS.xml Section.Key=Value ... [-]\n"
+    "  or:  kavrune-cli sheet    (--port P | SETTINGS.xml) -o SHEET.pdf [--language L]\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
     "  or:  kavrune-cli backups  [--mac M] [--format text|json]\n"
@@ -427,6 +438,10 @@ TOptions Parse(const std::vector<std::string>& args) {
     } else if (name == "--report") {
       o.report = value();
       if (!ReportFormatOf(o.report)) throw usage("--report takes a file ending in .jsonl or .csv");
+    } else if (name == "--language") {
+      o.language = value();
+      if (o.language != "de" && o.language != "cs" && o.language != "en")
+        throw usage("--language takes de, cs or en");
     } else if (name == "--log") {
       o.log = value();
     } else if (name == "--format") {
@@ -454,7 +469,7 @@ TOptions Parse(const std::vector<std::string>& args) {
       o.dryRun = true;
     } else if (name == "--quiet") {
       o.quiet = true;
-    } else if ((c == "apply" || c == "edit") && o.input.empty()) {
+    } else if ((c == "apply" || c == "edit" || c == "sheet") && o.input.empty()) {
       o.input = a;
     } else if (c == "get" || c == "set" || c == "edit" || c == "diff" || (c == "help" && o.operands.empty())) {
       // set -: the assignments on standard input
@@ -465,6 +480,9 @@ TOptions Parse(const std::vector<std::string>& args) {
   }
   if (IsDeviceCommand(c) && o.ports.empty()) throw usage("--port is required");
   if (c == "get" && o.ports.size() > 1) throw usage("get reads one device");
+  if (c == "sheet" && o.ports.size() + (o.input.empty() ? 0 : 1) != 1)
+    throw usage("sheet takes one device (--port P) or one settings file");
+  if (c == "sheet" && o.output.empty()) throw usage("sheet needs -o SHEET.pdf");
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
     throw usage("reading several devices needs -o FILE (each gets the port in its name)");
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");

@@ -14,12 +14,13 @@ struct TOptions {
   std::string command;  // "help" for help, "--version" for the version, "--setting-names", "--setting-values"
   std::vector<std::string> ports;  // --port, repeated, and --ports A,B,C
   std::string output;
-  std::string input;                  // apply: the settings file
+  std::string input;                  // apply, edit, sheet: the settings file
   std::vector<std::string> operands;  // get: names; set: assignments; diff: two sides; help: a command
   std::string log;
   std::string mac;  // backups: one unit's, as NormalizeMac spells it
   std::string units;   // apply, set: per-unit values (CSV)
   std::string report;  // apply, set: run records (.jsonl or .csv)
+  std::string language;  // sheet: de, cs or en; empty: the window's, by the locale
   std::vector<const TSettingRow*> allowDuplicate;  // --allow-duplicate: a value two rows of --units may share
   std::optional<TFormat> format;
   int timeoutSec = 60;

@@ -7,12 +7,16 @@
 #include <cstdlib>
 
 #ifdef _WIN32
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +59,54 @@ bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 // Windows says "Access is denied" for a port held by another program: no rights to fix.
 std::string AccessHint(const std::string&) { return {}; }
+
+int RunProgram(const std::string& path, const std::vector<std::string>& args) {
+  // The C runtime joins the arguments into one command line: each is quoted, its quotes and
+  // the backslashes before them escaped.
+  auto quoted = [](const std::string& a) {
+    std::string q = "\"";
+    size_t slashes = 0;
+    for (char c : a) {
+      if (c == '\\') {
+        ++slashes;
+      } else {
+        if (c == '"') q.append(slashes + 1, '\\');
+        slashes = 0;
+      }
+      q += c;
+    }
+    return q.append(slashes, '\\') + "\"";
+  };
+  std::vector<std::string> held = {quoted(path)};
+  for (const std::string& a : args) held.push_back(quoted(a));
+  std::vector<const char*> argv;
+  for (const std::string& a : held) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  const intptr_t status = _spawnv(_P_WAIT, path.c_str(), argv.data());
+  return status < 0 ? -1 : static_cast<int>(status);
+}
+
+std::string OwnDirectory() {
+  char buffer[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  std::string path(buffer, n);
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string MakePrivateTempDirectory() {
+  char base[MAX_PATH];
+  const DWORD n = GetTempPathA(MAX_PATH, base);
+  if (n == 0 || n >= MAX_PATH) return {};
+  // The user's own temporary folder is private to the user already.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string dir = std::string(base) + "kavrune-" + std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(GetTickCount() + static_cast<DWORD>(attempt));
+    if (_mkdir(dir.c_str()) == 0) return dir;
+  }
+  return {};
+}
 
 #else
 
@@ -99,6 +151,33 @@ void EndStopWait() { WriteStopPipe(0); }
 void PrepareStandardOutput() { std::signal(SIGPIPE, SIG_IGN); }
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) != 0; }
+
+int RunProgram(const std::string& path, const std::vector<std::string>& args) {
+  std::vector<char*> argv = {const_cast<char*>(path.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+std::string OwnDirectory() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.parent_path().string();
+}
+
+std::string MakePrivateTempDirectory() {
+  std::error_code ec;
+  std::string pattern = (std::filesystem::temp_directory_path(ec) / "kavrune-XXXXXX").string();
+  if (ec) pattern = "/tmp/kavrune-XXXXXX";
+  return ::mkdtemp(pattern.data()) ? pattern : std::string();  // mode 0700
+}
+
 std::string AccessHint(const std::string& path) {
   if (path.empty() || ::access(path.c_str(), R_OK | W_OK) == 0) return {};
   return "Permission denied on " + path +

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 namespace CliPlatform {
 
@@ -27,5 +28,14 @@ int StopStatus();
 // user at once, since the handler itself may do nothing but set the flag and wake it.
 bool WaitForStop();
 void EndStopWait();
+
+// Another program run to its end, its output going where this one's goes: its exit status, or
+// -1 when it could not be started.
+int RunProgram(const std::string& path, const std::vector<std::string>& args);
+// The folder of this program's own file; empty where the system does not tell.
+std::string OwnDirectory();
+// A new folder that only this user may enter, under the system's temporary folder; empty when
+// none could be made.
+std::string MakePrivateTempDirectory();
 
 }  // namespace CliPlatform

@@ -401,6 +401,77 @@ int RunEdit(const TOptions& o) {
   return Ok;
 }
 
+// The window program, which makes the sheet: the PDF writer is the toolkit's, and this program
+// links no toolkit. $KAVRUNE_SETUP, else the one beside this program, else the one on PATH.
+std::string SheetProgram() {
+#ifdef _WIN32
+  const std::string name = "kavrune-setup.exe";
+  const char separator = ';';
+#else
+  const std::string name = "kavrune-setup";
+  const char separator = ':';
+#endif
+  if (const char* own = std::getenv("KAVRUNE_SETUP"); own && *own) return own;
+  std::error_code ec;
+  if (const std::string dir = CliPlatform::OwnDirectory(); !dir.empty() && fs::is_regular_file(fs::path(dir) / name, ec))
+    return (fs::path(dir) / name).string();
+  const char* path = std::getenv("PATH");
+  for (std::string rest = path ? path : ""; !rest.empty();) {
+    const size_t end = std::min(rest.find(separator), rest.size());
+    const fs::path candidate = fs::path(rest.substr(0, end)) / name;
+    if (end > 0 && fs::is_regular_file(candidate, ec)) return candidate.string();
+    rest.erase(0, std::min(end + 1, rest.size()));
+  }
+  return {};
+}
+
+// sheet: the unit is read into a private folder first; the window program lays the sheet out.
+int RunSheet(const TOptions& o) {
+  const std::string program = SheetProgram();
+  if (program.empty()) {
+    std::cerr << "kavrune-cli: the sheet is made by kavrune-setup, which is neither beside this program nor on "
+                 "PATH (install the window program, or name it in KAVRUNE_SETUP)\n";
+    return FileError;
+  }
+  std::vector<std::string> args = {"--sheet", o.input, "-o", o.output};
+  std::string folder;
+  struct TRemove {
+    std::string& Dir;
+    ~TRemove() {
+      std::error_code ec;
+      if (!Dir.empty()) fs::remove_all(Dir, ec);
+    }
+  } remove{folder};
+  if (!o.ports.empty()) {
+    folder = CliPlatform::MakePrivateTempDirectory();
+    if (folder.empty()) {
+      std::cerr << "kavrune-cli: cannot make a temporary folder for the unit's settings\n";
+      return FileError;
+    }
+    if (!PortsExist(o.ports)) return PortError;
+    TOptions read = o;
+    read.command = "read";
+    read.output = (fs::path(folder) / "unit.xml").string();
+    read.format = TFormat::Xml;
+    const auto results = RunOnPorts(read, o.ports, TPortJob());
+    if (CliPlatform::StopFlag()) return CliPlatform::StopStatus();
+    if (int rc = FirstFailure(results); rc != Ok) return rc;
+    args[1] = read.output;
+    args.insert(args.end(), {"--from-port", o.ports.front()});
+  } else if (!LoadSettingsFile(o.input, false, o.quiet)) {
+    return FileError;
+  }
+  if (!o.language.empty()) args.insert(args.end(), {"--language", o.language});
+  const int rc = CliPlatform::RunProgram(program, args);
+  if (rc == 0) {
+    if (!o.quiet) std::cerr << "settings sheet written to " << o.output << '\n';
+    return Ok;
+  }
+  if (rc < 0) std::cerr << "kavrune-cli: cannot run " << program << '\n';
+  std::cerr << "kavrune-cli: no sheet was written\n";
+  return FileError;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args) {
@@ -447,6 +518,7 @@ int Run(const std::vector<std::string>& args) {
     if (o.command == "backups") return ListBackups(o);
     if (o.command == "diff") return RunDiff(o);
     if (o.command == "edit") return RunEdit(o);
+    if (o.command == "sheet") return RunSheet(o);
     // A script that asked for JSON gets its object whatever stopped the command.
     const bool json = o.format == TFormat::Json && (o.command == "set" || o.command == "apply");
     auto done = [&](int status, const std::vector<TPortResult>& results = {}) {

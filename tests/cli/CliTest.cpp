@@ -85,6 +85,8 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       {{"help", "aply"}, "did you mean 'apply'?"},
       {{"backups", "--mac", "02-00-00-8F-1C"}, "is not a MAC address"},
       {{"undo"}, "--port is required"},
+      {{"sheet", "--port", "COM1", "a.xml", "-o", "s.pdf"}, "one device (--port P) or one settings file"},
+      {{"sheet", "a.xml"}, "sheet needs -o SHEET.pdf"},
       {{"set", "--port", "COM1", "--allow-duplicate", "basic_parameters.IP_addr", "Expert.MTU_Size=1000"},
        "--allow-duplicate goes with --units"},
       {{"apply", "--port", "COM1", "--units", "u.csv", "--allow-duplicate", "basic_parameters.IP_adr", "a.xml"},
@@ -277,6 +279,30 @@ TEST_F(CliOnSim, editShouldChangeAFileWithSetsChecksAndNoDevice) {
   EXPECT_NE(bad.err.find("was not changed"), std::string::npos) << bad.err;
   EXPECT_EQ(Slurp(dump), text);
 }
+
+#ifdef KAVRUNE_SETUP_PATH
+// The window program lays the sheet out from the unit's read, in the language asked; without it
+// no sheet is written, and the status says so.
+TEST_F(CliOnSim, sheetShouldBeMadeOfTheUnitsReadByTheWindowProgram) {
+  SimProcess sim(5, State(), {"--unpaced"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string sheet = dir.Path() + "/sheet.txt";
+  ::setenv("KAVRUNE_SETUP", KAVRUNE_SETUP_PATH, 1);
+  ProgramResult r = RunCli({"sheet", "--port", "COM5", "-o", sheet, "--language", "de", "--quiet"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const std::string text = Slurp(sheet);
+  for (const char* part : {"MAC-Adresse", "02-00-00-8F-1C-2E", "dem Gerät an COM5", "IP-Adresse:", "192.168.1.254"})
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  ::setenv("KAVRUNE_SETUP", (dir.Path() + "/none").c_str(), 1);
+  const std::string golden = dir.Path() + "/golden.xml";
+  DumpDocument(SimDefaults())->SaveToFile(golden);
+  r = RunCli({"sheet", golden, "-o", dir.Path() + "/second.pdf"});
+  ::unsetenv("KAVRUNE_SETUP");
+  EXPECT_EQ(r.rc, 5);
+  EXPECT_NE(r.err.find("no sheet was written"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/second.pdf"));
+}
+#endif
 
 TEST_F(CliOnSim, silentDeviceShouldEndWithOneAfterTheTimeout) {
   SimProcess sim(5, "", {"--unpaced", "--fault", "silent"});
