@@ -1,7 +1,8 @@
 // window-screenshots: the pictures in docs/screenshots, taken from real reads of the simulated
 // device. It opens the window on a paced simulator holding ShowcaseState (channel 2 in UDP
 // mode), takes the window during the read with its progress, every page after it, edits not
-// yet applied, an Apply during and after its walk, and a German window with an edit. Under X with ImageMagick's
+// yet applied, an Apply during and after its walk and the unit's settings sheet (sheet.pdf), and
+// German and Czech windows. Under X with ImageMagick's
 // "import" the pictures are what the screen shows; elsewhere the window is rendered offscreen. scripts/screenshots runs
 // it.
 //   window-screenshots OUTPUT_DIR   (KAVRUNE_SIM names the simulator binary)
@@ -37,9 +38,10 @@ class TShooter final {
     useScreen_ = qgetenv("QT_QPA_PLATFORM") != "offscreen" && !qgetenv("DISPLAY").isEmpty() &&
                  !QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty();
   }
+  QString Path(const char* name) const { return out_.filePath(QString::fromLatin1(name)); }
   bool Shoot(const char* name) {
     QTest::qWait(150);  // the last changes painted
-    const QString path = out_.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    const QString path = Path(name) + QStringLiteral(".png");
     const bool ok = useScreen_ ? QProcess::execute(QStringLiteral("import"),
                                                    {QStringLiteral("-window"), QString::number(w_.winId()), path}) == 0
                                : w_.grab().save(path);
@@ -77,14 +79,24 @@ void ChoosePort(TfMain& w) {
   emit picker->activated(index);
 }
 
-// The German window after its read, with an edit on the server page.
-int RunGerman(TfMain& w, TShooter& shoot) {
+// A translated window after its read: the Server page with an edit, and the pages whose
+// texts run longest. German pictures keep their first name, german.png.
+int RunTranslated(TfMain& w, TShooter& shoot, const QString& code) {
   ChoosePort(w);
   w.uiConnection->bOpenClose->click();
   if (!WaitFor([&] { return !w.pNetwork->isHidden(); }, WaitMs)) return Fail("no read document arrived");
+  auto name = [&](const char* page) { return (code + QLatin1Char('-') + QLatin1String(page)).toLatin1(); };
+  bool ok = Page(w, w.seNetwork) && shoot.Shoot(name("network").constData());
+  ok = Page(w, w.seServices) && shoot.Shoot(name("services").constData()) && ok;
+  Page(w, w.seChannel1);
+  w.pcChannel1->setCurrentIndex(0);
+  ok = shoot.Shoot(name("channel-serial").constData()) && ok;
+  w.pcChannel1->setCurrentIndex(1);
+  ok = shoot.Shoot(name("channel-connection").constData()) && ok;
+  ok = Page(w, w.seWLAN) && shoot.Shoot(name("wlan").constData()) && ok;
   Page(w, w.seServer);
   w.pServer->Form().ieServerCahceTimeout->SetValue(300);
-  return shoot.Shoot("german") ? 0 : 1;
+  return shoot.Shoot(code == QLatin1String("de") ? "german" : name("server").constData()) && ok ? 0 : 1;
 }
 
 int Run(TfMain& w, TShooter& shoot) {
@@ -127,6 +139,8 @@ int Run(TfMain& w, TShooter& shoot) {
   ok = shoot.Shoot("applying") && ok;
   if (!WaitFor([&] { return w.seApplySettings->isEnabled(); }, WaitMs)) return fail("no read after the apply");
   ok = shoot.Shoot("applied") && ok;
+  // The settings sheet of the unit as applied, beside the pictures.
+  w.WriteSettingsSheet(shoot.Path("sheet.pdf"), QStringLiteral("the unit on COM 1"));
   return ok ? 0 : 1;
 }
 
@@ -164,18 +178,20 @@ int main(int argc, char** argv) {
     }
     worker.Terminate();
   }
-  if (rc == 0) {
-    // The same device read by a German window: its port opened anew powers the device on.
-    const QString german = env.Dir() + QStringLiteral("/de");
-    QDir().mkpath(german);
-    QFile::copy(QStringLiteral(KAVRUNE_DATA_SOURCE_DIR "/Language.de.xml"), german + QStringLiteral("/Language.xml"));
+  // The same device read by a German and a Czech window: the port opened anew powers it on.
+  for (const char* code : {"de", "cs"}) {
+    if (rc != 0) break;
+    const QString folder = env.Dir() + QLatin1Char('/') + QLatin1String(code);
+    QDir().mkpath(folder);
+    QFile::copy(QStringLiteral(KAVRUNE_DATA_SOURCE_DIR "/Language.%1.xml").arg(QLatin1String(code)),
+                folder + QStringLiteral("/Language.xml"));
     TKaVruneAI worker;
     {
-      TfMain w(worker, &dispatcher, german);
+      TfMain w(worker, &dispatcher, folder);
       w.SetWorkingDirectory(env.Dir());
       w.show();
       TShooter shoot(w, out);
-      rc = RunGerman(w, shoot);
+      rc = RunTranslated(w, shoot, QLatin1String(code));
       env.answer = true;  // the edit goes with the window
       w.close();
     }
