@@ -133,7 +133,10 @@ void TAfPortComboBox::UpdatePortList() {
 
     for (int n = 1; n <= maxComPorts_; ++n) {
       const auto it = paths.find(n);
-      const uint16_t state = it == paths.end() ? uint16_t{psAbsent} : StateOf(ProbeDevicePath(it->second));
+      uint16_t state = it == paths.end() ? uint16_t{psAbsent} : StateOf(ProbeDevicePath(it->second));
+      // A program that opened the node without a lock (cat, a redirection) leaves it free to the
+      // probe, yet takes the unit's answers: in use all the same.
+      if (state == psFree && n != ownOpenPort && !PortHolders(it->second).empty()) state = psInUse;
       bool listed = false;
       // Held by someone else: listed, when asked, only to say who holds it.
       const bool held =

@@ -124,45 +124,49 @@ TEST_F(PortComboBoxTest, shouldListOnlyFreePortsWithDisableOpen) {
   EXPECT_EQ(c.ComNumber(), 0);
 }
 
-// The window lists a port another program holds, to say who holds it; it is never chosen.
+// The window lists a port another program holds, locked or not, to say who holds it; it is
+// never chosen.
 TEST_F(PortComboBoxTest, shouldListAHeldPortWithItsHolderAndNeverChooseIt) {
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::close(busyPort->holder.fd);  // COM 7 stays this process's alone
-    const int fd = ::open(freePort->slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    [[maybe_unused]] const ssize_t n = ::write(ready[1], locked ? "1" : "0", 1);
-    ::pause();
-    ::_exit(0);
+  for (const bool lock : {true, false}) {
+    SCOPED_TRACE(lock ? "locked" : "opened without a lock");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(busyPort->holder.fd);  // COM 7 stays this process's alone
+      const int fd = ::open(freePort->slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+      const bool locked = fd >= 0 && (!lock || ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+      [[maybe_unused]] const ssize_t n = ::write(ready[1], locked ? "1" : "0", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    char locked = 0;
+    ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_EQ(locked, '1');
+    TAfPortComboBox c;
+    c.SetHeldTexts(QStringLiteral("in use by %1"), QStringLiteral("%1 (PID %2)"),
+                   QStringLiteral("in use by another program"));
+    c.SetOptions({TAfPortComboBox::pcCheckExist, TAfPortComboBox::pcDisableOpen, TAfPortComboBox::pcListHeld});
+    const int held = IndexOfNumber(c, 3);
+    ASSERT_GE(held, 0);
+    const QString description = c.ItemDescription(held);
+    EXPECT_TRUE(description.startsWith(QStringLiteral("in use by ")) &&
+                description.endsWith(QStringLiteral(" (PID %1)").arg(child)))
+        << description.toStdString();
+    EXPECT_FALSE(c.ItemChoosable(held));
+    // This process holds COM 7 itself, and no program names itself as the holder.
+    ASSERT_GE(IndexOfNumber(c, 7), 0);
+    EXPECT_EQ(c.ItemDescription(IndexOfNumber(c, 7)), QStringLiteral("in use by another program"));
+    emit c.activated(held);
+    EXPECT_NE(c.ComNumber(), 3);
+    c.SetComNumber(3);
+    EXPECT_NE(c.currentIndex(), held) << "the selection passes over it";
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
   }
-  char locked = 0;
-  ASSERT_EQ(::read(ready[0], &locked, 1), 1);
-  ::close(ready[0]);
-  ::close(ready[1]);
-  ASSERT_EQ(locked, '1');
-  TAfPortComboBox c;
-  c.SetHeldTexts(QStringLiteral("in use by %1"), QStringLiteral("%1 (PID %2)"),
-                 QStringLiteral("in use by another program"));
-  c.SetOptions({TAfPortComboBox::pcCheckExist, TAfPortComboBox::pcDisableOpen, TAfPortComboBox::pcListHeld});
-  const int held = IndexOfNumber(c, 3);
-  ASSERT_GE(held, 0);
-  const QString description = c.ItemDescription(held);
-  EXPECT_TRUE(description.startsWith(QStringLiteral("in use by ")) &&
-              description.endsWith(QStringLiteral(" (PID %1)").arg(child)))
-      << description.toStdString();
-  EXPECT_FALSE(c.ItemChoosable(held));
-  // This process holds COM 7 itself, and no program names itself as the holder.
-  ASSERT_GE(IndexOfNumber(c, 7), 0);
-  EXPECT_EQ(c.ItemDescription(IndexOfNumber(c, 7)), QStringLiteral("in use by another program"));
-  emit c.activated(held);
-  EXPECT_NE(c.ComNumber(), 3);
-  c.SetComNumber(3);
-  EXPECT_NE(c.currentIndex(), held) << "the selection passes over it";
-  ::kill(child, SIGKILL);
-  ::waitpid(child, nullptr, 0);
 }
 
 TEST_F(PortComboBoxTest, shouldListPortInUseAndDrawItGreyWhenHighlighting) {
