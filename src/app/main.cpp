@@ -125,9 +125,9 @@ int main(int argc, char** argv) {
         try {
           const QString file = QString::fromLocal8Bit(sheet.File);
           window.LoadSetupFile(file, false);
-          const QString source = sheet.FromPort
-                                     ? LangText("Sheet_FromUnit", "the unit on %1").arg(QString::fromLocal8Bit(sheet.FromPort))
-                                     : QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+          const QString source =
+              sheet.FromPort ? LangText("Sheet_FromUnit", "the unit on %1").arg(QString::fromLocal8Bit(sheet.FromPort))
+                             : QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
           window.WriteSettingsSheet(QString::fromLocal8Bit(sheet.Output), source);
         } catch (const std::exception& e) {
           std::fprintf(stderr, "kavrune-setup: %s\n", e.what());

@@ -132,8 +132,7 @@ const std::vector<TOption>& Options() {
        "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
       {"-o, --output", "FILE", "get", "save the settings in FILE instead of printing them"},
       {"-o, --output", "FILE", "sheet", "the sheet's file: PDF, or text when it ends in .txt (required)"},
-      {"--language", "L", "sheet",
-       "de, cs or en: the sheet's language (default: the window's, by the user's locale)"},
+      {"--language", "L", "sheet", "de, cs or en: the sheet's language (default: the window's, by the user's locale)"},
       {"--value", "", "get",
        "print only the values, one a line in the order named, as the text form shows\n"
        "them after \"=\" (for scripts: ip=$(kavrune-cli get --value ...))"},
@@ -440,8 +439,7 @@ TOptions Parse(const std::vector<std::string>& args) {
       if (!ReportFormatOf(o.report)) throw usage("--report takes a file ending in .jsonl or .csv");
     } else if (name == "--language") {
       o.language = value();
-      if (o.language != "de" && o.language != "cs" && o.language != "en")
-        throw usage("--language takes de, cs or en");
+      if (o.language != "de" && o.language != "cs" && o.language != "en") throw usage("--language takes de, cs or en");
     } else if (name == "--log") {
       o.log = value();
     } else if (name == "--format") {

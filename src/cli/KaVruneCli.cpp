@@ -214,7 +214,8 @@ std::vector<std::pair<std::string, std::string>> ValuesOf(const TUnitRow* row) {
   TDeviceSettings given;
   for (const TAssignment& a : row->Values) given.Set(*a.Row, a.Value);
   for (const TAssignment& a : row->Values)
-    values.emplace_back(SettingName(*a.Row), a.Row->Kind == TSettingKind::Secret ? kSecretSet : ShownValue(*a.Row, given));
+    values.emplace_back(SettingName(*a.Row),
+                        a.Row->Kind == TSettingKind::Secret ? kSecretSet : ShownValue(*a.Row, given));
   return values;
 }
 
@@ -413,7 +414,8 @@ std::string SheetProgram() {
 #endif
   if (const char* own = std::getenv("KAVRUNE_SETUP"); own && *own) return own;
   std::error_code ec;
-  if (const std::string dir = CliPlatform::OwnDirectory(); !dir.empty() && fs::is_regular_file(fs::path(dir) / name, ec))
+  if (const std::string dir = CliPlatform::OwnDirectory();
+      !dir.empty() && fs::is_regular_file(fs::path(dir) / name, ec))
     return (fs::path(dir) / name).string();
   const char* path = std::getenv("PATH");
   for (std::string rest = path ? path : ""; !rest.empty();) {
@@ -532,8 +534,7 @@ int Run(const std::vector<std::string>& args) {
     if (!o.report.empty()) {
       report = std::make_unique<TRunReport>(o.report, RunInfoOf(o));
       if (!report->IsOpen()) {
-        std::cerr << "kavrune-cli: "
-                  << (report->Why().empty() ? "cannot open the report " + o.report : report->Why())
+        std::cerr << "kavrune-cli: " << (report->Why().empty() ? "cannot open the report " + o.report : report->Why())
                   << "; nothing was sent to the device\n";
         return done(FileError);
       }

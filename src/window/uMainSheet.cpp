@@ -29,7 +29,8 @@ void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) 
     }
     pcChannel1->ShowChannel(channel);
     for (int tab = 0; tab < pcChannel1->count(); ++tab) {
-      const QString title = button->Caption() + QStringLiteral(" \u2013 ") + pcChannel1->tabText(tab).remove(QLatin1Char('&'));
+      const QString title =
+          button->Caption() + QStringLiteral(" \u2013 ") + pcChannel1->tabText(tab).remove(QLatin1Char('&'));
       parts.push_back({title, SheetGroupsOf(pcChannel1->widget(tab), words)});
     }
   }
@@ -56,7 +57,8 @@ void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) 
     QSaveFile file(fileName);
     const QByteArray text = SheetText(head, parts).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-      throw std::runtime_error(Std(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(fileName), file.errorString())));
+      throw std::runtime_error(
+          Std(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(fileName), file.errorString())));
     return;
   }
   WriteSheetPdf(fileName, head, parts);
@@ -70,12 +72,14 @@ void TfMain::seSheetClick() {
   dialog.setNameFilter(LangText("Filter_Pdf", "PDF document") + QStringLiteral(" (*.pdf)"));
   dialog.setDefaultSuffix(QStringLiteral("pdf"));
   const std::string mac = worker_.Identity().Mac;
-  dialog.selectFile(mac.empty() ? QStringLiteral("kavrune-sheet.pdf") : QStringLiteral("kavrune-%1-sheet.pdf").arg(Qs(mac)));
+  dialog.selectFile(mac.empty() ? QStringLiteral("kavrune-sheet.pdf")
+                                : QStringLiteral("kavrune-%1-sheet.pdf").arg(Qs(mac)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString file = dialog.selectedFiles().constFirst();
-  const QString source = worker_.IsPortOpen() && !deskFile_
-                             ? LangText("Sheet_FromUnit", "the unit on %1").arg(QStringLiteral("COM %1").arg(worker_.Port().ComNumber()))
-                             : LangText("Sheet_FromPages", "the pages of this window");
+  const QString source =
+      worker_.IsPortOpen() && !deskFile_
+          ? LangText("Sheet_FromUnit", "the unit on %1").arg(QStringLiteral("COM %1").arg(worker_.Port().ComNumber()))
+          : LangText("Sheet_FromPages", "the pages of this window");
   WriteSettingsSheet(file, source);
   statusLine_->ShowOutcome(LangText("Done_Sheet", "Settings sheet saved to %1").arg(QDir::toNativeSeparators(file)),
                            TStatusLine::TOutcome::Done);

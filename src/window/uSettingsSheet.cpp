@@ -25,8 +25,10 @@ namespace {
 // is only a new one to be written, so an empty edit says nothing about the unit and is left out.
 const std::map<QString, bool>& Secrets() {
   static const std::map<QString, bool> secrets = {
-      {QStringLiteral("eChannel1ConnectionPassword"), true}, {QStringLiteral("eServerTelnetPass"), false},
-      {QStringLiteral("eServicesPassword"), false},          {QStringLiteral("eServicesKey"), false},
+      {QStringLiteral("eChannel1ConnectionPassword"), true},
+      {QStringLiteral("eServerTelnetPass"), false},
+      {QStringLiteral("eServicesPassword"), false},
+      {QStringLiteral("eServicesKey"), false},
       {QStringLiteral("eWLANKey"), false},
   };
   return secrets;
@@ -124,7 +126,8 @@ std::vector<TSheetGroup> SheetGroupsOf(const QWidget* page, const TSheetWords& w
 
   // Lines, top to bottom, each left to right.
   std::vector<std::vector<TItem>> lines;
-  std::stable_sort(items.begin(), items.end(), [](const TItem& a, const TItem& b) { return a.Rect.top() < b.Rect.top(); });
+  std::stable_sort(items.begin(), items.end(),
+                   [](const TItem& a, const TItem& b) { return a.Rect.top() < b.Rect.top(); });
   for (const TItem& item : items) {
     // Of two items one above the other, neither joins the other's line.
     auto line = std::find_if(lines.begin(), lines.end(), [&](const std::vector<TItem>& l) {
@@ -140,7 +143,8 @@ std::vector<TSheetGroup> SheetGroupsOf(const QWidget* page, const TSheetWords& w
   std::vector<TEntry> headings, entries;
   for (std::vector<TItem>& line : lines) {
     std::sort(line.begin(), line.end(), [](const TItem& a, const TItem& b) { return a.Rect.left() < b.Rect.left(); });
-    const bool anyValue = std::any_of(line.begin(), line.end(), [](const TItem& i) { return i.Kind != TItemKind::Label; });
+    const bool anyValue =
+        std::any_of(line.begin(), line.end(), [](const TItem& i) { return i.Kind != TItemKind::Label; });
     if (!anyValue) {
       for (const TItem& i : line) headings.push_back({i.Rect, {i.Text, {}}});
       continue;
@@ -227,7 +231,8 @@ QString SheetHtml(const TSheetHead& head, const std::vector<TSheetPart>& parts) 
       "</style></head><body>");
   html += QStringLiteral("<h1>%1</h1><table>").arg(Escaped(head.Title));
   for (const TSheetLine& l : head.Lines)
-    html += QStringLiteral("<tr><td class=\"name\">%1</td><td><b>%2</b></td></tr>").arg(Escaped(l.Name), Escaped(l.Value));
+    html +=
+        QStringLiteral("<tr><td class=\"name\">%1</td><td><b>%2</b></td></tr>").arg(Escaped(l.Name), Escaped(l.Value));
   html += QStringLiteral("</table>");
   for (const TSheetPart& part : parts) {
     html += QStringLiteral("<h2>%1</h2>").arg(Escaped(part.Title));
@@ -250,7 +255,8 @@ QString SheetText(const TSheetHead& head, const std::vector<TSheetPart>& parts) 
   auto lines = [&out](const std::vector<TSheetLine>& ls, const QString& indent) {
     qsizetype width = 0;
     for (const TSheetLine& l : ls) width = std::max(width, l.Name.size());
-    for (const TSheetLine& l : ls) out += indent + l.Name.leftJustified(width) + QStringLiteral("  ") + l.Value + QLatin1Char('\n');
+    for (const TSheetLine& l : ls)
+      out += indent + l.Name.leftJustified(width) + QStringLiteral("  ") + l.Value + QLatin1Char('\n');
   };
   lines(head.Lines, QString());
   for (const TSheetPart& part : parts) {

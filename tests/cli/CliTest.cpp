@@ -431,9 +431,9 @@ TEST_F(CliOnSim, backupShouldCloneOneDeviceOntoAnotherAndNameWhatItCannotCarry) 
   EXPECT_EQ(r.rc, 0) << r.err;
   EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
   // The list ends the line, whatever the line end (CR LF from the Windows build).
-  EXPECT_TRUE(
-      std::regex_search(r.err, std::regex("kept in the file, not written: Hardware, Change Setup \\(Security\\), MAC address, "
-                                        "Firmware\r?\n")))
+  EXPECT_TRUE(std::regex_search(
+      r.err, std::regex("kept in the file, not written: Hardware, Change Setup \\(Security\\), MAC address, "
+                        "Firmware\r?\n")))
       << r.err;
   EXPECT_EQ(RunCli({"diff", backup, field}).rc, 0);
 }

@@ -20,9 +20,9 @@
 #include "SimStates.h"
 #include "WindowTestSupport.h"
 #include "uHexByteEdit.h"
-#include "uKaVruneIdentity.h"
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
+#include "uKaVruneIdentity.h"
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uMainPrivate.h"
@@ -655,9 +655,10 @@ TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   QFile f(text);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QString sheet = QString::fromUtf8(f.readAll());
-  for (const char* line : {"\n    IP address: +192\\.168\\.1\\.254\n", "\nChannel 2 \u2013 Connection\n(.*\n)*    Port: +10077\n",
-                           "\n    Password: +set\n", "\n    Baudrate: +9600\n", "\n    Inactivity Timeout: +0:0 \\(min:sec\\)\n",
-                           "\nNot on the unit +1 edits", "\nMAC address +02-00-00-00-00-77\nFirmware +V9.1.0.0\n"})
+  for (const char* line :
+       {"\n    IP address: +192\\.168\\.1\\.254\n", "\nChannel 2 \u2013 Connection\n(.*\n)*    Port: +10077\n",
+        "\n    Password: +set\n", "\n    Baudrate: +9600\n", "\n    Inactivity Timeout: +0:0 \\(min:sec\\)\n",
+        "\nNot on the unit +1 edits", "\nMAC address +02-00-00-00-00-77\nFirmware +V9.1.0.0\n"})
     EXPECT_TRUE(sheet.contains(QRegularExpression(QString::fromUtf8(line)))) << line << "\n" << sheet.toStdString();
   EXPECT_FALSE(sheet.contains(QStringLiteral("hunter2")));
   EXPECT_EQ(c.eChannel1ConnectionPassword->text(), QStringLiteral("hunter2")) << "the edit stays on its channel";
