@@ -19,10 +19,8 @@ std::string Lower(std::string s) {
 bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
 // A flag printed as "enabled"/"disabled" whose menu asks the opposite ("Disable SNMP").
-bool Inverted(const TSettingRow& row) {
-  return row.Kind == TSettingKind::Flag && row.Compose && KeyName(row) == row.ReadKey &&
-         row.Compose({{row.Key(), "Y"}}) == "disabled";
-}
+// Named by the dump's word (Security.SNMP), it is on where the menu's answer is "N".
+bool Inverted(const TSettingRow& row) { return row.Inverted && KeyName(row) == row.ReadKey; }
 
 bool FlagOn(const TSettingRow& row, const std::string& value) { return (value == "Y") != Inverted(row); }
 

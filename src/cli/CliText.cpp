@@ -39,12 +39,11 @@ std::string InterfaceMode(uint8_t byte) {
 }
 
 std::string FlowControl(uint8_t byte) {
-  switch (byte) {
-    case 0: return "none";
-    case 1: return "XON/XOFF";
-    case 5: return "XON/XOFF, passed on to the host";
-    default: return "code " + HexByte2(byte) + "h";
-  }
+  const std::array<const char*, FlowControlCodes.size()> words = {"none", "XON/XOFF",
+                                                                  "XON/XOFF, passed on to the host"};
+  const auto code = std::find(FlowControlCodes.begin(), FlowControlCodes.end(), byte);
+  return code == FlowControlCodes.end() ? "code " + HexByte2(byte) + "h"
+                                        : words[static_cast<size_t>(code - FlowControlCodes.begin())];
 }
 
 // When the device empties a buffer: the three moments each have a bit.
@@ -105,22 +104,10 @@ std::string DisconnectMode(uint8_t byte) {
   return Join(parts, ", ");
 }
 
-bool FlagOn(const TSettingRow& row, const std::string& value) {
-  // A flag the dump prints as enabled/disabled may be asked the other way round ("Disable SNMP").
-  if (row.Compose) {
-    const std::string shown = row.Compose({{row.Key(), value}});
-    if (shown == "enabled" || shown == "disabled") return shown == "enabled";
-  }
-  return value == "Y";
-}
+// A flag asked the other way round ("Disable SNMP") is on when its answer is "N".
+bool FlagOn(const TSettingRow& row, const std::string& value) { return (value == "Y") != row.Inverted; }
 
-std::string Unit(const TSettingRow& row) {
-  if (row.Unit == "s") return " s";
-  if (row.Key() == "Baudrate") return " bit/s";
-  if (row.Key() == "MTU_Size") return " bytes";
-  if (row.Key() == "Key_length_in_bits") return " bits";
-  return row.Unit;
-}
+std::string Unit(const TSettingRow& row) { return row.UnitName.empty() ? row.Unit : " " + row.UnitName; }
 
 std::string HexWords(const TSettingRow& row, uint8_t byte) {
   const std::string& key = row.Key();

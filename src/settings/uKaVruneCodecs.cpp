@@ -99,7 +99,7 @@ uint8_t EncodeConnectMode(const TConnectMode& m) {
 }
 
 void DecodeConnectMode(uint8_t b, TConnectMode& m) {
-  if ((b & 0x0F) == 0x0C) {
+  if (IsUdpConnectMode(b)) {
     m.ConnectionType = 1;
     m.UDPAcceptIncoming = b == 0xCC ? 0 : b == 0x0C ? 1 : 2;
     return;

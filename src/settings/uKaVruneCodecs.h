@@ -58,6 +58,11 @@ struct TConnectMode {
   bool UseHostlist = false;
 };
 uint8_t EncodeConnectMode(const TConnectMode& m);
+// Whether a channel's connect mode byte makes it a UDP channel (its low nibble C).
+constexpr bool IsUdpConnectMode(uint8_t byte) { return (byte & 0x0F) == 0x0C; }
+// The flow control codes the device takes, in the order the window lists them: none, XON/XOFF,
+// XON/XOFF passed on to the host.
+constexpr std::array<uint8_t, 3> FlowControlCodes = {0x00, 0x01, 0x05};
 // Fills only what the byte decides: the UDP form sets the type and the UDP accept incoming, the
 // TCP form everything else. Active connect and response come from the byte only when the modem
 // mode is "None"; otherwise they stay as given.

@@ -67,9 +67,7 @@ const std::string* DeviceInformationName(const std::string& key) {
 }
 
 bool KnownSection(const std::string& name) {
-  for (const auto& [section, choice] : SettingSections())
-    if (section == name) return true;
-  return false;
+  return std::find(DumpSections().begin(), DumpSections().end(), name) != DumpSections().end();
 }
 
 bool KnownKey(const std::string& section, const std::string& key) {
@@ -282,13 +280,7 @@ const TSettingRow& LineRow(const TSettingRow& row) {
 void ToReadDocument(const TDeviceSettings& settings, const TXmlElement& root) {
   if (!root) return;
   TXmlElement r = root;
-  for (const auto& [name, choice] : std::vector<std::pair<std::string, int>>{{"basic_parameters", 0},
-                                                                             {"Channel_1", 1},
-                                                                             {"Channel_2", 2},
-                                                                             {"E-mail", -1},
-                                                                             {"WLAN", 4},
-                                                                             {"Expert", 5},
-                                                                             {"Security", 6}}) {
+  for (const std::string& name : DumpSections()) {
     const auto values = settings.Sections().find(name);
     if (values == settings.Sections().end()) continue;
     TXmlElement section = r.AppendChild(name);

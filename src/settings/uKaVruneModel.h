@@ -56,6 +56,10 @@ struct TSettingRow {
   std::size_t MaxLength = 0;     // texts; 0 for other kinds
   std::string Placeholder;       // what the dump prints for an empty value ("not set")
   std::string Unit;              // the letter the dump prints after a number ("45s")
+  std::string UnitName;          // the unit in words, for people ("s", "bit/s", "bytes")
+  // A flag the dump prints as enabled/disabled while its menu asks the opposite ("Disable SNMP"):
+  // its value ("Y" = disabled) is the menu's answer.
+  bool Inverted = false;
   std::vector<std::string> Words;  // Choice: the dump's word for item i ("" for none)
   std::span<const TByteField> (*Fields)() = nullptr;  // HexByte: the byte's layout, when it has one
   // The value from the read section, when the dump shows it; empty function: the text of ReadKey.
@@ -75,8 +79,12 @@ const TSettingRow* FindSettingRow(const std::string& section, const std::string&
 // Passwords and keys, whose values no message, log or record repeats: the secrets, and the
 // channels' connection passwords, which the dump shows but which are passwords all the same.
 bool Confidential(const TSettingRow& row);
-// Sections in the order the worker walks their menus, with the menu choice; -1: no menu.
-const std::vector<std::pair<std::string, int>>& SettingSections();
+// Sections in the order the worker walks their menus: the server's first, since its network
+// mode decides what the WLAN menu asks. Which key opens each menu the unit's root menu says.
+const std::vector<std::string>& WalkedSections();
+// Every section a settings document may hold, in the order the device's dump prints them; the
+// E-mail menu's is read but never walked.
+const std::vector<std::string>& DumpSections();
 
 // A state of the device: values by section and key. A missing value is one the device did not
 // report or the file did not give.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "uKaVruneCodecs.h"
 #include "uKaVruneModelText.h"
 
 TSettingChanges TakeNotAsked(TSettingChanges& changes, const TSettingKeys& notAsked) {
@@ -28,8 +29,8 @@ TSettingChanges TakeNotOnUnit(TSettingChanges& changes, const std::vector<std::s
 
 std::vector<std::string> NotOnUnitLines(const TSettingChanges& notOnUnit, bool beforehand) {
   static const std::pair<const char*, const char*> menus[] = {
-      {"basic_parameters", "server"}, {"Expert", "expert"},  {"Channel_1", "Channel 1"},
-      {"Channel_2", "Channel 2"},     {"WLAN", "WLAN"},      {"Security", "security"}};
+      {"basic_parameters", "server"}, {"Expert", "expert"}, {"Channel_1", "Channel 1"},
+      {"Channel_2", "Channel 2"},     {"WLAN", "WLAN"},     {"Security", "security"}};
   std::vector<std::string> lines;
   for (const auto& [section, menu] : menus) {
     std::string names;
@@ -60,7 +61,7 @@ std::string ModeWords(const std::string& section, const TDeviceSettings& device)
   if (section.rfind("Channel_", 0) == 0) {
     const TSettingRow* connect = FindSettingRow(section, "ConnectMode");
     const std::string* mode = connect ? device.Find(*connect) : nullptr;
-    const bool udp = mode && (settings_text::Hex(*mode, 2).value_or(0) & 0x0F) == 0x0C;
+    const bool udp = mode && IsUdpConnectMode(static_cast<uint8_t>(settings_text::Hex(*mode, 2).value_or(0)));
     return "connect mode " + shown("ConnectMode") +
            (udp ? ", datagram type " + shown("Datagram_Type") : ", disconnect mode " + shown("DisConnMode"));
   }

@@ -1,6 +1,7 @@
 // The table of the device's settings: one row per setting of every section and both channels,
 // in the order of the device's menus, with the conditions under which its menu asks for it.
 
+#include "uKaVruneCodecs.h"
 #include "uKaVruneModel.h"
 #include "uKaVruneModelText.h"
 
@@ -30,7 +31,7 @@ std::string ByteText(const TSectionValues& values, const std::string& key) {
 
 // --- the channel's modes ------------------------------------------------------------------------
 
-bool IsUdp(const TSectionValues& v) { return (Num(v, "ConnectMode", true) & 0x0F) == 0x0C; }
+bool IsUdp(const TSectionValues& v) { return IsUdpConnectMode(static_cast<uint8_t>(Num(v, "ConnectMode", true))); }
 bool IsTcp(const TSectionValues& v) { return v.count("ConnectMode") && !IsUdp(v); }
 bool IsUdpKnown(const TSectionValues& v) { return v.count("ConnectMode") && IsUdp(v); }
 
@@ -76,6 +77,11 @@ TSettingRow Number(std::string section, std::string name, std::string readKey, s
   return r;
 }
 
+TSettingRow WithUnit(TSettingRow r, std::string unitName) {
+  r.UnitName = std::move(unitName);
+  return r;
+}
+
 TSettingRow Choice(std::string section, std::string name, std::string readKey, std::string promptKey,
                    std::vector<std::string> words) {
   TSettingRow r = Row(std::move(section), std::move(name), std::move(readKey), std::move(promptKey), K::Choice);
@@ -100,6 +106,7 @@ struct TFlagRow {
 
 TSettingRow Flag(const std::string& section, const TFlagRow& f) {
   TSettingRow r = Row(section, f.Name, f.ReadKey, f.PromptKey, K::Flag);
+  r.Inverted = f.Inverted;
   const bool inverted = f.Inverted;
   const std::string readKey = f.ReadKey;
   r.Extract = [readKey, inverted](const TXmlElement& s) -> std::optional<std::string> {
@@ -160,6 +167,7 @@ std::vector<TRowSpec> ChannelRows(int n) {
 
   TSettingRow baud = Number(s, c + "baud rate", "Baudrate", "Baudrate", 300, 460800);
   baud.Allowed = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
+  baud.UnitName = "bit/s";
   TSettingRow ifMode = Row(s, c + "interface mode", "IF_Mode", "I_F_Mode", K::HexByte);
   ifMode.Fields = IFModeFields;
   TSettingRow port = Number(s, c + "local port", "Port", "Port_No", 0, 65535);
@@ -354,7 +362,7 @@ std::vector<TRowSpec> ExpertRows() {
   const std::string s = "Expert";
   TSettingRow keepalive = Number(s, "TCP keepalive time", "TCP_Keepalive", "TCP_Keepalive_time_in_s", 0, 65);
   TSettingRow arp = Number(s, "ARP cache timeout", "ARP_cache_timeout", "ARP_Cache_timeout_in_s", 1, 600);
-  keepalive.Unit = arp.Unit = "s";
+  keepalive.Unit = arp.Unit = keepalive.UnitName = arp.UnitName = "s";
   TSettingRow ethernet = Choice(s, "Ethernet connection type", "Ethernet_connection_type", "Ethernet_connection_type",
                                 {"auto-negotiate", "", "10Mb/HD", "10Mb/FD", "100Mb/HD", "100Mb/FD"});
   ethernet.Allowed = {0, 2, 3, 4, 5};
@@ -365,7 +373,7 @@ std::vector<TRowSpec> ExpertRows() {
       {Flag(s, {"monitor mode at boot-up", "Monitor_Mode_at_bootup", "Disable_Monitor_Mode___bootup", true}), Always()},
       {Number(s, "HTTP port", "HTTP_Port_Number", "HTTP_Port_Number", 0, 65535), Always()},
       {Number(s, "SMTP port", "SMTP_Port_Number", "SMTP_Port_Number", 0, 65535), Always()},
-      {Number(s, "MTU size", "MTU_Size", "MTU_Size", 512, 1400), Always()},
+      {WithUnit(Number(s, "MTU size", "MTU_Size", "MTU_Size", 512, 1400), "bytes"), Always()},
       {ethernet, Always()},
   };
 }
@@ -376,6 +384,7 @@ std::vector<TRowSpec> SecurityRows() {
   auto encryption = [](const TSectionValues& v) { return Yes(v, "Enable_Encryption"); };
   TSettingRow keyLength = Number(s, "encryption key length", "", "Key_length_in_bits", 128, 256);
   keyLength.Allowed = {128, 192, 256};
+  keyLength.UnitName = "bits";
   TSettingRow key = Secret(s, "encryption key", "Change_Key", "Enter_Key");
   TSettingRow password = Secret(s, "enhanced password", "Change_the_Password", "Enter_Password");
   return {
@@ -451,10 +460,15 @@ bool Confidential(const TSettingRow& row) {
          (row.Kind == TSettingKind::Text && row.Name.find("password") != std::string::npos);
 }
 
-const std::vector<std::pair<std::string, int>>& SettingSections() {
-  static const std::vector<std::pair<std::string, int>> sections = {
-      {"basic_parameters", 0}, {"Expert", 5}, {"Channel_1", 1}, {"Channel_2", 2}, {"WLAN", 4},
-      {"Security", 6},         {"E-mail", -1}};
+const std::vector<std::string>& WalkedSections() {
+  static const std::vector<std::string> sections = {"basic_parameters", "Expert", "Channel_1",
+                                                    "Channel_2",        "WLAN",   "Security"};
+  return sections;
+}
+
+const std::vector<std::string>& DumpSections() {
+  static const std::vector<std::string> sections = {"basic_parameters", "Channel_1", "Channel_2", "E-mail", "WLAN",
+                                                    "Expert",           "Security"};
   return sections;
 }
 

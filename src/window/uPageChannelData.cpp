@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 #include <array>
 
 #include "ComCtrlsAdds.h"
@@ -38,7 +39,9 @@ void TChannelPage::LoadChannel(const TXmlElement& s) {
     const bool flow = KeyText(s, "Flow", text, "00");
     // A byte the list does not offer selects nothing, so the device keeps it.
     const int f = ReadHexByte(text, 0xFF);
-    c.cbChannel1Flow->setCurrentIndex(f == 0 ? 0 : f == 1 ? 1 : f == 5 ? 2 : -1);
+    const auto item = std::find(FlowControlCodes.begin(), FlowControlCodes.end(), f);
+    c.cbChannel1Flow->setCurrentIndex(
+        item == FlowControlCodes.end() ? -1 : static_cast<int>(item - FlowControlCodes.begin()));
     MarkControl(c.cbChannel1Flow, flow);
 
     const bool flush = KeyText(s, "Flush___Mode", text, "00");
@@ -159,9 +162,9 @@ void TChannelPage::StoreChannel(const TXmlElement& s) {
   Put(s, "I_F_Mode", ifMode);
   // Created even without a selection, which then keeps the device's value.
   TXmlElement flow = FindNodePath(s, "Flow", true);
-  static constexpr std::array<int, 3> flowCodes = {0, 1, 5};
   const int flowItem = c.cbChannel1Flow->currentIndex();
-  if (flowItem >= 0 && flowItem < 3) flow.SetText(std::to_string(flowCodes[flowItem]));
+  if (flowItem >= 0 && flowItem < static_cast<int>(FlowControlCodes.size()))
+    flow.SetText(std::to_string(FlowControlCodes[static_cast<size_t>(flowItem)]));
   const std::string flush = HexByte(GetFlushMode());
   Put(s, "Flush___Mode", flush);
   Put(s, "FlushMode", flush);
