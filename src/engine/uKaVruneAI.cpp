@@ -6,6 +6,7 @@
 #include "AfSyncTargets.h"
 #include "uCommunicationUtils.h"
 #include "uKaVruneConsole.h"
+#include "uKaVruneModel.h"
 #include "uKaVruneUtils.h"
 #include "uTranscript.h"
 
@@ -120,6 +121,37 @@ void TKaVruneAI::Terminate() {
   events_.Set(TEvents::Stop);
 }
 
+std::string WriteFailureText(TWriteFailure failure) {
+  switch (failure) {
+    case TWriteFailure::PortClosedBeforeWriting: return "The port was closed before the settings were written.";
+    case TWriteFailure::PortClosedWhileWriting: return "Writing was stopped because the port was closed.";
+    case TWriteFailure::NoMenu:
+      return "The device did not come to its setup menu. Check the cable and that the device is on, then try again.";
+    case TWriteFailure::StoreUnconfirmed: return "The device did not confirm that it stored the settings.";
+    case TWriteFailure::LeftWithoutStoring:
+      return "Nothing was stored: the device left Setup Mode without storing and keeps the settings it had.";
+    case TWriteFailure::LeaveUnconfirmed:
+      return "Nothing was stored, but the device did not confirm leaving Setup Mode: switch it off and on.";
+    case TWriteFailure::Restarted:
+      return "The unit restarted while it was being written (power or cable?); nothing was stored.";
+    case TWriteFailure::None:
+    case TWriteFailure::Other: break;
+  }
+  return {};
+}
+
+namespace {
+
+// The report says why, in a kind the front ends put in their own words and in the engine's.
+void Fail(TWriteReport& report, TWriteFailure failure, const std::string& detail = {}) {
+  report.Failure = failure;
+  report.Detail = detail;
+  const std::string text = WriteFailureText(failure);
+  report.Message = detail.empty() ? text : text.empty() ? detail : detail + " " + text;
+}
+
+}  // namespace
+
 void TKaVruneAI::SetSink(IKaVruneSink* sink, IAfMainThreadDispatcher* dispatcher) {
   std::lock_guard guard(shared_->sinkLock);
   shared_->sink = sink;
@@ -231,10 +263,11 @@ void TKaVruneAI::Execute() {
     } catch (const std::exception& e) {
       // The worker outlives its errors: the failed request is dropped, the dialogue is no
       // longer taken to be at the root menu, and later requests are served.
-      ShowMessage(std::string("KaVruneThreat: ") + e.what());
+      const std::string error = e.what();
+      Post([error](IKaVruneSink& sink) { sink.WorkerFailed(error); });
       inMenu_ = false;
       if (which == TEvents::Read) {
-        DropRead(TReadFailure::LineLost, e.what());
+        DropRead(TReadFailure::WorkerError, e.what());
       } else if (which == TEvents::Write) {
         {
           std::lock_guard guard(writeRequestLock_);
@@ -246,7 +279,9 @@ void TKaVruneAI::Execute() {
         // Whoever waits for the write hears that it ended; nothing was stored after the error.
         TWriteReport report;
         report.Kind = runningWriteKind_;
-        report.Message = std::string("The write stopped: ") + e.what() + ". The settings were not stored.";
+        report.Failure = TWriteFailure::Other;
+        report.Detail = report.Message =
+            std::string("The write stopped: ") + e.what() + ". The settings were not stored.";
         Post([report](IKaVruneSink& sink) { sink.WriteFinished(report); });
       }
     }
@@ -263,7 +298,8 @@ void TKaVruneAI::DropRead(TReadFailure kind, const std::string& reason) {
 }
 
 bool TKaVruneAI::RestartOverdue() const {
-  return checking_ && !cameBack_ && std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
+  return checking_ && !cameBack_ &&
+         std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
 }
 
 void TKaVruneAI::LearnMenu(const std::string& heard) {
@@ -463,30 +499,25 @@ void TKaVruneAI::WriteDevice() {
     // The front end is closing or changing the port; it leaves Setup Mode itself.
     inMenu_ = false;
     report.Cancelled = true;
-    report.Message = "Writing was stopped because the port was closed.";
+    Fail(report, TWriteFailure::PortClosedWhileWriting);
     finish(report);
   };
   // Whatever was answered so far is dropped when the device leaves Setup Mode without "9".
-  auto abandon = [&](const std::string& why, bool show) {
+  auto abandon = [&](const std::string& why) {
     LeaveMenusWithoutStoring();
     report.LeftSetupMode = leftSetupMode_;
-    report.Message = (why.empty() ? why : why + " ") +
-                     (leftSetupMode_ ? "Nothing was stored: the device left Setup Mode without storing and keeps the "
-                                       "settings it had."
-                                     : "Nothing was stored, but the device did not confirm leaving Setup Mode: "
-                                       "switch it off and on.");
-    if (show) ShowMessage(report.Message);  // before the report, which ends the caller's wait
+    Fail(report, leftSetupMode_ ? TWriteFailure::LeftWithoutStoring : TWriteFailure::LeaveUnconfirmed, why);
     finish(report);
   };
   auto stopped = [&] {
     report.Cancelled = true;
-    abandon("", false);
+    abandon("");
   };
   // The port lock is held for the whole write, so closing or changing the port waits for the
   // current exchange and then finds the write stopped, never a walk on a closing port.
   std::lock_guard guard(portLock_);
   if (!port_.Active() || WriteCancelled()) {
-    report.Message = "The port was closed before the settings were written.";
+    Fail(report, TWriteFailure::PortClosedBeforeWriting);
     report.Cancelled = true;
     inMenu_ = false;
     finish(report);
@@ -500,9 +531,7 @@ void TKaVruneAI::WriteDevice() {
   if (!EnterSetupMode(false)) {
     // Reported once and dropped: kept pending, the request would be tried and reported again
     // every second, and a waiting session would never hear of it.
-    report.Message =
-        "The device did not come to its setup menu. Check the cable and that the device is on, "
-        "then try again.";
+    Fail(report, TWriteFailure::NoMenu);
     finish(report);
     return;
   }
@@ -516,7 +545,7 @@ void TKaVruneAI::WriteDevice() {
     // The device restores and shows its root menu again, some devices with the dump before it.
     const std::string defaults = MenuKey(TMenuEntry::Defaults);
     if (defaults.empty()) {
-      report.Message = "The device's menu offers no factory defaults; nothing was changed.";
+      Fail(report, TWriteFailure::Other, "The device's menu offers no factory defaults; nothing was changed.");
       finish(report);
       return;
     }
@@ -524,15 +553,13 @@ void TKaVruneAI::WriteDevice() {
     report.Succeeded = a.Ok() && AtRootPrompt(a.Text);
     inMenu_ = report.Succeeded;
   } else {
-    // The order the menus are walked in: the server's first, since its network mode decides
-    // what the WLAN menu asks.
-    static const char* const sections[] = {"basic_parameters", "Expert", "Channel_1", "Channel_2", "WLAN", "Security"};
     const TMenuMap menu = MenuMap();
     // Without a way to store and a way out without storing, a walk could neither end as asked
     // nor be taken back: nothing is typed.
     if (!menu.Has(TMenuEntry::SaveAndExit) || !menu.Has(TMenuEntry::ExitWithoutSave)) {
-      report.Message = std::string("Nothing was written: the device's menu shows no \"") +
-                       (menu.Has(TMenuEntry::SaveAndExit) ? "Exit without save" : "Save and exit") + "\" entry.";
+      Fail(report, TWriteFailure::Other,
+           std::string("Nothing was written: the device's menu shows no \"") +
+               (menu.Has(TMenuEntry::SaveAndExit) ? "Exit without save" : "Save and exit") + "\" entry.");
       finish(report);
       return;
     }
@@ -544,7 +571,7 @@ void TKaVruneAI::WriteDevice() {
     // A section whose menu the unit does not offer is no part of this unit: its settings are
     // named, and the rest is written.
     std::vector<std::pair<std::string, TXmlElement>> walks;
-    for (const char* name : sections) {
+    for (const std::string& name : WalkedSections()) {
       TXmlElement section = settings.FirstChild(name);
       if (!section) continue;
       TMenuEntry entry{};
@@ -576,7 +603,7 @@ void TKaVruneAI::WriteDevice() {
         report.Reread = true;
         report.NotAsked.clear();
         report.NotOnUnit.clear();
-        report.Message = "The unit restarted while it was being written (power or cable?); nothing was stored.";
+        Fail(report, TWriteFailure::Restarted);
         finish(report);
         RequestRead();
         return;
@@ -586,9 +613,8 @@ void TKaVruneAI::WriteDevice() {
         report.NotAsked.clear();
         report.NotOnUnit.clear();
         abandon("Writing " + SectionWords(sectionName) + " failed at the question \"" + QuestionWords(outcome.Prompt) +
-                    "\": " + outcome.Reason + " (the device printed \"" +
-                    TTranscript::Readable(TTranscript::MaskLine(Tail(outcome.Heard))) + "\").",
-                false);
+                "\": " + outcome.Reason + " (the device printed \"" +
+                TTranscript::Readable(TTranscript::MaskLine(Tail(outcome.Heard))) + "\").");
         RequestRead();
         return;
       }
@@ -604,9 +630,9 @@ void TKaVruneAI::WriteDevice() {
     }
     PostProgress({TWorkStep::Storing, {}, 0, 0});
     // Only the device's own words count as stored: any other answer may mean it did not.
-    const TDeviceConsole::TAnswer a = console.Type(
-        MenuKey(TMenuEntry::SaveAndExit), ConfirmTimeoutMs,
-        LineSaying([](const std::string& t) { return Contains(t, "Parameters stored"); }));
+    const TDeviceConsole::TAnswer a =
+        console.Type(MenuKey(TMenuEntry::SaveAndExit), ConfirmTimeoutMs,
+                     LineSaying([](const std::string& t) { return Contains(t, "Parameters stored"); }));
     inMenu_ = false;
     report.Succeeded = a.Echoed && Contains(a.Text, "Parameters stored");
     if (report.Succeeded) {
@@ -614,7 +640,7 @@ void TKaVruneAI::WriteDevice() {
       cameBack_ = false;
     }
     checking_ = report.Succeeded;
-    if (!report.Succeeded) report.Message = "The device did not confirm that it stored the settings.";
+    if (!report.Succeeded) Fail(report, TWriteFailure::StoreUnconfirmed);
   }
   // The window must not keep showing the values from before the write as current.
   report.Reread = report.Kind != TWriteKind::Exit;

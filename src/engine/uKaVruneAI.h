@@ -38,6 +38,7 @@ enum class TWriteKind { Settings, Defaults, Exit };
 // Why a read ended without a document.
 enum class TReadFailure {
   LineLost,           // the port hung up
+  WorkerError,        // the worker met an error of its own (the reason names it)
   Stopped,            // the worker was ended
   NotBackAfterStore,  // the unit stored, then did not come back within the restart limit
 };
@@ -46,13 +47,30 @@ enum class TReadFailure {
 // store gives up: a restart takes a second or two, and the offer stays open for a few more.
 constexpr int DefaultRestartLimitMs = 15000;
 
+// Why a write did not end as asked, for each front end to say in its own words.
+enum class TWriteFailure {
+  None,
+  PortClosedBeforeWriting,  // closed before anything was typed
+  PortClosedWhileWriting,   // closed while the walk ran
+  NoMenu,                   // the unit did not come to its setup menu
+  StoreUnconfirmed,         // "Parameters stored" never came
+  LeftWithoutStoring,       // the unit left Setup Mode without storing ("8"): nothing stored
+  LeaveUnconfirmed,         // nothing stored, and the unit did not confirm leaving Setup Mode
+  Restarted,                // the unit restarted inside a menu: nothing stored
+  Other,                    // only the report's Detail says why
+};
+// The engine's sentence for a failure (the command line's words); empty for None and Other.
+std::string WriteFailureText(TWriteFailure failure);
+
 struct TWriteReport {
   TWriteKind Kind = TWriteKind::Settings;
   bool Succeeded = false;      // Settings: "Parameters stored ..." came; Defaults/Exit: answered
   bool Cancelled = false;      // the port was closed or changed meanwhile, the worker stopped, or AbortWrite
   bool LeftSetupMode = false;  // the device left Setup Mode without storing ("8"), e.g. after a failed walk
-  std::string Message;         // why it failed, empty on success
-  bool Reread = false;         // the worker reads the device next: a document or a read failure follows
+  std::string Message;         // why it failed, empty on success: Detail, then the failure's sentence
+  TWriteFailure Failure = TWriteFailure::None;
+  std::string Detail;   // what the walk met before it gave up, in the engine's words; may be empty
+  bool Reread = false;  // the worker reads the device next: a document or a read failure follows
   // Settings of the request the device never asked for in its present mode, as section and
   // key: they were not written (the rest was, and was stored).
   std::vector<std::pair<std::string, std::string>> NotAsked = {};
@@ -70,8 +88,10 @@ class IKaVruneSink {
   virtual ~IKaVruneSink() = default;
   // A new read document; called under the read-result lock. Never called with none.
   virtual void DeliverReadDocument(const TXmlElement& root) = 0;
-  // A message for the user ("KaVruneThreat: ..." for errors of the worker).
+  // A note for the user, in the engine's words.
   virtual void ShowMessage(const std::string& text) = 0;
+  // The worker met an error of its own; it dropped the request and serves the next.
+  virtual void WorkerFailed(const std::string& error) = 0;
   // A read ended without a document: the worker gave up on it, and says why ("the connection
   // was lost during the read", ...). A device that stays silent keeps its read pending instead.
   virtual void ReadFailed(TReadFailure /*kind*/, const std::string& /*reason*/) {}
@@ -176,10 +196,10 @@ class TKaVruneAI final {
   TAfComPort port_;
   std::atomic<bool> inMenu_{false};
   // Set by the worker and by OpenPort on the caller's thread.
-  std::atomic<bool> checking_{false};     // the read that follows a store checks it
+  std::atomic<bool> checking_{false};  // the read that follows a store checks it
   std::atomic<int> restartLimitMs_{DefaultRestartLimitMs};
   std::chrono::steady_clock::time_point storedAt_{};  // when the unit confirmed its last store
-  bool cameBack_ = false;  // since then, the unit has shown itself again: no limit applies
+  bool cameBack_ = false;                             // since then, the unit has shown itself again: no limit applies
   mutable std::mutex menuLock_;
   TMenuMap menuMap_;
   std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for

@@ -33,6 +33,9 @@ struct TKaVruneSession::TState final : IKaVruneSink {
   void ShowMessage(const std::string& text) override {
     if (observer.Message) observer.Message(text);
   }
+  void WorkerFailed(const std::string& error) override {
+    if (observer.Message) observer.Message("the conversation with the device broke off: " + error);
+  }
   void Progress(const TWorkProgress& progress) override {
     if (observer.Progress) observer.Progress(progress);
   }

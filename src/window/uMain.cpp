@@ -26,8 +26,8 @@
 #include "AfPortControls.h"
 #include "ComCtrlsAdds.h"
 #include "ShapeEx.h"
-#include "uFileUtils.h"
 #include "uContacts.h"
+#include "uFileUtils.h"
 #include "uIntEdit.h"
 #include "uQtDispatcher.h"
 #include "uStatusLine.h"
@@ -298,7 +298,11 @@ void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {
     return;
   }
   statusLine_->ShowOutcome(LangText("Failed_Read", "The settings were not read"), TStatusLine::TOutcome::Failed);
-  AppWarning(LangText("ReadFailed", "The device settings were not read: %1.").arg(DeviceWords(reason)));
+  const QString why = kind == TReadFailure::LineLost
+                          ? LangText("Failed_LineLost", "the connection was lost during the read")
+                      : kind == TReadFailure::Stopped ? LangText("Failed_ReadStopped", "the read was stopped")
+                                                      : Qs(reason);
+  AppWarning(LangText("ReadFailed", "The device settings were not read: %1.").arg(why));
 }
 
 void TfMain::ReadDamaged(const std::vector<std::string>& lines) {

@@ -63,6 +63,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // --- IKaVruneSink: every call arrives on the main thread
   void DeliverReadDocument(const TXmlElement& root) override;
   void ShowMessage(const std::string& text) override;
+  void WorkerFailed(const std::string& error) override;
   void WriteFinished(const TWriteReport& report) override;
   void ReadFailed(TReadFailure kind, const std::string& reason) override;
   void ReadDamaged(const std::vector<std::string>& lines) override;

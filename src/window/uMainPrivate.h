@@ -18,8 +18,10 @@ inline QString LangText(const char* key, const char* defaultText) {
 #endif
 }
 
-// The engine's fixed sentences (why a write failed, what to do) in the window's language.
-QString DeviceWords(const std::string& engineText);
+// Why a write failed, in the window's language; the walk's own account stays as the engine
+// words it.
+struct TWriteReport;
+QString FailureWords(const TWriteReport& report);
 
 inline std::string Std(const QString& s) { return s.toStdString(); }
 inline QString Qs(const std::string& s) { return QString::fromStdString(s); }

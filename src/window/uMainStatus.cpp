@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QShortcut>
 #include <QTimer>
+#include <map>
 
 #include "AfPortControls.h"
 #include "ShapeEx.h"
@@ -18,24 +19,22 @@
 
 // The engine's sentences in the window's language; what the device printed and what no key
 // covers stay as they are.
-QString DeviceWords(const std::string& engineText) {
-  static const std::pair<const char*, const char*> sentences[] = {
-      {"Nothing was stored: the device left Setup Mode without storing and keeps the settings it had.",
-       "Failed_LeftWithoutStoring"},
-      {"Nothing was stored, but the device did not confirm leaving Setup Mode: switch it off and on.",
-       "Failed_SwitchOffAndOn"},
-      {"The device did not come to its setup menu. Check the cable and that the device is on, then try again.",
-       "Failed_NoMenu"},
-      {"The device did not confirm that it stored the settings.", "Failed_StoreUnconfirmed"},
-      {"Writing was stopped because the port was closed.", "Failed_PortClosedWhileWriting"},
-      {"The port was closed before the settings were written.", "Failed_PortClosedBeforeWriting"},
-      {"the connection was lost during the read", "Failed_LineLost"},
-      {"the read was stopped", "Failed_ReadStopped"},
+QString FailureWords(const TWriteReport& report) {
+  static const std::map<TWriteFailure, const char*> keys = {
+      {TWriteFailure::LeftWithoutStoring, "Failed_LeftWithoutStoring"},
+      {TWriteFailure::LeaveUnconfirmed, "Failed_SwitchOffAndOn"},
+      {TWriteFailure::NoMenu, "Failed_NoMenu"},
+      {TWriteFailure::StoreUnconfirmed, "Failed_StoreUnconfirmed"},
+      {TWriteFailure::PortClosedWhileWriting, "Failed_PortClosedWhileWriting"},
+      {TWriteFailure::PortClosedBeforeWriting, "Failed_PortClosedBeforeWriting"},
+      {TWriteFailure::Restarted, "Failed_Restarted"},
   };
-  QString text = Qs(engineText);
-  for (const auto& [english, key] : sentences)
-    if (text.contains(QLatin1String(english))) text.replace(QLatin1String(english), LangText(key, english));
-  return text;
+  // The walk's own account stays in the engine's words: it quotes the unit.
+  const auto key = keys.find(report.Failure);
+  const QString sentence =
+      key == keys.end() ? QString() : LangText(key->second, WriteFailureText(report.Failure).c_str());
+  if (report.Detail.empty()) return sentence;
+  return sentence.isEmpty() ? Qs(report.Detail) : Qs(report.Detail) + QLatin1Char(' ') + sentence;
 }
 
 namespace {
@@ -250,15 +249,12 @@ void TfMain::WriteFinished(const TWriteReport& report) {
                            : LangText("Failed_Write", "The settings were not stored");
   statusLine_->ShowOutcome(what, TOutcome::Failed);
   if (!report.Reread) EndBusy();
-  AppWarning(report.Message.empty() ? what + QLatin1Char('.')
-                                    : what + QStringLiteral(".\n\n") + DeviceWords(report.Message));
+  const QString why = FailureWords(report);
+  AppWarning(why.isEmpty() ? what + QLatin1Char('.') : what + QStringLiteral(".\n\n") + why);
 }
 
-void TfMain::ShowMessage(const std::string& text) {
-  // The worker's own errors name its thread; the user is told what it means.
-  static const std::string workerError = "KaVruneThreat: ";
-  if (text.rfind(workerError, 0) == 0)
-    AppWarning(LangText("WorkerError", "The conversation with the device broke off: %1")
-                   .arg(QString::fromUtf8(text.substr(workerError.size()))));
-  else AppMessage(DeviceWords(text));
+void TfMain::ShowMessage(const std::string& text) { AppMessage(Qs(text)); }
+
+void TfMain::WorkerFailed(const std::string& error) {
+  AppWarning(LangText("WorkerError", "The conversation with the device broke off: %1").arg(Qs(error)));
 }

@@ -23,6 +23,7 @@ class RecordingSink final : public IKaVruneSink {
     messages_.push_back(text);
     changed_.notify_all();
   }
+  void WorkerFailed(const std::string& error) override { ShowMessage("worker: " + error); }
   void Progress(const TWorkProgress& progress) override {
     std::lock_guard g(lock_);
     progress_.push_back(progress);

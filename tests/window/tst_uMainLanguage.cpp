@@ -225,9 +225,11 @@ TEST_F(MainWindowLanguageTest, aboutBoxTranscriptAndWlanListsShouldSpeakTheFiles
   w.ConfigureOpenDialog(open);
   EXPECT_EQ(open.nameFilters(), QStringList{QStringLiteral("kaVRUNE-Einstellungsdateien (*.xml *.kvx)")});
   // The engine's sentences in failure boxes; what the device printed stays as it was.
+  TWriteReport failed;
+  failed.Failure = TWriteFailure::LeaveUnconfirmed;
+  failed.Detail = "Writing x failed (the device printed \"?\").";
   EXPECT_EQ(
-      DeviceWords("Writing x failed (the device printed \"?\"). Nothing was stored, but the device did not "
-                  "confirm leaving Setup Mode: switch it off and on."),
+      FailureWords(failed),
       QString::fromUtf8("Writing x failed (the device printed \"?\"). Nichts wurde gespeichert, aber das Gerät hat "
                         "das Verlassen des Setup-Modus nicht bestätigt: Schalten Sie es aus und wieder ein."));
 }
@@ -328,8 +330,9 @@ TEST_F(MainWindowLanguageTest, everyTextShouldFitItsWidgetInEveryShippedLanguage
                          LangText("Status_Mac", "").arg(QStringLiteral("02-00-00-8F-1C-2E")) + QLatin1Char('\n') +
                          LangText("Status_Firmware", "").arg(QStringLiteral("V6.7.0.2 (091201)"));
     const QString waiting = LangText("Status_Waiting", "").arg(1);
-    for (const auto& [port, step] : {std::pair{unit, "Step_LeftForReload"}, std::pair{waiting, "Outcome_StoredNotChecked"},
-                                     std::pair{unit, "Done_Defaults"}}) {
+    for (const auto& [port, step] :
+         {std::pair{unit, "Step_LeftForReload"}, std::pair{waiting, "Outcome_StoredNotChecked"},
+          std::pair{unit, "Done_Defaults"}}) {
       status->ShowPort(port);
       status->ShowOutcome(LangText(step, ""), TStatusLine::TOutcome::Notice);
       status->ShowEdits(LangText("Edits_Many", "").arg(12) + QLatin1Char('\n') +
