@@ -21,7 +21,8 @@ void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) 
   if (currentRead_) pcChannel1->KeepChannel(ChannelOf(currentPageButton_));
   std::vector<TSheetPart> parts;
   for (TShapeEx* button : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN}) {
-    if (button->isHidden()) continue;  // a unit without WLAN
+    // A unit without WLAN has no WLAN settings, whatever its page shows.
+    if (button->isHidden() || (button == seWLAN && !(currentRead_ && currentRead_.FirstChild("WLAN")))) continue;
     const int channel = ChannelOf(button);
     if (channel == 0) {
       parts.push_back({button->Caption(), SheetGroupsOf(PageForTag(button->property("Tag").toInt()), words)});

@@ -655,6 +655,7 @@ TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   QFile f(text);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QString sheet = QString::fromUtf8(f.readAll());
+  f.close();
   for (const char* line :
        {"\n    IP address: +192\\.168\\.1\\.254\n", "\nChannel 2 \u2013 Connection\n(.*\n)*    Port: +10077\n",
         "\n    Password: +set\n", "\n    Baudrate: +9600\n", "\n    Inactivity Timeout: +0:0 \\(min:sec\\)\n",
@@ -667,6 +668,11 @@ TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   ASSERT_TRUE(p.open(QIODevice::ReadOnly));
   EXPECT_TRUE(p.read(5) == "%PDF-");
   EXPECT_THROW(w.WriteSettingsSheet(env.Dir() + "/no/such/sheet.pdf", {}), std::runtime_error);
+  DumpDocument(state, false)->SaveToFile(file.toStdString());  // a model without WLAN
+  w.LoadSetupFile(file, false);
+  w.WriteSettingsSheet(text, {});
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(QString::fromUtf8(f.readAll()).contains(QStringLiteral("\nWLAN\n")));
 }
 
 TEST_F(LivePagesTest, shouldLoadSetupFilesOfTheOlderWriteForm) {
