@@ -41,9 +41,9 @@ TAfCustomSerialPort::~TAfCustomSerialPort() {
 
 TAfComPort::~TAfComPort() { Close(); }
 
-std::string TAfCustomSerialPort::ErrorText(const std::string& message) const {
-  return message + " - " + name_ + " ";
-}
+// The component's errors name the port after the dash; no port is named in this program, and
+// the texts keep their form.
+std::string TAfCustomSerialPort::ErrorText(const std::string& message) { return message + " -  "; }
 
 void TAfCustomSerialPort::Open() {
   std::lock_guard guard(openLock_);

@@ -14,27 +14,16 @@
 
 class TAfComPortCore;
 
-// Base that can link a data dispatcher; none is linked in this program.
-class TAfDataDispConnComponent {
- public:
-  virtual ~TAfDataDispConnComponent() = default;
-  const std::string& Name() const { return name_; }
-  void SetName(const std::string& name) { name_ = name; }
-
- protected:
-  std::string name_;
-};
-
 class TAfCustomSerialPort;
 using TAfNotifyEvent = std::function<void(TAfCustomSerialPort& sender)>;
 using TAfCountEvent = std::function<void(TAfCustomSerialPort& sender, uint32_t count)>;
 using TAfLineErrorEvent = std::function<void(TAfCustomSerialPort& sender, uint32_t errors)>;
 using TAfCoreEventHandler = std::function<void(TAfCustomSerialPort& sender, TAfCoreEvent kind, uint32_t data)>;
 
-class TAfCustomSerialPort : public TAfDataDispConnComponent {
+class TAfCustomSerialPort {
  public:
   TAfCustomSerialPort();
-  ~TAfCustomSerialPort() override;
+  virtual ~TAfCustomSerialPort();
   TAfCustomSerialPort(const TAfCustomSerialPort&) = delete;
   TAfCustomSerialPort& operator=(const TAfCustomSerialPort&) = delete;
 
@@ -124,7 +113,7 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   void RecalcFlowLimits();
   void CoreEvent(TAfCoreEvent kind, uint32_t data);  // event thread
   void DeliverEvent(int kind, uint32_t data);         // main thread
-  std::string ErrorText(const std::string& message) const;
+  static std::string ErrorText(const std::string& message);
 
   TAfBaudrate baudRate_ = br115200;
   int32_t userBaudRate_ = 0;
