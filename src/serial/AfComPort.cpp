@@ -4,7 +4,7 @@
 
 #include "AfComNames.h"
 #include "AfComPortCore.h"
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 
 namespace {
 

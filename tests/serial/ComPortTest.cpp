@@ -10,7 +10,7 @@
 #include "ErrorOf.h"
 #include "AfComNames.h"
 #include "AfComPort.h"
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 #include "PtyPair.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 
 #include <chrono>
 #include <cstdio>
