@@ -3,7 +3,7 @@
 #include <cctype>
 #include <chrono>
 
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 #include "uCommunicationUtils.h"
 #include "uKaVruneConsole.h"
 #include "uKaVruneModel.h"

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 
 namespace {
 

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "uCommunicationUtils.h"
-
 std::string PromptName(const std::string& line) {
   static const char* const letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   static const char* const joiners = " /+-*'@";
@@ -19,48 +17,6 @@ std::string PromptName(const std::string& line) {
   if (b == std::string::npos) return {};
   size_t e = name.find_last_not_of('_');
   return name.substr(b, e - b + 1);
-}
-
-bool FindPromptKey(const std::string& reply, const TXmlElement& section, std::string& key,
-                   std::string& value) {
-  key.clear();
-  value.clear();
-  auto pieces = [](const std::string& text, char sep) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (;;) {
-      size_t p = text.find(sep, start);
-      out.push_back(text.substr(start, p == std::string::npos ? std::string::npos : p - start));
-      if (p == std::string::npos) break;
-      start = p + 1;
-    }
-    return out;
-  };
-  for (const std::string& piece : pieces(reply, '\r')) {
-    for (const std::string& line : pieces(piece, '\n')) {
-      key = PromptName(line);
-      if (!key.empty() && GetKeyText(section, key, value)) return true;
-    }
-  }
-  value.clear();
-  return false;
-}
-
-std::string SendIPAddress(TAfCustomSerialPort* port, const std::string& address) {
-  std::string rest = address;
-  std::string answer;
-  for (int i = 0; i < 3; ++i) {
-    std::string octet;
-    size_t dot = rest.find('.');
-    if (dot != std::string::npos) {
-      octet = rest.substr(0, dot);
-      rest.erase(0, dot + 1);
-    }
-    SendAndExpect(port, octet + "\r", 100, ") ", PurgeBoth, answer);
-    if (answer.empty()) return {};
-  }
-  SendAndExpect(port, rest + "\r", 100, " ?", PurgeBoth, answer);
-  return answer;
 }
 
 int NetmaskHostBits(const std::string& mask) {

@@ -4,11 +4,9 @@
 
 #include "AfComNames.h"
 #include "AfComPortCore.h"
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 
 namespace {
-
-constexpr int kSyncCallMs = 2000;
 
 // Clears the busy cursor on every way out of an open.
 struct BusyCursor {
@@ -29,26 +27,23 @@ uint32_t BaudRateValue(TAfBaudrate rate) {
   return values[rate];
 }
 
-TAfCustomSerialPort::TAfCustomSerialPort() {
-  syncId_ = AfSyncTargets::Register([this](int kind, uint32_t data) { DeliverEvent(kind, data); });
-  RebuildDCB();
-}
+TAfCustomSerialPort::TAfCustomSerialPort() { RebuildDCB(); }
 
 TAfCustomSerialPort::~TAfCustomSerialPort() {
-  AfSyncTargets::Unregister(syncId_);
+  errorReports_->open = false;
   core_.reset();
 }
 
 TAfComPort::~TAfComPort() { Close(); }
 
-std::string TAfCustomSerialPort::ErrorText(const std::string& message) const {
-  return message + " - " + name_ + " ";
-}
+// The component's errors name the port after the dash; no port is named in this program, and
+// the texts keep their form.
+std::string TAfCustomSerialPort::ErrorText(const std::string& message) { return message + " -  "; }
 
 void TAfCustomSerialPort::Open() {
   std::lock_guard guard(openLock_);
   if (Active()) return;
-  AfSyncTargets::Enable(syncId_, true);
+  errorReports_->open = true;
   TAfComPortCore::OpenParams p;
   {
     std::lock_guard lock(dcbLock_);
@@ -63,24 +58,22 @@ void TAfCustomSerialPort::Open() {
   {
     BusyCursor busy;
     p.path = DeviceName();
-    if (!core_) core_ = std::make_unique<TAfComPortCore>([this](TAfCoreEvent k, uint32_t d) { CoreEvent(k, d); });
+    if (!core_) core_ = std::make_unique<TAfComPortCore>([this](TAfCoreEvent k, uint32_t) { CoreEvent(k); });
     try {
       core_->Open(p);
     } catch (...) {
-      AfSyncTargets::Enable(syncId_, false);
+      errorReports_->open = false;
       throw;
     }
   }
-  if (OnPortOpen) OnPortOpen(*this);
 }
 
 void TAfCustomSerialPort::Close() {
   std::lock_guard guard(openLock_);
   closing_ = true;
   if (Active()) {
-    AfSyncTargets::Enable(syncId_, false);
+    errorReports_->open = false;
     core_->Close();
-    if (OnPortClose) OnPortClose(*this);
   }
   closing_ = false;
 }
@@ -277,54 +270,25 @@ void TAfCustomSerialPort::SetOutBufSize(int32_t v) {
 
 // ---------------------------------------------------------------- events
 
-void TAfCustomSerialPort::CoreEvent(TAfCoreEvent kind, uint32_t data) {
-  if (closing_) return;
-  if (kind == ceException) {
-    std::lock_guard lock(dcbLock_);
-    eventError_ = core_ ? core_->LastEventError() : std::string();
-  }
-  if (kind != ceException && OnNonSyncEvent) {
-    OnNonSyncEvent(*this, kind, data);
+// The line's own events go to nobody in this program. An error the event thread hit is shown on
+// the main thread, without waiting for it: the event thread never stops for the main thread, so
+// a busy or modal main thread cannot hold up the port or its closing. While one error is on its
+// way or on screen, the ones after it are dropped; one that arrives after the port has closed
+// is not shown. Without a dispatcher the error goes to stderr at once.
+void TAfCustomSerialPort::CoreEvent(TAfCoreEvent kind) {
+  if (kind != ceException || closing_) return;
+  std::string text = core_ ? core_->LastEventError() : std::string();
+  IAfMainThreadDispatcher* dispatcher = AfMainThreadDispatcher();
+  if (!dispatcher) {
+    std::fprintf(stderr, "%s\n", text.c_str());
     return;
   }
-  // A disabled target (the port is closing) abandons the event silently.
-  AfSyncTargets::SyncCall(syncId_, kind, data, kSyncCallMs);
-}
-
-void TAfCustomSerialPort::DeliverEvent(int kindValue, uint32_t data) {
-  const auto kind = static_cast<TAfCoreEvent>(kindValue);
-  if (OnSyncEvent) OnSyncEvent(*this, kind, data);
-  switch (kind) {
-    case ceOutFree:
-      if (OnOutBufFree) OnOutBufFree(*this);
-      break;
-    case ceLineEvent: {
-      if ((data & AfEv::RxChar) && OnDataRecived) OnDataRecived(*this, static_cast<uint32_t>(InputCount()));
-      if (data & AfEv::Err) {
-        const uint32_t errors = Active() ? core_->TakeErrors() : 0;
-        if (OnLineError) OnLineError(*this, errors);
-      }
-      if ((data & AfEv::Cts) && OnCTSChanged) OnCTSChanged(*this);
-      if ((data & AfEv::Dsr) && OnDSRChanged) OnDSRChanged(*this);
-      if ((data & AfEv::Ring) && OnRINGDetected) OnRINGDetected(*this);
-      if ((data & AfEv::Rlsd) && OnRLSDChanged) OnRLSDChanged(*this);
-      break;
-    }
-    case ceNeedReadData:
-      if (OnDataRecived) OnDataRecived(*this, data);
-      break;
-    case ceException: {
-      // Without an event loop that can take an exception, the error is shown, not thrown.
-      std::string text;
-      {
-        std::lock_guard lock(dcbLock_);
-        text = eventError_;
-      }
+  if (errorReports_->pending.exchange(true)) return;
+  dispatcher->Post([reports = errorReports_, text = std::move(text)] {
+    if (reports->open)
       if (IAfMainThreadDispatcher* d = AfMainThreadDispatcher()) d->ReportError(text);
-      else std::fprintf(stderr, "%s\n", text.c_str());
-      break;
-    }
-  }
+    reports->pending = false;
+  });
 }
 
 // ---------------------------------------------------------------- COM naming

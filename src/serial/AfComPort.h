@@ -1,7 +1,7 @@
 #pragma once
 // The serial port component: opens a COM port by number with given line settings, sends data
 // through a write thread with a ring buffer, watches the line with an event thread and reads
-// received bytes on request.
+// received bytes on request. Nothing is delivered from the event thread but its errors.
 
 #include <atomic>
 #include <cstdint>
@@ -14,27 +14,10 @@
 
 class TAfComPortCore;
 
-// Base that can link a data dispatcher; none is linked in this program.
-class TAfDataDispConnComponent {
- public:
-  virtual ~TAfDataDispConnComponent() = default;
-  const std::string& Name() const { return name_; }
-  void SetName(const std::string& name) { name_ = name; }
-
- protected:
-  std::string name_;
-};
-
-class TAfCustomSerialPort;
-using TAfNotifyEvent = std::function<void(TAfCustomSerialPort& sender)>;
-using TAfCountEvent = std::function<void(TAfCustomSerialPort& sender, uint32_t count)>;
-using TAfLineErrorEvent = std::function<void(TAfCustomSerialPort& sender, uint32_t errors)>;
-using TAfCoreEventHandler = std::function<void(TAfCustomSerialPort& sender, TAfCoreEvent kind, uint32_t data)>;
-
-class TAfCustomSerialPort : public TAfDataDispConnComponent {
+class TAfCustomSerialPort {
  public:
   TAfCustomSerialPort();
-  ~TAfCustomSerialPort() override;
+  virtual ~TAfCustomSerialPort();
   TAfCustomSerialPort(const TAfCustomSerialPort&) = delete;
   TAfCustomSerialPort& operator=(const TAfCustomSerialPort&) = delete;
 
@@ -101,13 +84,6 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   // Modem status lines (AfMs bits), 0 when closed.
   uint32_t ModemStatus() const;
 
-  // Events, run on the main thread through the installed dispatcher.
-  TAfCountEvent OnDataRecived;
-  TAfLineErrorEvent OnLineError;
-  TAfNotifyEvent OnCTSChanged, OnDSRChanged, OnRINGDetected, OnRLSDChanged;
-  TAfNotifyEvent OnOutBufFree, OnPortOpen, OnPortClose;
-  TAfCoreEventHandler OnSyncEvent;
-  TAfCoreEventHandler OnNonSyncEvent;  // on the event thread
   // Sees every byte handed to the port for sending and every byte read, on the calling
   // thread; for transcripts of the dialogue. Set it while the port is closed.
   std::function<void(bool sent, const std::string& bytes)> OnTrace;
@@ -122,9 +98,8 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   void RebuildDCB();
   void ApplyDCB();
   void RecalcFlowLimits();
-  void CoreEvent(TAfCoreEvent kind, uint32_t data);  // event thread
-  void DeliverEvent(int kind, uint32_t data);         // main thread
-  std::string ErrorText(const std::string& message) const;
+  void CoreEvent(TAfCoreEvent kind);  // event thread
+  static std::string ErrorText(const std::string& message);
 
   TAfBaudrate baudRate_ = br115200;
   int32_t userBaudRate_ = 0;
@@ -149,8 +124,13 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   TAfDCB dcb_;
   std::unique_ptr<TAfComPortCore> core_;
   std::atomic<bool> closing_{false};
-  uint32_t syncId_ = 0;
-  std::string eventError_;  // text of the last error on the event thread
+  // Shared with the error reports on their way to the main thread, which may arrive after the
+  // port has closed or gone.
+  struct TErrorReports {
+    std::atomic<bool> open{false};     // errors of the present opening are shown
+    std::atomic<bool> pending{false};  // one is on its way or on screen: later ones are dropped
+  };
+  std::shared_ptr<TErrorReports> errorReports_ = std::make_shared<TErrorReports>();
   std::recursive_mutex openLock_;  // Open/Close/ComNumber from several threads
 };
 

@@ -42,10 +42,6 @@ void TAfComPortCore::Open(const OpenParams& params) {
   if (!device_.SetEventMask(AfEv::Mask)) fail(" Error setting EventMask");
   if (!device_.SetParams(params.dcb)) fail("Error setting parameters from DCB", TAfPortError::Settings);
 
-  {
-    std::lock_guard lock(readLock_);
-    errors_ = 0;
-  }
   ring_ = std::make_unique<TAfCircularBuffer>(params.outBufSize);
   eventStop_.Reset();
   writeStop_.Reset();
@@ -179,14 +175,6 @@ uint32_t TAfComPortCore::ModemStatus() const {
   return device_.ModemStatus();
 }
 
-uint32_t TAfComPortCore::TakeErrors() {
-  std::lock_guard lock(readLock_);
-  errors_ |= device_.TakeLineErrors();
-  const uint32_t e = errors_;
-  errors_ = 0;
-  return e;
-}
-
 std::string TAfComPortCore::LastEventError() const {
   std::lock_guard lock(eventErrorLock_);
   return eventError_;
@@ -242,9 +230,7 @@ void TAfComPortCore::EventThreadLoop() {
       lastModem = modem;
       {
         std::lock_guard lock(readLock_);
-        const uint32_t e = device_.TakeLineErrors();
-        errors_ |= e;
-        if (e) mask |= AfEv::Err;
+        if (device_.TakeLineErrors()) mask |= AfEv::Err;
       }
       if (mask) Raise(ceLineEvent, mask);
       if (hungUp) hungUp = device_.WaitReadable(0) == TAfWaitResult::Hangup;

@@ -1,6 +1,5 @@
 #pragma once
-// The open device of a port: handle, ring buffer, the event and write threads, the error
-// accumulator and the locks.
+// The open device of a port: handle, ring buffer, the event and write threads and the locks.
 
 #include <atomic>
 #include <functional>
@@ -57,7 +56,6 @@ class TAfComPortCore final {
   void SetDTR(bool on);
   void SetRTS(bool on);
   uint32_t ModemStatus() const;
-  uint32_t TakeErrors();  // the accumulated line errors, cleared
 
  private:
   void EventThreadLoop();
@@ -73,10 +71,9 @@ class TAfComPortCore final {
   std::atomic<bool> active_{false};
   std::atomic<bool> open_{false};
 
-  mutable std::recursive_mutex readLock_;   // reads, input purges, status, error accumulator
+  mutable std::recursive_mutex readLock_;   // reads, input purges, status, line errors
   mutable std::mutex writeLock_;            // the ring buffer
   std::unique_ptr<TAfCircularBuffer> ring_;
-  uint32_t errors_ = 0;
   mutable std::mutex eventErrorLock_;
   std::string eventError_;
 

@@ -79,7 +79,7 @@ constexpr uint32_t Ring = 0x0100;
 constexpr uint32_t Mask = RxChar | Cts | Dsr | Rlsd | Err | Ring;
 }  // namespace AfEv
 
-// Line error bits kept in the core's accumulator.
+// Line error bits, as the device reports them.
 namespace AfCe {
 constexpr uint32_t RxOver = 0x0001;
 constexpr uint32_t Overrun = 0x0002;

@@ -12,89 +12,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
 
-enum class Kind { Collect, ExpectAny };
-
-bool ContainsAny(const std::string& reply, size_t from, const std::vector<std::string>& expected) {
-  for (const auto& e : expected)
-    if (!e.empty() && reply.find(e, from) != std::string::npos) return true;
-  return false;
-}
-
-// One exchange. Deadlines run on a monotonic clock, so they never wrap; besides the silence
-// gap an exchange ends after ExchangeMaxMs or ExchangeMaxBytes, so a line that never falls
-// silent cannot hold the caller for ever.
-void Exchange(Kind kind, TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-              const TContinuePredicate& keepWaiting, const std::vector<std::string>* expected, TPurgeSet purge,
-              std::string& reply) {
-  reply.clear();
-  if (!port || !port->Active()) return;
-  if (purge.Input) port->PurgeInput();
-  if (purge.Output) port->PurgeOutput();
-
-  const double c = CharTime(port);
-  if (!text.empty()) port->WriteData(text.data(), static_cast<int>(text.size()));
-
-  const auto start = Clock::now();
-  const auto hardStop = start + Ms(ExchangeMaxMs);
-  // What is sent takes its time on the line before the device can answer.
-  const auto firstAnswer =
-      start + Ms(std::max(timeoutMs, 0)) + Ms(static_cast<int64_t>(std::ceil(static_cast<double>(text.size()) * c)));
-  const auto silence = Ms(SilenceGapMs(port));
-  auto deadline = firstAnswer;
-
-  for (;;) {
-    if (port->InputCount() > 0) {
-      reply += port->ReadString();
-      const auto heard = Clock::now() + silence;
-      // Collecting, the first-answer time-out is over with the first byte; expecting, it is
-      // the least the caller waits for its text.
-      deadline = kind == Kind::Collect ? heard : std::max(heard, firstAnswer);
-      if (kind == Kind::ExpectAny) {
-        if (ContainsAny(reply, EchoEnd(reply, text), *expected)) break;
-      } else if (keepWaiting && !keepWaiting(reply)) {
-        break;
-      }
-      if (reply.size() >= ExchangeMaxBytes) break;
-    }
-    const auto now = Clock::now();
-    const auto until = std::min(deadline, hardStop);
-    if (now >= until) break;
-    if (!port->Active()) break;  // closed under us: nothing more will come
-    // Sleeps in the kernel until bytes arrive or the deadline passes.
-    const auto left = std::chrono::duration_cast<Ms>(until - now) + Ms(1);
-    port->WaitForInput(static_cast<int>(left.count()));
-  }
-}
-
 }  // namespace
-
-void SendAndCollect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-                    const TContinuePredicate& keepWaiting, TPurgeSet purge, std::string& reply) {
-  Exchange(Kind::Collect, port, text, timeoutMs, keepWaiting, nullptr, purge, reply);
-}
-
-void SendAndExpectAny(TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-                      const std::vector<std::string>& expected, TPurgeSet purge, std::string& reply) {
-  Exchange(Kind::ExpectAny, port, text, timeoutMs, nullptr, &expected, purge, reply);
-}
-
-void SendAndExpect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs, const std::string& expected,
-                   TPurgeSet purge, std::string& reply) {
-  SendAndExpectAny(port, text, timeoutMs, std::vector<std::string>{expected}, purge, reply);
-}
-
-size_t EchoEnd(const std::string& reply, const std::string& sent) {
-  auto echoes = [](char got, char typed) { return got == typed || (got == '*' && typed >= 0x20 && typed < 0x7F); };
-  size_t first = 0, second = 0, i = 0;
-  // The blank that ends a prompt may come after its "?" has ended the previous exchange.
-  while (i < reply.size() && reply[i] == ' ' && !sent.empty() && sent[0] != ' ') ++i;
-  for (; i < reply.size(); ++i) {
-    if (first < sent.size() && echoes(reply[i], sent[first])) ++first;
-    else if (second < first && echoes(reply[i], sent[second])) ++second;
-    else break;
-  }
-  return i;
-}
 
 size_t DeviceEchoEnd(const std::string& reply, const std::string& keys) {
   std::string shown;
@@ -180,8 +98,6 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
   }
   return r;
 }
-
-bool LineIncomplete(const std::string& reply) { return reply.empty() || reply.back() != '\r'; }
 
 double CharTime(const TAfCustomSerialPort* port) {
   const uint32_t baud = port ? port->NumericBaudRate() : 0;

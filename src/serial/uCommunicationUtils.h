@@ -1,9 +1,10 @@
 #pragma once
-// Exchanges with the device: send a short text (or nothing), then collect the reply until a stop
-// condition holds or the line falls silent. Plain functions on the calling thread.
+// Exchanges with the device: type a few keys (or nothing), then collect the reply until the
+// device waits at a prompt, a stop condition holds or the line falls silent. Plain functions on
+// the calling thread.
 //
 // No exchange sleeps: each waits on the port for the next bytes and ends the moment its stop
-// condition holds. Only a device that does not give the awaited text is waited for: up to the
+// condition holds. Only a device that does not come to a prompt is waited for: up to the
 // first-answer time-out, and then for as long as bytes keep coming without a gap of SilenceGapMs.
 
 #include <functional>
@@ -11,13 +12,6 @@
 #include <vector>
 
 class TAfCustomSerialPort;
-
-struct TPurgeSet {
-  bool Input = false;
-  bool Output = false;
-};
-constexpr TPurgeSet NoPurge{};
-constexpr TPurgeSet PurgeBoth{true, true};
 
 using TContinuePredicate = std::function<bool(const std::string& reply)>;
 
@@ -30,25 +24,6 @@ constexpr size_t ExchangeMaxBytes = 1024 * 1024;
 // packets up to 16 ms apart whatever the rate.
 constexpr int SilenceChars = 100;
 constexpr int SilenceFloorMs = 20;
-
-// Collects until the predicate (when given) returns false or the line is silent: timeoutMs for
-// the first byte, then SilenceGapMs after the latest.
-void SendAndCollect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-                    const TContinuePredicate& keepWaiting, TPurgeSet purge, std::string& reply);
-
-// Collects until one of the expected texts occurs in the reply after the echo of the text sent
-// (a device or line that echoes typed characters must not end the exchange with a "?" the user
-// typed), or until both timeoutMs have passed and the line has been silent for SilenceGapMs.
-void SendAndExpectAny(TAfCustomSerialPort* port, const std::string& text, int timeoutMs,
-                      const std::vector<std::string>& expected, TPurgeSet purge, std::string& reply);
-
-void SendAndExpect(TAfCustomSerialPort* port, const std::string& text, int timeoutMs, const std::string& expected,
-                   TPurgeSet purge, std::string& reply);
-
-// Where the echo of sent ends at the start of reply. The echo may come once (the device's) or
-// twice (a line that also loops back what is sent), the copies one after the other or byte by
-// byte interleaved; a hidden entry is echoed as "*".
-size_t EchoEnd(const std::string& reply, const std::string& sent);
 
 // Where the device's echo of the keys typed ends at the start of reply, or npos when the reply
 // does not begin with it. The device echoes each printable key, a letter answer perhaps in upper
@@ -90,9 +65,6 @@ struct TPromptReply {
 // well when nothing comes within FirstAnswerMs, when the line falls silent elsewhere for the
 // silence gap, or at the exchange's bounds; AtPrompt then stays false.
 TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& text, const TPromptWait& wait);
-
-// True when the reply is empty or does not end with CR.
-bool LineIncomplete(const std::string& reply);
 
 // Time of one character on the line in ms: 10 000 / baud.
 double CharTime(const TAfCustomSerialPort* port);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 
 // Runs posted calls through the application's event loop.
 class TQtMainThreadDispatcher final : public IAfMainThreadDispatcher {

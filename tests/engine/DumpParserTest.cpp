@@ -151,8 +151,10 @@ TEST_F(DumpReader, shouldReadTheDumpThatOneEnterAtTheRootMenuPrints) {
 
 TEST_F(DumpReader, shouldKeepTheValuesOfAnOpenQuestionOnTheWayToTheMenu) {
   port.WriteString("1\r");  // a walk broken off at its first question
-  std::string reply;
-  SendAndExpect(&port, "", 2000, "?", NoPurge, reply);
+  TPromptWait question;
+  question.FirstAnswerMs = question.SettleMs = 2000;
+  question.KeepWaiting = [](const std::string& text) { return text.find('?') == std::string::npos; };
+  ASSERT_NE(SendAndAwaitPrompt(&port, "", question).Text.find('?'), std::string::npos);
   TDumpContext context;
   EnterRootMenu(&port, context);
   EXPECT_TRUE(context.InMenu);

@@ -19,22 +19,6 @@ TEST(PromptNames, shouldNameSettingsAsTheWriteDocumentDoes) {
   EXPECT_EQ(PromptName("__--__"), "");
 }
 
-TEST(PromptNames, shouldMatchTheFirstLineThatIsAKey) {
-  auto doc = TXmlDocument::CreateFromText("<xml><s><Baudrate>19200</Baudrate><Flow/></s></xml>");
-  TXmlElement s = doc->Root().FirstChild("s");
-  std::string key, value;
-  EXPECT_TRUE(FindPromptKey("9600\r\nFlow (00) ?\r\nBaudrate (9600) ?", s, key, value));
-  EXPECT_EQ(key, "Flow");
-  EXPECT_EQ(value, "");
-  EXPECT_TRUE(FindPromptKey("Baudrate (9600) ?", s, key, value));
-  EXPECT_EQ(value, "19200");
-  EXPECT_FALSE(FindPromptKey("Parity (N) ?\r\nStop bits (1) ?", s, key, value));
-  EXPECT_EQ(key, "Stop_bits") << "the prompt name of the last line examined";
-  EXPECT_FALSE(FindPromptKey("Parity (N) ?\r", s, key, value));
-  EXPECT_EQ(key, "");
-  EXPECT_FALSE(FindPromptKey("Baudrate (9600) ?", TXmlElement(), key, value));
-}
-
 TEST(Netmask, shouldCountHostBitsOfContiguousMasksOnly) {
   EXPECT_EQ(NetmaskHostBits("255.255.255.0"), 8);
   EXPECT_EQ(NetmaskHostBits("255.255.0.0"), 16);

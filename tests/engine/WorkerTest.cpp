@@ -6,7 +6,7 @@
 
 #include <condition_variable>
 
-#include "AfSyncTargets.h"
+#include "AfMainThread.h"
 #include "InProcessSim.h"
 #include "RecordingSink.h"
 #include "uKaVruneAI.h"

@@ -17,11 +17,11 @@ class ExchangeTest : public ::testing::Test {
   void SetUp() override {
     port.SetComNumber(1);
     port.SetBaudRate(br9600);
-    // What the port has read so far, so the peer can answer in steps of the exchange.
+    // What the port has read so far, so the peer can answer in steps of the exchange, and
+    // what it was handed to send.
     port.OnTrace = [this](bool sent, const std::string& bytes) {
-      if (sent) return;
       std::lock_guard g(lock);
-      heard += bytes;
+      (sent ? typed : heard) += bytes;
       changed.notify_all();
     };
     port.Open();
@@ -42,6 +42,10 @@ class ExchangeTest : public ::testing::Test {
         if (::write(pty.Master(), chunk.data(), chunk.size()) <= 0) std::this_thread::yield();
     });
   }
+  std::string Typed() {
+    std::lock_guard g(lock);
+    return typed;
+  }
   void TearDown() override {
     stop = true;
     if (chatter.joinable()) chatter.join();
@@ -49,49 +53,51 @@ class ExchangeTest : public ::testing::Test {
   TempComDir dir;
   PtyPair pty{&dir, 1};
   TAfComPort port;
-  std::string reply;
   std::mutex lock;
   std::condition_variable changed;
-  std::string heard;
+  std::string heard, typed;
   std::atomic<bool> stop{false};
   std::thread chatter;
 };
 
 }  // namespace
 
-TEST(Exchange, lineIncompleteAndCharTime) {
-  EXPECT_TRUE(LineIncomplete(""));
-  EXPECT_FALSE(LineIncomplete("ok\r"));
-  EXPECT_TRUE(LineIncomplete("ok\r\n"));
+TEST(Exchange, charTimeShouldFollowTheBaudRate) {
   TAfComPort port;
   port.SetBaudRate(br9600);
   EXPECT_NEAR(CharTime(&port), 1.0417, 0.0001);
+  EXPECT_EQ(SilenceGapMs(&port), 105);
   port.SetUserBaudRate(1000);
   EXPECT_DOUBLE_EQ(CharTime(&port), 10.0);
+  port.SetBaudRate(br115200);
+  EXPECT_EQ(SilenceGapMs(&port), SilenceFloorMs) << "never below what USB adapters need";
 }
 
 TEST(Exchange, closedPortShouldReturnWithNothing) {
   TAfComPort port;
-  std::string reply = "old";
-  SendAndExpect(&port, "8\r", 5000, "?", PurgeBoth, reply);
-  EXPECT_EQ(reply, "");
-  SendAndCollect(nullptr, "x", 5000, nullptr, NoPurge, reply);
-  EXPECT_EQ(reply, "");
+  const TPromptReply r = SendAndAwaitPrompt(&port, "8\r", TPromptWait{});
+  EXPECT_EQ(r.Text, "");
+  EXPECT_FALSE(r.AtPrompt);
+  EXPECT_EQ(r.FirstByteMs, -1);
+  EXPECT_EQ(SendAndAwaitPrompt(nullptr, "x", TPromptWait{}).Text, "");
 }
 
-// On a line that never falls silent only the expected text can end an exchange before its bounds.
-TEST_F(ExchangeTest, shouldStopOnTheExpectedTextOnALineThatNeverFallsSilent) {
+// On a line that never falls silent only the caller or the exchange's bounds can end it.
+TEST_F(ExchangeTest, shouldStopWhereTheCallerSaysOnALineThatNeverFallsSilent) {
   Chatter("8\r\n", "Main menu\r\nYour choice ?");
-  SendAndExpectAny(&port, "8\r\n", 2000, {"Parameters", "choice ?"}, PurgeBoth, reply);
-  EXPECT_EQ(reply.rfind("Main menu\r\nYour choice ?", 0), 0u) << reply.substr(0, 40);
-  EXPECT_LT(reply.size(), ExchangeMaxBytes) << "ended on the expected text, not on the bound";
-  SendAndExpect(&port, "", 100, "", NoPurge, reply);
-  EXPECT_GE(reply.size(), ExchangeMaxBytes) << "an empty expected text never matches";
-  SendAndCollect(&port, "", 100, nullptr, NoPurge, reply);
-  EXPECT_GE(reply.size(), ExchangeMaxBytes) << "a collect ends at the byte bound";
+  TPromptWait wait;
+  wait.FirstAnswerMs = 2000;
+  wait.KeepWaiting = [](const std::string& text) { return text.find("choice ?") == std::string::npos; };
+  TPromptReply r = SendAndAwaitPrompt(&port, "8\r\n", wait);
+  EXPECT_EQ(r.Text.rfind("Main menu\r\nYour choice ?", 0), 0u) << r.Text.substr(0, 40);
+  EXPECT_LT(r.Text.size(), ExchangeMaxBytes) << "ended where the caller said, not on the bound";
+  EXPECT_FALSE(r.AtPrompt);
+  r = SendAndAwaitPrompt(&port, "", TPromptWait{});
+  EXPECT_GE(r.Text.size(), ExchangeMaxBytes) << "the byte bound ends it";
+  EXPECT_FALSE(r.AtPrompt);
 }
 
-TEST_F(ExchangeTest, collectShouldTakePiecesThatComeBeforeTheLineFallsSilent) {
+TEST_F(ExchangeTest, piecesThatComeBeforeTheLineFallsSilentShouldMakeOneReply) {
   // At 600 baud the line falls silent only after 1.7 s, far more than the peer takes to answer.
   port.Close();
   port.SetBaudRate(br600);
@@ -100,49 +106,32 @@ TEST_F(ExchangeTest, collectShouldTakePiecesThatComeBeforeTheLineFallsSilent) {
     pty.Send("part one ");
     if (WaitHeard("part one ")) pty.Send("part two");
   });
-  SendAndCollect(&port, "", 1000, nullptr, NoPurge, reply);
+  const TPromptReply r = SendAndAwaitPrompt(&port, "", TPromptWait{});
   device.join();
-  EXPECT_EQ(reply, "part one part two") << "pieces inside the window make one reply";
+  EXPECT_EQ(r.Text, "part one part two");
+  EXPECT_FALSE(r.AtPrompt);
 }
 
-TEST(Exchange, echoOfWhatWasSentShouldBeSkippedOnceOrTwice) {
-  EXPECT_EQ(EchoEnd("a?b\r\nNext ? ", "a?b\r"), 4u);
-  EXPECT_EQ(EchoEnd("a?b\ra?b\r\nNext ? ", "a?b\r"), 8u) << "a line echo ahead of the device's";
-  EXPECT_EQ(EchoEnd("aa??bb\r\r\nNext ? ", "a?b\r"), 8u) << "the two interleaved";
-  EXPECT_EQ(EchoEnd("***\r\nNext ? ", "k?y\r"), 4u) << "a hidden entry";
-  EXPECT_EQ(EchoEnd("\r\nYour choice ? ", "9\r"), 0u);
-  EXPECT_EQ(EchoEnd(" a?b\r\nNext ? ", "a?b\r"), 5u) << "the blank after the previous prompt came late";
-  EXPECT_EQ(EchoEnd("a?", ""), 0u);
-}
-
-TEST_F(ExchangeTest, aQuestionMarkTheUserTypedShouldNotEndTheWaitForTheNextPrompt) {
-  std::thread device([&] {
-    EXPECT_EQ(pty.Receive(4), "a?b\r");
-    pty.Send("a?");
-    if (WaitHeard("a?")) pty.Send("b\r\nNext (x) ? ");
-  });
-  SendAndExpect(&port, "a?b\r", 1000, "?", PurgeBoth, reply);
-  device.join();
-  EXPECT_NE(reply.find("Next (x) ?"), std::string::npos) << reply;
-}
-
-TEST_F(ExchangeTest, collectWithLineIncompleteShouldReturnOnCr) {
-  pty.Send("*** basic parameters\r");
-  SendAndCollect(&port, "", 1000, LineIncomplete, NoPurge, reply);
-  EXPECT_EQ(reply, "*** basic parameters\r");
-}
-
-TEST_F(ExchangeTest, laterPieceShouldWaitForTheNextExchangeUnlessPurged) {
-  pty.Send("first");
+TEST_F(ExchangeTest, aByteWaitingBeforeTheKeysShouldKeepThemFromBeingTyped) {
+  pty.Send("late");
   ASSERT_TRUE(port.WaitForInput(10000));
-  SendAndExpectAny(&port, "", 100, {"never"}, NoPurge, reply);
-  EXPECT_EQ(reply, "first");
-  pty.Send("second");
-  SendAndExpectAny(&port, "", 5000, {"second"}, NoPurge, reply);
-  EXPECT_EQ(reply, "second");
+  TPromptWait wait;
+  wait.FirstAnswerMs = 100;
+  TPromptReply r = SendAndAwaitPrompt(&port, "1\r", wait);
+  EXPECT_TRUE(r.NotTyped);
+  EXPECT_EQ(r.Text, "late") << "what came is the caller's to see, not thrown away";
+  EXPECT_EQ(Typed(), "") << "a device that talks is not waiting for keys";
+  r = SendAndAwaitPrompt(&port, "1\r", wait);
+  EXPECT_FALSE(r.NotTyped);
+  EXPECT_EQ(pty.Receive(2), "1\r");
+}
 
-  pty.Send("junk");
-  ASSERT_TRUE(port.WaitForInput(10000));  // the bytes have reached the port, so the purge meets them
-  SendAndExpectAny(&port, "", 100, {"x"}, PurgeBoth, reply);
-  EXPECT_EQ(reply, "") << "the purge threw away what was waiting";
+TEST(Exchange, deviceEchoShouldBeSkippedWithALoopedBackCopy) {
+  EXPECT_EQ(DeviceEchoEnd("a?b\r\nNext ? ", "a?b\r"), 3u) << "the device echoes no line end";
+  EXPECT_EQ(DeviceEchoEnd("aa??bb\r\r\nNext ? ", "a?b\r"), 7u) << "a looped back copy interleaved";
+  EXPECT_EQ(DeviceEchoEnd("Y\r\nNext ? ", "y\r"), 1u) << "a letter answer in upper case";
+  EXPECT_EQ(DeviceEchoEnd("***\r\nNext ? ", "k?y\r"), 3u) << "a hidden entry";
+  EXPECT_EQ(DeviceEchoEnd("\r\nYour choice ? ", "9\r"), std::string::npos) << "no echo at all";
+  EXPECT_EQ(DeviceEchoEnd("a?", "a?b\r"), std::string::npos) << "only part of it";
+  EXPECT_EQ(DeviceEchoEnd("a?", ""), 0u);
 }

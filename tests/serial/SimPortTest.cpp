@@ -23,10 +23,16 @@ class SimPort : public ::testing::Test {
     port.SetComNumber(kCom);
     port.SetBaudRate(br9600);
   }
+  // Types keys and reads until the reply holds text; gives up after 10 s without it.
+  std::string Await(const std::string& keys, const std::string& text) {
+    TPromptWait wait;
+    wait.FirstAnswerMs = wait.SettleMs = 10000;
+    wait.KeepWaiting = [&text](const std::string& reply) { return reply.find(text) == std::string::npos; };
+    return SendAndAwaitPrompt(&port, keys, wait).Text;
+  }
   TempComDir dir;
   SimProcess sim{kCom, ""};
   TAfComPort port;
-  std::string reply;
 };
 
 }  // namespace
@@ -34,9 +40,9 @@ class SimPort : public ::testing::Test {
 TEST_F(SimPort, shouldTalkToTheDeviceWithTheLineSettingsItWasGiven) {
   port.Open();
   EXPECT_EQ(port.DCB().BaudRate, 9600u);
-  SendAndExpect(&port, "", 10000, "Setup Mode", NoPurge, reply);
+  std::string reply = Await("", "Setup Mode ");
   EXPECT_NE(reply.find("Press Enter for Setup Mode"), std::string::npos) << reply;
-  SendAndExpect(&port, "\r", 10000, "choice ?", NoPurge, reply);
+  reply = Await("\r", "choice ? ");
   EXPECT_NE(reply.find("Your choice ?"), std::string::npos) << reply;
 
   // Changes apply to the open device, and the record follows what it took.

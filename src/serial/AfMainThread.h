@@ -1,9 +1,9 @@
 #pragma once
-// Delivery of port events to the main thread. The front end installs a dispatcher that runs
-// a function on its main thread (the window a Qt one); without one, a call runs at once on
-// the calling thread, which is what the CLI and most tests want.
+// Hand-over to the main thread. The front end installs a dispatcher that runs a function on its
+// main thread (the window a Qt one); the worker delivers its results through it and a port shows
+// the errors of its event thread with it. Without one, the CLI and most tests run such calls at
+// once on the calling thread.
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,18 +24,6 @@ class IAfMainThreadDispatcher {
 // Installs the dispatcher (nullptr: run calls directly). Not owned.
 void SetAfMainThreadDispatcher(IAfMainThreadDispatcher* dispatcher);
 IAfMainThreadDispatcher* AfMainThreadDispatcher();
-
-// A process-wide table of at most 64 sync targets. Each has a non-zero id, an enabled flag and
-// the function to call. A call to a missing or disabled target does nothing.
-namespace AfSyncTargets {
-uint32_t Register(std::function<void(int kind, uint32_t data)> fn);  // 0 when the table is full
-void Unregister(uint32_t id);
-void Enable(uint32_t id, bool enabled);
-bool IsEnabled(uint32_t id);
-// Calls the target on the main thread and waits at most timeoutMs. Returns false when the
-// target was disabled or missing, or the time ran out; a disabled target ends the wait at once.
-bool SyncCall(uint32_t id, int kind, uint32_t data, int timeoutMs);
-}  // namespace AfSyncTargets
 
 // A dispatcher for programs without an event loop of their own: Post queues, and the main
 // thread runs the queue with ProcessMessages.
