@@ -105,7 +105,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void SetWorkingDirectory(const QString& dir) { workingDirectory_ = dir; }
   // How long the window waits for a unit before it names what to check (10 s).
   void SetWaitHintAfter(int ms) { waitHintAfterMs_ = ms; }
-  // $XDG_STATE_HOME/kavrune, by default ~/.local/state/kavrune.
+  // $XDG_STATE_HOME/kavrune, by default ~/.local/state/kavrune; on Windows %LOCALAPPDATA%\kavrune.
   static QString DefaultWorkingDirectory();
   // Where the port last opened is kept: the user's state folder, whatever the working directory.
   static QString LastPortFile();

@@ -36,10 +36,9 @@ void TfMain::ConfigureSaveDialog(QFileDialog& dialog) const {
 
 QString TfMain::DefaultWorkingDirectory() {
   // The user's state folder: a program started from the desktop menu runs in the home folder,
-  // which is no place for scratch files.
-  QString base = qEnvironmentVariable("XDG_STATE_HOME");
-  if (base.isEmpty() || QDir::isRelativePath(base)) base = QDir::homePath() + QStringLiteral("/.local/state");
-  return QDir(base).filePath(QStringLiteral("kavrune"));
+  // which is no place for scratch files. The one that holds the backups, as the command line
+  // tool finds it (on Windows %LOCALAPPDATA%\kavrune).
+  return QDir::cleanPath(QString::fromStdString(TBackupStore::DefaultFolder()) + QStringLiteral("/.."));
 }
 
 QString TfMain::WorkingFile(const QString& name) const {
