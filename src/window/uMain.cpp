@@ -249,7 +249,7 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
     LoadReadDocument(root);
     EnableCommands(true);
     if (!pConnection->isHidden()) {
-      seNetworkClick(seNetwork);
+      PageButtonClick(seNetwork);
       seNetwork->SetDown(true);
     }
     if (deskWanted_) {
@@ -318,7 +318,7 @@ void TfMain::ReadDamaged(const std::vector<std::string>& lines) {
 
 // ---------------------------------------------------------------------------------- handlers
 
-void TfMain::seNetworkClick(QObject* Sender) {
+void TfMain::PageButtonClick(QObject* Sender) {
   auto* button = qobject_cast<TShapeEx*>(Sender);
   if (!button) return;
   ++marksHeld_;
@@ -474,9 +474,9 @@ void TfMain::seReloadClick() {
   BeginBusy();
 }
 
-void TfMain::ShapeEx1Click() { about_->exec(); }
+void TfMain::AboutClick() { about_->exec(); }
 
-void TfMain::ShapeEx8Click() { close(); }
+void TfMain::QuitClick() { close(); }
 
 void TfMain::seTerminalClick() {
   if (pDebug->isHidden()) {
@@ -491,7 +491,7 @@ void TfMain::seTerminalClick() {
   }
 }
 
-void TfMain::Button2Click() {
+void TfMain::GenerateLanguageClick() {
 #ifdef KAVRUNE_HAVE_LANGUAGE
   Language().ExportLanguageFile(QStringLiteral("Export.xml"));
 #endif

@@ -110,18 +110,19 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // Where the port last opened is kept: the user's state folder, whatever the working directory.
   static QString LastPortFile();
 
-  // --- event handlers
-  void seNetworkClick(QObject* Sender);
+  // --- event handlers; the buttons keep the object names the language files know them by
+  // Any of the page buttons (seNetwork ... seEmail): shows its page.
+  void PageButtonClick(QObject* Sender);
   void bOpenCloseClick();
   void seDisconnectClick();
   void AfPortComboBox1Change();
   void seApplySettingsClick();
   void seDefaultClick();
   void seReloadClick();
-  void ShapeEx1Click();
-  void ShapeEx8Click();
+  void AboutClick();  // ShapeEx1
+  void QuitClick();   // ShapeEx8
   void seTerminalClick();
-  void Button2Click();
+  void GenerateLanguageClick();  // Button2: writes the window's texts as a language file
   void seLoadFromFileClick();
   void seSaveToFileClick();
   // "Print sheet...": the settings sheet of the pages as PDF, at a name the user chooses.
@@ -240,7 +241,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // Keeps what the device showed last as its backup; false, after saying why, when it cannot be
   // kept: the Apply must not be sent then.
   bool KeepBackupBeforeApply();
-  void OfferUndo();  // the Apply whose backup was kept has stored
+  void OfferUndo();              // the Apply whose backup was kept has stored
   void DropBackupBeforeApply();  // it stored nothing
   static QString UndoneText(const TSettingChanges& changes, const QString& time);
   // --- edits (uMainEdits.cpp)
@@ -307,10 +308,10 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::vector<std::string> lastApplyReport_;
   std::optional<TBackupEntry> keptBeforeApply_;  // of the Apply under way
   std::optional<TBackupEntry> undoOffer_;        // of the last Apply that stored
-  bool deskFile_ = false;                     // the pages show a file loaded without a unit
-  std::optional<TDeviceSettings> deskWanted_;  // that file with its edits, for the unit being opened
-  QString undoing_;  // the time of the Apply the Apply under way undoes; empty for any other
-  TXmlElement beforeDefaults_;                   // the device's read before Defaults showed the factory values
+  bool deskFile_ = false;                        // the pages show a file loaded without a unit
+  std::optional<TDeviceSettings> deskWanted_;    // that file with its edits, for the unit being opened
+  QString undoing_;             // the time of the Apply the Apply under way undoes; empty for any other
+  TXmlElement beforeDefaults_;  // the device's read before Defaults showed the factory values
   bool exitPending_ = false;
   TStatusLine* statusLine_ = nullptr;
   std::shared_ptr<TTranscript> transcript_;  // shared with the port's trace, which the worker outlives us with

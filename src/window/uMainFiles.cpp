@@ -124,7 +124,7 @@ void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
     LoadReadDocument(doc->Root());
     deskFile_ = !worker_.IsPortOpen();
     if (!pConnection->isHidden()) {
-      seNetworkClick(seNetwork);
+      PageButtonClick(seNetwork);
       seNetwork->SetDown(true);
     }
     TakeEditBaseline();

@@ -206,7 +206,7 @@ void TfMain::BuildMenu() {
     b->SetGroup(1);
     b->SetAllowDown(true);
     b->SetAllowUp(false);
-    connect(b, &TShapeEx::OnClick, this, [this](QObject* s) { RunCommand([&] { seNetworkClick(s); }); });
+    connect(b, &TShapeEx::OnClick, this, [this](QObject* s) { RunCommand([&] { PageButtonClick(s); }); });
   }
   seApplySettings = MenuButton("seApplySettings", 16, 184, QStringLiteral("Apply Settings"), secsGreen);
   seDefault = MenuButton("seDefault", 16, 208, QStringLiteral("Defaults"), secsUtility);
@@ -241,13 +241,13 @@ void TfMain::BuildMenu() {
   bind(seDefault, &TfMain::seDefaultClick);
   bind(seReload, &TfMain::seReloadClick);
   bind(seDisconnect, &TfMain::seDisconnectClick);
-  bind(ShapeEx1, &TfMain::ShapeEx1Click);
-  bind(ShapeEx8, &TfMain::ShapeEx8Click);
+  bind(ShapeEx1, &TfMain::AboutClick);
+  bind(ShapeEx8, &TfMain::QuitClick);
   bind(seTerminal, &TfMain::seTerminalClick);
   bind(seLoadFromFile, &TfMain::seLoadFromFileClick);
   bind(seSaveToFile, &TfMain::seSaveToFileClick);
   bind(seSheet, &TfMain::seSheetClick);
-  connect(Button2, &QPushButton::clicked, this, [this] { RunCommand([&] { Button2Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { RunCommand([&] { GenerateLanguageClick(); }); });
 }
 
 void TfMain::BuildPages() {

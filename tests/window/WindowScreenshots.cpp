@@ -56,7 +56,7 @@ class TShooter final {
 };
 
 bool Page(TfMain& w, TShapeEx* button) {
-  w.seNetworkClick(button);
+  w.PageButtonClick(button);
   button->SetDown(true);
   return true;
 }

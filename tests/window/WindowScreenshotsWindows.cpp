@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   SetAfMainThreadDispatcher(&dispatcher);
   bool ok = Take(dispatcher, out.filePath("windows.png"), false, [](TfMain&) {});
   ok = Take(dispatcher, out.filePath("windows-german.png"), true, [](TfMain& w) {
-         w.seNetworkClick(w.seServer);
+         w.PageButtonClick(w.seServer);
          w.seServer->SetDown(true);
          w.pServer->Form().ieServerCahceTimeout->SetValue(300);
        }) && ok;

@@ -79,10 +79,10 @@ TEST_F(MainWindowTest, shouldStartOnTheConnectionPageWithOnlyAboutQuitAndFilesUs
 
 TEST_F(MainWindowTest, shouldPlaceTheChannelPanelsAndOpenOnTheSerialTab) {
   w.pcChannel1->setCurrentIndex(1);
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_EQ(w.pcChannel1->currentIndex(), 0) << "a channel opens on its serial settings";
   w.pcChannel1->setCurrentIndex(1);
-  w.seNetworkClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel2);
   EXPECT_EQ(w.pcChannel1->currentIndex(), 1) << "the tab stays between the channels";
   w.pcChannel1->setCurrentIndex(1);
   QWidget* tcp = w.pcChannel1->findChild<QWidget*>(QStringLiteral("pChannel1ConnectionTCP"));
@@ -115,20 +115,20 @@ TEST_F(MainWindowTest, shouldMapTagsToPagesAndHideAllForAnUnknownTag) {
 TEST_F(MainWindowTest, shouldEnableTheProtocolChoiceOnChannelTwoOnlyAndResetChannelControlsOnEverySwitch) {
   QComboBox* lineMode = w.pcChannel1->Form().cbChannel1LineMode;
   QComboBox* baud = w.pcChannel1->Form().cbChannel1Baudrate;
-  w.seNetworkClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel2);
   EXPECT_TRUE(lineMode->isEnabled());
   EXPECT_FALSE(w.pcChannel1->isHidden());
   baud->setCurrentIndex(2);
   w.pcChannel1->Form().eChannel1ConnectionTerminalName->setText(QStringLiteral("tty"));
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_FALSE(lineMode->isEnabled());
   EXPECT_EQ(baud->currentIndex(), 5);
   EXPECT_TRUE(w.pcChannel1->Form().eChannel1ConnectionTerminalName->text().isEmpty());
   EXPECT_EQ(w.pcChannel1->Form().eChannel1PCMatchByte1->text(), QStringLiteral("00"));
-  w.seNetworkClick(w.seServer);
+  w.PageButtonClick(w.seServer);
   EXPECT_FALSE(w.pServer->isHidden());
   EXPECT_EQ(w.CurrentPageButton(), w.seServer);
-  w.seNetworkClick(w.Label65);  // not a shape button: nothing happens
+  w.PageButtonClick(w.Label65);  // not a shape button: nothing happens
   EXPECT_EQ(w.CurrentPageButton(), w.seServer);
 }
 

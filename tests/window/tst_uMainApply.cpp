@@ -38,7 +38,7 @@ class ApplyOnDeviceTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([&] { return window->seApplySettings->isEnabled(); }, 30000)) << "no first read";
   }
 
-  void Page(TShapeEx* button) { window->seNetworkClick(button); }
+  void Page(TShapeEx* button) { window->PageButtonClick(button); }
 
   TWindowTestEnv env;
   std::unique_ptr<SimProcess> sim;

@@ -152,7 +152,7 @@ TEST_F(MainWindowDeviceTest, shouldWaitForTheFirstReadThenLandOnTheNetworkPage) 
   EXPECT_TRUE(env.warnings.isEmpty()) << env.messages.join('|').toStdString();
 
   // A later read keeps the page the user is on.
-  w.seNetworkClick(w.seServer);
+  w.PageButtonClick(w.seServer);
   w.seReloadClick();
   EXPECT_FALSE(w.seServer->isEnabled());
   ASSERT_TRUE(WaitFor([&] { return w.seServer->isEnabled(); }, 30000));

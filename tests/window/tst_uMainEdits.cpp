@@ -55,7 +55,7 @@ TEST_F(WindowEditsTest, shouldMarkEachEditOnItsControlAndPageAndCountItUntilTake
   Open();
   TfMain& w = *window;
   EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
-  w.seNetworkClick(w.seServer);
+  w.PageButtonClick(w.seServer);
   Mtu()->SetValue(1000);
   EXPECT_TRUE(w.IsEdited(Mtu()));
   EXPECT_TRUE(w.EditTip(Mtu()).endsWith(QStringLiteral("On the device: 1200"))) << w.EditTip(Mtu()).toStdString();
@@ -65,17 +65,17 @@ TEST_F(WindowEditsTest, shouldMarkEachEditOnItsControlAndPageAndCountItUntilTake
   EXPECT_EQ(w.StatusLine()->EditsText(), QStringLiteral("1 change not applied"));
 
   // An edit on the channel not shown still flags its button.
-  w.seNetworkClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel2);
   QComboBox* baud = w.pcChannel1->Form().cbChannel1Baudrate;
   baud->setCurrentIndex(baud->findText(QStringLiteral("19200")));
   EXPECT_TRUE(w.IsEdited(baud));
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_FALSE(w.IsEdited(baud)) << "channel 1 holds the device's rate";
   EXPECT_TRUE(w.seChannel2->Mark().isValid());
   EXPECT_FALSE(w.seChannel1->Mark().isValid());
   EXPECT_EQ(w.StatusLine()->EditsText(), QStringLiteral("2 changes not applied"));
 
-  w.seNetworkClick(w.seServer);
+  w.PageButtonClick(w.seServer);
   Mtu()->SetValue(1200);
   EXPECT_FALSE(w.IsEdited(Mtu()));
   EXPECT_FALSE(w.seServer->Mark().isValid());

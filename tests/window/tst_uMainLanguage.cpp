@@ -354,7 +354,7 @@ TEST_F(MainWindowLanguageTest, everyTextShouldFitItsWidgetInEveryShippedLanguage
     for (const TSimSettings& state : {EdgeState(false), EdgeState(true), ShowcaseState()}) {
       w.LoadReadDocument(DumpDocument(state)->Root());
       for (TShapeEx* page : {w.seNetwork, w.seServer, w.seServices, w.seChannel1, w.seChannel2, w.seWLAN}) {
-        w.seNetworkClick(page);
+        w.PageButtonClick(page);
         if (page != w.seChannel1 && page != w.seChannel2) {
           check(page->objectName());
           continue;

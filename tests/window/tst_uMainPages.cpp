@@ -358,7 +358,7 @@ TEST_F(LivePagesTest, shouldKeepChannelOnesRemoteHostWhereChannelTwoLacksIt) {
   w.LoadReadDocument(
       Read("<Channel_1><Remote_IP_Adr>10.0.0.7, Port 99 Start Char: 0D</Remote_IP_Adr></Channel_1>"
            "<Channel_2><Port>5</Port></Channel_2>"));
-  w.seNetworkClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel2);
   EXPECT_EQ(c.ipChannel1ConnectionRemoteHost->Address(), "10.0.0.7");
   EXPECT_EQ(c.ieChannel1ConnectionRemotePort->Value(), 99);
   EXPECT_FALSE(w.CurrentReadDocument().FirstChild("Channel_2").FirstChild("Remote_IP_Adr"))
@@ -423,7 +423,7 @@ TEST_F(LivePagesTest, shouldWriteTheWlanAnswersInTheDevicesForm) {
 
 TEST_F(LivePagesTest, shouldWriteChannelKeysInBothForms) {
   w.LoadReadDocument(Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Port>10001</Port></Channel_1><Channel_2/>"));
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   w.pcChannel1->SetDisconnectMode(0xC0);
   c.ieChannel1ConnectionInactivityTimeoutM->SetValue(1);
   c.ieChannel1ConnectionInactivityTimeoutS->SetValue(30);
@@ -447,14 +447,14 @@ TEST_F(LivePagesTest, shouldKeepEachChannelsEditsAcrossSwitches) {
   w.LoadReadDocument(
       Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Port>1001</Port></Channel_1>"
            "<Channel_2><Connect_Mode>C0</Connect_Mode><Port>2002</Port></Channel_2>"));
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_EQ(c.ieChannel1ConnectionPort->Value(), 1001);
   c.ieChannel1ConnectionPort->SetValue(1111);
-  w.seNetworkClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel2);
   EXPECT_EQ(c.ieChannel1ConnectionPort->Value(), 2002);
   EXPECT_TRUE(Enabled(c.cbChannel1LineMode));
   c.ieChannel1ConnectionPort->SetValue(2222);
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_EQ(c.ieChannel1ConnectionPort->Value(), 1111);
   EXPECT_FALSE(Enabled(c.cbChannel1LineMode));
   const TXmlElement root = Build();
@@ -466,10 +466,10 @@ TEST_F(LivePagesTest, shouldKeepASmallDisconnectByteAcrossChannelSwitches) {
   w.LoadReadDocument(
       Read("<Channel_1><Connect_Mode>C0</Connect_Mode><Disconn_Mode>09 Disconn Time: 00:10</Disconn_Mode>"
            "</Channel_1><Channel_2><Connect_Mode>C0</Connect_Mode></Channel_2>"));
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x09);
-  w.seNetworkClick(w.seChannel2);
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_EQ(c.cbChannel1ConnectionLed->currentIndex(), 1) << "LED off survives its own written form";
   EXPECT_EQ(w.pcChannel1->GetDisconnectMode(), 0x09);
   EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->Value(), 10);
@@ -479,7 +479,7 @@ TEST_F(LivePagesTest, shouldKeepASmallDisconnectByteAcrossChannelSwitches) {
 // Every channel setting goes through its own written form and comes back unchanged.
 TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
   w.LoadReadDocument(Read("<Channel_1/><Channel_2/>"));
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   Choose(c.cbChannel1Baudrate, 7);
   Choose(c.cbChannel1LineParity, 2);
   c.cbChannel1Flow->setCurrentIndex(2);
@@ -519,8 +519,8 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
                                     std::to_string(c.cbChannel1ConnectionModemEscapeSequencePassThrough->isChecked())};
   };
   std::vector<std::string> tcp = state();
-  w.seNetworkClick(w.seChannel2);
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel1);
   tcp[5] = "0A";  // a kept channel comes back as the device prints it, in two digits
   EXPECT_EQ(state(), tcp);
 
@@ -542,16 +542,16 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
     return v;
   };
   const std::vector<std::string> unicast = udp();
-  w.seNetworkClick(w.seChannel2);
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel1);
   EXPECT_EQ(udp(), unicast);
 
   // A broadcast has no remote host of its own: only the port comes back.
   c.chbChannel1ConnectionUDPUseBroadcast->setChecked(true);
   c.ieChannel1ConnectionUDPRemotePort->SetValue(7007);
   std::vector<std::string> broadcast = udp();
-  w.seNetworkClick(w.seChannel2);
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel2);
+  w.PageButtonClick(w.seChannel1);
   broadcast[2] = "0.0.0.0";
   EXPECT_EQ(udp(), broadcast);
 }
@@ -559,7 +559,7 @@ TEST_F(LivePagesTest, shouldBringEveryChannelSettingBackAfterASwitch) {
 TEST_F(LivePagesTest, shouldShowEachFlagInItsOwnBoxAndWriteItBackUnderItsOwnKey) {
   const TSimSettings state = AlternatingFlagsState();
   w.LoadReadDocument(DumpDocument(state)->Root());
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   // The box, the setting it stands for, and whether it is checked when the device's answer is N.
   const std::vector<std::tuple<QAbstractButton*, const char*, const char*, bool>> boxes = {
       {c.cbChannel1ConnectionModemEscapeSequencePassThrough, "Channel_1", "Send_______in_Modem_Mode", false},
@@ -590,7 +590,7 @@ TEST_F(LivePagesTest, shouldShowEachFlagInItsOwnBoxAndWriteItBackUnderItsOwnKey)
 TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
   w.show();
   QApplication::setActiveWindow(&w);
-  w.seNetworkClick(w.seServer);
+  w.PageButtonClick(w.seServer);
   v.ieServerHTTPServerPort->setFocus();
   v.ieServerHTTPServerPort->setText(QStringLiteral("70000"));
   c.IntEdit3->setText(QStringLiteral("300"));  // an address entry typed and never left
@@ -648,7 +648,7 @@ TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   const QString file = env.Dir() + "/unit.xml";
   read->SaveToFile(file.toStdString());
   w.LoadSetupFile(file, false);  // no unit: the file is what the pages show, its unit named
-  w.seNetworkClick(w.seChannel1);
+  w.PageButtonClick(w.seChannel1);
   c.eChannel1ConnectionPassword->setText(QStringLiteral("hunter2"));
   const QString text = env.Dir() + "/sheet.txt", pdf = env.Dir() + "/sheet.pdf";
   w.WriteSettingsSheet(text, QStringLiteral("a test"));
@@ -775,7 +775,7 @@ TEST_F(LivePagesTest, everyListShouldShowTheValueTheDeviceHolds) {
                       << ", the window shows " << change.To;
     }
     for (TShapeEx* channel : {w.seChannel1, w.seChannel2}) {
-      w.seNetworkClick(channel);
+      w.PageButtonClick(channel);
       for (const QComboBox* list : w.findChildren<QComboBox*>())
         if (list->currentIndex() > 0) awayFromFirst.insert(list->objectName());
     }

@@ -85,7 +85,7 @@ class WindowTypingTest : public ::testing::Test {
         {window->pServices, window->seServices}, {window->pcChannel1, window->seChannel1},
         {window->pWLAN, window->seWLAN},         {window->pEmail, window->seEmail}};
     for (const auto& [page, button] : pages)
-      if (page->isAncestorOf(control)) window->seNetworkClick(button);
+      if (page->isAncestorOf(control)) window->PageButtonClick(button);
     for (QWidget* p = control; p && p != window.get(); p = p->parentWidget()) {
       if (auto* stack = qobject_cast<QStackedWidget*>(p->parentWidget())) stack->setCurrentWidget(p);
       if (p->isHidden()) p->show();

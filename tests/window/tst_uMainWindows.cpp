@@ -47,7 +47,7 @@ TEST_F(WindowOnWindowsTest, shouldShowTheUnitOnItsPagesAndKeepItsFilesInLocalApp
   EXPECT_TRUE(w.pNetwork->Form().rbStaticIP->isChecked());
   EXPECT_EQ(w.pServer->Form().ieServerMTUSize->Value(), 1400);
   EXPECT_TRUE(w.pServices->Form().cbWebServer->isChecked());
-  w.seNetworkClick(w.seChannel1);  // the two channels share one page
+  w.PageButtonClick(w.seChannel1);  // the two channels share one page
   EXPECT_EQ(w.pcChannel1->Form().ieChannel1ConnectionPort->Value(), 10001);
   EXPECT_EQ(w.pcChannel1->Form().cbChannel1Baudrate->currentText(), "9600");
   EXPECT_EQ(w.pWLAN->Form().eWLANName->text(), "kavrune");
@@ -59,7 +59,7 @@ TEST_F(WindowOnWindowsTest, shouldShowTheUnitOnItsPagesAndKeepItsFilesInLocalApp
 
 TEST_F(WindowOnWindowsTest, shouldStoreAnAppliedEditAndKeepABackupBeforeIt) {
   TfMain& w = *window;
-  w.seNetworkClick(w.seServer);
+  w.PageButtonClick(w.seServer);
   w.pServer->Form().ieServerMTUSize->SetValue(1200);
   w.seApplySettingsClick();
   ASSERT_TRUE(WaitFor([&] { return w.seApplySettings->isEnabled(); }, 60000)) << "no re-read after the apply";
