@@ -23,14 +23,6 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-// The unit written last of all: whom a refusal names when the port has no record.
-std::string NewestUnit(const TBackupStore& store) {
-  std::optional<TBackupEntry> newest;
-  for (const TBackupEntry& e : store.List())
-    if (e.Mac != TBackupStore::UnknownUnit && (!newest || e.Stamp > newest->Stamp)) newest = e;
-  return newest ? newest->Mac : std::string();
-}
-
 }  // namespace
 
 int ListBackups(const TOptions& o) {
@@ -54,11 +46,10 @@ int ListBackups(const TOptions& o) {
   return std::cout ? Ok : FileError;
 }
 
-int KeepBackup(const TKaVruneSession& session, TCliOutput& out, TBackupEntry& kept) {
+int KeepBackup(TCheckedApply& apply, const TKaVruneSession& session, TCliOutput& out) {
   const std::string mac = session.Identity().Mac;
   try {
-    kept = TBackupStore().Hold(mac, session.SettingsText());
-    out.Note("the settings before the write are kept in " + kept.Path);
+    out.Note("the settings before the write are kept in " + apply.HoldBackup(mac, session.SettingsText()).Path);
     if (mac.empty())
       out.Note("the unit did not show its MAC address as it started, so undo cannot tell it by its backups");
     return Ok;
@@ -68,65 +59,43 @@ int KeepBackup(const TKaVruneSession& session, TCliOutput& out, TBackupEntry& ke
   }
 }
 
-void SettleBackup(const TBackupEntry& kept, bool stored, const std::string& port, TCliOutput& out) {
-  const TBackupStore store;
-  if (!stored) {
-    if (store.Discard(kept)) out.Note("nothing was stored, so the backup taken before the write is removed");
-    else out.Error("nothing was stored, but the backup taken before the write could not be removed: " + kept.Path);
-    return;
-  }
-  try {
-    store.Settle(kept, port);
-  } catch (const std::exception& e) {
-    // The device has the settings: only undo's check of the unit on the port is weaker.
-    out.Error(std::string(e.what()) + " (the write itself is done)");
-  }
+void SaidBackup(const TCheckedApply& apply, const TApplyVerdict& verdict, TCliOutput& out) {
+  if (!apply.Backup()) return;
+  if (!verdict.BackupProblem.empty()) out.Error(verdict.BackupProblem);
+  else if (!verdict.Stored) out.Note("nothing was stored, so the backup taken before the write is removed");
 }
 
 std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool quiet, bool dryRun,
                                           TCliOutput& out, int& status) {
   status = FileError;
   const TBackupStore store;
-  if (mac.empty()) {
-    out.Error("the unit on " + port +
-              " did not show its MAC address as it started, so its backups cannot be told from another unit's: "
-              "power it off and on while kavrune-cli waits. Nothing was written.");
-    return std::nullopt;
-  }
-  const std::string last = store.LastUnitOn(port);
-  const std::optional<TBackupEntry> newest = store.Newest(mac);
-  if (!last.empty() && last != mac) {
-    // Another unit than the one written last through this port: undoing an older change of
-    // this one would surprise whoever meant the last write.
-    out.Error(
-        port + " holds the unit " + mac + ", but the last write through " + port + " went to the unit " + last +
-        ": connect that unit to undo it. Nothing was written." +
-        (newest ? " (The newest backup of " + mac + " is " + newest->Path + "; apply takes it.)" : std::string()));
-    return std::nullopt;
-  }
-  if (!newest) {
-    const std::string other = last.empty() ? NewestUnit(store) : last;
-    out.Error("no backup of the unit " + mac + " on " + port + " in " + store.Folder() +
-              (other.empty() ? std::string(": none of any unit") : "; the newest is of the unit " + other) +
-              ". Nothing was written.");
-    return std::nullopt;
-  }
-  TUndoTarget target{*newest, {}};
-  try {
-    const PXmlDocument doc = TXmlDocument::LoadFromFile(newest->Path);
-    std::vector<std::string> unknown, kept;
-    target.Settings = FromDocument(doc->Root(), &unknown, &kept);
-    if (const auto faults = CheckBeforeWrite(target.Settings); !faults.empty()) {
-      for (const std::string& f : faults) out.Error(newest->Path + ": " + f);
+  TUndoTarget target = ::FindUndoTarget(mac, port, store);
+  switch (target.Refusal) {
+    case TUndoRefusal::None: break;
+    case TUndoRefusal::NoMac:
+      out.Error("the unit on " + port +
+                " did not show its MAC address as it started, so its backups cannot be told from another unit's: "
+                "power it off and on while kavrune-cli waits. Nothing was written.");
+      return std::nullopt;
+    case TUndoRefusal::OtherUnitLast:
+      out.Error(port + " holds the unit " + mac + ", but the last write through " + port + " went to the unit " +
+                target.OtherUnit + ": connect that unit to undo it. Nothing was written." +
+                (target.HasBackup ? " (The newest backup of " + mac + " is " + target.Backup.Path + "; apply takes it.)"
+                                  : std::string()));
+      return std::nullopt;
+    case TUndoRefusal::NoBackup:
+      out.Error("no backup of the unit " + mac + " on " + port + " in " + store.Folder() +
+                (target.OtherUnit.empty() ? std::string(": none of any unit")
+                                          : "; the newest is of the unit " + target.OtherUnit) +
+                ". Nothing was written.");
+      return std::nullopt;
+    case TUndoRefusal::Unreadable:
+      for (const std::string& f : target.Faults) out.Error(f);
       out.Error("nothing was written");
       return std::nullopt;
-    }
-  } catch (const std::exception& e) {
-    out.Error(std::string(e.what()) + ". Nothing was written.");
-    return std::nullopt;
   }
   out.Note(std::string(dryRun ? "undo would restore" : "undo restores") + " the settings the unit " + mac +
-           " had before the last write to it, kept on " + newest->Time() + " in " + newest->Path);
+           " had before the last write to it, kept on " + target.Backup.Time() + " in " + target.Backup.Path);
   // Once for the run, however many units are undone.
   static std::mutex saidLock;
   static std::set<std::string> said;

@@ -17,7 +17,6 @@
 #include "CliText.h"
 #include "KaVruneCli.h"
 #include "uFileUtils.h"
-#include "uKaVruneNotAsked.h"
 #include "uTranscript.h"
 #include "uXmlUtils.h"
 
@@ -380,16 +379,16 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       result.UnitRow = match.Row->Number;
       wanted = WithUnitValues(std::move(wanted), *match.Row);
     }
-    TSettingChanges changes = Diff(current, wanted);
-    if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
-      for (const std::string& f : faults) out.Error(f);
+    // The unit's own menu says which sections it has: the settings of one it lacks are no part
+    // of this unit, and the rest is written.
+    TCheckedApply apply(current, wanted, session.MenuMap().SectionsOffered());
+    if (!apply.Faults().empty()) {
+      for (const std::string& f : apply.Faults()) out.Error(f);
       out.Error("nothing was sent");
       return finish(FileError);
     }
-    // The unit's own menu says which sections it has: the settings of one it lacks are no part
-    // of this unit, and the rest is written.
-    const TMenuMap menu = session.MenuMap();
-    const TSettingChanges notOnUnit = menu.Empty() ? TSettingChanges() : TakeNotOnUnit(changes, menu.SectionsOffered());
+    const TSettingChanges& changes = apply.Changes();
+    const TSettingChanges& notOnUnit = apply.NotOnUnit();
     for (const TSettingChange& c : notOnUnit) result.Write.NotOnUnit.push_back(c.Row);
     if (o.dryRun) {
       std::string plan = PlannedChanges(current, wanted, changes, result.Write);
@@ -429,33 +428,29 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
         if (!lines.empty() && lines.back() == '\n') lines.pop_back();
         out.Note(Plural(changes.size(), "setting") + " will change:\n" + lines);
       }
-      TBackupEntry backup;
-      if (int rc = KeepBackup(session, out, backup); rc != Ok) return finish(rc);
+      if (int rc = KeepBackup(apply, session, out); rc != Ok) return finish(rc);
       const auto request = TXmlDocument::CreateFromText("<xml/>");
-      ToWriteDocument(changes, request->Root());
+      apply.Request(request->Root());
       const TSessionResult written = session.Apply(request->Root(), deadline);
       const int rc = outcome(written, "writing the settings");
-      SettleBackup(backup, rc == Ok || rc == StoredNotChecked || written.Stored, result.Port, out);
+      const bool stored = rc == Ok || rc == StoredNotChecked || written.Stored;
+      const TDeviceSettings after = rc == Ok ? FromReadDocument(session.Settings()) : TDeviceSettings();
+      const TApplyVerdict verdict = !stored    ? apply.NothingStored()
+                                    : rc == Ok ? apply.Stored(written.NotAsked, after, result.Port)
+                                               : apply.StoredNotChecked(written.NotAsked, result.Port);
+      SaidBackup(apply, verdict, out);
       if (rc != Ok) {
         result.Write.Stored = written.Stored;
         return finish(rc);
       }
       // The device is the truth: only what it reports after the write counts as done, and what
       // it never asked for was not written at all.
-      const TDeviceSettings after = FromReadDocument(session.Settings());
-      TSettingChanges asked = changes;
-      const TSettingChanges notAsked = TakeNotAsked(asked, written.NotAsked);
-      const TApplyCheck check = CheckApply(asked, after);
-      std::vector<std::string> lines = check.Lines();
-      if (asked.empty()) lines.clear();
-      const std::vector<std::string> missing = NotAskedLines(notAsked, after);
-      lines.insert(lines.end(), missing.begin(), missing.end());
-      const std::vector<std::string> absent = NotOnUnitLines(notOnUnit);
-      lines.insert(lines.end(), absent.begin(), absent.end());
-      const bool clean = check.Clean() && notAsked.empty() && notOnUnit.empty();
+      const std::vector<std::string> lines = verdict.Lines(after);
+      const bool clean = verdict.Clean();
       result.Write.Differences = Compare(current, after);
+      const TApplyCheck check = verdict.Check();
       for (const TSettingChange& c : check.Unconfirmable) result.Write.Secrets.push_back(c.Row);
-      for (const TSettingChange& c : notAsked) result.Write.NotAsked.push_back(c.Row);
+      for (const TSettingChange& c : verdict.Of(TSettingVerdict::NotAsked)) result.Write.NotAsked.push_back(c.Row);
       for (const auto& [c, holds] : check.NotTaken) result.Write.NotTaken.push_back(c.Row);
       result.Changed = static_cast<int>(check.Confirmed.size() + check.Unconfirmable.size());
       result.Result = lines.empty() ? std::string() : lines.front();
@@ -469,19 +464,21 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   } else {  // defaults
     // Storing the factory values writes the passwords too, which no dump shows: kept whatever
     // the dump says.
-    TBackupEntry backup;
+    // Storing them is an apply of no setting: the backup is kept and settled as for any other.
+    TCheckedApply store(current, current);
     if (o.store)
-      if (int rc = KeepBackup(session, out, backup); rc != Ok) return finish(rc);
+      if (int rc = KeepBackup(store, session, out); rc != Ok) return finish(rc);
     out.Status("Restoring the factory values");
     if (int rc = outcome(session.Defaults(deadline), "restoring the defaults"); rc != Ok) {
-      if (o.store) SettleBackup(backup, false, result.Port, out);
+      if (o.store) SaidBackup(store, store.NothingStored(), out);
       return finish(rc);
     }
     // Storing walks no section: the device keeps the defaults it just took.
     if (o.store) {
       const TSessionResult stored = session.Store(deadline);
       const int rc = outcome(stored, "storing the defaults");
-      SettleBackup(backup, rc == Ok || rc == StoredNotChecked || stored.Stored, result.Port, out);
+      const bool didStore = rc == Ok || rc == StoredNotChecked || stored.Stored;
+      SaidBackup(store, didStore ? store.Stored({}, {}, result.Port) : store.NothingStored(), out);
       if (rc != Ok) return finish(rc);
     }
     const std::vector<TDifference> differences = Compare(current, FromReadDocument(session.Settings()));
