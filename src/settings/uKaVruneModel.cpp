@@ -442,20 +442,6 @@ bool IsReadDocument(const TXmlElement& root) {
   return true;
 }
 
-TApplyCheck CheckApply(const TSettingChanges& written, const TDeviceSettings& after) {
-  TApplyCheck check;
-  for (const TSettingChange& c : written) {
-    if (!c.Row->Readable()) {
-      check.Unconfirmable.push_back(c);
-      continue;
-    }
-    const std::string* holds = after.Find(*c.Row);
-    if (holds && *holds == c.To) check.Confirmed.push_back(c);
-    else check.NotTaken.emplace_back(c, holds ? std::optional(*holds) : std::nullopt);
-  }
-  return check;
-}
-
 std::vector<std::string> TApplyCheck::Lines() const {
   std::vector<std::string> lines;
   const size_t written = Confirmed.size() + NotTaken.size() + Unconfirmable.size();

@@ -186,9 +186,6 @@ struct TApplyCheck {
   // as SettingWords names them.
   std::vector<std::string> Lines() const;
 };
-// Compares each written setting with the state the device reports after the write: a setting the
-// device no longer shows at all is not confirmed.
-TApplyCheck CheckApply(const TSettingChanges& written, const TDeviceSettings& after);
 
 // What a restore of these settings from a read document cannot carry, for the user: a line on
 // the passwords and keys when it holds a setting that decides over one (the encryption, the WLAN

@@ -258,7 +258,7 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       TakeEditBaseline();
       LoadPagesOver(root, *deskWanted_);
       deskWanted_.reset();
-    } else if (defaultsShown_ && beforeDefaults_ && !applyCheckPending_) {
+    } else if (defaultsShown_ && beforeDefaults_ && !apply_) {
       // The factory values are edits against what the unit keeps stored: marked, counted, and
       // written by Apply.
       LoadPages(beforeDefaults_);
@@ -288,8 +288,7 @@ void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {
   seReload->setEnabled(worker_.IsPortOpen());
   if (kind == TReadFailure::NotBackAfterStore) {
     // The Apply stored: what the unit holds is what was written, only not read back.
-    applyCheckPending_ = false;
-    OfferUndo();
+    if (apply_) FinishApply(true);
     const QString text = LangText("Outcome_StoredNotChecked",
                                   "Stored, not checked: the unit did not come back after storing; "
                                   "read it again (Reload from device) to confirm");
@@ -415,27 +414,33 @@ void TfMain::ApplyPages(const QString& undoOf) {
                faults.join(QLatin1Char('\n')));
     return;
   }
-  const TSettingChanges changes = Diff(shown_.value_or(TDeviceSettings()), PagesSettings());
-  if (const auto faults = CheckBeforeWrite(changes); !faults.empty()) {
+  // The unit's own menu says which sections it has.
+  TCheckedApply apply(shown_.value_or(TDeviceSettings()), PagesSettings(), worker_.MenuMap().SectionsOffered());
+  if (!apply.Faults().empty()) {
     QString text = LangText("Apply_NothingSent", "Nothing was sent to the device:");
-    for (const std::string& f : faults) text += QLatin1Char('\n') + Qs(f);
+    for (const std::string& f : apply.Faults()) text += QLatin1Char('\n') + Qs(f);
     AppWarning(text);
     return;
   }
-  if (changes.empty() && !defaultsShown_) {
+  if (apply.Changes().empty() && !defaultsShown_) {
     lastApplyReport_ = {
         Std(LangText("Apply_NothingDiffers", "No setting differs from the device: nothing was written."))};
+    for (const std::string& line : NotOnUnitLines(apply.NotOnUnit())) lastApplyReport_.push_back(line);
     statusLine_->ShowOutcome(Qs(lastApplyReport_.front()), TStatusLine::TOutcome::Notice);
+    if (lastApplyReport_.size() > 1) {
+      QString text;
+      for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');
+      AppWarning(text.trimmed());
+    }
     return;
   }
-  if (!KeepBackupBeforeApply()) return;
-  XMLSave = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
+  if (!KeepBackupBeforeApply(apply)) return;
+  XMLSave = TXmlDocument::CreateFromText("<xml/>");
   TXmlElement root = XMLSave->Root();
-  ToWriteDocument(changes, root);
-  applyChecked_ = changes;
+  apply.Request(root);
+  apply_ = std::move(apply);
   undoing_ = undoOf;
   applyNotAsked_.clear();
-  applyCheckPending_ = true;
   lastApplyReport_.clear();
   worker_.RequestWrite(root);
   // The write is on its way; a working copy that cannot be written is only reported.

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "uKaVruneAI.h"
-#include "uKaVruneBackups.h"
+#include "uKaVruneApply.h"
 #include "uKaVruneModel.h"
 #include "uKaVruneNotAsked.h"
 #include "uXmlUtils.h"
@@ -240,9 +240,11 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // --- backups (uMainUndo.cpp)
   // Keeps what the device showed last as its backup; false, after saying why, when it cannot be
   // kept: the Apply must not be sent then.
-  bool KeepBackupBeforeApply();
-  void OfferUndo();              // the Apply whose backup was kept has stored
-  void DropBackupBeforeApply();  // it stored nothing
+  bool KeepBackupBeforeApply(TCheckedApply& apply);
+  // The verdict on the Apply under way: nothing stored, stored and read again (after), or stored
+  // and not read again. An Apply that stored is offered for undo.
+  TApplyVerdict FinishApply(bool stored, const TDeviceSettings* after = nullptr);
+  void OfferUndo(const TBackupEntry& backup);
   static QString UndoneText(const TSettingChanges& changes, const QString& time);
   // --- edits (uMainEdits.cpp)
   QList<QWidget*> Pages() const;
@@ -302,12 +304,10 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // The pages' settings right after the device's last read: an Apply sends only what differs
   // from them, so a control the user did not touch never changes the device.
   std::optional<TDeviceSettings> shown_;
-  TSettingChanges applyChecked_;  // written by the Apply whose re-read is awaited
-  TSettingKeys applyNotAsked_;    // of those, the ones the device never asked for
-  bool applyCheckPending_ = false;
+  std::optional<TCheckedApply> apply_;  // the Apply under way, until its verdict
+  TSettingKeys applyNotAsked_;          // of its settings, the ones the device never asked for
   std::vector<std::string> lastApplyReport_;
-  std::optional<TBackupEntry> keptBeforeApply_;  // of the Apply under way
-  std::optional<TBackupEntry> undoOffer_;        // of the last Apply that stored
+  std::optional<TBackupEntry> undoOffer_;  // of the last Apply that stored
   bool deskFile_ = false;                        // the pages show a file loaded without a unit
   std::optional<TDeviceSettings> deskWanted_;    // that file with its edits, for the unit being opened
   QString undoing_;             // the time of the Apply the Apply under way undoes; empty for any other

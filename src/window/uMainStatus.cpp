@@ -183,18 +183,20 @@ void TfMain::Progress(const TWorkProgress& p) {
 void TfMain::ShowReadOutcome(const TXmlElement& root) {
   deviceAnswered_ = true;
   ShowPortState();
-  if (applyCheckPending_) {
-    // The device is the truth: only what it reports after the write counts as done.
-    applyCheckPending_ = false;
-    OfferUndo();  // it stored, whether or not it took every setting
-    // What the device never asked for was not written: it is named, never counted as confirmed.
+  if (apply_) {
+    // The device is the truth: only what it reports after the write counts as done, and what it
+    // never asked for was not written: it is named, never counted as confirmed.
     const TDeviceSettings after = FromReadDocument(root);
-    TSettingChanges asked = applyChecked_;
-    const TSettingChanges notAsked = TakeNotAsked(asked, applyNotAsked_);
-    const TApplyCheck check = CheckApply(asked, after);
-    lastApplyReport_ = asked.empty() && !notAsked.empty() ? std::vector<std::string>{} : ApplyReportLines(check);
-    for (const std::string& line : NotAskedLines(notAsked, after)) lastApplyReport_.push_back(line);
-    if (!check.Clean() || !notAsked.empty()) {
+    const TSettingChanges written = apply_->Changes();
+    const TApplyVerdict verdict = FinishApply(true, &after);
+    const TApplyCheck check = verdict.Check();
+    const bool checked = !check.Confirmed.empty() || !check.NotTaken.empty() || !check.Unconfirmable.empty();
+    lastApplyReport_ = checked || written.empty() ? ApplyReportLines(check) : std::vector<std::string>{};
+    for (const std::string& line : NotAskedLines(verdict.Of(TSettingVerdict::NotAsked), after))
+      lastApplyReport_.push_back(line);
+    for (const std::string& line : NotOnUnitLines(verdict.Of(TSettingVerdict::NotOnUnit)))
+      lastApplyReport_.push_back(line);
+    if (!verdict.Clean()) {
       QString text;
       for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');
       statusLine_->ShowOutcome(Qs(lastApplyReport_.front()).remove(QLatin1Char(':')), TOutcome::Failed);
@@ -203,11 +205,11 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
     }
     defaultsShown_ = false;
     // A store of the factory values alone wrote no setting to count; an Undo says what it took back.
-    const QString undone = undoing_.isEmpty() ? QString() : UndoneText(applyChecked_, undoing_);
+    const QString undone = undoing_.isEmpty() ? QString() : UndoneText(written, undoing_);
     undoing_.clear();
-    statusLine_->ShowOutcome(applyChecked_.empty() ? LangText("Done_Stored", "Settings stored on the device")
-                             : undone.isEmpty()    ? Qs(lastApplyReport_.front())
-                                                   : undone,
+    statusLine_->ShowOutcome(written.empty()     ? LangText("Done_Stored", "Settings stored on the device")
+                             : undone.isEmpty() ? Qs(lastApplyReport_.front())
+                                                : undone,
                              TOutcome::Done);
     return;
   }
@@ -235,15 +237,14 @@ void TfMain::WriteFinished(const TWriteReport& report) {
     }
     return;
   }
-  if (!report.Succeeded) DropBackupBeforeApply();  // nothing was stored
+  // Nothing was stored: the Apply's backup goes, and the re-read shows the device as it is.
+  if (!report.Succeeded && apply_) FinishApply(false);
   if (closing_ || report.Cancelled) return;
   if (report.Succeeded) {
     if (report.Kind == TWriteKind::Defaults) defaultsShown_ = true;
     applyNotAsked_ = report.NotAsked;
     return;
   }
-  // The re-read after a failed write shows the device as it is; nothing was stored to check.
-  applyCheckPending_ = false;
   const QString what = report.Kind == TWriteKind::Defaults
                            ? LangText("Failed_Defaults", "The device did not load its factory values")
                            : LangText("Failed_Write", "The settings were not stored");

@@ -22,8 +22,7 @@ QDateTime BackupTime(const TBackupEntry& backup) {
 
 }  // namespace
 
-bool TfMain::KeepBackupBeforeApply() {
-  keptBeforeApply_.reset();
+bool TfMain::KeepBackupBeforeApply(TCheckedApply& apply) {
   // What the device holds stored: its last read, a file loaded onto the pages is not the device,
   // and after Defaults the read shows factory values it does not keep until this Apply.
   const TXmlElement device = defaultsShown_ && beforeDefaults_ ? beforeDefaults_ : worker_.ReadResult();
@@ -31,7 +30,7 @@ bool TfMain::KeepBackupBeforeApply() {
   try {
     // Held until the device stores: an Apply that stores nothing leaves no backup behind that an
     // undo would take for the last change.
-    keptBeforeApply_ = TBackupStore().Hold(worker_.Identity().Mac, device.Document()->SaveToText());
+    apply.HoldBackup(worker_.Identity().Mac, device.Document()->SaveToText());
     return true;
   } catch (const std::exception& e) {
     AppWarning(
@@ -41,15 +40,21 @@ bool TfMain::KeepBackupBeforeApply() {
   }
 }
 
-void TfMain::OfferUndo() {
-  if (!keptBeforeApply_) return;
-  try {
-    TBackupStore().Settle(*keptBeforeApply_, "COM" + std::to_string(worker_.Port().ComNumber()));
-  } catch (const std::exception&) {
-    // The backup is written; only the note of the port and the pruning of old ones are missing.
-  }
-  undoOffer_ = std::move(keptBeforeApply_);
-  keptBeforeApply_.reset();
+TApplyVerdict TfMain::FinishApply(bool stored, const TDeviceSettings* after) {
+  TCheckedApply apply = std::move(*apply_);
+  apply_.reset();
+  // The backup's note of the port and the pruning of old ones are all the verdict may miss.
+  const std::string port = "COM" + std::to_string(worker_.Port().ComNumber());
+  const TApplyVerdict verdict = !stored ? apply.NothingStored()
+                                : after ? apply.Stored(applyNotAsked_, *after, port)
+                                        : apply.StoredNotChecked(applyNotAsked_, port);
+  // A unit that did not name itself cannot be told from another by its backups: no undo.
+  if (stored && apply.Backup() && apply.Backup()->Mac != TBackupStore::UnknownUnit) OfferUndo(*apply.Backup());
+  return verdict;
+}
+
+void TfMain::OfferUndo(const TBackupEntry& backup) {
+  undoOffer_ = backup;
   if (!seUndoApply) {
     // Under Disconnect, with the commands; the status block gives up the room.
     seUndoApply = MenuButton("seUndoApply", 16, 0, QString(), secsUtility);
@@ -65,27 +70,30 @@ void TfMain::OfferUndo() {
   LayOutMenu();
 }
 
-void TfMain::DropBackupBeforeApply() {
-  if (keptBeforeApply_) TBackupStore().Discard(*keptBeforeApply_);
-  keptBeforeApply_.reset();
-}
-
 void TfMain::seUndoApplyClick() {
   if (!undoOffer_) return;
   // The backup replaces what the pages hold.
   if (!MayDropEdits()) return;
   // Another unit may have been connected since: its settings are not those of the backup.
-  if (const std::string unit = UnitFolder(worker_); unit != undoOffer_->Mac) {
+  const std::string port = "COM" + std::to_string(worker_.Port().ComNumber());
+  const TUndoTarget target = FindUndoTarget(UnitFolder(worker_), port);
+  if (target.Refusal == TUndoRefusal::NoMac || target.Refusal == TUndoRefusal::OtherUnitLast) {
     AppWarning(
         LangText("UndoApply_OtherUnit", "Nothing was sent: the unit on the port is %1, but the last Apply went to %2.")
-            .arg(Qs(unit), Qs(undoOffer_->Mac)));
+            .arg(Qs(UnitFolder(worker_)), Qs(target.OtherUnit.empty() ? undoOffer_->Mac : target.OtherUnit)));
+    return;
+  }
+  if (target.Refusal != TUndoRefusal::None) {
+    QString text = LangText("Apply_NothingSent", "Nothing was sent to the device:");
+    for (const std::string& f : target.Faults) text += QLatin1Char('\n') + Qs(f);
+    AppWarning(text);
     return;
   }
   // The pages show the backup, the device's last read stays what the Apply compares with: the
   // Apply sends what differs, keeps a backup of its own and checks the device's read-back, so a
   // second Undo takes back the first.
-  LoadSetupFile(Qs(undoOffer_->Path), false);
-  ApplyPages(BackupTime(*undoOffer_).toString(QStringLiteral("HH:mm")));
+  LoadSetupFile(Qs(target.Backup.Path), false);
+  ApplyPages(BackupTime(target.Backup).toString(QStringLiteral("HH:mm")));
 }
 
 QString TfMain::UndoneText(const TSettingChanges& changes, const QString& time) {

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <numeric>
+
 #include "SimStates.h"
+#include "uKaVruneApply.h"
 #include "uKaVruneModel.h"
 #include "uKaVruneNotAsked.h"
 
@@ -97,14 +101,6 @@ TEST(SettingsModel, shouldKeepChangesTheDeviceMayNotAskForAndOnlyPredictThem) {
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0].Row->PromptKey, "DisConnMode");
   EXPECT_TRUE(ExpectedToBeAsked(changes[1], device, wanted));
-  TSettingChanges asked = changes;
-  const TSettingChanges notAsked = TakeNotAsked(asked, {{"Channel_1", "Terminal_name"}});
-  ASSERT_EQ(notAsked.size(), 1u);
-  EXPECT_EQ(asked.size(), 1u);
-  const auto lines = NotAskedLines(notAsked, device);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[1].find("channel 1 terminal name (connect mode C0, disconnect mode 00)"), std::string::npos)
-      << lines[1];
 }
 
 // The prediction of a dry run asks the device's own rule: over every disconnect mode of a TCP and
@@ -181,43 +177,55 @@ TEST(SettingsModel, shouldRefuseBeforeSendingWhatTheDeviceCannotTake) {
   }
 }
 
-TEST(SettingsModel, shouldNameEverySettingTheDeviceDidNotTake) {
+// The verdict names every setting of the plan once: written and shown, written where no read
+// shows it, not taken, no longer shown, not asked, not on the unit, or stored and not checked.
+TEST(SettingsModel, shouldGiveEverySettingOfAnApplyItsOwnVerdict) {
   const TDeviceSettings device = ReadOf(SimDefaults());
   TDeviceSettings wanted = device;
   wanted.Set("Expert", "MTU_Size", "1000");
-  wanted.Set("WLAN", "Network_name", "lab");
+  wanted.Set("Expert", "HTTP_Port_Number", "8090");
   wanted.Set("basic_parameters", "Enter_new_Password", "secret");
-  const TSettingChanges changes = Diff(device, wanted);
-  ASSERT_EQ(changes.size(), 3u);
+  wanted.Set("Channel_1", "Terminal_name", "t1");
+  wanted.Set("Channel_2", "Baudrate", "19200");
+  wanted.Set("WLAN", "Network_name", "lab");
+  TCheckedApply apply(device, wanted, {"basic_parameters", "Expert", "Channel_1", "Channel_2", "Security"});
+  ASSERT_EQ(apply.Changes().size(), 5u);
+  ASSERT_EQ(apply.NotOnUnit().size(), 1u);
+  const auto request = TXmlDocument::CreateFromText("<xml/>");
+  apply.Request(request->Root());
+  EXPECT_FALSE(request->Root().FirstChild("WLAN")) << "no menu the unit lacks is walked";
 
   TDeviceSettings after = wanted;
-  const TApplyCheck clean = CheckApply(changes, after);
-  EXPECT_TRUE(clean.Clean());
-  EXPECT_EQ(clean.Lines()[0], "2 settings written and confirmed.");
-  EXPECT_NE(clean.Lines()[1].find("telnet configuration password (basic_parameters.Enter_new_Password) was sent"),
-            std::string::npos);
-  EXPECT_EQ(clean.Lines()[1].find("secret"), std::string::npos) << "no secret in a message";
-
+  EXPECT_FALSE(apply.Stored({}, after, "COM1").Clean()) << "the WLAN setting was not written";
   after.Set("Expert", "MTU_Size", "1400");
-  const TApplyCheck refused = CheckApply(changes, after);
-  ASSERT_FALSE(refused.Clean());
-  EXPECT_EQ(refused.Lines()[1], "  MTU size (Expert.MTU_Size): asked \"1000\", the device holds \"1400\"");
-}
+  after.Erase(*FindSettingRow("Channel_2", "Baudrate"));
+  const TApplyVerdict v = apply.Stored({{"Channel_1", "Terminal_name"}}, after, "COM1");
+  std::map<std::string, TSettingVerdict> by;
+  for (const TSettingOutcome& s : v.Settings) by[SettingName(*s.Change.Row)] = s.Verdict;
+  EXPECT_EQ(by, (std::map<std::string, TSettingVerdict>{
+                    {"basic_parameters.Enter_new_Password", TSettingVerdict::Unconfirmable},
+                    {"Expert.HTTP_Port_Number", TSettingVerdict::Confirmed},
+                    {"Expert.MTU_Size", TSettingVerdict::NotTaken},
+                    {"Channel_1.Terminal_name", TSettingVerdict::NotAsked},
+                    {"Channel_2.Baudrate", TSettingVerdict::NotTaken},
+                    {"WLAN.Network_name", TSettingVerdict::NotOnUnit}}));
+  const std::vector<std::string> lines = v.Lines(after);
+  const std::string text = std::accumulate(lines.begin(), lines.end(), std::string(),
+                                           [](std::string a, const std::string& l) { return a + l + "\n"; });
+  EXPECT_EQ(lines[0], "The device did not take 2 of the 4 settings written:");
+  EXPECT_NE(text.find("  MTU size (Expert.MTU_Size): asked \"1000\", the device holds \"1400\""), std::string::npos);
+  EXPECT_NE(text.find("holds no value it shows"), std::string::npos);
+  EXPECT_NE(text.find("telnet configuration password (basic_parameters.Enter_new_Password) was sent"),
+            std::string::npos);
+  EXPECT_NE(text.find("channel 1 terminal name (connect mode C0, disconnect mode 00)"), std::string::npos);
+  EXPECT_NE(text.find("this unit has no WLAN menu: WLAN network name (SSID) was not written"), std::string::npos) << text;
+  EXPECT_EQ(text.find("secret"), std::string::npos) << "no secret in a message";
 
-TEST(SettingsModel, shouldCountASettingTheReReadNoLongerShowsAsNotConfirmed) {
-  const TDeviceSettings device = ReadOf(SimDefaults());
-  TDeviceSettings wanted = device;
-  wanted.Set("Expert", "MTU_Size", "1000");
-  wanted.Set("WLAN", "Channel", "3");
-  const TSettingChanges changes = Diff(device, wanted);
-  ASSERT_EQ(changes.size(), 2u);
-  TDeviceSettings after = wanted;
-  after.Erase(*FindSettingRow("WLAN", "Channel"));
-  const TApplyCheck check = CheckApply(changes, after);
-  ASSERT_EQ(check.NotTaken.size(), 1u);
-  EXPECT_EQ(check.NotTaken[0].first.Row->PromptKey, "Channel");
-  EXPECT_EQ(check.Confirmed.size(), 1u);
-  EXPECT_EQ(check.Lines()[1], "  WLAN channel (WLAN.Channel): asked \"3\", the device holds no value it shows");
+  for (const TSettingOutcome& s : apply.StoredNotChecked({}, "COM1").Settings)
+    EXPECT_EQ(s.Verdict, s.Change.Row->Section == "WLAN" ? TSettingVerdict::NotOnUnit : TSettingVerdict::StoredNotChecked);
+  const TApplyVerdict nothing = apply.NothingStored();
+  EXPECT_FALSE(nothing.Clean());
+  EXPECT_EQ(nothing.Of(TSettingVerdict::NotWritten).size(), 5u);
 }
 
 TEST(SettingsModel, shouldTakeEveryPairOfFlagWordsInAnyLetterCase) {
