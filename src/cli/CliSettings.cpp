@@ -18,17 +18,11 @@ std::string Lower(std::string s) {
 
 bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
-// A flag printed as "enabled"/"disabled" whose menu asks the opposite ("Disable SNMP").
-// Named by the dump's word (Security.SNMP), it is on where the menu's answer is "N".
-bool Inverted(const TSettingRow& row) { return row.Inverted && KeyName(row) == row.ReadKey; }
-
-bool FlagOn(const TSettingRow& row, const std::string& value) { return (value == "Y") != Inverted(row); }
-
 // A value of the JSON forms: numbers as numbers, flags as booleans, everything else as printed.
 TJson Typed(const TSettingRow& row, const std::string& value, const std::string& shown) {
   if (row.Kind == TSettingKind::Number && !value.empty() && value.find_first_not_of("-0123456789") == std::string::npos)
     return std::stol(value);
-  if (row.Kind == TSettingKind::Flag) return FlagOn(row, value);
+  if (row.Kind == TSettingKind::Flag) return row.On(value);
   return shown;
 }
 
@@ -112,7 +106,8 @@ std::optional<std::string> ParseShownValue(const TSettingRow& row, const std::st
         if (Lower(row.Compose({{row.Key(), v}})) == t) return std::string(v);
     const auto on = FlagWord(t);
     if (!on) return std::nullopt;
-    return *on != (!byPromptKey && Inverted(row)) ? "Y" : "N";
+    // A flag named by the dump's word (Security.SNMP) says whether the function is on.
+    return byPromptKey ? (*on ? "Y" : "N") : row.FlagValue(*on);
   }
   if (auto v = ParseSettingValue(row, text)) return v;
   // Forms only the dump line gives: the empty gateway of "no gateway set", the WLAN words that

@@ -104,9 +104,6 @@ std::string DisconnectMode(uint8_t byte) {
   return Join(parts, ", ");
 }
 
-// A flag asked the other way round ("Disable SNMP") is on when its answer is "N".
-bool FlagOn(const TSettingRow& row, const std::string& value) { return (value == "Y") != row.Inverted; }
-
 std::string Unit(const TSettingRow& row) { return row.UnitName.empty() ? row.Unit : " " + row.UnitName; }
 
 std::string HexWords(const TSettingRow& row, uint8_t byte) {
@@ -157,7 +154,7 @@ std::string ValueInWords(const TSettingRow& row, const TDeviceSettings& settings
   const std::string* value = settings.Find(row);
   if (!value) return {};
   switch (row.Kind) {
-    case TSettingKind::Flag: return FlagOn(row, *value) ? "on" : "off";
+    case TSettingKind::Flag: return row.On(*value) ? "on" : "off";
     case TSettingKind::Number: return *value + Unit(row);
     case TSettingKind::HexByte: {
       const auto byte = ByteOf(*value);

@@ -70,6 +70,10 @@ struct TSettingRow {
   // The key under which the value is kept: the prompt key, else the read key.
   const std::string& Key() const { return PromptKey.empty() ? ReadKey : PromptKey; }
   bool Writable() const { return !PromptKey.empty(); }
+  // A flag's value as "is the function on": the menu's "Y" unless the menu asks the opposite.
+  bool On(const std::string& value) const { return (value == "Y") != Inverted; }
+  // The value of a flag that is on or off.
+  std::string FlagValue(bool on) const { return on != Inverted ? "Y" : "N"; }
   bool Readable() const { return !ReadKey.empty(); }
 };
 
