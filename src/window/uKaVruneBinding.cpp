@@ -71,10 +71,8 @@ void PutFrameMarker(QWidget* control) {
 // --- values on controls -----------------------------------------------------------------------
 
 void ShowIntAsRead(TIntEdit* edit, int value) {
-  if (value >= edit->MinValue() && value <= edit->MaxValue())
-    edit->SetValue(value);
-  else
-    edit->setText(QString::number(value));
+  if (value >= edit->MinValue() && value <= edit->MaxValue()) edit->SetValue(value);
+  else edit->setText(QString::number(value));
 }
 
 int ValueOf(const TIntEdit* edit) { return std::clamp(edit->Value(), edit->MinValue(), edit->MaxValue()); }
@@ -199,8 +197,8 @@ void TBinding::Store(const TBoundValues& values) const {
 
 TBinding& TBindings::Add(const char* section, const char* key, std::vector<QWidget*> controls, TBinding::TShow show,
                          TBinding::TTake take) {
-  all_.push_back(std::make_unique<TBinding>(SettingRow(section, key), std::move(controls), std::move(show),
-                                            std::move(take)));
+  all_.push_back(
+      std::make_unique<TBinding>(SettingRow(section, key), std::move(controls), std::move(show), std::move(take)));
   return *all_.back();
 }
 

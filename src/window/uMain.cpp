@@ -236,8 +236,8 @@ void TfMain::SetVersionCaption(const QString& pattern) {
   setWindowTitle(FormatVersionCaption(pattern, initialCaption_, GetProductVersion()));
 }
 
-// LoadReadDocument, PagesSettings and BuildWriteDocument: uMainDocuments.cpp; the pages: uPages*.cpp, uPageChannel*.cpp; setup
-// files: uMainFiles.cpp.
+// LoadReadDocument, PagesSettings and BuildWriteDocument: uMainDocuments.cpp; the pages: uPages*.cpp,
+// uPageChannel*.cpp; setup files: uMainFiles.cpp.
 
 // ---------------------------------------------------------------------------------- worker
 

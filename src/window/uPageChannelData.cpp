@@ -23,8 +23,9 @@ void TChannelPage::BindSettings() {
   bindings_.BindText(ch, "Baudrate", c.cbChannel1Baudrate).Default("9600").Mark(TMissingMark::Colour).Then([this] {
     cbChannel1BaudrateChange(ui_->cbChannel1Baudrate);
   });
-  bindings_.Bind(ch, "I_F_Mode", {c.cbChannel1LineMode, c.cbChannel1LineDatabits, c.cbChannel1LineParity,
-                                  c.cbChannel1LineStopBits})
+  bindings_
+      .Bind(ch, "I_F_Mode",
+            {c.cbChannel1LineMode, c.cbChannel1LineDatabits, c.cbChannel1LineParity, c.cbChannel1LineStopBits})
       .Default("4C")
       .Mark(TMissingMark::Colour)
       .Always()
@@ -84,7 +85,8 @@ void TChannelPage::BindSettings() {
   bindings_.BindText(ch, "Datagram_Type", c.cbChannel1ConnectionUDPDatagramType).Always().When(udp);
   // A broadcast has no remote host of its own.
   bindings_.Bind(ch, "Remote_IP_Address", c.ipChannel1ConnectionUDPRemoteHost).Default("0.0.0.0").When([this] {
-    return ui_->cbChannel1ConnectionType->currentIndex() != 0 && !ui_->chbChannel1ConnectionUDPUseBroadcast->isChecked();
+    return ui_->cbChannel1ConnectionType->currentIndex() != 0 &&
+           !ui_->chbChannel1ConnectionUDPUseBroadcast->isChecked();
   });
   bindings_.Bind(ch, "Remote_Port", c.ieChannel1ConnectionUDPRemotePort).Default("0").When(udp);
   bindings_.Bind(ch, "Port_No", c.ieChannel1ConnectionUDPLocalPort).When(udp);

@@ -1,8 +1,8 @@
 #pragma once
 // The window's setting pages. Each owns its Designer form, binds its controls to the rows of the
 // settings table (the list in its constructor), loads them from the settings model and stores
-// them back, and keeps its controls consistent with small rules. A rule computes its result from the controls alone, so running it again changes
-// nothing; code that selects a list item runs that list's rule itself.
+// them back, and keeps its controls consistent with small rules. A rule computes its result from the controls alone, so
+// running it again changes nothing; code that selects a list item runs that list's rule itself.
 
 #include <QTabWidget>
 #include <QWidget>

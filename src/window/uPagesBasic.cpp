@@ -73,14 +73,10 @@ TNetworkPage::TNetworkPage(QWidget* parent) : QWidget(parent), ui_(std::make_uni
   bindings_.Bind(basic, "Enter_new_DHCP_device_Name", n.eDHCPName).Default("").Always();
   // The list stays disabled: the window sets no other mode, but it shows the one the device
   // holds, and the pages follow it (a wired device has no usable WLAN page).
-  bindings_.Bind(basic, "Network_mode", n.cbNetworkMode)
-      .Default("1")
-      .Mark(TMissingMark::Colour)
-      .Always()
-      .Then([this] {
-        ui_->cbNetworkMode->setEnabled(false);
-        cbNetworkModeChange(ui_->cbNetworkMode);
-      });
+  bindings_.Bind(basic, "Network_mode", n.cbNetworkMode).Default("1").Mark(TMissingMark::Colour).Always().Then([this] {
+    ui_->cbNetworkMode->setEnabled(false);
+    cbNetworkModeChange(ui_->cbNetworkMode);
+  });
   bindings_
       .Bind(
           "Expert", "Ethernet_connection_type", {n.cbNetworkAutoNegotiate, n.cbNetworkSpeed, n.cbNetworkDuplex},
@@ -166,7 +162,8 @@ TServerPage::TServerPage(QWidget* parent) : QWidget(parent), ui_(std::make_uniqu
   // entries agree.
   bindings_
       .Bind(
-          "basic_parameters", "Enter_new_Password", {v.chbServerTelnetPassword, v.eServerTelnetPass, v.eServerTelnetPass2},
+          "basic_parameters", "Enter_new_Password",
+          {v.chbServerTelnetPassword, v.eServerTelnetPass, v.eServerTelnetPass2},
           [this](const std::string*) {
             ui_->chbServerTelnetPassword->setChecked(false);
             chbServerTelnetPasswordClick(ui_->chbServerTelnetPassword);

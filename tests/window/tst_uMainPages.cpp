@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <map>
 #include <set>
 
 #include "ComCtrlsAdds.h"
@@ -325,11 +326,12 @@ TEST_F(LivePagesTest, shouldConvertTheDevicesExpertAndWlanTexts) {
 }
 
 TEST_F(LivePagesTest, shouldDecodeTheChannelsTcpTexts) {
-  w.LoadReadDocument(Read("<Channel_1><IF_Mode>20</IF_Mode><Flow>FF</Flow><Connect_Mode>C0</Connect_Mode>"
-                          "<Disconn_Mode>C0 Disconn Time: 01:30</Disconn_Mode>"
-                          "<Remote_IP_Adr>10.0.0.7, Port 10001 Start Char: 0D</Remote_IP_Adr></Channel_1>"
-                          "<Channel_2><Disconn_Mode>05</Disconn_Mode>"
-                          "<Remote_IP_Adr>10.0.0.8, Port 7</Remote_IP_Adr></Channel_2>"));
+  w.LoadReadDocument(
+      Read("<Channel_1><IF_Mode>20</IF_Mode><Flow>FF</Flow><Connect_Mode>C0</Connect_Mode>"
+           "<Disconn_Mode>C0 Disconn Time: 01:30</Disconn_Mode>"
+           "<Remote_IP_Adr>10.0.0.7, Port 10001 Start Char: 0D</Remote_IP_Adr></Channel_1>"
+           "<Channel_2><Disconn_Mode>05</Disconn_Mode>"
+           "<Remote_IP_Adr>10.0.0.8, Port 7</Remote_IP_Adr></Channel_2>"));
   w.PageButtonClick(w.seChannel1);
   EXPECT_EQ(c.cbChannel1LineMode->currentIndex(), 0);
   EXPECT_EQ(c.cbChannel1LineDatabits->currentIndex(), 1) << "an unlisted field leaves its list";
@@ -349,8 +351,9 @@ TEST_F(LivePagesTest, shouldDecodeTheChannelsTcpTexts) {
 }
 
 TEST_F(LivePagesTest, shouldFillTheDeviceAddressTableFromItsTokens) {
-  w.LoadReadDocument(Read("<Channel_2><Connect_Mode>CC</Connect_Mode><Datagram_Type>FD</Datagram_Type>"
-                          "<Device_Address_info>1 2 3 300</Device_Address_info></Channel_2>"));
+  w.LoadReadDocument(
+      Read("<Channel_2><Connect_Mode>CC</Connect_Mode><Datagram_Type>FD</Datagram_Type>"
+           "<Device_Address_info>1 2 3 300</Device_Address_info></Channel_2>"));
   w.PageButtonClick(w.seChannel2);
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(0), 1);
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(2), 3);
@@ -780,6 +783,164 @@ TEST_F(LivePagesTest, everyListShouldShowTheValueTheDeviceHolds) {
     EXPECT_TRUE(awayFromFirst.contains(list->objectName()))
         << list->objectName().toStdString() << " kept its first item";
   }
+}
+
+// ---------------------------------------------------------------------------------- bindings
+
+// What a control shows.
+QString Shown(const QWidget* c) {
+  if (const auto* a = qobject_cast<const TIPAddress*>(c)) return a->Address();
+  if (const auto* e = qobject_cast<const QLineEdit*>(c)) return e->text();
+  if (const auto* l = qobject_cast<const QComboBox*>(c)) return QString::number(l->currentIndex());
+  if (const auto* b = qobject_cast<const QAbstractButton*>(c)) return b->isChecked() ? "1" : "0";
+  return {};
+}
+
+// The caption left of a control on its row.
+QString Caption(const QWidget* control) {
+  const QRect at = control->geometry();
+  const QLabel* best = nullptr;
+  for (const QLabel* label : control->parentWidget()->findChildren<const QLabel*>(Qt::FindDirectChildrenOnly)) {
+    const QRect g = label->geometry();
+    if (!label->text().isEmpty() && g.right() <= at.left() + 4 && g.center().y() >= at.top() &&
+        g.center().y() <= at.bottom() && (!best || g.right() > best->geometry().right()))
+      best = label;
+  }
+  return best ? best->text() : QString();
+}
+
+std::set<QString> Words(const QString& text) {
+  const QStringList words = text.toLower().split(QRegularExpression(QStringLiteral("[^a-z0-9]+")), Qt::SkipEmptyParts);
+  return {words.begin(), words.end()};
+}
+
+// An edit of the control, whatever rule disabled it.
+void Edit(QWidget* c) {
+  c->setEnabled(true);
+  if (auto* a = qobject_cast<TIPAddress*>(c)) a->SetAddress(a->Address() == "10.1.2.3" ? "10.1.2.4" : "10.1.2.3");
+  else if (auto* n = qobject_cast<TIntEdit*>(c))
+    n->SetValue(ValueOf(n) < n->MaxValue() ? ValueOf(n) + 1 : n->MinValue());
+  else if (auto* e = qobject_cast<QLineEdit*>(c)) e->setText(e->text() == "1F" ? "2E" : "1F");
+  else if (auto* l = qobject_cast<QComboBox*>(c)) l->setCurrentIndex((l->currentIndex() + 1) % std::max(1, l->count()));
+  else if (auto* b = qobject_cast<QAbstractButton*>(c)) b->setChecked(!b->isChecked());
+}
+
+// The settings that b gives that a lacks or holds otherwise.
+std::set<std::string> Given(const TDeviceSettings& a, const TDeviceSettings& b) {
+  std::set<std::string> given;
+  for (const TSettingRow& r : SettingRows())
+    if (const std::string* to = b.Find(r); to && (!a.Find(r) || *a.Find(r) != *to)) given.insert(SettingName(r));
+  return given;
+}
+
+// Every binding of every page: the rows of the table all bound, every setting control bound once,
+// and per binding an edit of one of its controls gives its row and no other, and that value,
+// loaded, shows on the control again. Secrets are never shown and have their own tests.
+TEST_F(LivePagesTest, everyBindingShouldStoreAnEditIntoItsOwnRowAndShowItAgain) {
+  const std::vector<std::pair<QWidget*, const TBindings*>> pages = {
+      {w.pNetwork, &w.pNetwork->Bindings()},   {w.pServer, &w.pServer->Bindings()},
+      {w.pServices, &w.pServices->Bindings()}, {w.pEmail, &w.pEmail->Bindings()},
+      {w.pWLAN, &w.pWLAN->Bindings()},         {w.pcChannel1, &w.pcChannel1->Bindings()}};
+  std::set<std::string> bound;
+  std::map<const QWidget*, int> controls;
+  for (const auto& [page, bindings] : pages)
+    for (const auto& b : bindings->All()) {
+      bound.insert(SettingName(b->Row()));
+      for (const QWidget* c : b->Controls()) ++controls[c];
+    }
+  for (const TSettingRow& row : SettingRows())  // the channel page binds channel 1's rows for both
+    EXPECT_TRUE(
+        bound.count(SettingName(*FindSettingRow(row.Section == "Channel_2" ? "Channel_1" : row.Section, row.Key()))))
+        << SettingName(row) << " has no control";
+  for (const auto& [page, bindings] : pages)
+    for (const QWidget* c : page->findChildren<QWidget*>()) {
+      const auto* button = qobject_cast<const QAbstractButton*>(c);
+      const bool part =
+          qobject_cast<const TIPAddress*>(c->parentWidget()) || qobject_cast<const QComboBox*>(c->parentWidget());
+      if (!part && (qobject_cast<const TIPAddress*>(c) || qobject_cast<const QLineEdit*>(c) ||
+                    qobject_cast<const QComboBox*>(c) || (button && button->isCheckable()))) {
+        EXPECT_EQ(controls[c], 1) << c->objectName().toStdString() << " bound " << controls[c] << " times";
+      }
+    }
+
+  // Each binding's row is, of its section's, one whose name shares the most words with the
+  // caption of its first control.
+  for (const auto& [page, bindings] : pages)
+    for (const auto& b : bindings->All()) {
+      const std::set<QString> caption = Words(Caption(b->Controls().front()));
+      auto shared = [&](const TSettingRow& r) {
+        const std::set<QString> name = Words(QString::fromStdString(r.Name));
+        return std::count_if(name.begin(), name.end(), [&](const QString& word) { return caption.count(word) > 0; });
+      };
+      long best = 0;
+      for (const TSettingRow& r : SettingRows())
+        if (r.Section == b->Row().Section) best = std::max(best, shared(r));
+      EXPECT_EQ(shared(b->Row()), best) << SettingName(b->Row()) << " on the control captioned "
+                                        << Caption(b->Controls().front()).toStdString();
+    }
+
+  auto load = [&](QWidget* page, const TDeviceSettings& settings, int shown) {
+    if (page == w.pNetwork) w.pNetwork->Load(settings);
+    if (page == w.pServer) w.pServer->Load(settings);
+    if (page == w.pServices) w.pServices->Load(settings);
+    if (page == w.pEmail) w.pEmail->Load(settings);
+    if (page == w.pWLAN) w.pWLAN->Load(settings);
+    if (page == w.pcChannel1) {
+      w.pcChannel1->TakeChannels(settings, shown);
+      w.pcChannel1->ShowChannel(shown);
+    }
+  };
+  // Both states turn on what the rules look at, one way and the other.
+  TSimSettings on = SimDefaults();
+  for (const auto& [key, value] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"Disable_SNMP", "N"}, {"Enable_Encryption", "Y"}, {"Enable_Enhanced_Password", "Y"}})
+    on.Set("Security", key, value);
+  on.Set("Channel_1", "ConnectMode", "C3");
+  on.Set("Channel_1", "DisConnMode", "40");
+  on.Set("Channel_2", "ConnectMode", "CC");
+  on.Set("Channel_2", "Datagram_Type", "FD");
+  on.Set("WLAN", "Topology", "0");
+  on.Set("WLAN", "Security_suite", "3");
+  TSimSettings off = on;
+  off.Set("basic_parameters", "IP_Address", "0.0.5.0");
+  off.Set("Channel_1", "DisConnMode", "10");
+  off.Set("Channel_2", "Send_as_Broadcast", "Y");
+  off.Set("WLAN", "Topology", "1");
+  off.Set("WLAN", "Security_suite", "1");
+  off.Set("WLAN", "Encryption", "2");
+  std::set<const TBinding*> stored;  // an edit of one of its controls gave its row alone
+  for (const TSimSettings& state : {on, off}) {
+    w.LoadReadDocument(DumpDocument(state)->Root());
+    for (int shown : {1, 2}) {
+      w.PageButtonClick(shown == 1 ? w.seChannel1 : w.seChannel2);
+      const TDeviceSettings base = w.PagesSettings();
+      for (const auto& [page, bindings] : pages)
+        for (const auto& b : bindings->All()) {
+          if (b->Row().Kind == TSettingKind::Secret || (shown == 2 && page != w.pcChannel1)) continue;
+          const TSettingRow& row =
+              page == w.pcChannel1 ? *FindSettingRow(ChannelSection(shown), b->Row().Key()) : b->Row();
+          for (QWidget* c : b->Controls()) {
+            load(page, base, shown);
+            Edit(c);
+            const QString edited = Shown(c);
+            const TDeviceSettings after = w.PagesSettings();
+            if (Given(base, after) != std::set<std::string>{SettingName(row)}) continue;
+            stored.insert(b.get());
+            load(page, base, shown);
+            load(page, after, shown);
+            EXPECT_EQ(Shown(c), edited) << SettingName(row) << " does not show again on "
+                                        << c->objectName().toStdString();
+          }
+          load(page, base, shown);
+        }
+    }
+  }
+  for (const auto& [page, bindings] : pages)
+    for (const auto& b : bindings->All())
+      if (b->Row().Kind != TSettingKind::Secret) {
+        EXPECT_TRUE(stored.count(b.get()))
+            << SettingName(b->Row()) << " on " << b->Controls().front()->objectName().toStdString();
+      }
 }
 
 }  // namespace
