@@ -158,8 +158,8 @@ class TChannelPage final : public QTabWidget {
   const TBindings& Bindings() const { return bindings_; }
   void ResetChannelControls();
 
-  // Both channels of the settings; each goes through the controls once, the one before left
-  // them, and the controls keep the last one, or channel 1 when it is the one shown.
+  // Both channels of the settings; each goes through the controls once, starting from what the
+  // one before left on them, and the controls keep the last one, or channel 1 when it is shown.
   void TakeChannels(const TDeviceSettings& settings, int shown);
   // Keeps the controls as channel n's settings (1 or 2; 0: no channel shown).
   void KeepChannel(int n);
