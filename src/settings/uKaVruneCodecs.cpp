@@ -34,8 +34,6 @@ const std::vector<TByteField> kIPConfigFlags = {Check(1), Check(2), Check(4)};
 // Modem-mode codes of items 0..5; they overlap the active-connect and response bits.
 constexpr std::array<uint8_t, 6> kModemModes = {0x00, 0x06, 0x16, 0x17, 0x0E, 0x0F};
 
-bool ParseTrimmed(const std::string& text, int& value) { return TryParseInteger(Trim(text), value); }
-
 }  // namespace
 
 uint8_t EncodeFields(std::span<const TByteField> fields, std::span<const int> items) {
@@ -123,85 +121,4 @@ int EncodeSpeedDuplex(bool autoNegotiate, int speed, int duplex) {
 
 TSpeedDuplex DecodeSpeedDuplex(int t) {
   return {t == 0, (t == 2 || t == 3) ? 1 : 0, (t == 2 || t == 4) ? 1 : 0};
-}
-
-int EthernetTypeNumber(const std::string& text) {
-  std::string t = text;
-  std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return std::toupper(c); });
-  static const std::array<std::pair<const char*, int>, 5> known = {
-      {{"AUTO-NEGOTIATE", 0}, {"10MB/HD", 2}, {"10MB/FD", 3}, {"100MB/HD", 4}, {"100MB/FD", 5}}};
-  for (const auto& [name, n] : known)
-    if (t == name) return n;
-  return 0;
-}
-
-std::optional<int> ValueWithoutUnit(const std::string& text) {
-  int v = 0;
-  if (text.empty() || !TryParseInteger(text.substr(0, text.size() - 1), v)) return std::nullopt;
-  return v;
-}
-
-TTXDataRate ParseTXDataRate(const std::string& text) {
-  TTXDataRate r;
-  r.AutoFallback = text.find("auto fallback") != std::string::npos;
-  const size_t mbps = text.find("Mbps");
-  if (mbps == std::string::npos) return r;
-  const std::string rate = text.substr(0, mbps + 4);
-  static const std::array<const char*, 8> rates = {"1 Mbps",  "2 Mbps",  "5.5 Mbps", "11 Mbps",
-                                                   "18 Mbps", "24 Mbps", "36 Mbps",  "54 Mbps"};
-  r.Rate = 3;
-  for (size_t i = 0; i < rates.size(); ++i)
-    if (rate == rates[i]) r.Rate = static_cast<int>(i);
-  return r;
-}
-
-TDisconnMode ParseDisconnMode(const std::string& text) {
-  TDisconnMode d;
-  const TSplit s = SplitAtLabel(text, "Disconn Time");
-  if (!s.Tail.empty()) {
-    const TSplit time = SplitAt(s.Tail, ":");
-    if (!TryParseInteger(time.Head, d.Minutes)) d.Minutes = 0;
-    if (!TryParseInteger(time.Tail, d.Seconds)) d.Seconds = 0;
-  }
-  // The window writes the byte back without a leading zero ("5 Disconn Time: 0:0"); the blank
-  // before the time must not make a byte below 10h unreadable on the next channel load.
-  d.Byte = ReadHexByte(Trim(s.Head).substr(0, 2), 0);
-  return d;
-}
-
-TRemoteAddress ParseRemoteAddress(const std::string& text, bool withStartChar) {
-  TRemoteAddress r;
-  if (text.empty()) return r;
-  const TSplit address = SplitAt(text, ", Port");
-  std::string portPart = address.Tail;
-  if (withStartChar) {
-    const TSplit port = SplitAtLabel(address.Tail, "Start Char");
-    portPart = port.Head;
-    const std::string start = Trim(port.Tail);
-    int v = 0;
-    r.StartChar = start.size() <= 2 && TryParseInteger("$" + start, v) ? start : "00";
-  }
-  const std::string host = Trim(address.Head);
-  if (IsIPv4Address(host)) r.Host = host;
-  if (!ParseTrimmed(portPart, r.Port)) r.Port = 0;
-  return r;
-}
-
-std::array<int, 16> ParseDeviceAddressInfo(const std::string& text) {
-  std::array<int, 16> entries{};
-  std::string rest = text;
-  for (int& entry : entries) {
-    const TSplit s = SplitAt(rest, " ");
-    rest = s.Tail;
-    int v = 0;
-    // The device keeps a byte per entry; a number that no byte holds is as unreadable as text.
-    entry = TryParseInteger(s.Head, v) && v >= 0 && v <= 255 ? v : 0;
-  }
-  return entries;
-}
-
-std::optional<int> OneBasedItem(const std::string& text, int count) {
-  int n = 0;
-  if (!TryParseInteger(text, n) || n < 1 || n > count) return std::nullopt;
-  return n - 1;
 }

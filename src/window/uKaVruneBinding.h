@@ -1,17 +1,22 @@
 #pragma once
-// Moving single keys of a settings document into the window's controls and back, the marks that
-// show a key the device did not report, and the one way in which rules enable controls.
+// Settings of the model bound to the window's controls: each page lists, row by row, which
+// controls show a setting, loads them from the model's values and stores them back. Also the
+// marks that show a value the device did not report, and the one way in which rules enable
+// controls.
 //
-// Load helpers return true exactly when the control took the key's value. Store helpers write
-// only while the control's own enabled flag is set, so a control that a rule disabled keeps the
-// device's setting.
+// A binding stores only while its control's own enabled flag is set, so a control that a rule
+// disabled keeps the device's setting; the answers the device always gets are bound Always().
 
 #include <QColor>
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "uXmlUtils.h"
+#include "uKaVruneModel.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -19,9 +24,9 @@ class QLineEdit;
 class TIntEdit;
 class TIPAddress;
 
-// Background of a control whose key the read document lacks (a light pink).
+// Background of a control whose value the device did not report (a light pink).
 inline QColor MissingKeyColor() { return QColor(255, 208, 208); }
-// Background of a control whose key was taken, or that is not checked at all.
+// Background of a control whose value was taken, or that is not checked at all.
 inline QColor TakenKeyColor() { return QColor(255, 255, 255); }
 
 // The background the marks paint: the base of edits and the button face of drop-down lists.
@@ -42,19 +47,12 @@ class TFrameMarker final : public QWidget {
 };
 void PutFrameMarker(QWidget* control);
 
-// The check box's state as the on-word of a pair (enabled, Y, yes, true, 1, on in any letter case).
-bool IsOnWord(const std::string& text);
-
-bool LoadCheckBox(const TXmlElement& section, const std::string& key, QAbstractButton* box, bool invert,
-                  bool markMissing);
-bool LoadIntEdit(const TXmlElement& section, const std::string& key, TIntEdit* edit, bool markMissing);
-bool LoadComboBox(const TXmlElement& section, const std::string& key, QComboBox* list, bool markMissing);
-bool LoadIPAddress(const TXmlElement& section, const std::string& key, TIPAddress* edit, bool markMissing);
-bool LoadEdit(const TXmlElement& section, const std::string& key, QLineEdit* edit, bool markMissing);
-
 // Shows a number as the device reported it: inside the edit's range as its value, outside it as
 // typed text, never clamped, so that the page shows the device's setting.
 void ShowIntAsRead(TIntEdit* edit, int value);
+// The number an integer edit stands for, kept inside its range even while typed text was never
+// validated.
+int ValueOf(const TIntEdit* edit);
 
 // Shows a dotted text in the address edit under the same field rule that IsIPv4Address applies
 // (blanks before a field, "$" hexadecimal); false and nothing changed when it does not accept it.
@@ -64,13 +62,115 @@ bool SetIPAddressText(TIPAddress* edit, const std::string& text);
 // counts as enabled when its own rule left it so.
 bool IsOwnEnabled(const QWidget* control);
 
-void SaveCheckBox(const TXmlElement& section, const std::string& key, QAbstractButton* box, bool invert);
-void SaveIntEdit(const TXmlElement& section, const std::string& key, TIntEdit* edit);
-void SaveComboBox(const TXmlElement& section, const std::string& key, QComboBox* list, bool asText);
-void SaveIPAddress(const TXmlElement& section, const std::string& key, TIPAddress* edit);
-void SaveEdit(const TXmlElement& section, const std::string& key, QLineEdit* edit);
-
 // Sets the enabled flag of every object of the list, in list order; recursive first treats all
 // children at every depth (descendants before their parent). Objects without an enabled
 // property are skipped; none (nullptr) entries are ignored.
 void EnableControls(const std::vector<QObject*>& objects, bool enable, bool recursive);
+
+// --- bindings -------------------------------------------------------------------------------
+
+// The row of the table; a row the table lacks is a fault of the page that names it.
+const TSettingRow& SettingRow(const std::string& section, const std::string& key);
+
+// The values a page loads from and stores into: the model's own sections, or for the channel
+// page the section of the channel shown in place of the one its rows name.
+class TBoundValues final {
+ public:
+  explicit TBoundValues(const TDeviceSettings& values, std::string section = {});
+  // Stored into.
+  explicit TBoundValues(TDeviceSettings* values, std::string section = {});
+  const std::string* Find(const TSettingRow& row) const;
+  // Whether the row's section holds any value: a page shows nothing of a section not reported.
+  bool HasSection(const TSettingRow& row) const;
+  // The value as the row reads it; text that is no value of the row is not set.
+  void Set(const TSettingRow& row, const std::string& text) const;
+
+ private:
+  const std::string& Section(const TSettingRow& row) const { return section_.empty() ? row.Section : section_; }
+  const TDeviceSettings* from_;
+  TDeviceSettings* to_ = nullptr;
+  std::string section_;
+};
+
+enum class TMissingMark { None, Colour, Frame };
+
+// One row onto one control or a group of them. Show gets the value (nullptr: the model has none
+// and no default) and says whether the controls took it; Take gives the controls' value, nothing
+// when they stand for none.
+class TBinding final {
+ public:
+  using TShow = std::function<bool(const std::string* value)>;
+  using TTake = std::function<std::optional<std::string>()>;
+  TBinding(const TSettingRow& row, std::vector<QWidget*> controls, TShow show, TTake take);
+
+  const TSettingRow& Row() const { return row_; }
+  const std::vector<QWidget*>& Controls() const { return controls_; }
+
+  // The mark a value the model lacks (or the controls cannot show) puts on the controls, or on
+  // those of them given.
+  TBinding& Mark(TMissingMark mark, std::vector<QWidget*> marked = {});
+  // The value shown when the model has none.
+  TBinding& Default(std::string value);
+  // Stored whatever a rule disabled.
+  TBinding& Always();
+  // Loaded and stored only while active says so (a channel's TCP or UDP part).
+  TBinding& When(std::function<bool()> active);
+  // A rule run after each load, for the controls that the rule rebuilds or follows.
+  TBinding& Then(std::function<void()> rule);
+
+  void Load(const TBoundValues& values) const;
+  void Store(const TBoundValues& values) const;
+
+ private:
+  const TSettingRow& row_;
+  std::vector<QWidget*> controls_;
+  TShow show_;
+  TTake take_;
+  TMissingMark mark_ = TMissingMark::None;
+  std::vector<QWidget*> marked_;
+  std::optional<std::string> default_;
+  bool always_ = false;
+  std::function<bool()> active_;
+  std::function<void()> then_;
+};
+
+// A page's bindings in load order.
+class TBindings final {
+ public:
+  // Flag: checked for "Y", or for "N" on a row that the device asks inverted ("Disable SNMP").
+  TBinding& Bind(const char* section, const char* key, QAbstractButton* box);
+  // Choice or number: the item (value - offset). A value the list does not offer changes nothing.
+  TBinding& Bind(const char* section, const char* key, QComboBox* list, int offset = 0);
+  // A list whose items are the values as the dump prints them (baud rates, datagram types).
+  TBinding& BindText(const char* section, const char* key, QComboBox* list);
+  // A list of the device's codes in item order (the flow control).
+  TBinding& BindCodes(const char* section, const char* key, QComboBox* list, std::span<const uint8_t> codes);
+  // A number; the edit takes the row's range.
+  TBinding& Bind(const char* section, const char* key, TIntEdit* edit);
+  TBinding& Bind(const char* section, const char* key, TIPAddress* edit);
+  // A text; a hex byte in two digits, as the device prints it.
+  TBinding& Bind(const char* section, const char* key, QLineEdit* edit);
+  // A hex byte spread over a group of lists and check boxes by the row's byte layout, the
+  // controls in the layout's field order.
+  TBinding& Bind(const char* section, const char* key, std::vector<QWidget*> group);
+  // Anything else: one row onto several controls in its own way.
+  TBinding& Bind(const char* section, const char* key, std::vector<QWidget*> controls, TBinding::TShow show,
+                 TBinding::TTake take);
+
+  void Load(const TBoundValues& values) const;
+  void Store(const TBoundValues& values) const;
+  const std::vector<std::unique_ptr<TBinding>>& All() const { return all_; }
+
+ private:
+  TBinding& Add(const char* section, const char* key, std::vector<QWidget*> controls, TBinding::TShow show,
+                TBinding::TTake take);
+  std::vector<std::unique_ptr<TBinding>> all_;
+};
+
+// A list's item or a check box's 0/1.
+int FieldOf(const QWidget* w);
+// Selecting an item raises no rule; ticking a box raises its own when the state changes.
+void SetField(QWidget* w, int item);
+// A control group packed into a byte by its layout, the controls in the layout's field order.
+uint8_t PackControls(std::span<const TByteField> fields, const std::vector<QWidget*>& controls);
+void UnpackControls(std::span<const TByteField> fields, uint8_t byte, const std::vector<QWidget*>& controls);

@@ -236,8 +236,8 @@ void TfMain::SetVersionCaption(const QString& pattern) {
   setWindowTitle(FormatVersionCaption(pattern, initialCaption_, GetProductVersion()));
 }
 
-// LoadReadDocument and BuildWriteDocument: uMainDocuments.cpp; the pages: uPages*.cpp, uPageChannel*.cpp; setup
-// files: uMainFiles.cpp.
+// LoadReadDocument, PagesSettings and BuildWriteDocument: uMainDocuments.cpp; the pages: uPages*.cpp,
+// uPageChannel*.cpp; setup files: uMainFiles.cpp.
 
 // ---------------------------------------------------------------------------------- worker
 
@@ -261,23 +261,14 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
     } else if (defaultsShown_ && beforeDefaults_ && !apply_) {
       // The factory values are edits against what the unit keeps stored: marked, counted, and
       // written by Apply.
-      LoadPages(beforeDefaults_);
+      LoadPages(FromReadDocument(beforeDefaults_));
       TakeEditBaseline();
-      LoadPages(root);
+      LoadPages(FromReadDocument(root));
     } else {
       TakeEditBaseline();
     }
     ShowReadOutcome(root);
   });
-}
-
-TDeviceSettings TfMain::PagesSettings() { return PagesSettings(true); }
-
-TDeviceSettings TfMain::PagesSettings(bool settleTyping) {
-  const PXmlDocument doc = TXmlDocument::CreateFromText(XMLDocument1->SaveToText());
-  if (settleTyping) BuildWriteDocument(doc->Root());
-  else StorePages(doc->Root());
-  return FromDocument(doc->Root());
 }
 
 void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {

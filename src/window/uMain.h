@@ -89,7 +89,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // The build's version as four 16-bit numbers; empty when it is not such a version.
   static std::vector<int> GetProductVersion();
 
-  // --- documents: the pages loaded from a read document and stored into a write document
+  // --- documents: the pages loaded from a read document; the pages' settings as a write document
   void LoadReadDocument(const TXmlElement& root);
   void BuildWriteDocument(const TXmlElement& root);
 
@@ -271,9 +271,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TDeviceSettings PagesSettings(bool settleTyping);
   // Edits or unstored factory values would be lost: asks, and says whether to go on.
   bool MayDropEdits();
-  // The pages from a document, every control's edit mark shown once afterwards.
-  void LoadPages(const TXmlElement& root);
-  void StorePages(const TXmlElement& root);
+  // The pages from settings, every control's edit mark shown once afterwards.
+  void LoadPages(const TDeviceSettings& settings);
   // A marked control's tool tip, with the device's value; true when it was shown.
   bool ShowEditTip(QObject* watched, QEvent* event);
 

@@ -1,4 +1,5 @@
-// The pages and the documents: a read document onto every page, the pages into a write document.
+// The pages and the settings: a read document onto every page, the pages as settings and as a write
+// document.
 
 #include "ComCtrlsAdds.h"
 #include "ShapeEx.h"
@@ -19,41 +20,54 @@ void TfMain::LoadReadDocument(const TXmlElement& root) {
   QString failed;
   if (root) {
     failed = SaveWorkingCopy(*root.Document(), QStringLiteral("temp_load.xml"));
-    LoadPages(root);
+    LoadPages(FromReadDocument(root));
   }
   EndBusy();
   if (!failed.isEmpty()) AppWarning(failed);
 }
 
-void TfMain::LoadPages(const TXmlElement& root) {
+void TfMain::LoadPages(const TDeviceSettings& settings) {
   ++marksHeld_;
   // In this order: the network mode's rule rebuilds the WLAN lists before the WLAN page loads,
   // and the channels' baud rate rule looks at the server's CPU performance.
-  pNetwork->Load(root);
-  pServices->Load(root);
-  pServer->Load(root);
-  pEmail->Load(root);
-  pWLAN->Load(root);
-  pcChannel1->TakeReadChannels(root, ChannelOf(currentPageButton_));
+  pNetwork->Load(settings);
+  pServices->Load(settings);
+  pServer->Load(settings);
+  pEmail->Load(settings);
+  pWLAN->Load(settings);
+  // The unit's regulatory domain is no setting: it comes as the unit printed it.
+  if (const TXmlElement wlan = currentRead_ ? currentRead_.FirstChild("WLAN") : TXmlElement()) {
+    std::string country;
+    GetKeyText(wlan, "Country", country);
+    pWLAN->ShowCountry(Qs(country));
+  }
+  pcChannel1->TakeChannels(settings, ChannelOf(currentPageButton_));
   --marksHeld_;
   ShowEditMarks();
 }
 
 void TfMain::BuildWriteDocument(const TXmlElement& root) {
-  // Shape buttons take no focus: a number still being typed is validated before it is read.
-  TMyCustomNumEdit::ValidateFocusedNumEdit();
-  StorePages(root);
-}
-
-void TfMain::StorePages(const TXmlElement& root) {
   if (!root) return;
   TXmlElement r = root;
   r.ClearChildrenAndAttributes();
   for (const char* section : {"basic_parameters", "Security", "Expert", "E-mail", "WLAN"}) r.AppendChild(section);
-  pNetwork->Store(r);
-  pServer->Store(r);
-  pServices->Store(r);
-  pEmail->Store(r);
-  pWLAN->Store(r);
-  if (currentRead_) pcChannel1->AppendChannels(r, ChannelOf(currentPageButton_));
+  if (currentRead_)
+    for (int n : {1, 2}) r.AppendChild(ChannelSection(n));
+  // Every setting the pages give, with the decision that goes with it.
+  ToWriteDocument(Diff(TDeviceSettings(), PagesSettings()), r);
+}
+
+TDeviceSettings TfMain::PagesSettings() { return PagesSettings(true); }
+
+TDeviceSettings TfMain::PagesSettings(bool settleTyping) {
+  // Shape buttons take no focus: a number still being typed is validated before it is read.
+  if (settleTyping) TMyCustomNumEdit::ValidateFocusedNumEdit();
+  TDeviceSettings settings;
+  pNetwork->Store(settings);
+  pServer->Store(settings);
+  pServices->Store(settings);
+  pEmail->Store(settings);
+  pWLAN->Store(settings);
+  if (currentRead_) pcChannel1->StoreChannels(settings, ChannelOf(currentPageButton_));
+  return settings;
 }

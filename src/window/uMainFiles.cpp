@@ -76,9 +76,7 @@ void TfMain::LoadPagesOver(const TXmlElement& read, const TDeviceSettings& wante
   TDeviceSettings merged = FromReadDocument(read);
   for (const auto& [section, values] : wanted.Sections())
     for (const auto& [key, value] : values) merged.Set(section, key, value);
-  const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-  ToReadDocument(merged, doc->Root());
-  LoadPages(doc->Root());
+  LoadPages(merged);
 }
 
 TDeviceSettings TfMain::DeskSettings() {

@@ -1,5 +1,5 @@
-// The channel page: its rules and the control groups packed into the device's bytes. Loading and
-// storing a channel: uPageChannelData.cpp.
+// The channel page: its rules and the control groups packed into the device's bytes. Its bindings
+// and both channels' settings: uPageChannelData.cpp.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,7 +7,6 @@
 #include <QLineEdit>
 
 #include "ComCtrlsAdds.h"
-#include "uKaVruneCodecs.h"
 #include "uPageSupport.h"
 #include "uPages.h"
 #include "ui_pcChannel1.h"
@@ -21,23 +20,6 @@ void SetHint(QWidget* w, const QString& hint, bool show) {
 #else
   w->setToolTip(show ? hint : QString());
 #endif
-}
-
-// The groups in the field order of their byte layouts.
-std::vector<QWidget*> FlushGroup(const Ui::pcChannel1& c) {
-  return {c.cbChannel1EnablePacking,   c.cbChannel1FlushModeInput1, c.cbChannel1FlushModeInput2,
-          c.cbChannel1FlushModeInput3, c.cbChannel1FlushModeOuput1, c.cbChannel1FlushModeOuput2,
-          c.cbChannel1FlushModeOuput3};
-}
-
-std::vector<QWidget*> PackGroup(const Ui::pcChannel1& c) {
-  return {c.cbChannel1PackingInterval, c.cbChannel1Trailingcharacters, c.cbChannel1Send2Char,
-          c.cbChannel1SendImmediately};
-}
-
-std::vector<QWidget*> DisconnectGroup(const Ui::pcChannel1& c) {
-  return {c.cbChannel1ConnectionLed,      c.cbChannel1ConnectionHardDisconnect, c.cbChannel1ConnectionPasswordRequired,
-          c.cbChannel1ConnectionCheckEOT, c.cbChannel1ConnectionComPortCntrl,   c.cbChannel1ConnectionOnMdmCtrlInDrop};
 }
 
 }  // namespace
@@ -56,6 +38,7 @@ TChannelPage::TChannelPage(QWidget* parent, const TServerPage& server)
 #endif
   }
   ConnectRules();
+  BindSettings();
 }
 
 TChannelPage::~TChannelPage() = default;
@@ -190,17 +173,36 @@ void TChannelPage::chbChannel1ConnectionUDPUseBroadcastClick(QObject*) {
 
 // ---------------------------------------------------------------------------------- codecs
 
-uint8_t TChannelPage::GetFlushMode() const { return PackControls(FlushModeFields(), FlushGroup(*ui_)); }
+std::vector<QWidget*> TChannelPage::FlushGroup() const {
+  const Ui::pcChannel1& c = *ui_;
+  return {c.cbChannel1EnablePacking,   c.cbChannel1FlushModeInput1, c.cbChannel1FlushModeInput2,
+          c.cbChannel1FlushModeInput3, c.cbChannel1FlushModeOuput1, c.cbChannel1FlushModeOuput2,
+          c.cbChannel1FlushModeOuput3};
+}
 
-void TChannelPage::SetFlushMode(uint8_t b) { UnpackControls(FlushModeFields(), b, FlushGroup(*ui_)); }
+std::vector<QWidget*> TChannelPage::PackGroup() const {
+  const Ui::pcChannel1& c = *ui_;
+  return {c.cbChannel1PackingInterval, c.cbChannel1Trailingcharacters, c.cbChannel1Send2Char,
+          c.cbChannel1SendImmediately};
+}
 
-uint8_t TChannelPage::GetPackControl() const { return PackControls(PackControlFields(), PackGroup(*ui_)); }
+std::vector<QWidget*> TChannelPage::DisconnectGroup() const {
+  const Ui::pcChannel1& c = *ui_;
+  return {c.cbChannel1ConnectionLed,      c.cbChannel1ConnectionHardDisconnect, c.cbChannel1ConnectionPasswordRequired,
+          c.cbChannel1ConnectionCheckEOT, c.cbChannel1ConnectionComPortCntrl,   c.cbChannel1ConnectionOnMdmCtrlInDrop};
+}
 
-void TChannelPage::SetPackControl(uint8_t b) { UnpackControls(PackControlFields(), b, PackGroup(*ui_)); }
+uint8_t TChannelPage::GetFlushMode() const { return PackControls(FlushModeFields(), FlushGroup()); }
 
-uint8_t TChannelPage::GetDisconnectMode() const { return PackControls(DisconnectModeFields(), DisconnectGroup(*ui_)); }
+void TChannelPage::SetFlushMode(uint8_t b) { UnpackControls(FlushModeFields(), b, FlushGroup()); }
 
-void TChannelPage::SetDisconnectMode(uint8_t b) { UnpackControls(DisconnectModeFields(), b, DisconnectGroup(*ui_)); }
+uint8_t TChannelPage::GetPackControl() const { return PackControls(PackControlFields(), PackGroup()); }
+
+void TChannelPage::SetPackControl(uint8_t b) { UnpackControls(PackControlFields(), b, PackGroup()); }
+
+uint8_t TChannelPage::GetDisconnectMode() const { return PackControls(DisconnectModeFields(), DisconnectGroup()); }
+
+void TChannelPage::SetDisconnectMode(uint8_t b) { UnpackControls(DisconnectModeFields(), b, DisconnectGroup()); }
 
 uint8_t TChannelPage::GetConnectMode() const {
   const Ui::pcChannel1& c = *ui_;

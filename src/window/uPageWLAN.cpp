@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <array>
 
-#include "uKaVruneCodecs.h"
 #include "uPageSupport.h"
 #include "uPages.h"
 #include "ui_pWLAN.h"
@@ -31,75 +30,98 @@ TWLANPage::TWLANPage(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
   OnChoice(this, w.cbWLANEncryption, &TWLANPage::meWLANKeyChange);
   OnChoice(this, w.cbWLANKeyType, &TWLANPage::meWLANKeyChange);
   OnText(this, w.eWLANKey, &TWLANPage::meWLANKeyChange);
+
+  // In load order: the topology decides which suites the list offers, the suite what the
+  // authentication and encryption lists offer.
+  const char* wlan = "WLAN";
+  bindings_.Bind(wlan, "Topology", w.cbWLANNetworkType).Default("0").Always().Then([this] {
+    cbWLANNetworkTypeChange(ui_->cbWLANNetworkType);
+  });
+  bindings_.Bind(wlan, "Network_name", w.eWLANName).Mark(TMissingMark::Colour).Always();
+  bindings_.Bind(wlan, "Channel", w.cbWLANChannel, 1).Always();
+  // Ad-Hoc offers fewer suites; a suite the list lacks selects none rather than a wrong one.
+  bindings_
+      .Bind(
+          wlan, "Security_suite", {w.cbWLANSecurity},
+          [this](const std::string* v) {
+            int item = -1;
+            if (!v || !TryParseInteger(*v, item)) return false;
+            ui_->cbWLANSecurity->setCurrentIndex(item >= 0 && item < ui_->cbWLANSecurity->count() ? item : -1);
+            return true;
+          },
+          [this]() -> std::optional<std::string> {
+            const int item = ui_->cbWLANSecurity->currentIndex();
+            return item < 0 ? std::nullopt : std::optional(std::to_string(item));
+          })
+      .Default("0")
+      .Mark(TMissingMark::Colour)
+      .Always()
+      .Then([this] { cbWLANSecurityChange(ui_->cbWLANSecurity); });
+  bindings_.Bind(wlan, "Authentication", w.cbWLANAuthentication).Always();
+  // The device counts the WEP key sizes from 1.
+  bindings_
+      .Bind(
+          wlan, "Encryption", {w.cbWLANEncryption},
+          [this](const std::string* v) {
+            int item = -1;
+            if (!v || !TryParseInteger(*v, item)) return false;
+            item -= EncryptionOffset();
+            if (item < 0 || item >= ui_->cbWLANEncryption->count()) return false;
+            ui_->cbWLANEncryption->setCurrentIndex(item);
+            return true;
+          },
+          [this]() -> std::optional<std::string> {
+            const int item = ui_->cbWLANEncryption->currentIndex();
+            return item < 0 ? std::nullopt : std::optional(std::to_string(item + EncryptionOffset()));
+          })
+      .Always();
+  bindings_.Bind(wlan, "Key_type_0", w.cbWLANKeyType);
+  bindings_.Bind(wlan, "TX_Key_index", w.cbWLANTXKey, 1).Always();
+  // A new read never offers to change the key.
+  bindings_
+      .Bind(
+          wlan, "Enter_Key", {w.chbWLANChangeKey, w.eWLANKey},
+          [this](const std::string*) {
+            ui_->chbWLANChangeKey->setChecked(false);
+            chbWLANChangeKeyClick(ui_->chbWLANChangeKey);
+            return true;
+          },
+          [this]() -> std::optional<std::string> {
+            if (!ui_->chbWLANChangeKey->isChecked()) return std::nullopt;
+            return Std(ui_->eWLANKey->text());
+          })
+      .Always();
+  // "rate:fallback"; without a value the fallback box is cleared and the rate kept.
+  bindings_
+      .Bind(
+          wlan, "TX_Data_rate", {w.cbWLANTXDateRate, w.cbWLANAutoFallback},
+          [this](const std::string* v) {
+            const TSplit s = SplitAt(v ? *v : std::string(), ":");
+            int rate = -1;
+            ui_->cbWLANAutoFallback->setChecked(s.Tail == "1");
+            if (!v || !TryParseInteger(s.Head, rate)) return false;
+            ui_->cbWLANTXDateRate->setCurrentIndex(rate);
+            return true;
+          },
+          [this]() -> std::optional<std::string> {
+            const int rate = ui_->cbWLANTXDateRate->currentIndex();
+            if (rate < 0) return std::nullopt;
+            return std::to_string(rate) + (ui_->cbWLANAutoFallback->isChecked() ? ":1" : ":0");
+          })
+      .Mark(TMissingMark::Colour)
+      .Always();
+  bindings_.Bind(wlan, "Enable_power_management", w.cbWLANRadioPowerManagement).Mark(TMissingMark::Frame);
 }
 
 TWLANPage::~TWLANPage() = default;
 
-void TWLANPage::Load(const TXmlElement& root) {
-  const TXmlElement s = root.FirstChild("WLAN");
-  if (!s) return;
-  Ui::pWLAN& w = *ui_;
-  std::string text;
-  KeyText(s, "Topology", text);
-  w.cbWLANNetworkType->setCurrentIndex(text == "Ad-Hoc" ? 1 : 0);
-  cbWLANNetworkTypeChange(w.cbWLANNetworkType);
+void TWLANPage::Load(const TDeviceSettings& settings) { bindings_.Load(TBoundValues(settings)); }
 
-  // The unit's regulatory domain as it prints it ("Europe (ETSI)"); a unit that prints none is
-  // not given one.
-  w.Label85->setText(KeyText(s, "Country", text) ? QString::fromStdString(text) : QString());
-  LoadEdit(s, "Network_name", w.eWLANName, true);
-  if (KeyText(s, "Channel", text))
-    if (const auto item = OneBasedItem(text, w.cbWLANChannel->count())) w.cbWLANChannel->setCurrentIndex(*item);
+void TWLANPage::Store(TDeviceSettings& settings) const { bindings_.Store(TBoundValues(&settings)); }
 
-  MarkControl(w.cbWLANSecurity, KeyText(s, "Security_suite", text, "none"));
-  const int security = ItemOf(text, {{"WEP", 1}, {"WPA", 2}, {"WPA2/802.11i", 3}}, 0);
-  // Ad-Hoc offers fewer suites; a suite the list lacks selects none rather than a wrong one.
-  w.cbWLANSecurity->setCurrentIndex(security < w.cbWLANSecurity->count() ? security : -1);
-  cbWLANSecurityChange(w.cbWLANSecurity);
+void TWLANPage::ShowCountry(const QString& country) { ui_->Label85->setText(country); }
 
-  LoadComboBox(s, "Authentication", w.cbWLANAuthentication, false);
-  if (w.cbWLANSecurity->currentText() == QLatin1String("WEP")) {
-    KeyText(s, "Encryption", text);
-    const int item = ItemOf(text, {{"WEP64", 0}, {"WEP128", 1}}, -1);
-    if (item >= 0) w.cbWLANEncryption->setCurrentIndex(item);
-  } else {
-    LoadComboBox(s, "Encryption", w.cbWLANEncryption, false);
-  }
-  LoadComboBox(s, "Key_type", w.cbWLANKeyType, false);
-  if (KeyText(s, "TX_Key_index", text))
-    if (const auto item = OneBasedItem(text, w.cbWLANTXKey->count())) w.cbWLANTXKey->setCurrentIndex(*item);
-  w.chbWLANChangeKey->setChecked(false);
-  chbWLANChangeKeyClick(w.chbWLANChangeKey);
-
-  const bool rate = KeyText(s, "TX_Data_rate", text);
-  const TTXDataRate r = ParseTXDataRate(text);
-  w.cbWLANAutoFallback->setChecked(r.AutoFallback);
-  if (r.Rate) w.cbWLANTXDateRate->setCurrentIndex(*r.Rate);
-  MarkAll({w.cbWLANTXDateRate, w.cbWLANAutoFallback}, rate);
-  LoadCheckBox(s, "Power_management", w.cbWLANRadioPowerManagement, false, true);
-}
-
-void TWLANPage::Store(const TXmlElement& root) const {
-  Ui::pWLAN& w = *ui_;
-  const TXmlElement s = root.FirstChild("WLAN");
-  const int security = w.cbWLANSecurity->currentIndex();
-  PutChoice(s, "Topology", w.cbWLANNetworkType);
-  Put(s, "Network_name", w.eWLANName->text());
-  PutChoice(s, "Channel", w.cbWLANChannel, 1);
-  PutChoice(s, "Security_suite", w.cbWLANSecurity);
-  PutChoice(s, "Authentication", w.cbWLANAuthentication);
-  // The device counts the WEP key sizes from 1.
-  PutChoice(s, "Encryption", w.cbWLANEncryption, security == 1 ? 1 : 0);
-  SaveComboBox(s, "Key_type_0", w.cbWLANKeyType, false);
-  SaveCheckBox(s, "Change_Key", w.chbWLANChangeKey, false);
-  if (w.chbWLANChangeKey->isChecked()) Put(s, "Enter_Key", w.eWLANKey->text());
-  Put(s, "Display_current_key", "N");
-  PutChoice(s, "TX_Key_index", w.cbWLANTXKey, 1);
-  if (w.cbWLANTXDateRate->currentIndex() >= 0)
-    Put(s, "TX_Data_rate",
-        std::to_string(w.cbWLANTXDateRate->currentIndex()) + (w.cbWLANAutoFallback->isChecked() ? ":1" : ":0"));
-  SaveCheckBox(s, "Enable_power_management", w.cbWLANRadioPowerManagement, false);
-}
+int TWLANPage::EncryptionOffset() const { return ui_->cbWLANSecurity->currentIndex() == 1 ? 1 : 0; }
 
 int TWLANPage::GetWLANKeyBits() const {
   const int s = ui_->cbWLANSecurity->currentIndex();

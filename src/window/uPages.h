@@ -1,17 +1,19 @@
 #pragma once
-// The window's setting pages. Each owns its Designer form, loads its controls from a read
-// document and stores them into a write document, and keeps its controls consistent with small
-// rules. A rule computes its result from the controls alone, so running it again changes
-// nothing; code that selects a list item runs that list's rule itself.
+// The window's setting pages. Each owns its Designer form, binds its controls to the rows of the
+// settings table (the list in its constructor), loads them from the settings model and stores
+// them back, and keeps its controls consistent with small rules. A rule computes its result from the controls alone, so
+// running it again changes nothing; code that selects a list item runs that list's rule itself.
 
 #include <QTabWidget>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "uKaVruneBinding.h"
 #include "uKaVruneModel.h"
-#include "uXmlUtils.h"
 
 namespace Ui {
 class pNetwork;
@@ -29,9 +31,11 @@ class TWLANPage final : public QWidget {
   explicit TWLANPage(QWidget* parent);
   ~TWLANPage() override;
   Ui::pWLAN& Form() const { return *ui_; }
-  // The WLAN section of a read document; nothing without one.
-  void Load(const TXmlElement& root);
-  void Store(const TXmlElement& root) const;
+  void Load(const TDeviceSettings& settings);
+  void Store(TDeviceSettings& settings) const;
+  const TBindings& Bindings() const { return bindings_; }
+  // The unit's regulatory domain as it prints it ("Europe (ETSI)"); empty for a unit that prints none.
+  void ShowCountry(const QString& country);
   // The key size the chosen security and encryption take, in bits; 0 without a key.
   int GetWLANKeyBits() const;
 
@@ -42,7 +46,10 @@ class TWLANPage final : public QWidget {
   void meWLANKeyChange(QObject* Sender);
 
  private:
+  // The WEP sizes are counted from 1, the other suites' encryptions from 0.
+  int EncryptionOffset() const;
   std::unique_ptr<Ui::pWLAN> ui_;
+  TBindings bindings_;
 };
 
 // Server: the telnet password (a basic parameter) and the expert settings.
@@ -52,8 +59,9 @@ class TServerPage final : public QWidget {
   explicit TServerPage(QWidget* parent);
   ~TServerPage() override;
   Ui::pServer& Form() const { return *ui_; }
-  void Load(const TXmlElement& root);
-  void Store(const TXmlElement& root) const;
+  void Load(const TDeviceSettings& settings);
+  void Store(TDeviceSettings& settings) const;
+  const TBindings& Bindings() const { return bindings_; }
   // The highest baud rates need the CPU's high performance.
   bool HighCpuPerformance() const;
 
@@ -63,6 +71,7 @@ class TServerPage final : public QWidget {
 
  private:
   std::unique_ptr<Ui::pServer> ui_;
+  TBindings bindings_;
 };
 
 // Network: addresses, DHCP, the network mode and the Ethernet type (an expert setting).
@@ -74,8 +83,9 @@ class TNetworkPage final : public QWidget {
   Ui::pNetwork& Form() const { return *ui_; }
   // The network mode decides whether the WLAN page is enabled at all; set before the first load.
   void SetWLANPage(TWLANPage* wlan) { wlan_ = wlan; }
-  void Load(const TXmlElement& root);
-  void Store(const TXmlElement& root) const;
+  void Load(const TDeviceSettings& settings);
+  void Store(TDeviceSettings& settings) const;
+  const TBindings& Bindings() const { return bindings_; }
 
   // --- codecs between control groups and the device's numbers
   int GetNetworkSpeedDuplex() const;
@@ -90,6 +100,7 @@ class TNetworkPage final : public QWidget {
 
  private:
   std::unique_ptr<Ui::pNetwork> ui_;
+  TBindings bindings_;
   TWLANPage* wlan_ = nullptr;
 };
 
@@ -100,8 +111,9 @@ class TServicesPage final : public QWidget {
   explicit TServicesPage(QWidget* parent);
   ~TServicesPage() override;
   Ui::pServices& Form() const { return *ui_; }
-  void Load(const TXmlElement& root);
-  void Store(const TXmlElement& root) const;
+  void Load(const TDeviceSettings& settings);
+  void Store(TDeviceSettings& settings) const;
+  const TBindings& Bindings() const { return bindings_; }
 
  public slots:
   void cbSNMPClick(QObject* Sender);
@@ -113,6 +125,7 @@ class TServicesPage final : public QWidget {
 
  private:
   std::unique_ptr<Ui::pServices> ui_;
+  TBindings bindings_;
   QString keyText_;  // the last key text that held hexadecimal digits only
 };
 
@@ -123,11 +136,13 @@ class TEmailPage final : public QWidget {
   explicit TEmailPage(QWidget* parent);
   ~TEmailPage() override;
   Ui::pEmail& Form() const { return *ui_; }
-  void Load(const TXmlElement& root);
-  void Store(const TXmlElement& root) const;
+  void Load(const TDeviceSettings& settings);
+  void Store(TDeviceSettings& settings) const;
+  const TBindings& Bindings() const { return bindings_; }
 
  private:
   std::unique_ptr<Ui::pEmail> ui_;
+  TBindings bindings_;
 };
 
 // Channel 1 and Channel 2 share one form. The channel not shown keeps its settings as values of
@@ -140,23 +155,18 @@ class TChannelPage final : public QTabWidget {
   ~TChannelPage() override;
   Ui::pcChannel1& Form() const { return *ui_; }
 
-  // A channel's section of a read document onto the controls; a missing section still brings
-  // the connection part back to the device's defaults.
-  void LoadChannel(const TXmlElement& channel);
-  // The controls into a channel's section, every setting that the read and write form name
-  // differently under both keys.
-  void StoreChannel(const TXmlElement& channel);
+  const TBindings& Bindings() const { return bindings_; }
   void ResetChannelControls();
 
-  // Both channels of a read document, loaded in turn; the controls keep the last one, or
-  // channel 1 when it is the one shown.
-  void TakeReadChannels(const TXmlElement& root, int shown);
+  // Both channels of the settings; each goes through the controls once, starting from what the
+  // one before left on them, and the controls keep the last one, or channel 1 when it is shown.
+  void TakeChannels(const TDeviceSettings& settings, int shown);
   // Keeps the controls as channel n's settings (1 or 2; 0: no channel shown).
   void KeepChannel(int n);
   // The controls reset, then channel n's settings on them.
   void ShowChannel(int n);
-  // Both channels into a write document, in both key forms; channel `shown` from the controls.
-  void AppendChannels(const TXmlElement& root, int shown);
+  // Both channels into the settings; channel `shown` from the controls over its kept values.
+  void StoreChannels(TDeviceSettings& settings, int shown) const;
 
   // --- codecs between control groups and the device's bytes
   uint8_t GetFlushMode() const;
@@ -183,20 +193,19 @@ class TChannelPage final : public QTabWidget {
 
  private:
   void ConnectRules();
-  void LoadChannelTCP(const TXmlElement& section);
-  void LoadChannelUDP(const TXmlElement& section);
-  void StoreChannelTCP(const TXmlElement& section);
-  void StoreChannelUDP(const TXmlElement& section);
+  void BindSettings();
+  void LoadShown(int n);
+  // The groups in the field order of their byte layouts.
+  std::vector<QWidget*> FlushGroup() const;
+  std::vector<QWidget*> PackGroup() const;
+  std::vector<QWidget*> DisconnectGroup() const;
   QWidget* UDPDeviceAddressEntry(int i) const;
-  // Channel n's settings in the read form, in a document of their own; none when the device
-  // reported no such channel and it was never shown.
-  PXmlDocument ChannelDocument(int n) const;
-  void Take(int n, const TXmlElement& section);
 
   std::unique_ptr<Ui::pcChannel1> ui_;
   const TServerPage& server_;
+  TBindings bindings_;           // rows of Channel_1, for whichever channel is shown
   TDeviceSettings channels_;     // the sections Channel_1 and Channel_2
-  std::array<bool, 3> known_{};  // known_[n]: channel n has a section
+  std::array<bool, 3> known_{};  // known_[n]: channel n was reported
 };
 
 // The name of channel n's section: "Channel_1", "Channel_2".

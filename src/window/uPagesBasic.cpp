@@ -1,5 +1,4 @@
-// The Network, Server, Services and E-mail pages: their controls loaded from a read document and
-// stored into a write document, and their rules.
+// The Network, Server, Services and E-mail pages: their bindings and their rules.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,13 +18,16 @@
 
 namespace {
 
-void ShowAddressOr(TIPAddress* edit, const std::string& text, const char* fallback) {
-  if (!SetIPAddressText(edit, text)) edit->SetAddress(QString::fromLatin1(fallback));
-}
-
 // The groups in the field order of their byte layouts.
 std::vector<QWidget*> NetworkFlags(const Ui::pNetwork& u) {
   return {u.cbNetworkAutoIP, u.cbNetworkDHCP, u.cbNetworkBOOTP};
+}
+
+// The third field of a dotted address: automatic configuration keeps its method flags there.
+int ThirdField(const std::string& address) {
+  const TSplit second = SplitAt(SplitAt(address, ".").Tail, ".");
+  int field = 0;
+  return TryParseInteger(SplitAt(second.Tail, ".").Head, field) ? field : 0;
 }
 
 }  // namespace
@@ -39,67 +41,60 @@ TNetworkPage::TNetworkPage(QWidget* parent) : QWidget(parent), ui_(std::make_uni
   OnToggle(this, n.rbStaticIP, &TNetworkPage::rbStaticIPClick);
   OnToggle(this, n.rbDHCP, &TNetworkPage::rbStaticIPClick);
   OnToggle(this, n.cbNetworkAutoNegotiate, &TNetworkPage::cbNetworkAutoNegotiateClick);
+
+  const char* basic = "basic_parameters";
+  // A static address, or automatic configuration with its method flags as 0.0.N.0.
+  bindings_
+      .Bind(
+          basic, "IP_Address",
+          {n.ipIP_addr, n.rbStaticIP, n.rbDHCP, n.cbNetworkAutoIP, n.cbNetworkDHCP, n.cbNetworkBOOTP},
+          [this](const std::string* v) {
+            Ui::pNetwork& u = *ui_;
+            if (!v) return false;
+            if (v->rfind("0.0.", 0) != 0 && SetIPAddressText(u.ipIP_addr, *v)) {
+              u.rbStaticIP->setChecked(true);
+            } else {
+              u.rbDHCP->setChecked(true);
+              SetIPConfigFlags(ThirdField(*v));
+            }
+            return true;
+          },
+          [this]() -> std::optional<std::string> {
+            const Ui::pNetwork& u = *ui_;
+            return u.rbStaticIP->isChecked() ? Std(u.ipIP_addr->Address())
+                                             : "0.0." + std::to_string(GetIPConfigFlags()) + ".0";
+          })
+      .Default("192.168.1.254")
+      .Mark(TMissingMark::Colour, {n.ipIP_addr})
+      .Always()
+      .Then([this] { rbStaticIPClick(ui_->rbStaticIP); });
+  bindings_.Bind(basic, "Netmask", n.ipnetmask).Default("255.255.255.0").Mark(TMissingMark::Colour).Always();
+  bindings_.Bind(basic, "Set_Gateway_IP_Address", n.ipgateway).Default("0.0.0.0").Mark(TMissingMark::Colour).Always();
+  bindings_.Bind(basic, "Enter_new_DHCP_device_Name", n.eDHCPName).Default("").Always();
+  // The list stays disabled: the window sets no other mode, but it shows the one the device
+  // holds, and the pages follow it (a wired device has no usable WLAN page).
+  bindings_.Bind(basic, "Network_mode", n.cbNetworkMode).Default("1").Mark(TMissingMark::Colour).Always().Then([this] {
+    ui_->cbNetworkMode->setEnabled(false);
+    cbNetworkModeChange(ui_->cbNetworkMode);
+  });
+  bindings_
+      .Bind(
+          "Expert", "Ethernet_connection_type", {n.cbNetworkAutoNegotiate, n.cbNetworkSpeed, n.cbNetworkDuplex},
+          [this](const std::string* v) {
+            int type = 0;
+            SetNetworkSpeedDuplex(v && TryParseInteger(*v, type) ? type : 0);
+            return true;
+          },
+          [this]() -> std::optional<std::string> { return std::to_string(GetNetworkSpeedDuplex()); })
+      .Default("0")
+      .Always();
 }
 
 TNetworkPage::~TNetworkPage() = default;
 
-void TNetworkPage::Load(const TXmlElement& root) {
-  Ui::pNetwork& u = *ui_;
-  std::string text;
-  if (const TXmlElement s = root.FirstChild("basic_parameters")) {
-    const bool ip = KeyText(s, "IP_addr", text, "192.168.1.254");
-    if (IsIPv4Address(text) && text.rfind("0.0.", 0) != 0) {
-      SetIPAddressText(u.ipIP_addr, text);
-      u.rbStaticIP->setChecked(true);
-    } else {
-      // Automatic configuration: the device keeps the method flags in the third field, 0.0.N.0.
-      u.rbDHCP->setChecked(true);
-      const TSplit first = SplitAt(text, ".");
-      const TSplit second = SplitAt(first.Tail, ".");
-      int flags = 0;
-      if (!second.Tail.empty() && TryParseInteger(SplitAt(second.Tail, ".").Head, flags)) SetIPConfigFlags(flags);
-    }
-    rbStaticIPClick(u.rbStaticIP);
-    MarkControl(u.ipIP_addr, ip);
+void TNetworkPage::Load(const TDeviceSettings& settings) { bindings_.Load(TBoundValues(settings)); }
 
-    MarkControl(u.ipnetmask, KeyText(s, "netmask", text, "255.255.255.0"));
-    ShowAddressOr(u.ipnetmask, text, "255.255.255.0");
-    MarkControl(u.ipgateway, KeyText(s, "gateway", text, "0.0.0.0"));
-    ShowAddressOr(u.ipgateway, text, "0.0.0.0");
-
-    // "not set" is the device's word for no name, not a name to write back.
-    if (!LoadEdit(s, "DHCP_device_name", u.eDHCPName, false) ||
-        Std(u.eDHCPName->text()) == FindSettingRow("basic_parameters", "Enter_new_DHCP_device_Name")->Placeholder)
-      u.eDHCPName->clear();
-
-    // The list stays disabled: the window sets no other mode, but it shows the one the device
-    // holds, and the pages follow it (a wired device has no usable WLAN page).
-    const bool mode = KeyText(s, "Network_mode", text, "Wireless Only");
-    MarkControl(u.cbNetworkMode, mode);
-    u.cbNetworkMode->setEnabled(false);
-    const std::optional<std::string> item =
-        ParseSettingValue(*FindSettingRow("basic_parameters", "Network_mode"), text);
-    u.cbNetworkMode->setCurrentIndex(item ? std::stoi(*item) : -1);
-    cbNetworkModeChange(u.cbNetworkMode);
-  }
-  if (const TXmlElement s = root.FirstChild("Expert")) {
-    KeyText(s, "Ethernet_connection_type", text);
-    SetNetworkSpeedDuplex(EthernetTypeNumber(text));
-  }
-}
-
-void TNetworkPage::Store(const TXmlElement& root) const {
-  Ui::pNetwork& u = *ui_;
-  const TXmlElement s = root.FirstChild("basic_parameters");
-  Put(s, "IP_Address",
-      u.rbStaticIP->isChecked() ? u.ipIP_addr->Address() : QStringLiteral("0.0.%1.0").arg(GetIPConfigFlags()));
-  Put(s, "Netmask", u.ipnetmask->Address());
-  Put(s, "Set_Gateway_IP_Address", u.ipgateway->Address());
-  PutChoice(s, "Network_mode", u.cbNetworkMode);
-  Put(s, "Change_DHCP_device_name", "Y");
-  Put(s, "Enter_new_DHCP_device_Name", u.eDHCPName->text());
-  Put(root.FirstChild("Expert"), "Ethernet_connection_type", GetNetworkSpeedDuplex());
-}
+void TNetworkPage::Store(TDeviceSettings& settings) const { bindings_.Store(TBoundValues(&settings)); }
 
 void TNetworkPage::cbNetworkModeChange(QObject* Sender) {
   Ui::pNetwork& u = *ui_;
@@ -159,56 +154,42 @@ void TNetworkPage::SetIPConfigFlags(int f) {
 TServerPage::TServerPage(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::pServer>()) {
   ui_->setupUi(this);
   Ui::pServer& v = *ui_;
-  TakeWindowRange(v.ieServerKeepAlive, "Expert", "TCP_Keepalive_time_in_s");
-  TakeWindowRange(v.ieServerCahceTimeout, "Expert", "ARP_Cache_timeout_in_s");
-  TakeWindowRange(v.ieServerMTUSize, "Expert", "MTU_Size");
-  TakeWindowRange(v.ieServerHTTPServerPort, "Expert", "HTTP_Port_Number");
   OnToggle(this, v.chbServerTelnetPassword, &TServerPage::chbServerTelnetPasswordClick);
   OnText(this, v.eServerTelnetPass, &TServerPage::eServerTelnetPassChange);
   OnText(this, v.eServerTelnetPass2, &TServerPage::eServerTelnetPassChange);
+
+  // A new read never offers to change the telnet password; a new one goes only when both
+  // entries agree.
+  bindings_
+      .Bind(
+          "basic_parameters", "Enter_new_Password",
+          {v.chbServerTelnetPassword, v.eServerTelnetPass, v.eServerTelnetPass2},
+          [this](const std::string*) {
+            ui_->chbServerTelnetPassword->setChecked(false);
+            chbServerTelnetPasswordClick(ui_->chbServerTelnetPassword);
+            return true;
+          },
+          [this]() -> std::optional<std::string> {
+            const Ui::pServer& u = *ui_;
+            if (!u.chbServerTelnetPassword->isChecked() || u.eServerTelnetPass->text() != u.eServerTelnetPass2->text())
+              return std::nullopt;
+            return Std(u.eServerTelnetPass->text());
+          })
+      .Always();
+  const char* expert = "Expert";
+  bindings_.Bind(expert, "TCP_Keepalive_time_in_s", v.ieServerKeepAlive).Mark(TMissingMark::Colour);
+  bindings_.Bind(expert, "ARP_Cache_timeout_in_s", v.ieServerCahceTimeout).Mark(TMissingMark::Colour);
+  bindings_.Bind(expert, "CPU_performance", v.cbServerCPUPerformence).Default("0");
+  bindings_.Bind(expert, "Disable_Monitor_Mode___bootup", v.cbServerMonitorModeBootup).Mark(TMissingMark::Frame);
+  bindings_.Bind(expert, "HTTP_Port_Number", v.ieServerHTTPServerPort).Mark(TMissingMark::Colour);
+  bindings_.Bind(expert, "MTU_Size", v.ieServerMTUSize).Mark(TMissingMark::Colour);
 }
 
 TServerPage::~TServerPage() = default;
 
-void TServerPage::Load(const TXmlElement& root) {
-  Ui::pServer& v = *ui_;
-  // A new read never offers to change the telnet password.
-  if (root.FirstChild("basic_parameters")) {
-    v.chbServerTelnetPassword->setChecked(false);
-    chbServerTelnetPasswordClick(v.chbServerTelnetPassword);
-  }
-  const TXmlElement s = root.FirstChild("Expert");
-  if (!s) return;
-  std::string text;
-  for (const auto& [key, edit] :
-       {std::pair{"TCP_Keepalive", v.ieServerKeepAlive}, {"ARP_cache_timeout", v.ieServerCahceTimeout}}) {
-    const bool present = KeyText(s, key, text);
-    // The device prints a unit letter after the number ("45s").
-    if (const std::optional<int> value = present ? ValueWithoutUnit(text) : std::nullopt) ShowIntAsRead(edit, *value);
-    MarkControl(edit, present);
-  }
-  KeyText(s, "CPU_performance", text);
-  v.cbServerCPUPerformence->setCurrentIndex(ItemOf(text, {{"High", 2}, {"Low", 1}}, 0));
-  LoadCheckBox(s, "Monitor_Mode_at_bootup", v.cbServerMonitorModeBootup, false, true);
-  LoadIntEdit(s, "HTTP_Port_Number", v.ieServerHTTPServerPort, true);
-  LoadIntEdit(s, "MTU_Size", v.ieServerMTUSize, true);
-}
+void TServerPage::Load(const TDeviceSettings& settings) { bindings_.Load(TBoundValues(settings)); }
 
-void TServerPage::Store(const TXmlElement& root) const {
-  Ui::pServer& v = *ui_;
-  const TXmlElement basic = root.FirstChild("basic_parameters");
-  const bool telnet =
-      v.chbServerTelnetPassword->isChecked() && v.eServerTelnetPass->text() == v.eServerTelnetPass2->text();
-  Put(basic, "Change_telnet_config_password", YesNo(telnet));
-  if (telnet) Put(basic, "Enter_new_Password", v.eServerTelnetPass->text());
-  const TXmlElement s = root.FirstChild("Expert");
-  SaveIntEdit(s, "TCP_Keepalive_time_in_s", v.ieServerKeepAlive);
-  SaveIntEdit(s, "ARP_Cache_timeout_in_s", v.ieServerCahceTimeout);
-  SaveComboBox(s, "CPU_performance", v.cbServerCPUPerformence, false);
-  SaveCheckBox(s, "Disable_Monitor_Mode___bootup", v.cbServerMonitorModeBootup, true);
-  SaveIntEdit(s, "HTTP_Port_Number", v.ieServerHTTPServerPort);
-  SaveIntEdit(s, "MTU_Size", v.ieServerMTUSize);
-}
+void TServerPage::Store(TDeviceSettings& settings) const { bindings_.Store(TBoundValues(&settings)); }
 
 bool TServerPage::HighCpuPerformance() const { return ui_->cbServerCPUPerformence->currentIndex() == 2; }
 
@@ -237,61 +218,63 @@ TServicesPage::TServicesPage(QWidget* parent) : QWidget(parent), ui_(std::make_u
   OnToggle(this, s.chbServicesChangePass, &TServicesPage::chbServicesChangePassClick);
   OnText(this, s.eServicesPassword, &TServicesPage::eServicesPasswordChange);
   OnText(this, s.eServicesPassword2, &TServicesPage::eServicesPasswordChange);
+
+  const char* security = "Security";
+  auto flag = [&](const char* key, QCheckBox* box) { bindings_.Bind(security, key, box).Mark(TMissingMark::Frame); };
+  flag("Disable_SNMP", s.cbSNMP);
+  bindings_.Bind(security, "SNMP_Community_Name", s.eSNMP_Community_Name);
+  flag("Disable_Telnet_Setup", s.cbTelnetSetup);
+  flag("Disable_TFTP_Firmware_Update", s.cbTFTDownload);
+  flag("Disable_Port_77FEh", s.cbPort77FEh);
+  flag("Disable_Web_Server", s.cbWebServer);
+  flag("Disable_Web_Setup", s.cbWebSetup);
+  flag("Disable_ECHO_ports", s.cbEcho);
+  flag("Enable_Encryption", s.cbEncryption);
+  bindings_.BindText(security, "Key_length_in_bits", s.cbServicesKeyLength);
+  // Only a key of exactly the chosen size is sent; the device never shows its own.
+  bindings_
+      .Bind(
+          security, "Enter_Key", {s.eServicesKey}, [](const std::string*) { return false; },
+          [this]() -> std::optional<std::string> {
+            const Ui::pServices& u = *ui_;
+            const bool fits =
+                QString::number(4 * u.eServicesKey->text().size()) == u.cbServicesKeyLength->currentText();
+            if (!u.cbEncryption->isChecked() || !fits) return std::nullopt;
+            return Std(u.eServicesKey->text());
+          })
+      .Always();
+  flag("Enable_Enhanced_Password", s.cbEnhancedPassword);
+  // A new read never offers to change the password; a new one goes only when both entries agree.
+  bindings_
+      .Bind(
+          security, "Enter_Password", {s.chbServicesChangePass, s.eServicesPassword, s.eServicesPassword2},
+          [this](const std::string*) {
+            ui_->chbServicesChangePass->setChecked(false);
+            return true;
+          },
+          [this]() -> std::optional<std::string> {
+            const Ui::pServices& u = *ui_;
+            if (!u.cbEnhancedPassword->isChecked() || !u.chbServicesChangePass->isChecked() ||
+                u.eServicesPassword->text() != u.eServicesPassword2->text())
+              return std::nullopt;
+            return Std(u.eServicesPassword->text());
+          })
+      .Always();
+  flag("Disable_Port_77F0h", s.cbPort77F0h);
 }
 
 TServicesPage::~TServicesPage() = default;
 
-void TServicesPage::Load(const TXmlElement& root) {
-  const TXmlElement s = root.FirstChild("Security");
-  if (!s) return;
+void TServicesPage::Load(const TDeviceSettings& settings) {
+  bindings_.Load(TBoundValues(settings));
   Ui::pServices& u = *ui_;
-  const std::pair<const char*, QCheckBox*> boxes[] = {{"SNMP", u.cbSNMP},
-                                                      {"Telnet_Setup", u.cbTelnetSetup},
-                                                      {"TFTP_Download", u.cbTFTDownload},
-                                                      {"Port_77FEh", u.cbPort77FEh},
-                                                      {"Web_Server", u.cbWebServer},
-                                                      {"Web_Setup", u.cbWebSetup},
-                                                      {"ECHO", u.cbEcho},
-                                                      {"Encryption", u.cbEncryption},
-                                                      {"Enhanced_Password", u.cbEnhancedPassword},
-                                                      {"Port_77F0h", u.cbPort77F0h}};
-  for (const auto& [key, box] : boxes) LoadCheckBox(s, key, box, false, true);
-  LoadEdit(s, "SNMP_Community_Name", u.eSNMP_Community_Name, false);
   cbSNMPClick(u.cbSNMP);
   eServicesKeyChange(u.eServicesKey);
   cbEncryptionClick(u.cbEncryption);
-  u.chbServicesChangePass->setChecked(false);
   cbEnhancedPasswordClick(u.cbEnhancedPassword);
 }
 
-void TServicesPage::Store(const TXmlElement& root) const {
-  Ui::pServices& u = *ui_;
-  const TXmlElement s = root.FirstChild("Security");
-  SaveCheckBox(s, "Disable_SNMP", u.cbSNMP, true);
-  SaveEdit(s, "SNMP_Community_Name", u.eSNMP_Community_Name);
-  SaveCheckBox(s, "Disable_Telnet_Setup", u.cbTelnetSetup, true);
-  SaveCheckBox(s, "Disable_TFTP_Firmware_Update", u.cbTFTDownload, true);
-  SaveCheckBox(s, "Disable_Port_77FEh", u.cbPort77FEh, true);
-  SaveCheckBox(s, "Disable_Web_Server", u.cbWebServer, true);
-  SaveCheckBox(s, "Disable_Web_Setup", u.cbWebSetup, true);
-  SaveCheckBox(s, "Disable_ECHO_ports", u.cbEcho, true);
-  SaveCheckBox(s, "Enable_Encryption", u.cbEncryption, false);
-  if (u.cbEncryption->isChecked()) {
-    Put(s, "Key_length_in_bits", u.cbServicesKeyLength->currentText());
-    // Only a key of exactly the chosen size is sent.
-    const bool change = QString::number(4 * u.eServicesKey->text().size()) == u.cbServicesKeyLength->currentText();
-    Put(s, "Change_Key", YesNo(change));
-    if (change) Put(s, "Enter_Key", u.eServicesKey->text());
-  }
-  SaveCheckBox(s, "Enable_Enhanced_Password", u.cbEnhancedPassword, false);
-  if (u.cbEnhancedPassword->isChecked()) {
-    const bool change =
-        u.chbServicesChangePass->isChecked() && u.eServicesPassword->text() == u.eServicesPassword2->text();
-    Put(s, "Change_the_Password", YesNo(change));
-    if (change) Put(s, "Enter_Password", u.eServicesPassword->text());
-  }
-  SaveCheckBox(s, "Disable_Port_77F0h", u.cbPort77F0h, true);
-}
+void TServicesPage::Store(TDeviceSettings& settings) const { bindings_.Store(TBoundValues(&settings)); }
 
 void TServicesPage::cbSNMPClick(QObject*) {
   EnableControls({ui_->Label5, ui_->eSNMP_Community_Name}, ui_->cbSNMP->isChecked(), false);
@@ -340,31 +323,18 @@ void TServicesPage::eServicesPasswordChange(QObject*) {
 
 TEmailPage::TEmailPage(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::pEmail>()) {
   ui_->setupUi(this);
-  TakeWindowRange(ui_->ieEmailServerPortNumber, "Expert", "SMTP_Port_Number");
+  Ui::pEmail& e = *ui_;
+  bindings_.Bind("Expert", "SMTP_Port_Number", e.ieEmailServerPortNumber).Mark(TMissingMark::Colour);
+  const char* mail = "E-mail";
+  bindings_.Bind(mail, "Mail_server", e.ipEmailServer).Mark(TMissingMark::Frame);
+  bindings_.Bind(mail, "Domain", e.eEmailDomainName).Mark(TMissingMark::Colour);
+  bindings_.Bind(mail, "Unit", e.eEmailUnitName).Mark(TMissingMark::Colour);
+  bindings_.Bind(mail, "Recipient_1", e.eEmailRecipinet1EmailAddress).Mark(TMissingMark::Colour);
+  bindings_.Bind(mail, "Recipient_2", e.eEmailRecipinet2EmailAddress).Mark(TMissingMark::Colour);
 }
 
 TEmailPage::~TEmailPage() = default;
 
-void TEmailPage::Load(const TXmlElement& root) {
-  Ui::pEmail& e = *ui_;
-  if (const TXmlElement s = root.FirstChild("Expert"))
-    LoadIntEdit(s, "SMTP_Port_Number", e.ieEmailServerPortNumber, true);
-  const TXmlElement s = root.FirstChild("E-mail");
-  if (!s) return;
-  LoadIPAddress(s, "Mail_server", e.ipEmailServer, true);
-  LoadEdit(s, "Domain", e.eEmailDomainName, true);
-  LoadEdit(s, "Unit", e.eEmailUnitName, true);
-  LoadEdit(s, "Recipient_1", e.eEmailRecipinet1EmailAddress, true);
-  LoadEdit(s, "Recipient_2", e.eEmailRecipinet2EmailAddress, true);
-}
+void TEmailPage::Load(const TDeviceSettings& settings) { bindings_.Load(TBoundValues(settings)); }
 
-void TEmailPage::Store(const TXmlElement& root) const {
-  Ui::pEmail& e = *ui_;
-  SaveIntEdit(root.FirstChild("Expert"), "SMTP_Port_Number", e.ieEmailServerPortNumber);
-  const TXmlElement s = root.FirstChild("E-mail");
-  SaveIPAddress(s, "Mail_server", e.ipEmailServer);
-  SaveEdit(s, "Domain", e.eEmailDomainName);
-  SaveEdit(s, "Unit", e.eEmailUnitName);
-  SaveEdit(s, "Recipient_1", e.eEmailRecipinet1EmailAddress);
-  SaveEdit(s, "Recipient_2", e.eEmailRecipinet2EmailAddress);
-}
+void TEmailPage::Store(TDeviceSettings& settings) const { bindings_.Store(TBoundValues(&settings)); }

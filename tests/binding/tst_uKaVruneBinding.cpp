@@ -1,5 +1,4 @@
-// Load and store helpers between settings documents and controls, the missing-key marks and
-// EnableControls.
+// Bindings between the settings model and controls, the missing-value marks and EnableControls.
 
 #include <gtest/gtest.h>
 
@@ -12,221 +11,144 @@
 #include "ComCtrlsAdds.h"
 #include "uIntEdit.h"
 #include "uKaVruneBinding.h"
+#include "uKaVruneCodecs.h"
 
 namespace {
 
 class Binding : public ::testing::Test {
  protected:
-  Binding() {
-    doc_ = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-    section_ = doc_->Root().AppendChild("Security");
-    page_.resize(400, 300);
-  }
+  Binding() { page_.resize(400, 300); }
 
-  void Key(const std::string& name, const std::string& value) { section_.AppendChild(name).SetText(value); }
-  std::string Value(const std::string& name) const { return section_.FirstChild(name).Text(); }
-  bool Has(const std::string& name) const { return static_cast<bool>(section_.FirstChild(name)); }
+  void Set(const std::string& section, const std::string& key, const std::string& value) {
+    values_.Set(section, key, value);
+  }
+  std::string Stored(const std::string& section, const std::string& key) const {
+    TDeviceSettings stored;
+    bindings_.Store(TBoundValues(&stored));
+    const std::string* value = stored.Find(section, key);
+    return value ? *value : "<none>";
+  }
+  void Load() { bindings_.Load(TBoundValues(values_)); }
   int Markers() const { return page_.findChildren<TFrameMarker*>().size(); }
 
-  PXmlDocument doc_;
-  TXmlElement section_;
   QWidget page_;
+  TDeviceSettings values_;
+  TBindings bindings_;
 };
 
-TEST_F(Binding, shouldCheckOnlyForTheOnWordOfEachPairInAnyCase) {
-  QCheckBox box(&page_);
-  for (const char* on : {"y", "Enabled", "true", "1", "ENABLED", "Yes", "ON", " Y"}) {
-    section_.ClearChildrenAndAttributes();
-    Key("SNMP", on);
-    box.setChecked(false);
-    EXPECT_TRUE(LoadCheckBox(section_, "SNMP", &box, false, true)) << on;
-    EXPECT_TRUE(box.isChecked()) << on;
-  }
-  for (const char* off : {"no", "N", "", "DISABLED", "off", "enable"}) {
-    section_.ClearChildrenAndAttributes();
-    Key("SNMP", off);
-    box.setChecked(true);
-    EXPECT_TRUE(LoadCheckBox(section_, "SNMP", &box, false, true)) << off;
-    EXPECT_FALSE(box.isChecked()) << off;
-  }
-  Key("Disable_SNMP", "N");
-  EXPECT_TRUE(LoadCheckBox(section_, "Disable_SNMP", &box, true, true));
-  EXPECT_TRUE(box.isChecked());
+TEST_F(Binding, shouldTakeEachFlagsPolarityFromItsRowAndFrameAMissingOne) {
+  QCheckBox snmp(&page_), encryption(&page_);
+  snmp.setGeometry(260, 32, 13, 13);
+  bindings_.Bind("Security", "Disable_SNMP", &snmp).Mark(TMissingMark::Frame);
+  bindings_.Bind("Security", "Enable_Encryption", &encryption).Mark(TMissingMark::Frame);
+  Set("Security", "Disable_SNMP", "N");
+  Set("Security", "Enable_Encryption", "Y");
+  Load();
+  EXPECT_TRUE(snmp.isChecked());
+  EXPECT_TRUE(encryption.isChecked());
   EXPECT_EQ(Markers(), 0);
-}
+  snmp.setChecked(false);
+  EXPECT_EQ(Stored("Security", "Disable_SNMP"), "Y");
+  EXPECT_EQ(Stored("Security", "Enable_Encryption"), "Y");
 
-TEST_F(Binding, shouldFrameAMissingCheckBoxAndKeepEveryFrame) {
-  QCheckBox box(&page_);
-  box.setGeometry(260, 32, 13, 13);
-  box.setChecked(true);
-  EXPECT_FALSE(LoadCheckBox(section_, "SNMP", &box, false, false));
-  EXPECT_EQ(Markers(), 0);
-  EXPECT_FALSE(LoadCheckBox(section_, "SNMP", &box, false, true));
-  EXPECT_TRUE(box.isChecked());
+  values_ = TDeviceSettings();
+  Set("Security", "Enable_Encryption", "N");
+  Load();
+  EXPECT_FALSE(snmp.isChecked()) << "a missing value leaves the box";
   ASSERT_EQ(Markers(), 1);
   TFrameMarker* marker = page_.findChild<TFrameMarker*>();
   EXPECT_EQ(marker->geometry(), QRect(258, 30, 17, 17));
-  // The control stays in front of its frame.
   const QObjectList& z = page_.children();
-  EXPECT_GT(z.indexOf(&box), z.indexOf(marker));
-
-  Key("SNMP", "Y");
-  EXPECT_TRUE(LoadCheckBox(section_, "SNMP", &box, false, true));
-  EXPECT_EQ(Markers(), 1);
-  EXPECT_FALSE(LoadCheckBox(section_, "Web_Server", &box, false, true));
-  EXPECT_EQ(Markers(), 2);
+  EXPECT_GT(z.indexOf(&snmp), z.indexOf(marker)) << "the control stays in front of its frame";
+  Load();
+  EXPECT_EQ(Markers(), 2) << "every missing load adds one";
 }
 
-TEST_F(Binding, shouldDoNothingWithoutSectionOrControl) {
-  QCheckBox box(&page_);
+TEST_F(Binding, shouldLeaveASectionNotReportedAloneAndRefuseARowTheTableLacks) {
   QLineEdit edit(&page_);
   edit.setText("kept");
-  EXPECT_FALSE(LoadCheckBox({}, "SNMP", &box, false, true));
-  EXPECT_FALSE(LoadEdit({}, "Domain", &edit, true));
-  EXPECT_FALSE(LoadCheckBox(section_, "SNMP", nullptr, false, true));
+  bindings_.Bind("E-mail", "Domain", &edit).Mark(TMissingMark::Colour);
+  Set("Security", "Disable_SNMP", "N");
+  const QColor before = ControlColor(&edit);
+  Load();
   EXPECT_EQ(edit.text(), "kept");
-  EXPECT_EQ(ControlColor(&edit), ControlColor(&box));  // never painted
-  EXPECT_EQ(Markers(), 0);
-  SaveEdit({}, "Domain", &edit);
-  SaveEdit(section_, "Domain", nullptr);
-  EXPECT_EQ(section_.ChildCount(), 0);
+  EXPECT_EQ(ControlColor(&edit), before);
+  EXPECT_THROW(bindings_.Bind("Security", "Disable_Port_77FFh", &edit), std::logic_error);
+  EXPECT_THROW(bindings_.Bind("Security", "Disable_SNMP", static_cast<QCheckBox*>(nullptr)), std::logic_error);
 }
 
-TEST_F(Binding, shouldTakeOnlyWholeIntegersIntoIntEditWithinItsLimits) {
-  TIntEdit edit(&page_);
-  edit.SetMaxValue(65535);
-  edit.SetValue(7);
-  Key("TCP_Keepalive", "45s");
-  EXPECT_FALSE(LoadIntEdit(section_, "TCP_Keepalive", &edit, true));
-  EXPECT_EQ(edit.Value(), 7);
-  EXPECT_EQ(ControlColor(&edit), MissingKeyColor());
-
-  Key("Port", "$2D");
-  EXPECT_TRUE(LoadIntEdit(section_, "Port", &edit, true));
-  EXPECT_EQ(edit.Value(), 45);
-  EXPECT_EQ(ControlColor(&edit), TakenKeyColor());
-
-  Key("Big", "70000");
-  EXPECT_TRUE(LoadIntEdit(section_, "Big", &edit, true));
-  EXPECT_EQ(edit.text(), QStringLiteral("70000")) << "the device's value is shown as read, never clamped";
-
-  EXPECT_FALSE(LoadIntEdit(section_, "Missing", &edit, false));
-  EXPECT_EQ(ControlColor(&edit), TakenKeyColor());
+TEST_F(Binding, shouldShowNumbersAsReadInTheRowsRangeAndStoreOnlyWhatTheRangeHolds) {
+  TIntEdit mtu(&page_);
+  bindings_.Bind("Expert", "MTU_Size", &mtu).Mark(TMissingMark::Colour);
+  EXPECT_EQ(mtu.MinValue(), 512);
+  EXPECT_EQ(mtu.MaxValue(), 1400);
+  Set("Expert", "CPU_performance", "0");
+  Load();
+  EXPECT_EQ(ControlColor(&mtu), MissingKeyColor());
+  Set("Expert", "MTU_Size", "9999");
+  Load();
+  EXPECT_EQ(mtu.text(), QStringLiteral("9999")) << "the device's value is shown as read, never clamped";
+  EXPECT_EQ(ControlColor(&mtu), TakenKeyColor());
+  mtu.setText("70000");  // typed, never validated
+  EXPECT_EQ(Stored("Expert", "MTU_Size"), "1400");
+  mtu.SetValue(1000);
+  EXPECT_EQ(Stored("Expert", "MTU_Size"), "1000");
 }
 
-TEST_F(Binding, shouldSelectComboItemIgnoringCaseOrMarkAndKeepSelection) {
-  QComboBox list(&page_);
-  list.addItems({"Hex", "Passphrase"});
-  list.setCurrentIndex(0);
-  Key("Key_type", "PASSPHRASE");
-  EXPECT_TRUE(LoadComboBox(section_, "Key_type", &list, true));
-  EXPECT_EQ(list.currentIndex(), 1);
-  EXPECT_EQ(ControlColor(&list), TakenKeyColor());
+TEST_F(Binding, shouldChooseListItemsByValueAndWriteNothingWithoutAChoice) {
+  QComboBox channel(&page_), baud(&page_), flow(&page_);
+  channel.addItems({"1", "2", "3"});
+  baud.addItems({"9600", "19200"});
+  flow.addItems({"none", "XON/XOFF", "XON/XOFF to host"});
+  bindings_.Bind("WLAN", "Channel", &channel, 1);
+  bindings_.BindText("Channel_1", "Baudrate", &baud).Default("9600").Mark(TMissingMark::Colour);
+  bindings_.BindCodes("Channel_1", "Flow", &flow, FlowControlCodes);
+  Set("WLAN", "Channel", "3");
+  Set("Channel_1", "Baudrate", "19200");
+  Set("Channel_1", "Flow", "5");
+  Load();
+  EXPECT_EQ(channel.currentIndex(), 2);
+  EXPECT_EQ(baud.currentIndex(), 1);
+  EXPECT_EQ(flow.currentIndex(), 2);
+  EXPECT_EQ(Stored("Channel_1", "Flow"), "5");
 
-  Key("Other", "Pass");
-  EXPECT_FALSE(LoadComboBox(section_, "Other", &list, true));
-  EXPECT_EQ(list.currentIndex(), 1);
-  EXPECT_EQ(ControlColor(&list), MissingKeyColor());
-
-  EXPECT_FALSE(LoadComboBox(section_, "Missing", &list, false));
-  EXPECT_EQ(ControlColor(&list), TakenKeyColor());
-  // A missing key reads as the empty text, which an empty item takes.
-  list.addItem(QString());
-  EXPECT_TRUE(LoadComboBox(section_, "Missing", &list, true));
-  EXPECT_EQ(list.currentIndex(), 2);
+  Set("WLAN", "Channel", "12");
+  Set("Channel_1", "Baudrate", "300");
+  Set("Channel_1", "Flow", "FF");
+  Load();
+  EXPECT_EQ(channel.currentIndex(), 2) << "a value the list does not offer changes nothing";
+  EXPECT_EQ(baud.currentIndex(), 0) << "the default stands in";
+  EXPECT_EQ(ControlColor(&baud), MissingKeyColor());
+  EXPECT_EQ(flow.currentIndex(), -1) << "a code the list lacks selects none";
+  EXPECT_EQ(Stored("Channel_1", "Flow"), "<none>") << "nothing chosen: the device keeps its value";
+  channel.setCurrentIndex(-1);
+  EXPECT_EQ(Stored("WLAN", "Channel"), "<none>");
 }
 
-TEST_F(Binding, shouldLoadEveryAddressThatTheDeviceRuleAcceptsWithoutThrowing) {
-  TIPAddress ip(&page_);
-  Key("a", " 10.0.0.7");
-  Key("b", "$C0.168.1.$FE");
-  Key("c", "1.2.3");
-  Key("d", "1.2.3.4.5");
-  Key("e", "256.1.1.1");
-  const QColor before = ControlColor(&ip);
-  EXPECT_TRUE(LoadIPAddress(section_, "a", &ip, true));
-  EXPECT_EQ(ip.Address(), "10.0.0.7");
-  EXPECT_TRUE(LoadIPAddress(section_, "b", &ip, true));
-  EXPECT_EQ(ip.Address(), "192.168.1.254");
-  EXPECT_EQ(Markers(), 0);
-  for (const char* bad : {"c", "d", "e", "missing"}) {
-    EXPECT_FALSE(LoadIPAddress(section_, bad, &ip, true)) << bad;
-    EXPECT_EQ(ip.Address(), "192.168.1.254") << bad;
-  }
-  EXPECT_EQ(Markers(), 4);
-  EXPECT_EQ(ControlColor(&ip), before);
-}
-
-TEST_F(Binding, shouldLoadEmptyTextIntoEditAndMarkMissingKey) {
-  QLineEdit edit(&page_);
-  edit.setText("old");
-  EXPECT_FALSE(LoadEdit(section_, "Domain", &edit, true));
-  EXPECT_EQ(edit.text(), "old");
-  EXPECT_EQ(ControlColor(&edit), MissingKeyColor());
-  section_.AppendChild("Domain");
-  EXPECT_TRUE(LoadEdit(section_, "Domain", &edit, true));
-  EXPECT_EQ(edit.text(), "");
-  EXPECT_EQ(ControlColor(&edit), TakenKeyColor());
-}
-
-TEST_F(Binding, shouldStoreOnlyWhileTheControlsOwnFlagIsSet) {
-  QCheckBox box(&page_);
-  QLineEdit edit(&page_);
-  edit.setText("new");
-  Key("Domain", "device");
-  edit.setEnabled(false);
-  box.setEnabled(false);
-  SaveEdit(section_, "Domain", &edit);
-  SaveCheckBox(section_, "Disable_SNMP", &box, true);
-  EXPECT_EQ(Value("Domain"), "device");
-  EXPECT_FALSE(Has("Disable_SNMP"));
+TEST_F(Binding, shouldSpreadAByteOverItsGroupAndStoreOnlyWhileTheControlsOwnFlagIsSet) {
+  QCheckBox packing(&page_), in1(&page_), in2(&page_), in3(&page_), out1(&page_), out2(&page_), out3(&page_);
+  TIPAddress mail(&page_);
+  bindings_.Bind("Channel_1", "FlushMode", {&packing, &in1, &in2, &in3, &out1, &out2, &out3});
+  bindings_.Bind("E-mail", "Mail_server", &mail).Default("0.0.0.0").Always();
+  Set("Channel_1", "FlushMode", "91");
+  Set("E-mail", "Mail_server", "10.0.0.7");
+  Load();
+  EXPECT_TRUE(packing.isChecked());
+  EXPECT_TRUE(in1.isChecked());
+  EXPECT_TRUE(out1.isChecked());
+  EXPECT_FALSE(in2.isChecked());
+  EXPECT_EQ(mail.Address(), "10.0.0.7");
+  out3.setChecked(true);
+  EXPECT_EQ(Stored("Channel_1", "FlushMode"), "95");
 
   // A hidden or disabled page does not count: only the control's own flag does.
-  edit.setEnabled(true);
-  box.setEnabled(true);
   page_.setEnabled(false);
-  box.setChecked(true);
-  SaveEdit(section_, "Domain", &edit);
-  SaveCheckBox(section_, "Disable_SNMP", &box, true);
-  SaveCheckBox(section_, "Enable_Encryption", &box, false);
-  EXPECT_EQ(Value("Domain"), "new");
-  EXPECT_EQ(Value("Disable_SNMP"), "N");
-  EXPECT_EQ(Value("Enable_Encryption"), "Y");
-  box.setChecked(false);
-  SaveCheckBox(section_, "Disable_SNMP", &box, true);
-  EXPECT_EQ(Value("Disable_SNMP"), "Y");
-  EXPECT_EQ(section_.ChildCount(), 3);  // an existing key is overwritten, never repeated
-}
-
-TEST_F(Binding, shouldStoreValuesInTheirWrittenForms) {
-  TIntEdit port(&page_);
-  port.SetMaxValue(65535);
-  QComboBox list(&page_);
-  list.addItems({"Regular", "Low", "High"});
-  TIPAddress ip(&page_);
-  ip.SetAddress("10.0.0.7");
-
-  port.setText("70000");  // typed, never validated
-  SaveIntEdit(section_, "HTTP_Port_Number", &port);
-  EXPECT_EQ(Value("HTTP_Port_Number"), "65535");
-  port.setText("-5");
-  SaveIntEdit(section_, "HTTP_Port_Number", &port);
-  EXPECT_EQ(Value("HTTP_Port_Number"), "0");
-  port.SetValue(10001);
-  SaveIntEdit(section_, "HTTP_Port_Number", &port);
-  EXPECT_EQ(Value("HTTP_Port_Number"), "10001");
-
-  list.setCurrentIndex(-1);
-  SaveComboBox(section_, "CPU_performance", &list, false);
-  EXPECT_FALSE(FindNodePath(section_, "CPU_performance", false)) << "nothing chosen: the device keeps its value";
-  list.setCurrentIndex(2);
-  SaveComboBox(section_, "CPU_performance", &list, false);
-  SaveComboBox(section_, "Baudrate", &list, true);
-  EXPECT_EQ(Value("CPU_performance"), "2");
-  EXPECT_EQ(Value("Baudrate"), "High");
-
-  SaveIPAddress(section_, "Mail_server", &ip);
-  EXPECT_EQ(Value("Mail_server"), "10.0.0.7");
+  EXPECT_EQ(Stored("Channel_1", "FlushMode"), "95");
+  page_.setEnabled(true);
+  packing.setEnabled(false);
+  mail.setEnabled(false);
+  EXPECT_EQ(Stored("Channel_1", "FlushMode"), "<none>");
+  EXPECT_EQ(Stored("E-mail", "Mail_server"), "10.0.0.7") << "bound Always";
 }
 
 TEST_F(Binding, shouldDisableOnlyThePanelWithoutRecursion) {

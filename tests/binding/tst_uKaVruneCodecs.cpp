@@ -95,10 +95,6 @@ TEST(SpeedDuplex, shouldMapTheEthernetTypeBothWays) {
     const TSpeedDuplex d = DecodeSpeedDuplex(t);
     EXPECT_EQ(EncodeSpeedDuplex(d.AutoNegotiate, d.Speed, d.Duplex), t);
   }
-  EXPECT_EQ(EthernetTypeNumber("100Mb/fd"), 5);
-  EXPECT_EQ(EthernetTypeNumber("10MB/HD"), 2);
-  EXPECT_EQ(EthernetTypeNumber("Auto-Negotiate"), 0);
-  EXPECT_EQ(EthernetTypeNumber("1000MB/FD"), 0);
 }
 
 TEST(DeviceTexts, shouldWriteAndReadHexBytesInTheDevicesForm) {
@@ -109,88 +105,6 @@ TEST(DeviceTexts, shouldWriteAndReadHexBytesInTheDevicesForm) {
   EXPECT_EQ(ReadHexByte("", 0xC0), 0xC0);
   EXPECT_EQ(ReadHexByte("zz", 0x4C), 0x4C);
   EXPECT_EQ(ReadHexByte("1FF", 7), 7);
-}
-
-TEST(DeviceTexts, shouldDropTheUnitLetterOnly) {
-  EXPECT_EQ(ValueWithoutUnit("45s"), 45);
-  EXPECT_EQ(ValueWithoutUnit("45"), 4);
-  EXPECT_EQ(ValueWithoutUnit(""), std::nullopt);
-  EXPECT_EQ(ValueWithoutUnit("4 s"), std::nullopt);
-}
-
-TEST(DeviceTexts, shouldReadTheDataRateAndFallback) {
-  TTXDataRate r = ParseTXDataRate("54 Mbps auto fallback");
-  EXPECT_EQ(r.Rate, 7);
-  EXPECT_TRUE(r.AutoFallback);
-  r = ParseTXDataRate("54Mbps");
-  EXPECT_EQ(r.Rate, 3);
-  EXPECT_FALSE(r.AutoFallback);
-  EXPECT_EQ(ParseTXDataRate("5.5 Mbps").Rate, 2);
-  r = ParseTXDataRate("auto fallback");
-  EXPECT_EQ(r.Rate, std::nullopt);
-  EXPECT_TRUE(r.AutoFallback);
-}
-
-TEST(DeviceTexts, shouldReadBothDisconnectModeForms) {
-  TDisconnMode d = ParseDisconnMode("C0 Disconn Time: 01:30");
-  EXPECT_EQ(d.Byte, 0xC0);
-  EXPECT_EQ(d.Minutes, 1);
-  EXPECT_EQ(d.Seconds, 30);
-  d = ParseDisconnMode("05");
-  EXPECT_EQ(d.Byte, 5);
-  EXPECT_EQ(d.Minutes, 0);
-  EXPECT_EQ(d.Seconds, 0);
-  d = ParseDisconnMode("8 Disconn Time: 2:5");  // as the window writes a byte below 10h back
-  EXPECT_EQ(d.Byte, 8);
-  EXPECT_EQ(d.Minutes, 2);
-  EXPECT_EQ(d.Seconds, 5);
-  d = ParseDisconnMode("zz Disconn Time: x:7");
-  EXPECT_EQ(d.Byte, 0);
-  EXPECT_EQ(d.Minutes, 0);
-  EXPECT_EQ(d.Seconds, 7);
-}
-
-TEST(DeviceTexts, shouldReadTheRemoteAddressForms) {
-  TRemoteAddress r = ParseRemoteAddress("10.0.0.7, Port 10001 Start Char: 0D", true);
-  EXPECT_EQ(r.Host, "10.0.0.7");
-  EXPECT_EQ(r.Port, 10001);
-  EXPECT_EQ(r.StartChar, "0D");
-  r = ParseRemoteAddress("10.0.0.7, Port 10001", true);
-  EXPECT_EQ(r.Port, 10001);
-  EXPECT_EQ(r.StartChar, "00");
-  EXPECT_EQ(ParseRemoteAddress("1.2.3.4, Port 1 Start Char: 123", true).StartChar, "00");
-  EXPECT_EQ(ParseRemoteAddress("1.2.3.4, Port 1 Start Char: G", true).StartChar, "00");
-  r = ParseRemoteAddress("", true);
-  EXPECT_EQ(r.Host, "0.0.0.0");
-  EXPECT_EQ(r.StartChar, std::nullopt);
-  r = ParseRemoteAddress("host, Port x", false);
-  EXPECT_EQ(r.Host, "0.0.0.0");
-  EXPECT_EQ(r.Port, 0);
-  r = ParseRemoteAddress(" 192.168.1.9 , Port 7 ", false);
-  EXPECT_EQ(r.Host, "192.168.1.9");
-  EXPECT_EQ(r.Port, 7);
-}
-
-TEST(DeviceTexts, shouldFillTheAddressTableAndZeroWhatIsNoByte) {
-  std::array<int, 16> expected{};
-  expected[0] = 1;
-  expected[1] = 2;
-  expected[2] = 3;
-  EXPECT_EQ(ParseDeviceAddressInfo("1 2 3"), expected);
-  const auto big = ParseDeviceAddressInfo("256 -1 x  255");
-  EXPECT_EQ(big[0], 0);
-  EXPECT_EQ(big[1], 0);
-  EXPECT_EQ(big[2], 0);
-  EXPECT_EQ(big[3], 0);  // the empty token between two blanks
-  EXPECT_EQ(big[4], 255);
-}
-
-TEST(DeviceTexts, shouldSelectOnlyItemsInsideTheList) {
-  EXPECT_EQ(OneBasedItem("1", 11), 0);
-  EXPECT_EQ(OneBasedItem("11", 11), 10);
-  EXPECT_EQ(OneBasedItem("12", 11), std::nullopt);
-  EXPECT_EQ(OneBasedItem("0", 4), std::nullopt);
-  EXPECT_EQ(OneBasedItem("", 4), std::nullopt);
 }
 
 }  // namespace
