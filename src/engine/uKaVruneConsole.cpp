@@ -64,7 +64,8 @@ void Learn(TLineTiming& t, const std::string& keys, const TPromptReply& reply) {
   for (const int pause : reply.PausesMs) t.LinePauses.Add(pause);
   for (const int pause : reply.PromptPausesMs) t.PromptPauses.Add(pause);
   const std::string typed = reply.NotTyped ? std::string() : keys;
-  const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed);
+  if (!typed.empty() && LoopedBack(reply.Text, typed)) t.LoopsBack = true;
+  const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed, t.LoopsBack);
   // Text before the echo of the keys, or text to no keys at all, after the unit seemed to wait:
   // it had not ended its prompt there.
   if (t.LastEnding >= 0 && !reply.Text.empty() && (typed.empty() || echo == std::string::npos))
@@ -124,6 +125,7 @@ int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofa
 
 TPromptReply TDeviceConsole::Exchange(const std::string& keys, TPromptWait wait) {
   wait.SettleMs = SettleMs();
+  wait.LoopsBack = timing_.LoopsBack;
   wait.SettleAfter = [this](const std::string& own, const TPromptReply& sofar) { return SettleAfter(own, sofar); };
   const TPromptReply reply = SendAndAwaitPrompt(port_, keys, wait);
   Learn(timing_, keys, reply);
@@ -158,7 +160,7 @@ TDeviceConsole::TAnswer TDeviceConsole::Type(const std::string& keys, int firstA
 void TDeviceConsole::Set(TUnitState state) { state_ = state; }
 
 size_t TDeviceConsole::EchoEnd(const std::string& text, const std::string& typed) const {
-  return typed.empty() ? 0 : DeviceEchoEnd(text, typed);
+  return typed.empty() ? 0 : DeviceEchoEnd(text, typed, timing_.LoopsBack);
 }
 
 void TDeviceConsole::Reset() {

@@ -54,7 +54,8 @@ struct TLineTiming {
   // waited there, and whether it ever printed more after it.
   std::array<int, 9> WaitedAt{};
   std::array<bool, 9> GoesOnAfter{};
-  int LastEnding = -1;  // the ending the last answer stopped at, when the unit waited there
+  int LastEnding = -1;     // the ending the last answer stopped at, when the unit waited there
+  bool LoopsBack = false;  // the line brought back a copy of keys sent: every echo must hold it
 };
 
 // The quiet after a prompt ending, before it counts as the place where the device waits.

@@ -221,8 +221,9 @@ void TSimDevice::Tick(TClock::time_point now) {
 void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
   Tick(now);
   const bool idle = m_Out.empty();
+  // The line's copy comes at once: whole, ahead of the unit's own echo and answer.
+  if (m_Options.Echo) Echo(bytes);
   for (char c : bytes) {
-    if (m_Options.Echo) Echo(std::string_view(&c, 1));
     const bool printing = Printing(now);
     // Tests hold the client to never typing ahead: every key that comes while the device still
     // prints is an event, whether the device takes it or not.

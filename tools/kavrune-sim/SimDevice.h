@@ -42,7 +42,7 @@ class TSimDevice final {
     TSimFault Fault = TSimFault::None;
     std::chrono::milliseconds BootWindow{3000};
     std::chrono::microseconds CharTime{0};  // time one character takes on the line; 0 when unpaced
-    bool Echo = false;                      // the line echoes every byte it brings
+    bool Echo = false;                      // the line echoes what it brings, ahead of the unit's answer
     TSimProfile Profile = {};               // how this unit prints and asks
     std::string Mac = "0200008F1C2E";       // twelve hex digits
     // An Enter that arrives while the banner is still going out is taken (else ignored).
