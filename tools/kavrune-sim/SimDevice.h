@@ -27,6 +27,7 @@ enum class TSimFault {
   StatusLine,       // an asynchronous status line, and the prompt again, after the FaultAfter-th question
   WrongRootPrompt,  // "Press Enter to continue ? " between a section menu's last question and the root menu
   NoStoreEntry,     // a root menu without its "Save and exit" line; 9 still stores
+  CutPrompt,        // the FaultAfter-th question comes without its ending, where the unit waits all the same
 };
 
 // Parses a --fault word; false when the word names no fault.
