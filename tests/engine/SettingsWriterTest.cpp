@@ -204,6 +204,20 @@ TEST_F(Writer, shouldGiveUpOnASilentDevice) {
   EXPECT_NE(out.Reason.find("does not answer"), std::string::npos) << out.Reason;
 }
 
+// Away from the root menu the console types none of its commands, nor a walk its menu's key:
+// each would be taken as the answer to the question the unit waits at.
+TEST_F(Writer, shouldTypeNoCommandAwayFromTheRootMenu) {
+  Start();
+  ASSERT_TRUE(console.Type("5\r").Ok());
+  ASSERT_EQ(console.State(), TUnitState::InSectionMenu);
+  EXPECT_FALSE(console.Store());
+  EXPECT_FALSE(console.Defaults());
+  EXPECT_FALSE(console.ExitWithoutStoring());
+  EXPECT_TRUE(WriteSection(console, Section("Expert", {}), "5").OffScript);
+  EXPECT_EQ(device->Received(), "5\r");
+  EXPECT_TRUE(NothingChanged());
+}
+
 TEST_F(Writer, shouldStopAtOnceWhenCancelledOrClosed) {
   Start();
   TWriteControl control;
