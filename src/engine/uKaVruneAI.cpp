@@ -1,6 +1,5 @@
 #include "uKaVruneAI.h"
 
-#include <cctype>
 #include <chrono>
 
 #include "AfMainThread.h"
@@ -11,26 +10,6 @@
 #include "uTranscript.h"
 
 namespace {
-
-// The device confirms leaving Setup Mode in words ("Exit without save", "Exiting without save !").
-bool SaysLeftWithoutSaving(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return Contains(text, "without save");
-}
-
-// The words and the line they end: what comes after them (the restart's banner) is not theirs.
-std::function<bool(const std::string&)> LineSaying(std::function<bool(const std::string&)> says) {
-  return [says](const std::string& text) {
-    const size_t end = text.find_last_of("\r\n");
-    return end != std::string::npos && says(text.substr(0, end));
-  };
-}
-
-// How long the answer to a command that ends a write (store, defaults, exit) is awaited. The
-// device answers at once, but a loaded PC or a USB adapter can hold the answer back past a
-// tenth of a second, and a late confirmation is still one: reporting a stored write as failed
-// would be wrong. An answer that comes ends the wait, so only a silent device costs the time.
-constexpr int ConfirmTimeoutMs = 1000;
 
 // How long the read after a store listens for the restarting device before it presses Enter.
 constexpr int RestartListenMs = 2000;
@@ -214,12 +193,11 @@ void TKaVruneAI::UnlockPort() { portLock_.unlock(); }
 bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   LockPort();
   std::lock_guard guard(portLock_, std::adopt_lock);
-  if (port_.Active() && !port_.HungUp() && !leftSetupMode_ && EnterSetupMode(false)) ExitSetupMode();
-  inMenu_ = false;
+  if (port_.Active() && !port_.HungUp() && !console_.LeftSetupMode() && EnterSetupMode(false))
+    console_.ExitWithoutStoring();
+  console_.Reset();
   checking_ = false;
   waitingTold_ = false;
-  leftSetupMode_ = false;
-  inSetupMode_ = false;
   timing_ = TLineTiming();
   identity_.Clear();  // another unit may be on the next port
   port_.Close();
@@ -265,7 +243,7 @@ void TKaVruneAI::Execute() {
       // longer taken to be at the root menu, and later requests are served.
       const std::string error = e.what();
       Post([error](IKaVruneSink& sink) { sink.WorkerFailed(error); });
-      inMenu_ = false;
+      console_.LoseTrack();
       if (which == TEvents::Read) {
         DropRead(TReadFailure::WorkerError, e.what());
       } else if (which == TEvents::Write) {
@@ -302,23 +280,6 @@ bool TKaVruneAI::RestartOverdue() const {
          std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
 }
 
-void TKaVruneAI::LearnMenu(const std::string& heard) {
-  TMenuMap map = TMenuMap::FromRootMenu(heard);
-  if (map.Empty()) return;
-  std::lock_guard guard(menuLock_);
-  menuMap_ = std::move(map);
-}
-
-TMenuMap TKaVruneAI::MenuMap() const {
-  std::lock_guard guard(menuLock_);
-  return menuMap_;
-}
-
-std::string TKaVruneAI::MenuKey(TMenuEntry entry) const {
-  const std::string key = MenuMap().Key(entry);
-  return key.empty() ? key : key + "\r";
-}
-
 void TKaVruneAI::ReadDevice() {
   if (!port_.Active()) {
     // Nothing to read from; opening a port requests a read again.
@@ -328,65 +289,54 @@ void TKaVruneAI::ReadDevice() {
   }
   // A device not known to be in its menu may be off: the user is told that it is waited for,
   // once, until it talks. The read after a store finds it restarting, not off.
-  if (!inMenu_ && !checking_ && !waitingTold_) {
+  if (!console_.AtRootMenu() && !checking_ && !waitingTold_) {
     waitingTold_ = true;
     PostProgress({TWorkStep::Waiting, {}, 0, 0});
   }
   TDumpContext context;
   // The read that checks a store gives up on a unit that does not come back in time; one that
   // came back (its offer, its dump or its menu) is read to the end.
-  context.Stop = [this, &context] {
-    if (checking_ && !cameBack_ &&
-        (FindSetupOffer(context.Heard) != std::string::npos || Contains(context.Heard, DumpHeading) ||
-         Contains(context.Heard, MenuPrompt)))
-      cameBack_ = true;
+  context.Stop = [this] {
+    if (checking_ && console_.State() != TUnitState::Restarting) cameBack_ = true;
     return WriteCancelled() || port_.HungUp() || RestartOverdue();
   };
-  context.Timing = &timing_;
   // After a store the device restarts: its banner comes within a second or so, and an Enter
   // pressed into it would be taken by some devices and not by others.
   if (checking_) context.ListenFirstMs = RestartListenMs;
   int lines = 0;
   context.DumpLines = [this, &lines](int n) {
     lines = n;
-    inSetupMode_ = true;
     waitingTold_ = false;
     PostProgress({checking_ ? TWorkStep::Checking : TWorkStep::Reading, {}, n, dumpLines_});
   };
+  bool reached = false;
   {
     std::lock_guard guard(portLock_);
-    EnterRootMenu(&port_, context);
+    ReadDump(console_, context);
+    reached = console_.AtRootMenu();
     identity_.Feed(context.Heard + "\r");
-    LearnMenu(context.Heard);
     // Noise on the line: at the root menu the device prints its dump again on Enter. The read
     // with the fewest unreadable lines is the one handed over.
-    for (int again = 0; again < DamagedDumpRereads && context.InMenu && context.Root && !context.DamagedLines.empty() &&
-                        !context.Stop();
+    for (int again = 0;
+         again < DamagedDumpRereads && reached && context.Root && !context.DamagedLines.empty() && !context.Stop();
          ++again) {
       TDumpContext next;
       next.Stop = context.Stop;
-      next.Timing = &timing_;
       next.DumpLines = context.DumpLines;
-      EnterRootMenu(&port_, next);
+      ReadDump(console_, next);
       identity_.Feed(next.Heard + "\r");
-      LearnMenu(next.Heard);
-      if (next.InMenu && next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
+      if (next.Root && next.DamagedLines.size() < context.DamagedLines.size()) context = std::move(next);
     }
   }
-  inMenu_ = context.InMenu;
-  if (context.InMenu) {
-    leftSetupMode_ = false;
-    inSetupMode_ = true;
-  }
   if (port_.HungUp()) {
-    inMenu_ = false;
+    console_.LoseTrack();
     DropRead(TReadFailure::LineLost, "the connection was lost during the read");
     return;
   }
-  if (!context.InMenu || !context.Root) {
+  if (!reached || !context.Root) {
     // A silent device keeps the read pending: its power may come on any moment. Not so one
     // that stored and then did not come back: what it holds is known, only not checked.
-    if (checking_ && RestartOverdue() && !context.InMenu)
+    if (checking_ && RestartOverdue() && !reached)
       DropRead(TReadFailure::NotBackAfterStore, "the unit did not come back after storing");
     else if (terminated_) DropRead(TReadFailure::Stopped, "the read was stopped");
     return;
@@ -406,24 +356,18 @@ void TKaVruneAI::ReadDevice() {
 }
 
 bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
-  if (inMenu_ && !dumpWanted) return true;
+  if (console_.AtRootMenu() && !dumpWanted) return true;
   TDumpContext context;
   context.DumpWanted = dumpWanted;
-  context.Timing = &timing_;
   // Someone waiting for the port is about to close or change it.
   context.Stop = [this] { return WriteCancelled() || port_.HungUp(); };
+  bool reached = false;
   {
     std::lock_guard guard(portLock_);
-    // At the root menu already, the Enter that EnterRootMenu starts with prints the dump.
-    if (port_.Active()) EnterRootMenu(&port_, context);
+    // At the root menu already, the Enter that the way there starts with prints the dump.
+    if (port_.Active()) ReadDump(console_, context);
+    reached = console_.AtRootMenu();
     identity_.Feed(context.Heard + "\r");
-    LearnMenu(context.Heard);
-  }
-  const bool reached = context.InMenu;
-  inMenu_ = reached;
-  if (reached) {
-    leftSetupMode_ = false;
-    inSetupMode_ = true;
   }
   if (dumpWanted && reached && context.Root) {
     AddIdentity(context.Root, identity_.Identity());
@@ -439,36 +383,6 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
 }
 
 bool TKaVruneAI::WriteCancelled() const { return terminated_ || portWanted_ > 0; }
-
-void TKaVruneAI::LeaveMenusWithoutStoring() {
-  // First whatever the device is still printing, to where it waits; then Enter keeps each
-  // remaining value until the root menu shows, and it is left without "9". At the root menu
-  // already, Enter would only print the dump.
-  TDeviceConsole console(&port_, timing_);
-  TDeviceConsole::TAnswer a = console.Type("", console.SettleMs());
-  bool atRoot = inMenu_ || AtRootPrompt(a.Heard);
-  for (int i = 0, silent = 0; i < 60 && !atRoot && silent < 3 && port_.Active() && !WriteCancelled(); ++i) {
-    a = console.Type("\r");
-    atRoot = a.AtPrompt && AtRootPrompt(a.Heard);
-    silent = a.Silent ? silent + 1 : 0;
-  }
-  inMenu_ = atRoot;
-  // "8" anywhere but at the root menu would be taken as an answer.
-  if (atRoot && port_.Active() && !WriteCancelled()) ExitSetupMode();
-  inMenu_ = false;
-}
-
-bool TKaVruneAI::ExitSetupMode() {
-  // A unit whose menu offers no way out without storing is not typed into: any other entry
-  // might store or restore.
-  const std::string exit = MenuKey(TMenuEntry::ExitWithoutSave);
-  if (exit.empty()) return false;
-  TDeviceConsole console(&port_, timing_);
-  const TDeviceConsole::TAnswer a = console.Type(exit, ConfirmTimeoutMs, LineSaying(SaysLeftWithoutSaving));
-  inMenu_ = false;
-  leftSetupMode_ = SaysLeftWithoutSaving(a.Heard);
-  return !a.Silent;
-}
 
 void TKaVruneAI::WriteDevice() {
   TWriteRequest request;
@@ -497,16 +411,15 @@ void TKaVruneAI::WriteDevice() {
   runningWriteKind_ = report.Kind;
   auto portClosed = [&] {
     // The front end is closing or changing the port; it leaves Setup Mode itself.
-    inMenu_ = false;
+    console_.LoseTrack();
     report.Cancelled = true;
     Fail(report, TWriteFailure::PortClosedWhileWriting);
     finish(report);
   };
   // Whatever was answered so far is dropped when the device leaves Setup Mode without "9".
   auto abandon = [&](const std::string& why) {
-    LeaveMenusWithoutStoring();
-    report.LeftSetupMode = leftSetupMode_;
-    Fail(report, leftSetupMode_ ? TWriteFailure::LeftWithoutStoring : TWriteFailure::LeaveUnconfirmed, why);
+    report.LeftSetupMode = console_.LeaveWithoutStoring([this] { return WriteCancelled(); });
+    Fail(report, report.LeftSetupMode ? TWriteFailure::LeftWithoutStoring : TWriteFailure::LeaveUnconfirmed, why);
     finish(report);
   };
   auto stopped = [&] {
@@ -519,11 +432,11 @@ void TKaVruneAI::WriteDevice() {
   if (!port_.Active() || WriteCancelled()) {
     Fail(report, TWriteFailure::PortClosedBeforeWriting);
     report.Cancelled = true;
-    inMenu_ = false;
+    console_.LoseTrack();
     finish(report);
     return;
   }
-  if (report.Kind == TWriteKind::Exit && leftSetupMode_) {
+  if (report.Kind == TWriteKind::Exit && console_.LeftSetupMode()) {
     report.Succeeded = true;
     finish(report);
     return;
@@ -535,23 +448,18 @@ void TKaVruneAI::WriteDevice() {
     finish(report);
     return;
   }
-  TDeviceConsole console(&port_, timing_);
   if (report.Kind == TWriteKind::Exit) {
-    report.Succeeded = ExitSetupMode();
+    report.Succeeded = console_.ExitWithoutStoring();
   } else if (WriteAborted()) {
     stopped();
     return;
   } else if (report.Kind == TWriteKind::Defaults) {
-    // The device restores and shows its root menu again, some devices with the dump before it.
-    const std::string defaults = MenuKey(TMenuEntry::Defaults);
-    if (defaults.empty()) {
+    if (!MenuMap().Has(TMenuEntry::Defaults)) {
       Fail(report, TWriteFailure::Other, "The device's menu offers no factory defaults; nothing was changed.");
       finish(report);
       return;
     }
-    const TDeviceConsole::TAnswer a = console.Type(defaults, ConfirmTimeoutMs);
-    report.Succeeded = a.Ok() && AtRootPrompt(a.Text);
-    inMenu_ = report.Succeeded;
+    report.Succeeded = console_.Defaults();
   } else {
     const TMenuMap menu = MenuMap();
     // Without a way to store and a way out without storing, a walk could neither end as asked
@@ -559,13 +467,13 @@ void TKaVruneAI::WriteDevice() {
     if (!menu.Has(TMenuEntry::SaveAndExit) || !menu.Has(TMenuEntry::ExitWithoutSave)) {
       Fail(report, TWriteFailure::Other,
            std::string("Nothing was written: the device's menu shows no \"") +
-               (menu.Has(TMenuEntry::SaveAndExit) ? "Exit without save" : "Save and exit") + "\" entry.");
+               UsualLabel(menu.Has(TMenuEntry::SaveAndExit) ? TMenuEntry::ExitWithoutSave : TMenuEntry::SaveAndExit) +
+               "\" entry.");
       finish(report);
       return;
     }
     TWriteControl control;
     control.Cancelled = [this] { return WriteCancelled() || WriteAborted(); };
-    control.Timing = &timing_;
     std::vector<std::string> notes;
     const TXmlElement& settings = std::get<TXmlElement>(request);
     // A section whose menu the unit does not offer is no part of this unit: its settings are
@@ -586,9 +494,7 @@ void TKaVruneAI::WriteDevice() {
     for (const auto& [key, section] : walks) {
       const std::string sectionName = section.Name();
       PostProgress({TWorkStep::Writing, sectionName, ++done, total});
-      inMenu_ = false;  // until the walk is back at the root menu
-      TSectionOutcome outcome = WriteSection(&port_, section, std::stoi(key), control);
-      inMenu_ = outcome.Completed;
+      TSectionOutcome outcome = WriteSection(console_, section, key, control);
       notes.insert(notes.end(), outcome.Notes.begin(), outcome.Notes.end());
       for (const std::string& k : outcome.NotAsked) report.NotAsked.emplace_back(sectionName, k);
       if (outcome.Cancelled) {
@@ -598,7 +504,6 @@ void TKaVruneAI::WriteDevice() {
       if (outcome.Restarted) {
         // The unit dropped what it was told and offers Setup Mode again: there is nothing to
         // leave, and the read that follows wakes it.
-        inMenu_ = false;
         report.Restarted = true;
         report.Reread = true;
         report.NotAsked.clear();
@@ -608,7 +513,7 @@ void TKaVruneAI::WriteDevice() {
         RequestRead();
         return;
       }
-      if (!outcome.Completed) {
+      if (outcome.OffScript) {
         report.Reread = true;
         report.NotAsked.clear();
         report.NotOnUnit.clear();
@@ -629,12 +534,7 @@ void TKaVruneAI::WriteDevice() {
       return;
     }
     PostProgress({TWorkStep::Storing, {}, 0, 0});
-    // Only the device's own words count as stored: any other answer may mean it did not.
-    const TDeviceConsole::TAnswer a =
-        console.Type(MenuKey(TMenuEntry::SaveAndExit), ConfirmTimeoutMs,
-                     LineSaying([](const std::string& t) { return Contains(t, "Parameters stored"); }));
-    inMenu_ = false;
-    report.Succeeded = a.Echoed && Contains(a.Text, "Parameters stored");
+    report.Succeeded = console_.Store();
     if (report.Succeeded) {
       storedAt_ = std::chrono::steady_clock::now();
       cameBack_ = false;

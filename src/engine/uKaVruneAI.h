@@ -25,8 +25,8 @@
 
 class IAfMainThreadDispatcher;
 
-// What a write request asks of the device besides settings: restore its defaults (menu 7, not
-// stored until a later store), or leave Setup Mode (menu 8).
+// What a write request asks of the device besides settings: restore its defaults (not stored
+// until a later store), or leave Setup Mode without storing; the unit's root menu has the keys.
 struct RequestDefaults {};
 struct RequestExit {};
 // A write document (sections of settings; one without sections only stores), or one of the
@@ -53,8 +53,8 @@ enum class TWriteFailure {
   PortClosedBeforeWriting,  // closed before anything was typed
   PortClosedWhileWriting,   // closed while the walk ran
   NoMenu,                   // the unit did not come to its setup menu
-  StoreUnconfirmed,         // "Parameters stored" never came
-  LeftWithoutStoring,       // the unit left Setup Mode without storing ("8"): nothing stored
+  StoreUnconfirmed,         // the unit never confirmed the store
+  LeftWithoutStoring,       // the unit left Setup Mode without storing: nothing stored
   LeaveUnconfirmed,         // nothing stored, and the unit did not confirm leaving Setup Mode
   Restarted,                // the unit restarted inside a menu: nothing stored
   Other,                    // only the report's Detail says why
@@ -64,9 +64,9 @@ std::string WriteFailureText(TWriteFailure failure);
 
 struct TWriteReport {
   TWriteKind Kind = TWriteKind::Settings;
-  bool Succeeded = false;      // Settings: "Parameters stored ..." came; Defaults/Exit: answered
+  bool Succeeded = false;      // Settings: the unit confirmed the store; Defaults/Exit: answered
   bool Cancelled = false;      // the port was closed or changed meanwhile, the worker stopped, or AbortWrite
-  bool LeftSetupMode = false;  // the device left Setup Mode without storing ("8"), e.g. after a failed walk
+  bool LeftSetupMode = false;  // the device left Setup Mode without storing, e.g. after a failed walk
   std::string Message;         // why it failed, empty on success: Detail, then the failure's sentence
   TWriteFailure Failure = TWriteFailure::None;
   std::string Detail;   // what the walk met before it gave up, in the engine's words; may be empty
@@ -129,7 +129,7 @@ class TKaVruneAI final {
   // How long the read after a store waits for the unit to come back (DefaultRestartLimitMs).
   void SetRestartLimit(int ms) { restartLimitMs_ = ms; }
   // The entries of the unit's root menu as it printed them last (empty until it did).
-  TMenuMap MenuMap() const;
+  TMenuMap MenuMap() const { return console_.MenuMap(); }
   // Stops the write running or requested now at the next answer: the worker leaves Setup Mode
   // without storing (the device keeps what it had stored) and reports the write Cancelled with
   // LeftSetupMode. A write the device has stored already is reported as stored.
@@ -139,14 +139,14 @@ class TKaVruneAI final {
 
   // The newest read document (none until one was read).
   TXmlElement ReadResult() const;
-  bool InMenu() const { return inMenu_; }
-  // The worker took the device out of Setup Mode ("8") and has not reached it again since: an
-  // exit has nothing left to do.
-  bool LeftSetupMode() const { return leftSetupMode_; }
-  // The device has begun its dump or shown its menu since the port opened and has not been
-  // taken out of Setup Mode since: a caller that gives up, even during the first printout,
-  // still owes it an exit.
-  bool InSetupMode() const { return inSetupMode_ && !leftSetupMode_; }
+  // Where the unit is, as its console knows it (TDeviceConsole).
+  bool InMenu() const { return console_.AtRootMenu(); }
+  // The worker took the device out of Setup Mode and has not reached it again since: an exit
+  // has nothing left to do.
+  bool LeftSetupMode() const { return console_.LeftSetupMode(); }
+  // The device has begun its dump or shown a menu and was not taken out of Setup Mode since: a
+  // caller that gives up, even during the first printout, still owes it an exit.
+  bool InSetupMode() const { return console_.InSetupMode(); }
   TAfComPort& Port() { return port_; }
   // The unit on the port as it named itself since the port opened: its banner, else its newest
   // read document. A unit already in Setup Mode shows no banner until it restarts.
@@ -173,20 +173,13 @@ class TKaVruneAI final {
   void ReadDevice();
   bool EnterSetupMode(bool dumpWanted);
   void DropRead(TReadFailure kind, const std::string& reason);
-  // Reads the root menu's entries from what the unit printed, when it printed them.
-  void LearnMenu(const std::string& heard);
-  // The key of a root-menu entry ("9\r"), empty when the unit does not offer it.
-  std::string MenuKey(TMenuEntry entry) const;
   // The read after a store has waited longer than the restart limit.
   bool RestartOverdue() const;
   void WriteDevice();
-  void LeaveMenusWithoutStoring();
   // Closing or changing the port, or ending the worker: every loop of a dialogue asks this.
   bool WriteCancelled() const;
   // AbortWrite was called for the running write.
   bool WriteAborted() const;
-  // "8" at the root menu: the device leaves Setup Mode and drops what it was not told to store.
-  bool ExitSetupMode();  // true when the device answered
   void Post(std::function<void(IKaVruneSink&)> call);
   void PostReadDocument();
   void PostProgress(const TWorkProgress& progress);
@@ -194,20 +187,16 @@ class TKaVruneAI final {
 
   std::recursive_mutex portLock_;
   TAfComPort port_;
-  std::atomic<bool> inMenu_{false};
   // Set by the worker and by OpenPort on the caller's thread.
   std::atomic<bool> checking_{false};  // the read that follows a store checks it
   std::atomic<int> restartLimitMs_{DefaultRestartLimitMs};
   std::chrono::steady_clock::time_point storedAt_{};  // when the unit confirmed its last store
   bool cameBack_ = false;                             // since then, the unit has shown itself again: no limit applies
-  mutable std::mutex menuLock_;
-  TMenuMap menuMap_;
-  std::atomic<bool> waitingTold_{false};  // the front end was told that the device is waited for
-  int dumpLines_ = TypicalDumpLines;      // the lines of the last dump, expected of the next one
-  TLineTiming timing_;                    // what this port's line has shown; the worker thread's, reset on opening
-  std::atomic<bool> leftSetupMode_{false};
-  std::atomic<bool> inSetupMode_{false};
-  std::shared_ptr<TShared> shared_;  // read result and its lock, the sink
+  std::atomic<bool> waitingTold_{false};              // the front end was told that the device is waited for
+  int dumpLines_ = TypicalDumpLines;                  // the lines of the last dump, expected of the next one
+  TLineTiming timing_;                       // what this port's line has shown; the worker thread's, reset on opening
+  TDeviceConsole console_{&port_, timing_};  // the unit's state, menu and commands
+  std::shared_ptr<TShared> shared_;          // read result and its lock, the sink
   TEvents events_;
   TDeviceIdentityScanner identity_;  // fed with what each entry into Setup Mode heard
   std::mutex writeRequestLock_;

@@ -1,16 +1,54 @@
 #include "uKaVruneConsole.h"
 
 #include <algorithm>
-#include <cctype>
+#include <chrono>
 #include <cmath>
-#include <optional>
 
 #include "uCommunicationUtils.h"
-#include "uKaVruneDumpReader.h"
 #include "uKaVruneUtils.h"
-#include "uTextUtils.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long the answer to a command that ends a write (store, defaults, exit) is awaited. The
+// unit answers at once, but a loaded PC or a USB adapter can hold the answer back past a tenth
+// of a second, and a late confirmation is still one: reporting a stored write as failed would
+// be wrong. An answer that comes ends the wait, so only a silent unit costs the time.
+constexpr int ConfirmTimeoutMs = 1000;
+
+// A line that never falls silent must not hold the port (and the window's Open/Close) for
+// ever; a dump at 9600 baud takes little more than two seconds.
+constexpr auto TalkLimit = std::chrono::seconds(15);
+// Enter pressed at prompts on the way to the root menu: more than the longest menu asks.
+constexpr int MaxEnters = 60;
+
+// The words and the line they end: what comes after them (the restart's banner) is not theirs.
+std::function<bool(const std::string&)> LineSaying(bool (*says)(const std::string&)) {
+  return [says](const std::string& text) {
+    const size_t end = text.find_last_of("\r\n");
+    return end != std::string::npos && says(text.substr(0, end));
+  };
+}
+
+// What the unit's output so far asks of the way to the root menu.
+enum class TCue { None, DumpDone, MenuWithoutDump, Offer, Question };
+
+TCue Cue(const std::string& heard, size_t handled) {
+  const size_t menu = heard.rfind(MenuPrompt);
+  const size_t heading = heard.rfind(DumpHeading);
+  if (menu != std::string::npos && menu >= handled) {
+    if (heading != std::string::npos && heading < menu) return TCue::DumpDone;
+    return TCue::MenuWithoutDump;
+  }
+  // A dump under way may hold any text, a "?" in a value as well: it is waited for.
+  if (heading != std::string::npos && heading >= handled) return TCue::None;
+  if (FindSetupOffer(heard, handled) != std::string::npos) return TCue::Offer;
+  // A question left open (a walk broken off), or one number of an address.
+  const size_t last = heard.find_last_not_of(' ');
+  if (last != std::string::npos && last >= handled && EndsAtPrompt(heard)) return TCue::Question;
+  return TCue::None;
+}
 
 // The prompt ending a text stops at: "?", ")" or ":" and the blanks after it, as an index of
 // TLineTiming's; -1 when it stops at none.
@@ -26,7 +64,8 @@ void Learn(TLineTiming& t, const std::string& keys, const TPromptReply& reply) {
   for (const int pause : reply.PausesMs) t.LinePauses.Add(pause);
   for (const int pause : reply.PromptPausesMs) t.PromptPauses.Add(pause);
   const std::string typed = reply.NotTyped ? std::string() : keys;
-  const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed);
+  if (!typed.empty() && LoopedBack(reply.Text, typed)) t.LoopsBack = true;
+  const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed, t.LoopsBack);
   // Text before the echo of the keys, or text to no keys at all, after the unit seemed to wait:
   // it had not ended its prompt there.
   if (t.LastEnding >= 0 && !reply.Text.empty() && (typed.empty() || echo == std::string::npos))
@@ -86,9 +125,12 @@ int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofa
 
 TPromptReply TDeviceConsole::Exchange(const std::string& keys, TPromptWait wait) {
   wait.SettleMs = SettleMs();
+  wait.LoopsBack = timing_.LoopsBack;
   wait.SettleAfter = [this](const std::string& own, const TPromptReply& sofar) { return SettleAfter(own, sofar); };
   const TPromptReply reply = SendAndAwaitPrompt(port_, keys, wait);
   Learn(timing_, keys, reply);
+  const size_t echo = EchoEnd(reply.Text, reply.NotTyped ? std::string() : keys);
+  Observe(echo == std::string::npos ? reply.Text : reply.Text.substr(echo), reply.AtPrompt);
   return reply;
 }
 
@@ -109,155 +151,208 @@ TDeviceConsole::TAnswer TDeviceConsole::Type(const std::string& keys, int firstA
   a.NotTyped = reply.NotTyped;
   a.Silent = reply.Text.empty();
   a.AtPrompt = reply.AtPrompt;
-  const std::string typed = reply.NotTyped ? std::string() : keys;
-  const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed);
+  const size_t echo = EchoEnd(reply.Text, reply.NotTyped ? std::string() : keys);
   a.Echoed = echo != std::string::npos;
   a.Text = a.Echoed ? reply.Text.substr(echo) : reply.Text;
   return a;
 }
 
-std::string LastLine(const std::string& text) {
-  const size_t p = text.find_last_of("\r\n");
-  return p == std::string::npos ? text : text.substr(p + 1);
+void TDeviceConsole::Set(TUnitState state) { state_ = state; }
+
+size_t TDeviceConsole::EchoEnd(const std::string& text, const std::string& typed) const {
+  return typed.empty() ? 0 : DeviceEchoEnd(text, typed, timing_.LoopsBack);
 }
 
-bool AtRootPrompt(const std::string& text) { return Contains(LastLine(text), MenuPrompt); }
-
-std::string PromptValue(const std::string& line) {
-  const size_t close = line.rfind(')');
-  if (close == std::string::npos) return {};
-  const size_t open = line.rfind('(', close);
-  if (open == std::string::npos) return {};
-  return line.substr(open + 1, close - open - 1);
+void TDeviceConsole::Reset() {
+  Set(TUnitState::Unknown);
+  std::lock_guard guard(menuLock_);
+  menuMap_ = TMenuMap();
 }
 
-bool IsAddressPartPrompt(const std::string& line) {
-  const size_t first = line.find_first_not_of(' ');
-  if (first == std::string::npos || line[first] != '.') return false;
-  const std::string rest = line.substr(first + 1);
-  const size_t close = rest.find(')');
-  if (rest.empty() || rest[0] != '(' || close == std::string::npos || close < 2) return false;
-  for (size_t i = 1; i < close; ++i)
-    if (rest[i] < '0' || rest[i] > '9') return false;
-  return rest.find_first_not_of(' ', close + 1) == std::string::npos;
+void TDeviceConsole::LoseTrack() {
+  if (AtRootMenu()) Set(TUnitState::InSectionMenu);
 }
 
-namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+TMenuMap TDeviceConsole::MenuMap() const {
+  std::lock_guard guard(menuLock_);
+  return menuMap_;
 }
 
-// "press" then "enter", "return" or "<cr>", then "setup", in that order within one line.
-bool OfferLine(const std::string& line) {
-  const std::string l = Lower(line);
-  const size_t press = l.find("press");
-  if (press == std::string::npos) return false;
-  size_t key = std::string::npos;
-  for (const char* word : {"enter", "return", "<cr>"}) key = std::min(key, l.find(word, press + 5));
-  return key != std::string::npos && l.find("setup", key) != std::string::npos;
+std::string TDeviceConsole::CommandKey(TMenuEntry entry) const {
+  const std::string key = MenuMap().Key(entry);
+  return key.empty() ? key : key + EnterKey;
 }
 
-}  // namespace
-
-bool OffersSetupMode(const std::string& text) {
-  const size_t last = text.find_last_not_of("\r\n \t");
-  if (last == std::string::npos) return false;
-  const size_t begin = text.find_last_of("\r\n", last);
-  return OfferLine(text.substr(begin == std::string::npos ? 0 : begin + 1, last - (begin == std::string::npos ? 0 : begin + 1) + 1));
+void TDeviceConsole::Observe(const std::string& own, bool atPrompt) {
+  // The latest of the unit's marks tells where it is now: its root prompt, its dump, its offer
+  // (a restart) or its store's confirmation.
+  size_t latest = std::string::npos;
+  TUnitState seen = state_;
+  auto mark = [&](size_t at, TUnitState state) {
+    if (at != std::string::npos && (latest == std::string::npos || at > latest)) {
+      latest = at;
+      seen = state;
+    }
+  };
+  mark(own.rfind(MenuPrompt), atPrompt && AtRootPrompt(own) ? TUnitState::AtRootMenu : TUnitState::InSectionMenu);
+  mark(own.rfind(DumpHeading), TUnitState::Printing);
+  mark(FindLastSetupOffer(own), TUnitState::Offering);
+  mark(FindStoreConfirmation(own), TUnitState::Restarting);
+  // None of them: a question it waits at puts it in a menu, unless a dump under way holds it.
+  if (latest == std::string::npos && atPrompt && EndsAtPrompt(own) && state_ != TUnitState::Printing)
+    seen = TUnitState::InSectionMenu;
+  Set(seen);
 }
 
-size_t FindSetupOffer(const std::string& text, size_t from) {
-  // Lines that begin at or after from: the rest of a line already acted on is no new offer.
-  size_t start = from;
-  if (start > 0 && start <= text.size() && text[start - 1] != '\r' && text[start - 1] != '\n') {
-    start = text.find_first_of("\r\n", start);
-    if (start != std::string::npos) ++start;
+bool TDeviceConsole::EnterRootMenu(TRootWay& way) {
+  const bool reached = WayToRootMenu(way);
+  if (!reached) LoseTrack();
+  if (TMenuMap map = TMenuMap::FromRootMenu(way.Heard); !map.Empty()) {
+    std::lock_guard guard(menuLock_);
+    menuMap_ = std::move(map);
   }
-  while (start < text.size()) {
-    const size_t end = text.find_first_of("\r\n", start);
-    if (OfferLine(text.substr(start, end == std::string::npos ? std::string::npos : end - start))) return start;
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return std::string::npos;
+  return AtRootMenu();
 }
 
-bool ShowsRestart(const std::string& text) { return FindSetupOffer(text) != std::string::npos; }
+bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
+  way.Heard.clear();
+  std::string& heard = way.Heard;
+  size_t handled = 0;  // cues before this point have been acted on
+  std::string key;     // listen first
+  bool listenedFirst = false;
+  int enters = 0;
+  size_t blindEnter = std::string::npos;  // where heard was when Enter went to a silent device
+  const auto start = Clock::now();
+  auto talking = [&] { return Clock::now() - start < TalkLimit; };
+  int linesTold = 0;
+  auto tellLines = [&](const std::string& text) {
+    const size_t heading = text.rfind(DumpHeading);
+    if (!way.DumpLines || heading == std::string::npos) return;
+    const int lines =
+        static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(heading), text.end(), '\r'));
+    if (lines != linesTold) way.DumpLines(linesTold = lines);
+  };
+  auto stopped = [&] { return way.Stop && way.Stop(); };
+  TPromptWait wait;
+  // A device that talks on (a line chattering) is listened to only until the caller stops.
+  wait.KeepWaiting = [&](const std::string& reply) {
+    tellLines(heard + reply);
+    // A dump under way shows the unit in Setup Mode at once, before its exchange ends.
+    const size_t dump = reply.rfind(DumpHeading), menu = reply.rfind(MenuPrompt);
+    if (dump != std::string::npos && (menu == std::string::npos || menu < dump) && state_ != TUnitState::Printing)
+      Set(TUnitState::Printing);
+    return talking() && !stopped();
+  };
+  // The offer has no prompt ending of its own, and some units end it with a line end: the unit
+  // waits after it all the same.
+  wait.AlsoWaitsAt = OffersSetupMode;
 
-TMenuMap TMenuMap::FromRootMenu(const std::string& text) {
-  TMenuMap map;
-  const size_t prompt = text.rfind(MenuPrompt);
-  if (prompt == std::string::npos) return map;
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t i = 0; i < prompt; ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += c;
+  while (port_ && port_->Active() && !stopped()) {
+    wait.FirstAnswerMs = key.empty() && !listenedFirst ? way.ListenFirstMs : way.ListenMs;
+    const TPromptReply reply = Exchange(key, wait);
+    if (!key.empty() && !reply.NotTyped) ++enters;
+    const bool typed = !key.empty() && !reply.NotTyped;
+    key.clear();
+    heard += reply.Text;
+    if (reply.Text.empty()) {
+      // Silent: a device at its root menu or in a question says nothing until a key comes.
+      if (!listenedFirst && !typed) {
+        listenedFirst = true;
+        key = EnterKey;
+        handled = heard.size();
+        if (blindEnter == std::string::npos) blindEnter = heard.size();
+        continue;
+      }
+      return false;  // not in Setup Mode now, the caller tries again later
+    }
+    listenedFirst = true;
+    if (!reply.AtPrompt) {
+      if (!talking() || stopped()) return false;
+      continue;  // it went quiet in the middle of a line, or is still talking: listen on
+    }
+    switch (Cue(heard, handled)) {
+      case TCue::DumpDone: {
+        // Each Enter may have been answered with a dump. While fewer dumps came than Enters
+        // went out, one may still be on its way: it is read to its end, and the newest counts.
+        const auto dumps = [&] {
+          int n = 0;
+          for (size_t p = heard.find(DumpHeading); p != std::string::npos; p = heard.find(DumpHeading, p + 1)) ++n;
+          return n;
+        };
+        // Only an Enter that went to a silent device may have reached one that was booting,
+        // and been taken before its offer.
+        const bool offerAfterBlindEnter =
+            blindEnter != std::string::npos && FindSetupOffer(heard, blindEnter) != std::string::npos;
+        if (offerAfterBlindEnter && dumps() < enters) {
+          TPromptWait late = wait;
+          late.FirstAnswerMs = std::max(SilenceGapMs(port_), 2 * timing_.SlowestAnswerMs);
+          const TPromptReply more = Exchange("", late);
+          heard += more.Text;
+          if (!more.Text.empty()) {
+            handled = heard.size() - more.Text.size();
+            if (!more.AtPrompt || Cue(heard, handled) != TCue::DumpDone) continue;
+          }
+        }
+        return true;
+      }
+      case TCue::MenuWithoutDump:
+        // The device is at the root menu but printed no dump since the last one we heard:
+        // Enter there prints it.
+        if (!way.DumpWanted) return true;
+        key = EnterKey;
+        break;
+      case TCue::Offer:
+      case TCue::Question: key = EnterKey; break;
+      case TCue::None:
+        if (!talking()) return false;
+        break;  // more is coming: a banner, a dump under way
+    }
+    if (!key.empty()) {
+      if (enters >= MaxEnters) return false;
+      handled = heard.size();
     }
   }
-  lines.push_back(line);
-  // Upwards from the prompt, over blank lines: the numbered entries; the first other line (a
-  // heading, the dump) ends the menu.
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-    const std::string l = Trim(*it);
-    if (l.empty()) continue;  // CR LF, LF CR and blank lines alike
-    const size_t digits = l.find_first_not_of("0123456789");
-    if (digits == 0 || digits == std::string::npos) break;
-    std::string label = l.substr(digits);
-    const size_t first = label.find_first_not_of(" \t.:-)");
-    if (first == 0 || first == std::string::npos) break;
-    label = label.substr(first);
-    const std::string key = l.substr(0, digits), words = Lower(label);
-    std::optional<TMenuEntry> entry;
-    if (Contains(words, "without")) entry = TMenuEntry::ExitWithoutSave;
-    else if (Contains(words, "save") || Contains(words, "store")) entry = TMenuEntry::SaveAndExit;
-    else if (Contains(words, "default")) entry = TMenuEntry::Defaults;
-    else if (Contains(words, "channel 1") || Contains(words, "channel1")) entry = TMenuEntry::Channel1;
-    else if (Contains(words, "channel 2") || Contains(words, "channel2")) entry = TMenuEntry::Channel2;
-    else if (Contains(words, "wlan") || Contains(words, "wireless")) entry = TMenuEntry::Wlan;
-    else if (Contains(words, "expert")) entry = TMenuEntry::Expert;
-    else if (Contains(words, "security")) entry = TMenuEntry::Security;
-    else if (Contains(words, "server")) entry = TMenuEntry::Server;
-    // The first line upwards is the newest: an entry named twice keeps its lower line.
-    if (entry && !map.keys_.count(*entry)) map.keys_[*entry] = {key, label};
-  }
-  return map;
-}
-
-std::string TMenuMap::Key(TMenuEntry entry) const {
-  const auto it = keys_.find(entry);
-  return it == keys_.end() ? std::string() : it->second.first;
-}
-
-std::string TMenuMap::Label(TMenuEntry entry) const {
-  const auto it = keys_.find(entry);
-  return it == keys_.end() ? std::string() : it->second.second;
-}
-
-namespace {
-const std::pair<const char*, TMenuEntry> SectionMenus[] = {
-    {"basic_parameters", TMenuEntry::Server}, {"Channel_1", TMenuEntry::Channel1}, {"Channel_2", TMenuEntry::Channel2},
-    {"WLAN", TMenuEntry::Wlan},               {"Expert", TMenuEntry::Expert},      {"Security", TMenuEntry::Security}};
-}  // namespace
-
-std::vector<std::string> TMenuMap::SectionsOffered() const {
-  std::vector<std::string> sections;
-  for (const auto& [name, e] : SectionMenus)
-    if (Has(e)) sections.emplace_back(name);
-  return sections;
-}
-
-bool TMenuMap::EntryOfSection(const std::string& section, TMenuEntry& entry) {
-  for (const auto& [name, e] : SectionMenus)
-    if (section == name) {
-      entry = e;
-      return true;
-    }
   return false;
+}
+
+bool TDeviceConsole::ExitWithoutStoring() {
+  // Its key anywhere but at the root menu would be taken as an answer. A unit whose menu offers
+  // no way out without storing is not typed into: any other entry might store or restore.
+  const std::string exit = CommandKey(TMenuEntry::ExitWithoutSave);
+  if (!AtRootMenu() || exit.empty()) return false;
+  const TAnswer a = Type(exit, ConfirmTimeoutMs, LineSaying(SaysLeftWithoutSaving));
+  if (SaysLeftWithoutSaving(a.Heard)) Set(TUnitState::LeftSetupMode);
+  else LoseTrack();
+  return !a.Silent;
+}
+
+bool TDeviceConsole::LeaveWithoutStoring(const std::function<bool()>& stop) {
+  // At the root menu already, Enter would only print the dump.
+  if (!AtRootMenu()) {
+    TRootWay way;
+    way.Stop = stop;
+    way.DumpWanted = false;
+    EnterRootMenu(way);
+  }
+  if (!(stop && stop())) ExitWithoutStoring();
+  return LeftSetupMode();
+}
+
+bool TDeviceConsole::Store() {
+  const std::string save = CommandKey(TMenuEntry::SaveAndExit);
+  if (!AtRootMenu() || save.empty()) return false;
+  // Only the unit's own words count as stored: any other answer may mean it did not.
+  const TAnswer a = Type(save, ConfirmTimeoutMs, LineSaying(SaysStored));
+  if (!SaysStored(a.Text)) LoseTrack();
+  return a.Echoed && SaysStored(a.Text);
+}
+
+bool TDeviceConsole::Defaults() {
+  const std::string key = CommandKey(TMenuEntry::Defaults);
+  if (!AtRootMenu() || key.empty()) return false;
+  // The unit restores and shows its root menu again, some units with the dump before it.
+  const TAnswer a = Type(key, ConfirmTimeoutMs);
+  const bool ok = a.Ok() && AtRootPrompt(a.Text);
+  if (!ok) LoseTrack();
+  return ok;
 }

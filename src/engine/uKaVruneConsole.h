@@ -1,19 +1,22 @@
 #pragma once
-// The one place that knows where the device is in its console dialogue. A key goes out only
-// when the device waits at a prompt: what it printed ends in a prompt ending and the line has
-// stayed quiet for the settle time. Every answer is checked: the echo of what was typed comes
-// first, then the device's next prompt. Whatever else comes is off script, and the caller
-// leaves without storing.
+// The device console: the one place that knows where the unit is in its dialogue, what its root
+// menu offers and what may be typed to it. A key goes out only when the unit waits at a prompt:
+// what it printed ends in a prompt ending and the line has stayed quiet for the settle time.
+// Every answer is checked: the echo of what was typed comes first, then the unit's next prompt.
+// Whatever else comes is off script, and the caller leaves without storing. The commands that
+// move the unit between its root menu, Setup Mode and out of it are the console's own.
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <functional>
-#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "AfComPort.h"
 #include "uCommunicationUtils.h"
+#include "uKaVruneUnitWords.h"
 
 // The newest pauses of one kind (a ring): old ones leave it, so a hiccup does not slow the rest
 // of a session, and on a line that pauses often it holds about its longest.
@@ -51,7 +54,8 @@ struct TLineTiming {
   // waited there, and whether it ever printed more after it.
   std::array<int, 9> WaitedAt{};
   std::array<bool, 9> GoesOnAfter{};
-  int LastEnding = -1;  // the ending the last answer stopped at, when the unit waited there
+  int LastEnding = -1;     // the ending the last answer stopped at, when the unit waited there
+  bool LoopsBack = false;  // the line brought back a copy of keys sent: every echo must hold it
 };
 
 // The quiet after a prompt ending, before it counts as the place where the device waits.
@@ -63,6 +67,30 @@ constexpr int EndingTrusted = 3;
 
 // The first byte of a menu's answer is awaited this long.
 constexpr int AnswerTimeoutMs = 1000;
+
+// Where the unit is in its dialogue, as far as what it printed shows.
+enum class TUnitState {
+  Unknown,        // not heard in Setup Mode since the port opened
+  Offering,       // it offers Setup Mode (its banner at a boot or a restart)
+  Printing,       // it prints its dump on the way to its root menu
+  AtRootMenu,     // it waits at its root prompt
+  InSectionMenu,  // in Setup Mode away from its root menu: in a menu's questions, or where is not sure
+  LeftSetupMode,  // it confirmed leaving Setup Mode without storing
+  Restarting,     // it confirmed a store and restarts
+};
+
+// One way to the root menu: how it is gone, and what the unit printed on it.
+struct TRootWay {
+  std::function<bool()> Stop;  // asked before every exchange; true ends the way at once
+  int ListenMs = 1000;         // how long a unit that says nothing is listened to
+  // How long the way listens before it presses Enter: a unit that is booting prints its offer
+  // meanwhile, and an Enter into its banner may be taken or not.
+  int ListenFirstMs = 250;
+  bool DumpWanted = true;  // false: the root menu without a dump will do
+  // Called as the lines of a dump come in, with the number of whole lines since its heading.
+  std::function<void(int lines)> DumpLines;
+  std::string Heard;  // everything the unit said on the way
+};
 
 class TDeviceConsole final {
  public:
@@ -84,7 +112,7 @@ class TDeviceConsole final {
   TAnswer Type(const std::string& keys, int firstAnswerMs = AnswerTimeoutMs,
                const std::function<bool(const std::string& text)>& said = {});
   // The exchange under Type, for callers that watch the text as it comes; the settle time is
-  // this console's, and what the reply shows of the line is learnt.
+  // this console's, and what the reply shows of the line and of the unit is learnt.
   TPromptReply Exchange(const std::string& keys, TPromptWait wait);
   // The quiet after a prompt ending wherever it comes; SettleAfter: after what the unit printed
   // as it ends now, with what the answer so far shows of the line.
@@ -92,52 +120,59 @@ class TDeviceConsole final {
   int SettleAfter(const std::string& own, const TPromptReply& sofar) const;
   TAfCustomSerialPort* Port() const { return port_; }
 
+  // Where the unit is; callable from any thread.
+  TUnitState State() const { return state_; }
+  bool AtRootMenu() const { return state_ == TUnitState::AtRootMenu; }
+  // It has begun its dump or shown a menu and was not seen to leave Setup Mode since: whoever
+  // gives up, even during the first printout, still owes it an exit.
+  bool InSetupMode() const {
+    const TUnitState s = state_;
+    return s == TUnitState::Printing || s == TUnitState::AtRootMenu || s == TUnitState::InSectionMenu;
+  }
+  // It confirmed leaving Setup Mode and has not been seen in it since: an exit has nothing to do.
+  bool LeftSetupMode() const { return state_ == TUnitState::LeftSetupMode; }
+  // A new port, or another unit on it: nothing is known of it.
+  void Reset();
+  // The dialogue broke off (an error, a closed port): the unit is no longer taken to be at its
+  // root menu.
+  void LoseTrack();
+  // The entries of the unit's root menu as it printed them last (empty until it did).
+  TMenuMap MenuMap() const;
+
+  // Brings the unit to its root menu from wherever it is. It listens first; it presses Enter
+  // only where the unit waits (quiet after its offer, a question or its root prompt) or stays
+  // silent; it keeps the values of a question it finds open, and presses Enter at the root menu
+  // only when the unit has not printed its dump on the way there (and a dump is wanted). A unit
+  // that takes an Enter pressed into its banner prints its dump straight after the offer: no
+  // second Enter follows, and a second printout that comes all the same is read to its end.
+  // Gives up when the unit stays silent for way.ListenMs, or talks for ever without showing the
+  // menu. True when it waits at its root menu.
+  bool EnterRootMenu(TRootWay& way);
+  // At the root menu: leaves Setup Mode without storing; nothing is typed elsewhere, nor to a
+  // unit whose menu offers no such entry. True when the unit answered; LeftSetupMode() tells
+  // whether it confirmed.
+  bool ExitWithoutStoring();
+  // From wherever the unit is: to its root menu with Enter (which keeps each value), then out
+  // of Setup Mode without storing. True when the unit confirmed.
+  bool LeaveWithoutStoring(const std::function<bool()>& stop);
+  // At the root menu: stores and leaves Setup Mode. True only on the unit's own confirmation.
+  bool Store();
+  // At the root menu: restores the unit's defaults (not stored). True when it took the key and
+  // shows its root menu again.
+  bool Defaults();
+
  private:
+  void Set(TUnitState state);
+  bool WayToRootMenu(TRootWay& way);
+  // What an exchange shows of where the unit is.
+  void Observe(const std::string& own, bool atPrompt);
+  // Where the echo of typed keys ends in text, as this line echoes (DeviceEchoEnd).
+  size_t EchoEnd(const std::string& text, const std::string& typed) const;
+  std::string CommandKey(TMenuEntry entry) const;
+
   TAfCustomSerialPort* port_;
   TLineTiming& timing_;
-};
-
-// The last line of a text: the prompt the device waits at.
-std::string LastLine(const std::string& text);
-// The root menu's prompt ends the text.
-bool AtRootPrompt(const std::string& text);
-// The value a prompt shows in its last parentheses ("Key type ... (1) ? " gives "1").
-std::string PromptValue(const std::string& line);
-// One number of an address after the first: ".(168) ".
-bool IsAddressPartPrompt(const std::string& line);
-
-// The unit offers Setup Mode: the last line it printed, whatever line end follows it, asks for
-// Enter (or Return) to reach setup ("Press Enter for Setup Mode", "press ENTER to go into setup
-// mode"). Units end the offer with nothing, CR LF or LF CR, so line ends never decide.
-bool OffersSetupMode(const std::string& text);
-// Where a line that offers Setup Mode begins in text at or after from; npos when none does.
-size_t FindSetupOffer(const std::string& text, size_t from = 0);
-// The unit printed its banner or offer again: it restarted. A banner names the product or the
-// unit's MAC address; only a line that offers Setup Mode is taken as proof.
-bool ShowsRestart(const std::string& text);
-
-// What the entries of the unit's root menu do, read from the menu it prints ("0 Server
-// configuration" ... "9 Save and exit"), so that a unit without a WLAN menu, or one that
-// numbers its entries otherwise, is walked by what it offers.
-enum class TMenuEntry { Server, Channel1, Channel2, Wlan, Expert, Security, Defaults, ExitWithoutSave, SaveAndExit };
-
-class TMenuMap final {
- public:
-  // The numbered lines of the last root menu in text (the lines before its last "Your
-  // choice ?"); an empty map when it shows none.
-  static TMenuMap FromRootMenu(const std::string& text);
-  // The key that chooses the entry, or empty when the unit does not offer it.
-  std::string Key(TMenuEntry entry) const;
-  bool Has(TMenuEntry entry) const { return keys_.count(entry) != 0; }
-  bool Empty() const { return keys_.empty(); }
-  // The menu of a section of the settings document ("basic_parameters", "WLAN" ...).
-  static bool EntryOfSection(const std::string& section, TMenuEntry& entry);
-  // The sections of the settings document whose menus the unit offers.
-  std::vector<std::string> SectionsOffered() const;
-  // The unit's own label of an entry, for a message ("WLAN configuration").
-  std::string Label(TMenuEntry entry) const;
-  bool operator==(const TMenuMap&) const = default;
-
- private:
-  std::map<TMenuEntry, std::pair<std::string, std::string>> keys_;  // entry: key, label
+  std::atomic<TUnitState> state_{TUnitState::Unknown};
+  mutable std::mutex menuLock_;
+  TMenuMap menuMap_;
 };

@@ -1,15 +1,12 @@
 #include "uKaVruneDumpReader.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "uCommunicationUtils.h"
 #include "uKaVruneUtils.h"
 #include "uTranscript.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 std::string Blanks(const std::string& text) { return ReplaceAll(text, " ", "_"); }
 
@@ -24,35 +21,6 @@ void AppendMarker(TXmlElement parent) {
     if (parent) parent.AppendChild(ErrorLineMarker);
   } catch (...) {}
 }
-
-// A line that never falls silent must not hold the port (and the window's Open/Close) for
-// ever; a dump at 9600 baud takes little more than two seconds.
-constexpr auto TalkLimit = std::chrono::seconds(15);
-// Enter pressed at prompts on the way to the root menu: more than the longest menu asks.
-constexpr int MaxEnters = 60;
-
-// What the device's output so far asks of the entry.
-enum class TCue { None, DumpDone, MenuWithoutDump, Offer, Question };
-
-TCue Cue(const std::string& heard, size_t handled) {
-  const size_t menu = heard.rfind(MenuPrompt);
-  const size_t heading = heard.rfind(DumpHeading);
-  if (menu != std::string::npos && menu >= handled) {
-    if (heading != std::string::npos && heading < menu) return TCue::DumpDone;
-    return TCue::MenuWithoutDump;
-  }
-  // A dump under way may hold any text, a "?" in a value as well: it is waited for.
-  if (heading != std::string::npos && heading >= handled) return TCue::None;
-  if (FindSetupOffer(heard, handled) != std::string::npos) return TCue::Offer;
-  // A question left open (a walk broken off), or one number of an address.
-  const size_t last = heard.find_last_not_of(' ');
-  if (last != std::string::npos && last >= handled && EndsAtPrompt(heard)) return TCue::Question;
-  return TCue::None;
-}
-
-}  // namespace
-
-namespace {
 
 // One form of key for every line layout: "Send '+++' in Modem Mode : enabled" and the standard
 // "Send '+++' in Modem Mode Y, ..." must name the same setting.
@@ -184,106 +152,8 @@ TXmlElement ParseDump(const std::string& text, std::vector<std::string>* damaged
   return root;
 }
 
-void EnterRootMenu(TAfCustomSerialPort* port, TDumpContext& context) {
-  context.InMenu = false;
+void ReadDump(TDeviceConsole& console, TDumpContext& context) {
   context.Root = TXmlElement();
-  context.Heard.clear();
-  std::string& heard = context.Heard;
-  TLineTiming ownTiming;
-  TDeviceConsole console(port, context.Timing ? *context.Timing : ownTiming);
-  size_t handled = 0;  // cues before this point have been acted on
-  std::string key;     // listen first
-  bool listenedFirst = false;
-  int enters = 0;
-  size_t blindEnter = std::string::npos;  // where heard was when Enter went to a silent device
-  const auto start = Clock::now();
-  auto talking = [&] { return Clock::now() - start < TalkLimit; };
-  int linesTold = 0;
-  auto tellLines = [&](const std::string& text) {
-    const size_t heading = text.rfind(DumpHeading);
-    if (!context.DumpLines || heading == std::string::npos) return;
-    const int lines =
-        static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(heading), text.end(), '\r'));
-    if (lines != linesTold) context.DumpLines(linesTold = lines);
-  };
-  auto stopped = [&] { return context.Stop && context.Stop(); };
-  TPromptWait wait;
-  // A device that talks on (a line chattering) is listened to only until the caller stops.
-  wait.KeepWaiting = [&](const std::string& reply) {
-    tellLines(heard + reply);
-    return talking() && !stopped();
-  };
-  // The offer has no prompt ending of its own, and some units end it with a line end: the unit
-  // waits after it all the same.
-  wait.AlsoWaitsAt = OffersSetupMode;
-
-  while (port && port->Active() && !stopped()) {
-    wait.FirstAnswerMs = key.empty() && !listenedFirst ? context.ListenFirstMs : context.ListenMs;
-    const TPromptReply reply = console.Exchange(key, wait);
-    if (!key.empty() && !reply.NotTyped) ++enters;
-    const bool typed = !key.empty() && !reply.NotTyped;
-    key.clear();
-    heard += reply.Text;
-    if (reply.Text.empty()) {
-      // Silent: a device at its root menu or in a question says nothing until a key comes.
-      if (!listenedFirst && !typed) {
-        listenedFirst = true;
-        key = "\r";
-        handled = heard.size();
-        if (blindEnter == std::string::npos) blindEnter = heard.size();
-        continue;
-      }
-      return;  // not in Setup Mode now, the caller tries again later
-    }
-    listenedFirst = true;
-    if (!reply.AtPrompt) {
-      if (!talking() || stopped()) return;
-      continue;  // it went quiet in the middle of a line, or is still talking: listen on
-    }
-    switch (Cue(heard, handled)) {
-      case TCue::DumpDone: {
-        // Each Enter may have been answered with a dump. While fewer dumps came than Enters
-        // went out, one may still be on its way: it is read to its end, and the newest counts.
-        const auto dumps = [&] {
-          int n = 0;
-          for (size_t p = heard.find(DumpHeading); p != std::string::npos; p = heard.find(DumpHeading, p + 1)) ++n;
-          return n;
-        };
-        // Only an Enter that went to a silent device may have reached one that was booting,
-        // and been taken before its offer.
-        const bool offerAfterBlindEnter =
-            blindEnter != std::string::npos && FindSetupOffer(heard, blindEnter) != std::string::npos;
-        if (offerAfterBlindEnter && dumps() < enters) {
-          TPromptWait late = wait;
-          late.FirstAnswerMs = std::max(SilenceGapMs(port), 2 * (context.Timing ? context.Timing->SlowestAnswerMs : 0));
-          const TPromptReply more = console.Exchange("", late);
-          heard += more.Text;
-          if (!more.Text.empty()) {
-            handled = heard.size() - more.Text.size();
-            if (!more.AtPrompt || Cue(heard, handled) != TCue::DumpDone) continue;
-          }
-        }
-        context.InMenu = true;
-        context.DamagedLines.clear();
-        context.Root = ParseDump(heard, &context.DamagedLines);
-        return;
-      }
-      case TCue::MenuWithoutDump:
-        // The device is at the root menu but printed no dump since the last one we heard:
-        // Enter there prints it.
-        context.InMenu = true;
-        if (!context.DumpWanted) return;
-        key = "\r";
-        break;
-      case TCue::Offer:
-      case TCue::Question: key = "\r"; break;
-      case TCue::None:
-        if (!talking()) return;
-        break;  // more is coming: a banner, a dump under way
-    }
-    if (!key.empty()) {
-      if (enters >= MaxEnters) return;
-      handled = heard.size();
-    }
-  }
+  context.DamagedLines.clear();
+  if (console.EnterRootMenu(context)) context.Root = ParseDump(context.Heard, &context.DamagedLines);
 }

@@ -64,7 +64,7 @@ TKaVruneSession::TKaVruneSession(TSessionObserver observer) : state_(std::make_u
   };
 }
 
-// Long enough for a dump begun just before to be read to its end at 9600 baud, then "8".
+// Long enough for a dump begun just before to be read to its end at 9600 baud, then the exit.
 TKaVruneSession::~TKaVruneSession() { Leave(Clock::now() + std::chrono::seconds(10)); }
 
 void TKaVruneSession::SetTrace(std::function<void(bool sent, const std::string& bytes)> trace) {
@@ -171,17 +171,17 @@ TSessionResult TKaVruneSession::Store(Clock::time_point deadline) {
 
 bool TKaVruneSession::InSetupMode() const {
   const TState& s = *state_;
-  return opened_ && s.worker.IsPortOpen() && !s.worker.LeftSetupMode() && (s.documents > 0 || s.worker.InSetupMode());
+  return opened_ && s.worker.IsPortOpen() && s.worker.InSetupMode();
 }
 
 bool TKaVruneSession::Leave(Clock::time_point deadline) {
   TState& s = *state_;
-  s.dispatcher.ProcessMessages(0);  // a document delivered meanwhile counts
+  s.dispatcher.ProcessMessages(0);  // what the worker posted meanwhile is no answer to the exit
   // A device that never answered is not in Setup Mode, nor one the worker took out of it.
   if (!InSetupMode()) return true;
   opened_ = false;
   s.report.reset();
-  // The worker ends the read under way first, so "8" goes out at the root prompt, never into
+  // The worker ends the read under way first, so the exit goes out at the root prompt, never into
   // the dump.
   s.worker.RequestWrite(RequestExit{});
   WaitUntil([&] { return s.report.has_value(); }, deadline, false);

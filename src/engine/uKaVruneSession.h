@@ -27,7 +27,7 @@ enum class TSessionStatus {
 struct TSessionResult {
   TSessionStatus Status = TSessionStatus::Done;
   std::string Message;  // the worker's reason, where it gave one
-  // A write: the device stored it ("Parameters stored ..."), even if the step then failed, timed
+  // A write: the device confirmed that it stored it, even if the step then failed, timed
   // out or was cancelled (the read that checks it did not come). False: nothing was stored.
   bool Stored = false;
   // A write: settings of the request the device never asked for (section, key); not written.
@@ -90,7 +90,7 @@ class TKaVruneSession final {
   TSessionResult Defaults(Clock::time_point deadline);
   // Stores what the device holds now, e.g. the defaults just restored.
   TSessionResult Store(Clock::time_point deadline);
-  // The device is in Setup Mode as far as the session knows: it answered, perhaps only with the
+  // The device is in Setup Mode as far as its console knows: it answered, perhaps only with the
   // beginning of its first dump, and was not taken out since.
   bool InSetupMode() const;
   // Takes the device out of Setup Mode, once it has come to its root menu: a dump under way is

@@ -49,17 +49,13 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 
 class TSectionWalk final {
  public:
-  TSectionWalk(TAfCustomSerialPort* port, const TXmlElement& section, int choice, const TWriteControl& control)
-      : section_(section),
-        choice_(choice),
-        control_(control),
-        console_(port, control.Timing ? *control.Timing : ownTiming_),
-        port_(port) {}
+  TSectionWalk(TDeviceConsole& console, const TXmlElement& section, const std::string& menuKey,
+               const TWriteControl& control)
+      : section_(section), menuKey_(menuKey), control_(control), console_(console), port_(console.Port()) {}
 
   TSectionOutcome Run() {
     try {
       Walk();
-      outcome_.Completed = true;
     } catch (const TWalkStopped& stop) {
       outcome_.Cancelled = stop.cancelled;
       outcome_.OffScript = !stop.cancelled;
@@ -86,7 +82,7 @@ class TSectionWalk final {
     heard_ = a.Heard;
     CheckGoOn();  // closing the port or a stop while the device was awaited is no fault of the device
     // Its offer inside a menu: the unit started again (power or cable) and dropped the answers.
-    if (ShowsRestart(a.Heard)) throw TWalkStopped{"the unit restarted", false, true};
+    if (console_.State() == TUnitState::Offering) throw TWalkStopped{"the unit restarted", false, true};
     if (a.NotTyped) OffScript("the device went on printing where it was to wait for an answer");
     if (a.Silent) OffScript("the device does not answer");
     if (!a.Echoed) OffScript("the device's echo does not match what was typed");
@@ -105,7 +101,8 @@ class TSectionWalk final {
     for (const TXmlElement& e : section_.Children())
       if (!IsDecision(name_, e.Name())) pending_.push_back(e.Name());
 
-    text_ = Type(std::to_string(choice_) + "\r");
+    if (!console_.AtRootMenu()) OffScript("the device is not at its root menu");
+    text_ = Type(menuKey_ + EnterKey);
     if (AtRootPrompt(text_)) OffScript("the menu ended before its questions");
     if (!KnownQuestion(name_, PromptName(LastLine(text_))))
       OffScript("the device asks \"" + Trim(LastLine(text_)) + "\", which is no question of this menu");
@@ -124,7 +121,7 @@ class TSectionWalk final {
       if (!key.empty() && !GetKeyText(section_, key, value) && DecidesGivenValue(key)) {
         // A value given without its decision: the decision that leads to it is Yes.
         typedValue_ = true;
-        text_ = Type("Y");
+        text_ = Type(YesKey);
       } else if (!key.empty() && GetKeyText(section_, key, value)) {
         std::erase(pending_, key);
         typedValue_ = true;
@@ -161,20 +158,20 @@ class TSectionWalk final {
   // each of the others in turn, each kept with Enter as well.
   void Keep(const std::string& key, const std::string& line) {
     if (key == "Key_type_0") keyType_ = PromptValue(line);
-    text_ = Type("\r");
-    for (int part = 0; part < 3 && IsAddressPartPrompt(LastLine(text_)); ++part) text_ = Type("\r");
+    text_ = Type(EnterKey);
+    for (int part = 0; part < 3 && IsAddressPartPrompt(LastLine(text_)); ++part) text_ = Type(EnterKey);
   }
 
   void Give(const std::string& key, const std::string& value, const std::string& line) {
     if (Special(key, value, line)) return;
-    text_ = Type(IsYesNo(name_, key) && (value == "Y" || value == "N") ? value : value + "\r");
+    text_ = Type(IsYesNo(name_, key) && (value == YesKey || value == NoKey) ? value : value + EnterKey);
   }
 
   void Address(const std::string& address) {
     const std::vector<std::string> parts = Split(address, '.');
     if (parts.size() != 4) OffScript("\"" + address + "\" is no address");
     for (size_t i = 0; i < parts.size(); ++i) {
-      text_ = Type(parts[i] + "\r");
+      text_ = Type(parts[i] + EnterKey);
       if (i < 3 && !IsAddressPartPrompt(LastLine(text_)))
         OffScript("the address question did not ask for its next number");
     }
@@ -190,95 +187,87 @@ class TSectionWalk final {
   }
 
   // The answers that need more than one exchange or a converted value; false when the generic
-  // answer is to follow.
+  // answer is to follow. The section says which menu asks: the unit's own menu numbers are the
+  // root menu's business.
   bool Special(const std::string& key, const std::string& value, const std::string& line) {
     int n = 0;
-    switch (choice_) {
-      case 0:
-        if (key == "IP_Address") {
-          Address(value);
+    if (name_ == "basic_parameters") {
+      if (key == "IP_Address") {
+        Address(value);
+        return true;
+      }
+      if (key == "Set_Gateway_IP_Address") {
+        if (value == "0.0.0.0") {
+          text_ = Type(NoKey);
           return true;
         }
-        if (key == "Set_Gateway_IP_Address") {
-          if (value == "0.0.0.0") {
-            text_ = Type("N");
-            return true;
-          }
-          text_ = Type("Y");
-          if (AtRootPrompt(text_) || IsAddressPartPrompt(LastLine(text_)))
-            OffScript("the device did not ask for the gateway's address");
-          Address(value);
+        text_ = Type(YesKey);
+        if (AtRootPrompt(text_) || IsAddressPartPrompt(LastLine(text_)))
+          OffScript("the device did not ask for the gateway's address");
+        Address(value);
+        return true;
+      }
+      if (key == "Netmask") {
+        text_ = Type(std::to_string(NetmaskHostBits(value)) + EnterKey);
+        return true;
+      }
+    } else if (name_ == "Channel_1" || name_ == "Channel_2") {
+      if (key == "Change_address_table") {
+        text_ = Type(YesKey);
+        std::string rest = value;
+        for (int i = 0; i < 16; ++i) {
+          if (AtRootPrompt(text_)) OffScript("the address table ended before its sixteen entries");
+          const TSplit s = SplitAt(rest, " ");
+          rest = s.Tail;
+          text_ = Type((s.NonEmpty && TryParseInteger(s.Head, n) ? s.Head : "0") + EnterKey);
+        }
+        return true;
+      }
+      if (key == "Remote_IP_Address") {
+        if (IsIPv4Address(value)) Address(value);
+        else Keep(key, line);
+        return true;
+      }
+      if (key == "DisConnTime") {
+        const TSplit s = SplitAt(value, ":");
+        int m = 0;
+        if (!TryParseInteger(s.Head, n) || !TryParseInteger(s.Tail, m)) {
+          Keep(key, line);
           return true;
         }
-        if (key == "Netmask") {
-          text_ = Type(std::to_string(NetmaskHostBits(value)) + "\r");
-          return true;
-        }
-        return false;
-      case 1:
-      case 2:
-        if (key == "Change_address_table") {
-          text_ = Type("Y");
-          std::string rest = value;
-          for (int i = 0; i < 16; ++i) {
-            if (AtRootPrompt(text_)) OffScript("the address table ended before its sixteen entries");
-            const TSplit s = SplitAt(rest, " ");
-            rest = s.Tail;
-            text_ = Type(s.NonEmpty && TryParseInteger(s.Head, n) ? s.Head + "\r" : "0\r");
-          }
-          return true;
-        }
-        if (key == "Remote_IP_Address") {
-          if (IsIPv4Address(value)) Address(value);
-          else Keep(key, line);
-          return true;
-        }
-        if (key == "DisConnTime") {
-          const TSplit s = SplitAt(value, ":");
-          int m = 0;
-          if (!TryParseInteger(s.Head, n) || !TryParseInteger(s.Tail, m)) {
-            Keep(key, line);
-            return true;
-          }
-          text_ = Type(s.Head + "\r");
-          if (AtRootPrompt(text_)) OffScript("the device did not ask for the seconds");
-          text_ = Type(s.Tail + "\r");
-          return true;
-        }
-        return false;
-      case 4:
-        if (key == "TX_Data_rate") {
-          const TSplit s = SplitAt(value, ":");
-          text_ = Type(s.Tail + "\r");
-          if (AtRootPrompt(text_)) OffScript("the device did not ask for the rate");
-          text_ = Type(s.Head + "\r");
-          return true;
-        }
-        if (key == "Key_type_0") keyType_ = value;
-        if (key == "Enter_Key") {
-          // A passphrase ends at its line end; a hex key at its length.
-          if (keyType_ == "1") text_ = Type(value + "\r");
-          else if (value.empty()) Keep(key, line);
-          else HexKey(value);
-          return true;
-        }
-        return false;
-      case 6:
-        if (key == "Enter_Key") {
-          if (value.empty()) Keep(key, line);
-          else HexKey(value);
-          return true;
-        }
-        return false;
-      default: return false;
+        text_ = Type(s.Head + EnterKey);
+        if (AtRootPrompt(text_)) OffScript("the device did not ask for the seconds");
+        text_ = Type(s.Tail + EnterKey);
+        return true;
+      }
+    } else if (name_ == "WLAN") {
+      if (key == "TX_Data_rate") {
+        const TSplit s = SplitAt(value, ":");
+        text_ = Type(s.Tail + EnterKey);
+        if (AtRootPrompt(text_)) OffScript("the device did not ask for the rate");
+        text_ = Type(s.Head + EnterKey);
+        return true;
+      }
+      if (key == "Key_type_0") keyType_ = value;
+      if (key == "Enter_Key") {
+        // A passphrase ends at its line end; a hex key at its length.
+        if (keyType_ == "1") text_ = Type(value + EnterKey);
+        else if (value.empty()) Keep(key, line);
+        else HexKey(value);
+        return true;
+      }
+    } else if (name_ == "Security" && key == "Enter_Key") {
+      if (value.empty()) Keep(key, line);
+      else HexKey(value);
+      return true;
     }
+    return false;
   }
 
   TXmlElement section_;
-  int choice_;
+  std::string menuKey_;
   const TWriteControl& control_;
-  TLineTiming ownTiming_;
-  TDeviceConsole console_;
+  TDeviceConsole& console_;
   TAfCustomSerialPort* port_;
   std::string name_;
   std::string text_;   // what the device printed since the last answer: it waits at its last line
@@ -292,7 +281,7 @@ class TSectionWalk final {
 
 }  // namespace
 
-TSectionOutcome WriteSection(TAfCustomSerialPort* port, const TXmlElement& section, int choice,
+TSectionOutcome WriteSection(TDeviceConsole& console, const TXmlElement& section, const std::string& menuKey,
                              const TWriteControl& control) {
-  return TSectionWalk(port, section, choice, control).Run();
+  return TSectionWalk(console, section, menuKey, control).Run();
 }

@@ -8,17 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "AfComPort.h"
 #include "uKaVruneConsole.h"
 #include "uXmlUtils.h"
 
 struct TWriteControl {
   std::function<bool()> Cancelled;  // asked before every exchange
-  TLineTiming* Timing = nullptr;    // what the line has shown so far; none: learnt anew
 };
 
+// How a walk ended; where the unit is now its console says. Neither cancelled nor off script:
+// every question was answered and the unit came back to its root menu.
 struct TSectionOutcome {
-  bool Completed = false;  // "Your choice ?" came back after the menu's questions: at the root menu
   bool Cancelled = false;
   bool OffScript = false;          // the device did something the menu does not do
   bool Restarted = false;          // it printed its banner and offer inside the menu: it restarted
@@ -36,8 +35,8 @@ struct TSectionOutcome {
 // back ends it instead of holding the worker for ever.
 constexpr int WriteMaxSteps = 400;
 
-// Answers every question of the menu `choice` from the section's keys (Enter keeps the device's
-// value of every other) and ends at the root menu. A section of none sends nothing and counts as
-// completed.
-TSectionOutcome WriteSection(TAfCustomSerialPort* port, const TXmlElement& section, int choice,
+// From the root menu, opens the menu with menuKey (the key the unit's root menu shows for the
+// section), answers every question from the section's keys (Enter keeps the device's value of
+// every other) and ends at the root menu. A section of none sends nothing.
+TSectionOutcome WriteSection(TDeviceConsole& console, const TXmlElement& section, const std::string& menuKey,
                              const TWriteControl& control = {});

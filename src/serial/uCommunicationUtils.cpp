@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 #include "AfComPort.h"
 
@@ -14,7 +15,17 @@ using Ms = std::chrono::milliseconds;
 
 }  // namespace
 
-size_t DeviceEchoEnd(const std::string& reply, const std::string& keys) {
+namespace {
+
+// Where the reply's echo of keys ends: the device's echo alone, and the device's echo with the
+// line's whole copy of the keys interleaved with it in any way; npos for one the reply does not
+// begin with. Every interleaving is tried, so a copy that comes whole before the device's echo
+// is never taken for that echo.
+struct TEchoEnds {
+  size_t Alone = std::string::npos, WithCopy = std::string::npos;
+};
+
+TEchoEnds EchoEnds(const std::string& reply, const std::string& keys) {
   std::string shown;
   for (char c : keys)
     if (c != '\r' && c != '\n') shown += c;
@@ -24,13 +35,35 @@ size_t DeviceEchoEnd(const std::string& reply, const std::string& keys) {
     if (got == '*' && t >= 0x20 && t != 0x7F) return true;
     return std::isalpha(t) && std::toupper(static_cast<unsigned char>(got)) == std::toupper(t);
   };
-  size_t device = 0, line = 0, i = 0;
-  for (; i < reply.size(); ++i) {
-    if (device < shown.size() && deviceEchoes(reply[i], shown[device])) ++device;
-    else if (line < keys.size() && reply[i] == keys[line]) ++line;
-    else break;
-  }
-  return device == shown.size() ? i : std::string::npos;
+  // reached[d][l]: the first d + l bytes are d of the device's echo and l of the copy.
+  const size_t devices = shown.size(), copies = keys.size();
+  std::vector<std::vector<bool>> reached(devices + 1, std::vector<bool>(copies + 1, false));
+  reached[0][0] = true;
+  for (size_t d = 0; d <= devices; ++d)
+    for (size_t l = 0; l <= copies; ++l) {
+      if (!reached[d][l] || d + l >= reply.size()) continue;
+      const char got = reply[d + l];
+      if (d < devices && deviceEchoes(got, shown[d])) reached[d + 1][l] = true;
+      if (l < copies && got == keys[l]) reached[d][l + 1] = true;
+    }
+  TEchoEnds ends;
+  if (reached[devices][0]) ends.Alone = devices;
+  if (reached[devices][copies]) ends.WithCopy = devices + copies;
+  return ends;
+}
+
+}  // namespace
+
+size_t DeviceEchoEnd(const std::string& reply, const std::string& keys, bool loopsBack) {
+  const TEchoEnds ends = EchoEnds(reply, keys);
+  return ends.WithCopy != std::string::npos ? ends.WithCopy : loopsBack ? std::string::npos : ends.Alone;
+}
+
+bool LoopedBack(const std::string& reply, const std::string& keys) {
+  // Only keys with a printable key and a line end tell: a device alone never follows its echo
+  // with the very keys again.
+  const bool printable = keys.find_first_not_of("\r\n") != std::string::npos;
+  return printable && keys.find('\r') != std::string::npos && EchoEnds(reply, keys).WithCopy != std::string::npos;
 }
 
 bool EndsAtPrompt(const std::string& text) {
@@ -78,7 +111,7 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
       }
       r.Text += port->ReadString();
       lastByte = now;
-      const size_t echo = text.empty() ? 0 : DeviceEchoEnd(r.Text, text);
+      const size_t echo = text.empty() ? 0 : DeviceEchoEnd(r.Text, text, wait.LoopsBack);
       const std::string own = echo == std::string::npos ? r.Text : r.Text.substr(echo);
       atEnding = !own.empty() && EndsAtPrompt(own);
       waiting = atEnding || (!own.empty() && wait.AlsoWaitsAt && wait.AlsoWaitsAt(r.Text));

@@ -28,8 +28,13 @@ constexpr int SilenceFloorMs = 20;
 // Where the device's echo of the keys typed ends at the start of reply, or npos when the reply
 // does not begin with it. The device echoes each printable key, a letter answer perhaps in upper
 // case and a hidden entry as "*", and no line end; a line that loops back what is sent adds a
-// second, exact copy (line ends included), interleaved with the device's in any way.
-size_t DeviceEchoEnd(const std::string& reply, const std::string& keys);
+// second, exact copy (line ends included), interleaved with the device's in any way. A reply
+// that holds the copy as well ends after both. loopsBack: the line is known to bring the copy
+// back, so an echo without it is none (the copy alone would pass for the device's echo).
+size_t DeviceEchoEnd(const std::string& reply, const std::string& keys, bool loopsBack = false);
+// The reply begins with the device's echo and the line's copy of keys that hold a printable key
+// and a line end: the line brings back what is sent.
+bool LoopedBack(const std::string& reply, const std::string& keys);
 
 // Where a device waits for an answer: the text ends in a prompt ending, a "?", ")" or ":" with
 // at most its blanks after it, and no line end.
@@ -43,6 +48,7 @@ struct TPromptWait {
   // When given, that quiet for the text as it ends now (the echo left out), with the reply so
   // far; SettleMs otherwise.
   std::function<int(const std::string& own, const TPromptReply& sofar)> SettleAfter;
+  bool LoopsBack = false;  // the line brings back a copy of what is sent (DeviceEchoEnd)
   // Where else the device may wait (the offer at boot); EndsAtPrompt always counts.
   std::function<bool(const std::string& text)> AlsoWaitsAt;
   // Asked as bytes come in, with everything received so far; false ends the exchange.

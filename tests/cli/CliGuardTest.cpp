@@ -13,6 +13,7 @@ struct TGuardCase {
   const char* Why;
   std::string Setting;
   TSimFault Then;  // the fault the unit has from the corrupted digit on
+  bool LineEcho = false;
 };
 
 void PrintTo(const TGuardCase& c, std::ostream* os) { *os << c.Setting; }
@@ -22,11 +23,13 @@ class CliGuard : public ::testing::TestWithParam<TGuardCase> {};
 // The line corrupts the second digit the walk types (8090 arrives as 8290): the unit echoes
 // and takes what arrived, so only the echo shows it. In the second case the digit is the
 // answer to the menu's last but one question and the unit asks "Press Enter to continue ? "
-// before its root menu: leaving takes Enter until the root prompt itself, not any prompt.
+// before its root menu: leaving takes Enter until the root prompt itself, not any prompt. In the
+// third the line loops back what is typed, whole and uncorrupted, before the unit's own echo.
 TEST_P(CliGuard, aCorruptedDigitShouldStoreNothingAndLeaveAtTheRootMenu) {
   const TGuardCase& c = GetParam();
   InProcessSimOptions o;
   o.Fault = TSimFault::CorruptDigit;
+  o.LineEcho = c.LineEcho;
   InProcessSim sim(4, o);
   sim.OnEvent([&](const std::string& e) {
     if (e == "corrupt digit") sim.With([&](TSimDevice& d) { d.SetFault(c.Then); });
@@ -56,7 +59,9 @@ TEST(CliGuardMenu, aMenuWithoutSaveAndExitShouldGetNoKeyOfAWalk) {
 INSTANTIATE_TEST_SUITE_P(Walks, CliGuard,
                          ::testing::Values(TGuardCase{"midMenu", "Expert.HTTP_Port_Number=8090", TSimFault::None},
                                            TGuardCase{"lastButOneQuestion", "Expert.MTU_Size=1000",
-                                                      TSimFault::WrongRootPrompt}),
+                                                      TSimFault::WrongRootPrompt},
+                                           TGuardCase{"onALineThatEchoes", "Expert.HTTP_Port_Number=8090",
+                                                      TSimFault::None, true}),
                          [](const auto& info) { return std::string(info.param.Why); });
 
 }  // namespace

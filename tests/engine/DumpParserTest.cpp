@@ -125,6 +125,8 @@ constexpr int kCom = 7;
 struct DumpReader : ::testing::Test {
   InProcessSim device{kCom, {SimDefaults(), true}};
   TAfComPort port;
+  TLineTiming timing;
+  TDeviceConsole console{&port, timing};
   void SetUp() override {
     port.SetBaudRate(br9600);
     port.SetComNumber(kCom);
@@ -137,8 +139,8 @@ struct DumpReader : ::testing::Test {
 
 TEST_F(DumpReader, shouldReadTheDumpThatOneEnterAtTheRootMenuPrints) {
   TDumpContext context;
-  EnterRootMenu(&port, context);
-  EXPECT_TRUE(context.InMenu);
+  ReadDump(console, context);
+  EXPECT_TRUE(console.AtRootMenu());
   ASSERT_TRUE(context.Root);
   EXPECT_EQ(context.Root.Name(), "kaVrune");
   const auto sections = context.Root.Children();
@@ -156,8 +158,8 @@ TEST_F(DumpReader, shouldKeepTheValuesOfAnOpenQuestionOnTheWayToTheMenu) {
   question.KeepWaiting = [](const std::string& text) { return text.find('?') == std::string::npos; };
   ASSERT_NE(SendAndAwaitPrompt(&port, "", question).Text.find('?'), std::string::npos);
   TDumpContext context;
-  EnterRootMenu(&port, context);
-  EXPECT_TRUE(context.InMenu);
+  ReadDump(console, context);
+  EXPECT_TRUE(console.AtRootMenu());
   EXPECT_TRUE(context.Root) << "the menu came without a dump: Enter there prints it";
   const std::string typed = device.Received();
   EXPECT_EQ(typed.find_first_not_of('\r', 2), std::string::npos) << "only Enter after the choice: " << typed;
@@ -168,8 +170,8 @@ TEST_F(DumpReader, shouldGiveUpOnASilentDeviceAfterOneEnter) {
   device.Line().Hold(true);
   TDumpContext context;
   context.ListenMs = 200;
-  EnterRootMenu(&port, context);
-  EXPECT_FALSE(context.InMenu);
+  ReadDump(console, context);
+  EXPECT_FALSE(console.AtRootMenu());
   EXPECT_FALSE(context.Root);
   ASSERT_TRUE(device.WaitReceived("\r"));
   EXPECT_EQ(device.Received(), "\r");

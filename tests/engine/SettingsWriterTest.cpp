@@ -38,6 +38,8 @@ constexpr int kCom = 7;
 struct Writer : ::testing::Test {
   std::optional<InProcessSim> device;
   TAfComPort port;
+  TLineTiming timing;
+  TDeviceConsole console{&port, timing};
   PXmlDocument doc = TXmlDocument::CreateFromText("<xml/>");
 
   // The device waits at the root menu of Setup Mode in this state.
@@ -49,7 +51,13 @@ struct Writer : ::testing::Test {
     port.SetComNumber(kCom);
     port.Open();
     ASSERT_TRUE(port.Active());
+    // The console learns where the unit is and what its root menu offers.
+    TRootWay way;
+    ASSERT_TRUE(console.EnterRootMenu(way));
+    device->ClearReceived();
   }
+  // Every question answered, and the unit back at its root menu.
+  bool Completed(const TSectionOutcome& out) const { return !out.Cancelled && !out.OffScript && console.AtRootMenu(); }
   void TearDown() override { port.Close(); }
   TXmlElement Section(const std::string& name, std::initializer_list<std::pair<const char*, const char*>> keys) {
     TXmlElement s = doc->Root().AppendChild(name);
@@ -75,28 +83,28 @@ struct Writer : ::testing::Test {
 TEST_F(Writer, shouldAnswerBasicParametersWithTheirSpecialRules) {
   Start();
   TSectionOutcome out = WriteSection(
-      &port,
+      console,
       Section("basic_parameters",
               {{"IP_Address", "10.0.0.5"}, {"Set_Gateway_IP_Address", "0.0.0.0"}, {"Netmask", "255.255.0.0"}}),
-      0);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+      "0");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_TRUE(AtRootMenu());
   EXPECT_EQ(Current("basic_parameters", "IP_Address"), "10.0.0.5");
   EXPECT_EQ(Current("basic_parameters", "Set_Gateway_IP_Address"), "0.0.0.0");
   EXPECT_EQ(Current("basic_parameters", "Netmask"), "255.255.0.0") << "typed as the number of host bits";
   // A gateway is typed after Yes.
-  out = WriteSection(&port, Section("basic_parameters", {{"Set_Gateway_IP_Address", "10.0.0.1"}}), 0);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+  out = WriteSection(console, Section("basic_parameters", {{"Set_Gateway_IP_Address", "10.0.0.1"}}), "0");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_EQ(Current("basic_parameters", "Set_Gateway_IP_Address"), "10.0.0.1");
 }
 
 TEST_F(Writer, shouldKeepTheDevicesValuesForMissingKeysWithoutInventingAny) {
   Start();
-  EXPECT_TRUE(WriteSection(&port, TXmlElement(), 1).Completed) << "no section: nothing to do";
+  EXPECT_TRUE(Completed(WriteSection(console, TXmlElement(), "1"))) << "no section: nothing to do";
   EXPECT_EQ(device->Received(), "");
   // The octet prompts of an address repeat under similar names; each keeps its number.
-  TSectionOutcome out = WriteSection(&port, Section("basic_parameters", {}), 0);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+  TSectionOutcome out = WriteSection(console, Section("basic_parameters", {}), "0");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_TRUE(OnlyEnters("0\r")) << device->Received();
   EXPECT_TRUE(NothingChanged());
 }
@@ -104,12 +112,12 @@ TEST_F(Writer, shouldKeepTheDevicesValuesForMissingKeysWithoutInventingAny) {
 TEST_F(Writer, shouldAnswerOnlyTheKeysTheMenuAsksAndStripControlCharacters) {
   Start();
   TSectionOutcome out =
-      WriteSection(&port, Section("Channel_1", {{"Baudrate", "19200"}, {"IP_Address", "1.2.3.4"}}), 1);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+      WriteSection(console, Section("Channel_1", {{"Baudrate", "19200"}, {"IP_Address", "1.2.3.4"}}), "1");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_EQ(Current("Channel_1", "Baudrate"), "19200");
   EXPECT_EQ(Current("Channel_1", "I_F_Mode"), "4C");
-  out = WriteSection(&port, Section("WLAN", {{"Network_name", "a@b\r\nX\t"}}), 4);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+  out = WriteSection(console, Section("WLAN", {{"Network_name", "a@b\r\nX\t"}}), "4");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_EQ(Current("WLAN", "Network_name"), "a@bX");
   ASSERT_EQ(out.Notes.size(), 1u);
   EXPECT_NE(out.Notes[0].find("Network_name"), std::string::npos);
@@ -120,12 +128,12 @@ TEST_F(Writer, shouldSendMultiPartAnswersOfTheChannels) {
   state.Set("Channel_1", "ConnectMode", "CC");  // UDP with the address table
   state.Set("Channel_1", "Datagram_Type", "FD");
   Start(state);
-  TSectionOutcome out = WriteSection(&port, Section("Channel_1", {{"Change_address_table", "1 2 x 3"}}), 1);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+  TSectionOutcome out = WriteSection(console, Section("Channel_1", {{"Change_address_table", "1 2 x 3"}}), "1");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_EQ(Current("Channel_1", "Change_address_table"), "1 2 0 3 0 0 0 0 0 0 0 0 0 0 0 0")
       << "a token that is no integer is sent as 0, missing ones as 0";
-  out = WriteSection(&port, Section("Channel_2", {{"DisConnTime", "5:30"}}), 2);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+  out = WriteSection(console, Section("Channel_2", {{"DisConnTime", "5:30"}}), "2");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_EQ(Current("Channel_2", "DisConnTime"), "5:30");
 }
 
@@ -136,20 +144,20 @@ TEST_F(Writer, shouldSendTheWlanRateFillAShortHexKeyWithZerosAndKeepTheKeyWhenEm
   state.Set("WLAN", "Enter_Key", "0123456789");
   Start(state);
   TSectionOutcome out = WriteSection(
-      &port, Section("WLAN", {{"TX_Data_rate", "5:0"}, {"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", ""}}),
-      4);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+      console, Section("WLAN", {{"TX_Data_rate", "5:0"}, {"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", ""}}),
+      "4");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_EQ(Current("WLAN", "Enter_Key"), "0123456789");
   EXPECT_EQ(Current("WLAN", "TX_Data_rate"), "5:0");
-  out = WriteSection(&port, Section("WLAN", {{"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", "abc"}}), 4);
-  EXPECT_TRUE(out.Completed) << out.Reason;
+  out = WriteSection(console, Section("WLAN", {{"Key_type_0", "0"}, {"Change_Key", "Y"}, {"Enter_Key", "abc"}}), "4");
+  EXPECT_TRUE(Completed(out)) << out.Reason;
   EXPECT_EQ(Current("WLAN", "Enter_Key"), "ABC0000000");
 }
 
 TEST_F(Writer, shouldGiveUpOnAQuestionThatNeverEndsAndNeverInventValues) {
   Start(SimDefaults(), TSimFault::RefuseAnswers);
-  TSectionOutcome out = WriteSection(&port, Section("Expert", {}), 5);
-  EXPECT_FALSE(out.Completed);
+  TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5");
+  EXPECT_FALSE(Completed(out));
   EXPECT_FALSE(out.Cancelled);
   EXPECT_EQ(out.Prompt, "TCP_Keepalive_time_in_s");
   EXPECT_TRUE(out.OffScript);
@@ -178,10 +186,10 @@ TEST_F(Writer, shouldNeverTypeIntoWhatTheDevicePrintsWhereItWasToWait) {
     return false;
   };
   const TSectionOutcome out =
-      WriteSection(&port, Section("basic_parameters", {{"IP_Address", "10.20.30.40"}}), 0, control);
+      WriteSection(console, Section("basic_parameters", {{"IP_Address", "10.20.30.40"}}), "0", control);
   ASSERT_TRUE(released);
   const std::string address = Current("basic_parameters", "IP_Address");
-  if (out.Completed) {
+  if (Completed(out)) {
     EXPECT_EQ(address, "10.20.30.40") << device->Transcript();
   }
   else EXPECT_EQ(address, "192.168.1.254") << device->Transcript();
@@ -191,20 +199,34 @@ TEST_F(Writer, shouldNeverTypeIntoWhatTheDevicePrintsWhereItWasToWait) {
 TEST_F(Writer, shouldGiveUpOnASilentDevice) {
   Start();
   device->Line().Hold(true);
-  TSectionOutcome out = WriteSection(&port, Section("Expert", {}), 5);
-  EXPECT_FALSE(out.Completed);
+  TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5");
+  EXPECT_FALSE(Completed(out));
   EXPECT_NE(out.Reason.find("does not answer"), std::string::npos) << out.Reason;
+}
+
+// Away from the root menu the console types none of its commands, nor a walk its menu's key:
+// each would be taken as the answer to the question the unit waits at.
+TEST_F(Writer, shouldTypeNoCommandAwayFromTheRootMenu) {
+  Start();
+  ASSERT_TRUE(console.Type("5\r").Ok());
+  ASSERT_EQ(console.State(), TUnitState::InSectionMenu);
+  EXPECT_FALSE(console.Store());
+  EXPECT_FALSE(console.Defaults());
+  EXPECT_FALSE(console.ExitWithoutStoring());
+  EXPECT_TRUE(WriteSection(console, Section("Expert", {}), "5").OffScript);
+  EXPECT_EQ(device->Received(), "5\r");
+  EXPECT_TRUE(NothingChanged());
 }
 
 TEST_F(Writer, shouldStopAtOnceWhenCancelledOrClosed) {
   Start();
   TWriteControl control;
   control.Cancelled = [] { return true; };
-  TSectionOutcome out = WriteSection(&port, Section("Expert", {}), 5, control);
+  TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5", control);
   EXPECT_TRUE(out.Cancelled);
   port.Close();
-  out = WriteSection(&port, Section("WLAN", {}), 4);
-  EXPECT_FALSE(out.Completed);
+  out = WriteSection(console, Section("WLAN", {}), "4");
+  EXPECT_FALSE(Completed(out));
   EXPECT_FALSE(out.Cancelled);
   EXPECT_EQ(device->Received(), "");
 }

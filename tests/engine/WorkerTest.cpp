@@ -160,6 +160,19 @@ TEST_F(Worker, shouldLeaveWithoutStoringAndKeepServingAfterAWalkFails) {
   EXPECT_TRUE(sink.WaitDocuments(2));
 }
 
+// A question whose ending the line lost is not seen as asked: the walk stops there, unanswered.
+TEST_F(Worker, shouldAnswerNoQuestionThatComesWithoutItsEnding) {
+  OpenAndRead();
+  device.With([](TSimDevice& d) { d.SetFault(TSimFault::CutPrompt); });
+  worker.RequestWrite(Request("<xml><Expert><MTU_Size>1000</MTU_Size></Expert></xml>"));
+  ASSERT_TRUE(sink.WaitReports(1));
+  const TWriteReport report = sink.Report(0);
+  EXPECT_EQ(device.Count("cut prompt"), 1u) << device.Transcript();
+  EXPECT_FALSE(report.Succeeded);
+  EXPECT_TRUE(report.LeftSetupMode) << report.Message;
+  EXPECT_EQ(device.Count("store"), 0u) << device.Transcript();
+}
+
 TEST_F(Worker, shouldCancelAWriteCleanlyWhenThePortCloses) {
   OpenAndRead();
   // The device falls silent in the middle of the walk, so the write is running when the port closes.

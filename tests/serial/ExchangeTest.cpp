@@ -129,6 +129,8 @@ TEST_F(ExchangeTest, aByteWaitingBeforeTheKeysShouldKeepThemFromBeingTyped) {
 TEST(Exchange, deviceEchoShouldBeSkippedWithALoopedBackCopy) {
   EXPECT_EQ(DeviceEchoEnd("a?b\r\nNext ? ", "a?b\r"), 3u) << "the device echoes no line end";
   EXPECT_EQ(DeviceEchoEnd("aa??bb\r\r\nNext ? ", "a?b\r"), 7u) << "a looped back copy interleaved";
+  EXPECT_EQ(DeviceEchoEnd("10\r10\r\nNext ? ", "10\r"), 5u) << "the copy whole before the device's echo";
+  EXPECT_EQ(DeviceEchoEnd("10\r19\r\nNext ? ", "10\r", true), std::string::npos) << "the copy alone is no echo";
   EXPECT_EQ(DeviceEchoEnd("Y\r\nNext ? ", "y\r"), 1u) << "a letter answer in upper case";
   EXPECT_EQ(DeviceEchoEnd("***\r\nNext ? ", "k?y\r"), 3u) << "a hidden entry";
   EXPECT_EQ(DeviceEchoEnd("\r\nYour choice ? ", "9\r"), std::string::npos) << "no echo at all";

@@ -23,6 +23,7 @@ struct InProcessSimOptions {
   TSimFault Fault = TSimFault::None;
   TSimProfile Profile = {};  // the kind of unit
   bool TakesEarlyEnter = false, TypeAhead = false;
+  bool LineEcho = false;  // the line echoes what it brings, ahead of the unit's answer
   std::chrono::milliseconds Latency{0};
   std::chrono::microseconds CharTime{0};  // pacing; 0: unpaced
   std::chrono::milliseconds Jitter{0};
@@ -129,6 +130,7 @@ class InProcessSim final {
     d.Profile = o.Profile;
     d.TakesEarlyEnter = o.TakesEarlyEnter;
     d.TypeAhead = o.TypeAhead;
+    d.Echo = o.LineEcho;
     d.Latency = o.Latency;
     d.FaultAfter = o.FaultAfter;
     d.Seed = o.Seed;

@@ -102,7 +102,8 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
                                                                   {"corrupt-digit", TSimFault::CorruptDigit},
                                                                   {"status-line", TSimFault::StatusLine},
                                                                   {"wrong-root-prompt", TSimFault::WrongRootPrompt},
-                                                                  {"no-store-entry", TSimFault::NoStoreEntry}};
+                                                                  {"no-store-entry", TSimFault::NoStoreEntry},
+                                                                  {"cut-prompt", TSimFault::CutPrompt}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -195,8 +196,15 @@ std::optional<TSimDevice::TClock::time_point> TSimDevice::NextDeadline() const {
 }
 
 void TSimDevice::PromptShown(TClock::time_point now) {
-  if (++m_Prompts == m_Options.FaultAfter && m_Options.Fault == TSimFault::StatusLine)
+  if (++m_Prompts != m_Options.FaultAfter) return;
+  if (m_Options.Fault == TSimFault::StatusLine)
     m_StatusDue = now + m_Options.Latency + m_Options.CharTime * m_Out.size() + kStatusAfter;
+  // The line loses the question's ending and the blanks after it.
+  if (m_Options.Fault == TSimFault::CutPrompt) {
+    while (!m_Out.empty() && std::string_view(" ?):").find(m_Out.back()) != std::string_view::npos) m_Out.pop_back();
+    m_OwnEnd = std::min(m_OwnEnd, m_Out.size());
+    Event("cut prompt");
+  }
 }
 
 void TSimDevice::Tick(TClock::time_point now) {
@@ -221,8 +229,9 @@ void TSimDevice::Tick(TClock::time_point now) {
 void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
   Tick(now);
   const bool idle = m_Out.empty();
+  // The line's copy comes at once: whole, ahead of the unit's own echo and answer.
+  if (m_Options.Echo) Echo(bytes);
   for (char c : bytes) {
-    if (m_Options.Echo) Echo(std::string_view(&c, 1));
     const bool printing = Printing(now);
     // Tests hold the client to never typing ahead: every key that comes while the device still
     // prints is an event, whether the device takes it or not.

@@ -27,6 +27,7 @@ enum class TSimFault {
   StatusLine,       // an asynchronous status line, and the prompt again, after the FaultAfter-th question
   WrongRootPrompt,  // "Press Enter to continue ? " between a section menu's last question and the root menu
   NoStoreEntry,     // a root menu without its "Save and exit" line; 9 still stores
+  CutPrompt,        // the FaultAfter-th question comes without its ending, where the unit waits all the same
 };
 
 // Parses a --fault word; false when the word names no fault.
@@ -42,7 +43,7 @@ class TSimDevice final {
     TSimFault Fault = TSimFault::None;
     std::chrono::milliseconds BootWindow{3000};
     std::chrono::microseconds CharTime{0};  // time one character takes on the line; 0 when unpaced
-    bool Echo = false;                      // the line echoes every byte it brings
+    bool Echo = false;                      // the line echoes what it brings, ahead of the unit's answer
     TSimProfile Profile = {};               // how this unit prints and asks
     std::string Mac = "0200008F1C2E";       // twelve hex digits
     // An Enter that arrives while the banner is still going out is taken (else ignored).
