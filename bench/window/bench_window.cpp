@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < rounds; ++i) {
     const auto t0 = i == 0 ? start : std::chrono::steady_clock::now();
     {
-      TKaVruneAI worker;
+      TDeviceWorker worker;
       TfMain window(worker, &dispatcher);
       window.show();
       QApplication::processEvents();

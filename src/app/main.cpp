@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 #include "uMain.h"
 #include "uMainPrivate.h"
 #include "uQtDispatcher.h"
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   int rc = 0;
   {
     // The worker outlives the window: the window's close still hands it the exit request.
-    TKaVruneAI worker;
+    TDeviceWorker worker;
     {
       TfMain window(worker, &dispatcher);
       if (makeSheet) {

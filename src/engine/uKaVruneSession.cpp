@@ -52,7 +52,7 @@ struct TKaVruneSession::TState final : IKaVruneSink {
   std::vector<std::string> damaged, damagedNext;
   TDeviceIdentityScanner identity;
   std::function<void(bool sent, const std::string& bytes)> trace;
-  TKaVruneAI worker;  // last: it stops before the rest goes away
+  TDeviceWorker worker;  // last: it stops before the rest goes away
 };
 
 TKaVruneSession::TKaVruneSession(TSessionObserver observer) : state_(std::make_unique<TState>(std::move(observer))) {
@@ -71,7 +71,7 @@ void TKaVruneSession::SetTrace(std::function<void(bool sent, const std::string& 
   state_->trace = std::move(trace);
 }
 
-TKaVruneAI& TKaVruneSession::Worker() { return state_->worker; }
+TDeviceWorker& TKaVruneSession::Worker() { return state_->worker; }
 
 bool TKaVruneSession::IsCancelled() const { return cancelled_ || (cancelFlag_ && cancelFlag_->load()); }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 #include "uKaVruneIdentity.h"
 
 enum class TSessionStatus {
@@ -99,7 +99,7 @@ class TKaVruneSession final {
   // Mode and did not confirm leaving it by the deadline.
   bool Leave(Clock::time_point deadline);
 
-  TKaVruneAI& Worker();
+  TDeviceWorker& Worker();
 
  private:
   struct TState;

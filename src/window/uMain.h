@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 #include "uKaVruneApply.h"
 #include "uKaVruneModel.h"
 #include "uKaVruneNotAsked.h"
@@ -56,7 +56,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // The worker must outlive the window. The dispatcher carries the worker's calls to the main
   // thread (nullptr: the process-wide one). languageDirectory: where "Language.xml" is looked
   // for; empty for the executable's directory.
-  explicit TfMain(TKaVruneAI& worker, IAfMainThreadDispatcher* dispatcher = nullptr,
+  explicit TfMain(TDeviceWorker& worker, IAfMainThreadDispatcher* dispatcher = nullptr,
                   const QString& languageDirectory = QString());
   ~TfMain() override;
 
@@ -290,7 +290,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   static constexpr int QuitLimitMs = 1500;
 
  private:
-  TKaVruneAI& worker_;
+  TDeviceWorker& worker_;
   TfAbout* about_ = nullptr;
   QString languageDirectory_;
   QString workingDirectory_;
@@ -306,11 +306,11 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::optional<TCheckedApply> apply_;  // the Apply under way, until its verdict
   TSettingKeys applyNotAsked_;          // of its settings, the ones the device never asked for
   std::vector<std::string> lastApplyReport_;
-  std::optional<TBackupEntry> undoOffer_;  // of the last Apply that stored
-  bool deskFile_ = false;                        // the pages show a file loaded without a unit
-  std::optional<TDeviceSettings> deskWanted_;    // that file with its edits, for the unit being opened
-  QString undoing_;             // the time of the Apply the Apply under way undoes; empty for any other
-  TXmlElement beforeDefaults_;  // the device's read before Defaults showed the factory values
+  std::optional<TBackupEntry> undoOffer_;      // of the last Apply that stored
+  bool deskFile_ = false;                      // the pages show a file loaded without a unit
+  std::optional<TDeviceSettings> deskWanted_;  // that file with its edits, for the unit being opened
+  QString undoing_;                            // the time of the Apply the Apply under way undoes; empty for any other
+  TXmlElement beforeDefaults_;                 // the device's read before Defaults showed the factory values
   bool exitPending_ = false;
   TStatusLine* statusLine_ = nullptr;
   std::shared_ptr<TTranscript> transcript_;  // shared with the port's trace, which the worker outlives us with

@@ -97,7 +97,7 @@ void Schema(TShapeExColorSchema* s, QColor defaultBorder, QColor overUpFill, QCo
 
 }  // namespace
 
-TfMain::TfMain(TKaVruneAI& worker, IAfMainThreadDispatcher* dispatcher, const QString& languageDirectory)
+TfMain::TfMain(TDeviceWorker& worker, IAfMainThreadDispatcher* dispatcher, const QString& languageDirectory)
     : QWidget(nullptr), worker_(worker), languageDirectory_(languageDirectory) {
   setObjectName(QStringLiteral("fMain"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -11,7 +11,7 @@
 namespace {
 
 // The folder the backups of the unit now on the port go to.
-std::string UnitFolder(const TKaVruneAI& worker) {
+std::string UnitFolder(const TDeviceWorker& worker) {
   const std::string mac = worker.Identity().Mac;
   return mac.empty() ? TBackupStore::UnknownUnit : mac;
 }

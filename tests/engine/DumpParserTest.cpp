@@ -3,7 +3,7 @@
 #include "AfComPort.h"
 #include "InProcessSim.h"
 #include "uCommunicationUtils.h"
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "AfComPort.h"
 #include "InProcessSim.h"
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 #include "uKaVruneUtils.h"
 
 TEST(PromptNames, shouldNameSettingsAsTheWriteDocumentDoes) {
@@ -191,8 +191,7 @@ TEST_F(Writer, shouldNeverTypeIntoWhatTheDevicePrintsWhereItWasToWait) {
   const std::string address = Current("basic_parameters", "IP_Address");
   if (Completed(out)) {
     EXPECT_EQ(address, "10.20.30.40") << device->Transcript();
-  }
-  else EXPECT_EQ(address, "192.168.1.254") << device->Transcript();
+  } else EXPECT_EQ(address, "192.168.1.254") << device->Transcript();
   EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
 }
 

@@ -9,7 +9,7 @@
 #include "AfMainThread.h"
 #include "InProcessSim.h"
 #include "RecordingSink.h"
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 
 using namespace std::chrono_literals;
 
@@ -20,7 +20,7 @@ constexpr int kCom = 7;
 struct Worker : ::testing::Test {
   InProcessSim device{kCom};
   RecordingSink sink;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
 
   void SetUp() override { worker.SetSink(&sink); }
   void TearDown() override { worker.SetSink(nullptr); }
@@ -79,7 +79,8 @@ TEST_F(Worker, shouldApplyStoreAndReadTheNewValuesBack) {
       EXPECT_GT(p.Done, lines) << "the count only rises";
     } else {
       steps += std::string(steps.empty() ? "" : " ") + names[static_cast<int>(p.Step)];
-      if (p.Step == TWorkStep::Writing) steps += ":" + p.Section + ":" + std::to_string(p.Done) + "/" + std::to_string(p.Total);
+      if (p.Step == TWorkStep::Writing)
+        steps += ":" + p.Section + ":" + std::to_string(p.Done) + "/" + std::to_string(p.Total);
       if (p.Step == TWorkStep::Reading) {
         EXPECT_EQ(p.Total, TypicalDumpLines) << "nothing read yet to know better";
       } else if (p.Step == TWorkStep::Checking) {
@@ -89,7 +90,8 @@ TEST_F(Worker, shouldApplyStoreAndReadTheNewValuesBack) {
     if (p.Step == TWorkStep::Reading) firstDump = p.Done;
     lines = dump ? p.Done : 0;
   }
-  EXPECT_EQ(steps, "waiting reading writing:basic_parameters:1/3 writing:Channel_1:2/3 writing:WLAN:3/3 storing checking");
+  EXPECT_EQ(steps,
+            "waiting reading writing:basic_parameters:1/3 writing:Channel_1:2/3 writing:WLAN:3/3 storing checking");
   EXPECT_EQ(lines, firstDump);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 
 class RecordingSink final : public IKaVruneSink {
  public:

@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   }
   int rc = 0;
   {
-    TKaVruneAI worker;
+    TDeviceWorker worker;
     {
       TfMain w(worker, &dispatcher, env.Dir());
       w.SetWorkingDirectory(env.Dir());
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     QFile::copy(QStringLiteral(KAVRUNE_DATA_SOURCE_DIR "/Language.%1.xml").arg(QLatin1String(code)),
                 folder + QStringLiteral("/Language.xml"));
-    TKaVruneAI worker;
+    TDeviceWorker worker;
     {
       TfMain w(worker, &dispatcher, folder);
       w.SetWorkingDirectory(env.Dir());

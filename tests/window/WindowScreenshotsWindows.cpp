@@ -57,7 +57,7 @@ bool Take(TQtMainThreadDispatcher& dispatcher, const QString& path, bool german,
   }
   if (german) QFile::copy(QStringLiteral(KAVRUNE_DATA_SOURCE_DIR "/Language.de.xml"), env.Dir() + "/Language.xml");
   bool ok = false;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   {
     TfMain w(worker, &dispatcher, env.Dir());
     w.move(16, 16);
@@ -87,11 +87,13 @@ int main(int argc, char** argv) {
   TQtMainThreadDispatcher dispatcher;
   SetAfMainThreadDispatcher(&dispatcher);
   bool ok = Take(dispatcher, out.filePath("windows.png"), false, [](TfMain&) {});
-  ok = Take(dispatcher, out.filePath("windows-german.png"), true, [](TfMain& w) {
-         w.PageButtonClick(w.seServer);
-         w.seServer->SetDown(true);
-         w.pServer->Form().ieServerCahceTimeout->SetValue(300);
-       }) && ok;
+  ok = Take(dispatcher, out.filePath("windows-german.png"), true,
+            [](TfMain& w) {
+              w.PageButtonClick(w.seServer);
+              w.seServer->SetDown(true);
+              w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+            }) &&
+       ok;
   SetAfMainThreadDispatcher(nullptr);
   return ok ? 0 : 1;
 }

@@ -33,7 +33,7 @@ namespace {
 class MainWindowTest : public ::testing::Test {
  protected:
   TWindowTestEnv env;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   TfMain w{worker, nullptr, env.Dir()};
 
   QList<QWidget*> Pages() {
@@ -133,7 +133,8 @@ TEST_F(MainWindowTest, shouldEnableTheProtocolChoiceOnChannelTwoOnlyAndResetChan
 }
 
 TEST_F(MainWindowTest, shouldKeepOneLevelOfBusyCursor) {
-  w.LoadReadDocument(TXmlDocument::CreateFromText("<kaVrune><Expert><MTU_Size>1200</MTU_Size></Expert></kaVrune>")->Root());
+  w.LoadReadDocument(
+      TXmlDocument::CreateFromText("<kaVrune><Expert><MTU_Size>1200</MTU_Size></Expert></kaVrune>")->Root());
   w.BeginBusy();
   w.BeginBusy();
   EXPECT_NE(QApplication::overrideCursor(), nullptr);
@@ -261,9 +262,9 @@ TEST_F(MainWindowTest, shouldSetTheVersionCaptionWhenShown) {
 TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
   w.LoadReadDocument(TXmlDocument::CreateFromText("<kaVrune/>")->Root());
   // Tab goes down the column as it is drawn.
-  QList<TShapeEx*> column = {w.seNetwork,    w.seServer,        w.seServices, w.seChannel1, w.seChannel2,
-                             w.seWLAN,       w.seApplySettings, w.seDefault,  w.seReload,   w.seLoadFromFile,
-                             w.seSaveToFile, w.seSheet,         w.seDisconnect, w.ShapeEx1, w.ShapeEx8};
+  QList<TShapeEx*> column = {w.seNetwork,    w.seServer,        w.seServices,   w.seChannel1, w.seChannel2,
+                             w.seWLAN,       w.seApplySettings, w.seDefault,    w.seReload,   w.seLoadFromFile,
+                             w.seSaveToFile, w.seSheet,         w.seDisconnect, w.ShapeEx1,   w.ShapeEx8};
   for (qsizetype i = 0; i + 1 < column.size(); ++i) {
     EXPECT_EQ(NextTabStop(column[i]), column[i + 1]) << column[i]->objectName().toStdString();
     EXPECT_GT(column[i + 1]->y(), column[i]->y()) << "drawn top down, none over another";
@@ -344,7 +345,7 @@ TEST(TranscriptView, shouldShowTheDevicesUnfinishedLineAsItComes) {
 
 TEST(MainWindowFiles, shouldKeepWorkingCopiesInTheUsersStateFolder) {
   TWindowTestEnv env;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   TfMain w(worker, nullptr, env.Dir());
   w.LoadReadDocument(TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText)->Root());
   EXPECT_TRUE(QFile::exists(env.Dir() + QStringLiteral("/state/kavrune/temp_load.xml")));

@@ -42,7 +42,7 @@ class ApplyOnDeviceTest : public ::testing::Test {
 
   TWindowTestEnv env;
   std::unique_ptr<SimProcess> sim;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   std::unique_ptr<TfMain> window;
 };
 

@@ -84,7 +84,7 @@ class MainWindowDeviceTest : public ::testing::Test {
   std::string fault;  // of the simulated device, set by the fixtures below
   TWindowTestEnv env;
   std::unique_ptr<SimProcess> sim;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   std::unique_ptr<TfMain> window;
 };
 

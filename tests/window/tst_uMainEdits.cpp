@@ -47,7 +47,7 @@ class WindowEditsTest : public ::testing::Test {
 
   TWindowTestEnv env;
   std::optional<InProcessSim> device;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   std::unique_ptr<TfMain> window;
 };
 

@@ -57,7 +57,7 @@ class MainWindowLanguageTest : public ::testing::Test {
   }
 
   TWindowTestEnv env;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
 };
 
 // The process-wide default locale for one test.

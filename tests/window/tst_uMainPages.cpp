@@ -62,7 +62,7 @@ class LivePagesTest : public ::testing::Test {
   }
 
   TWindowTestEnv env;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   TfMain w{worker, nullptr, env.Dir()};
   Ui::pNetwork& n = w.pNetwork->Form();
   Ui::pServer& v = w.pServer->Form();

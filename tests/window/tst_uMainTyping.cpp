@@ -163,7 +163,7 @@ class WindowTypingTest : public ::testing::Test {
 
   TWindowTestEnv env;
   std::optional<InProcessSim> device;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   std::unique_ptr<TfMain> window;
 };
 

@@ -37,7 +37,7 @@ class WindowOnWindowsTest : public ::testing::Test {
 
   TWindowsWindowEnv env;
   std::unique_ptr<SimProcess> sim;
-  TKaVruneAI worker;
+  TDeviceWorker worker;
   std::unique_ptr<TfMain> window;
 };
 

@@ -1,4 +1,4 @@
-#include "uKaVruneAI.h"
+#include "uDeviceWorker.h"
 
 #include <chrono>
 
@@ -49,7 +49,7 @@ std::string Tail(const std::string& heard) {
 
 }  // namespace
 
-struct TKaVruneAI::TShared {
+struct TDeviceWorker::TShared {
   std::recursive_mutex readResultLock;
   TXmlElement readResult;
   std::recursive_mutex sinkLock;
@@ -57,7 +57,7 @@ struct TKaVruneAI::TShared {
   IAfMainThreadDispatcher* dispatcher = nullptr;
 };
 
-void TKaVruneAI::TEvents::Set(int e) {
+void TDeviceWorker::TEvents::Set(int e) {
   {
     std::lock_guard guard(lock_);
     set_[static_cast<size_t>(e)] = true;
@@ -65,17 +65,17 @@ void TKaVruneAI::TEvents::Set(int e) {
   changed_.notify_all();
 }
 
-void TKaVruneAI::TEvents::Reset(int e) {
+void TDeviceWorker::TEvents::Reset(int e) {
   std::lock_guard guard(lock_);
   set_[static_cast<size_t>(e)] = false;
 }
 
-bool TKaVruneAI::TEvents::IsSet(int e) const {
+bool TDeviceWorker::TEvents::IsSet(int e) const {
   std::lock_guard guard(lock_);
   return set_[static_cast<size_t>(e)];
 }
 
-int TKaVruneAI::TEvents::WaitAny(int timeoutMs) {
+int TDeviceWorker::TEvents::WaitAny(int timeoutMs) {
   std::unique_lock guard(lock_);
   auto any = [this] { return set_[0] || set_[1] || set_[2]; };
   if (!changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), any)) return -1;
@@ -84,18 +84,18 @@ int TKaVruneAI::TEvents::WaitAny(int timeoutMs) {
   return -1;
 }
 
-TKaVruneAI::TKaVruneAI() : shared_(std::make_shared<TShared>()) {
+TDeviceWorker::TDeviceWorker() : shared_(std::make_shared<TShared>()) {
   port_.SetBaudRate(br9600);
   thread_ = std::thread([this] { Execute(); });
 }
 
-TKaVruneAI::~TKaVruneAI() {
+TDeviceWorker::~TDeviceWorker() {
   Terminate();
   if (thread_.joinable()) thread_.join();
   SetSink(nullptr);
 }
 
-void TKaVruneAI::Terminate() {
+void TDeviceWorker::Terminate() {
   terminated_ = true;
   events_.Set(TEvents::Stop);
 }
@@ -131,13 +131,13 @@ void Fail(TWriteReport& report, TWriteFailure failure, const std::string& detail
 
 }  // namespace
 
-void TKaVruneAI::SetSink(IKaVruneSink* sink, IAfMainThreadDispatcher* dispatcher) {
+void TDeviceWorker::SetSink(IKaVruneSink* sink, IAfMainThreadDispatcher* dispatcher) {
   std::lock_guard guard(shared_->sinkLock);
   shared_->sink = sink;
   shared_->dispatcher = dispatcher;
 }
 
-void TKaVruneAI::Post(std::function<void(IKaVruneSink&)> call) {
+void TDeviceWorker::Post(std::function<void(IKaVruneSink&)> call) {
   // The call holds the shared part, not the worker: it may run after the worker is gone.
   auto shared = shared_;
   auto run = [shared, call = std::move(call)] {
@@ -153,11 +153,11 @@ void TKaVruneAI::Post(std::function<void(IKaVruneSink&)> call) {
   else run();
 }
 
-void TKaVruneAI::ShowMessage(const std::string& text) {
+void TDeviceWorker::ShowMessage(const std::string& text) {
   Post([text](IKaVruneSink& sink) { sink.ShowMessage(text); });
 }
 
-void TKaVruneAI::PostReadDocument() {
+void TDeviceWorker::PostReadDocument() {
   auto shared = shared_;
   Post([shared](IKaVruneSink& sink) {
     std::lock_guard guard(shared->readResultLock);
@@ -167,30 +167,30 @@ void TKaVruneAI::PostReadDocument() {
   });
 }
 
-void TKaVruneAI::PostProgress(const TWorkProgress& progress) {
+void TDeviceWorker::PostProgress(const TWorkProgress& progress) {
   Post([progress](IKaVruneSink& sink) { sink.Progress(progress); });
 }
 
-TXmlElement TKaVruneAI::ReadResult() const {
+TXmlElement TDeviceWorker::ReadResult() const {
   std::lock_guard guard(shared_->readResultLock);
   return shared_->readResult;
 }
 
-bool TKaVruneAI::IsPortOpen() const {
+bool TDeviceWorker::IsPortOpen() const {
   // The component guards its own state; waiting for the port lock here would freeze the
   // front end for a whole dump or write.
   return port_.Active();
 }
 
-void TKaVruneAI::LockPort() {
+void TDeviceWorker::LockPort() {
   ++portWanted_;
   portLock_.lock();
   --portWanted_;
 }
 
-void TKaVruneAI::UnlockPort() { portLock_.unlock(); }
+void TDeviceWorker::UnlockPort() { portLock_.unlock(); }
 
-bool TKaVruneAI::OpenPort(uint16_t comNumber) {
+bool TDeviceWorker::OpenPort(uint16_t comNumber) {
   LockPort();
   std::lock_guard guard(portLock_, std::adopt_lock);
   if (port_.Active() && !port_.HungUp() && !console_.LeftSetupMode() && EnterSetupMode(false))
@@ -208,30 +208,30 @@ bool TKaVruneAI::OpenPort(uint16_t comNumber) {
   return open;
 }
 
-void TKaVruneAI::RequestRead() {
+void TDeviceWorker::RequestRead() {
   std::lock_guard guard(shared_->readResultLock);
   shared_->readResult = TXmlElement();
   events_.Set(TEvents::Read);
 }
 
-void TKaVruneAI::RequestWrite(TWriteRequest request) {
+void TDeviceWorker::RequestWrite(TWriteRequest request) {
   std::lock_guard guard(writeRequestLock_);
   writeRequest_ = std::move(request);
   ++writeSerial_;
   events_.Set(TEvents::Write);
 }
 
-void TKaVruneAI::AbortWrite() {
+void TDeviceWorker::AbortWrite() {
   std::lock_guard guard(writeRequestLock_);
   abortedSerial_ = writeSerial_;
 }
 
-bool TKaVruneAI::WriteAborted() const {
+bool TDeviceWorker::WriteAborted() const {
   const uint64_t running = runningWriteSerial_;
   return running != 0 && abortedSerial_ >= running;
 }
 
-void TKaVruneAI::Execute() {
+void TDeviceWorker::Execute() {
   while (!terminated_) {
     int which = events_.WaitAny(1000);
     if (which == TEvents::Stop) break;
@@ -266,7 +266,7 @@ void TKaVruneAI::Execute() {
   }
 }
 
-void TKaVruneAI::DropRead(TReadFailure kind, const std::string& reason) {
+void TDeviceWorker::DropRead(TReadFailure kind, const std::string& reason) {
   checking_ = false;
   {
     std::lock_guard guard(shared_->readResultLock);
@@ -275,12 +275,12 @@ void TKaVruneAI::DropRead(TReadFailure kind, const std::string& reason) {
   Post([kind, reason](IKaVruneSink& sink) { sink.ReadFailed(kind, reason); });
 }
 
-bool TKaVruneAI::RestartOverdue() const {
+bool TDeviceWorker::RestartOverdue() const {
   return checking_ && !cameBack_ &&
          std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
 }
 
-void TKaVruneAI::ReadDevice() {
+void TDeviceWorker::ReadDevice() {
   if (!port_.Active()) {
     // Nothing to read from; opening a port requests a read again.
     std::lock_guard guard(shared_->readResultLock);
@@ -355,7 +355,7 @@ void TKaVruneAI::ReadDevice() {
   PostReadDocument();
 }
 
-bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
+bool TDeviceWorker::EnterSetupMode(bool dumpWanted) {
   if (console_.AtRootMenu() && !dumpWanted) return true;
   TDumpContext context;
   context.DumpWanted = dumpWanted;
@@ -382,9 +382,9 @@ bool TKaVruneAI::EnterSetupMode(bool dumpWanted) {
   return reached;
 }
 
-bool TKaVruneAI::WriteCancelled() const { return terminated_ || portWanted_ > 0; }
+bool TDeviceWorker::WriteCancelled() const { return terminated_ || portWanted_ > 0; }
 
-void TKaVruneAI::WriteDevice() {
+void TDeviceWorker::WriteDevice() {
   TWriteRequest request;
   uint64_t serial;
   {

@@ -106,12 +106,12 @@ class IKaVruneSink {
   virtual void WriteFinished(const TWriteReport& /*report*/) {}
 };
 
-class TKaVruneAI final {
+class TDeviceWorker final {
  public:
-  TKaVruneAI();   // creates the port at 9600 baud and starts the thread
-  ~TKaVruneAI();  // ends the thread and frees the port (which closes it)
-  TKaVruneAI(const TKaVruneAI&) = delete;
-  TKaVruneAI& operator=(const TKaVruneAI&) = delete;
+  TDeviceWorker();   // creates the port at 9600 baud and starts the thread
+  ~TDeviceWorker();  // ends the thread and frees the port (which closes it)
+  TDeviceWorker(const TDeviceWorker&) = delete;
+  TDeviceWorker& operator=(const TDeviceWorker&) = delete;
 
   // Registers the front end (nullptr: none). Not owned; clear it before the sink goes away.
   void SetSink(IKaVruneSink* sink, IAfMainThreadDispatcher* dispatcher = nullptr);
