@@ -162,17 +162,41 @@ TEST_F(Worker, shouldLeaveWithoutStoringAndKeepServingAfterAWalkFails) {
   EXPECT_TRUE(sink.WaitDocuments(2));
 }
 
-// A question whose ending the line lost is not seen as asked: the walk stops there, unanswered.
-TEST_F(Worker, shouldAnswerNoQuestionThatComesWithoutItsEnding) {
+// A unit that strays inside a walk is answered no further: the walk stops, nothing is stored
+// and the unit leaves Setup Mode. Cut prompt: a question whose ending the line lost is not seen
+// as asked. Wrong menu: the first question belongs to another menu than the one chosen. Dump in
+// menu: the unit prints its dump where the menu's first question was to come.
+struct TStray {
+  TSimFault Fault;
+  const char* Event;  // the simulator's word for it
+};
+
+void PrintTo(const TStray& s, std::ostream* os) { *os << s.Event; }
+
+struct WorkerGuard : Worker, ::testing::WithParamInterface<TStray> {};
+
+INSTANTIATE_TEST_SUITE_P(Faults, WorkerGuard,
+                         ::testing::Values(TStray{TSimFault::CutPrompt, "cut prompt"},
+                                           TStray{TSimFault::WrongMenu, "wrong menu"},
+                                           TStray{TSimFault::DumpInMenu, "dump in menu"}),
+                         [](const auto& info) {
+                           std::string name = info.param.Event;
+                           std::erase(name, ' ');
+                           return name;
+                         });
+
+TEST_P(WorkerGuard, shouldStoreNothingAndLeaveSetupModeWhenTheUnitStrays) {
+  const auto [fault, event] = GetParam();
   OpenAndRead();
-  device.With([](TSimDevice& d) { d.SetFault(TSimFault::CutPrompt); });
+  device.With([fault](TSimDevice& d) { d.SetFault(fault); });
   worker.RequestWrite(Request("<xml><Expert><MTU_Size>1000</MTU_Size></Expert></xml>"));
   ASSERT_TRUE(sink.WaitReports(1));
   const TWriteReport report = sink.Report(0);
-  EXPECT_EQ(device.Count("cut prompt"), 1u) << device.Transcript();
+  EXPECT_EQ(device.Count(event), 1u) << device.Transcript();
   EXPECT_FALSE(report.Succeeded);
   EXPECT_TRUE(report.LeftSetupMode) << report.Message;
   EXPECT_EQ(device.Count("store"), 0u) << device.Transcript();
+  EXPECT_TRUE(device.Stored() == SimDefaults()) << device.Transcript();
 }
 
 TEST_F(Worker, shouldCancelAWriteCleanlyWhenThePortCloses) {

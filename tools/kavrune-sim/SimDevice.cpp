@@ -103,7 +103,9 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
                                                                   {"status-line", TSimFault::StatusLine},
                                                                   {"wrong-root-prompt", TSimFault::WrongRootPrompt},
                                                                   {"no-store-entry", TSimFault::NoStoreEntry},
-                                                                  {"cut-prompt", TSimFault::CutPrompt}};
+                                                                  {"cut-prompt", TSimFault::CutPrompt},
+                                                                  {"wrong-menu", TSimFault::WrongMenu},
+                                                                  {"dump-in-menu", TSimFault::DumpInMenu}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -285,6 +287,13 @@ void TSimDevice::EnterSetupMode() {
 }
 
 void TSimDevice::PrintDump() {
+  const std::string text = DumpText();
+  if (m_Options.Fault == TSimFault::HangupMidDump) m_HangupAt = m_Out.size() + text.size() / 2;
+  Emit(text);
+  PrintRootMenu();
+}
+
+std::string TSimDevice::DumpText() {
   std::string text = "\r\n";
   bool first = true;
   for (const auto& line : SimDumpLines(m_Current, m_Options.Profile)) {
@@ -302,9 +311,7 @@ void TSimDevice::PrintDump() {
     first = false;
     text += l + "\r\n";
   }
-  if (m_Options.Fault == TSimFault::HangupMidDump) m_HangupAt = m_Out.size() + text.size() / 2;
-  Emit(text);
-  PrintRootMenu();
+  return text;
 }
 
 void TSimDevice::PrintRootMenu() {
@@ -326,6 +333,10 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
   if (!SimParseDecimal(choice, n)) n = -1;
   const TSimSectionInfo* info = SimSectionByMenu(static_cast<int>(n));
   if (info && info->Group == TSimGroup::WLAN && !m_Options.Profile.Wlan) info = nullptr;
+  if (info && m_Options.Fault == TSimFault::WrongMenu) {
+    info = SimSectionByMenu(info->MenuChoice == 0 ? 5 : 0);
+    Event("wrong menu");
+  }
   if (info) {
     StartMenu(*info);
   } else if (n == 7) {
@@ -376,6 +387,10 @@ void TSimDevice::StartMenu(const TSimSectionInfo& info) {
   m_DefIndex = 0;
   m_Corrupted = false;
   m_Mode = TSimMode::Question;
+  if (m_Options.Fault == TSimFault::DumpInMenu) {
+    Event("dump in menu");
+    Emit(DumpText());
+  }
   Emit("\r\n");
   AskNext();
 }

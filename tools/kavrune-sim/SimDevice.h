@@ -28,6 +28,8 @@ enum class TSimFault {
   WrongRootPrompt,  // "Press Enter to continue ? " between a section menu's last question and the root menu
   NoStoreEntry,     // a root menu without its "Save and exit" line; 9 still stores
   CutPrompt,        // the FaultAfter-th question comes without its ending, where the unit waits all the same
+  WrongMenu,        // a section key opens the Server configuration menu, and 0 the Expert settings menu
+  DumpInMenu,       // a section key prints the dump first, then the menu's questions
 };
 
 // Parses a --fault word; false when the word names no fault.
@@ -103,6 +105,7 @@ class TSimDevice final {
   void PromptShown(TClock::time_point now);
   void EnterSetupMode();
   void PrintDump();
+  std::string DumpText();  // the listing of the settings, as PrintDump puts it before the root menu
   void PrintRootMenu();
   void RootMenuChoice(const std::string& choice, TClock::time_point now);
   void StartMenu(const TSimSectionInfo& info);
