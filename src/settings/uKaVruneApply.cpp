@@ -28,10 +28,12 @@ TApplyCheck TApplyVerdict::Check() const {
   return check;
 }
 
-std::vector<std::string> TApplyVerdict::Lines(const TDeviceSettings& after) const {
+std::vector<std::string> TApplyVerdict::Lines(
+    const TDeviceSettings& after, const std::function<std::vector<std::string>(const TApplyCheck&)>& checkLines) const {
   const TApplyCheck check = Check();
   std::vector<std::string> lines;
-  if (!check.Confirmed.empty() || !check.NotTaken.empty() || !check.Unconfirmable.empty()) lines = check.Lines();
+  if (!check.Confirmed.empty() || !check.NotTaken.empty() || !check.Unconfirmable.empty())
+    lines = checkLines ? checkLines(check) : check.Lines();
   for (const std::string& line : NotAskedLines(Of(TSettingVerdict::NotAsked), after)) lines.push_back(line);
   for (const std::string& line : NotOnUnitLines(Of(TSettingVerdict::NotOnUnit))) lines.push_back(line);
   return lines;
@@ -86,15 +88,16 @@ TApplyVerdict TCheckedApply::Verdict(bool stored, const TSettingKeys& notAsked, 
   TSettingChanges all = changes_;
   all.insert(all.end(), notOnUnit_.begin(), notOnUnit_.end());
   const auto& rows = SettingRows();
-  std::stable_sort(all.begin(), all.end(),
-                   [&](const TSettingChange& a, const TSettingChange& b) { return a.Row - rows.data() < b.Row - rows.data(); });
+  std::stable_sort(all.begin(), all.end(), [&](const TSettingChange& a, const TSettingChange& b) {
+    return a.Row - rows.data() < b.Row - rows.data();
+  });
   for (const TSettingChange& c : all) v.Settings.push_back(verdictOf(c));
 
   if (backup_) {
     if (!stored) {
       if (!store_.Discard(*backup_))
-        v.BackupProblem = "nothing was stored, but the backup taken before the write could not be removed: " +
-                          backup_->Path;
+        v.BackupProblem =
+            "nothing was stored, but the backup taken before the write could not be removed: " + backup_->Path;
     } else {
       try {
         store_.Settle(*backup_, port);

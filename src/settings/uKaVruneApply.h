@@ -10,6 +10,7 @@
 // The command line runs the steps in a row, the window between its worker's reports, and undo
 // is an apply of a backup.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,8 +46,11 @@ struct TApplyVerdict {
   // The comparison with the read after the store, of the settings that were written.
   TApplyCheck Check() const;
   // The account for people: the check's lines (none when nothing the unit asked was written),
-  // then the settings the unit did not ask for and those it has no menu for.
-  std::vector<std::string> Lines(const TDeviceSettings& after) const;
+  // then the settings the unit did not ask for and those it has no menu for. checkLines words
+  // the check in a front end's language; without it TApplyCheck::Lines does.
+  std::vector<std::string> Lines(
+      const TDeviceSettings& after,
+      const std::function<std::vector<std::string>(const TApplyCheck&)>& checkLines = {}) const;
 };
 
 class TCheckedApply final {

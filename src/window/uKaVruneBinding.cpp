@@ -208,24 +208,28 @@ TBinding& TBindings::Bind(const char* section, const char* key, std::vector<QWid
 }
 
 TBinding& TBindings::Bind(const char* section, const char* key, QAbstractButton* box) {
-  const bool inverted = SettingRow(section, key).Inverted;
+  const TSettingRow& row = SettingRow(section, key);
   return Add(
       section, key, {box},
-      [box, inverted](const std::string* v) {
+      [box, &row](const std::string* v) {
         if (!v) return false;
-        box->setChecked((*v == "Y") != inverted);
+        box->setChecked(row.On(*v));
         return true;
       },
-      [box, inverted]() -> std::optional<std::string> { return box->isChecked() != inverted ? "Y" : "N"; });
+      [box, &row]() -> std::optional<std::string> { return row.FlagValue(box->isChecked()); });
 }
 
 TBinding& TBindings::Bind(const char* section, const char* key, QComboBox* list, int offset) {
+  return Bind(section, key, list, [offset] { return offset; });
+}
+
+TBinding& TBindings::Bind(const char* section, const char* key, QComboBox* list, std::function<int()> offset) {
   return Add(
       section, key, {list},
       [list, offset](const std::string* v) {
         const std::optional<long> n = v ? Number(*v) : std::nullopt;
         if (!n) return false;
-        const long item = *n - offset;
+        const long item = *n - offset();
         if (item < 0 || item >= list->count()) return false;
         list->setCurrentIndex(static_cast<int>(item));
         return true;
@@ -233,7 +237,7 @@ TBinding& TBindings::Bind(const char* section, const char* key, QComboBox* list,
       [list, offset]() -> std::optional<std::string> {
         // Nothing chosen: the device keeps its setting rather than being answered "-1".
         if (list->currentIndex() < 0) return std::nullopt;
-        return std::to_string(list->currentIndex() + offset);
+        return std::to_string(list->currentIndex() + offset());
       });
 }
 

@@ -141,6 +141,8 @@ class TBindings final {
   TBinding& Bind(const char* section, const char* key, QAbstractButton* box);
   // Choice or number: the item (value - offset). A value the list does not offer changes nothing.
   TBinding& Bind(const char* section, const char* key, QComboBox* list, int offset = 0);
+  // The same with an offset that depends on other controls (the WEP key sizes count from 1).
+  TBinding& Bind(const char* section, const char* key, QComboBox* list, std::function<int()> offset);
   // A list whose items are the values as the dump prints them (baud rates, datagram types).
   TBinding& BindText(const char* section, const char* key, QComboBox* list);
   // A list of the device's codes in item order (the flow control).

@@ -189,13 +189,7 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
     const TDeviceSettings after = FromReadDocument(root);
     const TSettingChanges written = apply_->Changes();
     const TApplyVerdict verdict = FinishApply(true, &after);
-    const TApplyCheck check = verdict.Check();
-    const bool checked = !check.Confirmed.empty() || !check.NotTaken.empty() || !check.Unconfirmable.empty();
-    lastApplyReport_ = checked || written.empty() ? ApplyReportLines(check) : std::vector<std::string>{};
-    for (const std::string& line : NotAskedLines(verdict.Of(TSettingVerdict::NotAsked), after))
-      lastApplyReport_.push_back(line);
-    for (const std::string& line : NotOnUnitLines(verdict.Of(TSettingVerdict::NotOnUnit)))
-      lastApplyReport_.push_back(line);
+    lastApplyReport_ = verdict.Lines(after, ApplyReportLines);
     if (!verdict.Clean()) {
       QString text;
       for (const std::string& line : lastApplyReport_) text += Qs(line) + QLatin1Char('\n');
@@ -207,7 +201,7 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
     // A store of the factory values alone wrote no setting to count; an Undo says what it took back.
     const QString undone = undoing_.isEmpty() ? QString() : UndoneText(written, undoing_);
     undoing_.clear();
-    statusLine_->ShowOutcome(written.empty()     ? LangText("Done_Stored", "Settings stored on the device")
+    statusLine_->ShowOutcome(written.empty()    ? LangText("Done_Stored", "Settings stored on the device")
                              : undone.isEmpty() ? Qs(lastApplyReport_.front())
                                                 : undone,
                              TOutcome::Done);

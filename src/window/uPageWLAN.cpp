@@ -59,22 +59,7 @@ TWLANPage::TWLANPage(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
       .Then([this] { cbWLANSecurityChange(ui_->cbWLANSecurity); });
   bindings_.Bind(wlan, "Authentication", w.cbWLANAuthentication).Always();
   // The device counts the WEP key sizes from 1.
-  bindings_
-      .Bind(
-          wlan, "Encryption", {w.cbWLANEncryption},
-          [this](const std::string* v) {
-            int item = -1;
-            if (!v || !TryParseInteger(*v, item)) return false;
-            item -= EncryptionOffset();
-            if (item < 0 || item >= ui_->cbWLANEncryption->count()) return false;
-            ui_->cbWLANEncryption->setCurrentIndex(item);
-            return true;
-          },
-          [this]() -> std::optional<std::string> {
-            const int item = ui_->cbWLANEncryption->currentIndex();
-            return item < 0 ? std::nullopt : std::optional(std::to_string(item + EncryptionOffset()));
-          })
-      .Always();
+  bindings_.Bind(wlan, "Encryption", w.cbWLANEncryption, [this] { return EncryptionOffset(); }).Always();
   bindings_.Bind(wlan, "Key_type_0", w.cbWLANKeyType);
   bindings_.Bind(wlan, "TX_Key_index", w.cbWLANTXKey, 1).Always();
   // A new read never offers to change the key.
