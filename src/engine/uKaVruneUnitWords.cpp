@@ -83,7 +83,8 @@ size_t FindLastSetupOffer(const std::string& text) {
   return last;
 }
 
-size_t FindStoreConfirmation(const std::string& text) { return text.rfind("Parameters stored"); }
+// In any letter case: units of the family differ in how they write it.
+size_t FindStoreConfirmation(const std::string& text) { return Lower(text).rfind("parameters stored"); }
 
 bool SaysStored(const std::string& text) { return FindStoreConfirmation(text) != std::string::npos; }
 
