@@ -53,7 +53,8 @@ class TIPAddressLine final : public QLineEdit {
  protected:
   void keyPressEvent(QKeyEvent* e) override {
     const bool typing = ContinuesTyping();
-    typing_ = false;
+    const bool runGoesOn = ContinuesRun();
+    typing_ = run_ = false;
     if (e->matches(QKeySequence::Paste)) {
       if (!isReadOnly()) Paste(QApplication::clipboard()->text(), typing);
       return;
@@ -65,9 +66,11 @@ class TIPAddressLine final : public QLineEdit {
       const QString t = e->text();
       if (t.size() == 1 && t.at(0).isPrint()) {
         const QChar c = t.at(0);
-        if (IsDigit(c)) TypeDigit(c, typing);
+        bool taken = true;
+        if (IsDigit(c)) taken = TypeDigit(c, typing);
         else if (c == u'.' || c == u' ') MoveOn();
-        else Refuse(typing);
+        else taken = Refuse(typing);
+        if (taken) TakeRun(runGoesOn ? runText_ + (IsDigit(c) ? c : u'.') : QString(IsDigit(c) ? c : u'.'));
         return;
       }
     }
@@ -75,18 +78,18 @@ class TIPAddressLine final : public QLineEdit {
   }
 
   void mousePressEvent(QMouseEvent* e) override {
-    typing_ = false;  // a caret put anywhere by the mouse starts a number afresh
+    typing_ = run_ = false;  // a caret put anywhere by the mouse starts a number afresh
     QLineEdit::mousePressEvent(e);
   }
 
   void focusInEvent(QFocusEvent* e) override {
-    typing_ = false;
+    typing_ = run_ = false;
     QLineEdit::focusInEvent(e);
     owner_->update();  // the frame shows the focus of the whole address
   }
 
   void focusOutEvent(QFocusEvent* e) override {
-    typing_ = false;
+    typing_ = run_ = false;
     QLineEdit::focusOutEvent(e);
     owner_->update();
   }
@@ -116,12 +119,38 @@ class TIPAddressLine final : public QLineEdit {
     if (n.end > n.begin) setSelection(n.begin, n.end - n.begin);
     else setCursorPosition(n.begin);
   }
-  void Refuse(bool typing) {
+  bool Refuse(bool typing) {
     owner_->Refuse();
     if (typing) Typed();  // a refused key leaves the number being typed as it was
+    return false;
   }
 
-  void TypeDigit(QChar c, bool typing) {
+  // The digits and dots typed one after the other since the caret was put where they began.
+  // Once they make a whole address, that address is the text, wherever they began: four numbers
+  // typed from the second one on are one address, not a fifth and sixth number.
+  bool ContinuesRun() const {
+    return run_ && text() == runShown_ && cursorPosition() == runCaret_ && selectionStart() == runSelection_;
+  }
+  void TakeRun(const QString& typed) {
+    if (WholeAddress(typed) && text() != typed) {
+      selectAll();
+      insert(typed);
+      Typed();
+    }
+    run_ = true;
+    runText_ = typed;
+    runShown_ = text();
+    runCaret_ = cursorPosition();
+    runSelection_ = selectionStart();
+  }
+  static bool WholeAddress(const QString& t) {
+    const QStringList numbers = t.split(u'.');
+    return numbers.size() == 4 && std::all_of(numbers.begin(), numbers.end(), [](const QString& n) {
+             return !n.isEmpty() && n.size() <= 3 && n.toInt() <= 255;
+           });
+  }
+
+  bool TypeDigit(QChar c, bool typing) {
     if (hasSelectedText()) {
       del();
       typing = false;
@@ -134,7 +163,8 @@ class TIPAddressLine final : public QLineEdit {
       // new digits, wherever the click or Home left the caret.
       Select(n);
       insert(QString(c));
-      return Typed();
+      Typed();
+      return true;
     }
     QString longer = t.mid(n.begin, n.end - n.begin);
     longer.insert(caret - n.begin, c);
@@ -147,6 +177,7 @@ class TIPAddressLine final : public QLineEdit {
       return Refuse(true);
     }
     Typed();
+    return true;
   }
 
   void MoveOn() {
@@ -188,7 +219,10 @@ class TIPAddressLine final : public QLineEdit {
   void Paste(const QString& clip, bool typing) {
     const QString t = clip.trimmed();
     if (t.isEmpty()) return;
-    if (!OnlyDigitsAndDots(t)) return Refuse(typing);
+    if (!OnlyDigitsAndDots(t)) {
+      Refuse(typing);
+      return;
+    }
     if (t.contains(u'.')) {
       selectAll();  // an address replaces the address, wherever the caret is
       insert(t);
@@ -207,6 +241,11 @@ class TIPAddressLine final : public QLineEdit {
   bool typing_ = false;
   QString typedText_;
   int typedCaret_ = 0;
+  bool run_ = false;
+  QString runText_;
+  QString runShown_;
+  int runCaret_ = 0;
+  int runSelection_ = -1;
 };
 
 namespace {

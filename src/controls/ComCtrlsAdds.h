@@ -23,6 +23,8 @@ class EIPAddressError final : public std::runtime_error {
 //   digit starts the next number, or, after the last one, is refused (a red frame for a moment);
 // * "." or a blank moves to the next number and selects it; after the last number the dot is
 //   kept as typed, and the text is no address until it is mended;
+// * digits and dots typed one after the other that make a whole address are the address,
+//   wherever they began: 172.16.0.9 typed from the second number on gives 172.16.0.9;
 // * Backspace and Delete take the digit beyond a dot between two numbers, so the four places
 //   stay; a dot next to an empty place goes like any character;
 // * a pasted text of digits and dots replaces the whole address; digits alone are typed;
