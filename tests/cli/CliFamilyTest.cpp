@@ -140,7 +140,9 @@ TEST_F(FamilyUnit, aUnitWithoutAMenuShouldGetTheRestAndNameWhatItHasNoMenuFor) {
 }
 
 TEST_F(FamilyUnit, everyBannerFormShouldNameTheUnitInWhatIsRead) {
-  for (TSimBanner banner : {TSimBanner::MacAddressLine, TSimBanner::Labelled, TSimBanner::ProductLine}) {
+  for (auto [banner, firmware] :
+       {std::pair{TSimBanner::MacAddressLine, "V1.0.0.1"}, std::pair{TSimBanner::Labelled, "V1.0.0.1"},
+        std::pair{TSimBanner::ProductLine, "V6.7.0.2 (091201)"}}) {
     TSimProfile profile;
     profile.Banner = banner;
     profile.AlternateMacInBanner = true;
@@ -148,6 +150,11 @@ TEST_F(FamilyUnit, everyBannerFormShouldNameTheUnitInWhatIsRead) {
     const ProgramResult r = RunCli({"read", "--port", "COM4", "--quiet", "--format", "json"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("\"MAC_address\": \"02-00-00-8F-1C-2E\""), std::string::npos)
-        << "banner " << static_cast<int>(banner) << "\n" << r.out;
+        << "banner " << static_cast<int>(banner) << "\n"
+        << r.out;
+    // As the unit words it, without its label.
+    EXPECT_NE(r.out.find("\"Firmware\": \"" + std::string(firmware) + "\""), std::string::npos)
+        << "banner " << static_cast<int>(banner) << "\n"
+        << r.out;
   }
 }
