@@ -295,6 +295,13 @@ int FirstFailure(const std::vector<TPortResult>& results) {
   return Ok;
 }
 
+// The tool's status after a stop signal: the stop's, unless a unit had stored before it came.
+int StoppedStatus(const std::vector<TPortResult>& results) {
+  for (const TPortResult& r : results)
+    if (r.Status == StoredNotChecked) return StoredNotChecked;
+  return CliPlatform::StopStatus();
+}
+
 // A read changes nothing, so its line says what it read.
 void PrintSummary(const std::vector<TPortResult>& results, const std::string& command) {
   for (const TPortResult& r : results) {
@@ -541,7 +548,7 @@ int Run(const std::vector<std::string>& args) {
     }
     if (!PortsExist(o.ports)) return done(PortError);
     const auto results = RunOnPorts(o, o.ports, *job, report.get());
-    const int status = CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results);
+    const int status = CliPlatform::StopFlag() ? StoppedStatus(results) : FirstFailure(results);
     int reportStatus = Ok;
     // A line's supervisor counts the units: each port's, then the rows no port had. A report
     // ends with the totals whether or not the units came from a file.
