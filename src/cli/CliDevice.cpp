@@ -65,9 +65,10 @@ int WriteOutcome(const TSessionResult& r, const std::string& what, int timeoutSe
   out.EndStatus();
   // The worker's reason, unless it was already shown as it happened.
   const std::string reason = r.Message.empty() || out.Shown(r.Message) ? std::string() : ": " + r.Message;
+  // A stop after the unit stored is no stop before it: what was asked is on the unit, unchecked.
   if (r.Status != TSessionStatus::Done && CliPlatform::StopFlag()) {
     out.Error("stopped on request while " + what + ". " + StoppedNote(r));
-    return CliPlatform::StopStatus();
+    return r.Stored ? StoredNotChecked : CliPlatform::StopStatus();
   }
   switch (r.Status) {
     case TSessionStatus::Done: return Ok;

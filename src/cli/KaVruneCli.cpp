@@ -295,6 +295,13 @@ int FirstFailure(const std::vector<TPortResult>& results) {
   return Ok;
 }
 
+// The tool's status after a stop signal: the stop's, unless a unit had stored before it came.
+int StoppedStatus(const std::vector<TPortResult>& results) {
+  for (const TPortResult& r : results)
+    if (r.Status == StoredNotChecked) return StoredNotChecked;
+  return CliPlatform::StopStatus();
+}
+
 // A read changes nothing, so its line says what it read.
 void PrintSummary(const std::vector<TPortResult>& results, const std::string& command) {
   for (const TPortResult& r : results) {
@@ -541,25 +548,24 @@ int Run(const std::vector<std::string>& args) {
     }
     if (!PortsExist(o.ports)) return done(PortError);
     const auto results = RunOnPorts(o, o.ports, *job, report.get());
-    const int status = CliPlatform::StopFlag() ? CliPlatform::StopStatus() : FirstFailure(results);
+    const int status = CliPlatform::StopFlag() ? StoppedStatus(results) : FirstFailure(results);
     int reportStatus = Ok;
+    // A line's supervisor counts the units: each port's, then the rows no port had. A report
+    // ends with the totals whether or not the units came from a file.
+    TRunTotals totals;
+    for (const TPortResult& r : results) totals.Count(RecordOf(r, *job));
     if (job->Units) {
-      // A line's supervisor counts the units: each port's, then the rows no port had.
-      TRunTotals totals;
-      for (const TPortResult& r : results) totals.Count(RecordOf(r, *job));
       for (const TUnitRow* row : job->Units->UnclaimedRows()) {
         totals.Count(NotFoundRecord(*row));
         if (report && !report->Append(NotFoundRecord(*row))) reportStatus = FileError;
       }
       if (!o.quiet)
         for (const std::string& line : job->Units->Unclaimed()) std::cerr << line << '\n';
-      if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
-      if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
-      if (job->Several && !json) PrintSummary(results, o.command);
-      if (!json) std::cout << "units: " << totals.Line() << std::endl;
-    } else if (job->Several && !json) {
-      PrintSummary(results, o.command);
     }
+    if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
+    if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
+    if (job->Several && !json) PrintSummary(results, o.command);
+    if (job->Units && !json) std::cout << "units: " << totals.Line() << std::endl;
     return done(status != Ok ? status : reportStatus, results);
   } catch (const TUsageError& e) {
     std::cerr << "kavrune-cli: " << e.Line() << '\n';

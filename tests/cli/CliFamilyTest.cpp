@@ -4,6 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
 #include "CliRun.h"
 #include "InProcessSim.h"
 
@@ -21,8 +30,13 @@ class FamilyUnit : public CliOnSim {
     o.BootWindow = 1000ms;
     return o;
   }
-  static bool Says(const ProgramResult& r, const std::string& words) {
-    return r.err.find(words) != std::string::npos;
+  static bool Says(const ProgramResult& r, const std::string& words) { return r.err.find(words) != std::string::npos; }
+  // The records of a .jsonl run report.
+  static std::vector<nlohmann::json> Records(const std::string& path) {
+    std::vector<nlohmann::json> records;
+    std::istringstream lines(Slurp(path));
+    for (std::string line; std::getline(lines, line);) records.push_back(nlohmann::json::parse(line));
+    return records;
   }
 };
 
@@ -40,22 +54,68 @@ TEST_F(FamilyUnit, shouldCatchTheRestartAfterAStoreWhateverLineEndFollowsTheOffe
   }
 }
 
+// The JSON on stdout and the run record say so as well: it changed, and it was not checked.
 TEST_F(FamilyUnit, aUnitThatStoresAndDoesNotComeBackShouldBeStoredNotCheckedWithinTheRestartLimit) {
   InProcessSim sim(4, Unit({}, TSimFault::NoReturn));
-  const ProgramResult r =
-      RunCli({"set", "--port", "COM4", "--restart-limit", "2", "--timeout", "120", "Expert.MTU_Size=1200"});
+  const std::string report = dir.Path() + "/run.jsonl";
+  const ProgramResult r = RunCli({"set", "--port", "COM4", "--restart-limit", "2", "--timeout", "120", "--format",
+                                  "json", "--report", report, "Expert.MTU_Size=1200"});
   EXPECT_EQ(r.rc, 9) << r.err;
   EXPECT_TRUE(Says(r, "stored, not checked: the unit did not come back after storing")) << r.err;
   EXPECT_FALSE(Says(r, "did not answer")) << r.err;
   EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1200");
+  const auto json = nlohmann::json::parse(r.out);
+  EXPECT_EQ(json["status"], 9) << r.out;
+  EXPECT_EQ(json["changed"], true) << r.out;
+  EXPECT_EQ(json["ports"][0]["status"], 9) << r.out;
+  const auto records = Records(report);
+  ASSERT_EQ(records.size(), 2u) << Slurp(report);
+  EXPECT_EQ(records[0]["outcome"], "stored not checked") << records[0];
+  EXPECT_EQ(records[0]["status"], 9) << records[0];
+  EXPECT_EQ(records[1]["record"], "summary") << records[1];
+  EXPECT_EQ(records[1]["stored_not_checked"], 1) << records[1];
+  EXPECT_EQ(records[1]["status"], 9) << records[1];
+}
+
+// Ctrl-C once the unit has taken the store, while the tool waits for it to come back: the unit
+// holds what was asked, so the status, stderr, the JSON and the run record say stored, not
+// checked. The signal goes out as the unit takes the store key; the tool is then inside its
+// store, which reads the confirmation before anything looks at the stop.
+TEST_F(FamilyUnit, aStopAfterTheStoreShouldSayTheUnitStored) {
+  InProcessSim sim(4, Unit({}, TSimFault::NoReturn));
+  const std::string report = dir.Path() + "/run.jsonl", out = dir.Path() + "/cli.out", err = dir.Path() + "/cli.err";
+  const pid_t cli = fork();
+  if (cli == 0) {
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    execl(KAVRUNE_CLI_PATH, KAVRUNE_CLI_PATH, "set", "--port", "COM4", "--restart-limit", "60", "--timeout", "120",
+          "--format", "json", "--report", report.c_str(), "Expert.MTU_Size=1200", nullptr);
+    _exit(127);
+  }
+  sim.OnEvent([cli](const std::string& event) {
+    if (event == "store") ::kill(cli, SIGINT);
+  });
+  int status = 0;
+  ::waitpid(cli, &status, 0);
+  const std::string said = Slurp(err);
+  ASSERT_EQ(sim.Count("store"), 1u) << said;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << status << "\n" << said;
+  EXPECT_NE(said.find("The device had stored the settings already"), std::string::npos) << said;
+  EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1200");
+  const auto json = nlohmann::json::parse(Slurp(out));
+  EXPECT_EQ(json["changed"], true) << json;
+  EXPECT_EQ(json["status"], 9) << json;
+  const auto records = Records(report);
+  ASSERT_FALSE(records.empty()) << said;
+  EXPECT_EQ(records[0]["outcome"], "stored not checked") << records[0];
+  EXPECT_EQ(records[0]["status"], 9) << records[0];
 }
 
 TEST_F(FamilyUnit, aUnitThatRestartsInAMenuShouldStoreNothingAndSaySo) {
   InProcessSim sim(4, Unit({}, TSimFault::RestartInWalk));
   const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1200", "Channel_1.Baudrate=19200"});
   EXPECT_EQ(r.rc, 4) << r.err;
-  EXPECT_TRUE(Says(r, "unit restarted while it was being written (power or cable?); nothing was stored"))
-      << r.err;
+  EXPECT_TRUE(Says(r, "unit restarted while it was being written (power or cable?); nothing was stored")) << r.err;
   EXPECT_EQ(sim.Count("store"), 0u);
   EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1400");
 }
@@ -81,7 +141,9 @@ TEST_F(FamilyUnit, aUnitWithoutAMenuShouldGetTheRestAndNameWhatItHasNoMenuFor) {
 }
 
 TEST_F(FamilyUnit, everyBannerFormShouldNameTheUnitInWhatIsRead) {
-  for (TSimBanner banner : {TSimBanner::MacAddressLine, TSimBanner::Labelled, TSimBanner::ProductLine}) {
+  for (auto [banner, firmware] :
+       {std::pair{TSimBanner::MacAddressLine, "V1.0.0.1"}, std::pair{TSimBanner::Labelled, "V1.0.0.1"},
+        std::pair{TSimBanner::ProductLine, "V6.7.0.2 (091201)"}}) {
     TSimProfile profile;
     profile.Banner = banner;
     profile.AlternateMacInBanner = true;
@@ -89,6 +151,11 @@ TEST_F(FamilyUnit, everyBannerFormShouldNameTheUnitInWhatIsRead) {
     const ProgramResult r = RunCli({"read", "--port", "COM4", "--quiet", "--format", "json"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("\"MAC_address\": \"02-00-00-8F-1C-2E\""), std::string::npos)
-        << "banner " << static_cast<int>(banner) << "\n" << r.out;
+        << "banner " << static_cast<int>(banner) << "\n"
+        << r.out;
+    // As the unit words it, without its label.
+    EXPECT_NE(r.out.find("\"Firmware\": \"" + std::string(firmware) + "\""), std::string::npos)
+        << "banner " << static_cast<int>(banner) << "\n"
+        << r.out;
   }
 }

@@ -544,7 +544,8 @@ TEST_F(CliOnSim, defaultsShouldStoreOnlyWhenAsked) {
 
 // Two devices written at once from one backup, then compared, and one changed by name.
 TEST_F(CliOnSim, applyToSeveralPortsShouldCloneEachAndSetOnlyWhatIsNamed) {
-  SimProcess a(2, dir.Path() + "/a.txt", {"--unpaced"}), b(3, dir.Path() + "/b.txt", {"--unpaced"});
+  SimProcess a(2, dir.Path() + "/a.txt", {"--unpaced"}),
+      b(3, dir.Path() + "/b.txt", {"--unpaced", "--mac", "02-00-00-00-00-0B"});
   ASSERT_TRUE(a.Ready() && b.Ready());
   TSimSettings wanted = SimDefaults();
   wanted.Set("Channel_1", "Baudrate", "115200");
@@ -562,6 +563,12 @@ TEST_F(CliOnSim, applyToSeveralPortsShouldCloneEachAndSetOnlyWhatIsNamed) {
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_TRUE(std::regex_search(r.out, std::regex("COM3\tok\tread \\d+ settings\t"))) << r.out;
   EXPECT_EQ(r.out.find("changed"), std::string::npos) << "a read changes nothing: " << r.out;
+  // Each unit's read is named by its port and its MAC address, and holds that unit.
+  for (const auto& [port, mac] : {std::pair{"COM2", "02-00-00-8F-1C-2E"}, std::pair{"COM3", "02-00-00-00-00-0B"}}) {
+    const std::string read = Slurp(dir.Path() + "/read-" + port + "-" + mac + ".xml");
+    EXPECT_NE(read.find(mac), std::string::npos) << port << ": " << read.substr(0, 400);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/read-COM2.xml")) << "never by the port alone";
 
   r = RunCli({"set", "--port", "COM3", "--quiet", "Channel_1.Baudrate=57600", "basic_parameters.IP_addr=10.9.9.9"});
   ASSERT_EQ(r.rc, 0) << r.err;

@@ -1,7 +1,8 @@
 // Backups against seeded dialogue cases on every kind of unit: two reads of one device do not
 // differ, a backup applied to the device it came from changes nothing, and a backup applied to
 // another device makes it hold every setting of the first that the device asks for. A failing case prints its
-// seed and the dialogue; KAVRUNE_CASE_SEED=N runs that case alone.
+// seed and the dialogue; KAVRUNE_CASE_SEED=N runs that case alone (for a clone, the pair that
+// begins with it).
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ TDeviceSettings Backup(const TKaVruneSession& session) {
 
 TDeviceSettings Read(int com, TDialogueDevice& device) {
   TKaVruneSession session;
-  EXPECT_TRUE(session.Open(com));
+  EXPECT_TRUE(session.Open(com)) << device.Explain();
   EXPECT_TRUE(session.WaitForDevice(TClock::now() + 20s).Ok()) << device.Explain();
   return Backup(session);
 }
@@ -65,6 +66,9 @@ TEST_P(BackupProperty, shouldReadOneDeviceAlikeTwiceAndRestoreItWithoutAChange) 
 
 TEST_P(BackupProperty, shouldCloneEverySettingTheDeviceAsksForOntoAnotherDevice) {
   for (unsigned seed : DialogueCaseSeeds(5000, 6)) {
+    // The pair runs again under A's seed; each device's own line names its case.
+    SCOPED_TRACE("KAVRUNE_CASE_SEED=" + std::to_string(seed) + " runs this pair (device B: seed " +
+                 std::to_string(seed + 100) + ")");
     const TDialogueCase a = MakeDialogueCase(seed, GetParam()), b = MakeDialogueCase(seed + 100, GetParam());
     TDeviceSettings backup;
     {
@@ -73,7 +77,7 @@ TEST_P(BackupProperty, shouldCloneEverySettingTheDeviceAsksForOntoAnotherDevice)
     }
     TDialogueDevice deviceB(b, 12);
     TKaVruneSession session;
-    ASSERT_TRUE(session.Open(12));
+    ASSERT_TRUE(session.Open(12)) << b.Describe();
     ASSERT_TRUE(session.WaitForDevice(TClock::now() + 20s).Ok()) << deviceB.Explain();
     const TSettingChanges changes = Diff(Backup(session), backup);
     TDeviceSettings carried = backup;

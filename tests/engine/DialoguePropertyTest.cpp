@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, DialogueProperty, ::testing::Values("standard
 TEST_P(DialogueProperty, shouldReadWhatTheDeviceHolds) {
   ForEachCase(1000, 12, [](const TDialogueCase& c, TDialogueDevice& device) {
     TKaVruneSession session;
-    ASSERT_TRUE(session.Open(kCom));
+    ASSERT_TRUE(session.Open(kCom)) << c.Describe();
     ASSERT_TRUE(session.WaitForDevice(TClock::now() + 20s).Ok()) << device.Explain();
     EXPECT_EQ(ReadDifferences(session.Settings(), c.Before, c.Profile), "") << device.Explain();
   });
@@ -118,7 +118,7 @@ TEST_P(DialogueProperty, shouldStoreExactlyTheEditsOrNothingAndSaySo) {
       [](const TDialogueCase& c, TDialogueDevice& device) {
         TKaVruneSession session;
         session.SetRestartLimit(2s);
-        ASSERT_TRUE(session.Open(kCom));
+        ASSERT_TRUE(session.Open(kCom)) << c.Describe();
         ASSERT_TRUE(session.WaitForDevice(TClock::now() + 20s).Ok()) << device.Explain();
         const TSessionResult r = session.Apply(WriteDocument(c.Edits)->Root(), TClock::now() + 60s);
         const TSimSettings stored = device.Stored();
@@ -153,7 +153,7 @@ TEST_P(DialogueProperty, shouldStoreExactlyTheEditsOrNothingAndSaySo) {
 TEST_P(DialogueProperty, shouldReadBackWhatWasStoredAndKeepItWhenTheSameEditsComeAgain) {
   ForEachCase(3000, 16, [](const TDialogueCase& c, TDialogueDevice& device) {
     TKaVruneSession session;
-    ASSERT_TRUE(session.Open(kCom));
+    ASSERT_TRUE(session.Open(kCom)) << c.Describe();
     ASSERT_TRUE(session.WaitForDevice(TClock::now() + 20s).Ok()) << device.Explain();
     // Only edits the device asks for: one it does not ask for would differ again the second time.
     TSimSettings asked;

@@ -1,6 +1,7 @@
-// The simulated line on a loaded machine: however late its thread runs, it never pauses inside a
-// line right after ")", ":" or "?", where a client would take the unit to wait at a prompt and
-// answer into the rest of the line. Dialogue tests that failed now and then under load did so.
+// The simulated line on a loaded machine: however late its thread runs, it never pauses right
+// after ")", ":" or "?" with more to come, where a client would take the unit to wait at a prompt
+// and answer into the rest of the line, or before the line end of a heading such as "Main
+// menu:". Dialogue tests that failed now and then under load did both.
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,8 @@ TEST(SimPacing, aHeldUpLineShouldNeverStopWhereAPromptWouldEnd) {
     const size_t last = bytes.find_last_not_of(' ');
     if (client || last == std::string::npos || bytes.size() - last > 3) continue;
     const bool promptLike = bytes[last] == ')' || bytes[last] == ':' || bytes[last] == '?';
-    EXPECT_FALSE(promptLike && !writes[i + 1].first && writes[i + 1].second.find_first_of("\r\n") != 0)
+    // Its line end too: "Main menu:" and a pause read as a question.
+    EXPECT_FALSE(promptLike && !writes[i + 1].first)
         << "the line stopped after \"" << bytes << "\" and went on with \"" << writes[i + 1].second << "\"";
   }
 }

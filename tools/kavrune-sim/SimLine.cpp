@@ -15,15 +15,14 @@
 
 namespace {
 
-// The first n bytes of text end as a prompt does: ")", ":" or "?", then at most two blanks, in
-// the middle of a line (more of it follows).
+// The first n bytes of text end as a prompt does: ")", ":" or "?", then at most two blanks, with
+// more text after them, be it the rest of the line or its end ("Main menu:" before its line end).
 bool EndsLikePrompt(const std::string& text, std::size_t n) {
   std::size_t last = n;
   while (last > 0 && n - last < 2 && text[last - 1] == ' ') --last;
   if (last == 0) return false;
   const char c = text[last - 1];
-  const char next = text[n];
-  return (c == ')' || c == ':' || c == '?') && next != '\r' && next != '\n';
+  return c == ')' || c == ':' || c == '?';
 }
 
 using namespace std::chrono_literals;
@@ -204,10 +203,11 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
     } else if (jitter.count() > 0) {
       due = 1 + m_JitterRng() % std::min<std::size_t>(due, 256);
     }
-    // A write that ends inside a line right after ")", ":" or "?" looks, to a client, like a
+    // A write that ends right after ")", ":" or "?" with more to come looks, to a client, like a
     // device waiting at a prompt; had this process been held up just then (a loaded machine),
-    // the client would rightly answer into the rest of the line. The unit's own line never
-    // pauses there, so the few characters up to the next other one go out with it.
+    // the client would rightly answer into the rest of the line, or take a heading such as
+    // "Main menu:" for a question before its line end came. The unit's own line never pauses
+    // there, so the few characters up to the next other one go out with it.
     while (due > 0 && due < pending.size() && EndsLikePrompt(pending, due)) ++due;
     if (auto h = m_Device.HangupAfter()) due = std::min(due, *h);
     if (due > 0) {
