@@ -54,7 +54,7 @@ long SuiteOf(const TXmlElement& s) {
 
 using TAsked = std::function<bool(const TSectionValues&)>;
 
-struct TRowSpec {
+struct TRowShape {
   TSettingRow Row;
   TAsked Asked;
 };
@@ -131,7 +131,7 @@ TSettingRow Secret(std::string section, std::string name, std::string changeKey,
 
 TAsked Always() { return {}; }
 
-std::vector<TRowSpec> BasicRows() {
+std::vector<TRowShape> BasicRows() {
   const std::string s = "basic_parameters";
   TSettingRow gateway = Row(s, "gateway", "gateway", "Set_Gateway_IP_Address", K::Address);
   // "no gateway set" leaves the key without a value.
@@ -159,7 +159,7 @@ std::vector<TRowSpec> BasicRows() {
   };
 }
 
-std::vector<TRowSpec> ChannelRows(int n) {
+std::vector<TRowShape> ChannelRows(int n) {
   const std::string s = "Channel_" + std::to_string(n);
   const std::string c = "channel " + std::to_string(n) + " ";
   auto tcp = [](const TSectionValues& v) { return IsTcp(v); };
@@ -304,7 +304,7 @@ std::vector<TRowSpec> ChannelRows(int n) {
   };
 }
 
-std::vector<TRowSpec> EmailRows() {
+std::vector<TRowShape> EmailRows() {
   const std::string s = "E-mail";
   return {
       {Row(s, "mail server", "Mail_server", "", K::Address), Always()},
@@ -315,7 +315,7 @@ std::vector<TRowSpec> EmailRows() {
   };
 }
 
-std::vector<TRowSpec> WlanRows() {
+std::vector<TRowShape> WlanRows() {
   const std::string s = "WLAN";
   auto secured = [](const TSectionValues& v) { return Num(v, "Security_suite") != 0; };
   // The words of authentication and encryption depend on the suite printed before them.
@@ -358,7 +358,7 @@ std::vector<TRowSpec> WlanRows() {
   };
 }
 
-std::vector<TRowSpec> ExpertRows() {
+std::vector<TRowShape> ExpertRows() {
   const std::string s = "Expert";
   TSettingRow keepalive = Number(s, "TCP keepalive time", "TCP_Keepalive", "TCP_Keepalive_time_in_s", 0, 65);
   TSettingRow arp = Number(s, "ARP cache timeout", "ARP_cache_timeout", "ARP_Cache_timeout_in_s", 1, 600);
@@ -378,7 +378,7 @@ std::vector<TRowSpec> ExpertRows() {
   };
 }
 
-std::vector<TRowSpec> SecurityRows() {
+std::vector<TRowShape> SecurityRows() {
   const std::string s = "Security";
   auto flag = [&](const TFlagRow& f) { return Flag(s, f); };
   auto encryption = [](const TSectionValues& v) { return Yes(v, "Enable_Encryption"); };
@@ -416,7 +416,7 @@ const TTable& Table() {
     TTable t;
     for (auto* part : {&BasicRows, +[] { return ChannelRows(1); }, +[] { return ChannelRows(2); }, &EmailRows,
                        &WlanRows, &ExpertRows, &SecurityRows})
-      for (TRowSpec& entry : part()) {
+      for (TRowShape& entry : part()) {
         t.Rows.push_back(std::move(entry.Row));
         t.Asked.push_back(std::move(entry.Asked));
       }
