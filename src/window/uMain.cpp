@@ -101,6 +101,8 @@ void TfMain::EnableCommands(bool enable) {
   seSaveToFile->setEnabled(pages);
   seSheet->setEnabled(pages);
   if (seUndoApply) seUndoApply->setEnabled(unit && undoOffer_.has_value());
+  // Waiting for the unit, the wait can be stopped; a stop under way is not asked for again.
+  seStop->setEnabled(!enable && worker_.IsPortOpen() && !stopping_);
 }
 
 void TfMain::BeginBusy() {
@@ -108,8 +110,7 @@ void TfMain::BeginBusy() {
   if (QWidget* focus = QApplication::focusWidget(); focus && isAncestorOf(focus) && !focusBeforeBusy_)
     focusBeforeBusy_ = focus;
   EnableCommands(false);
-  // Every wait can be stopped: Disconnect stops what runs at the unit's next answer, leaves
-  // Setup Mode without storing where that is still possible, and closes the port.
+  // Every wait can be stopped: Stop keeps the port open, Disconnect closes it as well.
   seDisconnect->setEnabled(worker_.IsPortOpen());
 }
 
@@ -245,6 +246,7 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
   // A document posted just before the port was closed must not bring the commands back on a
   // closed port, nor one that arrives while the window is going.
   if (closing_ || !worker_.IsPortOpen()) return;
+  stoppedApply_ = false;  // the read gives the Apply's verdict
   RunCommand([&] {
     LoadReadDocument(root);
     EnableCommands(true);
@@ -275,8 +277,10 @@ void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {
   if (closing_) return;
   // The pages keep the last document read, if any; without one there is nothing to apply.
   SetGlobalBusyCursor(false);
+  stoppedApply_ = false;
   EnableCommands(static_cast<bool>(currentRead_));
   seReload->setEnabled(worker_.IsPortOpen());
+  seStop->setEnabled(false);
   if (kind == TReadFailure::NotBackAfterStore) {
     // The Apply stored: what the unit holds is what was written, only not read back.
     if (apply_) FinishApply(true);
@@ -360,7 +364,7 @@ void TfMain::bOpenCloseClick() {
     // The pages of a file prepared without a unit go over the unit's settings once it is read.
     if (!worker_.IsPortOpen() && deskFile_) deskWanted_ = DeskSettings();
     deskFile_ = false;
-    deviceAnswered_ = defaultsShown_ = reloadAfterExit_ = false;
+    deviceAnswered_ = defaultsShown_ = reloadAfterExit_ = stopping_ = stoppedApply_ = false;
     statusLine_->Clear();
     DropEditBaseline();
     if (worker_.IsPortOpen()) worker_.OpenPort(0);
@@ -468,6 +472,47 @@ void TfMain::seReloadClick() {
     worker_.RequestRead();
   }
   BeginBusy();
+}
+
+void TfMain::seStopClick() {
+  // The worker stops on its own thread: the window never waits for the unit.
+  stopping_ = true;
+  stoppedApply_ = apply_.has_value();
+  seStop->setEnabled(false);
+  worker_.StopWork();
+  statusLine_->ShowStep(LangText("Step_Stopping", "Stopping…"));
+}
+
+void TfMain::WorkStopped(bool leftSetupMode) {
+  if (closing_ || !stopping_) return;
+  stopping_ = false;
+  reloadAfterExit_ = false;
+  // Factory values the unit showed unstored went with Setup Mode.
+  if (leftSetupMode) defaultsShown_ = false;
+  const bool open = worker_.IsPortOpen();
+  SetGlobalBusyCursor(false);
+  // The pages keep the last document read, if any; without one there is nothing to apply.
+  EnableCommands(static_cast<bool>(currentRead_));
+  seStop->setEnabled(false);
+  seReload->setEnabled(open);
+  seDisconnect->setEnabled(open);
+  using TOutcome = TStatusLine::TOutcome;
+  if (apply_) {
+    // The unit confirmed the store before the wait for it was stopped.
+    FinishApply(true);
+    statusLine_->ShowOutcome(LangText("Outcome_StoppedNotChecked",
+                                      "Stored, not checked: the wait for the unit was stopped; read it again "
+                                      "(Reload from device) to confirm"),
+                             TOutcome::Notice);
+  } else if (stoppedApply_) {
+    statusLine_->ShowOutcome(LangText("Outcome_StoppedNothingStored", "Stopped: nothing was stored"), TOutcome::Notice);
+  } else {
+    statusLine_->ShowOutcome(leftSetupMode
+                                 ? LangText("Outcome_StoppedLeft", "Stopped: the unit left Setup Mode without storing")
+                                 : LangText("Outcome_Stopped", "Stopped"),
+                             TOutcome::Notice);
+  }
+  stoppedApply_ = false;
 }
 
 void TfMain::AboutClick() { about_->exec(); }

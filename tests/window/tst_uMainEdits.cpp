@@ -196,6 +196,31 @@ TEST_F(WindowEditsTest, shouldGiveTheKeyboardBackToTheCommandAfterItsReadEnds) {
   EXPECT_EQ(device->Count("store"), 1u);
 }
 
+// Stopped in the middle of an Apply's walk, the unit leaves Setup Mode without storing; the edit
+// stays on the page for another Apply.
+TEST_F(WindowEditsTest, shouldStopAnApplyInItsWalkStoringNothing) {
+  Open();
+  TfMain& w = *window;
+  // The unit falls silent in the section's menu, so the walk is under way when Stop comes.
+  device->OnEvent([&](const std::string& e) {
+    if (e == "menu Expert") device->Line().Hold(true);
+  });
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(device->WaitEvent("menu Expert"));
+  ASSERT_TRUE(w.seStop->isEnabled());
+  w.seStopClick();
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
+  EXPECT_EQ(device->Count("store"), 0u) << device->Transcript();
+  EXPECT_EQ(device->Count("exit without save"), 1u) << device->Transcript();
+  EXPECT_EQ(device->Stored().Get("Expert", "ARP_Cache_timeout_in_s"), "600");
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Stopped: nothing was stored"));
+  EXPECT_TRUE(worker.IsPortOpen());
+  EXPECT_TRUE(w.IsEdited(Arp()));
+  EXPECT_EQ(w.seUndoApply, nullptr) << "nothing stored to undo";
+}
+
 TEST_F(WindowEditsTest, quitShouldSayItLeavesSetupModeAndCloseOnTheDevicesAnswer) {
   Open();
   ASSERT_TRUE(window->close());
