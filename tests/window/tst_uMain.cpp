@@ -192,6 +192,8 @@ TEST_F(MainWindowTest, shouldTakeOnlyListedChoicesAndShowNumbersInPlainBlack) {
     const std::string name = edit->objectName().toStdString();
     EXPECT_LE(edit->MinValue(), edit->MaxValue()) << name;
     EXPECT_TRUE(edit->AutoCorrect()) << name;
+    // A number out of range stays as the unit sent it or as typed, never corrected unseen.
+    EXPECT_TRUE(edit->KeepOutOfRange()) << name;
     // A port or an MTU is no signed quantity: the sign colours would only mislead.
     EXPECT_FALSE(edit->Colored()) << name;
     edit->SetValue(edit->MaxValue());

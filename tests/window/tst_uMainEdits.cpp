@@ -196,6 +196,29 @@ TEST_F(WindowEditsTest, shouldGiveTheKeyboardBackToTheCommandAfterItsReadEnds) {
   EXPECT_EQ(device->Count("store"), 1u);
 }
 
+// A unit's own number outside the window's range is no change: an Apply leaves it alone, and the
+// edge of the range typed over it is an edit of its own, written as typed.
+TEST_F(WindowEditsTest, shouldWriteNothingForAUnitsNumberOutsideItsRangeUntilOneIsTyped) {
+  InProcessSimOptions options;
+  options.State.Set("Expert", "HTTP_Port_Number", "70000");
+  Open(options);
+  TfMain& w = *window;
+  TIntEdit* http = w.pServer->Form().ieServerHTTPServerPort;
+  EXPECT_EQ(http->text(), QStringLiteral("70000"));
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"1 setting written and confirmed."});
+  EXPECT_EQ(device->Stored().Get("Expert", "HTTP_Port_Number"), "70000");
+  http->selectAll();
+  QTest::keyClicks(http, QStringLiteral("65535"));
+  EXPECT_EQ(w.PendingChanges(), 1);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(device->Stored().Get("Expert", "HTTP_Port_Number"), "65535");
+  EXPECT_EQ(device->Count("store"), 2u);
+}
+
 // Stopped in the middle of an Apply's walk, the unit leaves Setup Mode without storing; the edit
 // stays on the page for another Apply.
 TEST_F(WindowEditsTest, shouldStopAnApplyInItsWalkStoringNothing) {
