@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -28,9 +29,10 @@ constexpr int Com = 7;
 
 class WindowEditsTest : public ::testing::Test {
  protected:
-  // The device holds MTU 1200, away from its factory 1400.
-  void Open(InProcessSimOptions options = {}) {
-    options.AtRootMenu = true;
+  // The device holds MTU 1200, away from its factory 1400. fromPowerOn: it boots once the port
+  // opens, naming itself in its banner, instead of waiting in Setup Mode.
+  void Open(InProcessSimOptions options = {}, bool fromPowerOn = false) {
+    options.AtRootMenu = !fromPowerOn;
     options.State.Set("Expert", "MTU_Size", "1200");
     device.emplace(Com, std::move(options));
     window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
@@ -148,7 +150,7 @@ TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
 TEST_F(WindowEditsTest, shouldSaveTheDevicesBackupWithTheEditsAndLoadOneAsPendingEdits) {
   InProcessSimOptions field;
   field.Profile = SimProfileFor("field", 0);
-  Open(field);
+  Open(field, true);
   TfMain& w = *window;
   Arp()->SetValue(300);
   const QString file = env.Dir() + "/backup.xml";
@@ -158,7 +160,14 @@ TEST_F(WindowEditsTest, shouldSaveTheDevicesBackupWithTheEditsAndLoadOneAsPendin
   const TDeviceSettings inFile = FromDocument(saved->Root(), nullptr, &kept);
   EXPECT_EQ(*inFile.Find("Expert", "ARP_Cache_timeout_in_s"), "300") << "the edit";
   EXPECT_EQ(*inFile.Find("Expert", "MTU_Size"), "1200") << "the device's value";
-  EXPECT_FALSE(kept.empty()) << "the unit's own lines";
+  // The unit's identity, as the read gave it from the unit's banner, and its other own lines.
+  const TXmlElement read = w.CurrentReadDocument();
+  EXPECT_EQ(FindNodePath(read, "Unit/MAC_address", false).Text(), "02-00-00-8F-1C-2E");
+  EXPECT_FALSE(FindNodePath(read, "Unit/Firmware", false).Text().empty());
+  for (const char* line : {"Unit/MAC_address", "Unit/Firmware"})
+    EXPECT_EQ(FindNodePath(saved->Root(), line, false).Text(), FindNodePath(read, line, false).Text()) << line;
+  for (const char* line : {"Hardware", "Country"})
+    EXPECT_NE(std::find(kept.begin(), kept.end(), line), kept.end()) << line << " of the unit's own lines";
 
   Arp()->SetValue(600);
   EXPECT_EQ(w.PendingChanges(), 0);
