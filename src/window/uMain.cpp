@@ -484,7 +484,7 @@ void TfMain::seStopClick() {
 }
 
 void TfMain::WorkStopped(bool leftSetupMode) {
-  if (closing_ || !stopping_) return;
+  if (closing_) return;
   stopping_ = false;
   reloadAfterExit_ = false;
   // Factory values the unit showed unstored went with Setup Mode.

@@ -253,6 +253,26 @@ TEST_F(WindowEditsTest, shouldStopAnApplyInItsWalkStoringNothing) {
   EXPECT_EQ(w.seUndoApply, nullptr) << "nothing stored to undo";
 }
 
+// Stopped while the factory values are on their way, the unit leaves Setup Mode and drops them:
+// nothing unstored is left to ask about.
+TEST_F(WindowEditsTest, shouldDropTheFactoryValuesWithSetupModeWhenTheirReadIsStopped) {
+  Open();
+  TfMain& w = *window;
+  device->OnEvent([&](const std::string& e) {
+    if (e == "defaults") device->Line().Hold(true);
+  });
+  w.seDefaultClick();
+  ASSERT_TRUE(device->WaitEvent("defaults"));
+  w.seStopClick();
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
+  EXPECT_EQ(device->Count("exit without save"), 1u) << device->Transcript();
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Stopped: the unit left Setup Mode without storing"));
+  w.seReloadClick();
+  EXPECT_EQ(env.questions.size(), 1) << "only Defaults asked: no factory values shown to lose";
+  EXPECT_EQ(device->Count("store"), 0u);
+}
+
 TEST_F(WindowEditsTest, quitShouldSayItLeavesSetupModeAndCloseOnTheDevicesAnswer) {
   Open();
   ASSERT_TRUE(window->close());
