@@ -194,7 +194,9 @@ void TDeviceWorker::UnlockPort() { portLock_.unlock(); }
 bool TDeviceWorker::OpenPort(uint16_t comNumber) {
   LockPort();
   std::lock_guard guard(portLock_, std::adopt_lock);
-  if (port_.Active() && !port_.HungUp() && !console_.LeftSetupMode() && EnterSetupMode(false))
+  // Only a unit known to be in Setup Mode is taken out of it: one not heard there (silent, or
+  // talking in data mode) would hold the caller for a whole listen, or for the talk limit.
+  if (port_.Active() && !port_.HungUp() && console_.InSetupMode() && EnterSetupMode(false))
     console_.ExitWithoutStoring();
   console_.Reset();
   checking_ = false;

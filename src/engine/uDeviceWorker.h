@@ -124,8 +124,8 @@ class TDeviceWorker final {
   // change or close the port.
   void LockPort();
   void UnlockPort();
-  // Leaves Setup Mode on the open port, closes it, opens COM comNumber (0: none) and requests
-  // a read. Errors of the port pass to the caller. True when a port is open afterwards.
+  // Leaves Setup Mode on the open port where the unit is known to be in it, closes it, opens COM comNumber (0: none)
+  // and requests a read. Errors of the port pass to the caller. True when a port is open afterwards.
   bool OpenPort(uint16_t comNumber);
   void RequestRead();
   void RequestWrite(TWriteRequest request);

@@ -462,6 +462,20 @@ TEST_F(MainWindowChatterTest, shouldStopTheWaitOnATalkingLineLongBeforeTheTalkLi
   EXPECT_EQ(window->StatusLine()->StepText(), QStringLiteral("Stopped"));
 }
 
+// Disconnect on a talking line closes the port without listening to the line until the talk
+// limit: the unit was never heard in Setup Mode, so there is nothing to leave.
+TEST_F(MainWindowChatterTest, shouldCloseAtOnceOnATalkingLine) {
+  ChoosePort();
+  window->uiConnection->bOpenClose->click();
+  ASSERT_TRUE(WaitFor([&] { return window->StatusLine()->PortText().contains(" (1 s)"); }, 5000));
+  QElapsedTimer closing;
+  closing.start();
+  window->seDisconnectClick();
+  EXPECT_LT(closing.elapsed(), 10000);
+  EXPECT_FALSE(worker.IsPortOpen());
+  EXPECT_EQ(window->StatusLine()->PortText(), QStringLiteral("Port closed"));
+}
+
 class MainWindowNoReturnTest : public MainWindowDeviceTest {
  protected:
   static constexpr int RestartLimitMs = 1500;
