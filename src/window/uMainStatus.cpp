@@ -219,7 +219,8 @@ void TfMain::WriteFinished(const TWriteReport& report) {
   if (report.Kind == TWriteKind::Exit) {
     exitPending_ = false;
     if (quitWait_) quitWait_->quit();
-    if (reloadAfterExit_ && !closing_) {
+    // A Stop under way ends the Reload here: no read waits for the unit afterwards.
+    if (reloadAfterExit_ && !closing_ && !stopping_) {
       reloadAfterExit_ = false;
       defaultsShown_ = false;
       // The device shows its stored settings only after it starts again.

@@ -273,6 +273,27 @@ TEST_F(WindowEditsTest, shouldDropTheFactoryValuesWithSetupModeWhenTheirReadIsSt
   EXPECT_EQ(device->Count("store"), 0u);
 }
 
+// Stopped while a Reload takes the factory values back by leaving Setup Mode, the Reload ends
+// there: no read is left waiting for the unit to start again.
+TEST_F(WindowEditsTest, shouldLeaveNoReadBehindWhenAReloadsExitIsStopped) {
+  Open();
+  TfMain& w = *window;
+  w.seDefaultClick();
+  ASSERT_TRUE(device->WaitEvent("defaults"));
+  ASSERT_TRUE(WaitForRead());
+  device->OnEvent([&](const std::string& e) {
+    if (e == "exit without save") device->Line().Hold(true);
+  });
+  w.seReloadClick();
+  ASSERT_TRUE(device->WaitEvent("exit without save"));
+  w.seStopClick();
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
+  const std::string heard = device->Received();
+  QTest::qWait(1500);
+  EXPECT_EQ(device->Received(), heard) << device->Transcript();
+}
+
 TEST_F(WindowEditsTest, quitShouldSayItLeavesSetupModeAndCloseOnTheDevicesAnswer) {
   Open();
   ASSERT_TRUE(window->close());
