@@ -329,6 +329,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   bool reloadAfterExit_ = false;
   bool stopping_ = false;      // Stop was clicked and the worker has not said it stopped
   bool stoppedApply_ = false;  // and an Apply was under way, its verdict not yet given
+  bool portClosing_ = false;   // Disconnect waits for the worker to stop before the port closes
   // Where the keyboard was when a command went busy: disabling the commands moves it away.
   QPointer<QWidget> focusBeforeBusy_;  // a Reload left Setup Mode to drop unstored factory values
   QEventLoop* quitWait_ = nullptr;     // while Quit waits for the device to leave Setup Mode

@@ -234,7 +234,7 @@ void TfMain::WriteFinished(const TWriteReport& report) {
   }
   // Nothing was stored: the Apply's backup goes, and the re-read shows the device as it is.
   if (!report.Succeeded && apply_) FinishApply(false);
-  if (closing_ || report.Cancelled) return;
+  if (closing_ || portClosing_ || report.Cancelled) return;
   if (report.Succeeded) {
     if (report.Kind == TWriteKind::Defaults) defaultsShown_ = true;
     applyNotAsked_ = report.NotAsked;
