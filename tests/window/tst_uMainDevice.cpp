@@ -83,10 +83,10 @@ class MainWindowDeviceTest : public ::testing::Test {
     return out;
   }
 
-  // Stop, clicked while the window waits for the unit: true when the commands come back within
-  // limitMs. stalledMs: the longest the window's event loop stood still from the click on.
-  bool StopAndWaitForTheCommands(int limitMs, qint64& stalledMs) {
-    EXPECT_TRUE(window->seStop->isEnabled()) << "Stop is offered while the window waits";
+  // Runs the command and waits until done, up to limitMs; stalledMs: the longest the window's
+  // event loop stood still meanwhile, the command included.
+  template <typename F, typename D>
+  bool RunAndWait(F command, D done, int limitMs, qint64& stalledMs) {
     QElapsedTimer sinceTick;
     stalledMs = 0;
     QTimer tick;
@@ -94,9 +94,17 @@ class MainWindowDeviceTest : public ::testing::Test {
     QObject::connect(&tick, &QTimer::timeout, [&] { stalledMs = std::max(stalledMs, sinceTick.restart()); });
     sinceTick.start();
     tick.start();
-    window->seStopClick();
-    const bool back = WaitFor([&] { return window->seReload->isEnabled(); }, limitMs);
+    command();
+    const bool back = WaitFor(done, limitMs);
     stalledMs = std::max(stalledMs, sinceTick.elapsed());
+    return back;
+  }
+  // Stop, clicked while the window waits for the unit: true when the commands come back within
+  // limitMs.
+  bool StopAndWaitForTheCommands(int limitMs, qint64& stalledMs) {
+    EXPECT_TRUE(window->seStop->isEnabled()) << "Stop is offered while the window waits";
+    const bool back =
+        RunAndWait([&] { window->seStopClick(); }, [&] { return window->seReload->isEnabled(); }, limitMs, stalledMs);
     EXPECT_FALSE(window->seStop->isEnabled());
     EXPECT_TRUE(worker.IsPortOpen()) << "Stop keeps the port open";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -472,8 +480,9 @@ TEST_F(MainWindowChatterTest, shouldCloseAtOnceOnATalkingLine) {
   ChoosePort();
   window->uiConnection->bOpenClose->click();
   ASSERT_TRUE(WaitFor([&] { return window->StatusLine()->PortText().contains(" (1 s)"); }, 5000));
-  window->seDisconnectClick();
-  ASSERT_TRUE(WaitFor([&] { return !worker.IsPortOpen(); }, 10000));
+  qint64 stalledMs = 0;
+  ASSERT_TRUE(RunAndWait([&] { window->seDisconnectClick(); }, [&] { return !worker.IsPortOpen(); }, 10000, stalledMs));
+  EXPECT_LT(stalledMs, 5000);
   EXPECT_EQ(window->StatusLine()->PortText(), QStringLiteral("Port closed"));
 }
 
