@@ -533,4 +533,21 @@ TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenTheWaitAfterTheStore
   EXPECT_NE(w.seUndoApply, nullptr) << "what was stored can be taken back";
 }
 
+// Disconnected while it waits for a unit that stored, the window says so before the port closes.
+TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenDisconnectedAfterTheStore) {
+  worker.SetRestartLimit(120000);
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitFor([&] { return LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s") == "300"; },
+                      30000));
+  w.seDisconnectClick();
+  ASSERT_TRUE(WaitFor([&] { return !worker.IsPortOpen(); }, 10000));
+  ASSERT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
+  EXPECT_TRUE(env.warnings[0].startsWith(QStringLiteral("Stored, not checked: the wait for the unit was stopped")))
+      << env.warnings[0].toStdString();
+  EXPECT_NE(w.seUndoApply, nullptr);
+}
+
 }  // namespace
