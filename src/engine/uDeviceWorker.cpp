@@ -1,5 +1,6 @@
 #include "uDeviceWorker.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "AfMainThread.h"
@@ -77,10 +78,10 @@ bool TDeviceWorker::TEvents::IsSet(int e) const {
 
 int TDeviceWorker::TEvents::WaitAny(int timeoutMs) {
   std::unique_lock guard(lock_);
-  auto any = [this] { return set_[0] || set_[1] || set_[2]; };
+  auto any = [this] { return std::find(set_.begin(), set_.end(), true) != set_.end(); };
   if (!changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), any)) return -1;
-  for (int i = 0; i < 3; ++i)
-    if (set_[static_cast<size_t>(i)]) return i;
+  for (size_t i = 0; i < set_.size(); ++i)
+    if (set_[i]) return static_cast<int>(i);
   return -1;
 }
 
@@ -193,7 +194,9 @@ void TDeviceWorker::UnlockPort() { portLock_.unlock(); }
 bool TDeviceWorker::OpenPort(uint16_t comNumber) {
   LockPort();
   std::lock_guard guard(portLock_, std::adopt_lock);
-  if (port_.Active() && !port_.HungUp() && !console_.LeftSetupMode() && EnterSetupMode(false))
+  // Only a unit known to be in Setup Mode is taken out of it: one not heard there (silent, or
+  // talking in data mode) would hold the caller for a whole listen, or for the talk limit.
+  if (port_.Active() && !port_.HungUp() && console_.InSetupMode() && EnterSetupMode(false))
     console_.ExitWithoutStoring();
   console_.Reset();
   checking_ = false;
@@ -226,6 +229,31 @@ void TDeviceWorker::AbortWrite() {
   abortedSerial_ = writeSerial_;
 }
 
+void TDeviceWorker::StopWork() {
+  halting_ = true;
+  AbortWrite();
+  events_.Set(TEvents::Halt);
+}
+
+void TDeviceWorker::HaltWork() {
+  events_.Reset(TEvents::Halt);
+  halting_ = false;
+  // The read waiting for the unit goes, the one after a store too; a write that was pending
+  // stops at its start as AbortWrite asks, and one requested since is served.
+  checking_ = false;
+  {
+    std::lock_guard guard(shared_->readResultLock);
+    events_.Reset(TEvents::Read);
+  }
+  bool left = false;
+  {
+    std::lock_guard guard(portLock_);
+    if (port_.Active() && !port_.HungUp() && console_.InSetupMode())
+      left = console_.LeaveWithoutStoring([this] { return WriteCancelled(); });
+  }
+  Post([left](IKaVruneSink& sink) { sink.WorkStopped(left); });
+}
+
 bool TDeviceWorker::WriteAborted() const {
   const uint64_t running = runningWriteSerial_;
   return running != 0 && abortedSerial_ >= running;
@@ -236,7 +264,8 @@ void TDeviceWorker::Execute() {
     int which = events_.WaitAny(1000);
     if (which == TEvents::Stop) break;
     try {
-      if (which == TEvents::Read) ReadDevice();
+      if (which == TEvents::Halt) HaltWork();
+      else if (which == TEvents::Read) ReadDevice();
       else if (which == TEvents::Write) WriteDevice();
     } catch (const std::exception& e) {
       // The worker outlives its errors: the failed request is dropped, the dialogue is no
@@ -244,7 +273,9 @@ void TDeviceWorker::Execute() {
       const std::string error = e.what();
       Post([error](IKaVruneSink& sink) { sink.WorkerFailed(error); });
       console_.LoseTrack();
-      if (which == TEvents::Read) {
+      if (which == TEvents::Halt) {
+        Post([](IKaVruneSink& sink) { sink.WorkStopped(false); });
+      } else if (which == TEvents::Read) {
         DropRead(TReadFailure::WorkerError, e.what());
       } else if (which == TEvents::Write) {
         {
@@ -382,7 +413,7 @@ bool TDeviceWorker::EnterSetupMode(bool dumpWanted) {
   return reached;
 }
 
-bool TDeviceWorker::WriteCancelled() const { return terminated_ || portWanted_ > 0; }
+bool TDeviceWorker::WriteCancelled() const { return terminated_ || portWanted_ > 0 || halting_; }
 
 void TDeviceWorker::WriteDevice() {
   TWriteRequest request;

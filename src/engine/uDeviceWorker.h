@@ -104,6 +104,9 @@ class IKaVruneSink {
   // Posted when a write request has been dealt with. After Settings and Defaults the worker
   // has already requested a read, whose document arrives later.
   virtual void WriteFinished(const TWriteReport& /*report*/) {}
+  // Posted once StopWork is done: the read and the write it found are dropped (a write reports
+  // first), and leftSetupMode tells whether the unit left Setup Mode without storing on the way.
+  virtual void WorkStopped(bool /*leftSetupMode*/) {}
 };
 
 class TDeviceWorker final {
@@ -121,8 +124,8 @@ class TDeviceWorker final {
   // change or close the port.
   void LockPort();
   void UnlockPort();
-  // Leaves Setup Mode on the open port, closes it, opens COM comNumber (0: none) and requests
-  // a read. Errors of the port pass to the caller. True when a port is open afterwards.
+  // Leaves Setup Mode on the open port where the unit is known to be in it, closes it, opens COM comNumber (0: none)
+  // and requests a read. Errors of the port pass to the caller. True when a port is open afterwards.
   bool OpenPort(uint16_t comNumber);
   void RequestRead();
   void RequestWrite(TWriteRequest request);
@@ -134,6 +137,11 @@ class TDeviceWorker final {
   // without storing (the device keeps what it had stored) and reports the write Cancelled with
   // LeftSetupMode. A write the device has stored already is reported as stored.
   void AbortWrite();
+  // Stops what the worker does or waits for at the unit's next answer or the end of the current
+  // listen for one, never later: a pending read is dropped, a write stops as AbortWrite does, and
+  // a unit in Setup Mode leaves it without storing. The port stays open. Returns at once; the
+  // sink hears WorkStopped when it is done.
+  void StopWork();
   // Ends the thread loop; the destructor does it as well.
   void Terminate();
 
@@ -155,7 +163,7 @@ class TDeviceWorker final {
  private:
   class TEvents final {
    public:
-    enum { Stop, Read, Write };
+    enum { Stop, Halt, Read, Write };
     void Set(int e);
     void Reset(int e);
     bool IsSet(int e) const;
@@ -164,19 +172,20 @@ class TDeviceWorker final {
    private:
     mutable std::mutex lock_;
     std::condition_variable changed_;
-    std::array<bool, 3> set_{};
+    std::array<bool, 4> set_{};
   };
 
   struct TShared;  // what posted calls need after the worker is gone
 
   void Execute();
   void ReadDevice();
+  void HaltWork();  // what StopWork asked for
   bool EnterSetupMode(bool dumpWanted);
   void DropRead(TReadFailure kind, const std::string& reason);
   // The read after a store has waited longer than the restart limit.
   bool RestartOverdue() const;
   void WriteDevice();
-  // Closing or changing the port, or ending the worker: every loop of a dialogue asks this.
+  // Closing or changing the port, StopWork, or ending the worker: every loop of a dialogue asks this.
   bool WriteCancelled() const;
   // AbortWrite was called for the running write.
   bool WriteAborted() const;
@@ -207,5 +216,6 @@ class TDeviceWorker final {
   TWriteKind runningWriteKind_ = TWriteKind::Settings;
   std::atomic<int> portWanted_{0};
   std::atomic<bool> terminated_{false};
+  std::atomic<bool> halting_{false};  // StopWork was called and HaltWork has not run yet
   std::thread thread_;
 };

@@ -75,7 +75,7 @@ void ShowIntAsRead(TIntEdit* edit, int value) {
   else edit->setText(QString::number(value));
 }
 
-int ValueOf(const TIntEdit* edit) { return std::clamp(edit->Value(), edit->MinValue(), edit->MaxValue()); }
+int ValueOf(const TIntEdit* edit) { return edit->Value(); }
 
 bool SetIPAddressText(TIPAddress* edit, const std::string& text) {
   if (!edit || !IsIPv4Address(text)) return false;
@@ -288,8 +288,8 @@ TBinding& TBindings::Bind(const char* section, const char* key, TIntEdit* edit) 
         ShowIntAsRead(edit, n);
         return true;
       },
-      // Value follows the typed text; text that was never validated must not carry a number
-      // outside the edit's range to the device.
+      // The number as shown: a unit's own value outside the range stays the unit's, and one
+      // typed there is a range fault that keeps Apply and Save from taking it.
       [edit]() -> std::optional<std::string> { return std::to_string(ValueOf(edit)); });
 }
 

@@ -50,8 +50,9 @@ void PutFrameMarker(QWidget* control);
 // Shows a number as the device reported it: inside the edit's range as its value, outside it as
 // typed text, never clamped, so that the page shows the device's setting.
 void ShowIntAsRead(TIntEdit* edit, int value);
-// The number an integer edit stands for, kept inside its range even while typed text was never
-// validated.
+// The number an integer edit shows, never clamped: out of its range it is the unit's own value
+// (ShowIntAsRead) or a typed one that RangeFaults names, and a clamp would change either
+// silently.
 int ValueOf(const TIntEdit* edit);
 
 // Shows a dotted text in the address edit under the same field rule that IsIPv4Address applies

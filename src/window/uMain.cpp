@@ -101,6 +101,8 @@ void TfMain::EnableCommands(bool enable) {
   seSaveToFile->setEnabled(pages);
   seSheet->setEnabled(pages);
   if (seUndoApply) seUndoApply->setEnabled(unit && undoOffer_.has_value());
+  // Waiting for the unit, the wait can be stopped; a stop under way is not asked for again.
+  seStop->setEnabled(!enable && worker_.IsPortOpen() && !stopping_);
 }
 
 void TfMain::BeginBusy() {
@@ -108,8 +110,7 @@ void TfMain::BeginBusy() {
   if (QWidget* focus = QApplication::focusWidget(); focus && isAncestorOf(focus) && !focusBeforeBusy_)
     focusBeforeBusy_ = focus;
   EnableCommands(false);
-  // Every wait can be stopped: Disconnect stops what runs at the unit's next answer, leaves
-  // Setup Mode without storing where that is still possible, and closes the port.
+  // Every wait can be stopped: Stop keeps the port open, Disconnect closes it as well.
   seDisconnect->setEnabled(worker_.IsPortOpen());
 }
 
@@ -244,7 +245,8 @@ void TfMain::SetVersionCaption(const QString& pattern) {
 void TfMain::DeliverReadDocument(const TXmlElement& root) {
   // A document posted just before the port was closed must not bring the commands back on a
   // closed port, nor one that arrives while the window is going.
-  if (closing_ || !worker_.IsPortOpen()) return;
+  if (closing_ || portClosing_ || !worker_.IsPortOpen()) return;
+  stoppedApply_ = false;  // the read gives the Apply's verdict
   RunCommand([&] {
     LoadReadDocument(root);
     EnableCommands(true);
@@ -272,11 +274,13 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
 }
 
 void TfMain::ReadFailed(TReadFailure kind, const std::string& reason) {
-  if (closing_) return;
+  if (closing_ || portClosing_) return;
   // The pages keep the last document read, if any; without one there is nothing to apply.
   SetGlobalBusyCursor(false);
+  stoppedApply_ = false;
   EnableCommands(static_cast<bool>(currentRead_));
   seReload->setEnabled(worker_.IsPortOpen());
+  seStop->setEnabled(false);
   if (kind == TReadFailure::NotBackAfterStore) {
     // The Apply stored: what the unit holds is what was written, only not read back.
     if (apply_) FinishApply(true);
@@ -336,6 +340,23 @@ void TfMain::SetStepColours(bool open) {
 void TfMain::bOpenCloseClick() {
   QPushButton* bOpenClose = uiConnection->bOpenClose;
   TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
+  if (worker_.IsPortOpen() && !portClosing_) {
+    if (!MayDropEdits()) return;
+    // The worker stops what it does and takes the unit out of Setup Mode on its own thread; the
+    // port closes once it has said so (WorkStopped), so the window never waits for the unit.
+    portClosing_ = true;
+    if (!stopping_) {
+      stopping_ = true;
+      stoppedApply_ = apply_.has_value();
+      worker_.StopWork();
+    }
+    SetGlobalBusyCursor(true);
+    EnableCommands(false);
+    seDisconnect->setEnabled(false);
+    bOpenClose->setEnabled(false);
+    statusLine_->ShowStep(LangText("Step_Leaving", "Leaving Setup Mode…"));
+    return;
+  }
   SetGlobalBusyCursor(true);
   bOpenClose->setEnabled(false);
   TFinally restore([&] {
@@ -351,7 +372,6 @@ void TfMain::bOpenCloseClick() {
     ShowPage(pConnection);
     for (TShapeEx* b : {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail}) b->SetDown(false);
   };
-  if (worker_.IsPortOpen() && !MayDropEdits()) return;
   bool open = false;
   try {
     worker_.LockPort();
@@ -360,7 +380,7 @@ void TfMain::bOpenCloseClick() {
     // The pages of a file prepared without a unit go over the unit's settings once it is read.
     if (!worker_.IsPortOpen() && deskFile_) deskWanted_ = DeskSettings();
     deskFile_ = false;
-    deviceAnswered_ = defaultsShown_ = reloadAfterExit_ = false;
+    deviceAnswered_ = defaultsShown_ = reloadAfterExit_ = stopping_ = stoppedApply_ = portClosing_ = false;
     statusLine_->Clear();
     DropEditBaseline();
     if (worker_.IsPortOpen()) worker_.OpenPort(0);
@@ -468,6 +488,56 @@ void TfMain::seReloadClick() {
     worker_.RequestRead();
   }
   BeginBusy();
+}
+
+void TfMain::seStopClick() {
+  // The worker stops on its own thread: the window never waits for the unit.
+  stopping_ = true;
+  stoppedApply_ = apply_.has_value();
+  seStop->setEnabled(false);
+  worker_.StopWork();
+  statusLine_->ShowStep(LangText("Step_Stopping", "Stopping…"));
+}
+
+void TfMain::WorkStopped(bool leftSetupMode) {
+  if (closing_) return;
+  stopping_ = false;
+  reloadAfterExit_ = false;
+  // Factory values the unit showed unstored went with Setup Mode.
+  if (leftSetupMode) defaultsShown_ = false;
+  const QString notChecked = LangText("Outcome_StoppedNotChecked",
+                                      "Stored, not checked: the wait for the unit was stopped; read it again "
+                                      "(Reload from device) to confirm");
+  if (portClosing_) {
+    // Disconnect: the unit is out of Setup Mode where it could be taken out; the port closes.
+    if (apply_) {
+      FinishApply(true);
+      AppWarning(notChecked + QLatin1Char('.'));
+    }
+    RunCommand([&] { bOpenCloseClick(); });
+    return;
+  }
+  const bool open = worker_.IsPortOpen();
+  SetGlobalBusyCursor(false);
+  // The pages keep the last document read, if any; without one there is nothing to apply.
+  EnableCommands(static_cast<bool>(currentRead_));
+  seStop->setEnabled(false);
+  seReload->setEnabled(open);
+  seDisconnect->setEnabled(open);
+  using TOutcome = TStatusLine::TOutcome;
+  if (apply_) {
+    // The unit confirmed the store before the wait for it was stopped.
+    FinishApply(true);
+    statusLine_->ShowOutcome(notChecked, TOutcome::Notice);
+  } else if (stoppedApply_) {
+    statusLine_->ShowOutcome(LangText("Outcome_StoppedNothingStored", "Stopped: nothing was stored"), TOutcome::Notice);
+  } else {
+    statusLine_->ShowOutcome(leftSetupMode
+                                 ? LangText("Outcome_StoppedLeft", "Stopped: the unit left Setup Mode without storing")
+                                 : LangText("Outcome_Stopped", "Stopped"),
+                             TOutcome::Notice);
+  }
+  stoppedApply_ = false;
 }
 
 void TfMain::AboutClick() { about_->exec(); }

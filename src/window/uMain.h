@@ -68,6 +68,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void ReadFailed(TReadFailure kind, const std::string& reason) override;
   void ReadDamaged(const std::vector<std::string>& lines) override;
   void Progress(const TWorkProgress& progress) override;
+  void WorkStopped(bool leftSetupMode) override;
 
   // --- window operations
   void ShowPage(QWidget* page);
@@ -119,6 +120,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void seApplySettingsClick();
   void seDefaultClick();
   void seReloadClick();
+  // Stops the wait for the unit: what runs ends at its next answer or the end of its wait, the
+  // unit leaves Setup Mode without storing where it can, and the port stays open.
+  void seStopClick();
   void AboutClick();  // ShapeEx1
   void QuitClick();   // ShapeEx8
   void seTerminalClick();
@@ -180,6 +184,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TShapeEx* seApplySettings = nullptr;
   TShapeEx* seDefault = nullptr;
   TShapeEx* seReload = nullptr;
+  TShapeEx* seStop = nullptr;  // offered while the window waits for the unit
   TShapeEx* seDisconnect = nullptr;
   TShapeEx* ShapeEx1 = nullptr;  // "About"
   TShapeEx* ShapeEx8 = nullptr;  // "Quit"
@@ -322,6 +327,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   bool defaultsShown_ = false;   // the pages show factory values the device has not stored
   bool closing_ = false;
   bool reloadAfterExit_ = false;
+  bool stopping_ = false;      // Stop was clicked and the worker has not said it stopped
+  bool stoppedApply_ = false;  // and an Apply was under way, its verdict not yet given
+  bool portClosing_ = false;   // Disconnect waits for the worker to stop before the port closes
   // Where the keyboard was when a command went busy: disabling the commands moves it away.
   QPointer<QWidget> focusBeforeBusy_;  // a Reload left Setup Mode to drop unstored factory values
   QEventLoop* quitWait_ = nullptr;     // while Quit waits for the device to leave Setup Mode

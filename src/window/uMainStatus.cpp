@@ -219,7 +219,8 @@ void TfMain::WriteFinished(const TWriteReport& report) {
   if (report.Kind == TWriteKind::Exit) {
     exitPending_ = false;
     if (quitWait_) quitWait_->quit();
-    if (reloadAfterExit_ && !closing_) {
+    // A Stop under way ends the Reload here: no read waits for the unit afterwards.
+    if (reloadAfterExit_ && !closing_ && !stopping_) {
       reloadAfterExit_ = false;
       defaultsShown_ = false;
       // The device shows its stored settings only after it starts again.
@@ -233,7 +234,7 @@ void TfMain::WriteFinished(const TWriteReport& report) {
   }
   // Nothing was stored: the Apply's backup goes, and the re-read shows the device as it is.
   if (!report.Succeeded && apply_) FinishApply(false);
-  if (closing_ || report.Cancelled) return;
+  if (closing_ || portClosing_ || report.Cancelled) return;
   if (report.Succeeded) {
     if (report.Kind == TWriteKind::Defaults) defaultsShown_ = true;
     applyNotAsked_ = report.NotAsked;

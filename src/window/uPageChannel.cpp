@@ -251,8 +251,8 @@ QWidget* TChannelPage::UDPDeviceAddressEntry(int i) const {
 int TChannelPage::GetUDPDeviceAddress(int i) const {
   auto* e = qobject_cast<TIntEdit*>(UDPDeviceAddressEntry(i));
   if (!e) return 0;
-  // A typed, unvalidated number still has to be a byte.
-  return std::clamp(e->Value(), 0, 255);
+  // As shown: the unit's own entry outside a byte is its own, a typed one a range fault.
+  return e->Value();
 }
 
 void TChannelPage::SetUDPDeviceAddress(int i, int b) {

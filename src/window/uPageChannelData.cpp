@@ -58,8 +58,8 @@ void TChannelPage::BindSettings() {
           [this](const std::string* v) {
             const TSplit time = SplitAt(v ? *v : std::string(), ":");
             int m = 0, s = 0;
-            ui_->ieChannel1ConnectionInactivityTimeoutM->SetValue(TryParseInteger(time.Head, m) ? m : 0);
-            ui_->ieChannel1ConnectionInactivityTimeoutS->SetValue(TryParseInteger(time.Tail, s) ? s : 0);
+            ShowIntAsRead(ui_->ieChannel1ConnectionInactivityTimeoutM, TryParseInteger(time.Head, m) ? m : 0);
+            ShowIntAsRead(ui_->ieChannel1ConnectionInactivityTimeoutS, TryParseInteger(time.Tail, s) ? s : 0);
             return v != nullptr;
           },
           [this]() -> std::optional<std::string> {
@@ -101,9 +101,10 @@ void TChannelPage::BindSettings() {
             for (int i = 0; i < 16; ++i) {
               const TSplit s = SplitAt(rest, " ");
               rest = s.Tail;
-              // A number that no byte holds is as unreadable as text.
+              // A number that no byte holds is shown as the unit sent it; text is read as 0.
               int entry = 0;
-              SetUDPDeviceAddress(i, TryParseInteger(s.Head, entry) && entry >= 0 && entry <= 255 ? entry : 0);
+              if (auto* e = qobject_cast<TIntEdit*>(UDPDeviceAddressEntry(i)))
+                ShowIntAsRead(e, TryParseInteger(s.Head, entry) ? entry : 0);
             }
             return v != nullptr;
           },

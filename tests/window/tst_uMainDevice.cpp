@@ -5,11 +5,13 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <fstream>
 #include <memory>
@@ -79,6 +81,34 @@ class MainWindowDeviceTest : public ::testing::Test {
       if (at != std::string::npos) out.push_back(line.substr(at + 4));
     }
     return out;
+  }
+
+  // Runs the command and waits until done, up to limitMs; stalledMs: the longest the window's
+  // event loop stood still meanwhile, the command included.
+  template <typename F, typename D>
+  bool RunAndWait(F command, D done, int limitMs, qint64& stalledMs) {
+    QElapsedTimer sinceTick;
+    stalledMs = 0;
+    QTimer tick;
+    tick.setInterval(20);
+    QObject::connect(&tick, &QTimer::timeout, [&] { stalledMs = std::max(stalledMs, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start();
+    command();
+    const bool back = WaitFor(done, limitMs);
+    stalledMs = std::max(stalledMs, sinceTick.elapsed());
+    return back;
+  }
+  // Stop, clicked while the window waits for the unit: true when the commands come back within
+  // limitMs.
+  bool StopAndWaitForTheCommands(int limitMs, qint64& stalledMs) {
+    EXPECT_TRUE(window->seStop->isEnabled()) << "Stop is offered while the window waits";
+    const bool back =
+        RunAndWait([&] { window->seStopClick(); }, [&] { return window->seReload->isEnabled(); }, limitMs, stalledMs);
+    EXPECT_FALSE(window->seStop->isEnabled());
+    EXPECT_TRUE(worker.IsPortOpen()) << "Stop keeps the port open";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    return back;
   }
 
   std::string fault;  // of the simulated device, set by the fixtures below
@@ -163,7 +193,11 @@ TEST_F(MainWindowDeviceTest, shouldReturnToTheConnectionPageWhenClosed) {
   OpenAndWaitForRead();
   TfMain& w = *window;
   w.uiConnection->bOpenClose->click();
-  EXPECT_FALSE(worker.IsPortOpen());
+  // The worker takes the unit out of Setup Mode on its own thread: the window does not wait.
+  EXPECT_TRUE(worker.IsPortOpen());
+  EXPECT_EQ(w.StatusLine()->StepText(), QString::fromUtf8("Leaving Setup Mode…"));
+  EXPECT_FALSE(w.uiConnection->bOpenClose->isEnabled() || w.seDisconnect->isEnabled() || w.seReload->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return !worker.IsPortOpen(); }, 10000));
   EXPECT_FALSE(w.pConnection->isHidden());
   EXPECT_TRUE(w.pNetwork->isHidden());
   EXPECT_EQ(w.uiConnection->bOpenClose->text(), QStringLiteral("Open"));
@@ -406,30 +440,114 @@ TEST_F(MainWindowSilentDeviceTest, shouldCountTheSecondsOfTheWaitAndNameWhatToCh
   EXPECT_TRUE(window->seDisconnect->isEnabled()) << "the wait can be ended";
 }
 
+// Stop ends the wait at once: the worker gives up at the end of its current listen, well inside
+// the bound, and the window never waits for it.
+TEST_F(MainWindowSilentDeviceTest, shouldStopTheWaitAndKeepThePortOpen) {
+  ChoosePort();
+  window->uiConnection->bOpenClose->click();
+  ASSERT_TRUE(WaitFor([&] { return window->StatusLine()->PortText().contains(" (1 s)"); }, 5000));
+  qint64 stalledMs = 0;
+  ASSERT_TRUE(StopAndWaitForTheCommands(10000, stalledMs)) << env.messages.join('|').toStdString();
+  EXPECT_LT(stalledMs, 5000);
+  EXPECT_EQ(window->StatusLine()->StepText(), QStringLiteral("Stopped"));
+  EXPECT_TRUE(env.warnings.isEmpty()) << env.warnings.join('|').toStdString();
+  // No read is tried any more: the unit hears nothing after the stop.
+  const size_t heard = Received().size();
+  QTest::qWait(1500);
+  EXPECT_EQ(Received().size(), heard);
+}
+
+class MainWindowChatterTest : public MainWindowDeviceTest {
+ protected:
+  MainWindowChatterTest() { fault = "chatter"; }
+};
+
+// A line that keeps talking held the window for the whole talk limit (15 s) once; Stop ends its
+// wait well before it, and the window's event loop runs on all the while.
+TEST_F(MainWindowChatterTest, shouldStopTheWaitOnATalkingLineLongBeforeTheTalkLimit) {
+  ChoosePort();
+  window->uiConnection->bOpenClose->click();
+  ASSERT_TRUE(WaitFor([&] { return window->StatusLine()->PortText().contains(" (1 s)"); }, 5000));
+  qint64 stalledMs = 0;
+  ASSERT_TRUE(StopAndWaitForTheCommands(10000, stalledMs)) << env.messages.join('|').toStdString();
+  EXPECT_LT(stalledMs, 5000);
+  EXPECT_EQ(window->StatusLine()->StepText(), QStringLiteral("Stopped"));
+}
+
+// Disconnect on a talking line closes the port without listening to the line until the talk
+// limit: the unit was never heard in Setup Mode, so there is nothing to leave.
+TEST_F(MainWindowChatterTest, shouldCloseAtOnceOnATalkingLine) {
+  ChoosePort();
+  window->uiConnection->bOpenClose->click();
+  ASSERT_TRUE(WaitFor([&] { return window->StatusLine()->PortText().contains(" (1 s)"); }, 5000));
+  qint64 stalledMs = 0;
+  ASSERT_TRUE(RunAndWait([&] { window->seDisconnectClick(); }, [&] { return !worker.IsPortOpen(); }, 10000, stalledMs));
+  EXPECT_LT(stalledMs, 5000);
+  EXPECT_EQ(window->StatusLine()->PortText(), QStringLiteral("Port closed"));
+}
+
 class MainWindowNoReturnTest : public MainWindowDeviceTest {
  protected:
+  static constexpr int RestartLimitMs = 1500;
   MainWindowNoReturnTest() {
     fault = "no-return";
-    worker.SetRestartLimit(1500);
+    worker.SetRestartLimit(RestartLimitMs);
   }
 };
 
 // A unit that stores and is not heard of again: the window says what is true, stored and not
-// checked, and gives its commands back once the restart limit has passed; while it waits,
-// Disconnect stops the wait.
+// checked, and gives its commands back once the restart limit has passed, give or take the
+// listen under way; while it waits, Stop and Disconnect end the wait.
 TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedAndGiveTheCommandsBackWithinTheRestartLimit) {
   OpenAndWaitForRead();
   TfMain& w = *window;
   w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  QElapsedTimer applied;
+  applied.start();
   w.seApplySettingsClick();
   EXPECT_FALSE(w.seReload->isEnabled());
-  EXPECT_TRUE(w.seDisconnect->isEnabled()) << "every wait can be stopped";
+  EXPECT_TRUE(w.seDisconnect->isEnabled() && w.seStop->isEnabled()) << "every wait can be stopped";
   ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 30000)) << env.messages.join('|').toStdString();
+  EXPECT_LT(applied.elapsed(), RestartLimitMs + 8000) << "the walk, the store and the limit, with room to spare";
   EXPECT_TRUE(w.StatusLine()->StepText().startsWith(QStringLiteral("Stored, not checked")))
       << w.StatusLine()->StepText().toStdString();
   EXPECT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+}
+
+// Stopped while it waits for a unit that stored, the window says so, long before the limit.
+TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenTheWaitAfterTheStoreIsStopped) {
+  worker.SetRestartLimit(120000);
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitFor([&] { return LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s") == "300"; },
+                      30000));
+  qint64 stalledMs = 0;
+  ASSERT_TRUE(StopAndWaitForTheCommands(10000, stalledMs)) << env.messages.join('|').toStdString();
+  EXPECT_TRUE(
+      w.StatusLine()->StepText().startsWith(QStringLiteral("Stored, not checked: the wait for the unit was stopped")))
+      << w.StatusLine()->StepText().toStdString();
+  EXPECT_NE(w.seUndoApply, nullptr) << "what was stored can be taken back";
+}
+
+// Disconnected while it waits for a unit that stored, the window says so before the port closes.
+TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenDisconnectedAfterTheStore) {
+  worker.SetRestartLimit(120000);
+  OpenAndWaitForRead();
+  TfMain& w = *window;
+  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitFor([&] { return LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s") == "300"; },
+                      30000));
+  w.seDisconnectClick();
+  ASSERT_TRUE(WaitFor([&] { return !worker.IsPortOpen(); }, 10000));
+  ASSERT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
+  EXPECT_TRUE(env.warnings[0].startsWith(QStringLiteral("Stored, not checked: the wait for the unit was stopped")))
+      << env.warnings[0].toStdString();
+  EXPECT_NE(w.seUndoApply, nullptr);
 }
 
 }  // namespace

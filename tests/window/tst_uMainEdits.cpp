@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -28,9 +29,10 @@ constexpr int Com = 7;
 
 class WindowEditsTest : public ::testing::Test {
  protected:
-  // The device holds MTU 1200, away from its factory 1400.
-  void Open(InProcessSimOptions options = {}) {
-    options.AtRootMenu = true;
+  // The device holds MTU 1200, away from its factory 1400. fromPowerOn: it boots once the port
+  // opens, naming itself in its banner, instead of waiting in Setup Mode.
+  void Open(InProcessSimOptions options = {}, bool fromPowerOn = false) {
+    options.AtRootMenu = !fromPowerOn;
     options.State.Set("Expert", "MTU_Size", "1200");
     device.emplace(Com, std::move(options));
     window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
@@ -148,7 +150,7 @@ TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
 TEST_F(WindowEditsTest, shouldSaveTheDevicesBackupWithTheEditsAndLoadOneAsPendingEdits) {
   InProcessSimOptions field;
   field.Profile = SimProfileFor("field", 0);
-  Open(field);
+  Open(field, true);
   TfMain& w = *window;
   Arp()->SetValue(300);
   const QString file = env.Dir() + "/backup.xml";
@@ -158,7 +160,14 @@ TEST_F(WindowEditsTest, shouldSaveTheDevicesBackupWithTheEditsAndLoadOneAsPendin
   const TDeviceSettings inFile = FromDocument(saved->Root(), nullptr, &kept);
   EXPECT_EQ(*inFile.Find("Expert", "ARP_Cache_timeout_in_s"), "300") << "the edit";
   EXPECT_EQ(*inFile.Find("Expert", "MTU_Size"), "1200") << "the device's value";
-  EXPECT_FALSE(kept.empty()) << "the unit's own lines";
+  // The unit's identity, as the read gave it from the unit's banner, and its other own lines.
+  const TXmlElement read = w.CurrentReadDocument();
+  EXPECT_EQ(FindNodePath(read, "Unit/MAC_address", false).Text(), "02-00-00-8F-1C-2E");
+  EXPECT_FALSE(FindNodePath(read, "Unit/Firmware", false).Text().empty());
+  for (const char* line : {"Unit/MAC_address", "Unit/Firmware"})
+    EXPECT_EQ(FindNodePath(saved->Root(), line, false).Text(), FindNodePath(read, line, false).Text()) << line;
+  for (const char* line : {"Hardware", "Country"})
+    EXPECT_NE(std::find(kept.begin(), kept.end(), line), kept.end()) << line << " of the unit's own lines";
 
   Arp()->SetValue(600);
   EXPECT_EQ(w.PendingChanges(), 0);
@@ -194,6 +203,95 @@ TEST_F(WindowEditsTest, shouldGiveTheKeyboardBackToTheCommandAfterItsReadEnds) {
     EXPECT_EQ(QApplication::focusWidget(), command) << command->objectName().toStdString();
   }
   EXPECT_EQ(device->Count("store"), 1u);
+}
+
+// A unit's own number outside the window's range is no change: an Apply leaves it alone, and the
+// edge of the range typed over it is an edit of its own, written as typed.
+TEST_F(WindowEditsTest, shouldWriteNothingForAUnitsNumberOutsideItsRangeUntilOneIsTyped) {
+  InProcessSimOptions options;
+  options.State.Set("Expert", "HTTP_Port_Number", "70000");
+  Open(options);
+  TfMain& w = *window;
+  TIntEdit* http = w.pServer->Form().ieServerHTTPServerPort;
+  EXPECT_EQ(http->text(), QStringLiteral("70000"));
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(w.LastApplyReport(), std::vector<std::string>{"1 setting written and confirmed."});
+  EXPECT_EQ(device->Stored().Get("Expert", "HTTP_Port_Number"), "70000");
+  http->selectAll();
+  QTest::keyClicks(http, QStringLiteral("65535"));
+  EXPECT_EQ(w.PendingChanges(), 1);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(device->Stored().Get("Expert", "HTTP_Port_Number"), "65535");
+  EXPECT_EQ(device->Count("store"), 2u);
+}
+
+// Stopped in the middle of an Apply's walk, the unit leaves Setup Mode without storing; the edit
+// stays on the page for another Apply.
+TEST_F(WindowEditsTest, shouldStopAnApplyInItsWalkStoringNothing) {
+  Open();
+  TfMain& w = *window;
+  // The unit falls silent in the section's menu, so the walk is under way when Stop comes.
+  device->OnEvent([&](const std::string& e) {
+    if (e == "menu Expert") device->Line().Hold(true);
+  });
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(device->WaitEvent("menu Expert"));
+  ASSERT_TRUE(w.seStop->isEnabled());
+  w.seStopClick();
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
+  EXPECT_EQ(device->Count("store"), 0u) << device->Transcript();
+  EXPECT_EQ(device->Count("exit without save"), 1u) << device->Transcript();
+  EXPECT_EQ(device->Stored().Get("Expert", "ARP_Cache_timeout_in_s"), "600");
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Stopped: nothing was stored"));
+  EXPECT_TRUE(worker.IsPortOpen());
+  EXPECT_TRUE(w.IsEdited(Arp()));
+  EXPECT_EQ(w.seUndoApply, nullptr) << "nothing stored to undo";
+}
+
+// Stopped while the factory values are on their way, the unit leaves Setup Mode and drops them:
+// nothing unstored is left to ask about.
+TEST_F(WindowEditsTest, shouldDropTheFactoryValuesWithSetupModeWhenTheirReadIsStopped) {
+  Open();
+  TfMain& w = *window;
+  device->OnEvent([&](const std::string& e) {
+    if (e == "defaults") device->Line().Hold(true);
+  });
+  w.seDefaultClick();
+  ASSERT_TRUE(device->WaitEvent("defaults"));
+  w.seStopClick();
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
+  EXPECT_EQ(device->Count("exit without save"), 1u) << device->Transcript();
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Stopped: the unit left Setup Mode without storing"));
+  w.seReloadClick();
+  EXPECT_EQ(env.questions.size(), 1) << "only Defaults asked: no factory values shown to lose";
+  EXPECT_EQ(device->Count("store"), 0u);
+}
+
+// Stopped while a Reload takes the factory values back by leaving Setup Mode, the Reload ends
+// there: no read is left waiting for the unit to start again.
+TEST_F(WindowEditsTest, shouldLeaveNoReadBehindWhenAReloadsExitIsStopped) {
+  Open();
+  TfMain& w = *window;
+  w.seDefaultClick();
+  ASSERT_TRUE(device->WaitEvent("defaults"));
+  ASSERT_TRUE(WaitForRead());
+  device->OnEvent([&](const std::string& e) {
+    if (e == "exit without save") device->Line().Hold(true);
+  });
+  w.seReloadClick();
+  ASSERT_TRUE(device->WaitEvent("exit without save"));
+  w.seStopClick();
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
+  const std::string heard = device->Received();
+  QTest::qWait(1500);
+  EXPECT_EQ(device->Received(), heard) << device->Transcript();
 }
 
 TEST_F(WindowEditsTest, quitShouldSayItLeavesSetupModeAndCloseOnTheDevicesAnswer) {

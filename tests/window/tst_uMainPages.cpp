@@ -357,7 +357,7 @@ TEST_F(LivePagesTest, shouldFillTheDeviceAddressTableFromItsTokens) {
   w.PageButtonClick(w.seChannel2);
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(0), 1);
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(2), 3);
-  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(3), 0) << "a token that is no byte reads as unreadable";
+  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(3), 300) << "a token past a byte stays the unit's";
   EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(15), 0);
   EXPECT_TRUE(Enabled(c.IntEdit18));
 }
@@ -584,15 +584,24 @@ TEST_F(LivePagesTest, shouldShowEachFlagInItsOwnBoxAndWriteItBackUnderItsOwnKey)
   }
 }
 
-TEST_F(LivePagesTest, shouldNeverWriteAnUnvalidatedNumberOutsideItsRange) {
-  w.show();
-  QApplication::setActiveWindow(&w);
-  w.PageButtonClick(w.seServer);
-  v.ieServerHTTPServerPort->setFocus();
-  v.ieServerHTTPServerPort->setText(QStringLiteral("70000"));
-  c.IntEdit3->setText(QStringLiteral("300"));  // an address entry typed and never left
-  EXPECT_EQ(w.pcChannel1->GetUDPDeviceAddress(0), 255);
-  EXPECT_EQ(Key(Build(), "Expert/HTTP_Port_Number"), "65535");
+// A unit's own number outside the window's range is shown and kept as it came, and a saved file
+// holds it as the unit sent it.
+TEST_F(LivePagesTest, shouldKeepAUnitsOwnNumberOutsideItsRangeAsItCame) {
+  w.LoadReadDocument(
+      Read("<Expert><HTTP_Port_Number>70000</HTTP_Port_Number></Expert>"
+           "<Channel_1><Connect_Mode>C0</Connect_Mode>"
+           "<Disconn_Mode>C0 Disconn Time: 01:75</Disconn_Mode></Channel_1><Channel_2/>"));
+  w.PageButtonClick(w.seChannel1);
+  EXPECT_EQ(v.ieServerHTTPServerPort->text(), "70000");
+  EXPECT_EQ(c.ieChannel1ConnectionInactivityTimeoutS->text(), "75");
+  EXPECT_EQ(Value("Expert", "HTTP_Port_Number"), "70000");
+  EXPECT_EQ(Value("Channel_1", "DisConnTime"), "1:75");
+  EXPECT_TRUE(w.RangeFaults().isEmpty());
+  const QString file = env.Dir() + "/kept.kvx";
+  w.SaveSetupFile(file);
+  const TDeviceSettings saved = FromDocument(TXmlDocument::LoadFromFile(file.toStdString())->Root());
+  EXPECT_EQ(*saved.Find("Expert", "HTTP_Port_Number"), "70000");
+  EXPECT_EQ(*saved.Find("Channel_1", "DisConnTime"), "1:75");
 }
 
 TEST_F(LivePagesTest, shouldSayTheRangeOfANumberOutsideItAndSendNothingUntilItIsMended) {
