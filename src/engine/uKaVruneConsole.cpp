@@ -133,6 +133,11 @@ int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofa
   auto ends = [this](int e) {
     return timing_.WaitedAt[static_cast<size_t>(e)] >= EndingTrusted && !timing_.GoesOnAfter[static_cast<size_t>(e)];
   };
+  // The unit's offer is where it waits, and it keeps it open only briefly: a few character
+  // times will do there, or on a line that hands bytes over in packets the gap between two, but
+  // never the long silence gap, or a unit with a short offer closes it before the Enter comes.
+  if (OffersSetupMode(own))
+    return std::max(least, std::min(2 * timing_.LinePauses.Longest(sofar.PausesMs), SilenceFloorMs));
   const int ending = EndingOf(own);
   if (ending >= 0 && ending < 3) {
     if (ends(ending)) return least;
@@ -266,6 +271,7 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
   TCarried carried = std::exchange(carried_, {});
   size_t handled = 0;        // cues before this point have been acted on
   size_t handledBefore = 0;  // where handled was before the key that is to go out
+  bool atOffer = false;      // the key that is to go out answers an offer
   std::string key;           // listen first
   bool listenedFirst = false;
   int enters = 0;
@@ -315,6 +321,14 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
     }
     key.clear();
     heard += reply.Text;
+    // An Enter at the offer answered only by the rest of the offer's own line (the end of its
+    // words, its blank, its line end), and then the quiet of a prompt: it went in while the unit
+    // still printed its offer, and was not taken. The offer is answered again while it is open.
+    if (typed && atOffer && reply.AtPrompt && OffersSetupMode(heard)) {
+      const size_t offer = FindLastSetupOffer(heard);
+      if (offer != std::string::npos && offer < handled) handled = handledBefore;
+    }
+    atOffer = false;
     if (reply.Text.empty()) {
       // Silent: a device at its root menu or in a question says nothing until a key comes.
       if (!listenedFirst && !typed) {
@@ -366,6 +380,9 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
         key = EnterKey;
         break;
       case TCue::Offer:
+        key = EnterKey;
+        atOffer = true;
+        break;
       case TCue::Question: key = EnterKey; break;
       case TCue::None:
         if (!talking()) return false;
