@@ -307,8 +307,29 @@ void TDeviceWorker::DropRead(TReadFailure kind, const std::string& reason) {
 }
 
 bool TDeviceWorker::RestartOverdue() const {
-  return checking_ && !cameBack_ &&
-         std::chrono::steady_clock::now() - storedAt_ > std::chrono::milliseconds(restartLimitMs_.load());
+  if (!checking_) return false;
+  const auto now = std::chrono::steady_clock::now();
+  const auto limit = std::chrono::milliseconds(restartLimitMs_.load());
+  return now - checkProgressAt_ > limit || now - storedAt_ > 2 * limit + std::chrono::milliseconds(WayTalkLimitMs);
+}
+
+void TDeviceWorker::NoteCheckProgress(int dumpLines) {
+  if (!checking_) return;
+  // Where the unit is: restarting (or not heard of), back (its banner, its offer, a prompt),
+  // printing its dump. The root menu with the dump ends the check.
+  int stage = 0;
+  switch (console_.State()) {
+    case TUnitState::Offering:
+    case TUnitState::InSectionMenu:
+    case TUnitState::AtRootMenu: stage = 1; break;
+    case TUnitState::Printing: stage = 2; break;
+    default: break;
+  }
+  if (stage > checkStage_ || dumpLines > checkLines_) {
+    checkStage_ = std::max(checkStage_, stage);
+    checkLines_ = std::max(checkLines_, dumpLines);
+    checkProgressAt_ = std::chrono::steady_clock::now();
+  }
 }
 
 void TDeviceWorker::ReadDevice() {
@@ -325,10 +346,10 @@ void TDeviceWorker::ReadDevice() {
     PostProgress({TWorkStep::Waiting, {}, 0, 0});
   }
   TDumpContext context;
-  // The read that checks a store gives up on a unit that does not come back in time; one that
-  // came back (its offer, its dump or its menu) is read to the end.
+  // The read that checks a store gives up on a unit that does not come back in time, or that
+  // came back and then does not come further in time (its offer, its dump, each line of it).
   context.Stop = [this] {
-    if (checking_ && console_.State() != TUnitState::Restarting) cameBack_ = true;
+    NoteCheckProgress();
     return WriteCancelled() || port_.HungUp() || RestartOverdue();
   };
   // After a store the device restarts: its banner comes within a second or so, and an Enter
@@ -338,6 +359,7 @@ void TDeviceWorker::ReadDevice() {
   context.DumpLines = [this, &lines](int n) {
     lines = n;
     waitingTold_ = false;
+    NoteCheckProgress(n);
     PostProgress({checking_ ? TWorkStep::Checking : TWorkStep::Reading, {}, n, dumpLines_});
   };
   bool reached = false;
@@ -366,9 +388,12 @@ void TDeviceWorker::ReadDevice() {
   }
   if (!reached || !context.Root) {
     // A silent device keeps the read pending: its power may come on any moment. Not so one
-    // that stored and then did not come back: what it holds is known, only not checked.
-    if (checking_ && RestartOverdue() && !reached)
-      DropRead(TReadFailure::NotBackAfterStore, "the unit did not come back after storing");
+    // that stored and then did not come back, or came back and no further, within its limits:
+    // what it holds is known, only not checked.
+    if (RestartOverdue())
+      DropRead(TReadFailure::NotBackAfterStore, checkStage_ == 0
+                                                    ? "the unit did not come back after storing"
+                                                    : "the unit came back after storing but did not show its settings");
     else if (terminated_) DropRead(TReadFailure::Stopped, "the read was stopped");
     return;
   }
@@ -567,8 +592,8 @@ void TDeviceWorker::WriteDevice() {
     PostProgress({TWorkStep::Storing, {}, 0, 0});
     report.Succeeded = console_.Store();
     if (report.Succeeded) {
-      storedAt_ = std::chrono::steady_clock::now();
-      cameBack_ = false;
+      storedAt_ = checkProgressAt_ = std::chrono::steady_clock::now();
+      checkStage_ = checkLines_ = 0;
     }
     checking_ = report.Succeeded;
     if (!report.Succeeded) Fail(report, TWriteFailure::StoreUnconfirmed);

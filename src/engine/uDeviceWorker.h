@@ -37,14 +37,20 @@ enum class TWriteKind { Settings, Defaults, Exit };
 
 // Why a read ended without a document.
 enum class TReadFailure {
-  LineLost,           // the port hung up
-  WorkerError,        // the worker met an error of its own (the reason names it)
-  Stopped,            // the worker was ended
-  NotBackAfterStore,  // the unit stored, then did not come back within the restart limit
+  LineLost,     // the port hung up
+  WorkerError,  // the worker met an error of its own (the reason names it)
+  Stopped,      // the worker was ended
+  // The unit stored, then did not come back within the restart limit, or came back and did not
+  // come to its root menu with its dump within a limit of the same length (the reason says which)
+  NotBackAfterStore,
 };
 
 // How long a unit may take to come back after it stored, before the read that checks the
 // store gives up: a restart takes a second or two, and the offer stays open for a few more.
+// Each later stage of the check has a limit of the same length: from its offer to its dump, and
+// from one line of its dump to the next; the whole check ends at the latest twice the limit and
+// the longest the way to the root menu listens to a unit that talks (WayTalkLimitMs) after the
+// store.
 constexpr int DefaultRestartLimitMs = 15000;
 
 // Why a write did not end as asked, for each front end to say in its own words.
@@ -182,8 +188,11 @@ class TDeviceWorker final {
   void HaltWork();  // what StopWork asked for
   bool EnterSetupMode(bool dumpWanted);
   void DropRead(TReadFailure kind, const std::string& reason);
-  // The read after a store has waited longer than the restart limit.
+  // The read after a store has waited longer than the restart limit for the unit to come further.
   bool RestartOverdue() const;
+  // The check after a store: takes note of where the unit has come to (dumpLines: the lines of
+  // the dump under way, 0 when none).
+  void NoteCheckProgress(int dumpLines = 0);
   void WriteDevice();
   // Closing or changing the port, StopWork, or ending the worker: every loop of a dialogue asks this.
   bool WriteCancelled() const;
@@ -200,9 +209,13 @@ class TDeviceWorker final {
   std::atomic<bool> checking_{false};  // the read that follows a store checks it
   std::atomic<int> restartLimitMs_{DefaultRestartLimitMs};
   std::chrono::steady_clock::time_point storedAt_{};  // when the unit confirmed its last store
-  bool cameBack_ = false;                             // since then, the unit has shown itself again: no limit applies
-  std::atomic<bool> waitingTold_{false};              // the front end was told that the device is waited for
-  int dumpLines_ = TypicalDumpLines;                  // the lines of the last dump, expected of the next one
+  // The check since then: the furthest stage the unit came to (1 back, 2 printing its dump), the
+  // most lines of a dump it printed, and when it last came further.
+  int checkStage_ = 0;
+  int checkLines_ = 0;
+  std::chrono::steady_clock::time_point checkProgressAt_{};
+  std::atomic<bool> waitingTold_{false};     // the front end was told that the device is waited for
+  int dumpLines_ = TypicalDumpLines;         // the lines of the last dump, expected of the next one
   TLineTiming timing_;                       // what this port's line has shown; the worker thread's, reset on opening
   TDeviceConsole console_{&port_, timing_};  // the unit's state, menu and commands
   std::shared_ptr<TShared> shared_;          // read result and its lock, the sink

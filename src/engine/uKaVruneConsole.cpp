@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <memory>
+#include <optional>
+#include <utility>
 
 #include "uCommunicationUtils.h"
 #include "uKaVruneUtils.h"
@@ -17,9 +20,7 @@ using Clock = std::chrono::steady_clock;
 // be wrong. An answer that comes ends the wait, so only a silent unit costs the time.
 constexpr int ConfirmTimeoutMs = 1000;
 
-// A line that never falls silent must not hold the port (and the window's Open/Close) for
-// ever; a dump at 9600 baud takes little more than two seconds.
-constexpr auto TalkLimit = std::chrono::seconds(15);
+constexpr auto TalkLimit = std::chrono::milliseconds(WayTalkLimitMs);
 // Enter pressed at prompts on the way to the root menu: more than the longest menu asks.
 constexpr int MaxEnters = 60;
 
@@ -28,6 +29,38 @@ std::function<bool(const std::string&)> LineSaying(bool (*says)(const std::strin
   return [says](const std::string& text) {
     const size_t end = text.find_last_of("\r\n");
     return end != std::string::npos && says(text.substr(0, end));
+  };
+}
+
+// Where what the unit printed since its last mark of the dialogue begins: the line after its
+// root prompt, its dump's heading or its store's confirmation, whichever came last; 0 when it
+// printed none of them. A restart's banner and offer come after all of them.
+size_t AfterLastMark(const std::string& own) {
+  size_t from = 0;
+  for (const size_t at : {own.rfind(MenuPrompt), own.rfind(DumpHeading), FindStoreConfirmation(own)}) {
+    if (at == std::string::npos) continue;
+    const size_t end = own.find_first_of("\r\n", at);
+    from = std::max(from, end == std::string::npos ? own.size() : end + 1);
+  }
+  return from;
+}
+
+// The unit's words and the line they end, and nothing else with them in the same read. Anything
+// that came along (a unit that restarts at once prints its banner and offer right behind) is read
+// on to where the unit waits or falls silent, for up to limitMs after the words' line.
+std::function<bool(const std::string&)> LineSayingAlone(bool (*says)(const std::string&), int limitMs) {
+  auto since = std::make_shared<std::optional<Clock::time_point>>();
+  return [says, limitMs, since](const std::string& text) {
+    size_t end = std::string::npos;
+    for (size_t at = text.find_first_of("\r\n"); at != std::string::npos; at = text.find_first_of("\r\n", at + 1))
+      if (says(text.substr(0, at))) {
+        end = at;
+        break;
+      }
+    if (end == std::string::npos) return false;
+    if (!*since) *since = Clock::now();
+    return text.find_first_not_of("\r\n", end) == std::string::npos ||
+           Clock::now() - **since > std::chrono::milliseconds(limitMs);
   };
 }
 
@@ -100,6 +133,11 @@ int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofa
   auto ends = [this](int e) {
     return timing_.WaitedAt[static_cast<size_t>(e)] >= EndingTrusted && !timing_.GoesOnAfter[static_cast<size_t>(e)];
   };
+  // The unit's offer is where it waits, and it keeps it open only briefly: a few character
+  // times will do there, or on a line that hands bytes over in packets the gap between two, but
+  // never the long silence gap, or a unit with a short offer closes it before the Enter comes.
+  if (OffersSetupMode(own))
+    return std::max(least, std::min(2 * timing_.LinePauses.Longest(sofar.PausesMs), SilenceFloorMs));
   const int ending = EndingOf(own);
   if (ending >= 0 && ending < 3) {
     if (ends(ending)) return least;
@@ -142,6 +180,7 @@ TDeviceConsole::TAnswer TDeviceConsole::Type(const std::string& keys, int firstA
   // learns of it at once, while the offer is still open.
   wait.AlsoWaitsAt = OffersSetupMode;
   if (said) wait.KeepWaiting = [&said](const std::string& text) { return !said(text); };
+  carried_ = {};
   const TPromptReply reply = Exchange(keys, wait);
   // Only answers to a device that waited tell how long it takes to answer.
   if (!keys.empty() && !reply.NotTyped) timing_.SlowestAnswerMs = std::max(timing_.SlowestAnswerMs, reply.FirstByteMs);
@@ -154,6 +193,13 @@ TDeviceConsole::TAnswer TDeviceConsole::Type(const std::string& keys, int firstA
   const size_t echo = EchoEnd(reply.Text, reply.NotTyped ? std::string() : keys);
   a.Echoed = echo != std::string::npos;
   a.Text = a.Echoed ? reply.Text.substr(echo) : reply.Text;
+  // The unit restarted in this answer: what it printed of its restart is the next way's to the
+  // root menu, which answers its offer at once where it waits there already.
+  if (state_ == TUnitState::Offering || state_ == TUnitState::Restarting) {
+    const size_t from = AfterLastMark(a.Text);
+    if (a.Text.find_first_not_of("\r\n \t", from) != std::string::npos)
+      carried_ = {a.Text.substr(from), reply.AtPrompt};
+  }
   return a;
 }
 
@@ -165,6 +211,7 @@ size_t TDeviceConsole::EchoEnd(const std::string& text, const std::string& typed
 
 void TDeviceConsole::Reset() {
   Set(TUnitState::Unknown);
+  carried_ = {};
   std::lock_guard guard(menuLock_);
   menuMap_ = TMenuMap();
 }
@@ -197,6 +244,9 @@ void TDeviceConsole::Observe(const std::string& own, bool atPrompt) {
   mark(own.rfind(MenuPrompt), atPrompt && AtRootPrompt(own) ? TUnitState::AtRootMenu : TUnitState::InSectionMenu);
   mark(own.rfind(DumpHeading), TUnitState::Printing);
   mark(FindLastSetupOffer(own), TUnitState::Offering);
+  // Its banner alone shows a restart as well (its offer may come late, or be lost); not while a
+  // dump under way holds the unit, whose lines may name it too.
+  if (state_ != TUnitState::Printing) mark(FindLastBanner(own), TUnitState::Offering);
   mark(FindStoreConfirmation(own), TUnitState::Restarting);
   // None of them: a question it waits at puts it in a menu, unless a dump under way holds it.
   if (latest == std::string::npos && atPrompt && EndsAtPrompt(own) && state_ != TUnitState::Printing)
@@ -217,8 +267,12 @@ bool TDeviceConsole::EnterRootMenu(TRootWay& way) {
 bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
   way.Heard.clear();
   std::string& heard = way.Heard;
-  size_t handled = 0;  // cues before this point have been acted on
-  std::string key;     // listen first
+  // What the last answer heard of a restart comes first, as if this way had heard it.
+  TCarried carried = std::exchange(carried_, {});
+  size_t handled = 0;        // cues before this point have been acted on
+  size_t handledBefore = 0;  // where handled was before the key that is to go out
+  bool atOffer = false;      // the key that is to go out answers an offer
+  std::string key;           // listen first
   bool listenedFirst = false;
   int enters = 0;
   size_t blindEnter = std::string::npos;  // where heard was when Enter went to a silent device
@@ -244,28 +298,52 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
     return talking() && !stopped();
   };
   // The offer has no prompt ending of its own, and some units end it with a line end: the unit
-  // waits after it all the same.
-  wait.AlsoWaitsAt = OffersSetupMode;
+  // waits after it all the same. Its line may have begun in an earlier read.
+  wait.AlsoWaitsAt = [&heard](const std::string& reply) { return OffersSetupMode(heard + reply); };
 
   while (port_ && port_->Active() && !stopped()) {
     wait.FirstAnswerMs = key.empty() && !listenedFirst ? way.ListenFirstMs : way.ListenMs;
-    const TPromptReply reply = Exchange(key, wait);
+    const bool fromCarried = !carried.Text.empty();
+    TPromptReply reply;
+    if (fromCarried) {
+      reply.Text = std::move(carried.Text);
+      reply.AtPrompt = carried.AtPrompt;
+      carried = {};
+    } else {
+      reply = Exchange(key, wait);
+    }
     if (!key.empty() && !reply.NotTyped) ++enters;
     const bool typed = !key.empty() && !reply.NotTyped;
+    if (!key.empty() && reply.NotTyped) {
+      // The unit spoke first: the key did not go out, and what it answered is still to be acted on.
+      handled = handledBefore;
+      if (blindEnter == heard.size()) blindEnter = std::string::npos;
+    }
     key.clear();
     heard += reply.Text;
+    // An Enter at the offer answered only by the rest of the offer's own line (the end of its
+    // words, its blank, its line end), and then the quiet of a prompt: it went in while the unit
+    // still printed its offer, and was not taken. The offer is answered again while it is open.
+    if (typed && atOffer && reply.AtPrompt && OffersSetupMode(heard)) {
+      const size_t offer = FindLastSetupOffer(heard);
+      if (offer != std::string::npos && offer < handled) handled = handledBefore;
+    }
+    atOffer = false;
     if (reply.Text.empty()) {
       // Silent: a device at its root menu or in a question says nothing until a key comes.
       if (!listenedFirst && !typed) {
         listenedFirst = true;
         key = EnterKey;
+        handledBefore = handled;
         handled = heard.size();
         if (blindEnter == std::string::npos) blindEnter = heard.size();
         continue;
       }
       return false;  // not in Setup Mode now, the caller tries again later
     }
-    listenedFirst = true;
+    // A restart heard before this way began and not yet at its offer: its offer is still awaited
+    // as long as a way listens first.
+    if (!fromCarried || reply.AtPrompt) listenedFirst = true;
     if (!reply.AtPrompt) {
       if (!talking() || stopped()) return false;
       continue;  // it went quiet in the middle of a line, or is still talking: listen on
@@ -302,6 +380,9 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
         key = EnterKey;
         break;
       case TCue::Offer:
+        key = EnterKey;
+        atOffer = true;
+        break;
       case TCue::Question: key = EnterKey; break;
       case TCue::None:
         if (!talking()) return false;
@@ -309,6 +390,7 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
     }
     if (!key.empty()) {
       if (enters >= MaxEnters) return false;
+      handledBefore = handled;
       handled = heard.size();
     }
   }
@@ -341,8 +423,9 @@ bool TDeviceConsole::LeaveWithoutStoring(const std::function<bool()>& stop) {
 bool TDeviceConsole::Store() {
   const std::string save = CommandKey(TMenuEntry::SaveAndExit);
   if (!AtRootMenu() || save.empty()) return false;
-  // Only the unit's own words count as stored: any other answer may mean it did not.
-  const TAnswer a = Type(save, ConfirmTimeoutMs, LineSaying(SaysStored));
+  // Only the unit's own words count as stored: any other answer may mean it did not. What came
+  // with them is read on (a unit that restarts at once): Type keeps it for the way that checks.
+  const TAnswer a = Type(save, ConfirmTimeoutMs, LineSayingAlone(SaysStored, ConfirmTimeoutMs));
   if (!SaysStored(a.Text)) LoseTrack();
   return a.Echoed && SaysStored(a.Text);
 }

@@ -68,10 +68,15 @@ constexpr int EndingTrusted = 3;
 // The first byte of a menu's answer is awaited this long.
 constexpr int AnswerTimeoutMs = 1000;
 
+// A line that never falls silent must not hold the port (and the window's Open/Close) for ever:
+// the way to the root menu listens to a unit that talks on for this long at most. A dump at 9600
+// baud takes little more than two seconds.
+constexpr int WayTalkLimitMs = 15000;
+
 // Where the unit is in its dialogue, as far as what it printed shows.
 enum class TUnitState {
   Unknown,        // not heard in Setup Mode since the port opened
-  Offering,       // it offers Setup Mode (its banner at a boot or a restart)
+  Offering,       // it restarted: its banner, and its offer of Setup Mode (at a boot or a restart)
   Printing,       // it prints its dump on the way to its root menu
   AtRootMenu,     // it waits at its root prompt
   InSectionMenu,  // in Setup Mode away from its root menu: in a menu's questions, or where is not sure
@@ -156,6 +161,8 @@ class TDeviceConsole final {
   // of Setup Mode without storing. True when the unit confirmed.
   bool LeaveWithoutStoring(const std::function<bool()>& stop);
   // At the root menu: stores and leaves Setup Mode. True only on the unit's own confirmation.
+  // What the unit prints with it in the same read (a unit that restarts at once: its banner and
+  // offer) is read on to where it waits, and the next way to the root menu begins there.
   bool Store();
   // At the root menu: restores the unit's defaults (not stored). True when it took the key and
   // shows its root menu again.
@@ -170,8 +177,18 @@ class TDeviceConsole final {
   size_t EchoEnd(const std::string& text, const std::string& typed) const;
   std::string CommandKey(TMenuEntry entry) const;
 
+  // What an answer heard of the unit's restart (after its store's confirmation, or inside a menu:
+  // its banner, perhaps its offer), for the next way to the root menu to begin with, so that an
+  // offer that came in the same read is answered while it is open. AtPrompt: the unit waits at
+  // its end, the line quiet.
+  struct TCarried {
+    std::string Text;
+    bool AtPrompt = false;
+  };
+
   TAfCustomSerialPort* port_;
   TLineTiming& timing_;
+  TCarried carried_;  // the worker thread's, as every exchange
   std::atomic<TUnitState> state_{TUnitState::Unknown};
   mutable std::mutex menuLock_;
   TMenuMap menuMap_;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <optional>
 
+#include "uKaVruneIdentity.h"
 #include "uKaVruneUtils.h"
 #include "uTextUtils.h"
 
@@ -75,7 +76,36 @@ size_t FindSetupOffer(const std::string& text, size_t from) {
   return std::string::npos;
 }
 
-bool ShowsRestart(const std::string& text) { return FindSetupOffer(text) != std::string::npos; }
+bool ShowsRestart(const std::string& text) {
+  return FindSetupOffer(text) != std::string::npos || FindBanner(text) != std::string::npos;
+}
+
+size_t FindBanner(const std::string& text, size_t from) {
+  size_t start = from;
+  if (start > 0 && start <= text.size() && text[start - 1] != '\r' && text[start - 1] != '\n') {
+    start = text.find_first_of("\r\n", start);
+    if (start != std::string::npos) ++start;
+  }
+  while (start < text.size()) {
+    const size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) break;  // a line not yet ended may still turn into a question
+    const std::string line = text.substr(start, end - start);
+    const size_t heading = text.rfind(DumpHeading, start);
+    const bool inDump = heading != std::string::npos && text.find(MenuPrompt, heading) > start;
+    if (!inDump && line.find('?') == std::string::npos) {
+      const TDeviceIdentity identity = IdentityOfLine(line);
+      if (!identity.Mac.empty() || !identity.Firmware.empty()) return start;
+    }
+    start = end + 1;
+  }
+  return std::string::npos;
+}
+
+size_t FindLastBanner(const std::string& text) {
+  size_t last = std::string::npos;
+  for (size_t at = FindBanner(text); at != std::string::npos; at = FindBanner(text, at + 1)) last = at;
+  return last;
+}
 
 size_t FindLastSetupOffer(const std::string& text) {
   size_t last = std::string::npos;

@@ -32,9 +32,17 @@ bool OffersSetupMode(const std::string& text);
 size_t FindSetupOffer(const std::string& text, size_t from = 0);
 // Where the last line that offers Setup Mode begins; npos when none does.
 size_t FindLastSetupOffer(const std::string& text);
-// The unit printed its banner or offer again: it restarted. A banner names the product or the
-// unit's MAC address; only a line that offers Setup Mode is taken as proof.
+// The unit printed its banner or offer again: it restarted. Proof is a line that offers Setup
+// Mode, or a line of its banner (FindBanner).
 bool ShowsRestart(const std::string& text);
+// Where a line of the unit's banner begins in text at or after from (as FindSetupOffer counts
+// lines): a whole line that names the unit itself, its own MAC address or its firmware version
+// (IdentityOfLine), and asks nothing. A line of a dump is none, since some units list their
+// address among their settings: a line after a dump heading counts only once a root prompt
+// followed that heading. npos when none does.
+size_t FindBanner(const std::string& text, size_t from = 0);
+// Where the last line of the unit's banner begins; npos when none does.
+size_t FindLastBanner(const std::string& text);
 
 // Where the unit confirms a store in text; npos when it does not.
 size_t FindStoreConfirmation(const std::string& text);

@@ -120,10 +120,11 @@ bool LooksLikeVersion(const std::string& text) {
 
 }  // namespace
 
-void TDeviceIdentityScanner::TakeLine() {
-  const std::size_t begin = line_.find_first_not_of(" \t");
-  if (begin == std::string::npos) return;
-  const std::string line = line_.substr(begin);
+TDeviceIdentity IdentityOfLine(const std::string& text) {
+  TDeviceIdentity identity;
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return identity;
+  const std::string line = text.substr(begin);
   const std::string lower = LowerCase(line);
   // The unit's MAC address on any line about itself: "MAC address 0200008F1C2E", "MAC:
   // 02:00:...", "*** kaVRUNE  MAC 02-00-...". An alternate (second) address is never the unit's.
@@ -131,7 +132,7 @@ void TDeviceIdentityScanner::TakeLine() {
     const std::string before = LowerCase(line.substr(0, at));
     if (FindWord(before, "alternate") != std::string::npos || FindWord(before, "alt") != std::string::npos) break;
     if (std::string mac = NormalizeMac(FirstToken(AfterLabel(line, at + 3, {"address", "addr", "id"}))); !mac.empty()) {
-      identity_.Mac = std::move(mac);
+      identity.Mac = std::move(mac);
       break;
     }
   }
@@ -142,16 +143,23 @@ void TDeviceIdentityScanner::TakeLine() {
     if (at == std::string::npos) continue;
     const std::string rest = AfterLabel(line, at + std::string(label).size(), {"version", "release"});
     if (LooksLikeVersion(rest)) {
-      identity_.Firmware = rest;
-      return;
+      identity.Firmware = rest;
+      return identity;
     }
   }
   if (FindWord(lower, "kavrune") != std::string::npos)
     for (std::size_t at = lower.find('v'); at != std::string::npos; at = lower.find('v', at + 1))
       if ((at == 0 || line[at - 1] == ' ') && LooksLikeVersion(line.substr(at))) {
-        identity_.Firmware = FirstToken(line.substr(at));
-        return;
+        identity.Firmware = FirstToken(line.substr(at));
+        return identity;
       }
+  return identity;
+}
+
+void TDeviceIdentityScanner::TakeLine() {
+  TDeviceIdentity seen = IdentityOfLine(line_);
+  if (!seen.Mac.empty()) identity_.Mac = std::move(seen.Mac);
+  if (!seen.Firmware.empty()) identity_.Firmware = std::move(seen.Firmware);
 }
 
 TDeviceIdentity TDeviceIdentityScanner::Identity(const TXmlElement& readDocument) const {

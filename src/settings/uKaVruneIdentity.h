@@ -24,6 +24,10 @@ std::string NormalizeMac(const std::string& text);
 // what the dump holds already is not repeated.
 void AddIdentity(TXmlElement root, const TDeviceIdentity& identity);
 
+// What one line the unit printed says about the unit itself: its own MAC address (never an
+// alternate one) and its firmware version, each empty when the line names none.
+TDeviceIdentity IdentityOfLine(const std::string& line);
+
 // What a unit printed about itself, fed with its bytes as they come from any thread. A unit
 // printed later (a power cycle, another unit plugged in) replaces the one before.
 class TDeviceIdentityScanner final {

@@ -54,6 +54,21 @@ TEST_F(FamilyUnit, shouldCatchTheRestartAfterAStoreWhateverLineEndFollowsTheOffe
   }
 }
 
+// A unit that restarts at once prints its banner and offer in the same burst as its store's
+// confirmation, and keeps the offer open only briefly: the tool answers the offer it read along
+// with the confirmation, at once, and checks the store.
+TEST_F(FamilyUnit, aUnitThatRestartsAtOnceAfterStoringShouldBeCaughtAndChecked) {
+  TSimProfile profile;
+  profile.RestartDelayMs = 0;
+  profile.OfferWindowMs = 300;
+  InProcessSim sim(4, Unit(profile));
+  const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1200", "Channel_1.Baudrate=19200"});
+  EXPECT_EQ(r.rc, 0) << r.err << "\n" << sim.Transcript();
+  EXPECT_TRUE(Says(r, "2 settings written and confirmed")) << r.err;
+  EXPECT_EQ(sim.Count("offer closed"), 0u) << sim.Transcript();
+  EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1200");
+}
+
 // The JSON on stdout and the run record say so as well: it changed, and it was not checked.
 TEST_F(FamilyUnit, aUnitThatStoresAndDoesNotComeBackShouldBeStoredNotCheckedWithinTheRestartLimit) {
   InProcessSim sim(4, Unit({}, TSimFault::NoReturn));
@@ -111,13 +126,37 @@ TEST_F(FamilyUnit, aStopAfterTheStoreShouldSayTheUnitStored) {
   EXPECT_EQ(records[0]["status"], 9) << records[0];
 }
 
+// Once it stored, a unit that comes back and then takes no Enter at its offer is checked no
+// longer than the restart limit allows each stage: stored, not checked, never the whole time limit.
+TEST_F(FamilyUnit, aUnitThatComesBackAndTakesNoEnterShouldBeStoredNotCheckedWithinTheRestartLimit) {
+  InProcessSim sim(4, Unit({}));
+  sim.OnEvent([&](const std::string& e) {
+    if (e == "store") sim.With([](TSimDevice& d) { d.SetFault(TSimFault::NoMenu); });
+  });
+  const ProgramResult r =
+      RunCli({"set", "--port", "COM4", "--restart-limit", "2", "--timeout", "40", "Expert.MTU_Size=1200"});
+  EXPECT_EQ(r.rc, 9) << r.err;
+  EXPECT_TRUE(Says(r, "stored, not checked")) << r.err;
+  EXPECT_FALSE(Says(r, "time limit")) << r.err;
+  EXPECT_EQ(sim.Count("power-on"), 2u) << "it came back\n" << sim.Transcript();
+  EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1200");
+}
+
+// Its banner shows the restart inside a menu, whether its offer follows at once or only after
+// the answer is no longer awaited.
 TEST_F(FamilyUnit, aUnitThatRestartsInAMenuShouldStoreNothingAndSaySo) {
-  InProcessSim sim(4, Unit({}, TSimFault::RestartInWalk));
-  const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1200", "Channel_1.Baudrate=19200"});
-  EXPECT_EQ(r.rc, 4) << r.err;
-  EXPECT_TRUE(Says(r, "unit restarted while it was being written (power or cable?); nothing was stored")) << r.err;
-  EXPECT_EQ(sim.Count("store"), 0u);
-  EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1400");
+  for (int offerDelayMs : {0, 1500}) {
+    TSimProfile profile;
+    profile.OfferDelayMs = offerDelayMs;
+    InProcessSim sim(4, Unit(profile, TSimFault::RestartInWalk));
+    const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1200", "Channel_1.Baudrate=19200"});
+    EXPECT_EQ(r.rc, 4) << "offer delay " << offerDelayMs << "\n" << r.err;
+    EXPECT_TRUE(Says(r, "unit restarted while it was being written (power or cable?); nothing was stored"))
+        << "offer delay " << offerDelayMs << "\n"
+        << r.err;
+    EXPECT_EQ(sim.Count("store"), 0u);
+    EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1400");
+  }
 }
 
 TEST_F(FamilyUnit, aUnitWithoutAMenuShouldGetTheRestAndNameWhatItHasNoMenuFor) {

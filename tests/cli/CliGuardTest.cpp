@@ -43,18 +43,37 @@ TEST_P(CliGuard, aCorruptedDigitShouldStoreNothingAndLeaveAtTheRootMenu) {
   EXPECT_NE(r.err.find("the device left Setup Mode without storing"), std::string::npos) << r.err;
 }
 
-// A root menu without "Save and exit": a walk could not end as asked, so not one key of it is
-// typed, whatever key would store.
-TEST(CliGuardMenu, aMenuWithoutSaveAndExitShouldGetNoKeyOfAWalk) {
+// A root menu without "Save and exit", or without "Exit without save": a walk could not end as
+// asked, or not be taken back, so not one key of it is typed, whatever key would store.
+struct TMenuCase {
+  TSimFault Fault;
+  const char* Lacks;  // the entry the menu lacks
+};
+
+void PrintTo(const TMenuCase& c, std::ostream* os) { *os << c.Lacks; }
+
+class CliGuardMenu : public ::testing::TestWithParam<TMenuCase> {};
+
+TEST_P(CliGuardMenu, aMenuWithoutAWayToEndTheWalkShouldGetNoKeyOfIt) {
   InProcessSimOptions o;
-  o.Fault = TSimFault::NoStoreEntry;
+  o.Fault = GetParam().Fault;
   InProcessSim sim(4, o);
   const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1000"});
   EXPECT_EQ(r.rc, 4) << r.err;
-  EXPECT_NE(r.err.find("the device's menu shows no \"Save and exit\" entry"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(std::string("the device's menu shows no \"") + GetParam().Lacks + "\" entry"), std::string::npos)
+      << r.err;
   EXPECT_EQ(sim.Received().find("5\r"), std::string::npos) << "the Expert menu was chosen\n" << sim.Transcript();
   EXPECT_EQ(sim.Count("store"), 0u);
+  EXPECT_TRUE(sim.Stored() == SimDefaults()) << sim.Transcript();
 }
+
+INSTANTIATE_TEST_SUITE_P(Entries, CliGuardMenu,
+                         ::testing::Values(TMenuCase{TSimFault::NoStoreEntry, "Save and exit"},
+                                           TMenuCase{TSimFault::NoExitEntry, "Exit without save"}),
+                         [](const auto& info) {
+                           return info.param.Fault == TSimFault::NoStoreEntry ? std::string("withoutSaveAndExit")
+                                                                              : std::string("withoutExitWithoutSave");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Walks, CliGuard,
                          ::testing::Values(TGuardCase{"midMenu", "Expert.HTTP_Port_Number=8090", TSimFault::None},

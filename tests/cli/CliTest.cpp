@@ -256,7 +256,7 @@ TEST(Cli, bashCompletionShouldCompleteCommandsFormatsPortsAndSettingNames) {
             "Expert.CPU_performance=Regular|Expert.CPU_performance=Low|Expert.CPU_performance=High|\n"
             "basic_parameters.Network_mode=Wired\\ Only|basic_parameters.Network_mode=Wireless\\ Only|\n"
             "security.snmp=on|security.snmp=off|\n"
-            "no-menu|noise|no-return|no-store-entry|\n")
+            "no-menu|noise|no-return|no-store-entry|no-exit-entry|\n")
       << r.err;
   EXPECT_EQ(r.err, "");
 }

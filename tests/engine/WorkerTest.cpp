@@ -199,6 +199,19 @@ TEST_P(WorkerGuard, shouldStoreNothingAndLeaveSetupModeWhenTheUnitStrays) {
   EXPECT_TRUE(device.Stored() == SimDefaults()) << device.Transcript();
 }
 
+// Below its first dump and root menu the unit asks "Press Enter to continue ? ": it waits there,
+// not at its root menu, and a read that took it for the root menu would have the walk type its
+// menu's key into that question. The root menu is where its own prompt ends what it printed.
+TEST_F(Worker, aPromptBelowTheRootMenuShouldNotPassForTheRootMenu) {
+  device.With([](TSimDevice& d) { d.SetFault(TSimFault::ContinueAfterDump); });
+  OpenAndRead();
+  EXPECT_EQ(device.Count("continue after dump"), 1u) << device.Transcript();
+  worker.RequestWrite(Request("<xml><Expert><MTU_Size>1000</MTU_Size></Expert></xml>"));
+  ASSERT_TRUE(sink.WaitReports(1));
+  EXPECT_TRUE(sink.Report(0).Succeeded) << sink.Report(0).Message << "\n" << device.Transcript();
+  EXPECT_EQ(device.Stored().Get("Expert", "MTU_Size"), "1000") << device.Transcript();
+}
+
 TEST_F(Worker, shouldCancelAWriteCleanlyWhenThePortCloses) {
   OpenAndRead();
   // The device falls silent in the middle of the walk, so the write is running when the port closes.

@@ -89,4 +89,25 @@ TEST_F(SimFault, wrongRootPromptShouldAskForEnterBeforeTheRootMenu) {
   EXPECT_TRUE(Type("\r").ends_with("9 Save and exit\r\n\r\nYour choice ? "));
 }
 
+// After its first dump since power-on, a prompt that is not the root menu's where the root menu
+// should have the unit waiting; Enter there shows the root menu, and the next dump ends at it.
+TEST_F(SimFault, continueAfterDumpShouldAskForEnterBelowTheFirstRootMenu) {
+  StartAtRoot(TSimFault::ContinueAfterDump);
+  EXPECT_EQ(Device->Mode(), TSimMode::Continue);
+  EXPECT_TRUE(Type("\r").ends_with("9 Save and exit\r\n\r\nYour choice ? "));
+  EXPECT_TRUE(Type("\r").ends_with("Your choice ? ")) << "once a power-on";
+  EXPECT_EQ(Device->Mode(), TSimMode::RootMenu);
+}
+
+TEST_F(SimFault, noExitEntryShouldLeaveItsLineOutAndStillLeaveOnEight) {
+  TSimDevice::TOptions o;
+  o.Fault = TSimFault::NoExitEntry;
+  Start(SimProfileFor("standard", 0), o);
+  const std::string menu = Type("\r");
+  EXPECT_FALSE(Has(menu, "Exit without save")) << menu;
+  EXPECT_TRUE(menu.ends_with("7 Factory defaults\r\n9 Save and exit\r\n\r\nYour choice ? ")) << menu;
+  EXPECT_TRUE(Has(Type("8\r"), "Exit without save"));
+  EXPECT_EQ(Device->Mode(), TSimMode::DataMode);
+}
+
 }  // namespace

@@ -83,7 +83,7 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   std::set<std::string> ends, headings, flagWords;
   std::set<int> layouts, colons;
   std::set<bool> macs, addresses, tables, exits, alternates, echoes;
-  std::set<int> offerEnds, banners;
+  std::set<int> offerEnds, banners, restartDelays, offerWindows;
   int withoutWlan = 0;
   for (unsigned seed = 0; seed < 40; ++seed) {
     const TSimProfile p = SimProfileFor("random", seed);
@@ -101,6 +101,8 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
     alternates.insert(p.AlternateMacInBanner);
     echoes.insert(p.Echo == TSimEcho::Raw);
     withoutWlan += !p.Wlan;
+    restartDelays.insert(p.RestartDelayMs);
+    offerWindows.insert(p.OfferWindowMs);
   }
   EXPECT_EQ(ends, (std::set<std::string>{"\r\n", "\n\r", "\r"}));
   EXPECT_EQ(headings, (std::set<std::string>{"", "Change Setup:", "Main menu:"}));
@@ -110,6 +112,8 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   EXPECT_EQ(macs.size() + addresses.size() + tables.size() + exits.size(), 8u);
   EXPECT_EQ(offerEnds.size() + banners.size() + alternates.size() + echoes.size(), 10u);
   EXPECT_TRUE(withoutWlan >= 5 && withoutWlan <= 15) << withoutWlan << " of 40 without WLAN: about one in four";
+  EXPECT_EQ(restartDelays, (std::set<int>{0, 50, 300, 1000}));
+  EXPECT_EQ(offerWindows, (std::set<int>{0, 300, 1000}));
   TSimProfile unused;
   EXPECT_FALSE(SimProfileFor("fieldish", 1, unused));
 
@@ -368,6 +372,35 @@ TEST_F(SimTiming, shouldHoldTheFirstByteOfEveryAnswerByTheLatency) {
   Receive("0\r");
   EXPECT_EQ(Device->Mode(), TSimMode::Question);
   EXPECT_EQ(Device->HeldUntil(), Now + 250ms);
+}
+
+// A unit that restarts at once puts its banner and offer right behind its store's confirmation,
+// and keeps the offer open only for its own window; one that starts slowly shows its banner
+// first and hears no key until its offer is out.
+TEST_F(SimTiming, shouldRestartAfterItsDelayAndOfferForItsWindow) {
+  TSimProfile quick;
+  quick.RestartDelayMs = 0;
+  quick.OfferWindowMs = 300;
+  Start(quick);
+  Take();
+  Type("\r");
+  const std::string out = Type("9\r");
+  EXPECT_TRUE(Has(out, "Parameters stored ...\r\n\r\n\r\nkaVRUNE serial device server")) << out;
+  EXPECT_TRUE(out.ends_with("Press Enter for Setup Mode ")) << "one burst";
+  Device->Tick(Now + 299ms);
+  EXPECT_EQ(Device->Mode(), TSimMode::Offer);
+  Device->Tick(Now + 300ms);
+  EXPECT_EQ(Device->Mode(), TSimMode::DataMode) << "its own window";
+
+  TSimProfile slow;
+  slow.OfferDelayMs = 500;
+  Start(slow);
+  EXPECT_TRUE(Take().ends_with("Software version V1.0.0.1\r\n\r\n"));
+  EXPECT_EQ(Type("\r"), "") << "not heard before the offer";
+  Device->Tick(Now + 500ms);
+  EXPECT_EQ(Take(), "Press Enter for Setup Mode ");
+  Now += 500ms;
+  EXPECT_TRUE(Type("\r").ends_with("Your choice ? "));
 }
 
 }  // namespace

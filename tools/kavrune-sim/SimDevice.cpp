@@ -42,9 +42,10 @@ std::string Banner(const TSimProfile& p, const std::string& mac) {
       version = "Firmware V6.7.0.2 (091201)\r\n";
       break;
   }
-  return "\r\n\r\n" + product + macLine + (p.AlternateMacInBanner ? altLine : "") + version +
-         "\r\nPress Enter for Setup Mode ";
+  return "\r\n\r\n" + product + macLine + (p.AlternateMacInBanner ? altLine : "") + version + "\r\n";
 }
+
+const char kOffer[] = "Press Enter for Setup Mode ";
 
 const char kRootMenuSections[] =
     "0 Server configuration\r\n"
@@ -105,7 +106,9 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
                                                                   {"no-store-entry", TSimFault::NoStoreEntry},
                                                                   {"cut-prompt", TSimFault::CutPrompt},
                                                                   {"wrong-menu", TSimFault::WrongMenu},
-                                                                  {"dump-in-menu", TSimFault::DumpInMenu}};
+                                                                  {"dump-in-menu", TSimFault::DumpInMenu},
+                                                                  {"continue-after-dump", TSimFault::ContinueAfterDump},
+                                                                  {"no-exit-entry", TSimFault::NoExitEntry}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -163,12 +166,24 @@ void TSimDevice::Boot(TClock::time_point now) {
   m_Line.clear();
   m_MenuKeys = m_Prompts = 0;
   m_StatusDue.reset();
+  m_ContinueShown = false;
   Event("power-on");
   if (m_Options.Fault == TSimFault::Silent) {
     m_Mode = TSimMode::DataMode;
     return;
   }
   Emit(Banner(m_Options.Profile, m_Options.Mac));
+  if (m_Options.Profile.OfferDelayMs > 0) {
+    // Keys are not heard until the offer is out.
+    m_Mode = TSimMode::Booting;
+    m_OfferAt = now + m_Options.CharTime * m_Out.size() + std::chrono::milliseconds(m_Options.Profile.OfferDelayMs);
+    return;
+  }
+  Offer(now);
+}
+
+void TSimDevice::Offer(TClock::time_point now) {
+  Emit(kOffer);
   // The line end after the offer is the firmware's own, whatever its other lines end with.
   if (m_Options.Profile.OfferEnd != TSimOfferEnd::None) {
     m_Out += m_Options.Profile.OfferEnd == TSimOfferEnd::CrLf ? "\r\n" : "\n\r";
@@ -180,7 +195,9 @@ void TSimDevice::Boot(TClock::time_point now) {
   }
   m_Mode = TSimMode::Offer;
   // The offer stays open for the window after it has reached the line.
-  m_WindowEnd = now + m_Options.CharTime * m_Out.size() + m_Options.BootWindow;
+  const int window = m_Options.Profile.OfferWindowMs;
+  m_WindowEnd =
+      now + m_Options.CharTime * m_Out.size() + (window > 0 ? std::chrono::milliseconds(window) : m_Options.BootWindow);
 }
 
 void TSimDevice::PowerOff() {
@@ -194,6 +211,7 @@ void TSimDevice::PowerOff() {
 std::optional<TSimDevice::TClock::time_point> TSimDevice::NextDeadline() const {
   if (m_Mode == TSimMode::Offer && m_Options.Fault != TSimFault::NoMenu) return m_WindowEnd;
   if (m_Mode == TSimMode::Restarting) return m_RestartAt;
+  if (m_Mode == TSimMode::Booting) return m_OfferAt;
   return m_StatusDue;
 }
 
@@ -223,6 +241,8 @@ void TSimDevice::Tick(TClock::time_point now) {
     Event("offer closed");
   } else if (m_Mode == TSimMode::Restarting && now >= m_RestartAt) {
     PowerOn(now);
+  } else if (m_Mode == TSimMode::Booting && now >= m_OfferAt) {
+    Offer(now);
   } else if (m_Mode == TSimMode::Chatter && m_Out.size() < 256) {
     Emit("Link down, retrying connection " + std::to_string(++m_ChatterCount) + "\r\n");
   }
@@ -291,6 +311,12 @@ void TSimDevice::PrintDump() {
   if (m_Options.Fault == TSimFault::HangupMidDump) m_HangupAt = m_Out.size() + text.size() / 2;
   Emit(text);
   PrintRootMenu();
+  if (m_Options.Fault == TSimFault::ContinueAfterDump && !m_ContinueShown) {
+    m_ContinueShown = true;
+    Event("continue after dump");
+    m_Mode = TSimMode::Continue;
+    Emit("\r\nPress Enter to continue ? ");
+  }
 }
 
 std::string TSimDevice::DumpText() {
@@ -321,6 +347,7 @@ void TSimDevice::PrintRootMenu() {
   Emit(heading.empty() ? std::string("\r\n\r\n") : "\r\n" + heading + "\r\n");
   std::string rest = kRootMenuRest;
   if (m_Options.Fault == TSimFault::NoStoreEntry) rest.erase(rest.find("9 Save and exit\r\n"), 17);
+  if (m_Options.Fault == TSimFault::NoExitEntry) rest.erase(rest.find("8 Exit without save\r\n"), 21);
   Emit(std::string(kRootMenuSections) + (m_Options.Profile.Wlan ? kRootMenuWlan : "") + rest);
 }
 
@@ -369,8 +396,13 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
       m_Mode = TSimMode::DataMode;  // deaf until powered off and on
       return;
     }
+    if (m_Options.Profile.RestartDelayMs == 0) {
+      Boot(now);  // at once: the banner and the offer go out right behind the confirmation
+      return;
+    }
     m_Mode = TSimMode::Restarting;
-    m_RestartAt = now + m_Options.Latency + m_Options.CharTime * m_Out.size() + std::chrono::milliseconds(300);
+    m_RestartAt = now + m_Options.Latency + m_Options.CharTime * m_Out.size() +
+                  std::chrono::milliseconds(m_Options.Profile.RestartDelayMs);
   } else {
     Emit("\r\nYour choice ? ");
   }

@@ -30,12 +30,17 @@ enum class TSimFault {
   CutPrompt,        // the FaultAfter-th question comes without its ending, where the unit waits all the same
   WrongMenu,        // a section key opens the Server configuration menu, and 0 the Expert settings menu
   DumpInMenu,       // a section key prints the dump first, then the menu's questions
+  // After its first dump since power-on and the root menu below it, "Press Enter to continue ? ",
+  // where it waits; Enter there shows the root menu again.
+  ContinueAfterDump,
+  NoExitEntry,  // a root menu without its "Exit without save" line; 8 still leaves
 };
 
 // Parses a --fault word; false when the word names no fault.
 bool SimParseFault(std::string_view word, TSimFault& fault);
 
-enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter, Continue };
+// Booting: the banner is out, its offer still to come (TSimProfile::OfferDelayMs).
+enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter, Continue, Booting };
 
 class TSimDevice final {
  public:
@@ -101,6 +106,8 @@ class TSimDevice final {
   void Event(const std::string& text);
   // The banner and the offer, as at power-on: what was not stored is gone.
   void Boot(TClock::time_point now);
+  // The offer after the banner; it stays open for the unit's window.
+  void Offer(TClock::time_point now);
   // A question has just been printed (or printed again).
   void PromptShown(TClock::time_point now);
   void EnterSetupMode();
@@ -132,6 +139,8 @@ class TSimDevice final {
   std::optional<std::size_t> m_HangupAt;
   TClock::time_point m_WindowEnd{};
   TClock::time_point m_RestartAt{};
+  TClock::time_point m_OfferAt{};  // Booting: when the offer follows the banner
+  bool m_ContinueShown = false;    // continue-after-dump has struck since power-on
   std::mt19937 m_Noise{20240611u};
   unsigned m_ChatterCount = 0;
   unsigned m_Emits = 0;      // texts of its own printed so far

@@ -67,6 +67,11 @@ TSimProfile RandomProfile(unsigned seed) {
   p.AlternateMacInBanner = coin();
   p.Echo = coin() ? TSimEcho::Raw : TSimEcho::Cooked;
   p.Wlan = pick(4) != 0;
+  // How fast it restarts after a store, and how briefly its offer stays open.
+  static const int restartDelays[] = {300, 0, 50, 1000};
+  p.RestartDelayMs = restartDelays[pick(4)];
+  static const int offerWindows[] = {0, 1000, 300};
+  p.OfferWindowMs = offerWindows[pick(3)];
   return p;
 }
 

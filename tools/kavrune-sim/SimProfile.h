@@ -68,6 +68,16 @@ struct TSimProfile {
   // choice there), no WLAN section in the dump, and no network mode, neither in the dump nor in
   // the server menu.
   bool Wlan = true;
+  // After "Parameters stored ..." (and "Restarting ..."), how long the unit is silent before its
+  // banner. 0: it restarts at once, its banner and offer right behind the confirmation, in one
+  // burst with it.
+  int RestartDelayMs = 300;
+  // How long its offer stays open once it is on the line, at power-on and at every restart;
+  // 0: as long as the simulator is told (--boot-window-ms).
+  int OfferWindowMs = 0;
+  // The offer comes this long after the banner's other lines (a unit that starts its services in
+  // between); a key before it is not heard. 0: right behind them.
+  int OfferDelayMs = 0;
 
   bool operator==(const TSimProfile&) const = default;
 };

@@ -34,6 +34,9 @@ struct TArgs {
   TSimFault Fault = TSimFault::None;
   long FaultAfter = 4;
   long BootWindowMs = 3000;
+  bool BootWindowGiven = false;
+  long RestartDelayMs = -1;  // -1: the variant's
+  long OfferDelayMs = -1;
   bool PowerOnStart = false;
   bool ControlStdin = false;
   long JitterMs = 0;
@@ -52,9 +55,10 @@ constexpr const char* kUsage =
     // One line: the shell completion reads the faults from it.
     "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed|"
     "restart-in-walk|no-return|corrupt-digit|status-line|wrong-root-prompt|no-store-entry|cut-prompt|"
-    "wrong-menu|dump-in-menu]\n"
+    "wrong-menu|dump-in-menu|continue-after-dump|no-exit-entry]\n"
     "                   [--fault-after N]\n"
-    "                   [--boot-window-ms MS] [--power-on-start] [--control-stdin]\n"
+    "                   [--boot-window-ms MS] [--restart-delay-ms MS] [--offer-delay-ms MS]\n"
+    "                   [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
     "                   [--takes-early-enter] [--type-ahead] [--latency MS]\n";
@@ -91,8 +95,17 @@ void Help() {
                "                         configuration menu, and 0 the Expert settings menu\n"
                "                       dump-in-menu: a section's key prints the dump, as Enter does at\n"
                "                         the root menu, and then the menu's first question\n"
+               "                       continue-after-dump: below its first root menu since power-on\n"
+               "                         it asks \"Press Enter to continue ? \"; Enter shows the menu\n"
+               "                       no-exit-entry: its root menu has no \"8 Exit without save\"\n"
+               "                         line; 8 still leaves\n"
                "  --fault-after N    N of restart-in-walk, status-line and cut-prompt, counted from power-on (default 4)\n"
-               "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered (default 3000)\n"
+               "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered, at power-on\n"
+               "                     and at every restart (default: the variant's, else 3000)\n"
+               "  --restart-delay-ms silence between \"Parameters stored\" and the banner; 0: the\n"
+               "                     banner and offer right behind it (default: the variant's, 300)\n"
+               "  --offer-delay-ms   the offer comes this long after the rest of the banner; keys\n"
+               "                     before it are not heard (default 0)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
                "  --jitter MS        output in bursts with random pauses of up to MS between them\n"
                "  --seed N           seed of the pauses, of the random variant and of corrupt-digit's\n"
@@ -146,7 +159,11 @@ TArgs ParseArgs(int argc, char** argv) {
       const char* word = next();
       if (!SimParseFault(word, a.Fault)) Usage(std::string("unknown fault ") + word);
     } else if (opt == "--fault-after") a.FaultAfter = NumberArg(next(), "--fault-after");
-    else if (opt == "--boot-window-ms") a.BootWindowMs = NumberArg(next(), "--boot-window-ms");
+    else if (opt == "--boot-window-ms") {
+      a.BootWindowMs = NumberArg(next(), "--boot-window-ms");
+      a.BootWindowGiven = true;
+    } else if (opt == "--restart-delay-ms") a.RestartDelayMs = NumberArg(next(), "--restart-delay-ms");
+    else if (opt == "--offer-delay-ms") a.OfferDelayMs = NumberArg(next(), "--offer-delay-ms");
     else if (opt == "--power-on-start") a.PowerOnStart = true;
     else if (opt == "--control-stdin") a.ControlStdin = true;
     else if (opt == "--jitter") a.JitterMs = NumberArg(next(), "--jitter");
@@ -244,6 +261,10 @@ int main(int argc, char** argv) {
     options.Echo = args.Echo;
     options.Profile = SimProfileFor(args.Variant, static_cast<unsigned>(args.Seed));
     if (!args.Model.empty()) SimParseModel(args.Model, options.Profile);
+    // What the command line gives goes before the variant's own.
+    if (args.BootWindowGiven) options.Profile.OfferWindowMs = 0;
+    if (args.RestartDelayMs >= 0) options.Profile.RestartDelayMs = static_cast<int>(args.RestartDelayMs);
+    if (args.OfferDelayMs >= 0) options.Profile.OfferDelayMs = static_cast<int>(args.OfferDelayMs);
     options.FaultAfter = static_cast<unsigned>(args.FaultAfter);
     options.Seed = static_cast<unsigned>(args.Seed);
     options.Mac = args.Mac;
