@@ -227,6 +227,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // room, Tab following the column; the status block takes the rest above Transcript. A new
   // command joins a group of menuGroups_ in BuildMenu.
   void LayOutMenu();
+  void PlaceStopOrUndo();
   QList<QList<TShapeEx*>> menuGroups_;
   void SetStepColours(bool open);
   void Label65MouseMove();
@@ -328,6 +329,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   bool closing_ = false;
   bool reloadAfterExit_ = false;
   bool stopping_ = false;      // Stop was clicked and the worker has not said it stopped
+  bool waiting_ = false;       // the window waits for the unit on the port
   bool stoppedApply_ = false;  // and an Apply was under way, its verdict not yet given
   bool portClosing_ = false;   // Disconnect waits for the worker to stop before the port closes
   // Where the keyboard was when a command went busy: disabling the commands moves it away.

@@ -211,8 +211,8 @@ void TfMain::BuildMenu() {
   seApplySettings = MenuButton("seApplySettings", 16, 184, QStringLiteral("Apply Settings"), secsGreen);
   seDefault = MenuButton("seDefault", 16, 208, QStringLiteral("Defaults"), secsUtility);
   seReload = MenuButton("seReload", 16, 232, QStringLiteral("Reload from device"), secsUtility);
-  seStop = MenuButton("seStop", 16, 256, QStringLiteral("Stop"), secsWarning);
   seDisconnect = MenuButton("seDisconnect", 16, 256, QStringLiteral("Disconnect"), secsWarning);
+  seStop = MenuButton("seStop", 16, 280, QStringLiteral("Stop"), secsWarning);
   ShapeEx1 = MenuButton("ShapeEx1", 16, 304, QStringLiteral("About"), secsUtility);
   ShapeEx1->setEnabled(true);
   ShapeEx1->SetBrushColor(QColor(0xFF, 0xFF, 0x9B));
@@ -228,7 +228,7 @@ void TfMain::BuildMenu() {
   seTerminal = MenuButton("seTerminal", 16, 424, QStringLiteral("Terminal"), secsUtility);
   seTerminal->hide();
   menuGroups_ = {{seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail},
-                 {seApplySettings, seDefault, seReload, seStop, seLoadFromFile, seSaveToFile, seSheet, seDisconnect},
+                 {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seSheet, seDisconnect, seStop},
                  {ShapeEx1, ShapeEx8}};
   Button2 = new QPushButton(QStringLiteral("Generate Language"), pLeft);
   Button2->setObjectName(QStringLiteral("Button2"));

@@ -56,7 +56,7 @@ TApplyVerdict TfMain::FinishApply(bool stored, const TDeviceSettings* after) {
 void TfMain::OfferUndo(const TBackupEntry& backup) {
   undoOffer_ = backup;
   if (!seUndoApply) {
-    // Under Disconnect, with the commands; the status block gives up the room.
+    // Under Disconnect, in the place of Stop while nothing is waited for.
     seUndoApply = MenuButton("seUndoApply", 16, 0, QString(), secsUtility);
     connect(seUndoApply, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seUndoApplyClick(); }); });
     menuGroups_[1].append(seUndoApply);
@@ -66,8 +66,8 @@ void TfMain::OfferUndo(const TBackupEntry& backup) {
   seUndoApply->setToolTip(LangText("UndoApply_Hint", "Undo last Apply: restores the settings the device had at %1 (%2)")
                               .arg(kept.toString(QStringLiteral("HH:mm:ss")), Qs(undoOffer_->Path)));
   seUndoApply->setEnabled(true);
-  seUndoApply->show();
-  LayOutMenu();
+  seUndoApply->hide();
+  PlaceStopOrUndo();
 }
 
 void TfMain::seUndoApplyClick() {

@@ -264,10 +264,9 @@ TEST_F(MainWindowTest, shouldSetTheVersionCaptionWhenShown) {
 TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
   w.LoadReadDocument(TXmlDocument::CreateFromText("<kaVrune/>")->Root());
   // Tab goes down the column as it is drawn.
-  QList<TShapeEx*> column = {w.seNetwork,  w.seServer,     w.seServices,      w.seChannel1,
-                             w.seChannel2, w.seWLAN,       w.seApplySettings, w.seDefault,
-                             w.seReload,   w.seStop,       w.seLoadFromFile,  w.seSaveToFile,
-                             w.seSheet,    w.seDisconnect, w.ShapeEx1,        w.ShapeEx8};
+  QList<TShapeEx*> column = {w.seNetwork,       w.seServer,  w.seServices, w.seChannel1,     w.seChannel2,   w.seWLAN,
+                             w.seApplySettings, w.seDefault, w.seReload,   w.seLoadFromFile, w.seSaveToFile, w.seSheet,
+                             w.seDisconnect,    w.seStop,    w.ShapeEx1,   w.ShapeEx8};
   for (qsizetype i = 0; i + 1 < column.size(); ++i) {
     EXPECT_EQ(NextTabStop(column[i]), column[i + 1]) << column[i]->objectName().toStdString();
     EXPECT_GT(column[i + 1]->y(), column[i]->y()) << "drawn top down, none over another";

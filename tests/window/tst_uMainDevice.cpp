@@ -262,6 +262,7 @@ TEST_F(MainWindowDeviceTest, shouldOfferToUndoAnApplyThatStoredWithTheSettingsKe
   ASSERT_EQ(kept.size(), 1u) << "one backup, of the unit the banner named";
   ASSERT_NE(w.seUndoApply, nullptr);
   EXPECT_FALSE(w.seUndoApply->isHidden());
+  EXPECT_TRUE(w.seStop->isHidden()) << "Undo Apply takes the place of Stop: the status block keeps its room";
   const QDateTime time = QDateTime::fromString(QString::fromStdString(kept[0].IsoTime()), Qt::ISODateWithMs);
   EXPECT_EQ(w.seUndoApply->Caption(), QStringLiteral("Undo Apply ") + time.toLocalTime().toString("HH:mm"));
 
@@ -276,7 +277,7 @@ TEST_F(MainWindowDeviceTest, shouldOfferToUndoAnApplyThatStoredWithTheSettingsKe
   env.answer = true;
   w.seUndoApplyClick();
   ASSERT_FALSE(w.seReload->isEnabled()) << "the backup went out as an Apply";
-  EXPECT_FALSE(w.seUndoApply->isEnabled()) << "not while the Undo runs";
+  EXPECT_TRUE(w.seUndoApply->isHidden() && w.seStop->isEnabled()) << "while the Undo runs, Stop is in its place";
   ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Undo";
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
   EXPECT_EQ(w.pServer->Form().ieServerMTUSize->text(), QStringLiteral("1400"));
