@@ -165,6 +165,9 @@ TPromptReply TDeviceConsole::Exchange(const std::string& keys, TPromptWait wait)
   wait.SettleMs = SettleMs();
   wait.LoopsBack = timing_.LoopsBack;
   wait.SettleAfter = [this](const std::string& own, const TPromptReply& sofar) { return SettleAfter(own, sofar); };
+  // A menu's heading ends in ":" and the unit goes on with its menu, however long the line
+  // pauses after it: Enter there would land in the menu.
+  wait.PrintsOnAt = EndsAtMenuHeading;
   const TPromptReply reply = SendAndAwaitPrompt(port_, keys, wait);
   Learn(timing_, keys, reply);
   const size_t echo = EchoEnd(reply.Text, reply.NotTyped ? std::string() : keys);

@@ -41,11 +41,13 @@ struct Writer : ::testing::Test {
   TLineTiming timing;
   TDeviceConsole console{&port, timing};
   PXmlDocument doc = TXmlDocument::CreateFromText("<xml/>");
+  TSimProfile profile;  // the kind of unit Start powers
 
   // The device waits at the root menu of Setup Mode in this state.
   void Start(TSimSettings state = SimDefaults(), TSimFault fault = TSimFault::None, unsigned faultAfter = 4) {
     InProcessSimOptions o{std::move(state), true, fault};
     o.FaultAfter = faultAfter;
+    o.Profile = profile;
     device.emplace(kCom, std::move(o));
     port.SetBaudRate(br9600);
     port.SetComNumber(kCom);
@@ -162,6 +164,19 @@ TEST_F(Writer, shouldGiveUpOnAQuestionThatNeverEndsAndNeverInventValues) {
   EXPECT_EQ(out.Prompt, "TCP_Keepalive_time_in_s");
   EXPECT_TRUE(out.OffScript);
   EXPECT_EQ(device->Received(), "5\r\r") << "a question that comes back after Enter is not answered again";
+}
+
+// After a menu's last answer the unit prints its root menu's heading, "Main menu:", and the line
+// pauses there longer than the silence gap: a ":" and quiet, but no question. Enter typed there
+// would land in the root menu and print the dump.
+TEST_F(Writer, shouldAnswerNoMenuHeadingHoweverLongTheLinePausesAfterIt) {
+  profile.RootHeading = "Main menu:";
+  profile.HeadingPauseMs = 150;
+  Start();
+  const TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5");
+  EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
+  EXPECT_TRUE(OnlyEnters("5\r")) << device->Received();
+  EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
 }
 
 // The unit prints a status line, and its question again, where it was to wait for the second
