@@ -1,6 +1,7 @@
 #include "uKaVruneConsole.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -83,13 +84,12 @@ TCue Cue(const std::string& heard, size_t handled) {
   return TCue::None;
 }
 
-// The prompt ending a text stops at: "?", ")" or ":" and the blanks after it, as an index of
-// TLineTiming's; -1 when it stops at none.
-int EndingOf(const std::string& text) {
-  if (!EndsAtPrompt(text)) return -1;
-  const size_t last = text.find_last_not_of(' ');
-  const char c = text[last];
-  return (c == '?' ? 0 : c == ')' ? 3 : 6) + static_cast<int>(text.size() - last - 1);
+// The unit's record of a shape, made when there is room; null when there is none.
+TLineTiming::TEnding* Record(TLineTiming& t, const std::string& shape) {
+  const auto it = t.Endings.find(shape);
+  if (it != t.Endings.end()) return &it->second;
+  if (t.Endings.size() >= EndingShapesKept) return nullptr;
+  return &t.Endings[shape];
 }
 
 // What an answer shows of where the unit pauses and where its prompts end.
@@ -101,25 +101,43 @@ void Learn(TLineTiming& t, const std::string& keys, const TPromptReply& reply) {
   const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed, t.LoopsBack);
   // Text before the echo of the keys, or text to no keys at all, after the unit seemed to wait:
   // it had not ended its prompt there.
-  if (t.LastEnding >= 0 && !reply.Text.empty() && (typed.empty() || echo == std::string::npos))
-    t.GoesOnAfter[static_cast<size_t>(t.LastEnding)] = true;
+  if (!t.LastEnding.empty() && !reply.Text.empty() && (typed.empty() || echo == std::string::npos))
+    if (TLineTiming::TEnding* e = Record(t, t.LastEnding)) e->GoesOn = true;
   const std::string own = echo == std::string::npos ? reply.Text : reply.Text.substr(echo);
+  // Every place of the text that ends as a prompt does, with more text after it: its shape is
+  // no end of the unit's prompts.
   for (size_t i = 0; i < own.size(); ++i) {
-    const int base = own[i] == '?' ? 0 : own[i] == ')' ? 3 : own[i] == ':' ? 6 : -1;
-    if (base < 0) continue;
+    if (own[i] != '?' && own[i] != ')' && own[i] != ':') continue;
     for (size_t blanks = 0; blanks < 3 && i + blanks + 1 < own.size(); ++blanks) {
       if (blanks > 0 && own[i + blanks] != ' ') break;
-      t.GoesOnAfter[static_cast<size_t>(base) + blanks] = true;
+      if (TLineTiming::TEnding* e = Record(t, EndingShape(own.substr(0, i + blanks + 1)))) e->GoesOn = true;
     }
   }
-  t.LastEnding = reply.AtPrompt ? EndingOf(own) : -1;
-  if (t.LastEnding >= 0) {
-    int& waited = t.WaitedAt[static_cast<size_t>(t.LastEnding)];
-    waited = std::min(waited + 1, 1000);
-  }
+  t.LastEnding = reply.AtPrompt && EndsAtPrompt(own) ? EndingShape(own) : std::string();
+  if (!t.LastEnding.empty())
+    if (TLineTiming::TEnding* e = Record(t, t.LastEnding)) e->Waited = std::min(e->Waited + 1, 1000);
 }
 
 }  // namespace
+
+std::string EndingShape(const std::string& text) {
+  size_t from = text.find_last_of("\r\n");
+  from = from == std::string::npos ? 0 : from + 1;
+  for (size_t i = text.size(); i > from; --i) {
+    const char c = text[i - 1];
+    if (c == '?' || std::isalpha(static_cast<unsigned char>(c))) {
+      from = c == '?' ? i - 1 : i;
+      break;
+    }
+  }
+  std::string shape;
+  for (size_t i = from; i < text.size(); ++i) {
+    const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
+    if (!digit) shape += text[i];
+    else if (shape.empty() || shape.back() != '#') shape += '#';
+  }
+  return shape.size() > EndingShapeChars ? shape.substr(shape.size() - EndingShapeChars) : shape;
+}
 
 int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofar) const {
 #ifdef KAVRUNE_MUTANT_TYPE_AHEAD
@@ -127,24 +145,25 @@ int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofa
 #endif
   const double charMs = CharTime(port_);
   const int least = std::max(static_cast<int>(std::ceil(SettleChars * charMs)), SettleFloorMs);
-  // An ending this unit has waited at again and again and never printed more after ends its
-  // prompts: however its line pauses elsewhere, a few character times there will do.
-  // Only a question's "?": a ")" or ":" is where a prompt often goes on (its value, then "?").
-  auto ends = [this](int e) {
-    return timing_.WaitedAt[static_cast<size_t>(e)] >= EndingTrusted && !timing_.GoesOnAfter[static_cast<size_t>(e)];
+  // A prompt ending of a shape this unit has waited at again and again, and never printed more
+  // after, ends its prompts: however its line pauses elsewhere, a few character times there
+  // will do. A shape it printed more after (a ")" its "?" followed) never gets that.
+  auto ends = [this](const std::string& shape) {
+    const auto it = timing_.Endings.find(shape);
+    return it != timing_.Endings.end() && it->second.Waited >= EndingTrusted && !it->second.GoesOn;
   };
   // The unit's offer is where it waits, and it keeps it open only briefly: a few character
   // times will do there, or on a line that hands bytes over in packets the gap between two, but
   // never the long silence gap, or a unit with a short offer closes it before the Enter comes.
   if (OffersSetupMode(own))
     return std::max(least, std::min(2 * timing_.LinePauses.Longest(sofar.PausesMs), SilenceFloorMs));
-  const int ending = EndingOf(own);
-  if (ending >= 0 && ending < 3) {
-    if (ends(ending)) return least;
-    // Its "?" is out but not yet the blanks this unit ends its prompts with: it is still
+  if (EndsAtPrompt(own)) {
+    const std::string shape = EndingShape(own);
+    if (ends(shape)) return least;
+    // Its ending is out but not yet the blanks this unit ends such prompts with: it is still
     // printing, however long it pauses before them.
-    for (int more = ending + 1; more < 3; ++more)
-      if (ends(more)) return std::max(least, SilenceGapMs(port_));
+    for (const char* more : {" ", "  "})
+      if (ends(shape + more)) return std::max(least, SilenceGapMs(port_));
   }
   // Elsewhere a prompt may go on after a ")" or ":" (or a "?" before its blank) that is not yet
   // its end, after a pause like those the unit made there before. Once 16 of those are known,
@@ -165,6 +184,9 @@ TPromptReply TDeviceConsole::Exchange(const std::string& keys, TPromptWait wait)
   wait.SettleMs = SettleMs();
   wait.LoopsBack = timing_.LoopsBack;
   wait.SettleAfter = [this](const std::string& own, const TPromptReply& sofar) { return SettleAfter(own, sofar); };
+  // A menu's heading ends in ":" and the unit goes on with its menu, however long the line
+  // pauses after it: Enter there would land in the menu.
+  wait.PrintsOnAt = EndsAtMenuHeading;
   const TPromptReply reply = SendAndAwaitPrompt(port_, keys, wait);
   Learn(timing_, keys, reply);
   const size_t echo = EchoEnd(reply.Text, reply.NotTyped ? std::string() : keys);

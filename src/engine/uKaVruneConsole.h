@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -50,19 +51,32 @@ struct TLineTiming {
   TPauseWindow LinePauses;    // inside a line, anywhere
   TPauseWindow PromptPauses;  // right after a prompt ending that more text followed
   int SlowestAnswerMs = 0;    // the longest the device took to begin an answer
-  // Per prompt ending ("?", ")" or ":" with 0, 1 or 2 blanks after it): how often the unit
+  // Per shape of a prompt ending (EndingShape: "? ", " : (#) ", ".(#) "): how often the unit
   // waited there, and whether it ever printed more after it.
-  std::array<int, 9> WaitedAt{};
-  std::array<bool, 9> GoesOnAfter{};
-  int LastEnding = -1;     // the ending the last answer stopped at, when the unit waited there
+  struct TEnding {
+    int Waited = 0;
+    bool GoesOn = false;
+  };
+  std::map<std::string, TEnding> Endings;
+  std::string LastEnding;  // the shape the last answer stopped at, when the unit waited there
   bool LoopsBack = false;  // the line brought back a copy of keys sent: every echo must hold it
 };
+
+// The shape of the prompt ending a text ends with: what follows the last letter of its last
+// line, or its last "?" on, each run of digits as one "#", the blanks at its end included:
+// "Baudrate (9600) ? " gives "? ", "IP Address : (192) " gives " : (#) ", ".(168) " gives
+// ".(#) ". Prompts that end alike share it whatever their values; at most its last
+// EndingShapeChars characters are kept.
+std::string EndingShape(const std::string& text);
+constexpr size_t EndingShapeChars = 16;
+// The shapes a session keeps apart; a shape first met beyond them is never trusted.
+constexpr size_t EndingShapesKept = 64;
 
 // The quiet after a prompt ending, before it counts as the place where the device waits.
 constexpr int SettleChars = 6;
 constexpr int SettleFloorMs = 8;
-// How often the unit must have waited at an ending, never printing more after it, before that
-// quiet is all it gets there.
+// How often the unit must have waited at an ending's shape, never printing more after it,
+// before that quiet is all it gets there.
 constexpr int EndingTrusted = 3;
 
 // The first byte of a menu's answer is awaited this long.

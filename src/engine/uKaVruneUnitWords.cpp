@@ -53,11 +53,25 @@ bool OfferLine(const std::string& line) {
 
 }  // namespace
 
+bool EndsAtMenuHeading(const std::string& text) {
+  const size_t colon = text.find_last_not_of(' ');
+  if (colon == std::string::npos || text[colon] != ':') return false;
+  const size_t begin = text.find_last_of("\r\n", colon);
+  if (begin == std::string::npos) return false;  // a line of its own: its start is in the text
+  // A heading holds no value: no other colon, no parentheses, no question mark.
+  const std::string words = Lower(text.substr(begin + 1, colon - begin - 1));
+  if (Trim(words).empty() || words.find_first_of(":()?") != std::string::npos) return false;
+  for (const char* name : {"menu", "setup", "configuration", "settings"})
+    if (Contains(words, name)) return true;
+  return false;
+}
+
 bool OffersSetupMode(const std::string& text) {
   const size_t last = text.find_last_not_of("\r\n \t");
   if (last == std::string::npos) return false;
   const size_t begin = text.find_last_of("\r\n", last);
-  return OfferLine(text.substr(begin == std::string::npos ? 0 : begin + 1, last - (begin == std::string::npos ? 0 : begin + 1) + 1));
+  return OfferLine(
+      text.substr(begin == std::string::npos ? 0 : begin + 1, last - (begin == std::string::npos ? 0 : begin + 1) + 1));
 }
 
 size_t FindSetupOffer(const std::string& text, size_t from) {
@@ -185,8 +199,9 @@ std::string TMenuMap::Label(TMenuEntry entry) const {
 
 namespace {
 const std::pair<const char*, TMenuEntry> SectionMenus[] = {
-    {"basic_parameters", TMenuEntry::Server}, {"Channel_1", TMenuEntry::Channel1}, {"Channel_2", TMenuEntry::Channel2},
-    {"WLAN", TMenuEntry::Wlan},               {"Expert", TMenuEntry::Expert},      {"Security", TMenuEntry::Security}};
+    {"basic_parameters", TMenuEntry::Server}, {"Channel_1", TMenuEntry::Channel1},
+    {"Channel_2", TMenuEntry::Channel2},      {"WLAN", TMenuEntry::Wlan},
+    {"Expert", TMenuEntry::Expert},           {"Security", TMenuEntry::Security}};
 }  // namespace
 
 std::vector<std::string> TMenuMap::SectionsOffered() const {

@@ -23,6 +23,9 @@ bool AtRootPrompt(const std::string& text);
 std::string PromptValue(const std::string& line);
 // One number of an address after the first: ".(168) ".
 bool IsAddressPartPrompt(const std::string& line);
+// The text ends with a menu's heading on a line of its own ("Main menu:", "Change Setup:",
+// "Server configuration:"): its ":" asks nothing, the menu's entries or questions follow.
+bool EndsAtMenuHeading(const std::string& text);
 
 // The unit offers Setup Mode: the last line it printed, whatever line end follows it, asks for
 // Enter (or Return) to reach setup ("Press Enter for Setup Mode", "press ENTER to go into setup

@@ -113,10 +113,12 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
       lastByte = now;
       const size_t echo = text.empty() ? 0 : DeviceEchoEnd(r.Text, text, wait.LoopsBack);
       const std::string own = echo == std::string::npos ? r.Text : r.Text.substr(echo);
-      atEnding = !own.empty() && EndsAtPrompt(own);
+      const bool printsOn = !own.empty() && wait.PrintsOnAt && wait.PrintsOnAt(own);
+      atEnding = !own.empty() && EndsAtPrompt(own) && !printsOn;
       waiting = atEnding || (!own.empty() && wait.AlsoWaitsAt && wait.AlsoWaitsAt(r.Text));
       const auto quiet = [&] { return wait.SettleAfter ? Ms(std::max(wait.SettleAfter(own, r), 0)) : settle; };
-      deadline = waiting ? lastByte + quiet() : std::max(firstAnswer, lastByte + silence);
+      const auto lull = printsOn ? std::max(silence, Ms(std::max(wait.FirstAnswerMs, 0))) : silence;
+      deadline = waiting ? lastByte + quiet() : std::max(firstAnswer, lastByte + lull);
       if (wait.KeepWaiting && !wait.KeepWaiting(r.Text)) break;
       if (r.Text.size() >= ExchangeMaxBytes) break;
     }

@@ -51,18 +51,21 @@ struct TPromptWait {
   bool LoopsBack = false;  // the line brings back a copy of what is sent (DeviceEchoEnd)
   // Where else the device may wait (the offer at boot); EndsAtPrompt always counts.
   std::function<bool(const std::string& text)> AlsoWaitsAt;
+  // Where a prompt ending is none, given the text after the echo: the device prints on there (a
+  // menu's heading before its entries), and the rest is awaited as long as a first answer.
+  std::function<bool(const std::string& own)> PrintsOnAt;
   // Asked as bytes come in, with everything received so far; false ends the exchange.
   TContinuePredicate KeepWaiting;
 };
 
 struct TPromptReply {
-  std::string Text;       // everything received, the echo of what was typed included
-  bool AtPrompt = false;  // it ends where the device waits, and the line stayed quiet after it
-  int FirstByteMs = -1;   // from the end of sending to the first byte; -1 when nothing came
-  int LongestGapMs = 0;   // the longest pause inside a line of the reply
+  std::string Text;                 // everything received, the echo of what was typed included
+  bool AtPrompt = false;            // it ends where the device waits, and the line stayed quiet after it
+  int FirstByteMs = -1;             // from the end of sending to the first byte; -1 when nothing came
+  int LongestGapMs = 0;             // the longest pause inside a line of the reply
   std::vector<int> PausesMs;        // each pause inside a line
   std::vector<int> PromptPausesMs;  // those right after a prompt ending
-  bool NotTyped = false;  // the device was talking when the keys were to go: they were not sent
+  bool NotTyped = false;            // the device was talking when the keys were to go: they were not sent
 };
 
 // Types text (nothing: only listens) and collects until the device waits at a prompt: what it

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "AfComPort.h"
@@ -41,11 +43,13 @@ struct Writer : ::testing::Test {
   TLineTiming timing;
   TDeviceConsole console{&port, timing};
   PXmlDocument doc = TXmlDocument::CreateFromText("<xml/>");
+  TSimProfile profile;  // the kind of unit Start powers
 
   // The device waits at the root menu of Setup Mode in this state.
   void Start(TSimSettings state = SimDefaults(), TSimFault fault = TSimFault::None, unsigned faultAfter = 4) {
     InProcessSimOptions o{std::move(state), true, fault};
     o.FaultAfter = faultAfter;
+    o.Profile = profile;
     device.emplace(kCom, std::move(o));
     port.SetBaudRate(br9600);
     port.SetComNumber(kCom);
@@ -162,6 +166,41 @@ TEST_F(Writer, shouldGiveUpOnAQuestionThatNeverEndsAndNeverInventValues) {
   EXPECT_EQ(out.Prompt, "TCP_Keepalive_time_in_s");
   EXPECT_TRUE(out.OffScript);
   EXPECT_EQ(device->Received(), "5\r\r") << "a question that comes back after Enter is not answered again";
+}
+
+// After a menu's last answer the unit prints its root menu's heading, "Main menu:", and the line
+// pauses there longer than the silence gap: a ":" and quiet, but no question. Enter typed there
+// would land in the root menu and print the dump.
+TEST_F(Writer, shouldAnswerNoMenuHeadingHoweverLongTheLinePausesAfterIt) {
+  profile.RootHeading = "Main menu:";
+  profile.HeadingPauseMs = 150;
+  Start();
+  const TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5");
+  EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
+  EXPECT_TRUE(OnlyEnters("5\r")) << device->Received();
+  EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
+}
+
+// Where the unit waits is learnt from the shapes its prompts end in. The field unit asks the
+// numbers of an address one at a time (".(168) ") and its netmask without a "?" ("host bits
+// (8) "), but other prompts go on after such a ")" ("in s (45) ? "): after the first shape a few
+// character times will do, however its line pauses; after the second never, however often the
+// unit waited there.
+TEST_F(Writer, shouldWaitBrieflyOnlyAfterPromptEndingsTheUnitNeverPrintedMoreAfter) {
+  profile = SimProfileFor("field", 1);
+  Start();
+  for (int walk = 0; walk < 3; ++walk) {
+    const TSectionOutcome out = WriteSection(console, Section("basic_parameters", {}), "0");
+    ASSERT_TRUE(Completed(out)) << out.Reason;
+  }
+  const TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5");  // "in s (45) ? "
+  ASSERT_TRUE(Completed(out)) << out.Reason;
+  // A line that pauses, inside lines and after prompt endings: the quiet awaited elsewhere grows.
+  timing.LinePauses.Add(40);
+  timing.PromptPauses.Add(40);
+  const int least = std::max(static_cast<int>(std::ceil(SettleChars * CharTime(&port))), SettleFloorMs);
+  EXPECT_EQ(console.SettleAfter(".(168) ", {}), least);
+  EXPECT_GT(console.SettleAfter("\n\rNetmask: number of host bits (8) ", {}), least);
 }
 
 // The unit prints a status line, and its question again, where it was to wait for the second

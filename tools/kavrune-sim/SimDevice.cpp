@@ -152,12 +152,16 @@ void TSimDevice::Consume(std::size_t count) {
   m_Out.erase(0, count);
   m_OwnEnd -= std::min(count, m_OwnEnd);
   if (m_HangupAt) *m_HangupAt -= std::min(count, *m_HangupAt);
+  // Bytes taken past the pause (by a test, not the line) leave no pause behind.
+  if (m_PauseAt && count > *m_PauseAt) m_PauseAt.reset();
+  else if (m_PauseAt) *m_PauseAt -= count;
 }
 
 void TSimDevice::PowerOn(TClock::time_point now) {
   m_Out.clear();
   m_OwnEnd = 0;
   m_HangupAt.reset();
+  m_PauseAt.reset();
   Boot(now);
 }
 
@@ -206,6 +210,7 @@ void TSimDevice::PowerOff() {
   m_Out.clear();
   m_OwnEnd = 0;
   m_HangupAt.reset();
+  m_PauseAt.reset();
 }
 
 std::optional<TSimDevice::TClock::time_point> TSimDevice::NextDeadline() const {
@@ -344,7 +349,13 @@ void TSimDevice::PrintRootMenu() {
   m_Mode = TSimMode::RootMenu;
   m_Line.clear();
   const std::string& heading = m_Options.Profile.RootHeading;
-  Emit(heading.empty() ? std::string("\r\n\r\n") : "\r\n" + heading + "\r\n");
+  if (heading.empty()) {
+    Emit("\r\n\r\n");
+  } else {
+    Emit("\r\n" + heading);
+    if (m_Options.Profile.HeadingPauseMs > 0) m_PauseAt = m_Out.size();
+    Emit("\r\n");
+  }
   std::string rest = kRootMenuRest;
   if (m_Options.Fault == TSimFault::NoStoreEntry) rest.erase(rest.find("9 Save and exit\r\n"), 17);
   if (m_Options.Fault == TSimFault::NoExitEntry) rest.erase(rest.find("8 Exit without save\r\n"), 21);

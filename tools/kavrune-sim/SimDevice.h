@@ -83,6 +83,10 @@ class TSimDevice final {
   void HangupDone() { m_HangupAt.reset(); }
   // Nothing pending goes out before this time: the device is still composing its answer.
   TClock::time_point HeldUntil() const { return m_HeldUntil; }
+  // Number of pending bytes after which the line pauses (TSimProfile::HeadingPauseMs), if it does.
+  std::optional<std::size_t> PauseAfter() const { return m_PauseAt; }
+  std::chrono::milliseconds PauseLength() const { return std::chrono::milliseconds(m_Options.Profile.HeadingPauseMs); }
+  void PauseDone() { m_PauseAt.reset(); }
 
   // A fault that comes or goes while the device runs; Silent takes effect at the next power-on.
   void SetFault(TSimFault fault) { m_Options.Fault = fault; }
@@ -137,6 +141,7 @@ class TSimDevice final {
   std::size_t m_OwnEnd = 0;  // pending bytes up to the end of the last own text
   TClock::time_point m_HeldUntil{};
   std::optional<std::size_t> m_HangupAt;
+  std::optional<std::size_t> m_PauseAt;
   TClock::time_point m_WindowEnd{};
   TClock::time_point m_RestartAt{};
   TClock::time_point m_OfferAt{};  // Booting: when the offer follows the banner

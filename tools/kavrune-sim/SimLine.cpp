@@ -209,6 +209,8 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
     // "Main menu:" for a question before its line end came. The unit's own line never pauses
     // there, so the few characters up to the next other one go out with it.
     while (due > 0 && due < pending.size() && EndsLikePrompt(pending, due)) ++due;
+    // Except where the unit's profile has it pause: right after a menu's heading.
+    if (auto p = m_Device.PauseAfter(); p && *p > 0) due = std::min(due, *p);
     if (auto h = m_Device.HangupAfter()) due = std::min(due, *h);
     if (due > 0) {
       const ssize_t n = ::write(m_Master, pending.data(), due);
@@ -219,6 +221,10 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
         if (jitter.count() > 0)
           m_HoldUntil =
               now + std::chrono::microseconds(m_JitterRng() % (1000 * static_cast<unsigned>(jitter.count()) + 1));
+        if (auto p = m_Device.PauseAfter(); p && *p == 0) {
+          m_HoldUntil = std::max(m_HoldUntil, now + m_Device.PauseLength());
+          m_Device.PauseDone();
+        }
       }
     }
   } else if (!m_Open && !pending.empty()) {

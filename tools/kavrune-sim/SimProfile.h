@@ -78,6 +78,9 @@ struct TSimProfile {
   // The offer comes this long after the banner's other lines (a unit that starts its services in
   // between); a key before it is not heard. 0: right behind them.
   int OfferDelayMs = 0;
+  // The line pauses this long right after a menu's heading ("Main menu:"), before its line end:
+  // a USB adapter's packet gap, or a line held up just there. 0: it never pauses after a heading.
+  int HeadingPauseMs = 0;
 
   bool operator==(const TSimProfile&) const = default;
 };

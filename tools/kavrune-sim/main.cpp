@@ -37,6 +37,7 @@ struct TArgs {
   bool BootWindowGiven = false;
   long RestartDelayMs = -1;  // -1: the variant's
   long OfferDelayMs = -1;
+  long HeadingPauseMs = 0;
   bool PowerOnStart = false;
   bool ControlStdin = false;
   long JitterMs = 0;
@@ -58,6 +59,7 @@ constexpr const char* kUsage =
     "wrong-menu|dump-in-menu|continue-after-dump|no-exit-entry]\n"
     "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--restart-delay-ms MS] [--offer-delay-ms MS]\n"
+    "                   [--heading-pause-ms MS]\n"
     "                   [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
@@ -106,6 +108,8 @@ void Help() {
                "                     banner and offer right behind it (default: the variant's, 300)\n"
                "  --offer-delay-ms   the offer comes this long after the rest of the banner; keys\n"
                "                     before it are not heard (default 0)\n"
+               "  --heading-pause-ms the line pauses this long right after a menu's heading (\"Change\n"
+               "                     Setup:\", \"Main menu:\"), before its line end (default 0: never)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
                "  --jitter MS        output in bursts with random pauses of up to MS between them\n"
                "  --seed N           seed of the pauses, of the random variant and of corrupt-digit's\n"
@@ -164,6 +168,7 @@ TArgs ParseArgs(int argc, char** argv) {
       a.BootWindowGiven = true;
     } else if (opt == "--restart-delay-ms") a.RestartDelayMs = NumberArg(next(), "--restart-delay-ms");
     else if (opt == "--offer-delay-ms") a.OfferDelayMs = NumberArg(next(), "--offer-delay-ms");
+    else if (opt == "--heading-pause-ms") a.HeadingPauseMs = NumberArg(next(), "--heading-pause-ms");
     else if (opt == "--power-on-start") a.PowerOnStart = true;
     else if (opt == "--control-stdin") a.ControlStdin = true;
     else if (opt == "--jitter") a.JitterMs = NumberArg(next(), "--jitter");
@@ -265,6 +270,7 @@ int main(int argc, char** argv) {
     if (args.BootWindowGiven) options.Profile.OfferWindowMs = 0;
     if (args.RestartDelayMs >= 0) options.Profile.RestartDelayMs = static_cast<int>(args.RestartDelayMs);
     if (args.OfferDelayMs >= 0) options.Profile.OfferDelayMs = static_cast<int>(args.OfferDelayMs);
+    options.Profile.HeadingPauseMs = static_cast<int>(args.HeadingPauseMs);
     options.FaultAfter = static_cast<unsigned>(args.FaultAfter);
     options.Seed = static_cast<unsigned>(args.Seed);
     options.Mac = args.Mac;
