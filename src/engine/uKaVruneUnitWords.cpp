@@ -74,13 +74,18 @@ bool OffersSetupMode(const std::string& text) {
       text.substr(begin == std::string::npos ? 0 : begin + 1, last - (begin == std::string::npos ? 0 : begin + 1) + 1));
 }
 
+namespace {
+// The start of the first line that begins at or after from: the rest of a line already acted on
+// is not looked at again.
+size_t WholeLineFrom(const std::string& text, size_t from) {
+  if (from == 0 || from > text.size() || text[from - 1] == '\r' || text[from - 1] == '\n') return from;
+  const size_t end = text.find_first_of("\r\n", from);
+  return end == std::string::npos ? std::string::npos : end + 1;
+}
+}  // namespace
+
 size_t FindSetupOffer(const std::string& text, size_t from) {
-  // Lines that begin at or after from: the rest of a line already acted on is no new offer.
-  size_t start = from;
-  if (start > 0 && start <= text.size() && text[start - 1] != '\r' && text[start - 1] != '\n') {
-    start = text.find_first_of("\r\n", start);
-    if (start != std::string::npos) ++start;
-  }
+  size_t start = WholeLineFrom(text, from);
   while (start < text.size()) {
     const size_t end = text.find_first_of("\r\n", start);
     if (OfferLine(text.substr(start, end == std::string::npos ? std::string::npos : end - start))) return start;
@@ -95,11 +100,7 @@ bool ShowsRestart(const std::string& text) {
 }
 
 size_t FindBanner(const std::string& text, size_t from) {
-  size_t start = from;
-  if (start > 0 && start <= text.size() && text[start - 1] != '\r' && text[start - 1] != '\n') {
-    start = text.find_first_of("\r\n", start);
-    if (start != std::string::npos) ++start;
-  }
+  size_t start = WholeLineFrom(text, from);
   while (start < text.size()) {
     const size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) break;  // a line not yet ended may still turn into a question
