@@ -499,6 +499,16 @@ class MainWindowNoReturnTest : public MainWindowDeviceTest {
     fault = "no-return";
     worker.SetRestartLimit(RestartLimitMs);
   }
+
+  // An Apply the unit stores, with the window left waiting for its return (no limit near).
+  void ApplyAndWaitForTheStore() {
+    worker.SetRestartLimit(120000);
+    OpenAndWaitForRead();
+    window->pServer->Form().ieServerCahceTimeout->SetValue(300);
+    window->seApplySettingsClick();
+    ASSERT_TRUE(WaitFor(
+        [&] { return LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s") == "300"; }, 30000));
+  }
 };
 
 // A unit that stores and is not heard of again: the window says what is true, stored and not
@@ -524,13 +534,8 @@ TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedAndGiveTheCommandsBackWi
 
 // Stopped while it waits for a unit that stored, the window says so, long before the limit.
 TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenTheWaitAfterTheStoreIsStopped) {
-  worker.SetRestartLimit(120000);
-  OpenAndWaitForRead();
+  ApplyAndWaitForTheStore();
   TfMain& w = *window;
-  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
-  w.seApplySettingsClick();
-  ASSERT_TRUE(WaitFor([&] { return LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s") == "300"; },
-                      30000));
   qint64 stalledMs = 0;
   ASSERT_TRUE(StopAndWaitForTheCommands(10000, stalledMs)) << env.messages.join('|').toStdString();
   EXPECT_TRUE(
@@ -541,13 +546,8 @@ TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenTheWaitAfterTheStore
 
 // Disconnected while it waits for a unit that stored, the window says so before the port closes.
 TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenDisconnectedAfterTheStore) {
-  worker.SetRestartLimit(120000);
-  OpenAndWaitForRead();
+  ApplyAndWaitForTheStore();
   TfMain& w = *window;
-  w.pServer->Form().ieServerCahceTimeout->SetValue(300);
-  w.seApplySettingsClick();
-  ASSERT_TRUE(WaitFor([&] { return LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s") == "300"; },
-                      30000));
   w.seDisconnectClick();
   ASSERT_TRUE(WaitFor([&] { return !worker.IsPortOpen(); }, 10000));
   ASSERT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
