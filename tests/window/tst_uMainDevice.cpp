@@ -444,10 +444,7 @@ class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
 
 TEST_F(MainWindowSilentDeviceTest, shouldCountTheSecondsOfTheWaitAndNameWhatToCheck) {
   window->SetWaitHintAfter(1000);
-  ChoosePort();
-  window->uiConnection->bOpenClose->click();
-  ASSERT_TRUE(WaitFor([&] { return window->StatusLine()->PortText().contains(" (1 s)"); }, 5000))
-      << window->StatusLine()->PortText().toStdString();
+  OpenAndWaitASecond();
   EXPECT_TRUE(window->StatusLine()->PortText().contains("Check the power and the cable"));
   EXPECT_TRUE(window->seDisconnect->isEnabled()) << "the wait can be ended";
 }
