@@ -25,6 +25,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -194,6 +196,68 @@ std::optional<TRow> Run(const char* name, const TXmlElement& settings, const std
   return row;
 }
 
+// Keys the simulator received while it still printed since the last call, as its log counts
+// them; named on stderr when there are any.
+int KeysWhilePrinting(const std::string& name, const std::string& log) {
+  static std::map<std::string, size_t> seen;
+  std::ifstream in(log);
+  std::string line;
+  int keys = 0;
+  size_t n = 0;
+  while (std::getline(in, line))
+    if (++n > seen[log] && line.find("key while printing") != std::string::npos) ++keys;
+  seen[log] = n;
+  if (keys) std::fprintf(stderr, "%s: the unit received %d keys while it still printed\n", name.c_str(), keys);
+  return keys;
+}
+
+// N applies of six sections (the DHCP name among them) to fresh simulated units at 9600 baud,
+// their line in bursts of up to 20 ms: the three kinds in turn (the random one a new unit each
+// time), with units that take keys ahead and an Enter pressed into their banner. Each must end
+// confirmed by the read-back (a unit without WLAN: the rest, and its WLAN named), with no key
+// received while the unit printed.
+bool PacedApplies(int count, const std::string& dir) {
+  int exact = 0, keys = 0;
+  for (int i = 0; i < count; ++i) {
+    static const char* const variants[] = {"standard", "field", "random"};
+    std::vector<std::string> args{"--baud",    std::to_string(Baud), "--boot-window-ms", "3000", "--jitter", "20",
+                                  "--seed",    std::to_string(100 + i), "--log",          dir + "/paced.log",
+                                  "--variant", variants[i % 3]};
+    if (i % 2) args.push_back("--takes-early-enter");
+    if (i % 4 >= 2) args.push_back("--type-ahead");
+    std::filesystem::remove(dir + "/paced-state.txt");
+    SimProcess sim(2, dir + "/paced-state.txt", args);
+    if (!sim.Ready()) {
+      std::fprintf(stderr, "the simulator did not start\n");
+      return false;
+    }
+    auto edits = TXmlDocument::CreateFromText("<xml/>");
+    const std::string n = std::to_string(i);
+    FindNodePath(edits->Root(), "basic_parameters/Enter_new_DHCP_device_Name", true).SetText("line-" + n);
+    FindNodePath(edits->Root(), "Channel_1/Baudrate", true).SetText(i % 2 ? "19200" : "57600");
+    FindNodePath(edits->Root(), "Channel_2/Port_No", true).SetText(std::to_string(4000 + i));
+    FindNodePath(edits->Root(), "WLAN/Channel", true).SetText(std::to_string(1 + i % 10));
+    FindNodePath(edits->Root(), "Expert/MTU_Size", true).SetText(std::to_string(1000 + i));
+    FindNodePath(edits->Root(), "Security/Disable_Web_Setup", true).SetText("Y");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    TKaVruneSession session;
+    TSessionResult r;
+    if (session.Open(2) && session.WaitForDevice(Clock::now() + std::chrono::seconds(60)).Ok())
+      r = session.Apply(edits->Root(), Clock::now() + std::chrono::seconds(120));
+    const bool done = r.Ok() && r.NotAsked.empty() &&
+                      std::all_of(r.NotOnUnit.begin(), r.NotOnUnit.end(), [](const auto& s) { return s.first == "WLAN"; });
+    const int typed = KeysWhilePrinting("paced apply " + n, dir + "/paced.log");
+    exact += done;
+    keys += typed;
+    std::printf("paced apply %3d (%s%s%s): %s, %d keys while printing\n", i, variants[i % 3],
+                i % 2 ? ", takes early Enter" : "", i % 4 >= 2 ? ", types ahead" : "",
+                done ? "exact" : r.Message.c_str(), typed);
+    std::fflush(stdout);
+  }
+  std::printf("paced applies: %d of %d exact, %d keys received while printing\n", exact, count, keys);
+  return exact == count && keys == 0;
+}
+
 // The rows as the README's table under "Speed" has them.
 void PrintTable(const std::vector<TRow>& rows) {
   std::printf("\n| Dialogue (9600 baud)       | Wall    | Wire    | Ratio | Engine CPU       | Tool's share     |\n");
@@ -216,11 +280,14 @@ void PrintTable(const std::vector<TRow>& rows) {
 
 int main(int argc, char** argv) {
   bool table = false;
+  int paced = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--table") == 0) {
       table = true;
+    } else if (std::strcmp(argv[i], "--paced") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
+      paced = std::atoi(argv[++i]);
     } else {
-      std::fprintf(stderr, "usage: %s [--table]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--table] [--paced N]\n", argv[0]);
       return 2;
     }
   }
@@ -228,20 +295,26 @@ int main(int argc, char** argv) {
   char tmpl[] = "/tmp/kavrune-bench-XXXXXX";
   const std::string dir = mkdtemp(tmpl);
   setenv("KAVRUNE_COM_DIR", dir.c_str(), 1);
+  if (paced > 0) {
+    const bool passed = PacedApplies(paced, dir);
+    std::filesystem::remove_all(dir);
+    return passed ? 0 : 1;
+  }
   std::printf("kaVRUNE engine against the simulator at %d baud, each from the port's opening\n", Baud);
   bool ok = true;
   std::vector<TRow> rows;
   // Each kind of unit the simulator plays, the random one with a fixed seed; then each of them
-  // again with its output in small bursts with pauses of up to 16 ms between them, as through a
-  // USB adapter that hands bytes over in packets.
+  // again with its output in small bursts with pauses of up to 20 ms between them, as through a
+  // USB adapter that hands bytes over in packets, a pause falling anywhere.
   for (const std::vector<std::string>& variant : {std::vector<std::string>{"standard"},
                                                   {"field"},
                                                   {"random", "--seed", "7"},
-                                                  {"standard", "--jitter", "16", "--seed", "1"},
-                                                  {"field", "--jitter", "16", "--seed", "1"},
-                                                  {"random", "--jitter", "16", "--seed", "7"}}) {
+                                                  {"standard", "--jitter", "20", "--seed", "1"},
+                                                  {"field", "--jitter", "20", "--seed", "1"},
+                                                  {"random", "--jitter", "20", "--seed", "7"}}) {
     std::filesystem::remove(dir + "/state.txt");
-    std::vector<std::string> args{"--baud", std::to_string(Baud), "--boot-window-ms", "3000", "--variant"};
+    std::vector<std::string> args{"--baud",  std::to_string(Baud), "--boot-window-ms", "3000",
+                                  "--log",   dir + "/sim.log",     "--variant"};
     args.insert(args.end(), variant.begin(), variant.end());
     SimProcess sim(1, dir + "/state.txt", args);
     if (!sim.Ready()) {
@@ -253,7 +326,7 @@ int main(int argc, char** argv) {
     auto name = [&](const char* what) { return kind + " " + what; };
     auto run = [&](const char* what, const TXmlElement& settings, const std::set<char>& changed) {
       std::optional<TRow> row = Run(name(what).c_str(), settings, changed);
-      ok = ok && row;
+      ok = ok && row && KeysWhilePrinting(name(what), dir + "/sim.log") == 0;
       if (!row) return;
       row->kind = kind;
       rows.push_back(*row);
@@ -263,6 +336,7 @@ int main(int argc, char** argv) {
     // A change in every section: every menu is walked.
     auto all = TXmlDocument::CreateFromText("<xml/>");
     FindNodePath(all->Root(), "basic_parameters/IP_Address", true).SetText("10.0.0.7");
+    FindNodePath(all->Root(), "basic_parameters/Enter_new_DHCP_device_Name", true).SetText("bench");
     FindNodePath(all->Root(), "Expert/TCP_Keepalive_time_in_s", true).SetText("60");
     FindNodePath(all->Root(), "Channel_1/Baudrate", true).SetText("19200");
     FindNodePath(all->Root(), "Channel_2/Port_No", true).SetText("10005");

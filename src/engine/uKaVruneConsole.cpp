@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "uCommunicationUtils.h"
+#include "uKaVruneQuestions.h"
 #include "uKaVruneUtils.h"
 
 namespace {
@@ -84,59 +85,21 @@ TCue Cue(const std::string& heard, size_t handled) {
   return TCue::None;
 }
 
-// The unit's record of a shape, made when there is room; null when there is none.
-TLineTiming::TEnding* Record(TLineTiming& t, const std::string& shape) {
-  const auto it = t.Endings.find(shape);
-  if (it != t.Endings.end()) return &it->second;
-  if (t.Endings.size() >= EndingShapesKept) return nullptr;
-  return &t.Endings[shape];
-}
-
-// What an answer shows of where the unit pauses and where its prompts end.
+// What an answer shows of the line's pauses and of its echo.
 void Learn(TLineTiming& t, const std::string& keys, const TPromptReply& reply) {
-  for (const int pause : reply.PausesMs) t.LinePauses.Add(pause);
-  for (const int pause : reply.PromptPausesMs) t.PromptPauses.Add(pause);
+  t.LongestPauseMs = t.Longest(reply.PausesMs);
   const std::string typed = reply.NotTyped ? std::string() : keys;
   if (!typed.empty() && LoopedBack(reply.Text, typed)) t.LoopsBack = true;
-  const size_t echo = typed.empty() ? 0 : DeviceEchoEnd(reply.Text, typed, t.LoopsBack);
-  // Text before the echo of the keys, or text to no keys at all, after the unit seemed to wait:
-  // it had not ended its prompt there.
-  if (!t.LastEnding.empty() && !reply.Text.empty() && (typed.empty() || echo == std::string::npos))
-    if (TLineTiming::TEnding* e = Record(t, t.LastEnding)) e->GoesOn = true;
-  const std::string own = echo == std::string::npos ? reply.Text : reply.Text.substr(echo);
-  // Every place of the text that ends as a prompt does, with more text after it: its shape is
-  // no end of the unit's prompts.
-  for (size_t i = 0; i < own.size(); ++i) {
-    if (own[i] != '?' && own[i] != ')' && own[i] != ':') continue;
-    for (size_t blanks = 0; blanks < 3 && i + blanks + 1 < own.size(); ++blanks) {
-      if (blanks > 0 && own[i + blanks] != ' ') break;
-      if (TLineTiming::TEnding* e = Record(t, EndingShape(own.substr(0, i + blanks + 1)))) e->GoesOn = true;
-    }
-  }
-  t.LastEnding = reply.AtPrompt && EndsAtPrompt(own) ? EndingShape(own) : std::string();
-  if (!t.LastEnding.empty())
-    if (TLineTiming::TEnding* e = Record(t, t.LastEnding)) e->Waited = std::min(e->Waited + 1, 1000);
 }
 
 }  // namespace
 
-std::string EndingShape(const std::string& text) {
-  size_t from = text.find_last_of("\r\n");
-  from = from == std::string::npos ? 0 : from + 1;
-  for (size_t i = text.size(); i > from; --i) {
-    const char c = text[i - 1];
-    if (c == '?' || std::isalpha(static_cast<unsigned char>(c))) {
-      from = c == '?' ? i - 1 : i;
-      break;
-    }
-  }
-  std::string shape;
-  for (size_t i = from; i < text.size(); ++i) {
-    const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
-    if (!digit) shape += text[i];
-    else if (shape.empty() || shape.back() != '#') shape += '#';
-  }
-  return shape.size() > EndingShapeChars ? shape.substr(shape.size() - EndingShapeChars) : shape;
+int TDeviceConsole::UnknownWaitMs(const TPromptReply& sofar) const {
+  const double charMs = CharTime(port_);
+  const int pause = timing_.Longest(sofar.PausesMs);
+  const int floor = 2 * LatencyTimerMs + static_cast<int>(std::ceil(charMs)) + 1;
+  // A quarter more than the longest pause, a character and the clock's millisecond beyond it.
+  return std::max(floor, pause + (pause + 3) / 4 + static_cast<int>(std::ceil(charMs)) + 1);
 }
 
 int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofar) const {
@@ -145,43 +108,25 @@ int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofa
 #endif
   const double charMs = CharTime(port_);
   const int least = std::max(static_cast<int>(std::ceil(SettleChars * charMs)), SettleFloorMs);
-  // A prompt ending of a shape this unit has waited at again and again, and never printed more
-  // after, ends its prompts: however its line pauses elsewhere, a few character times there
-  // will do. A shape it printed more after (a ")" its "?" followed) never gets that.
-  auto ends = [this](const std::string& shape) {
-    const auto it = timing_.Endings.find(shape);
-    return it != timing_.Endings.end() && it->second.Waited >= EndingTrusted && !it->second.GoesOn;
-  };
   // The unit's offer is where it waits, and it keeps it open only briefly: a few character
   // times will do there, or on a line that hands bytes over in packets the gap between two, but
   // never the long silence gap, or a unit with a short offer closes it before the Enter comes.
   if (OffersSetupMode(own))
-    return std::max(least, std::min(2 * timing_.LinePauses.Longest(sofar.PausesMs), SilenceFloorMs));
-  if (EndsAtPrompt(own)) {
-    const std::string shape = EndingShape(own);
-    if (ends(shape)) return least;
-    // Its ending is out but not yet the blanks this unit ends such prompts with: it is still
-    // printing, however long it pauses before them.
-    for (const char* more : {" ", "  "})
-      if (ends(shape + more)) return std::max(least, SilenceGapMs(port_));
+    return std::max(least, std::min(2 * timing_.Longest(sofar.PausesMs), SilenceFloorMs));
+  switch (FitOfQuestion(own, questions_ ? *questions_ : AnyQuestions())) {
+    case TQuestionFit::Whole: return least;
+    // More of a known question is to come ("Change DHCP device name (not set) ? " before its
+    // "(N) ? "): the unit prints on, however long the line pauses, unless it is a unit that
+    // stops there (a shorter form of another firmware). That one is answered only after far
+    // more than any pause of the line, and never before the silence gap.
+    case TQuestionFit::Part: return std::max({UnknownWaitMs(sofar), SilenceGapMs(port_), PartWaitMs});
+    case TQuestionFit::Unknown: break;
   }
-  // Elsewhere a prompt may go on after a ")" or ":" (or a "?" before its blank) that is not yet
-  // its end, after a pause like those the unit made there before. Once 16 of those are known,
-  // the longest of the newest is waited out, with a margin that shrinks from a quarter to an
-  // eighth as the window fills, a character and the clock's millisecond beyond it: a line that
-  // pauses anywhere spreads its pauses up to a bound the longest of many comes close to. Until
-  // then, twice the longest of the newest pauses inside any line. The answer under way counts
-  // at once, since the first one is the banner with the offer at its end.
-  int learned = 2 * timing_.LinePauses.Longest(sofar.PausesMs);
-  if (const int known = timing_.PromptPauses.Known(sofar.PromptPausesMs); known >= 16) {
-    const int pause = timing_.PromptPauses.Longest(sofar.PromptPausesMs);
-    learned = pause + (4 * pause + known - 1) / known + static_cast<int>(std::ceil(charMs)) + 1;
-  }
-  return std::max(least, std::min(learned, SilenceGapMs(port_)));
+  return UnknownWaitMs(sofar);
 }
 
 TPromptReply TDeviceConsole::Exchange(const std::string& keys, TPromptWait wait) {
-  wait.SettleMs = SettleMs();
+  wait.SilenceMs = UnknownWaitMs();
   wait.LoopsBack = timing_.LoopsBack;
   wait.SettleAfter = [this](const std::string& own, const TPromptReply& sofar) { return SettleAfter(own, sofar); };
   // A menu's heading ends in ":" and the unit goes on with its menu, however long the line

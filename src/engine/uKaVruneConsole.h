@@ -1,7 +1,9 @@
 #pragma once
 // The device console: the one place that knows where the unit is in its dialogue, what its root
 // menu offers and what may be typed to it. A key goes out only when the unit waits at a prompt:
-// what it printed ends in a prompt ending and the line has stayed quiet for the settle time.
+// what it printed ends in a whole question of a form the tool knows and the line has stayed quiet
+// for a few character times, or in a question it does not know and the line has stayed quiet for
+// as long as it can pause.
 // Every answer is checked: the echo of what was typed comes first, then the unit's next prompt.
 // Whatever else comes is off script, and the caller leaves without storing. The commands that
 // move the unit between its root menu, Setup Mode and out of it are the console's own.
@@ -19,65 +21,31 @@
 #include "uCommunicationUtils.h"
 #include "uKaVruneUnitWords.h"
 
-// The newest pauses of one kind (a ring): old ones leave it, so a hiccup does not slow the rest
-// of a session, and on a line that pauses often it holds about its longest.
-struct TPauseWindow {
-  std::array<int, 32> Ms{};
-  int Count = 0;  // places filled
-  size_t Next = 0;
-  void Add(int ms) {
-    Ms[Next] = ms;
-    Next = (Next + 1) % Ms.size();
-    if (Count < static_cast<int>(Ms.size())) ++Count;
-  }
-  // The longest of the newest, those still to be added (more) counted as newer.
+// What the line has shown of its timing so far. Where a question ends is known from its form,
+// never from a pause; the pauses say only how long a question the tool does not know must be
+// waited out, since a line that hands bytes over in packets (a USB adapter) or a unit that
+// pauses inside its lines may go on after any of them.
+struct TLineTiming {
+  int LongestPauseMs = 0;   // inside a line, anywhere, dump included, since the port opened
+  // The longest pause, those of an answer under way (more) counted as well.
   int Longest(const std::vector<int>& more = {}) const {
-    const size_t fromMore = std::min(more.size(), Ms.size());
-    int ms = 0;
-    for (size_t i = more.size() - fromMore; i < more.size(); ++i) ms = std::max(ms, more[i]);
-    const size_t fromRing = std::min(static_cast<size_t>(Count), Ms.size() - fromMore);
-    for (size_t i = 1; i <= fromRing; ++i) ms = std::max(ms, Ms[(Next + Ms.size() - i) % Ms.size()]);
+    int ms = LongestPauseMs;
+    for (const int m : more) ms = std::max(ms, m);
     return ms;
   }
-  int Known(const std::vector<int>& more = {}) const {
-    return static_cast<int>(std::min(static_cast<size_t>(Count) + more.size(), Ms.size()));
-  }
+  int SlowestAnswerMs = 0;  // the longest the device took to begin an answer
+  bool LoopsBack = false;   // the line brought back a copy of keys sent: every echo must hold it
 };
 
-// What the line has shown of its timing so far. The settle time follows it, so that a line
-// that hands bytes over in packets (a USB adapter) or a device that pauses inside its lines is
-// waited out, while a clean line costs only a few character times.
-struct TLineTiming {
-  TPauseWindow LinePauses;    // inside a line, anywhere
-  TPauseWindow PromptPauses;  // right after a prompt ending that more text followed
-  int SlowestAnswerMs = 0;    // the longest the device took to begin an answer
-  // Per shape of a prompt ending (EndingShape: "? ", " : (#) ", ".(#) "): how often the unit
-  // waited there, and whether it ever printed more after it.
-  struct TEnding {
-    int Waited = 0;
-    bool GoesOn = false;
-  };
-  std::map<std::string, TEnding> Endings;
-  std::string LastEnding;  // the shape the last answer stopped at, when the unit waited there
-  bool LoopsBack = false;  // the line brought back a copy of keys sent: every echo must hold it
-};
-
-// The shape of the prompt ending a text ends with: what follows the last letter of its last
-// line, or its last "?" on, each run of digits as one "#", the blanks at its end included:
-// "Baudrate (9600) ? " gives "? ", "IP Address : (192) " gives " : (#) ", ".(168) " gives
-// ".(#) ". Prompts that end alike share it whatever their values; at most its last
-// EndingShapeChars characters are kept.
-std::string EndingShape(const std::string& text);
-constexpr size_t EndingShapeChars = 16;
-// The shapes a session keeps apart; a shape first met beyond them is never trusted.
-constexpr size_t EndingShapesKept = 64;
-
-// The quiet after a prompt ending, before it counts as the place where the device waits.
+// The quiet after a whole known question, before the key goes out: a few character times.
 constexpr int SettleChars = 6;
 constexpr int SettleFloorMs = 8;
-// How often the unit must have waited at an ending's shape, never printing more after it,
-// before that quiet is all it gets there.
-constexpr int EndingTrusted = 3;
+// A question the tool does not know waits at least twice a USB adapter's latency timer, the
+// longest it holds received bytes back, and a character beyond it.
+constexpr int LatencyTimerMs = 16;
+// The beginning of a known question is answered, for a unit that stops there, only after this
+// long: several times an adapter's packet gap and the pauses units make inside a question.
+constexpr int PartWaitMs = 100;
 
 // The first byte of a menu's answer is awaited this long.
 constexpr int AnswerTimeoutMs = 1000;
@@ -133,10 +101,17 @@ class TDeviceConsole final {
   // The exchange under Type, for callers that watch the text as it comes; the settle time is
   // this console's, and what the reply shows of the line and of the unit is learnt.
   TPromptReply Exchange(const std::string& keys, TPromptWait wait);
-  // The quiet after a prompt ending wherever it comes; SettleAfter: after what the unit printed
-  // as it ends now, with what the answer so far shows of the line.
-  int SettleMs() const { return SettleAfter({}, {}); }
+  // The quiet after what the unit printed as it ends now (the echo left out), with what the answer
+  // so far shows of the line: a few character times after a whole question of the menu the unit
+  // is in; after one the tool does not know, as long as the line has paused inside its lines
+  // (UnknownWaitMs); after the beginning of a known one, at least the silence gap as well.
   int SettleAfter(const std::string& own, const TPromptReply& sofar) const;
+  // As long as this line can pause inside a line, with a margin; never less than two of a USB
+  // adapter's packet gaps and a character.
+  int UnknownWaitMs(const TPromptReply& sofar = {}) const;
+  // The questions the unit may ask now: a walk names its menu's (MenuQuestions) for its length;
+  // elsewhere any menu's. The root menu's prompt is always one of them.
+  void SetQuestions(const std::vector<std::string>* forms) { questions_ = forms; }
   TAfCustomSerialPort* Port() const { return port_; }
 
   // Where the unit is; callable from any thread.
@@ -203,6 +178,7 @@ class TDeviceConsole final {
   TAfCustomSerialPort* port_;
   TLineTiming& timing_;
   TCarried carried_;  // the worker thread's, as every exchange
+  const std::vector<std::string>* questions_ = nullptr;  // null: any menu's
   std::atomic<TUnitState> state_{TUnitState::Unknown};
   mutable std::mutex menuLock_;
   TMenuMap menuMap_;

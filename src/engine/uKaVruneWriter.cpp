@@ -5,6 +5,7 @@
 #include "uCommunicationUtils.h"
 #include "uKaVruneDumpReader.h"
 #include "uKaVruneModel.h"
+#include "uKaVruneQuestions.h"
 #include "uKaVruneUtils.h"
 
 namespace {
@@ -54,6 +55,12 @@ class TSectionWalk final {
       : section_(section), menuKey_(menuKey), control_(control), console_(console), port_(console.Port()) {}
 
   TSectionOutcome Run() {
+    // The menu's own questions are the ones answered at once when whole; any other waits.
+    struct TAsking {
+      TDeviceConsole& Console;
+      ~TAsking() { Console.SetQuestions(nullptr); }
+    } asking{console_};
+    if (section_) console_.SetQuestions(&MenuQuestions(section_.Name()));
     try {
       Walk();
     } catch (const TWalkStopped& stop) {

@@ -90,11 +90,11 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
   const auto hardStop = start + Ms(ExchangeMaxMs);
   const auto sending = Ms(static_cast<int64_t>(std::ceil(static_cast<double>(text.size()) * c)));
   const auto firstAnswer = start + sending + Ms(std::max(wait.FirstAnswerMs, 0));
-  const auto silence = Ms(SilenceGapMs(port));
+  const auto silence = Ms(std::max(SilenceGapMs(port), wait.SilenceMs));
   const auto settle = Ms(std::max(wait.SettleMs, 0));
   auto deadline = firstAnswer;
   auto lastByte = start;
-  bool waiting = false, atEnding = false;
+  bool waiting = false;
 
   for (;;) {
     if (port->InputCount() > 0) {
@@ -103,21 +103,21 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
         r.FirstByteMs =
             static_cast<int>(std::max<int64_t>(0, std::chrono::duration_cast<Ms>(now - start - sending).count()));
       } else if (r.Text.back() != '\r' && r.Text.back() != '\n') {
-        // A pause inside a line; one right after a prompt ending is one a settle must outlast.
+        // A pause inside a line.
         const int gap = static_cast<int>(std::chrono::duration_cast<Ms>(now - lastByte).count());
         r.LongestGapMs = std::max(r.LongestGapMs, gap);
         r.PausesMs.push_back(gap);
-        if (atEnding) r.PromptPausesMs.push_back(gap);
       }
       r.Text += port->ReadString();
       lastByte = now;
       const size_t echo = text.empty() ? 0 : DeviceEchoEnd(r.Text, text, wait.LoopsBack);
       const std::string own = echo == std::string::npos ? r.Text : r.Text.substr(echo);
       const bool printsOn = !own.empty() && wait.PrintsOnAt && wait.PrintsOnAt(own);
-      atEnding = !own.empty() && EndsAtPrompt(own) && !printsOn;
-      waiting = atEnding || (!own.empty() && wait.AlsoWaitsAt && wait.AlsoWaitsAt(r.Text));
+      waiting = (!own.empty() && EndsAtPrompt(own) && !printsOn) || (!own.empty() && wait.AlsoWaitsAt && wait.AlsoWaitsAt(r.Text));
       const auto quiet = [&] { return wait.SettleAfter ? Ms(std::max(wait.SettleAfter(own, r), 0)) : settle; };
-      const auto lull = printsOn ? std::max(silence, Ms(std::max(wait.FirstAnswerMs, 0))) : silence;
+      // A line that pauses inside its lines for longer than the silence gap has not fallen silent.
+      const auto quietEnough = std::max(silence, Ms(r.LongestGapMs + (r.LongestGapMs + 3) / 4 + 2));
+      const auto lull = printsOn ? std::max(quietEnough, Ms(std::max(wait.FirstAnswerMs, 0))) : quietEnough;
       deadline = waiting ? lastByte + quiet() : std::max(firstAnswer, lastByte + lull);
       if (wait.KeepWaiting && !wait.KeepWaiting(r.Text)) break;
       if (r.Text.size() >= ExchangeMaxBytes) break;

@@ -45,6 +45,9 @@ struct TPromptReply;
 struct TPromptWait {
   int FirstAnswerMs = 1000;  // how long the device may take to start answering
   int SettleMs = 0;          // the quiet after a prompt ending that shows the device waits there
+  // The quiet that ends a reply that stops elsewhere; less than SilenceGapMs is not taken. It
+  // grows further with the pauses the reply itself makes.
+  int SilenceMs = 0;
   // When given, that quiet for the text as it ends now (the echo left out), with the reply so
   // far; SettleMs otherwise.
   std::function<int(const std::string& own, const TPromptReply& sofar)> SettleAfter;
@@ -64,7 +67,6 @@ struct TPromptReply {
   int FirstByteMs = -1;             // from the end of sending to the first byte; -1 when nothing came
   int LongestGapMs = 0;             // the longest pause inside a line of the reply
   std::vector<int> PausesMs;        // each pause inside a line
-  std::vector<int> PromptPausesMs;  // those right after a prompt ending
   bool NotTyped = false;            // the device was talking when the keys were to go: they were not sent
 };
 

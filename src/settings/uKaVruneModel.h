@@ -47,6 +47,11 @@ struct TSettingRow {
   std::string PromptKey;  // write-document key answering its prompt; empty: no menu asks for it
   // The decision prompt answered "Y" before the value ("Change_DHCP_device_name"); empty if none.
   std::string ChangeKey;
+  // The unit's questions for the setting as its menu prints them (the line it waits at): its
+  // decision's first where it has one, then its own, then the parts that follow an answer (the
+  // next number of an address, the seconds of a time). "{v}" stands for the value the unit shows,
+  // "{n}" for a number. Empty: no menu asks for it.
+  std::vector<std::string> Asks;
   // Further names under which files of earlier versions carry the value ("Port" beside "Port_No").
   std::vector<std::string> OtherKeys;
   TSettingKind Kind = TSettingKind::Text;

@@ -13,6 +13,9 @@
 
 namespace settings_text {
 
+// Gives every row the questions its menu asks for it (TSettingRow::Asks).
+void AttachQuestions(std::vector<TSettingRow>& rows);
+
 // The WLAN transmit rates by the number the device takes.
 inline const std::vector<std::string> kRates = {"1 Mbps",  "2 Mbps",  "5.5 Mbps", "11 Mbps",
                                                 "18 Mbps", "24 Mbps", "36 Mbps",  "54 Mbps"};

@@ -420,6 +420,7 @@ const TTable& Table() {
         t.Rows.push_back(std::move(entry.Row));
         t.Asked.push_back(std::move(entry.Asked));
       }
+    AttachQuestions(t.Rows);
     return t;
   }();
   return table;

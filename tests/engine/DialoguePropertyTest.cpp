@@ -93,6 +93,8 @@ class DialogueProperty : public ::testing::TestWithParam<const char*> {
       const TDialogueCase c = MakeDialogueCase(seed, GetParam(), withFaults);
       TDialogueDevice device(c, kCom);
       fn(c, device);
+      // Whatever the case came to, no key reached the unit while it still printed.
+      EXPECT_EQ(device.Count("key while printing"), 0u) << device.Explain();
       if (HasFatalFailure()) return;
     }
   }

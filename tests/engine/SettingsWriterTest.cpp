@@ -62,7 +62,13 @@ struct Writer : ::testing::Test {
   }
   // Every question answered, and the unit back at its root menu.
   bool Completed(const TSectionOutcome& out) const { return !out.Cancelled && !out.OffScript && console.AtRootMenu(); }
-  void TearDown() override { port.Close(); }
+  // No walk, however it ends, types into what the unit is still printing.
+  void TearDown() override {
+    port.Close();
+    if (device) {
+      EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
+    }
+  }
   TXmlElement Section(const std::string& name, std::initializer_list<std::pair<const char*, const char*>> keys) {
     TXmlElement s = doc->Root().AppendChild(name);
     for (auto [k, v] : keys) s.AppendChild(k).SetText(v);
@@ -178,29 +184,34 @@ TEST_F(Writer, shouldAnswerNoMenuHeadingHoweverLongTheLinePausesAfterIt) {
   const TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5");
   EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
   EXPECT_TRUE(OnlyEnters("5\r")) << device->Received();
-  EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
 }
 
-// Where the unit waits is learnt from the shapes its prompts end in. The field unit asks the
-// numbers of an address one at a time (".(168) ") and its netmask without a "?" ("host bits
-// (8) "), but other prompts go on after such a ")" ("in s (45) ? "): after the first shape a few
-// character times will do, however its line pauses; after the second never, however often the
-// unit waited there.
-TEST_F(Writer, shouldWaitBrieflyOnlyAfterPromptEndingsTheUnitNeverPrintedMoreAfter) {
-  profile = SimProfileFor("field", 1);
+// The unit asks whether to change its DHCP name in two parts, the name it holds with a "?", then
+// the choice: "Change DHCP device name (not set) ? (N) ? ". Its line pauses after the first
+// "? ", longer than the few character times a whole question gets and than any pause it made
+// before: a "Y" typed there would reach a unit still printing. Another firmware asks it in words
+// the tool does not know; there the longest pause the line has shown is waited out (a heading's,
+// here), and the unit's shorter pause inside the question with it.
+TEST_F(Writer, shouldAnswerAQuestionOnlyWhenItIsWholeHoweverTheLinePausesInsideIt) {
+  profile.PartPauseMs = 60;
   Start();
-  for (int walk = 0; walk < 3; ++walk) {
-    const TSectionOutcome out = WriteSection(console, Section("basic_parameters", {}), "0");
-    ASSERT_TRUE(Completed(out)) << out.Reason;
-  }
-  const TSectionOutcome out = WriteSection(console, Section("Expert", {}), "5");  // "in s (45) ? "
-  ASSERT_TRUE(Completed(out)) << out.Reason;
-  // A line that pauses, inside lines and after prompt endings: the quiet awaited elsewhere grows.
-  timing.LinePauses.Add(40);
-  timing.PromptPauses.Add(40);
-  const int least = std::max(static_cast<int>(std::ceil(SettleChars * CharTime(&port))), SettleFloorMs);
-  EXPECT_EQ(console.SettleAfter(".(168) ", {}), least);
-  EXPECT_GT(console.SettleAfter("\n\rNetmask: number of host bits (8) ", {}), least);
+  TSectionOutcome out =
+      WriteSection(console, Section("basic_parameters", {{"Enter_new_DHCP_device_Name", "line-2"}}), "0");
+  EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
+  EXPECT_EQ(Current("basic_parameters", "Enter_new_DHCP_device_Name"), "line-2");
+}
+
+TEST_F(Writer, shouldWaitOutTheLongestPauseOfTheLineAtAQuestionItDoesNotKnow) {
+  profile.DhcpForm = TSimDhcpForm::Bracketed;
+  profile.RootHeading = "Main menu:";
+  profile.HeadingPauseMs = 45;
+  profile.PartPauseMs = 25;
+  Start();
+  TSectionOutcome out =
+      WriteSection(console, Section("basic_parameters", {{"Enter_new_DHCP_device_Name", "line-2"}}), "0");
+  EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
+  EXPECT_EQ(Current("basic_parameters", "Enter_new_DHCP_device_Name"), "line-2");
+  EXPECT_GE(console.UnknownWaitMs(), 45 + 45 / 4);
 }
 
 // The unit prints a status line, and its question again, where it was to wait for the second
@@ -231,7 +242,6 @@ TEST_F(Writer, shouldNeverTypeIntoWhatTheDevicePrintsWhereItWasToWait) {
   if (Completed(out)) {
     EXPECT_EQ(address, "10.20.30.40") << device->Transcript();
   } else EXPECT_EQ(address, "192.168.1.254") << device->Transcript();
-  EXPECT_EQ(device->Count("key while printing"), 0u) << device->Transcript();
 }
 
 TEST_F(Writer, shouldGiveUpOnASilentDevice) {

@@ -18,12 +18,52 @@
 #include "PtyPair.h"
 #include "SimModel.h"
 #include "uKaVruneSession.h"
+#include "uCommunicationUtils.h"
+#include "uKaVruneModel.h"
+#include "uKaVruneQuestions.h"
 #include "uKaVruneUtils.h"
 
 using namespace std::chrono_literals;
 
 TEST(SimulatedDevice, shouldNameEveryMenuQuestionByItsWriteKey) {
   for (const TSimPrompt& p : SimPromptCatalogue()) EXPECT_EQ(PromptName(p.Text), p.Key) << p.Section << ": " << p.Text;
+}
+
+// Every question the units ask is known to the engine as a whole, and nothing before its end is:
+// a key typed at a beginning would land in the rest of the question. The questions in the forms
+// of every kind of unit, and the parts that follow an answer.
+TEST(SimulatedDevice, shouldKnowEveryQuestionWholeAndNoneBeforeItsEnd) {
+  std::vector<TSimPrompt> asked = SimPromptCatalogue();
+  const std::vector<TSimPrompt> more = {
+      {"basic_parameters", "IP Address : (192) ", ""},         {"basic_parameters", ".(168) ", ""},
+      {"basic_parameters", "Gateway IP addr (10) ", ""},       {"basic_parameters", "Gateway IP addr : (10) ", ""},
+      {"Channel_2", "Remote IP Address : (0) ", ""},           {"Channel_1", "Dev addr 15 (255) ? ", ""},
+      {"Channel_1", ":", ""},                                  {"WLAN", "Display current key (N) ? ", ""},
+      {"WLAN", "Rate (0=1, 1=2, 2=5.5, 3=11, 4=18, 5=24, 6=36, 7=54 Mbps) (3) ? ", ""},
+      {"Expert", "Your choice ? ", ""},                        {"Channel_1", "Terminal name (a) b) ? ", ""},
+      {"basic_parameters", "Change DHCP device name (line-2) ? (N) ? ", ""}};
+  asked.insert(asked.end(), more.begin(), more.end());
+  for (const TSimPrompt& p : asked) {
+    const auto& forms = MenuQuestions(p.Section);
+    EXPECT_EQ(FitOfQuestion("\r\n" + p.Text, forms), TQuestionFit::Whole) << p.Section << ": " << p.Text;
+    for (size_t n = 1; n < p.Text.size(); ++n) {
+      const std::string part = p.Text.substr(0, n);
+      if (EndsAtPrompt(part)) {
+        EXPECT_EQ(FitOfQuestion(part, forms), TQuestionFit::Part) << p.Section << ": " << part;
+      }
+    }
+  }
+  // What only begins a known question, or ends as one of another firmware's words, is no whole
+  // question: a netmask's ") " before a "?" may come, the choice alone of older units, words in
+  // brackets, a question of another menu.
+  const auto& basic = MenuQuestions("basic_parameters");
+  EXPECT_EQ(FitOfQuestion("Netmask: number of host bits (8) ", basic), TQuestionFit::Part);
+  EXPECT_EQ(FitOfQuestion("Change DHCP device name (N) ? ", basic), TQuestionFit::Part);
+  EXPECT_EQ(FitOfQuestion("Change DHCP device name [not set] ? ", basic), TQuestionFit::Unknown);
+  EXPECT_EQ(FitOfQuestion("Baudrate (9600) ? ", basic), TQuestionFit::Unknown);
+  EXPECT_EQ(FitOfQuestion("Baudrate (9600) ? ", AnyQuestions()), TQuestionFit::Whole);
+  EXPECT_EQ(FitOfQuestion("Press Enter to continue ? ", AnyQuestions()), TQuestionFit::Unknown);
+  for (const TSettingRow& row : SettingRows()) EXPECT_EQ(row.Writable(), !row.Asks.empty()) << SettingName(row);
 }
 
 TEST(SimulatedDevice, shouldParseAWholeDumpWithoutErrorLines) {

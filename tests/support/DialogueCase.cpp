@@ -182,7 +182,7 @@ TDialogueCase MakeDialogueCase(unsigned seed, const std::string& variant, bool w
   c.TakesEarlyEnter = d.Chance(2);
   c.TypeAhead = d.Chance(2);
   c.LatencyMs = d.Pick(std::vector<int>{0, 0, 3, 20});
-  c.JitterMs = d.Pick(std::vector<int>{0, 0, 0, 4});
+  c.JitterMs = d.Pick(std::vector<int>{0, 0, 4, 20});
 
   // The stored state: every setting drawn in the device's order, so that a range that depends on
   // an earlier setting (the WLAN's encryption on its suite) sees the value drawn for it.

@@ -140,8 +140,9 @@ void TSimDevice::Emit(std::string_view text) {
 void TSimDevice::Echo(std::string_view text) { m_Out.append(text); }
 
 bool TSimDevice::Printing(TClock::time_point now) const {
-  // Unpaced, the device's text is on the line the moment it is made; only a late answer keeps it.
-  return m_OwnEnd > 0 && (m_Options.CharTime.count() > 0 || now < m_HeldUntil);
+  // Unpaced, the device's text is on the line the moment it is made, unless it answers late or
+  // the line holds it back (a pause inside a question, a burst's gap): no client has seen it yet.
+  return m_OwnEnd > 0 && (m_Options.CharTime.count() > 0 || now < m_HeldUntil || now < m_LineHeldUntil);
 }
 
 void TSimDevice::Event(const std::string& text) {
@@ -353,7 +354,7 @@ void TSimDevice::PrintRootMenu() {
     Emit("\r\n\r\n");
   } else {
     Emit("\r\n" + heading);
-    if (m_Options.Profile.HeadingPauseMs > 0) m_PauseAt = m_Out.size();
+    if (m_Options.Profile.HeadingPauseMs > 0) PauseHere(m_Out.size(), m_Options.Profile.HeadingPauseMs);
     Emit("\r\n");
   }
   std::string rest = kRootMenuRest;
@@ -475,7 +476,23 @@ void TSimDevice::Ask() {
   } else if (def.Kind == A::Netmask && profile.NetmaskWithoutQuestionMark) {
     question.erase(question.size() - 2);  // the "? " after the host bits
   }
+  // The DHCP name's choice: its second part after the first "? ", or the choice alone.
+  std::size_t second = def.Kind == A::Decision ? question.find(") ? (") : std::string::npos;
+  if (second != std::string::npos && profile.DhcpForm == TSimDhcpForm::OnePart) {
+    question = std::string(def.Question) + " (N) ? ";
+    second = std::string::npos;
+  } else if (second != std::string::npos && profile.DhcpForm == TSimDhcpForm::Bracketed) {
+    question[question.rfind('(', second)] = '[';
+    question[second] = ']';
+  }
   Emit("\r\n" + question);
+  if (second != std::string::npos && profile.PartPauseMs > 0)
+    PauseHere(m_Out.size() - (question.size() - second - 4), profile.PartPauseMs);
+}
+
+void TSimDevice::PauseHere(std::size_t at, int ms) {
+  m_PauseAt = at;
+  m_PauseLength = std::chrono::milliseconds(ms);
 }
 
 void TSimDevice::ReAsk() { Ask(); }

@@ -3,6 +3,7 @@
 // received bytes and the time, and queues what it prints; the program around it paces that output
 // onto the line. Nothing here touches a descriptor, so tests can drive it directly.
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -83,10 +84,13 @@ class TSimDevice final {
   void HangupDone() { m_HangupAt.reset(); }
   // Nothing pending goes out before this time: the device is still composing its answer.
   TClock::time_point HeldUntil() const { return m_HeldUntil; }
-  // Number of pending bytes after which the line pauses (TSimProfile::HeadingPauseMs), if it does.
+  // Number of pending bytes after which the line pauses (TSimProfile::HeadingPauseMs, PartPauseMs),
+  // if it does, and for how long.
   std::optional<std::size_t> PauseAfter() const { return m_PauseAt; }
-  std::chrono::milliseconds PauseLength() const { return std::chrono::milliseconds(m_Options.Profile.HeadingPauseMs); }
+  std::chrono::milliseconds PauseLength() const { return m_PauseLength; }
   void PauseDone() { m_PauseAt.reset(); }
+  // The line holds what is pending until then (a pause, a burst's gap): the device still prints.
+  void LineHolds(TClock::time_point until) { m_LineHeldUntil = std::max(m_LineHeldUntil, until); }
 
   // A fault that comes or goes while the device runs; Silent takes effect at the next power-on.
   void SetFault(TSimFault fault) { m_Options.Fault = fault; }
@@ -114,6 +118,8 @@ class TSimDevice final {
   void Offer(TClock::time_point now);
   // A question has just been printed (or printed again).
   void PromptShown(TClock::time_point now);
+  // The line pauses for ms once the pending output up to at is out.
+  void PauseHere(std::size_t at, int ms);
   void EnterSetupMode();
   void PrintDump();
   std::string DumpText();  // the listing of the settings, as PrintDump puts it before the root menu
@@ -140,8 +146,10 @@ class TSimDevice final {
   std::string m_Out;
   std::size_t m_OwnEnd = 0;  // pending bytes up to the end of the last own text
   TClock::time_point m_HeldUntil{};
+  TClock::time_point m_LineHeldUntil{};
   std::optional<std::size_t> m_HangupAt;
   std::optional<std::size_t> m_PauseAt;
+  std::chrono::milliseconds m_PauseLength{0};
   TClock::time_point m_WindowEnd{};
   TClock::time_point m_RestartAt{};
   TClock::time_point m_OfferAt{};  // Booting: when the offer follows the banner

@@ -204,11 +204,11 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
       due = 1 + m_JitterRng() % std::min<std::size_t>(due, 256);
     }
     // A write that ends right after ")", ":" or "?" with more to come looks, to a client, like a
-    // device waiting at a prompt; had this process been held up just then (a loaded machine),
-    // the client would rightly answer into the rest of the line, or take a heading such as
-    // "Main menu:" for a question before its line end came. The unit's own line never pauses
-    // there, so the few characters up to the next other one go out with it.
-    while (due > 0 && due < pending.size() && EndsLikePrompt(pending, due)) ++due;
+    // device waiting at a prompt. A steady line never pauses there, so that a loaded machine
+    // holding this process up just then is no pause of the unit's: the few characters up to the
+    // next other one go out with it. A line in bursts pauses anywhere, as an adapter's does.
+    if (jitter.count() == 0)
+      while (due > 0 && due < pending.size() && EndsLikePrompt(pending, due)) ++due;
     // Except where the unit's profile has it pause: right after a menu's heading.
     if (auto p = m_Device.PauseAfter(); p && *p > 0) due = std::min(due, *p);
     if (auto h = m_Device.HangupAfter()) due = std::min(due, *h);
@@ -225,6 +225,7 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
           m_HoldUntil = std::max(m_HoldUntil, now + m_Device.PauseLength());
           m_Device.PauseDone();
         }
+        if (!pending.empty()) m_Device.LineHolds(m_HoldUntil);  // what is left waits out the hold
       }
     }
   } else if (!m_Open && !pending.empty()) {

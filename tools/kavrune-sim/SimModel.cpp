@@ -543,6 +543,12 @@ std::string SimQuestionText(const TSimSettingDef& def, const TSimSection& s) {
     case A::HexKey:
     case A::WlanKey: return q + " ? ";
     case A::Decision:
+      // The name the unit holds, then the choice: one question in two parts.
+      if (def.Key == std::string("Change_DHCP_device_name")) {
+        const std::string name = Value(s, "Enter_new_DHCP_device_Name");
+        return q + " (" + (name.empty() ? std::string("not set") : name) + ") ? (N) ? ";
+      }
+      return q + " (N) ? ";
     case A::ShowKey: return q + " (N) ? ";
     case A::Gateway: return q + " (" + (v == "0.0.0.0" || v.empty() ? "N" : "Y") + ") ? ";
     case A::AddressTable: return q + " (N) ? ";

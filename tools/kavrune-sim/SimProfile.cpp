@@ -72,6 +72,12 @@ TSimProfile RandomProfile(unsigned seed) {
   p.RestartDelayMs = restartDelays[pick(4)];
   static const int offerWindows[] = {0, 1000, 300};
   p.OfferWindowMs = offerWindows[pick(3)];
+  // How it asks for the DHCP name's change, and how long its line pauses inside that question.
+  static const TSimDhcpForm dhcpForms[] = {TSimDhcpForm::TwoParts, TSimDhcpForm::TwoParts, TSimDhcpForm::OnePart,
+                                           TSimDhcpForm::Bracketed};
+  p.DhcpForm = dhcpForms[pick(4)];
+  static const int partPauses[] = {0, 4, 12, 16};
+  p.PartPauseMs = partPauses[pick(4)];
   return p;
 }
 

@@ -28,6 +28,13 @@ enum class TSimBanner {
   ProductLine,     // "*** kaVRUNE  MAC 02-00-00-8F-1C-2E" on the product's line, "Firmware V6.7.0.2 (091201)"
 };
 
+// How the unit asks whether to change the DHCP device name.
+enum class TSimDhcpForm {
+  TwoParts,   // the name it holds, then the choice: "Change DHCP device name (not set) ? (N) ? "
+  OnePart,    // the choice alone: "Change DHCP device name (N) ? "
+  Bracketed,  // another firmware's words: "Change DHCP device name [not set] ? (N) ? "
+};
+
 // What the console echoes of the keys it takes in a question.
 enum class TSimEcho {
   Cooked,  // a Y/N answer in upper case, passwords and keys as "*", every other byte as it came
@@ -81,6 +88,10 @@ struct TSimProfile {
   // The line pauses this long right after a menu's heading ("Main menu:"), before its line end:
   // a USB adapter's packet gap, or a line held up just there. 0: it never pauses after a heading.
   int HeadingPauseMs = 0;
+  TSimDhcpForm DhcpForm = TSimDhcpForm::TwoParts;
+  // The line pauses this long between the two parts of such a question, right after the first
+  // "? ": the unit's firmware at work, or an adapter's packet gap falling there. 0: no pause.
+  int PartPauseMs = 0;
 
   bool operator==(const TSimProfile&) const = default;
 };

@@ -38,6 +38,8 @@ struct TArgs {
   long RestartDelayMs = -1;  // -1: the variant's
   long OfferDelayMs = -1;
   long HeadingPauseMs = 0;
+  long PartPauseMs = -1;  // -1: the variant's
+  std::string DhcpForm;  // empty: the variant's
   bool PowerOnStart = false;
   bool ControlStdin = false;
   long JitterMs = 0;
@@ -59,7 +61,8 @@ constexpr const char* kUsage =
     "wrong-menu|dump-in-menu|continue-after-dump|no-exit-entry]\n"
     "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--restart-delay-ms MS] [--offer-delay-ms MS]\n"
-    "                   [--heading-pause-ms MS]\n"
+    "                   [--heading-pause-ms MS] [--part-pause-ms MS]\n"
+    "                   [--dhcp-form two-parts|one-part|bracketed]\n"
     "                   [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
@@ -110,6 +113,13 @@ void Help() {
                "                     before it are not heard (default 0)\n"
                "  --heading-pause-ms the line pauses this long right after a menu's heading (\"Change\n"
                "                     Setup:\", \"Main menu:\"), before its line end (default 0: never)\n"
+               "  --part-pause-ms MS the line pauses this long inside the question asked in two parts,\n"
+               "                     \"Change DHCP device name (not set) ? (N) ? \", right after its first\n"
+               "                     \"? \" (default: the variant's, 0)\n"
+               "  --dhcp-form F      how that question is asked: two-parts (as above), one-part (the\n"
+               "                     choice alone, \"Change DHCP device name (N) ? \", as older units ask\n"
+               "                     it) or bracketed (\"... name [not set] ? (N) ? \": words the tool\n"
+               "                     does not know) (default: the variant's, two-parts)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
                "  --jitter MS        output in bursts with random pauses of up to MS between them\n"
                "  --seed N           seed of the pauses, of the random variant and of corrupt-digit's\n"
@@ -169,6 +179,12 @@ TArgs ParseArgs(int argc, char** argv) {
     } else if (opt == "--restart-delay-ms") a.RestartDelayMs = NumberArg(next(), "--restart-delay-ms");
     else if (opt == "--offer-delay-ms") a.OfferDelayMs = NumberArg(next(), "--offer-delay-ms");
     else if (opt == "--heading-pause-ms") a.HeadingPauseMs = NumberArg(next(), "--heading-pause-ms");
+    else if (opt == "--part-pause-ms") a.PartPauseMs = NumberArg(next(), "--part-pause-ms");
+    else if (opt == "--dhcp-form") {
+      a.DhcpForm = next();
+      if (a.DhcpForm != "two-parts" && a.DhcpForm != "one-part" && a.DhcpForm != "bracketed")
+        Usage("unknown DHCP form " + a.DhcpForm + " (two-parts, one-part, bracketed)");
+    }
     else if (opt == "--power-on-start") a.PowerOnStart = true;
     else if (opt == "--control-stdin") a.ControlStdin = true;
     else if (opt == "--jitter") a.JitterMs = NumberArg(next(), "--jitter");
@@ -271,6 +287,11 @@ int main(int argc, char** argv) {
     if (args.RestartDelayMs >= 0) options.Profile.RestartDelayMs = static_cast<int>(args.RestartDelayMs);
     if (args.OfferDelayMs >= 0) options.Profile.OfferDelayMs = static_cast<int>(args.OfferDelayMs);
     options.Profile.HeadingPauseMs = static_cast<int>(args.HeadingPauseMs);
+    if (args.PartPauseMs >= 0) options.Profile.PartPauseMs = static_cast<int>(args.PartPauseMs);
+    if (!args.DhcpForm.empty())
+      options.Profile.DhcpForm = args.DhcpForm == "one-part"    ? TSimDhcpForm::OnePart
+                                 : args.DhcpForm == "bracketed" ? TSimDhcpForm::Bracketed
+                                                                : TSimDhcpForm::TwoParts;
     options.FaultAfter = static_cast<unsigned>(args.FaultAfter);
     options.Seed = static_cast<unsigned>(args.Seed);
     options.Mac = args.Mac;
