@@ -5,7 +5,8 @@
 //
 // "{v}" is the value the unit shows (any text on the line), "{n}" a number. Where units ask
 // one question in two ways, both forms are here: the address "IP Address (192.168.1.254) ? " or
-// a number at a time, "IP Address : (192) ", ".(168) " ...; the netmask with or without its "?".
+// a number at a time, "IP Address : (192) ", ".(168) " ... A form that is the beginning of another
+// one is never whole, so only the longer is kept (the netmask's with its "?").
 
 #include <map>
 #include <utility>
@@ -29,8 +30,8 @@ const std::map<std::pair<std::string, std::string>, TForms>& Forms() {
       {{"basic_parameters", "IP_Address"}, Address("IP Address")},
       {{"basic_parameters", "Set_Gateway_IP_Address"},
        {"Set Gateway IP Address ({v}) ? ", "Gateway IP addr ({n}) ", "Gateway IP addr : ({n}) ", AddressPart}},
-      {{"basic_parameters", "Netmask"},
-       {"Netmask: number of host bits ({n}) ? ", "Netmask: number of host bits ({n}) "}},
+      // Units that print it without its "?" stop at a beginning of it: answered after a longer wait.
+      {{"basic_parameters", "Netmask"}, {"Netmask: number of host bits ({n}) ? "}},
       {{"basic_parameters", "Network_mode"}, Value("Network mode (0=wired only, 1=wireless only, 2=bridging)")},
       {{"basic_parameters", "Enter_new_Password"}, {"Change telnet config password ({v}) ? ", "Enter new Password ? "}},
       // The name the unit holds ("not set" for none), then the choice: two parts, the first one

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "PtyPair.h"
@@ -43,9 +44,12 @@ TEST(SimulatedDevice, shouldKnowEveryQuestionWholeAndNoneBeforeItsEnd) {
       {"Expert", "Your choice ? ", ""},                        {"Channel_1", "Terminal name (a) b) ? ", ""},
       {"basic_parameters", "Change DHCP device name (line-2) ? (N) ? ", ""}};
   asked.insert(asked.end(), more.begin(), more.end());
+  std::set<std::string> met;
   for (const TSimPrompt& p : asked) {
     const auto& forms = MenuQuestions(p.Section);
     EXPECT_EQ(FitOfQuestion("\r\n" + p.Text, forms), TQuestionFit::Whole) << p.Section << ": " << p.Text;
+    for (const std::string& form : forms)
+      if (FitsQuestionForm(p.Text, form)) met.insert(form);
     for (size_t n = 1; n < p.Text.size(); ++n) {
       const std::string part = p.Text.substr(0, n);
       if (EndsAtPrompt(part)) {
@@ -63,7 +67,11 @@ TEST(SimulatedDevice, shouldKnowEveryQuestionWholeAndNoneBeforeItsEnd) {
   EXPECT_EQ(FitOfQuestion("Baudrate (9600) ? ", basic), TQuestionFit::Unknown);
   EXPECT_EQ(FitOfQuestion("Baudrate (9600) ? ", AnyQuestions()), TQuestionFit::Whole);
   EXPECT_EQ(FitOfQuestion("Press Enter to continue ? ", AnyQuestions()), TQuestionFit::Unknown);
-  for (const TSettingRow& row : SettingRows()) EXPECT_EQ(row.Writable(), !row.Asks.empty()) << SettingName(row);
+  // Every form of the table is a question some unit asks.
+  for (const TSettingRow& row : SettingRows()) {
+    EXPECT_EQ(row.Writable(), !row.Asks.empty()) << SettingName(row);
+    for (const std::string& form : row.Asks) EXPECT_TRUE(met.count(form)) << SettingName(row) << ": " << form;
+  }
 }
 
 TEST(SimulatedDevice, shouldParseAWholeDumpWithoutErrorLines) {
