@@ -81,6 +81,14 @@ struct Writer : ::testing::Test {
   bool NothingChanged() {
     return device->With([](TSimDevice& d) { return d.Current() == d.Stored(); });
   }
+  // The DHCP name is written, the question in two parts answered once whole (TearDown: no key
+  // while the unit printed).
+  void WriteDhcpName() {
+    const TSectionOutcome out =
+        WriteSection(console, Section("basic_parameters", {{"Enter_new_DHCP_device_Name", "line-2"}}), "0");
+    EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
+    EXPECT_EQ(Current("basic_parameters", "Enter_new_DHCP_device_Name"), "line-2");
+  }
   // Only Enter was typed after the menu's number: every value the device had was kept.
   bool OnlyEnters(const std::string& choice) {
     const std::string typed = device->Received();
@@ -195,10 +203,7 @@ TEST_F(Writer, shouldAnswerNoMenuHeadingHoweverLongTheLinePausesAfterIt) {
 TEST_F(Writer, shouldAnswerAQuestionOnlyWhenItIsWholeHoweverTheLinePausesInsideIt) {
   profile.PartPauseMs = 60;
   Start();
-  TSectionOutcome out =
-      WriteSection(console, Section("basic_parameters", {{"Enter_new_DHCP_device_Name", "line-2"}}), "0");
-  EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
-  EXPECT_EQ(Current("basic_parameters", "Enter_new_DHCP_device_Name"), "line-2");
+  WriteDhcpName();
 }
 
 TEST_F(Writer, shouldWaitOutTheLongestPauseOfTheLineAtAQuestionItDoesNotKnow) {
@@ -207,10 +212,7 @@ TEST_F(Writer, shouldWaitOutTheLongestPauseOfTheLineAtAQuestionItDoesNotKnow) {
   profile.HeadingPauseMs = 45;
   profile.PartPauseMs = 25;
   Start();
-  TSectionOutcome out =
-      WriteSection(console, Section("basic_parameters", {{"Enter_new_DHCP_device_Name", "line-2"}}), "0");
-  EXPECT_TRUE(Completed(out)) << out.Reason << device->Transcript();
-  EXPECT_EQ(Current("basic_parameters", "Enter_new_DHCP_device_Name"), "line-2");
+  WriteDhcpName();
   EXPECT_GE(console.UnknownWaitMs(), 45 + 45 / 4);
 }
 
