@@ -271,4 +271,16 @@ InProcessSimOptions SimOptions(const TDialogueCase& c, long baud) {
 }  // namespace
 
 TDialogueDevice::TDialogueDevice(const TDialogueCase& c, int com, long baud)
-    : m_Case(c), m_Sim(com, SimOptions(c, baud)) {}
+    : m_Case(c), m_Sim(com, SimOptions(c, baud)) {
+  const char* busy = std::getenv("KAVRUNE_BUSY_THREADS");
+  for (unsigned long i = 0, n = busy ? std::strtoul(busy, nullptr, 10) : 0; i < n && i < 8; ++i)
+    m_Load.emplace_back([this] {
+      volatile unsigned long spin = 0;
+      while (m_Busy.load(std::memory_order_relaxed)) spin = spin + 1;
+    });
+}
+
+TDialogueDevice::~TDialogueDevice() {
+  m_Busy = false;
+  for (std::thread& t : m_Load) t.join();
+}

@@ -3,8 +3,10 @@
 // ranges, timing switches and a set of edits, all drawn from one seed, so that a failing case is
 // printed as its seed and replayed alone (KAVRUNE_CASE_SEED=N runs only that case).
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "InProcessSim.h"
@@ -41,10 +43,14 @@ TDialogueCase MakeDialogueCase(unsigned seed, const std::string& variant = "", b
 std::vector<unsigned> DialogueCaseSeeds(unsigned first, unsigned count);
 
 // The simulated device of the case in this process as COM com, paced at baud, powered when the
-// client opens the port.
+// client opens the port. With KAVRUNE_BUSY_THREADS=N, N threads spin beside it while it lives: a
+// loaded machine, on which no outcome may change.
 class TDialogueDevice final {
  public:
   TDialogueDevice(const TDialogueCase& c, int com, long baud = 115200);
+  ~TDialogueDevice();
+  TDialogueDevice(const TDialogueDevice&) = delete;
+  TDialogueDevice& operator=(const TDialogueDevice&) = delete;
 
   TSimSettings Stored() { return m_Sim.Stored(); }
   std::string Transcript() { return m_Sim.Transcript(); }
@@ -57,4 +63,6 @@ class TDialogueDevice final {
  private:
   TDialogueCase m_Case;
   InProcessSim m_Sim;
+  std::atomic<bool> m_Busy{true};
+  std::vector<std::thread> m_Load;
 };
