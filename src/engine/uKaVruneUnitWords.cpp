@@ -133,7 +133,19 @@ size_t FindStoreConfirmation(const std::string& text) { return Lower(text).rfind
 
 bool SaysStored(const std::string& text) { return FindStoreConfirmation(text) != std::string::npos; }
 
-bool SaysLeftWithoutSaving(const std::string& text) { return Contains(Lower(text), "without save"); }
+// On a line of their own, never as the root menu's entry ("8 Exit without save"): a unit that
+// answers its exit key with its menu again is still in Setup Mode.
+bool SaysLeftWithoutSaving(const std::string& text) {
+  for (size_t start = 0;;) {
+    const size_t end = text.find_first_of("\r\n", start);
+    const std::string line = Trim(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    const size_t digits = line.find_first_not_of("0123456789");
+    const bool entry = digits != 0 && digits != std::string::npos && Contains(" \t.:-)", line.substr(digits, 1));
+    if (!entry && Contains(Lower(line), "without save")) return true;
+    if (end == std::string::npos) return false;
+    start = end + 1;
+  }
+}
 
 TMenuMap TMenuMap::FromRootMenu(const std::string& text) {
   TMenuMap map;

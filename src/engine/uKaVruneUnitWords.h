@@ -50,7 +50,8 @@ size_t FindLastBanner(const std::string& text);
 // Where the unit confirms a store in text; npos when it does not.
 size_t FindStoreConfirmation(const std::string& text);
 bool SaysStored(const std::string& text);
-// The unit confirms leaving Setup Mode in words ("Exit without save", "Exiting without save !").
+// The unit confirms leaving Setup Mode in words ("Exit without save", "Exiting without save !"),
+// which its root menu's entry for it is not.
 bool SaysLeftWithoutSaving(const std::string& text);
 
 // What the entries of the unit's root menu do, read from the menu it prints ("0 Server

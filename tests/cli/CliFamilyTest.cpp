@@ -56,17 +56,23 @@ TEST_F(FamilyUnit, shouldCatchTheRestartAfterAStoreWhateverLineEndFollowsTheOffe
 
 // A unit that restarts at once prints its banner and offer in the same burst as its store's
 // confirmation, and keeps the offer open only briefly: the tool answers the offer it read along
-// with the confirmation, at once, and checks the store.
+// with the confirmation, at once, and checks the store. One that starts warm prints no banner and
+// its line pauses inside the offer, so that the store's answer ends in "Press Ent": the check
+// reads the offer on from there.
 TEST_F(FamilyUnit, aUnitThatRestartsAtOnceAfterStoringShouldBeCaughtAndChecked) {
-  TSimProfile profile;
-  profile.RestartDelayMs = 0;
-  profile.OfferWindowMs = 300;
-  InProcessSim sim(4, Unit(profile));
-  const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1200", "Channel_1.Baudrate=19200"});
-  EXPECT_EQ(r.rc, 0) << r.err << "\n" << sim.Transcript();
-  EXPECT_TRUE(Says(r, "2 settings written and confirmed")) << r.err;
-  EXPECT_EQ(sim.Count("offer closed"), 0u) << sim.Transcript();
-  EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1200");
+  for (int warmPauseMs : {0, 1500}) {
+    TSimProfile profile;
+    profile.RestartDelayMs = 0;
+    profile.OfferWindowMs = 300;
+    profile.WarmRestartPauseMs = warmPauseMs;
+    InProcessSim sim(4, Unit(profile));
+    const ProgramResult r = RunCli({"set", "--port", "COM4", "Expert.MTU_Size=1200", "Channel_1.Baudrate=19200"});
+    EXPECT_EQ(r.rc, 0) << "warm pause " << warmPauseMs << "\n" << r.err << "\n" << sim.Transcript();
+    EXPECT_TRUE(Says(r, "2 settings written and confirmed")) << r.err;
+    EXPECT_EQ(sim.Count("offer closed"), 0u) << sim.Transcript();
+    EXPECT_EQ(sim.Count("warm restart"), warmPauseMs ? 1u : 0u) << sim.Transcript();
+    EXPECT_EQ(sim.Stored().Get("Expert", "MTU_Size"), "1200");
+  }
 }
 
 // The JSON on stdout and the run record say so as well: it changed, and it was not checked.

@@ -36,6 +36,19 @@ TEST_F(WriteOutcome, aStoreTheDeviceDoesNotConfirmShouldBeReportedAsNotStored) {
   EXPECT_EQ(dir.Backups(), std::vector<std::string>()) << "no backup of a write that stored nothing";
 }
 
+// Units of the family confirm in their own letter case and words: a store all the same, checked,
+// and the backup taken before it kept for undo.
+TEST_F(WriteOutcome, aStoreConfirmedInCapitalsShouldBeCheckedAndKeepItsBackup) {
+  SaveState(SimDefaults(), State());
+  SimProcess sim(4, State(), {"--unpaced", "--stored-text", "PARAMETERS STORED"});
+  ASSERT_TRUE(sim.Ready());
+  const ProgramResult r = Cli({"set", "--port", "COM4", "Expert.MTU_Size=1200"});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.err.find("1 setting written and confirmed"), std::string::npos) << r.err;
+  EXPECT_EQ(LoadState(State()).Get("Expert", "MTU_Size"), "1200");
+  EXPECT_EQ(dir.Backups().size(), 1u) << "stored: undo may take it back";
+}
+
 // A file that cannot be written is found out before the device is touched, not after it stored.
 TEST_F(WriteOutcome, anOutputThatCannotBeWrittenShouldStopTheApplyBeforeTheDevice) {
   SaveState(SimDefaults(), State());

@@ -43,6 +43,10 @@ TEST(UnitWords, shouldMapTheRootMenuByItsLabelsNotItsNumbers) {
   EXPECT_TRUE(TMenuMap::FromRootMenu("Your choice ? ").Empty());
   EXPECT_FALSE(TMenuMap::FromRootMenu("0 Server configuration\r\n8 Exit without save\r\nYour choice ? ")
                    .Has(TMenuEntry::SaveAndExit));
+  // Its exit key answered by the root menu again is no leaving, its own words are.
+  EXPECT_FALSE(SaysLeftWithoutSaving("8\r\n" + full));
+  EXPECT_TRUE(SaysLeftWithoutSaving("8\r\nExit without save\r\n"));
+  EXPECT_TRUE(SaysLeftWithoutSaving("8\r\nExiting without save !\r\n"));
 }
 
 TEST(UnitWords, shouldFindTheMacAndVersionOnAnyLineTheUnitPrintsAboutItself) {

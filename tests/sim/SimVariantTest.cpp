@@ -84,6 +84,7 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   std::set<int> layouts, colons;
   std::set<bool> macs, addresses, tables, exits, alternates, echoes;
   std::set<int> offerEnds, banners, restartDelays, offerWindows;
+  std::set<std::string> storedTexts;
   int withoutWlan = 0;
   for (unsigned seed = 0; seed < 40; ++seed) {
     const TSimProfile p = SimProfileFor("random", seed);
@@ -103,6 +104,7 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
     withoutWlan += !p.Wlan;
     restartDelays.insert(p.RestartDelayMs);
     offerWindows.insert(p.OfferWindowMs);
+    storedTexts.insert(p.StoredText);
   }
   EXPECT_EQ(ends, (std::set<std::string>{"\r\n", "\n\r", "\r"}));
   EXPECT_EQ(headings, (std::set<std::string>{"", "Change Setup:", "Main menu:"}));
@@ -114,6 +116,7 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   EXPECT_TRUE(withoutWlan >= 5 && withoutWlan <= 15) << withoutWlan << " of 40 without WLAN: about one in four";
   EXPECT_EQ(restartDelays, (std::set<int>{0, 50, 300, 1000}));
   EXPECT_EQ(offerWindows, (std::set<int>{0, 300, 1000}));
+  EXPECT_EQ(storedTexts.size(), 4u) << "the store's confirmation in each of its letter cases and words";
   TSimProfile unused;
   EXPECT_FALSE(SimProfileFor("fieldish", 1, unused));
 

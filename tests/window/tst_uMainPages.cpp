@@ -645,7 +645,7 @@ TEST_F(LivePagesTest, shouldSaveASetupFileInTheDevicesEncodingAndLoadItBack) {
 }
 
 // The sheet says what the pages show, each value beside its label, both channels, pending
-// edits named; a password only as set, and the edit it came from kept.
+// edits named; a password or key only as set, and the edit it came from kept.
 TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   TSimSettings state = SimDefaults();
   state.Set("Channel_2", "Port_No", "10077");
@@ -674,6 +674,20 @@ TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   ASSERT_TRUE(p.open(QIODevice::ReadOnly));
   EXPECT_TRUE(p.read(5) == "%PDF-");
   EXPECT_THROW(w.WriteSettingsSheet(env.Dir() + "/no/such/sheet.pdf", {}), std::runtime_error);
+  // The keys as typed: a WEP key on the WLAN page, the encryption key on the Security page.
+  Choose(wl.cbWLANSecurity, 1);
+  if (!wl.chbWLANChangeKey->isChecked()) wl.chbWLANChangeKey->click();
+  QTest::keyClicks(wl.eWLANKey, QStringLiteral("C0FFEE1234"));
+  if (!s.cbEncryption->isChecked()) s.cbEncryption->click();
+  QTest::keyClicks(s.eServicesKey, QStringLiteral("BADF00D5"));
+  ASSERT_EQ(wl.eWLANKey->text(), QStringLiteral("C0FFEE1234"));
+  ASSERT_EQ(s.eServicesKey->text(), QStringLiteral("BADF00D5"));
+  w.WriteSettingsSheet(text, {});
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString keyed = QString::fromUtf8(f.readAll());
+  f.close();
+  EXPECT_FALSE(keyed.contains(QStringLiteral("C0FFEE")) || keyed.contains(QStringLiteral("BADF00D")))
+      << keyed.toStdString();
   DumpDocument(state, false)->SaveToFile(file.toStdString());  // a model without WLAN
   w.LoadSetupFile(file, false);
   w.WriteSettingsSheet(text, {});

@@ -108,7 +108,8 @@ bool SimParseFault(std::string_view word, TSimFault& fault) {
                                                                   {"wrong-menu", TSimFault::WrongMenu},
                                                                   {"dump-in-menu", TSimFault::DumpInMenu},
                                                                   {"continue-after-dump", TSimFault::ContinueAfterDump},
-                                                                  {"no-exit-entry", TSimFault::NoExitEntry}};
+                                                                  {"no-exit-entry", TSimFault::NoExitEntry},
+                                                                  {"exit-ignored", TSimFault::ExitIgnored}};
   for (const auto& [name, f] : faults)
     if (name == word) {
       fault = f;
@@ -166,18 +167,19 @@ void TSimDevice::PowerOn(TClock::time_point now) {
   Boot(now);
 }
 
-void TSimDevice::Boot(TClock::time_point now) {
+void TSimDevice::Boot(TClock::time_point now, bool warm) {
   m_Current = m_Stored;
   m_Line.clear();
   m_MenuKeys = m_Prompts = 0;
   m_StatusDue.reset();
   m_ContinueShown = false;
-  Event("power-on");
+  m_OfferPause = std::chrono::milliseconds(warm ? m_Options.Profile.WarmRestartPauseMs : 0);
+  Event(warm ? "warm restart" : "power-on");
   if (m_Options.Fault == TSimFault::Silent) {
     m_Mode = TSimMode::DataMode;
     return;
   }
-  Emit(Banner(m_Options.Profile, m_Options.Mac));
+  Emit(warm ? std::string("\r\n") : Banner(m_Options.Profile, m_Options.Mac));
   if (m_Options.Profile.OfferDelayMs > 0) {
     // Keys are not heard until the offer is out.
     m_Mode = TSimMode::Booting;
@@ -188,6 +190,8 @@ void TSimDevice::Boot(TClock::time_point now) {
 }
 
 void TSimDevice::Offer(TClock::time_point now) {
+  // A warm start's line pauses inside the offer's words, after "Press Ent".
+  if (m_OfferPause.count() > 0) PauseHere(m_Out.size() + 9, static_cast<int>(m_OfferPause.count()));
   Emit(kOffer);
   // The line end after the offer is the firmware's own, whatever its other lines end with.
   if (m_Options.Profile.OfferEnd != TSimOfferEnd::None) {
@@ -201,8 +205,8 @@ void TSimDevice::Offer(TClock::time_point now) {
   m_Mode = TSimMode::Offer;
   // The offer stays open for the window after it has reached the line.
   const int window = m_Options.Profile.OfferWindowMs;
-  m_WindowEnd =
-      now + m_Options.CharTime * m_Out.size() + (window > 0 ? std::chrono::milliseconds(window) : m_Options.BootWindow);
+  m_WindowEnd = now + m_Options.CharTime * m_Out.size() + m_OfferPause +
+                (window > 0 ? std::chrono::milliseconds(window) : m_Options.BootWindow);
 }
 
 void TSimDevice::PowerOff() {
@@ -246,7 +250,8 @@ void TSimDevice::Tick(TClock::time_point now) {
     m_Mode = TSimMode::DataMode;
     Event("offer closed");
   } else if (m_Mode == TSimMode::Restarting && now >= m_RestartAt) {
-    PowerOn(now);
+    if (m_Options.Profile.WarmRestartPauseMs > 0) Boot(now, true);
+    else PowerOn(now);
   } else if (m_Mode == TSimMode::Booting && now >= m_OfferAt) {
     Offer(now);
   } else if (m_Mode == TSimMode::Chatter && m_Out.size() < 256) {
@@ -384,6 +389,9 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
     Emit("\r\nFactory defaults restored");
     if (m_Options.Profile.DefaultsReprintDump) PrintDump();
     else PrintRootMenu();
+  } else if (n == 8 && m_Options.Fault == TSimFault::ExitIgnored) {
+    Event("exit ignored");
+    PrintRootMenu();
   } else if (n == 8) {
     Event("exit without save");
     Emit("\r\n" + m_Options.Profile.ExitText + "\r\n");
@@ -401,7 +409,7 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
     } catch (const std::exception& e) {
       Emit(std::string("\r\n") + e.what());
     }
-    Emit("\r\nParameters stored ...\r\n");
+    Emit("\r\n" + m_Options.Profile.StoredText + "\r\n");
     if (m_Options.Profile.SaysRestarting) Emit("Restarting ...\r\n");
     if (m_Options.Fault == TSimFault::NoReturn) {
       Event("no return");
@@ -409,7 +417,7 @@ void TSimDevice::RootMenuChoice(const std::string& choice, TClock::time_point no
       return;
     }
     if (m_Options.Profile.RestartDelayMs == 0) {
-      Boot(now);  // at once: the banner and the offer go out right behind the confirmation
+      Boot(now, m_Options.Profile.WarmRestartPauseMs > 0);  // at once: right behind the confirmation
       return;
     }
     m_Mode = TSimMode::Restarting;

@@ -35,6 +35,7 @@ enum class TSimFault {
   // where it waits; Enter there shows the root menu again.
   ContinueAfterDump,
   NoExitEntry,  // a root menu without its "Exit without save" line; 8 still leaves
+  ExitIgnored,  // 8 is answered by the root menu again: the unit stays in Setup Mode
 };
 
 // Parses a --fault word; false when the word names no fault.
@@ -112,8 +113,9 @@ class TSimDevice final {
   // Own text is still to go out: a key now is lost unless the device takes keys ahead.
   bool Printing(TClock::time_point now) const;
   void Event(const std::string& text);
-  // The banner and the offer, as at power-on: what was not stored is gone.
-  void Boot(TClock::time_point now);
+  // The banner and the offer, as at power-on, or a warm start's offer alone (after a store, as
+  // the profile has it): what was not stored is gone.
+  void Boot(TClock::time_point now, bool warm = false);
   // The offer after the banner; it stays open for the unit's window.
   void Offer(TClock::time_point now);
   // A question has just been printed (or printed again).
@@ -153,6 +155,7 @@ class TSimDevice final {
   TClock::time_point m_WindowEnd{};
   TClock::time_point m_RestartAt{};
   TClock::time_point m_OfferAt{};  // Booting: when the offer follows the banner
+  std::chrono::milliseconds m_OfferPause{0};  // the line's pause inside the coming offer
   bool m_ContinueShown = false;    // continue-after-dump has struck since power-on
   std::mt19937 m_Noise{20240611u};
   unsigned m_ChatterCount = 0;

@@ -78,6 +78,10 @@ TSimProfile RandomProfile(unsigned seed) {
   p.DhcpForm = dhcpForms[pick(4)];
   static const int partPauses[] = {0, 4, 12, 16};
   p.PartPauseMs = partPauses[pick(4)];
+  // The words of its store's confirmation.
+  static const char* const storedTexts[] = {"Parameters stored ...", "PARAMETERS STORED",
+                                            "Parameters stored to flash ...", "parameters stored"};
+  p.StoredText = storedTexts[pick(4)];
   return p;
 }
 

@@ -92,6 +92,13 @@ struct TSimProfile {
   // The line pauses this long between the two parts of such a question, right after the first
   // "? ": the unit's firmware at work, or an adapter's packet gap falling there. 0: no pause.
   int PartPauseMs = 0;
+  // What it says once it has stored: units of the family differ in its letter case and in the
+  // words around it.
+  std::string StoredText = "Parameters stored ...";
+  // After a store it starts again warm: no banner, only its offer, and the line pauses this long
+  // inside the offer's words, after "Press Ent" (the firmware starting its services as it
+  // prints). The offer stays open that much longer. 0: it restarts as at power-on.
+  int WarmRestartPauseMs = 0;
 
   bool operator==(const TSimProfile&) const = default;
 };

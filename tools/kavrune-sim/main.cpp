@@ -40,6 +40,8 @@ struct TArgs {
   long HeadingPauseMs = 0;
   long PartPauseMs = -1;  // -1: the variant's
   std::string DhcpForm;  // empty: the variant's
+  std::string StoredText;  // empty: the variant's
+  long WarmRestartPauseMs = 0;
   bool PowerOnStart = false;
   bool ControlStdin = false;
   long JitterMs = 0;
@@ -58,11 +60,12 @@ constexpr const char* kUsage =
     // One line: the shell completion reads the faults from it.
     "                   [--fault silent|no-menu|hangup-mid-dump|noise|chatter|refuse-answers|store-unconfirmed|"
     "restart-in-walk|no-return|corrupt-digit|status-line|wrong-root-prompt|no-store-entry|cut-prompt|"
-    "wrong-menu|dump-in-menu|continue-after-dump|no-exit-entry]\n"
+    "wrong-menu|dump-in-menu|continue-after-dump|no-exit-entry|exit-ignored]\n"
     "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--restart-delay-ms MS] [--offer-delay-ms MS]\n"
     "                   [--heading-pause-ms MS] [--part-pause-ms MS]\n"
     "                   [--dhcp-form two-parts|one-part|bracketed]\n"
+    "                   [--stored-text TEXT] [--warm-restart-pause-ms MS]\n"
     "                   [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
@@ -104,6 +107,8 @@ void Help() {
                "                         it asks \"Press Enter to continue ? \"; Enter shows the menu\n"
                "                       no-exit-entry: its root menu has no \"8 Exit without save\"\n"
                "                         line; 8 still leaves\n"
+               "                       exit-ignored: answers 8 with its root menu again and stays in\n"
+               "                         Setup Mode\n"
                "  --fault-after N    N of restart-in-walk, status-line and cut-prompt, counted from power-on (default 4)\n"
                "  --boot-window-ms   how long \"Press Enter for Setup Mode\" is offered, at power-on\n"
                "                     and at every restart (default: the variant's, else 3000)\n"
@@ -120,6 +125,12 @@ void Help() {
                "                     choice alone, \"Change DHCP device name (N) ? \", as older units ask\n"
                "                     it) or bracketed (\"... name [not set] ? (N) ? \": words the tool\n"
                "                     does not know) (default: the variant's, two-parts)\n"
+               "  --stored-text TEXT what the unit says once it has stored (default: the variant's,\n"
+               "                     \"Parameters stored ...\"), e.g. \"PARAMETERS STORED\"\n"
+               "  --warm-restart-pause-ms MS  after a store the unit starts again without its\n"
+               "                     banner, and the line pauses MS inside its offer, after \"Press Ent\";\n"
+               "                     the offer stays open that much longer (default 0: it restarts as at\n"
+               "                     power-on)\n"
                "  --power-on-start   power the device on at once, without waiting for a client\n"
                "  --jitter MS        output in bursts with random pauses of up to MS between them, falling\n"
                "                     anywhere, right after a \"? \" that more of a question follows too\n"
@@ -186,6 +197,11 @@ TArgs ParseArgs(int argc, char** argv) {
       if (a.DhcpForm != "two-parts" && a.DhcpForm != "one-part" && a.DhcpForm != "bracketed")
         Usage("unknown DHCP form " + a.DhcpForm + " (two-parts, one-part, bracketed)");
     }
+    else if (opt == "--stored-text") {
+      a.StoredText = next();
+      if (a.StoredText.empty() || a.StoredText.find_first_of("\r\n") != std::string::npos)
+        Usage("--stored-text takes the words of one line");
+    } else if (opt == "--warm-restart-pause-ms") a.WarmRestartPauseMs = NumberArg(next(), "--warm-restart-pause-ms");
     else if (opt == "--power-on-start") a.PowerOnStart = true;
     else if (opt == "--control-stdin") a.ControlStdin = true;
     else if (opt == "--jitter") a.JitterMs = NumberArg(next(), "--jitter");
@@ -293,6 +309,8 @@ int main(int argc, char** argv) {
       options.Profile.DhcpForm = args.DhcpForm == "one-part"    ? TSimDhcpForm::OnePart
                                  : args.DhcpForm == "bracketed" ? TSimDhcpForm::Bracketed
                                                                 : TSimDhcpForm::TwoParts;
+    if (!args.StoredText.empty()) options.Profile.StoredText = args.StoredText;
+    options.Profile.WarmRestartPauseMs = static_cast<int>(args.WarmRestartPauseMs);
     options.FaultAfter = static_cast<unsigned>(args.FaultAfter);
     options.Seed = static_cast<unsigned>(args.Seed);
     options.Mac = args.Mac;
