@@ -96,7 +96,8 @@ void Learn(TLineTiming& t, const std::string& keys, const TPromptReply& reply) {
 
 int TDeviceConsole::UnknownWaitMs(const TPromptReply& sofar) const {
   const double charMs = CharTime(port_);
-  const int pause = timing_.Longest(sofar.PausesMs);
+  // A pause longer than this is no line's but the unit at work, or this machine held up.
+  const int pause = std::min(timing_.Longest(sofar.PausesMs), LongestLinePauseMs);
   const int floor = 2 * LatencyTimerMs + static_cast<int>(std::ceil(charMs)) + 1;
   // A quarter more than the longest pause, a character and the clock's millisecond beyond it.
   return std::max(floor, pause + (pause + 3) / 4 + static_cast<int>(std::ceil(charMs)) + 1);
@@ -122,7 +123,7 @@ int TDeviceConsole::SettleAfter(const std::string& own, const TPromptReply& sofa
     case TQuestionFit::Part: return std::max({UnknownWaitMs(sofar), SilenceGapMs(port_), PartWaitMs});
     case TQuestionFit::Unknown: break;
   }
-  return UnknownWaitMs(sofar);
+  return std::max(least, UnknownWaitMs(sofar));
 }
 
 TPromptReply TDeviceConsole::Exchange(const std::string& keys, TPromptWait wait) {

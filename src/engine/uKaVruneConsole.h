@@ -46,6 +46,8 @@ constexpr int LatencyTimerMs = 16;
 // The beginning of a known question is answered, for a unit that stops there, only after this
 // long: several times an adapter's packet gap and the pauses units make inside a question.
 constexpr int PartWaitMs = 100;
+// The longest pause inside a line that counts as one of the line's own.
+constexpr int LongestLinePauseMs = 250;
 
 // The first byte of a menu's answer is awaited this long.
 constexpr int AnswerTimeoutMs = 1000;

@@ -54,6 +54,17 @@ TEchoEnds EchoEnds(const std::string& reply, const std::string& keys) {
 
 }  // namespace
 
+namespace {
+
+// The unit has printed text of its own after the echo of the keys.
+bool OwnTextBegun(const std::string& reply, const std::string& keys, bool loopsBack) {
+  if (keys.empty()) return true;
+  const size_t echo = DeviceEchoEnd(reply, keys, loopsBack);
+  return echo != std::string::npos && echo < reply.size();
+}
+
+}  // namespace
+
 size_t DeviceEchoEnd(const std::string& reply, const std::string& keys, bool loopsBack) {
   const TEchoEnds ends = EchoEnds(reply, keys);
   return ends.WithCopy != std::string::npos ? ends.WithCopy : loopsBack ? std::string::npos : ends.Alone;
@@ -102,8 +113,9 @@ TPromptReply SendAndAwaitPrompt(TAfCustomSerialPort* port, const std::string& ke
       if (r.Text.empty()) {
         r.FirstByteMs =
             static_cast<int>(std::max<int64_t>(0, std::chrono::duration_cast<Ms>(now - start - sending).count()));
-      } else if (r.Text.back() != '\r' && r.Text.back() != '\n') {
-        // A pause inside a line.
+      } else if (r.Text.back() != '\r' && r.Text.back() != '\n' && OwnTextBegun(r.Text, text, wait.LoopsBack)) {
+        // A pause inside a line of the unit's own: the one between the echo of a key and the
+        // answer is the unit at work (a store takes its time), not its line.
         const int gap = static_cast<int>(std::chrono::duration_cast<Ms>(now - lastByte).count());
         r.LongestGapMs = std::max(r.LongestGapMs, gap);
         r.PausesMs.push_back(gap);

@@ -1,7 +1,8 @@
 // Applies of six sections, the DHCP name among them, to a unit at 9600 baud whose line comes in
 // bursts with pauses of up to 20 ms, as through a USB adapter: each stores exactly what was asked
 // and says so, and the unit never receives a key while it still has text to print. Every kind of
-// unit, with the units that take keys ahead and an Enter pressed into their banner.
+// unit, with units that take keys typed ahead and units that would take an Enter pressed into
+// their banner.
 // KAVRUNE_PACED_APPLIES sets how many in all (20 by default; the bench's run is 100), split over
 // the three kinds; KAVRUNE_CASE_SEED=N runs case N alone.
 

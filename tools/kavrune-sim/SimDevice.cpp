@@ -141,9 +141,13 @@ void TSimDevice::Emit(std::string_view text) {
 void TSimDevice::Echo(std::string_view text) { m_Out.append(text); }
 
 bool TSimDevice::Printing(TClock::time_point now) const {
-  // Unpaced, the device's text is on the line the moment it is made, unless it answers late or
-  // the line holds it back (a pause inside a question, a burst's gap): no client has seen it yet.
-  return m_OwnEnd > 0 && (m_Options.CharTime.count() > 0 || now < m_HeldUntil || now < m_LineHeldUntil);
+  if (m_OwnEnd == 0) return false;
+  // It answers late, or the line holds its text back (a pause inside a question, a burst's gap).
+  if (now < m_HeldUntil || now < m_LineHeldUntil) return true;
+  // Unpaced, its text is on the line the moment it is made. Paced, it goes out at the line's
+  // pace: text made since the line last looked, or due to go out later than now, is still being
+  // printed; text the line is late with (this process held up) is no longer the unit's doing.
+  return m_Options.CharTime.count() > 0 && (m_Emits != m_ScheduledEmits || now < m_OutBy);
 }
 
 void TSimDevice::Event(const std::string& text) {

@@ -92,6 +92,11 @@ class TSimDevice final {
   void PauseDone() { m_PauseAt.reset(); }
   // The line holds what is pending until then (a pause, a burst's gap): the device still prints.
   void LineHolds(TClock::time_point until) { m_LineHeldUntil = std::max(m_LineHeldUntil, until); }
+  // The paced line would have put out all that is pending by then, had it kept its pace.
+  void LineSchedule(TClock::time_point outBy) {
+    m_OutBy = outBy;
+    m_ScheduledEmits = m_Emits;
+  }
 
   // A fault that comes or goes while the device runs; Silent takes effect at the next power-on.
   void SetFault(TSimFault fault) { m_Options.Fault = fault; }
@@ -149,6 +154,8 @@ class TSimDevice final {
   std::size_t m_OwnEnd = 0;  // pending bytes up to the end of the last own text
   TClock::time_point m_HeldUntil{};
   TClock::time_point m_LineHeldUntil{};
+  TClock::time_point m_OutBy{};
+  unsigned m_ScheduledEmits = 0;  // m_Emits when the line last scheduled what is pending
   std::optional<std::size_t> m_HangupAt;
   std::optional<std::size_t> m_PauseAt;
   std::chrono::milliseconds m_PauseLength{0};
