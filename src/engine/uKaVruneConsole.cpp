@@ -258,11 +258,12 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
   TPromptWait wait;
   // A device that talks on (a line chattering) is listened to only until the caller stops.
   wait.KeepWaiting = [&](const std::string& reply) {
-    tellLines(heard + reply);
-    // A dump under way shows the unit in Setup Mode at once, before its exchange ends.
+    // A dump under way shows the unit in Setup Mode at once, before its exchange ends, and before
+    // its lines are told: whoever hears of them and gives up finds the unit owed an exit.
     const size_t dump = reply.rfind(DumpHeading), menu = reply.rfind(MenuPrompt);
     if (dump != std::string::npos && (menu == std::string::npos || menu < dump) && state_ != TUnitState::Printing)
       Set(TUnitState::Printing);
+    tellLines(heard + reply);
     return talking() && !stopped();
   };
   // The offer has no prompt ending of its own, and some units end it with a line end: the unit

@@ -231,9 +231,12 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
   } else if (!m_Open && !pending.empty()) {
     m_Device.Consume(pending.size());  // nobody listens
   }
-  // When what is pending would be out at the line's pace, from where the line stands now.
+  // When what is pending would be out at the line's pace, from where the line stands now; never,
+  // while the line is held.
   if (charTime.count() > 0)
-    m_Device.LineSchedule(std::max({now, m_NextChar, m_HoldUntil, composed}) + charTime * pending.size());
+    m_Device.LineSchedule(m_Held ? TClock::time_point::max()
+                                 : std::max({now, m_NextChar, m_HoldUntil, composed}) +
+                                       charTime * static_cast<long>(pending.size()));
 
   const bool holding = m_Device.HangupAfter() && *m_Device.HangupAfter() == 0;
   if (holding && m_HangupDue == kNever) m_HangupDue = now + 100ms;  // what is on the line reaches the client first
