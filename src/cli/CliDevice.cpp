@@ -350,8 +350,10 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     std::string text =
         format == TFormat::Text ? ReadableText(current, &held) : FormatSettings(current, format, &held);
     if (o.valueOnly) {
+      // A line for each name, in the order named, an empty one for a setting the unit does not
+      // show: a script that reads the values by position never takes one for another.
       text.clear();
-      for (const TSettingRow* r : held) text += ShownValue(*r, current) + "\n";
+      for (const TSettingRow* r : job.Rows) text += (current.Find(*r) ? ShownValue(*r, current) : std::string()) + "\n";
     }
     if (int rc = Emit(output, text, out); rc != Ok) return finish(rc);
     return finish(held.size() == job.Rows.size() ? Ok : FileError);

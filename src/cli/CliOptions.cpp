@@ -135,7 +135,8 @@ const std::vector<TOption>& Options() {
       {"--language", "L", "sheet", "de, cs or en: the sheet's language (default: the window's, by the user's locale)"},
       {"--value", "", "get",
        "print only the values, one a line in the order named, as the text form shows\n"
-       "them after \"=\" (for scripts: ip=$(kavrune-cli get --value ...))"},
+       "them after \"=\" (for scripts: ip=$(kavrune-cli get --value ...)); an empty line\n"
+       "for a setting the unit does not show"},
       {"-o, --output", "FILE", "apply set undo",
        "save the device's settings as it reports them after the write (the XML document\n"
        "read writes); with several ports each file gets the port in its name"},

@@ -361,6 +361,15 @@ int RunDiff(const TOptions& o) {
 // edit: a settings file changed with set's names, values and checks, and written back in its
 // own form, whole or not at all; no device.
 int RunEdit(const TOptions& o) {
+  std::vector<std::string> assignments;
+  bool ok = true;
+  for (const std::string& a : o.operands)
+    if (a != "-") assignments.push_back(a);
+    else ok = ReadAssignments(std::cin, assignments) && ok;
+  // A slip in a name gets set's guess, before the file is looked at.
+  for (const std::string& a : assignments)
+    if (const size_t eq = a.find('='); eq != std::string::npos)
+      RequireKnownName(o.command, a.substr(0, eq), a.substr(eq + 1));
   PXmlDocument doc;
   try {
     doc = TXmlDocument::LoadFromFile(o.input);
@@ -370,11 +379,6 @@ int RunEdit(const TOptions& o) {
   }
   const TXmlElement root = doc->Root();
   const TDeviceSettings before = FromDocument(root);
-  std::vector<std::string> assignments;
-  bool ok = true;
-  for (const std::string& a : o.operands)
-    if (a != "-") assignments.push_back(a);
-    else ok = ReadAssignments(std::cin, assignments) && ok;
   TDeviceSettings after = before;
   std::vector<std::string> refused;
   std::string error;

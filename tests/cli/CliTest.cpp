@@ -75,6 +75,7 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       // A slip in a setting's name is caught before any port is looked at.
       {{"get", "--port", "COM1", "Chanel_1.Baudrate"}, "did you mean Channel_1.Baudrate?"},
       {{"set", "--port", "COM1", "expert.mtu_sise=1000"}, "did you mean Expert.MTU_Size=1000?"},
+      {{"edit", "a.xml", "Expert.MTU_Sise=1000"}, "did you mean Expert.MTU_Size=1000?"},
       {{"set", "--port", "COM1", "Expert.MTU_Size"}, "give Section.Key=Value"},
       // A value the device would not take is a slip of the command line as well (a file's is 5).
       {{"set", "--port", "COM1", "Expert.MTU_Size=abc"}, "\"abc\" is not a valid value for MTU size"},
@@ -360,6 +361,9 @@ TEST_F(CliOnSim, getShouldEndWithFiveWhenTheDeviceDoesNotShowASetting) {
     EXPECT_EQ(r.rc, 5) << model << ": " << r.err;
     EXPECT_NE(r.err.find("does not show it in its present mode"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "Channel 1 baud rate  9600 bit/s  Channel_1.Baudrate=9600\n");
+    const ProgramResult v = RunCli({"get", "--port", "COM5", "--quiet", "--value", setting, "Channel_1.Baudrate"});
+    EXPECT_EQ(v.rc, 5) << model << ": " << v.err;
+    EXPECT_EQ(v.out, "\n9600\n") << "a line for each name in its place, the missing one empty";
   }
 }
 
