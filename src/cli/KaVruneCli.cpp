@@ -124,6 +124,20 @@ bool ReadAssignments(std::istream& in, std::vector<std::string>& assignments) {
   return ok;
 }
 
+// set's and edit's Section.Key=Value: those on the command line and, for "-", those on standard
+// input. A misspelled name is a usage error with a guess (thrown); false when a line of standard
+// input is none.
+bool GatherAssignments(const TOptions& o, std::vector<std::string>& assignments) {
+  bool ok = true;
+  for (const std::string& a : o.operands)
+    if (a != "-") assignments.push_back(a);
+    else ok = ReadAssignments(std::cin, assignments) && ok;
+  for (const std::string& a : assignments)
+    if (const size_t eq = a.find('='); eq != std::string::npos)
+      RequireKnownName(o.command, a.substr(0, eq), a.substr(eq + 1));
+  return ok;
+}
+
 // Every port named must be one of this machine's: a typing slip is told with the ports there
 // are, before any port is opened.
 bool PortsExist(const std::vector<std::string>& ports) {
@@ -158,13 +172,7 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
     job.Wanted = *wanted;
   } else if (o.command == "set") {
     std::vector<std::string> assignments;
-    bool ok = true;
-    for (const std::string& a : o.operands)
-      if (a != "-") assignments.push_back(a);
-      else ok = ReadAssignments(std::cin, assignments) && ok;
-    for (const std::string& a : assignments)
-      if (const size_t eq = a.find('='); eq != std::string::npos)
-        RequireKnownName(o.command, a.substr(0, eq), a.substr(eq + 1));
+    const bool ok = GatherAssignments(o, assignments);
     std::vector<std::string> refused;
     for (const std::string& a : assignments) {
       if (const auto parsed = ParseAssignment(a, error)) job.Wanted.Set(*parsed->Row, parsed->Value);
@@ -361,15 +369,9 @@ int RunDiff(const TOptions& o) {
 // edit: a settings file changed with set's names, values and checks, and written back in its
 // own form, whole or not at all; no device.
 int RunEdit(const TOptions& o) {
-  std::vector<std::string> assignments;
-  bool ok = true;
-  for (const std::string& a : o.operands)
-    if (a != "-") assignments.push_back(a);
-    else ok = ReadAssignments(std::cin, assignments) && ok;
   // A slip in a name gets set's guess, before the file is looked at.
-  for (const std::string& a : assignments)
-    if (const size_t eq = a.find('='); eq != std::string::npos)
-      RequireKnownName(o.command, a.substr(0, eq), a.substr(eq + 1));
+  std::vector<std::string> assignments;
+  const bool ok = GatherAssignments(o, assignments);
   PXmlDocument doc;
   try {
     doc = TXmlDocument::LoadFromFile(o.input);
