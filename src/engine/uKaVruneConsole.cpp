@@ -244,6 +244,9 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
   bool listenedFirst = false;
   int enters = 0;
   size_t blindEnter = std::string::npos;  // where heard was when Enter went to a silent device
+  bool offerAgain = false;                // an offer was answered again: its first Enter may yet be taken
+  Clock::time_point offerEnter{};         // when the first Enter at an offer went out
+  int enteringMs = 0;                     // how long the unit took from that Enter to its dump
   const auto start = Clock::now();
   auto talking = [&] { return Clock::now() - start < TalkLimit; };
   int linesTold = 0;
@@ -279,7 +282,13 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
       reply.AtPrompt = carried.AtPrompt;
       carried = {};
     } else {
+      const auto sent = Clock::now();
+      if (atOffer && offerEnter == Clock::time_point{}) offerEnter = sent;
       reply = Exchange(key, wait);
+      if (offerEnter != Clock::time_point{} && enteringMs == 0 && reply.FirstByteMs >= 0 &&
+          reply.Text.find(DumpHeading) != std::string::npos)
+        enteringMs = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(sent - offerEnter).count() + reply.FirstByteMs);
     }
     if (!key.empty() && !reply.NotTyped) ++enters;
     const bool typed = !key.empty() && !reply.NotTyped;
@@ -293,9 +302,23 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
     // An Enter at the offer answered only by the rest of the offer's own line (the end of its
     // words, its blank, its line end), and then the quiet of a prompt: it went in while the unit
     // still printed its offer, and was not taken. The offer is answered again while it is open.
+    // A unit takes its time to enter Setup Mode, and an adapter may hand over the end of the offer's
+    // line late, after the unit took the Enter: its dump is listened for first, as long as the
+    // unit ever took to answer and more than the line pauses. A second Enter there would be typed
+    // ahead, and answered with a second dump.
     if (typed && atOffer && reply.AtPrompt && OffersSetupMode(heard)) {
       const size_t offer = FindLastSetupOffer(heard);
-      if (offer != std::string::npos && offer < handled) handled = handledBefore;
+      if (offer != std::string::npos && offer < handled) {
+        TPromptWait late = wait;
+        late.FirstAnswerMs = std::max({PartWaitMs, UnknownWaitMs(), 2 * timing_.SlowestAnswerMs});
+        const TPromptReply more = Exchange("", late);
+        heard += more.Text;
+        reply.AtPrompt = more.Text.empty() || more.AtPrompt;
+        if (more.Text.empty()) {
+          handled = handledBefore;
+          offerAgain = true;
+        }
+      }
     }
     atOffer = false;
     if (reply.Text.empty()) {
@@ -327,12 +350,14 @@ bool TDeviceConsole::WayToRootMenu(TRootWay& way) {
           return n;
         };
         // Only an Enter that went to a silent device may have reached one that was booting,
-        // and been taken before its offer.
+        // and been taken before its offer; or one at an offer answered again, taken late.
         const bool offerAfterBlindEnter =
             blindEnter != std::string::npos && FindSetupOffer(heard, blindEnter) != std::string::npos;
-        if (offerAfterBlindEnter && dumps() < enters) {
+        if ((offerAfterBlindEnter || offerAgain) && dumps() < enters) {
+          // A second Enter is answered as late as the first was, once the menu is out.
           TPromptWait late = wait;
-          late.FirstAnswerMs = std::max(SilenceGapMs(port_), 2 * timing_.SlowestAnswerMs);
+          late.FirstAnswerMs = std::max({SilenceGapMs(port_), 2 * timing_.SlowestAnswerMs, UnknownWaitMs(),
+                                         enteringMs + enteringMs / 4 + PartWaitMs});
           const TPromptReply more = Exchange("", late);
           heard += more.Text;
           if (!more.Text.empty()) {

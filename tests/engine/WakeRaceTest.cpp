@@ -8,6 +8,7 @@
 
 #include "InProcessSim.h"
 #include "uKaVruneSession.h"
+#include "uXmlUtils.h"
 
 namespace {
 
@@ -58,4 +59,32 @@ TEST(WakeRace, aCallerThatGivesUpDuringTheFirstPrintoutShouldStillTakeTheUnitOut
   EXPECT_EQ(device.Count("exit without save"), 1u) << device.Transcript();
   EXPECT_EQ(device.Count("key while printing") + device.Count("store"), 0u) << device.Transcript();
   EXPECT_FALSE(session.InSetupMode());
+}
+
+// The adapter hands the last byte of the offer's line end over late, after the unit took the
+// Enter, and the unit takes its time before its dump: the Enter looks unanswered. It is not
+// typed again while the unit may yet answer; where the unit is slower than that, its second
+// dump, answering the second Enter late, is read before the walk types into the root menu.
+TEST(WakeRace, anOfferWhoseLineEndComesLateShouldBeAnsweredOnceAndASecondDumpAwaited) {
+  for (TSimOfferEnd end : {TSimOfferEnd::CrLf, TSimOfferEnd::LfCr}) {
+    for (int setupMs : {150, 400}) {
+      SCOPED_TRACE(std::to_string(setupMs) + (end == TSimOfferEnd::CrLf ? " ms, CR LF" : " ms, LF CR"));
+      InProcessSimOptions o = Paced();
+      o.TypeAhead = true;
+      o.Profile.OfferEnd = end;
+      o.Profile.LineEnd = end == TSimOfferEnd::CrLf ? "\r\n" : "\n\r";
+      o.Profile.AdapterHoldMs = 40;
+      o.Profile.SetupDelayMs = setupMs;
+      InProcessSim device(kCom, o);
+      TKaVruneSession session;
+      ASSERT_TRUE(session.Open(kCom));
+      ASSERT_TRUE(session.WaitForDevice(TClock::now() + 30s).Ok()) << device.Transcript();
+      if (setupMs < 200) {
+        EXPECT_EQ(device.Count("key while printing"), 0u) << device.Transcript();
+      }
+      PXmlDocument edit = TXmlDocument::CreateFromText("<xml><Expert><MTU_Size>1200</MTU_Size></Expert></xml>");
+      EXPECT_TRUE(session.Apply(edit->Root(), TClock::now() + 60s).Ok()) << device.Transcript();
+      EXPECT_EQ(device.Count("store"), 1u) << device.Transcript();
+    }
+  }
 }

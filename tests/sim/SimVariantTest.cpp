@@ -83,7 +83,7 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   std::set<std::string> ends, headings, flagWords;
   std::set<int> layouts, colons;
   std::set<bool> macs, addresses, tables, exits, alternates, echoes;
-  std::set<int> offerEnds, banners, restartDelays, offerWindows;
+  std::set<int> offerEnds, banners, restartDelays, offerWindows, adapterHolds, setupDelays;
   std::set<std::string> storedTexts;
   int withoutWlan = 0;
   for (unsigned seed = 0; seed < 40; ++seed) {
@@ -105,6 +105,8 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
     restartDelays.insert(p.RestartDelayMs);
     offerWindows.insert(p.OfferWindowMs);
     storedTexts.insert(p.StoredText);
+    adapterHolds.insert(p.AdapterHoldMs);
+    setupDelays.insert(p.SetupDelayMs);
   }
   EXPECT_EQ(ends, (std::set<std::string>{"\r\n", "\n\r", "\r"}));
   EXPECT_EQ(headings, (std::set<std::string>{"", "Change Setup:", "Main menu:"}));
@@ -117,6 +119,7 @@ TEST_F(SimUnit, shouldBeTheSameUnitForTheSameSeedAndTakeEveryFormOverSeeds) {
   EXPECT_EQ(restartDelays, (std::set<int>{0, 50, 300, 1000}));
   EXPECT_EQ(offerWindows, (std::set<int>{0, 300, 1000}));
   EXPECT_EQ(storedTexts.size(), 4u) << "the store's confirmation in each of its letter cases and words";
+  EXPECT_EQ(adapterHolds.size() + setupDelays.size(), 6u);
   TSimProfile unused;
   EXPECT_FALSE(SimProfileFor("fieldish", 1, unused));
 

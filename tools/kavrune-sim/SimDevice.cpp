@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -177,6 +178,7 @@ void TSimDevice::Boot(TClock::time_point now, bool warm) {
   m_MenuKeys = m_Prompts = 0;
   m_StatusDue.reset();
   m_ContinueShown = false;
+  m_KeysWaiting.clear();
   m_OfferPause = std::chrono::milliseconds(warm ? m_Options.Profile.WarmRestartPauseMs : 0);
   Event(warm ? "warm restart" : "power-on");
   if (m_Options.Fault == TSimFault::Silent) {
@@ -201,6 +203,7 @@ void TSimDevice::Offer(TClock::time_point now) {
   if (m_Options.Profile.OfferEnd != TSimOfferEnd::None) {
     m_Out += m_Options.Profile.OfferEnd == TSimOfferEnd::CrLf ? "\r\n" : "\n\r";
     m_OwnEnd = m_Out.size();
+    if (m_Options.Profile.AdapterHoldMs > 0 && !m_PauseAt) PauseHere(m_Out.size() - 1, m_Options.Profile.AdapterHoldMs, true);
   }
   if (m_Options.Fault == TSimFault::Chatter) {
     m_Mode = TSimMode::Chatter;
@@ -220,12 +223,14 @@ void TSimDevice::PowerOff() {
   m_OwnEnd = 0;
   m_HangupAt.reset();
   m_PauseAt.reset();
+  m_KeysWaiting.clear();
 }
 
 std::optional<TSimDevice::TClock::time_point> TSimDevice::NextDeadline() const {
   if (m_Mode == TSimMode::Offer && m_Options.Fault != TSimFault::NoMenu) return m_WindowEnd;
   if (m_Mode == TSimMode::Restarting) return m_RestartAt;
   if (m_Mode == TSimMode::Booting) return m_OfferAt;
+  if (m_Mode == TSimMode::Entering || !m_KeysWaiting.empty()) return m_EnterAt;
   return m_StatusDue;
 }
 
@@ -258,6 +263,13 @@ void TSimDevice::Tick(TClock::time_point now) {
     else PowerOn(now);
   } else if (m_Mode == TSimMode::Booting && now >= m_OfferAt) {
     Offer(now);
+  } else if (m_Mode == TSimMode::Entering && now >= m_EnterAt) {
+    EnterSetupMode();
+    // What came meanwhile is read once the root menu is out, and answered as late again.
+    m_EnterAt = now + m_Options.CharTime * m_Out.size() + std::chrono::milliseconds(m_Options.Profile.SetupDelayMs);
+  } else if (m_Mode == TSimMode::RootMenu && !m_KeysWaiting.empty() && now >= m_EnterAt) {
+    const std::string keys = std::exchange(m_KeysWaiting, {});
+    for (char c : keys) RootMenuKey(c, now);
   } else if (m_Mode == TSimMode::Chatter && m_Out.size() < 256) {
     Emit("Link down, retrying connection " + std::to_string(++m_ChatterCount) + "\r\n");
   }
@@ -270,6 +282,12 @@ void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
   if (m_Options.Echo) Echo(bytes);
   for (char c : bytes) {
     const bool printing = Printing(now);
+    if (m_Mode == TSimMode::Entering || (m_Mode == TSimMode::RootMenu && !m_KeysWaiting.empty())) {
+      // Busy entering Setup Mode: the key waits in its input.
+      Event("key while printing");
+      m_KeysWaiting += c;
+      continue;
+    }
     // Tests hold the client to never typing ahead: every key that comes while the device still
     // prints is an event, whether the device takes it or not.
     if (printing && m_Mode != TSimMode::Offer && m_Mode != TSimMode::Off) Event("key while printing");
@@ -280,22 +298,18 @@ void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
       case TSimMode::Offer:
         if (printing && !(c == '\r' && m_Options.TakesEarlyEnter)) break;  // the banner is not out yet
         if (c == '\n') break;
-        if (c == '\r' && m_Options.Fault != TSimFault::NoMenu) EnterSetupMode();
-        else Echo("\a");
-        break;
-      case TSimMode::RootMenu:
-        if (c == '\r') {
-          const std::string choice = m_Line;
-          m_Line.clear();
-          RootMenuChoice(choice, now);
-        } else if ((c == '\b' || c == 0x7F) && !m_Line.empty()) {
-          m_Line.pop_back();
-          Echo("\b \b");
-        } else if (c >= 0x20 && c < 0x7F && m_Line.size() < 8) {
-          m_Line += c;
-          Echo(std::string_view(&c, 1));
+        if (c == '\r' && m_Options.Fault != TSimFault::NoMenu) {
+          if (m_Options.Profile.SetupDelayMs > 0) {
+            m_Mode = TSimMode::Entering;
+            m_EnterAt = now + std::chrono::milliseconds(m_Options.Profile.SetupDelayMs);
+          } else {
+            EnterSetupMode();
+          }
+        } else {
+          Echo("\a");
         }
         break;
+      case TSimMode::RootMenu: RootMenuKey(c, now); break;
       case TSimMode::Question:
         QuestionInput(c);
         if (c != '\n' && m_Options.Fault == TSimFault::RestartInWalk && ++m_MenuKeys == m_Options.FaultAfter) {
@@ -314,6 +328,20 @@ void TSimDevice::Receive(std::string_view bytes, TClock::time_point now) {
     if (m_Mode == TSimMode::Question && m_Emits != emits) PromptShown(now);
   }
   if (idle && !m_Out.empty() && m_Options.Latency.count() > 0) m_HeldUntil = now + m_Options.Latency;
+}
+
+void TSimDevice::RootMenuKey(char c, TClock::time_point now) {
+  if (c == '\r') {
+    const std::string choice = m_Line;
+    m_Line.clear();
+    RootMenuChoice(choice, now);
+  } else if ((c == '\b' || c == 0x7F) && !m_Line.empty()) {
+    m_Line.pop_back();
+    Echo("\b \b");
+  } else if (c >= 0x20 && c < 0x7F && m_Line.size() < 8) {
+    m_Line += c;
+    Echo(std::string_view(&c, 1));
+  }
 }
 
 void TSimDevice::EnterSetupMode() {
@@ -502,9 +530,10 @@ void TSimDevice::Ask() {
     PauseHere(m_Out.size() - (question.size() - second - 4), profile.PartPauseMs);
 }
 
-void TSimDevice::PauseHere(std::size_t at, int ms) {
+void TSimDevice::PauseHere(std::size_t at, int ms, bool adapters) {
   m_PauseAt = at;
   m_PauseLength = std::chrono::milliseconds(ms);
+  m_PauseIsAdapters = adapters;
 }
 
 void TSimDevice::ReAsk() { Ask(); }

@@ -42,7 +42,7 @@ enum class TSimFault {
 bool SimParseFault(std::string_view word, TSimFault& fault);
 
 // Booting: the banner is out, its offer still to come (TSimProfile::OfferDelayMs).
-enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter, Continue, Booting };
+enum class TSimMode { Off, Offer, DataMode, RootMenu, Question, Restarting, Chatter, Continue, Booting, Entering };
 
 class TSimDevice final {
  public:
@@ -90,6 +90,8 @@ class TSimDevice final {
   std::optional<std::size_t> PauseAfter() const { return m_PauseAt; }
   std::chrono::milliseconds PauseLength() const { return m_PauseLength; }
   void PauseDone() { m_PauseAt.reset(); }
+  // The pause is the adapter's: the unit itself has put that text out and takes keys meanwhile.
+  bool PauseIsAdapters() const { return m_PauseIsAdapters; }
   // The line holds what is pending until then (a pause, a burst's gap): the device still prints.
   void LineHolds(TClock::time_point until) { m_LineHeldUntil = std::max(m_LineHeldUntil, until); }
   // The paced line would have put out all that is pending by then, had it kept its pace.
@@ -126,7 +128,8 @@ class TSimDevice final {
   // A question has just been printed (or printed again).
   void PromptShown(TClock::time_point now);
   // The line pauses for ms once the pending output up to at is out.
-  void PauseHere(std::size_t at, int ms);
+  void PauseHere(std::size_t at, int ms, bool adapters = false);
+  void RootMenuKey(char c, TClock::time_point now);
   void EnterSetupMode();
   void PrintDump();
   std::string DumpText();  // the listing of the settings, as PrintDump puts it before the root menu
@@ -159,6 +162,10 @@ class TSimDevice final {
   std::optional<std::size_t> m_HangupAt;
   std::optional<std::size_t> m_PauseAt;
   std::chrono::milliseconds m_PauseLength{0};
+  bool m_PauseIsAdapters = false;
+  // Entering Setup Mode (TSimProfile::SetupDelayMs): when it does, and the keys that came meanwhile.
+  TClock::time_point m_EnterAt{};
+  std::string m_KeysWaiting;
   TClock::time_point m_WindowEnd{};
   TClock::time_point m_RestartAt{};
   TClock::time_point m_OfferAt{};  // Booting: when the offer follows the banner

@@ -221,11 +221,14 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
         if (jitter.count() > 0)
           m_HoldUntil =
               now + std::chrono::microseconds(m_JitterRng() % (1000 * static_cast<unsigned>(jitter.count()) + 1));
+        m_AdapterHolds = false;
         if (auto p = m_Device.PauseAfter(); p && *p == 0) {
           m_HoldUntil = std::max(m_HoldUntil, now + m_Device.PauseLength());
+          m_AdapterHolds = m_Device.PauseIsAdapters();
           m_Device.PauseDone();
         }
-        if (!pending.empty()) m_Device.LineHolds(m_HoldUntil);  // what is left waits out the hold
+        // What is left waits out the hold, and the unit with it, unless the adapter alone holds it.
+        if (!pending.empty() && !m_AdapterHolds) m_Device.LineHolds(m_HoldUntil);
       }
     }
   } else if (!m_Open && !pending.empty()) {
@@ -235,7 +238,7 @@ std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
   // while the line is held.
   if (charTime.count() > 0)
     m_Device.LineSchedule(m_Held ? TClock::time_point::max()
-                                 : std::max({now, m_NextChar, m_HoldUntil, composed}) +
+                                 : std::max({now, m_NextChar, m_AdapterHolds ? now : m_HoldUntil, composed}) +
                                        charTime * static_cast<long>(pending.size()));
 
   const bool holding = m_Device.HangupAfter() && *m_Device.HangupAfter() == 0;

@@ -85,6 +85,7 @@ class TSimLine final {
   TClock::time_point m_OpenSince{};
   TClock::time_point m_NextChar{};
   TClock::time_point m_HoldUntil{};
+  bool m_AdapterHolds = false;  // the hold is the adapter's: the unit is done with what it holds
   TClock::time_point m_HangupDue = TClock::time_point::max();
   std::mt19937 m_JitterRng;
   std::string m_Control;

@@ -82,6 +82,12 @@ TSimProfile RandomProfile(unsigned seed) {
   static const char* const storedTexts[] = {"Parameters stored ...", "PARAMETERS STORED",
                                             "Parameters stored to flash ...", "parameters stored"};
   p.StoredText = storedTexts[pick(4)];
+  // How late an adapter hands over the offer's last byte, and how long the unit takes to enter
+  // Setup Mode.
+  static const int adapterHolds[] = {0, 0, 16, 40};
+  p.AdapterHoldMs = adapterHolds[pick(4)];
+  static const int setupDelays[] = {0, 0, 30, 120};
+  p.SetupDelayMs = setupDelays[pick(4)];
   return p;
 }
 

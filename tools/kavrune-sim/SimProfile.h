@@ -99,6 +99,14 @@ struct TSimProfile {
   // inside the offer's words, after "Press Ent" (the firmware starting its services as it
   // prints). The offer stays open that much longer. 0: it restarts as at power-on.
   int WarmRestartPauseMs = 0;
+  // The adapter holds the last byte of the offer's line end this long after the unit has put it
+  // out (its latency timer, or a machine held up): the unit is done and takes keys meanwhile.
+  // 0: it holds nothing there.
+  int AdapterHoldMs = 0;
+  // The unit enters Setup Mode this long after the Enter that asked for it, and prints its dump
+  // then; keys in between wait in its input and are taken once its root menu is out, each as late
+  // again (an Enter typed twice is answered by two dumps, the second late). 0: at once.
+  int SetupDelayMs = 0;
 
   bool operator==(const TSimProfile&) const = default;
 };

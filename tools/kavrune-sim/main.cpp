@@ -39,6 +39,9 @@ struct TArgs {
   long OfferDelayMs = -1;
   long HeadingPauseMs = 0;
   long PartPauseMs = -1;  // -1: the variant's
+  long AdapterHoldMs = -1;
+  bool LfCr = false;
+  long SetupDelayMs = -1;
   std::string DhcpForm;  // empty: the variant's
   std::string StoredText;  // empty: the variant's
   long WarmRestartPauseMs = 0;
@@ -64,6 +67,7 @@ constexpr const char* kUsage =
     "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--restart-delay-ms MS] [--offer-delay-ms MS]\n"
     "                   [--heading-pause-ms MS] [--part-pause-ms MS]\n"
+    "                   [--lf-cr] [--adapter-hold-ms MS] [--setup-delay-ms MS]\n"
     "                   [--dhcp-form two-parts|one-part|bracketed]\n"
     "                   [--stored-text TEXT] [--warm-restart-pause-ms MS]\n"
     "                   [--power-on-start] [--control-stdin]\n"
@@ -125,6 +129,12 @@ void Help() {
                "                     choice alone, \"Change DHCP device name (N) ? \", as older units ask\n"
                "                     it) or bracketed (\"... name [not set] ? (N) ? \": words the tool\n"
                "                     does not know) (default: the variant's, two-parts)\n"
+               "  --lf-cr            every line ends LF CR, the offer's too\n"
+               "  --adapter-hold-ms MS  the adapter holds the last byte of the offer's line end MS\n"
+               "                     after the unit put it out; the unit takes keys meanwhile (default 0)\n"
+               "  --setup-delay-ms MS  the unit prints its dump MS after the Enter at its offer; keys\n"
+               "                     meanwhile wait and are answered once its menu is out, as late again\n"
+               "                     (an Enter typed twice brings a second dump, late) (default 0)\n"
                "  --stored-text TEXT what the unit says once it has stored (default: the variant's,\n"
                "                     \"Parameters stored ...\"), e.g. \"PARAMETERS STORED\"\n"
                "  --warm-restart-pause-ms MS  after a store the unit starts again without its\n"
@@ -192,6 +202,9 @@ TArgs ParseArgs(int argc, char** argv) {
     else if (opt == "--offer-delay-ms") a.OfferDelayMs = NumberArg(next(), "--offer-delay-ms");
     else if (opt == "--heading-pause-ms") a.HeadingPauseMs = NumberArg(next(), "--heading-pause-ms");
     else if (opt == "--part-pause-ms") a.PartPauseMs = NumberArg(next(), "--part-pause-ms");
+    else if (opt == "--lf-cr") a.LfCr = true;
+    else if (opt == "--adapter-hold-ms") a.AdapterHoldMs = NumberArg(next(), "--adapter-hold-ms");
+    else if (opt == "--setup-delay-ms") a.SetupDelayMs = NumberArg(next(), "--setup-delay-ms");
     else if (opt == "--dhcp-form") {
       a.DhcpForm = next();
       if (a.DhcpForm != "two-parts" && a.DhcpForm != "one-part" && a.DhcpForm != "bracketed")
@@ -305,6 +318,12 @@ int main(int argc, char** argv) {
     if (args.OfferDelayMs >= 0) options.Profile.OfferDelayMs = static_cast<int>(args.OfferDelayMs);
     options.Profile.HeadingPauseMs = static_cast<int>(args.HeadingPauseMs);
     if (args.PartPauseMs >= 0) options.Profile.PartPauseMs = static_cast<int>(args.PartPauseMs);
+    if (args.LfCr) {
+      options.Profile.LineEnd = "\n\r";
+      options.Profile.OfferEnd = TSimOfferEnd::LfCr;
+    }
+    if (args.AdapterHoldMs >= 0) options.Profile.AdapterHoldMs = static_cast<int>(args.AdapterHoldMs);
+    if (args.SetupDelayMs >= 0) options.Profile.SetupDelayMs = static_cast<int>(args.SetupDelayMs);
     if (!args.DhcpForm.empty())
       options.Profile.DhcpForm = args.DhcpForm == "one-part"    ? TSimDhcpForm::OnePart
                                  : args.DhcpForm == "bracketed" ? TSimDhcpForm::Bracketed
