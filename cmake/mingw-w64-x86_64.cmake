@@ -14,7 +14,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Self-contained programs: the compiler's runtime and winpthreads linked in, no DLLs beside.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Except programs that use Qt's DLLs (target property KAVRUNE_SHARED_RUNTIME): those take the
+# C++ runtime from the same libstdc++-6.dll as Qt does, one runtime in the process.
+add_link_options(
+  "$<$<AND:$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>,$<NOT:$<BOOL:$<TARGET_PROPERTY:KAVRUNE_SHARED_RUNTIME>>>>:-static;-static-libgcc;-static-libstdc++>")
 
 # Tests run through wine when it is there.
 find_program(KAVRUNE_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)

@@ -96,6 +96,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   const std::string outPath = dir + "/program.out", errPath = dir + "/program.err", inPath = dir + "/program.in";
   std::ofstream(inPath, std::ios::binary) << input;
   ProgramResult r;
+  std::string failure;  // why the program did not run
 #ifdef _WIN32
   std::string line = "\"" + program + "\"";
   for (const auto& a : args) {
@@ -116,16 +117,40 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   si.hStdInput = nul;
   si.hStdOutput = out;
   si.hStdError = err;
-  PROCESS_INFORMATION pi{};
-  if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
+  // Wine on a loaded machine now and then fails to start a process, or the process ends in its
+  // start-up with an NTSTATUS (0xC...) before its own code ran: such a start is tried again, and
+  // told in the errors when it fails every time. A program that ends so by itself does so each time.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+      failure = "could not start " + program + ": error " + std::to_string(::GetLastError());
+      ::Sleep(500);
+      continue;
+    }
+    if (::WaitForSingleObject(pi.hProcess, 5 * 60 * 1000) != WAIT_OBJECT_0) {
+      ::TerminateProcess(pi.hProcess, 1);
+      ::WaitForSingleObject(pi.hProcess, 10 * 1000);
+    }
     DWORD code = 0;
     ::GetExitCodeProcess(pi.hProcess, &code);
-    r.rc = static_cast<int>(code);
     ::CloseHandle(pi.hProcess);
     ::CloseHandle(pi.hThread);
+    r.rc = static_cast<int>(code);
+    const bool startFailed = code >= 0xC0000000u && ::GetFileSize(out, nullptr) == 0 && ::GetFileSize(err, nullptr) == 0;
+    if (!startFailed) {
+      failure.clear();
+      break;
+    }
+    failure = program + " ended in its start-up with status " + std::to_string(code);
+    for (HANDLE h : {out, err}) {
+      ::SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+      ::SetEndOfFile(h);
+    }
+    ::SetFilePointer(nul, 0, nullptr, FILE_BEGIN);
+    ::Sleep(500);
   }
   for (HANDLE h : {out, err, nul}) ::CloseHandle(h);
+  if (!failure.empty()) r.rc = -1;
 #else
   const pid_t pid = fork();
   if (pid == 0) {
@@ -148,7 +173,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
   r.out = Slurp(outPath);
-  r.err = Slurp(errPath);
+  r.err = failure.empty() ? Slurp(errPath) : failure;
   std::filesystem::remove(outPath);
   std::filesystem::remove(errPath);
   std::filesystem::remove(inPath);
