@@ -63,6 +63,8 @@ void SaidBackup(const TCheckedApply& apply, const TApplyVerdict& verdict, TCliOu
   if (!apply.Backup()) return;
   if (!verdict.BackupProblem.empty()) out.Error(verdict.BackupProblem);
   else if (!verdict.Stored) out.Note("nothing was stored, so the backup taken before the write is removed");
+  else if (verdict.Unchanged)
+    out.Note("the unit holds what it held before, so the backup taken before the write is removed");
 }
 
 std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool quiet, bool dryRun,

@@ -388,7 +388,8 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     if (!apply.Faults().empty()) {
       for (const std::string& f : apply.Faults()) out.Error(f);
       out.Error("nothing was sent");
-      return finish(FileError);
+      // Values typed on the command line are a usage error; those of a file, the file's.
+      return finish(o.command == "set" ? Usage : FileError);
     }
     const TSettingChanges& changes = apply.Changes();
     const TSettingChanges& notOnUnit = apply.NotOnUnit();

@@ -92,12 +92,19 @@ TApplyVerdict TCheckedApply::Verdict(bool stored, const TSettingKeys& notAsked, 
     return a.Row - rows.data() < b.Row - rows.data();
   });
   for (const TSettingChange& c : all) v.Settings.push_back(verdictOf(c));
+  // Stored, but the read after it shows the unit holding what it held before: its backup is no
+  // step to undo, and would hide the one before it.
+  v.Unchanged = stored && after && std::all_of(v.Settings.begin(), v.Settings.end(), [](const TSettingOutcome& s) {
+                  return s.Verdict == TSettingVerdict::NotAsked || s.Verdict == TSettingVerdict::NotOnUnit ||
+                         (s.Verdict == TSettingVerdict::NotTaken && s.Holds == s.Change.From);
+                });
 
   if (backup_) {
-    if (!stored) {
+    if (!stored || v.Unchanged) {
       if (!store_.Discard(*backup_))
         v.BackupProblem =
-            "nothing was stored, but the backup taken before the write could not be removed: " + backup_->Path;
+            std::string(stored ? "the unit holds what it held before" : "nothing was stored") +
+            ", but the backup taken before the write could not be removed: " + backup_->Path;
     } else {
       try {
         store_.Settle(*backup_, port);

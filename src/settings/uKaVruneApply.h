@@ -37,6 +37,9 @@ struct TSettingOutcome {
 
 struct TApplyVerdict {
   bool Stored = false;
+  // Stored, and read again: the unit holds what it held before (nothing written was taken), so
+  // its backup went as after a write that stored nothing.
+  bool Unchanged = false;
   std::vector<TSettingOutcome> Settings;  // every setting of the plan, in table order
   std::string BackupProblem;              // the backup could not be settled (the write stands)
 

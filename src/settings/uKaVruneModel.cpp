@@ -417,8 +417,12 @@ std::optional<std::string> CheckValue(const TSettingRow& r, const std::string& v
 
 std::vector<std::string> CheckBeforeWrite(const TSettingChanges& changes) {
   std::vector<std::string> faults;
-  for (const TSettingChange& c : changes)
+  for (const TSettingChange& c : changes) {
     if (auto fault = CheckValue(*c.Row, c.To)) faults.push_back(*fault);
+    // The unit keeps a text on an empty answer, unless it first asked whether to change it.
+    else if (c.To.empty() && c.From && !c.From->empty() && c.Row->Kind == TSettingKind::Text && c.Row->ChangeKey.empty())
+      faults.push_back(c.Row->Name + " cannot be made empty: the unit's menu keeps it when given nothing");
+  }
   return faults;
 }
 

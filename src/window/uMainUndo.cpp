@@ -49,7 +49,8 @@ TApplyVerdict TfMain::FinishApply(bool stored, const TDeviceSettings* after) {
                                 : after ? apply.Stored(applyNotAsked_, *after, port)
                                         : apply.StoredNotChecked(applyNotAsked_, port);
   // A unit that did not name itself cannot be told from another by its backups: no undo.
-  if (stored && apply.Backup() && apply.Backup()->Mac != TBackupStore::UnknownUnit) OfferUndo(*apply.Backup());
+  if (stored && !verdict.Unchanged && apply.Backup() && apply.Backup()->Mac != TBackupStore::UnknownUnit)
+    OfferUndo(*apply.Backup());
   return verdict;
 }
 

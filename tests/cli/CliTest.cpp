@@ -442,23 +442,43 @@ TEST_F(CliOnSim, backupShouldCloneOneDeviceOntoAnotherAndNameWhatItCannotCarry) 
   EXPECT_EQ(RunCli({"diff", backup, field}).rc, 0);
 }
 
-TEST_F(CliOnSim, aSettingTheDeviceKeptShouldNeverBeReportedAsDone) {
-  TSimSettings named = SimDefaults();
-  named.Set("basic_parameters", "Enter_new_DHCP_device_Name", "press-7");
-  SaveState(named, State());
-  SimProcess sim(1, State(), {"--unpaced"});
+TEST_F(CliOnSim, aNameShouldBeClearedWhereTheUnitCanAndAKeptOneNeverReportedAsDone) {
+  const std::string name = "basic_parameters.DHCP_device_name";
+  {
+    // Given nothing after "Change ... ? Y", the unit leaves the name empty: set clears, and undo
+    // of a unit whose name was empty clears it again.
+    SimProcess sim(1, State(), {"--unpaced"});
+    ASSERT_TRUE(sim.Ready());
+    EXPECT_EQ(RunCli({"set", "--port", "COM1", "--quiet", name + "=press-7"}).rc, 0);
+    EXPECT_EQ(RunCli({"set", "--port", "COM1", "--quiet", name + "="}).rc, 0);
+    EXPECT_EQ(RunCli({"get", "--port", "COM1", "--value", name}).out, "not set\n");
+    EXPECT_EQ(RunCli({"set", "--port", "COM1", "--quiet", name + "=press-7"}).rc, 0);
+    const ProgramResult undo = RunCli({"undo", "--port", "COM1", "--quiet"});
+    EXPECT_EQ(undo.rc, 0) << undo.err;
+    EXPECT_EQ(RunCli({"get", "--port", "COM1", "--value", name}).out, "not set\n");
+    EXPECT_EQ(RunCli({"set", "--port", "COM1", "--quiet", name + "=press-7"}).rc, 0);
+    // A name the unit asks for without "Change ... ?" keeps it on nothing: refused before a key.
+    const ProgramResult ssid = RunCli({"set", "--port", "COM1", "--quiet", "WLAN.Network_name="});
+    EXPECT_EQ(ssid.rc, 2);
+    EXPECT_NE(ssid.err.find("WLAN network name (SSID) cannot be made empty"), std::string::npos) << ssid.err;
+  }
+  // Older firmware keeps it: that is said, and the write that changed nothing leaves no backup
+  // in the way of the last real change's.
+  SimProcess sim(1, State(), {"--unpaced", "--keeps-empty-text"});
   ASSERT_TRUE(sim.Ready());
-  // The device keeps its name when given an empty one.
-  const std::string settings = File("w.xml",
-                                    "<xml><basic_parameters><Change_DHCP_device_name>Y</Change_DHCP_device_name>"
-                                    "<Enter_new_DHCP_device_Name/></basic_parameters></xml>");
-  const ProgramResult r = RunCli({"apply", "--port", "COM1", "--quiet", settings});
-  EXPECT_EQ(r.rc, 6) << r.err;
-  EXPECT_NE(
-      r.err.find(
-          "DHCP device name (basic_parameters.DHCP_device_name): asked \"not set\", the device holds \"press-7\""),
-      std::string::npos)
-      << r.err;
+  const size_t backups = dir.Backups().size();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const ProgramResult r = RunCli({"set", "--port", "COM1", name + "=not set"});
+    EXPECT_EQ(r.rc, 6) << r.err;
+    EXPECT_NE(r.err.find("DHCP device name (" + name + "): asked \"not set\", the device holds \"press-7\""),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("the unit holds what it held before, so the backup taken before the write is removed"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(dir.Backups().size(), backups);
+  EXPECT_EQ(RunCli({"undo", "--port", "COM1", "--dry-run"}).out, name + ": press-7 -> not set\n");
 }
 
 TEST_F(CliOnSim, settingsTheDeviceCannotTakeShouldBeRefusedBeforeItIsTouched) {

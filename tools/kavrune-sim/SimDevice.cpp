@@ -692,7 +692,11 @@ void TSimDevice::LineComplete() {
     case A::Text:
     case A::Secret:
     case A::WlanKey:
-      if (line.empty()) KeepAndNext();
+      // A name or password asked for after "Change ... ? Y" is the new one: none is none. Any
+      // other text is kept with Enter.
+      if (line.empty() && std::string_view(def.Key).starts_with("Enter_new_") && !m_Options.Profile.KeepsEmptyText)
+        Accept("");
+      else if (line.empty()) KeepAndNext();
       else if (line.size() <= def.MaxLength) Accept(line);
       else ReAsk();
       return;

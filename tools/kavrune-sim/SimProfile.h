@@ -107,6 +107,9 @@ struct TSimProfile {
   // then; keys in between wait in its input and are taken once its root menu is out, each as late
   // again (an Enter typed twice is answered by two dumps, the second late). 0: at once.
   int SetupDelayMs = 0;
+  // A name or password given nothing after "Change ... ? Y" is kept, as older firmware does,
+  // rather than left empty: such a unit cannot clear it.
+  bool KeepsEmptyText = false;
 
   bool operator==(const TSimProfile&) const = default;
 };

@@ -41,6 +41,7 @@ struct TArgs {
   long PartPauseMs = -1;  // -1: the variant's
   long AdapterHoldMs = -1;
   bool LfCr = false;
+  bool KeepsEmptyText = false;
   long SetupDelayMs = -1;
   std::string DhcpForm;  // empty: the variant's
   std::string StoredText;  // empty: the variant's
@@ -67,7 +68,7 @@ constexpr const char* kUsage =
     "                   [--fault-after N]\n"
     "                   [--boot-window-ms MS] [--restart-delay-ms MS] [--offer-delay-ms MS]\n"
     "                   [--heading-pause-ms MS] [--part-pause-ms MS]\n"
-    "                   [--lf-cr] [--adapter-hold-ms MS] [--setup-delay-ms MS]\n"
+    "                   [--lf-cr] [--adapter-hold-ms MS] [--setup-delay-ms MS] [--keeps-empty-text]\n"
     "                   [--dhcp-form two-parts|one-part|bracketed]\n"
     "                   [--stored-text TEXT] [--warm-restart-pause-ms MS]\n"
     "                   [--power-on-start] [--control-stdin]\n"
@@ -135,6 +136,8 @@ void Help() {
                "  --setup-delay-ms MS  the unit prints its dump MS after the Enter at its offer; keys\n"
                "                     meanwhile wait and are answered once its menu is out, as late again\n"
                "                     (an Enter typed twice brings a second dump, late) (default 0)\n"
+               "  --keeps-empty-text a name or password given nothing after \"Change ... ? Y\" is kept\n"
+               "                     (else it is left empty)\n"
                "  --stored-text TEXT what the unit says once it has stored (default: the variant's,\n"
                "                     \"Parameters stored ...\"), e.g. \"PARAMETERS STORED\"\n"
                "  --warm-restart-pause-ms MS  after a store the unit starts again without its\n"
@@ -203,6 +206,7 @@ TArgs ParseArgs(int argc, char** argv) {
     else if (opt == "--heading-pause-ms") a.HeadingPauseMs = NumberArg(next(), "--heading-pause-ms");
     else if (opt == "--part-pause-ms") a.PartPauseMs = NumberArg(next(), "--part-pause-ms");
     else if (opt == "--lf-cr") a.LfCr = true;
+    else if (opt == "--keeps-empty-text") a.KeepsEmptyText = true;
     else if (opt == "--adapter-hold-ms") a.AdapterHoldMs = NumberArg(next(), "--adapter-hold-ms");
     else if (opt == "--setup-delay-ms") a.SetupDelayMs = NumberArg(next(), "--setup-delay-ms");
     else if (opt == "--dhcp-form") {
@@ -318,6 +322,7 @@ int main(int argc, char** argv) {
     if (args.OfferDelayMs >= 0) options.Profile.OfferDelayMs = static_cast<int>(args.OfferDelayMs);
     options.Profile.HeadingPauseMs = static_cast<int>(args.HeadingPauseMs);
     if (args.PartPauseMs >= 0) options.Profile.PartPauseMs = static_cast<int>(args.PartPauseMs);
+    if (args.KeepsEmptyText) options.Profile.KeepsEmptyText = true;
     if (args.LfCr) {
       options.Profile.LineEnd = "\n\r";
       options.Profile.OfferEnd = TSimOfferEnd::LfCr;
