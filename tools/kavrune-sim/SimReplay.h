@@ -23,9 +23,9 @@ struct TReplayStep {
   static constexpr int AnyText = -1;  // Pattern: masked text, one byte or more
   static constexpr int NoEcho = -2;   // Echo: the unit echoes nothing of this key
 
-  bool Keys = false;   // the tool types (else the unit prints)
-  int Line = 0;        // in the transcript, from 1
-  std::string Shown;   // the record as the transcript spells it: ">> 8<CR>"
+  bool Keys = false;  // the tool types (else the unit prints)
+  int Line = 0;       // in the transcript, from 1
+  std::string Shown;  // the record as the transcript spells it: ">> 8<CR>"
   // Print: what the unit prints, after a pause of Gap.
   std::chrono::milliseconds Gap{0};
   std::string Bytes;
@@ -47,7 +47,7 @@ struct TReplayPlan {
 TReplayPlan SimReplayPlan(std::istream& transcript, std::chrono::milliseconds maxGap);
 
 struct TSimReplayOptions {
-  std::chrono::milliseconds KeyWait{10000};   // for each key the recording has the tool type
+  std::chrono::milliseconds KeyWait{10000};    // for each key the recording has the tool type
   std::chrono::milliseconds OpenWait{120000};  // for the tool to open the line
   std::chrono::milliseconds Linger{2000};      // after the end, for the tool to close the line
 };
@@ -91,8 +91,8 @@ class TSimReplay final {
   TSimReplayOptions m_Options;
   int m_Master = -1;
   int m_Wake[2] = {-1, -1};
-  std::string m_In;            // the tool's bytes not yet matched
-  bool m_LastCr = false;       // the tool's last byte was CR: an LF after it ends nothing
+  std::string m_In;                // the tool's bytes not yet matched
+  bool m_LastCr = false;           // the tool's last byte was CR: an LF after it ends nothing
   std::size_t m_SecretLength = 0;  // keys the last masked answer took
   std::string m_Difference;
   int m_KeysMatched = 0;

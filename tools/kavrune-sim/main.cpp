@@ -75,7 +75,8 @@ constexpr const char* kUsage =
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
     "                   [--takes-early-enter] [--type-ahead] [--latency MS]\n"
-    "   or: kavrune-sim [--com N | --link PATH] [--log FILE] --replay TRANSCRIPT [--max-gap-ms MS] [--key-wait-ms MS]\n";
+    "   or: kavrune-sim [--com N | --link PATH] [--log FILE] --replay TRANSCRIPT\n"
+    "                   [--max-gap-ms MS] [--key-wait-ms MS]\n";
 
 void Help() {
   std::cout << "kavrune-sim: a kaVRUNE device on a pseudo-terminal, published as COM N.\n"
