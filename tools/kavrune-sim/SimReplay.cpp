@@ -283,8 +283,8 @@ TSimReplay::TWait TSimReplay::Fill(TClock::time_point until) {
   }
 }
 
-bool TSimReplay::WaitForOpen() {
-  const auto end = TClock::now() + m_Options.OpenWait;
+bool TSimReplay::WaitForOpen(std::chrono::milliseconds limit) {
+  const auto end = TClock::now() + limit;
   std::optional<TClock::time_point> openSince;
   for (;;) {
     const auto now = TClock::now();
@@ -292,8 +292,8 @@ bool TSimReplay::WaitForOpen() {
     else if (!openSince) openSince = now;
     if (openSince && now - *openSince >= kOpenHold) break;
     if (now >= end) {
-      m_Difference = "before line 1: the tool did not open the line within " +
-                     std::to_string(m_Options.OpenWait.count() / 1000) + " s";
+      m_Difference =
+          "before line 1: the tool did not open the line within " + std::to_string(limit.count() / 1000) + " s";
       return false;
     }
     pollfd wake{m_Wake[0], POLLIN, 0};
@@ -330,11 +330,6 @@ bool TSimReplay::Write(const std::string& bytes) {
     if (fds[0].revents || (fds[1].revents & (POLLHUP | POLLERR))) return false;
   }
   return true;
-}
-
-bool TSimReplay::KeysLeft(std::size_t from) const {
-  return std::any_of(m_Plan.Steps.begin() + static_cast<long>(from), m_Plan.Steps.end(),
-                     [](const TReplayStep& s) { return s.Keys; });
 }
 
 std::string TSimReplay::MoreOfTheLine(std::string came) {
@@ -389,8 +384,8 @@ bool TSimReplay::Keys(const TReplayStep& step) {
           m_Difference = "at line " + std::to_string(step.Line) + ": stopped before the end of the recording";
           return false;
         case TWait::Closed:
-          return Differs(step.Line, step.Shown,
-                         (came.empty() ? std::string("nothing") : shown(came)) + ": the tool closed the line");
+          // Nothing of the answer: Run tells whether the tool may close the line here.
+          return came.empty() ? false : Differs(step.Line, step.Shown, shown(came) + ": the tool closed the line");
         case TWait::Timeout:
           if (openEnd) {
             ++i;
@@ -428,28 +423,35 @@ bool TSimReplay::Keys(const TReplayStep& step) {
 }
 
 bool TSimReplay::Run() {
-  if (!WaitForOpen()) return false;
-  auto closed = [&](std::size_t at) {
-    // The tool may close the line where only the unit's lines are left.
-    if (!KeysLeft(at)) return true;
-    const auto keys = std::find_if(m_Plan.Steps.begin() + static_cast<long>(at), m_Plan.Steps.end(),
-                                   [](const TReplayStep& s) { return s.Keys; });
-    return Differs(keys->Line, keys->Shown, "nothing: the tool closed the line");
-  };
+  if (!WaitForOpen(m_Options.OpenWait)) return false;
   for (std::size_t at = 0; at < m_Plan.Steps.size();) {
     const TReplayStep& step = m_Plan.Steps[at];
-    if (step.Keys) {
-      if (!Keys(step)) return false;
-      ++at;
+    const std::size_t from = at;
+    if (step.Keys ? Keys(step) : Print(at)) {
+      if (step.Keys) ++at;
       continue;
     }
-    const std::size_t from = at;
-    if (!Print(at)) {
-      if (!m_Difference.empty()) return false;
-      if (SimSlaveClosed(m_Master)) return closed(from);
+    if (!m_Difference.empty()) return false;
+    if (!SimSlaveClosed(m_Master)) {
       m_Difference = "at line " + std::to_string(step.Line) + ": stopped before the end of the recording";
       return false;
     }
+    // The tool may close the line where only the unit's lines are left.
+    const auto keys = std::find_if(m_Plan.Steps.begin() + static_cast<long>(from), m_Plan.Steps.end(),
+                                   [](const TReplayStep& s) { return s.Keys; });
+    if (keys == m_Plan.Steps.end()) return true;
+    if (m_KeysMatched > 0 || !m_In.empty())
+      return Differs(keys->Line, keys->Shown, "nothing: the tool closed the line");
+    // Closed before the first answer: a port picker that held the line a while. The recording
+    // starts again when the line is opened again, as a unit powered by its port does.
+    if (OnEvent) OnEvent("replay: the line was closed before the first answer; it starts again at the next open");
+    m_LastCr = false;
+    if (!WaitForOpen(m_Options.KeyWait)) {
+      m_Difference = "at line " + std::to_string(keys->Line) + ": expected \"" + keys->Shown +
+                     "\", came nothing: the tool closed the line";
+      return false;
+    }
+    at = 0;
   }
   // Played out: the tool is to close the line without typing more.
   const auto end = TClock::now() + m_Options.Linger;

@@ -79,13 +79,12 @@ class TSimReplay final {
   enum class TWait { Data, Closed, Timeout, Stopped };
 
   TWait Fill(TClock::time_point until);
-  bool WaitForOpen();
+  bool WaitForOpen(std::chrono::milliseconds limit);
   bool Print(std::size_t& at);
   bool Keys(const TReplayStep& step);
   bool Write(const std::string& bytes);
   bool Differs(int line, const std::string& expected, const std::string& came);
   std::string MoreOfTheLine(std::string came);
-  bool KeysLeft(std::size_t from) const;
 
   TReplayPlan m_Plan;
   TSimReplayOptions m_Options;
