@@ -123,16 +123,11 @@ std::string PlannedChanges(const TDeviceSettings& current, const TDeviceSettings
   return FormatDifferences(Masked(plan.Differences), TFormat::Text) + secrets + unasked;
 }
 
-// Whether a file can be written at path, found out before the device is touched: a failure
-// after the settings were stored would leave the user not knowing what the device holds.
-bool Writable(const std::string& path) {
-  if (path.empty() || path == "-") return true;
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return false;
-  const std::string probe = path + ".kavrune-probe";
-  const bool ok = static_cast<bool>(std::ofstream(probe, std::ios::binary));
-  std::remove(probe.c_str());
-  return ok;
+// The unit's model, as the line of its dump that names its hardware says.
+std::string ModelOf(const TXmlElement& readDocument) {
+  for (const TXmlElement& section : readDocument.Children())
+    if (const TXmlElement hardware = section.FirstChild("Hardware")) return hardware.Text();
+  return {};
 }
 
 // Unreadable lines of the newest dump stay in the document as markers (the window shows their
@@ -186,6 +181,16 @@ std::optional<int> ResolvePort(const std::string& port) {
     if (fs::weakly_canonical(e.DevicePath, ec2) == wanted || e.DevicePath == port) return e.ComNumber;
   }
   return std::nullopt;
+}
+
+bool Writable(const std::string& path) {
+  if (path.empty() || path == "-") return true;
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return false;
+  const std::string probe = path + ".kavrune-probe";
+  const bool ok = static_cast<bool>(std::ofstream(probe, std::ios::binary));
+  std::remove(probe.c_str());
+  return ok;
 }
 
 std::string PortFileName(const std::string& path, const std::string& port, bool several) {
@@ -318,6 +323,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     return finish(NoDevice);
   }
   out.EndStatus();
+  result.Model = ModelOf(session.Settings());
   const TDeviceSettings current = FromReadDocument(session.Settings());
   result.Settings = current;
   const size_t shown = std::count_if(SettingRows().begin(), SettingRows().end(),

@@ -19,6 +19,9 @@ namespace KaVruneCli {
 std::optional<int> ResolvePort(const std::string& port);
 // "read.xml" for one port, "read-COM7.xml" when several share the option.
 std::string PortFileName(const std::string& path, const std::string& port, bool several);
+// Whether a file can be written at path, found out before the device is touched: a failure
+// after the settings were stored would leave the user not knowing what the device holds.
+bool Writable(const std::string& path);
 
 // What the device is to be given, worked out once before any port opens.
 struct TPortJob {
@@ -32,6 +35,7 @@ struct TPortJob {
 struct TPortResult {
   std::string Port;      // "COM7"
   TDeviceIdentity Unit;  // the MAC and firmware the device showed; empty where it showed none
+  std::string Model;     // its "Hardware" line, as its dump shows it; empty where it shows none
   int Status = 0;
   int Changed = 0;
   double Seconds = 0;

@@ -191,6 +191,11 @@ const std::vector<TOption>& Options() {
       {"--log", "FILE", "get sheet",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked"},
+      {"--bundle", "FILE", "read get set apply defaults undo",
+       "a zip for a bug report, made however the command ends: the transcript (as --log\n"
+       "has it, passwords and keys masked), the tool's and the system's versions, the\n"
+       "unit's MAC address, firmware and model as read, and the outcome: the exit status\n"
+       "and the messages. No password or key goes into it"},
       {"-q, --quiet", "", "read get set apply defaults undo diff backups edit sheet",
        "no hints, progress or result line on stderr; errors are still shown"},
       {"-h, --help", "", "ports read get set apply edit sheet defaults undo backups diff help", "this text"},
@@ -302,6 +307,7 @@ const char* kOverview =
     "  --timeout S   seconds the whole command may take, waiting for the device included\n"
     "                (default 60); a write it cuts off is not stored\n"
     "  --log FILE    transcript of the serial dialogue (passwords and keys masked)\n"
+    "  --bundle FILE a zip for a bug report: the transcript, versions, the unit, the outcome\n"
     "  --quiet       no hints or progress on stderr\n"
     "  --help        help of a command (kavrune-cli set --help)\n"
     "  --version     the program's version\n"
@@ -443,6 +449,8 @@ TOptions Parse(const std::vector<std::string>& args) {
       if (o.language != "de" && o.language != "cs" && o.language != "en") throw usage("--language takes de, cs or en");
     } else if (name == "--log") {
       o.log = value();
+    } else if (name == "--bundle") {
+      o.bundle = value();
     } else if (name == "--format") {
       o.format = ParseFormat(value());
       if (c == "backups" && o.format == TFormat::Xml) o.format.reset();

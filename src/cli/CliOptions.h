@@ -17,6 +17,7 @@ struct TOptions {
   std::string input;                  // apply, edit, sheet: the settings file
   std::vector<std::string> operands;  // get: names; set: assignments; diff: two sides; help: a command
   std::string log;
+  std::string bundle;  // a zip for a bug report
   std::string mac;  // backups: one unit's, as NormalizeMac spells it
   std::string units;   // apply, set: per-unit values (CSV)
   std::string report;  // apply, set: run records (.jsonl or .csv)

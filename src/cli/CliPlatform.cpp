@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,6 +94,19 @@ std::string OwnDirectory() {
   std::string path(buffer, n);
   const size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string SystemDescription() {
+  // GetVersionEx tells a program without a manifest of its own an older Windows; ntdll does not.
+  using TGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+  OSVERSIONINFOW v{};
+  v.dwOSVersionInfoSize = sizeof v;
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto get =
+      ntdll ? reinterpret_cast<TGetVersion>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion"))) : nullptr;
+  if (!get || get(&v) != 0) return "Windows";
+  return "Windows " + std::to_string(v.dwMajorVersion) + "." + std::to_string(v.dwMinorVersion) + "." +
+         std::to_string(v.dwBuildNumber) + (sizeof(void*) == 8 ? " (x64)" : " (x86)");
 }
 
 std::string MakePrivateTempDirectory() {
@@ -176,6 +190,19 @@ std::string MakePrivateTempDirectory() {
   std::string pattern = (std::filesystem::temp_directory_path(ec) / "kavrune-XXXXXX").string();
   if (ec) pattern = "/tmp/kavrune-XXXXXX";
   return ::mkdtemp(pattern.data()) ? pattern : std::string();  // mode 0700
+}
+
+std::string SystemDescription() {
+  std::string text;
+  if (utsname u{}; ::uname(&u) == 0) text = std::string(u.sysname) + " " + u.release + " " + u.machine;
+  std::ifstream release("/etc/os-release");
+  for (std::string line; std::getline(release, line);)
+    if (line.rfind("PRETTY_NAME=", 0) == 0) {
+      std::string name = line.substr(12);
+      if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+      text += (text.empty() ? "" : ", ") + name;
+    }
+  return text.empty() ? "unknown" : text;
 }
 
 std::string AccessHint(const std::string& path) {

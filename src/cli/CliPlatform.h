@@ -37,5 +37,8 @@ std::string OwnDirectory();
 // A new folder that only this user may enter, under the system's temporary folder; empty when
 // none could be made.
 std::string MakePrivateTempDirectory();
+// The system and its version for a bug report: "Linux 6.1.0-18-amd64 x86_64, Debian GNU/Linux 12
+// (bookworm)", "Windows 10.0.19045 (x64)".
+std::string SystemDescription();
 
 }  // namespace CliPlatform

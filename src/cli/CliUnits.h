@@ -52,6 +52,7 @@ class TUnitMatcher final {
   std::vector<std::string> Unclaimed() const;
   std::vector<const TUnitRow*> UnclaimedRows() const;
   const TUnitRow* RowNumbered(int number) const;
+  const std::vector<TUnitRow>& Rows() const { return rows_; }
 
  private:
   std::string file_;

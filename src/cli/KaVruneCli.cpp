@@ -13,6 +13,7 @@
 
 #include "AfComNames.h"
 #include "CliBackups.h"
+#include "CliBundle.h"
 #include "CliDevice.h"
 #include "CliOptions.h"
 #include "CliPlatform.h"
@@ -260,6 +261,18 @@ TRunInfo RunInfoOf(const TOptions& o) {
   return run;
 }
 
+// The passwords and keys a job gives, for every unit and per unit.
+std::vector<std::string> SecretsOf(const TPortJob& job) {
+  std::vector<std::string> secrets;
+  for (const TSettingRow& row : SettingRows())
+    if (const std::string* v = job.Wanted.Find(row); v && Confidential(row) && !v->empty()) secrets.push_back(*v);
+  if (job.Units)
+    for (const TUnitRow& row : job.Units->Rows())
+      for (const TAssignment& a : row.Values)
+        if (Confidential(*a.Row) && !a.Value.empty()) secrets.push_back(a.Value);
+  return secrets;
+}
+
 // One worker per port, all at once; a summary line each when there are several.
 std::vector<TPortResult> RunOnPorts(const TOptions& o, const std::vector<std::string>& ports, const TPortJob& job,
                                     TRunReport* report = nullptr) {
@@ -487,6 +500,58 @@ int RunSheet(const TOptions& o) {
   return FileError;
 }
 
+// The commands on devices: one worker per port. Never raises: a fault is told and is the status.
+int RunDeviceCommand(const TOptions& o, TDeviceRun& run) {
+  try {
+    // A script that asked for JSON gets its object whatever stopped the command.
+    const bool json = o.format == TFormat::Json && (o.command == "set" || o.command == "apply");
+    auto done = [&](int status, const std::vector<TPortResult>& results = {}) {
+      if (json) PrintWriteJson(o, status, results);
+      return status;
+    };
+    int refused = Ok;
+    const auto job = PrepareJob(o, refused);
+    if (!job) return done(refused);
+    std::unique_ptr<TRunReport> report;
+    if (!o.report.empty()) {
+      report = std::make_unique<TRunReport>(o.report, RunInfoOf(o));
+      if (!report->IsOpen()) {
+        std::cerr << "kavrune-cli: " << (report->Why().empty() ? "cannot open the report " + o.report : report->Why())
+                  << "; nothing was sent to the device\n";
+        return done(FileError);
+      }
+    }
+    if (!PortsExist(o.ports)) return done(PortError);
+    run.Secrets = SecretsOf(*job);
+    const auto& results = run.Results = RunOnPorts(o, o.ports, *job, report.get());
+    const int status = CliPlatform::StopFlag() ? StoppedStatus(results) : FirstFailure(results);
+    int reportStatus = Ok;
+    // A line's supervisor counts the units: each port's, then the rows no port had. A report
+    // ends with the totals whether or not the units came from a file.
+    TRunTotals totals;
+    for (const TPortResult& r : results) totals.Count(RecordOf(r, *job));
+    if (job->Units) {
+      for (const TUnitRow* row : job->Units->UnclaimedRows()) {
+        totals.Count(NotFoundRecord(*row));
+        if (report && !report->Append(NotFoundRecord(*row))) reportStatus = FileError;
+      }
+      if (!o.quiet)
+        for (const std::string& line : job->Units->Unclaimed()) std::cerr << line << '\n';
+    }
+    if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
+    if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
+    if (job->Several && !json) PrintSummary(results, o.command);
+    if (job->Units && !json) std::cout << "units: " << totals.Line() << std::endl;
+    return done(status != Ok ? status : reportStatus, results);
+  } catch (const TUsageError& e) {
+    std::cerr << "kavrune-cli: " << e.Line() << '\n';
+    return Usage;
+  } catch (const std::exception& e) {
+    std::cerr << "kavrune-cli: " << e.what() << '\n';
+    return PortError;
+  }
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args) {
@@ -534,45 +599,9 @@ int Run(const std::vector<std::string>& args) {
     if (o.command == "diff") return RunDiff(o);
     if (o.command == "edit") return RunEdit(o);
     if (o.command == "sheet") return RunSheet(o);
-    // A script that asked for JSON gets its object whatever stopped the command.
-    const bool json = o.format == TFormat::Json && (o.command == "set" || o.command == "apply");
-    auto done = [&](int status, const std::vector<TPortResult>& results = {}) {
-      if (json) PrintWriteJson(o, status, results);
-      return status;
-    };
-    int refused = Ok;
-    const auto job = PrepareJob(o, refused);
-    if (!job) return done(refused);
-    std::unique_ptr<TRunReport> report;
-    if (!o.report.empty()) {
-      report = std::make_unique<TRunReport>(o.report, RunInfoOf(o));
-      if (!report->IsOpen()) {
-        std::cerr << "kavrune-cli: " << (report->Why().empty() ? "cannot open the report " + o.report : report->Why())
-                  << "; nothing was sent to the device\n";
-        return done(FileError);
-      }
-    }
-    if (!PortsExist(o.ports)) return done(PortError);
-    const auto results = RunOnPorts(o, o.ports, *job, report.get());
-    const int status = CliPlatform::StopFlag() ? StoppedStatus(results) : FirstFailure(results);
-    int reportStatus = Ok;
-    // A line's supervisor counts the units: each port's, then the rows no port had. A report
-    // ends with the totals whether or not the units came from a file.
-    TRunTotals totals;
-    for (const TPortResult& r : results) totals.Count(RecordOf(r, *job));
-    if (job->Units) {
-      for (const TUnitRow* row : job->Units->UnclaimedRows()) {
-        totals.Count(NotFoundRecord(*row));
-        if (report && !report->Append(NotFoundRecord(*row))) reportStatus = FileError;
-      }
-      if (!o.quiet)
-        for (const std::string& line : job->Units->Unclaimed()) std::cerr << line << '\n';
-    }
-    if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
-    if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
-    if (job->Several && !json) PrintSummary(results, o.command);
-    if (job->Units && !json) std::cout << "units: " << totals.Line() << std::endl;
-    return done(status != Ok ? status : reportStatus, results);
+    if (!o.bundle.empty()) return RunWithBundle(o, args, RunDeviceCommand);
+    TDeviceRun run;
+    return RunDeviceCommand(o, run);
   } catch (const TUsageError& e) {
     std::cerr << "kavrune-cli: " << e.Line() << '\n';
     return Usage;

@@ -108,7 +108,7 @@ TEST(Cli, helpShouldDescribeEveryOptionOfItsCommand) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
       {"ports", {}},
       {"edit", {"--quiet"}},
-      {"read", {"--port", "--ports", "--format", "-o", "--timeout", "--log", "--quiet"}},
+      {"read", {"--port", "--ports", "--format", "-o", "--timeout", "--log", "--bundle", "--quiet"}},
       {"get", {"--port", "--format", "--value", "-o", "--timeout", "--log", "--quiet"}},
       {"set",
        {"--port", "--ports", "--dry-run", "--format", "--units", "--allow-duplicate", "--report", "-o", "--timeout",
@@ -253,7 +253,7 @@ TEST(Cli, bashCompletionShouldCompleteCommandsFormatsPortsAndSettingNames) {
             "Channel_1.Baudrate=|\n"
             "basic_parameters.IP_addr|\n"
             "--dry-run|\n"
-            "--port|--format|--value|-o|--output|--timeout|--log|--quiet|--help|\n"
+            "--port|--format|--value|-o|--output|--bundle|--timeout|--log|--quiet|--help|\n"
             "Expert.CPU_performance=Regular|Expert.CPU_performance=Low|Expert.CPU_performance=High|\n"
             "basic_parameters.Network_mode=Wired\\ Only|basic_parameters.Network_mode=Wireless\\ Only|\n"
             "security.snmp=on|security.snmp=off|\n"
@@ -662,6 +662,37 @@ TEST_F(CliOnSim, transcriptsShouldNeverHoldAChannelPassword) {
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](char c) { return (c < 32 && c != '\n') || c == 127; }), 0)
         << name << " is plain text";
   }
+}
+
+// The field's unit echoes a password in clear; the bundle is stored, so every byte of its files
+// is there to be searched.
+TEST_F(CliOnSim, bundleShouldHoldTheDialogueAndTheUnitAndNoPassword) {
+  SimProcess sim(5, State(), {"--unpaced", "--variant", "field"});
+  ASSERT_TRUE(sim.Ready());
+  const std::string bundle = dir.Path() + "/bug.zip";
+  const ProgramResult r = RunCli({"set", "--port", "COM5", "--quiet", "--bundle", bundle, "Channel_1.Baudrate=57600",
+                                  "basic_parameters.Enter_new_Password=Zebra42secret"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const std::string zip = Slurp(bundle);
+  EXPECT_EQ(zip.find("Zebra42"), std::string::npos);
+  for (const char* part :
+       {"report.txt", "transcript.txt", "Tool:        kavrune-cli", "Exit status: 0", "02-00-00-8F-1C-2E", "V6.7.0.2",
+        "KV-200 rev C", ">> 57600<CR>", "Enter_new_Password=********", ">> ********<CR>"})
+    EXPECT_NE(zip.find(part), std::string::npos) << part;
+#ifndef _WIN32
+  // Read back by another program's zip reader, where the machine has one.
+  const ProgramResult check = RunProgram(
+      "/bin/sh",
+      {"-c",
+       "if command -v unzip >/dev/null; then unzip -tq \"$0\"; elif command -v python3 >/dev/null; then "
+       "python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)' \"$0\"; "
+       "else exit 77; fi",
+       bundle},
+      dir.Path());
+  if (check.rc != 77) {
+    EXPECT_EQ(check.rc, 0) << check.out << check.err;
+  }
+#endif
 }
 
 #ifndef _WIN32

@@ -420,4 +420,63 @@ TEST(SimOnPty, shouldReaskEveryQuestionWithRefuseAnswers) {
   EXPECT_NE(port.ReadUntil(" ? ").find("TCP Keepalive time in s (1s - 65s; 0s=disable) (45) ? "), std::string::npos);
 }
 
+// A transcript as the tool writes it, with a line end and answers of every kind: a prompt's,
+// a single key echoed on the prompt's line, a masked password.
+constexpr const char* kRecorded =
+    "-- replay: kavrune-cli set basic_parameters.Enter_new_Password=secret\n"
+    "-- line end <LF><CR>\n"
+    "   0.010 << Press Enter for Setup Mode \n"
+    "   0.020 >> <CR>\n"
+    "   0.030 << *** basic parameters\n"
+    "   0.030 << Your choice ? \n"
+    "   0.040 >> 0<CR>\n"
+    "   0.041 << 0\n"
+    "   0.041 << Change telnet config password (N) ? Y\n"
+    "   0.050 >> Y\n"
+    "   0.051 << Enter new Password ? \n"
+    "   0.060 >> ********<CR>\n"
+    "   0.061 << ********\n"
+    "   0.062 << Your choice ? \n"
+    "   0.070 >> 8<CR>\n"
+    "   0.071 << 8\n";
+
+std::string RecordedFile() {
+  const std::string path = TempDirectory() + "/transcript.txt";
+  std::ofstream(path) << kRecorded;
+  return path;
+}
+
+TEST(SimReplay, shouldPrintTheRecordedLinesAsTheUnitDidAndTakeTheRecordedKeys) {
+  TSimProcess sim({"--replay", RecordedFile()});
+  {
+    TPort port(sim.Link);
+    EXPECT_EQ(port.ReadUntil("Mode "), "Press Enter for Setup Mode ");
+    port.Send("\r");
+    EXPECT_EQ(port.ReadUntil("choice ? "), "\n\r*** basic parameters\n\rYour choice ? ");
+    port.Send("0\r\n");  // the LF of a CR LF is no key of the transcript's
+    EXPECT_EQ(port.ReadUntil("(N) ? "), "0\n\rChange telnet config password (N) ? ");
+    port.Send("Y");
+    EXPECT_EQ(port.ReadUntil("Y"), "Y") << "the echo comes as the key does";
+    EXPECT_EQ(port.ReadUntil("Password ? "), "\n\rEnter new Password ? ");
+    port.Send("hunter2\r");  // any text for the masked one, echoed a star a key
+    EXPECT_EQ(port.ReadUntil("choice ? "), "*******\n\rYour choice ? ");
+    port.Send("8\r");
+    EXPECT_EQ(port.ReadUntil("\r"), "8\n\r");
+  }
+  EXPECT_EQ(WEXITSTATUS(sim.Wait()), 0);
+  EXPECT_NE(ReadFile(sim.Log).find("matched the recording to its end (5 answers)"), std::string::npos);
+}
+
+TEST(SimReplay, shouldStopAtTheFirstDifferenceAndNameItsLine) {
+  TSimProcess sim({"--replay", RecordedFile()});
+  TPort port(sim.Link);
+  port.ReadUntil("Mode ");
+  port.Send("\r");
+  port.ReadUntil("choice ? ");
+  port.Send("9\r");
+  EXPECT_EQ(WEXITSTATUS(sim.Wait()), 1);
+  EXPECT_NE(ReadFile(sim.Log).find("differs at line 7: expected \">> 0<CR>\", came \"9<CR>\""), std::string::npos)
+      << ReadFile(sim.Log);
+}
+
 }  // namespace

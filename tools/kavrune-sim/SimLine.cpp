@@ -32,11 +32,6 @@ constexpr auto kHangupPoll = 10ms;
 constexpr char kWakeStop = 'q';
 constexpr char kWakeLook = 'w';
 
-bool SlaveClosed(int master) {
-  pollfd p{master, POLLIN, 0};
-  return ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
-}
-
 std::runtime_error SystemError(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
 }
@@ -62,7 +57,7 @@ void TSimLine::CloseAll() {
     if (*fd >= 0) ::close(std::exchange(*fd, -1));
 }
 
-std::string TSimLine::OpenPseudoTerminal() {
+int SimOpenPseudoTerminal(std::string& slave) {
   int m = -1, s = -1;
   char name[256] = {};
   termios raw{};
@@ -73,6 +68,18 @@ std::string TSimLine::OpenPseudoTerminal() {
   tcsetattr(m, TCSANOW, &raw);
   ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
   ::fcntl(m, F_SETFD, FD_CLOEXEC);
+  slave = name;
+  return m;
+}
+
+bool SimSlaveClosed(int master) {
+  pollfd p{master, POLLIN, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
+}
+
+std::string TSimLine::OpenPseudoTerminal() {
+  std::string name;
+  const int m = SimOpenPseudoTerminal(name);
   const int old = std::exchange(m_Master, m);
   if (old >= 0) {
     // The fresh port is published before the old one dies, so a client that reopens the name
@@ -112,7 +119,7 @@ void TSimLine::Run() {
   {
     std::lock_guard guard(m_Lock);
     const auto now = TClock::now();
-    m_Open = !SlaveClosed(m_Master);
+    m_Open = !SimSlaveClosed(m_Master);
     m_OpenSince = m_NextChar = now;
     if (m_Options.PowerOnStart) {
       // A device its owner has powered already stays where it is.
@@ -167,7 +174,7 @@ void TSimLine::Run() {
 std::chrono::milliseconds TSimLine::Turn(TClock::time_point now) {
   constexpr auto kNever = TClock::time_point::max();
   // Follow the slave's open state.
-  const bool closed = SlaveClosed(m_Master);
+  const bool closed = SimSlaveClosed(m_Master);
   if (closed && m_Open) {
     m_Open = false;
     m_Powered = false;

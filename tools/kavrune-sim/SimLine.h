@@ -21,6 +21,12 @@
 
 #include "SimDevice.h"
 
+// A fresh pseudo-terminal, raw, its master non-blocking and its slave closed at once: the master
+// descriptor, and the slave's path in slave. Raises on failure.
+int SimOpenPseudoTerminal(std::string& slave);
+// Nobody has the slave of master open (POLLHUP on the master).
+bool SimSlaveClosed(int master);
+
 struct TSimLineOptions {
   std::chrono::microseconds CharTime{0};  // pacing of the output; 0: unpaced
   std::chrono::milliseconds Jitter{0};    // output in bursts with random pauses of up to this

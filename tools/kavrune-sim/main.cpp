@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -20,6 +21,7 @@
 #include "AfComNames.h"
 #include "SimDevice.h"
 #include "SimLine.h"
+#include "SimReplay.h"
 #include "uTranscript.h"
 
 namespace {
@@ -57,6 +59,9 @@ struct TArgs {
   bool TakesEarlyEnter = false;
   bool TypeAhead = false;
   long LatencyMs = 0;
+  std::string Replay;  // a transcript to play instead of simulating a unit
+  long MaxGapMs = 1000;
+  long KeyWaitMs = 10000;
 };
 
 constexpr const char* kUsage =
@@ -74,7 +79,9 @@ constexpr const char* kUsage =
     "                   [--power-on-start] [--control-stdin]\n"
     "                   [--jitter MS] [--seed N] [--echo]\n"
     "                   [--variant standard|field|random] [--model standard|no-wlan] [--mac MAC]\n"
-    "                   [--takes-early-enter] [--type-ahead] [--latency MS]\n";
+    "                   [--takes-early-enter] [--type-ahead] [--latency MS]\n"
+    "   or: kavrune-sim [--com N | --link PATH] [--log FILE] --replay TRANSCRIPT\n"
+    "                   [--max-gap-ms MS] [--key-wait-ms MS]\n";
 
 void Help() {
   std::cout << "kavrune-sim: a kaVRUNE device on a pseudo-terminal, published as COM N.\n"
@@ -162,6 +169,18 @@ void Help() {
                "  --latency MS       the first byte of every answer to received input comes MS late\n"
                "  --control-stdin    read commands from standard input, one a line:\n"
                "                     \"power\" (power cycle), \"quit\"\n"
+               "  --replay FILE      play the unit's side of a transcript the tool wrote (kavrune-cli --log,\n"
+               "                     the window's transcript.txt) instead of simulating a unit: its lines in\n"
+               "                     order, and where it has the tool typing, check that the keys that come\n"
+               "                     are the recorded ones (masked secrets match any text). The first\n"
+               "                     difference ends it: its line in FILE, what was expected and what\n"
+               "                     came, on stderr and in the --log, status 1. Status 0 when the tool\n"
+               "                     closes the line, or the recording is played out, with every key\n"
+               "                     matched. A line \"-- line end <LF><CR>\" in FILE gives the unit's\n"
+               "                     line end (CR LF without); every other option of the unit is ignored\n"
+               "  --max-gap-ms MS    --replay: the longest pause kept of the recorded ones (default 1000)\n"
+               "  --key-wait-ms MS   --replay: how long to wait for each key the tool is to type\n"
+               "                     (default 10000)\n"
                "It prints the pseudo-terminal's path, then \"ready\", and runs until SIGINT or SIGTERM\n"
                "(or \"quit\"). The end of standard input stops nothing.\n";
   std::exit(0);
@@ -239,6 +258,9 @@ TArgs ParseArgs(int argc, char** argv) {
     } else if (opt == "--takes-early-enter") a.TakesEarlyEnter = true;
     else if (opt == "--type-ahead") a.TypeAhead = true;
     else if (opt == "--latency") a.LatencyMs = NumberArg(next(), "--latency");
+    else if (opt == "--replay") a.Replay = next();
+    else if (opt == "--max-gap-ms") a.MaxGapMs = NumberArg(next(), "--max-gap-ms");
+    else if (opt == "--key-wait-ms") a.KeyWaitMs = NumberArg(next(), "--key-wait-ms");
     else if (opt == "--help" || opt == "-h") Help();
     else Usage("unknown option " + opt);
   }
@@ -278,9 +300,59 @@ class TLink final {
 };
 
 TSimLine* g_Line = nullptr;
+TSimReplay* g_Replay = nullptr;
 
 extern "C" void OnSignal(int) {
   if (g_Line) g_Line->Stop();
+  if (g_Replay) g_Replay->Stop();
+}
+
+void CatchSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+}
+
+// --replay: the transcript's unit on the line instead of a simulated one. 0 when the tool's keys
+// matched, 1 at the first difference, 2 for a transcript that cannot be played.
+int Replay(const TArgs& args, const std::string& linkPath, std::optional<TTranscript>& log) {
+  std::ifstream in(args.Replay, std::ios::binary);
+  if (!in) {
+    std::cerr << "kavrune-sim: cannot read the transcript " << args.Replay << "\n";
+    return 2;
+  }
+  TReplayPlan plan;
+  try {
+    plan = SimReplayPlan(in, std::chrono::milliseconds(args.MaxGapMs));
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "kavrune-sim: " << args.Replay << ", " << e.what() << "\n";
+    return 2;
+  }
+  TLink link(linkPath);
+  std::string slave;
+  TSimReplay replay(std::move(plan), {std::chrono::milliseconds(args.KeyWaitMs)}, [&](const std::string& path) {
+    slave = path;
+    link.Publish(path);
+  });
+  replay.OnEvent = [&log](const std::string& text) {
+    if (log) log->Event(text);
+  };
+  replay.OnBytes = [&log](bool fromClient, std::string_view data) {
+    if (log) log->Record(fromClient, std::string(data));
+  };
+  g_Replay = &replay;
+  CatchSignals();
+  std::cout << slave << "\n" << std::flush;
+  std::cout << "ready\n" << std::flush;
+  const bool matched = replay.Run();
+  g_Replay = nullptr;
+  const std::string verdict =
+      matched ? "the tool's keys matched the recording to its end (" + std::to_string(replay.KeysMatched()) + " answers)"
+              : "the replay differs " + replay.Difference();
+  if (log) log->Event(verdict);
+  std::cerr << "kavrune-sim: " << args.Replay << ": " << verdict << "\n";
+  return matched ? 0 : 1;
 }
 
 }  // namespace
@@ -305,6 +377,7 @@ int main(int argc, char** argv) {
     auto event = [&log](const std::string& text) {
       if (log) log->Event(text);
     };
+    if (!args.Replay.empty()) return Replay(args, linkPath, log);
 
     const auto charTime =
         args.Unpaced ? std::chrono::microseconds(0) : std::chrono::microseconds(10'000'000 / args.Baud);
@@ -359,10 +432,7 @@ int main(int argc, char** argv) {
       if (log) log->Record(fromClient, std::string(data));
     };
     g_Line = &line;
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    CatchSignals();
 
     std::cout << slave << "\n" << std::flush;
     std::cout << "ready\n" << std::flush;
