@@ -153,7 +153,8 @@ const std::vector<TOption>& Options() {
        "values of their own for each unit: a CSV file (UTF-8, RFC 4180) whose header\n"
        "names a port column (COM<n>) or a mac column, or both, and Section.Key columns.\n"
        "Each row is one unit; its cells replace the values given for every unit, an empty\n"
-       "cell keeps them, and {row} in a cell is the row's number (the first row under the\n"
+       "cell keeps them (not in the IP address or DHCP name columns: see --allow-empty),\n"
+       "and {row} in a cell is the row's number (the first row under the\n"
        "header is 1), as in 10.0.0.{row}. A unit is found by its row's MAC address where the\n"
        "row gives one, else by its port. The whole file is checked before any port opens;\n"
        "a fault names its row and column (status 5). A unit that is in no row is not written\n"
@@ -163,6 +164,11 @@ const std::vector<TOption>& Options() {
        "otherwise each unit's own: basic_parameters.IP_addr, basic_parameters.DHCP_device_name.\n"
        "Without it two rows with one value are refused before any port opens (status 5).\n"
        "Repeat it for several columns"},
+      {"--allow-empty", "", "apply set",
+       "let a row of --units leave basic_parameters.IP_addr or\n"
+       "basic_parameters.DHCP_device_name empty (or end before it): that unit keeps the value\n"
+       "given for every unit there. Without it such a cell is refused, naming its row and\n"
+       "column, before any port opens (status 2), since two units left so would share it"},
       {"--report", "FILE", "apply set",
        "add one record per unit to FILE, .jsonl (a JSON object a line) or .csv (with a\n"
        "header): UTC time, port, MAC address, firmware, row of --units, outcome (confirmed,\n"
@@ -435,6 +441,8 @@ TOptions Parse(const std::vector<std::string>& args) {
         throw usage("--allow-duplicate takes " + names + "; rows may share the value of any other column");
       }
       o.allowDuplicate.push_back(rows.front());
+    } else if (name == "--allow-empty") {
+      o.allowEmpty = true;
     } else if (name == "--report") {
       o.report = value();
       if (!ReportFormatOf(o.report)) throw usage("--report takes a file ending in .jsonl or .csv");
@@ -487,6 +495,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
   if (c == "edit" && o.operands.empty()) throw usage("edit needs a settings file and Section.Key=Value");
   if (!o.allowDuplicate.empty() && o.units.empty()) throw usage("--allow-duplicate goes with --units");
+  if (o.allowEmpty && o.units.empty()) throw usage("--allow-empty goes with --units");
   if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (o.valueOnly && o.format) throw usage("--value prints the bare values; it takes no --format");

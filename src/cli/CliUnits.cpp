@@ -107,8 +107,12 @@ std::vector<const TSettingRow*> OwnPerUnit() {
 }
 
 std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults,
-                                 const std::vector<const TSettingRow*>& mayRepeat) {
+                                 const std::vector<const TSettingRow*>& mayRepeat, bool mayBeEmpty,
+                                 size_t* emptyCells) {
   const size_t faultsBefore = faults.size();
+  size_t empty = 0;
+  if (emptyCells) *emptyCells = 0;
+  const std::vector<const TSettingRow*> ownColumns = OwnPerUnit();
   std::string body = text;
   if (body.rfind("\xEF\xBB\xBF", 0) == 0) body.erase(0, 3);  // spreadsheets write one
   std::vector<TCsvRecord> records;
@@ -190,10 +194,20 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
                        std::to_string(columns.size()) + " columns");
       continue;
     }
-    for (size_t c = 0; c < record.Cells.size(); ++c) {
+    for (size_t c = 0; c < columns.size(); ++c) {
       const TColumn& column = columns[c];
-      const std::string& cell = record.Cells[c];
-      if (Trim(cell).empty()) continue;  // the value for every unit stays
+      const std::string cell = c < record.Cells.size() ? record.Cells[c] : std::string();
+      if (Trim(cell).empty()) {
+        // Two units left with the value for every unit would share one address: an empty cell of
+        // a column each unit needs of its own is a slip, unless the user says otherwise.
+        if (!mayBeEmpty && column.Row &&
+            std::find(ownColumns.begin(), ownColumns.end(), column.Row) != ownColumns.end()) {
+          faults.push_back(at + ", column " + column.Name + ": " + (c < record.Cells.size() ? "empty" : "missing") +
+                           ", but each unit needs a value of its own there");
+          ++empty;
+        }
+        continue;  // the value for every unit stays
+      }
       const std::string where = at + ", column " + column.Name + ": ";
       if (column.Kind == TColumnKind::Port) {
         if (const auto port = ParsePortCell(cell)) unit.Port = *port;
@@ -225,7 +239,8 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
     }
     units.push_back(std::move(unit));
   }
-  for (const TSettingRow* own : OwnPerUnit()) {
+  if (emptyCells) *emptyCells = empty;
+  for (const TSettingRow* own : ownColumns) {
     if (std::find(mayRepeat.begin(), mayRepeat.end(), own) != mayRepeat.end()) continue;
     std::map<std::string, int> rowOfValue;  // names are told apart in any letter case, as DHCP does
     for (const TUnitRow& unit : units)

@@ -29,9 +29,11 @@ struct TUnitRow {
 // allowed). Every fault found goes to faults, each as "units.csv row 3, column
 // basic_parameters.IP_addr: why", with name the file's name as the user gave it; the rows are
 // of no use then. A value that must be each unit's own (its IP address, its DHCP name) in two
-// rows is a fault, unless its setting is one of mayRepeat.
+// rows is a fault, unless its setting is one of mayRepeat; so is an empty or missing cell of
+// such a column, unless mayBeEmpty. emptyCells counts those cells among the faults.
 std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults,
-                                 const std::vector<const TSettingRow*>& mayRepeat = {});
+                                 const std::vector<const TSettingRow*>& mayRepeat = {}, bool mayBeEmpty = false,
+                                 size_t* emptyCells = nullptr);
 
 // The settings whose values no two units may share: two units with one address both fail.
 std::vector<const TSettingRow*> OwnPerUnit();

@@ -204,10 +204,19 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
     std::ostringstream text;
     text << in.rdbuf();
     std::vector<std::string> faults;
-    std::vector<TUnitRow> rows = ParseUnits(o.units, text.str(), faults, o.allowDuplicate);
+    size_t emptyCells = 0;
+    std::vector<TUnitRow> rows = ParseUnits(o.units, text.str(), faults, o.allowDuplicate, o.allowEmpty, &emptyCells);
     for (const std::string& f : faults) std::cerr << "kavrune-cli: " << f << '\n';
     if (!faults.empty()) {
-      std::cerr << "kavrune-cli: nothing was sent to the device\n";
+      // Cells left empty on purpose are the command line's to allow; any other fault is the file's.
+      if (emptyCells == faults.size()) {
+        std::cerr << "kavrune-cli: nothing was sent to the device; give each unit its value, or --allow-empty to "
+                     "keep there the value given for every unit (try 'kavrune-cli "
+                  << o.command << " --help')\n";
+        status = Usage;
+      } else {
+        std::cerr << "kavrune-cli: nothing was sent to the device\n";
+      }
       return std::nullopt;
     }
     job.Units = std::make_shared<TUnitMatcher>(o.units, std::move(rows));
@@ -310,8 +319,8 @@ int StoppedStatus(const std::vector<TPortResult>& results) {
   return CliPlatform::StopStatus();
 }
 
-// A read changes nothing, so its line says what it read.
-void PrintSummary(const std::vector<TPortResult>& results, const std::string& command) {
+// A read changes nothing, so its line says what it read; a dry run what would change.
+void PrintSummary(const std::vector<TPortResult>& results, const std::string& command, bool dryRun) {
   for (const TPortResult& r : results) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
@@ -320,7 +329,8 @@ void PrintSummary(const std::vector<TPortResult>& results, const std::string& co
                                                                                                : "failed";
     std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t';
     if (command == "read") std::cout << (r.Result.empty() ? "nothing read" : r.Result);
-    else std::cout << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed";
+    else
+      std::cout << r.Changed << (r.Changed == 1 ? " setting" : " settings") << (dryRun ? " would change" : " changed");
     std::cout << '\t' << seconds << '\n';
   }
   std::cout << std::flush;
@@ -570,7 +580,7 @@ int Run(const std::vector<std::string>& args) {
     }
     if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
     if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
-    if (job->Several && !json) PrintSummary(results, o.command);
+    if (job->Several && !json) PrintSummary(results, o.command, o.dryRun);
     if (job->Units && !json) std::cout << "units: " << totals.Line() << std::endl;
     return done(status != Ok ? status : reportStatus, results);
   } catch (const TUsageError& e) {

@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "SimProcess.h"
@@ -135,4 +136,20 @@ TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordE
   r = RunCli({"apply", "--ports", "COM7,COM8", "--units", twice, "--allow-duplicate", "basic_parameters.ip_addr",
               "--dry-run", "--quiet", goldenFile});
   EXPECT_EQ(r.rc, 0) << r.err;
+
+  // A row without its address would leave its unit with the golden one, as the next unit so left:
+  // a slip of the command line unless --allow-empty says to keep it. A dry run changes nothing.
+  const std::string gaps = dir.Path() + "/gaps.csv";
+  std::ofstream(gaps) << "port,basic_parameters.IP_addr\nCOM7,10.0.0.1\nCOM8\nCOM9,\n";
+  r = RunCli({"apply", "--ports", "COM7,COM8,COM9", "--units", gaps, "--dry-run", "--quiet", goldenFile});
+  EXPECT_EQ(r.rc, 2) << r.err;
+  for (const char* fault : {"gaps.csv row 2, column basic_parameters.IP_addr: missing",
+                            "gaps.csv row 3, column basic_parameters.IP_addr: empty"})
+    EXPECT_NE(r.err.find(fault), std::string::npos) << r.err;
+  r = RunCli(
+      {"apply", "--ports", "COM7,COM8,COM9", "--units", gaps, "--allow-empty", "--dry-run", "--quiet", goldenFile});
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("COM8\tok\t\\d+ settings? would change\t"))) << r.out;
+  EXPECT_EQ(r.out.find("changed"), std::string::npos) << r.out;
+  EXPECT_EQ(Slurp(state(7)), before);
 }

@@ -61,8 +61,14 @@ TEST(CliUnits, aBadFileShouldBeRefusedWholeNamingRowAndColumn) {
       // What must be each unit's own, in two rows ({row} worked out first; names in any case).
       {"port,basic_parameters.IP_addr\nCOM1,10.0.0.9\nCOM2,10.0.0.{row}\nCOM3,10.0.0.2\n",
        "units.csv rows 2 and 3, column basic_parameters.IP_addr: both give 10.0.0.2, which each unit needs of its own"},
-      {"port,basic_parameters.DHCP_device_name\nCOM1,Press\nCOM2,press\n", "units.csv rows 1 and 2, column "
+      {"port,basic_parameters.DHCP_device_name\nCOM1,Press\nCOM2,press\n",
+       "units.csv rows 1 and 2, column "
        "basic_parameters.DHCP_device_name: both give press"},
+      // An empty or missing cell there would leave two units with the value for every unit.
+      {"port,basic_parameters.IP_addr,Channel_1.Baudrate\nCOM7,10.0.0.1,\nCOM8\nCOM9,\n",
+       "units.csv row 2, column basic_parameters.IP_addr: missing, but each unit needs a value of its own there"},
+      {"mac,basic_parameters.DHCP_device_name\n02-00-00-00-00-09, \n",
+       "units.csv row 1, column basic_parameters.DHCP_device_name: empty"},
   };
   for (const auto& [text, why] : cases) {
     std::vector<std::string> faults;
@@ -74,16 +80,16 @@ TEST(CliUnits, aBadFileShouldBeRefusedWholeNamingRowAndColumn) {
 }
 
 TEST(CliUnits, rowsShouldGoToUnitsByMacBeforePortAndEachToOneUnit) {
-  // Quoted cells with a comma, quotes and {row}; CR LF and LF; blank rows; empty cells.
+  // Quoted cells with a comma, quotes and {row}; CR LF and LF; blank rows; empty cells allowed.
   std::vector<std::string> faults;
-  auto rows = Parse(
-      "\xEF\xBB\xBFPort,MAC,basic_parameters.IP_addr,basic_parameters.DHCP_device_name\r\n"
-      "com7,,10.0.0.{row},\"st,\"\"{row}\"\"\"\r\n"
-      "COM8,02:a0:00:00:00:f7,10.0.0.{row},\n"
-      "\n"
-      ",0200000000F9,10.0.0.{row},\n"
-      "COM11,,10.0.0.{row},\n",
-      faults);
+  auto rows = ParseUnits("units.csv",
+                         "\xEF\xBB\xBFPort,MAC,basic_parameters.IP_addr,basic_parameters.DHCP_device_name\r\n"
+                         "com7,,10.0.0.{row},\"st,\"\"{row}\"\"\"\r\n"
+                         "COM8,02:a0:00:00:00:f7,10.0.0.{row},\n"
+                         "\n"
+                         ",0200000000F9,10.0.0.{row},\n"
+                         "COM11,,10.0.0.{row},\n",
+                         faults, {}, true);
   ASSERT_TRUE(faults.empty()) << faults.front();
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].Port, "COM7");
