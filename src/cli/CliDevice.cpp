@@ -450,14 +450,17 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       // it never asked for was not written at all.
       const std::vector<std::string> lines = verdict.Lines(after);
       const bool clean = verdict.Clean();
-      result.Write.Differences = Compare(current, after);
       const TApplyCheck check = verdict.Check();
+      // The check's lines come first: "written and confirmed" is a result, whatever follows it.
+      const size_t results =
+          check.Clean() && !(check.Confirmed.empty() && check.Unconfirmable.empty()) ? check.Lines().size() : 0;
+      result.Write.Differences = Compare(current, after);
       for (const TSettingChange& c : check.Unconfirmable) result.Write.Secrets.push_back(c.Row);
       for (const TSettingChange& c : verdict.Of(TSettingVerdict::NotAsked)) result.Write.NotAsked.push_back(c.Row);
       for (const auto& [c, holds] : check.NotTaken) result.Write.NotTaken.push_back(c.Row);
       result.Changed = static_cast<int>(check.Confirmed.size() + check.Unconfirmable.size());
       result.Result = lines.empty() ? std::string() : lines.front();
-      for (const std::string& line : lines) clean ? out.Note(line) : out.Error(line);
+      for (size_t i = 0; i < lines.size(); ++i) clean || i < results ? out.Note(lines[i]) : out.Error(lines[i]);
       result.Outcome = clean ? "confirmed" : "not taken";
       if (!clean) {
         if (!o.output.empty()) Emit(output, session.SettingsText(), out);
@@ -486,21 +489,25 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     }
     const std::vector<TDifference> differences = Compare(current, FromReadDocument(session.Settings()));
     const int differing = static_cast<int>(differences.size());
-    // Which ones, as "Channel_1.Baudrate: 38400 -> 9600" lines; a password's value never.
-    const std::string which = FormatDifferences(Masked(differences), TFormat::Text);
+    // Which ones, a "  Channel_1.Baudrate: 38400 -> 9600" line each; a password's value never.
+    std::string which;
+    for (const TDifference& d : Masked(differences)) which += "\n  " + FormatDifferences({d}, TFormat::Text);
+    if (!which.empty()) which.pop_back();
     if (o.store) {
       result.Changed = differing;
       result.Result = "defaults restored and stored";
       out.Note(result.Result + " (" + Plural(static_cast<size_t>(differing), "setting") + " changed)" +
-               (which.empty() ? std::string() : ":\n" + which));
+               (which.empty() ? std::string() : ":" + which));
     } else {
       // Not a note that --quiet hides: a script must not take the device for restored.
       result.Result = "nothing on the device changed";
       out.Error(
-          "nothing on the device changed: the factory values were not stored, so the device keeps its own settings" +
-          (differing ? " (" + std::to_string(differing) + " of them differ from the factory values:\n" + which + ")"
-                     : std::string(", which are the factory values already")) +
-          ".\nRun \"kavrune-cli defaults --store\" to store the factory values.");
+          "nothing on the device changed: the factory values were not stored, so the device keeps its own "
+          "settings" +
+          (differing ? ". " + std::to_string(differing) + (differing == 1 ? " of them differs" : " of them differ") +
+                           " from the factory values:" + which
+                     : std::string(", which are the factory values already.")) +
+          "\nRun \"kavrune-cli defaults --store\" to store the factory values.");
     }
   }
   result.Settings = FromReadDocument(session.Settings());
