@@ -8,6 +8,8 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -168,6 +170,21 @@ std::string WithUnit(const std::string& json, const TDeviceIdentity& unit) {
 }
 
 std::string Plural(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+// What a restore leaves as the unit has it (passwords and keys, the E-mail menu), where the
+// restore touches it; each line once a run, however many units share it.
+void SayNotCarried(const TDeviceSettings& current, const TDeviceSettings& restored, TCliOutput& out) {
+  static std::mutex lock;
+  static std::set<std::string> said;
+  for (const std::string& line : NotCarriedByRestore(current, restored)) {
+    bool fresh = false;
+    {
+      std::lock_guard g(lock);
+      fresh = said.insert(line).second;
+    }
+    if (fresh) out.Note(line);
+  }
+}
 
 }  // namespace
 
@@ -365,7 +382,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   std::optional<TUndoTarget> undo;
   if (o.command == "undo") {
     int status = Ok;
-    undo = FindUndoTarget(session.Identity().Mac, result.Port, o.quiet, o.dryRun, out, status);
+    undo = FindUndoTarget(session.Identity().Mac, result.Port, o.dryRun, out, status);
     if (!undo) return finish(status);
   }
   if (o.command == "apply" || o.command == "set" || o.command == "undo") {
@@ -390,6 +407,7 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       out.Error("nothing was sent");
       return finish(FileError);
     }
+    if (job.Restore || undo) SayNotCarried(current, wanted, out);
     const TSettingChanges& changes = apply.Changes();
     const TSettingChanges& notOnUnit = apply.NotOnUnit();
     for (const TSettingChange& c : notOnUnit) result.Write.NotOnUnit.push_back(c.Row);

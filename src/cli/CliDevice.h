@@ -27,6 +27,7 @@ struct TPortJob {
   bool Several = false;                  // more than one port: prefixed messages, no progress line
   bool Print = true;                     // read: false keeps the settings in the result only
   std::shared_ptr<TUnitMatcher> Units;   // apply, set with --units
+  bool Restore = false;                  // apply of a backup: what a restore cannot carry is named
 };
 
 struct TPortResult {

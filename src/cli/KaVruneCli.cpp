@@ -53,9 +53,15 @@ int ListPorts() {
   return Ok;
 }
 
-// The settings a file holds, or nothing after saying why. Strict: for a write, so everything the
-// device could not be given is found here, before any port opens.
-std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool strict, bool quiet) {
+// What a settings file is read for: a look at it (diff, sheet), or a write (apply), which names
+// what the file keeps and a write leaves out.
+enum class TFileUse { Look, Write };
+
+// The settings a file holds, or nothing after saying why. For a write everything the device could
+// not be given is found here, before any port opens. backup: whether the file is a read document.
+std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, TFileUse use, bool quiet,
+                                                bool* backup = nullptr) {
+  const bool strict = use == TFileUse::Write;
   try {
     const PXmlDocument doc = TXmlDocument::LoadFromFile(path);
     const TXmlElement root = doc->Root();
@@ -65,11 +71,12 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
     }
     std::vector<std::string> unknown, kept;
     TDeviceSettings settings = FromDocument(root, &unknown, &kept);
-    if (!kept.empty() && !quiet) {
+    if (!kept.empty() && !quiet && use == TFileUse::Write) {
       std::string list;
       for (const std::string& k : kept) list += (list.empty() ? "" : ", ") + k;
       std::cerr << path << ": kept in the file, not written: " << list << '\n';
     }
+    if (backup) *backup = IsReadDocument(root);
     if (!strict) return settings;
     const std::vector<std::string> faults = CheckBeforeWrite(settings);
     for (const std::string& u : unknown) std::cerr << "kavrune-cli: " << path << ": unknown setting " << u << '\n';
@@ -78,8 +85,6 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
       std::cerr << "kavrune-cli: " << path << ": nothing was sent to the device\n";
       return std::nullopt;
     }
-    if (IsReadDocument(root) && !quiet)
-      for (const std::string& line : NotCarriedByRestore(settings)) std::cerr << line << '\n';
     return settings;
   } catch (const std::exception& e) {
     // The loader's message names the file already.
@@ -167,7 +172,7 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
   job.Several = o.ports.size() > 1;
   std::string error;
   if (o.command == "apply") {
-    auto wanted = LoadSettingsFile(o.input, true, o.quiet);
+    auto wanted = LoadSettingsFile(o.input, TFileUse::Write, o.quiet, &job.Restore);
     if (!wanted) return std::nullopt;
     job.Wanted = *wanted;
   } else if (o.command == "set") {
@@ -352,7 +357,7 @@ int RunDiff(const TOptions& o) {
     const std::string& x = o.operands[i];
     std::error_code ec;
     if (fs::is_regular_file(x, ec) || !ResolvePort(x)) {
-      sides[i] = LoadSettingsFile(x, false, o.quiet);
+      sides[i] = LoadSettingsFile(x, TFileUse::Look, o.quiet);
       if (!sides[i]) return FileError;
     } else {
       ports.push_back(x);
@@ -483,7 +488,7 @@ int RunSheet(const TOptions& o) {
     if (int rc = FirstFailure(results); rc != Ok) return rc;
     args[1] = read.output;
     args.insert(args.end(), {"--from-port", o.ports.front()});
-  } else if (!LoadSettingsFile(o.input, false, o.quiet)) {
+  } else if (!LoadSettingsFile(o.input, TFileUse::Look, o.quiet)) {
     return FileError;
   }
   if (!o.language.empty()) args.insert(args.end(), {"--language", o.language});
