@@ -52,13 +52,15 @@ const std::vector<TCommand>& Commands() {
        "set, and writes the file back whole or not at all; no device is needed. Prints what\n"
        "changed; a password or key only as ********. A value set would refuse leaves the file\n"
        "as it was (status 2). A - reads more Section.Key=Value lines from standard input.\n"},
-      {"sheet", "(--port P | SETTINGS.xml) -o SHEET.pdf [--language de|cs|en]",
+      {"sheet", "(--port P | SETTINGS.xml) [-o SHEET.pdf] [--language de|cs|en]",
        "Makes the settings sheet of a unit (read from the port) or of a settings file, for handing\n"
        "a unit over: the unit's MAC address and firmware, every setting as the window's pages word\n"
        "it, grouped by page, the time and the tool's version. Passwords and keys appear only as\n"
        "set or not set. Written as PDF, or as text when SHEET ends in .txt, by the window program\n"
-       "kavrune-setup (run without a window; $KAVRUNE_SETUP names another). Nothing on the device\n"
-       "changes.\n"},
+       "kavrune-setup (run without a window; $KAVRUNE_SETUP names another). Without -o the sheet\n"
+       "is kavrune-<MAC>-sheet.pdf in the current folder, as the window offers it\n"
+       "(kavrune-sheet.pdf when the settings do not name the unit), and the tool says where it\n"
+       "went. Nothing on the device changes.\n"},
       {"defaults", "--port P [--store] [-o FILE]",
        "Has the device restore its factory values. Only with --store does the device keep them;\n"
        "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
@@ -131,7 +133,9 @@ const std::vector<TOption>& Options() {
        "save the settings in FILE instead of printing them (whole or not at all); with several\n"
        "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
       {"-o, --output", "FILE", "get", "save the settings in FILE instead of printing them"},
-      {"-o, --output", "FILE", "sheet", "the sheet's file: PDF, or text when it ends in .txt (required)"},
+      {"-o, --output", "FILE", "sheet",
+       "the sheet's file: PDF, or text when it ends in .txt (default: kavrune-<MAC>-sheet.pdf\n"
+       "in the current folder)"},
       {"--language", "L", "sheet", "de, cs or en: the sheet's language (default: the window's, by the user's locale)"},
       {"--value", "", "get",
        "print only the values, one a line in the order named, as the text form shows\n"
@@ -293,7 +297,7 @@ const char* kOverview =
     "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli edit     SETTINGS.xml Section.Key=Value ... [-]\n"
-    "  or:  kavrune-cli sheet    (--port P | SETTINGS.xml) -o SHEET.pdf [--language L]\n"
+    "  or:  kavrune-cli sheet    (--port P | SETTINGS.xml) [-o SHEET.pdf] [--language L]\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
     "  or:  kavrune-cli backups  [--mac M] [--format text|json]\n"
@@ -489,7 +493,6 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "get" && o.ports.size() > 1) throw usage("get reads one device");
   if (c == "sheet" && o.ports.size() + (o.input.empty() ? 0 : 1) != 1)
     throw usage("sheet takes one device (--port P) or one settings file");
-  if (c == "sheet" && o.output.empty()) throw usage("sheet needs -o SHEET.pdf");
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
     throw usage("reading several devices needs -o FILE (each gets the port in its name)");
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");

@@ -18,6 +18,7 @@
 #include "CliPlatform.h"
 #include "CliReport.h"
 #include "CliSha256.h"
+#include "uKaVruneIdentity.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -455,6 +456,18 @@ std::string SheetProgram() {
   return {};
 }
 
+// The name the window offers for a sheet: the unit's MAC address in it where the settings name
+// the unit.
+std::string DefaultSheetName(const std::string& settingsPath) {
+  std::string mac;
+  try {
+    mac = TDeviceIdentityScanner().Identity(TXmlDocument::LoadFromFile(settingsPath)->Root()).Mac;
+  } catch (const std::exception&) {
+    // read already said what is wrong with the file; the sheet goes by the plain name
+  }
+  return mac.empty() ? "kavrune-sheet.pdf" : "kavrune-" + mac + "-sheet.pdf";
+}
+
 // sheet: the unit is read into a private folder first; the window program lays the sheet out.
 int RunSheet(const TOptions& o) {
   const std::string program = SheetProgram();
@@ -491,10 +504,16 @@ int RunSheet(const TOptions& o) {
   } else if (!LoadSettingsFile(o.input, TFileUse::Look, o.quiet)) {
     return FileError;
   }
+  // Without -o, where the window would offer it, and named in full.
+  if (o.output.empty()) {
+    std::error_code ec;
+    const fs::path named = fs::absolute(DefaultSheetName(args[1]), ec);
+    args[3] = ec ? DefaultSheetName(args[1]) : named.string();
+  }
   if (!o.language.empty()) args.insert(args.end(), {"--language", o.language});
   const int rc = CliPlatform::RunProgram(program, args);
   if (rc == 0) {
-    if (!o.quiet) std::cerr << "settings sheet written to " << o.output << '\n';
+    if (!o.quiet) std::cerr << "settings sheet written to " << args[3] << '\n';
     return Ok;
   }
   if (rc < 0) std::cerr << "kavrune-cli: cannot run " << program << '\n';

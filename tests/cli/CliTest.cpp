@@ -87,7 +87,7 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       {{"backups", "--mac", "02-00-00-8F-1C"}, "is not a MAC address"},
       {{"undo"}, "--port is required"},
       {{"sheet", "--port", "COM1", "a.xml", "-o", "s.pdf"}, "one device (--port P) or one settings file"},
-      {{"sheet", "a.xml"}, "sheet needs -o SHEET.pdf"},
+      {{"sheet", "--language", "de"}, "one device (--port P) or one settings file"},
       {{"set", "--port", "COM1", "--allow-duplicate", "basic_parameters.IP_addr", "Expert.MTU_Size=1000"},
        "--allow-duplicate goes with --units"},
       {{"apply", "--port", "COM1", "--units", "u.csv", "--allow-duplicate", "basic_parameters.IP_adr", "a.xml"},
@@ -294,6 +294,13 @@ TEST_F(CliOnSim, sheetShouldBeMadeOfTheUnitsReadByTheWindowProgram) {
   const std::string text = Slurp(sheet);
   for (const char* part : {"MAC-Adresse", "02-00-00-8F-1C-2E", "dem Gerät an COM5", "IP-Adresse:", "192.168.1.254"})
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  // Without -o, the name the window offers, in the current folder, said in full.
+  r = RunProgram("/bin/sh", {"-c", "cd \"$0\" && exec \"$1\" sheet --port COM5", dir.Path(), KAVRUNE_CLI_PATH},
+                 dir.Path());
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const std::string offered = dir.Path() + "/kavrune-02-00-00-8F-1C-2E-sheet.pdf";
+  EXPECT_EQ(Slurp(offered).rfind("%PDF", 0), 0u);
+  EXPECT_NE(r.err.find("settings sheet written to " + offered), std::string::npos) << r.err;
   ::setenv("KAVRUNE_SETUP", (dir.Path() + "/none").c_str(), 1);
   const std::string golden = dir.Path() + "/golden.xml";
   DumpDocument(SimDefaults())->SaveToFile(golden);
