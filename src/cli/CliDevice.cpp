@@ -171,6 +171,35 @@ std::string WithUnit(const std::string& json, const TDeviceIdentity& unit) {
 
 std::string Plural(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
+// verify: every setting the unit was to get that it holds otherwise (or has no menu for), as diff
+// names it, the settings' value first; passwords and keys are never compared. Nothing is written.
+int CompareWithUnit(const TCheckedApply& apply, const TDeviceSettings& current, const TDeviceSettings& wanted,
+                    const std::string& port, bool several, TPortResult& result, TCliOutput& out) {
+  std::set<const TSettingRow*> differing;
+  for (const TSettingChanges* changes : {&apply.Changes(), &apply.NotOnUnit()})
+    for (const TSettingChange& c : *changes) differing.insert(c.Row);
+  for (const TDifference& d : Compare(wanted, current))
+    if (differing.count(d.Row)) result.Differs.push_back(d);
+  std::string lines = FormatDifferences(Masked(result.Differs), TFormat::Text);
+  if (several) {
+    std::string prefixed;
+    for (size_t at = 0; at < lines.size();) {
+      const size_t end = lines.find('\n', at);
+      prefixed += port + ": " + lines.substr(at, end - at + 1);
+      at = end + 1;
+    }
+    lines = prefixed;
+  }
+  if (int rc = Emit("", lines, out); rc != Ok) return rc;
+  result.Outcome = result.Differs.empty() ? "matches" : "differs";
+  result.Result = result.Differs.empty()
+                      ? "the unit holds every setting of the file"
+                      : Plural(result.Differs.size(), "setting") + " of the file " +
+                            (result.Differs.size() == 1 ? "differs" : "differ") + " on the unit; nothing was written";
+  out.Note(result.Result);
+  return result.Differs.empty() ? Ok : Differ;
+}
+
 // What a restore leaves as the unit has it (passwords and keys, the E-mail menu), where the
 // restore touches it; each line once a run, however many units share it.
 void SayNotCarried(const TDeviceSettings& current, const TDeviceSettings& restored, TCliOutput& out) {
@@ -385,14 +414,14 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     undo = FindUndoTarget(session.Identity().Mac, result.Port, o.dryRun, out, status);
     if (!undo) return finish(status);
   }
-  if (o.command == "apply" || o.command == "set" || o.command == "undo") {
+  if (o.command == "apply" || o.command == "set" || o.command == "undo" || job.Verify) {
     TDeviceSettings wanted = undo ? undo->Settings : job.Wanted;
     // Which row a unit gets is known only now: its MAC address came with the read.
     if (job.Units) {
       const TUnitMatcher::TMatch match = job.Units->Claim(result.Port, result.Unit.Mac);
       if (!match.Row) {
         out.Error(match.Why);
-        result.Outcome = "not written";
+        result.Outcome = job.Verify ? "not compared" : "not written";
         return finish(NotInUnits);
       }
       out.Note(match.Why);
@@ -406,6 +435,11 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       for (const std::string& f : apply.Faults()) out.Error(f);
       out.Error("nothing was sent");
       return finish(FileError);
+    }
+    if (job.Verify) {
+      // A line that garbled the read would show differences the unit does not have.
+      if (int rc = ReportDamage(session, out); rc != Ok) return finish(rc);
+      return finish(CompareWithUnit(apply, current, wanted, result.Port, job.Several, result, out));
     }
     if (job.Restore || undo) SayNotCarried(current, wanted, out);
     const TSettingChanges& changes = apply.Changes();

@@ -47,6 +47,14 @@ const std::vector<TCommand>& Commands() {
        "unknown key or a value the device cannot take is refused before the port is opened.\n"
        "On a production line, --units gives each unit values of its own over those of the file,\n"
        "and --report keeps a record of each unit.\n"},
+      {"verify", "--port P [--units FILE] [--report FILE] SETTINGS.xml",
+       "Reads each unit and names every setting of the file that the unit holds otherwise, as diff\n"
+       "prints it (the file's value, then the unit's), with the values of the unit's row of --units\n"
+       "over those of the file, as apply would give them. Nothing is written: a production line\n"
+       "checks its units with it after apply, or before they ship. Passwords and keys are not\n"
+       "compared, nor what the device only reports about itself. Exit status 0 when every unit\n"
+       "matches, 10 when one differs; each port gets a summary line (matches, differs, or the\n"
+       "failure) when there are several.\n"},
       {"edit", "SETTINGS.xml Section.Key=Value ... [-]",
        "Changes settings in a settings file (either form), with the names, values and checks of\n"
        "set, and writes the file back whole or not at all; no device is needed. Prints what\n"
@@ -105,13 +113,14 @@ struct TOption {
 
 const std::vector<TOption>& Options() {
   static const std::vector<TOption> options = {
-      {"-p, --port", "P", "read apply set defaults undo",
+      {"-p, --port", "P", "read apply set defaults undo verify",
        "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node\n"
        "(/dev/ttyUSB0). Repeat it to work on several devices at once"},
       {"-p, --port", "P", "get sheet", "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node"},
-      {"--ports", "P1,P2,...", "read apply set defaults undo",
+      {"--ports", "P1,P2,...", "read apply set defaults undo verify",
        "several devices at once: each gets its own worker, and stdout a summary line\n"
-       "per port (port, result, settings changed or, for read, settings read, seconds)"},
+       "per port (port, result, settings changed or, for read, settings read, for verify,\n"
+       "settings that differ, seconds)"},
       {"--format", "F", "read",
        "xml: the device's settings document, windows-1250, as the window saves it (the\n"
        "default into a file or a pipe); json: typed values by section and key; text: one\n"
@@ -153,7 +162,7 @@ const std::vector<TOption>& Options() {
       {"--format", "F", "backups",
        "text (the default): MAC, time and file, tab-separated; json: a list of {mac,\n"
        "time, file}"},
-      {"--units", "FILE", "apply set",
+      {"--units", "FILE", "apply set verify",
        "values of their own for each unit: a CSV file (UTF-8, RFC 4180) whose header\n"
        "names a port column (COM<n>) or a mac column, or both, and Section.Key columns.\n"
        "Each row is one unit; its cells replace the values given for every unit, an empty\n"
@@ -161,32 +170,34 @@ const std::vector<TOption>& Options() {
        "and {row} in a cell is the row's number (the first row under the\n"
        "header is 1), as in 10.0.0.{row}. A unit is found by its row's MAC address where the\n"
        "row gives one, else by its port. The whole file is checked before any port opens;\n"
-       "a fault names its row and column (status 5). A unit that is in no row is not written\n"
-       "(status 8)"},
-      {"--allow-duplicate", "COLUMN", "apply set",
+       "a fault names its row and column (status 5). A unit that is in no row is left as it\n"
+       "is (status 8)"},
+      {"--allow-duplicate", "COLUMN", "apply set verify",
        "let rows of --units share a value of the column COLUMN (Section.Key) that is\n"
        "otherwise each unit's own: basic_parameters.IP_addr, basic_parameters.DHCP_device_name.\n"
        "Without it two rows with one value are refused before any port opens (status 5).\n"
        "Repeat it for several columns"},
-      {"--allow-empty", "", "apply set",
+      {"--allow-empty", "", "apply set verify",
        "let a row of --units leave basic_parameters.IP_addr or\n"
        "basic_parameters.DHCP_device_name empty (or end before it): that unit keeps the value\n"
        "given for every unit there. Without it such a cell is refused, naming its row and\n"
        "column, before any port opens (status 2), since two units left so would share it"},
-      {"--report", "FILE", "apply set",
+      {"--report", "FILE", "apply set verify",
        "add one record per unit to FILE, .jsonl (a JSON object a line) or .csv (with a\n"
        "header): UTC time, port, MAC address, firmware, row of --units, outcome (confirmed,\n"
-       "not taken, nothing stored, stored not checked, not written, not found), exit status,\n"
-       "the names of the settings changed and seconds; then the run's id, the tool's version,\n"
-       "the settings file and its SHA-256, and the values of the unit's row (a password's or\n"
-       "key's only as \"(set)\"). A row of --units whose unit was on no port gets a record\n"
-       "\"not found\"; a .jsonl report ends with a summary record (confirmed, failed, not\n"
-       "found, stored not checked). Each record is on the disk when its unit is done. A report\n"
-       "that cannot be opened stops the tool before any port opens (status 5)"},
+       "not taken, nothing stored, stored not checked, not written, not found; for verify\n"
+       "matches, differs, not compared), exit status, the names of the settings changed and\n"
+       "seconds; then the run's id, the tool's version, the settings file and its SHA-256, the\n"
+       "values of the unit's row (a password's or key's only as \"(set)\") and, for verify,\n"
+       "the names of the settings that differ. A row of --units whose unit was on no port gets\n"
+       "a record \"not found\"; a .jsonl report ends with a summary record (confirmed, for\n"
+       "verify the units that match, failed, not found, stored not checked). Each record is on\n"
+       "the disk when its unit is done. A report that cannot be opened stops the tool before any\n"
+       "port opens (status 5)"},
       {"--store", "", "defaults",
        "have the device store the factory values; without it the device keeps its own\n"
        "settings"},
-      {"--timeout", "S", "read get diff sheet",
+      {"--timeout", "S", "read get diff sheet verify",
        "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
        "default 60)"},
       {"--timeout", "S", "apply set defaults undo",
@@ -195,15 +206,15 @@ const std::vector<TOption>& Options() {
       {"--restart-limit", "S", "apply set defaults undo",
        "seconds the unit may take to come back after it stored (1 to 600, default 15); a\n"
        "unit that does not is reported as stored, not checked (status 9)"},
-      {"--log", "FILE", "read set apply defaults undo diff",
+      {"--log", "FILE", "read set apply defaults undo diff verify",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked. Several ports: one file each"},
       {"--log", "FILE", "get sheet",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked"},
-      {"-q, --quiet", "", "read get set apply defaults undo diff backups edit sheet",
+      {"-q, --quiet", "", "read get set apply defaults undo diff backups edit sheet verify",
        "no hints, progress or result line on stderr; errors are still shown"},
-      {"-h, --help", "", "ports read get set apply edit sheet defaults undo backups diff help", "this text"},
+      {"-h, --help", "", "ports read get set apply verify edit sheet defaults undo backups diff help", "this text"},
   };
   return options;
 }
@@ -270,10 +281,14 @@ std::string OptionsHelp(const std::string& command) {
   return out;
 }
 
+bool IsDeviceCommand(const std::string& c) {
+  return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set" || c == "undo" || c == "verify";
+}
+
 std::string CommandHelp(const TCommand& c) {
   const std::string name = c.Name;
   std::string out = "Usage: kavrune-cli " + name + (*c.Usage ? " " + std::string(c.Usage) : "") + "\n" + c.Description;
-  if (name == "read" || name == "get" || name == "set" || name == "apply" || name == "defaults" || name == "undo")
+  if (IsDeviceCommand(name))
     out +=
         "P is COM<n> or a device node; the device is found when it is powered on within the\n"
         "time limit.\n";
@@ -296,6 +311,7 @@ const char* kOverview =
     "  or:  kavrune-cli get      --port P [--format text|json|xml] [--value] Section.Key ...\n"
     "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
+    "  or:  kavrune-cli verify   --port P [--units FILE] [--report FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli edit     SETTINGS.xml Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli sheet    (--port P | SETTINGS.xml) [-o SHEET.pdf] [--language L]\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
@@ -303,8 +319,8 @@ const char* kOverview =
     "  or:  kavrune-cli backups  [--mac M] [--format text|json]\n"
     "  or:  kavrune-cli diff     [--format text|json|xml] X Y\n"
     "  or:  kavrune-cli help [COMMAND]\n"
-    "P is COM<n> or a device node; read, apply, set, defaults and undo take several (--port\n"
-    "COM7 --port COM8, or --ports COM7,COM8) and work on all of them at once. Before every\n"
+    "P is COM<n> or a device node; read, apply, set, verify, defaults and undo take several\n"
+    "(--port COM7 --port COM8, or --ports COM7,COM8) and work on all of them at once. Before every\n"
     "write the settings the device had are kept as a backup (kavrune-cli backups lists them).\n"
     "Each command's options are in its own help: kavrune-cli read --help.\n"
     "\n"
@@ -323,8 +339,8 @@ const char* kOverview =
     "the unit (nothing is sent), 6 the device did not take every setting written,\n"
     "7 the settings were written out but lines of the dump stayed unreadable (named on stderr),\n"
     "8 a unit is in no row of --units and was not written, 9 stored, not checked: the unit\n"
-    "stored but did not come back to be read again (read it to confirm), 10 diff found\n"
-    "differences, 130 (143)\n"
+    "stored but did not come back to be read again (read it to confirm), 10 diff or verify\n"
+    "found differences, 130 (143)\n"
     "stopped by Ctrl-C (SIGTERM): the device left Setup Mode without storing. With several\n"
     "ports the status is that of the first port that failed.\n"
     "A second Ctrl-C ends the program at once.\n";
@@ -352,10 +368,6 @@ std::vector<std::string> OptionNames(const std::string& command) {
     if (Takes(o, command))
       for (const std::string& n : NamesOf(o)) names.push_back(n);
   return names;
-}
-
-bool IsDeviceCommand(const std::string& c) {
-  return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set" || c == "undo";
 }
 
 }  // namespace
@@ -480,7 +492,7 @@ TOptions Parse(const std::vector<std::string>& args) {
       o.dryRun = true;
     } else if (name == "--quiet") {
       o.quiet = true;
-    } else if ((c == "apply" || c == "edit" || c == "sheet") && o.input.empty()) {
+    } else if ((c == "apply" || c == "edit" || c == "sheet" || c == "verify") && o.input.empty()) {
       o.input = a;
     } else if (c == "get" || c == "set" || c == "edit" || c == "diff" || (c == "help" && o.operands.empty())) {
       // set -: the assignments on standard input
@@ -496,6 +508,7 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
     throw usage("reading several devices needs -o FILE (each gets the port in its name)");
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
+  if (c == "verify" && o.input.empty()) throw usage("verify needs the settings file to compare the units with");
   if (c == "edit" && o.operands.empty()) throw usage("edit needs a settings file and Section.Key=Value");
   if (!o.allowDuplicate.empty() && o.units.empty()) throw usage("--allow-duplicate goes with --units");
   if (o.allowEmpty && o.units.empty()) throw usage("--allow-empty goes with --units");

@@ -257,8 +257,8 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
   return units;
 }
 
-TUnitMatcher::TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows)
-    : file_(std::move(fileName)), rows_(std::move(rows)) {}
+TUnitMatcher::TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows, std::string untouched)
+    : file_(std::move(fileName)), rows_(std::move(rows)), untouched_(std::move(untouched)) {}
 
 TUnitMatcher::TMatch TUnitMatcher::Claim(const std::string& port, const std::string& mac) {
   const std::string unit = mac.empty() ? "the unit" : "unit " + mac;
@@ -278,15 +278,15 @@ TUnitMatcher::TMatch TUnitMatcher::Claim(const std::string& port, const std::str
     if (byPort != rows_.end() && !byPort->Mac.empty())
       return {nullptr, file_ + " row " + std::to_string(byPort->Number) + " names " + port + " for unit " +
                            byPort->Mac + ", but " +
-                           (mac.empty() ? "the unit there did not show its MAC address" : unit + " is there") +
-                           ": nothing was written to it"};
+                           (mac.empty() ? "the unit there did not show its MAC address" : unit + " is there") + ": " +
+                           untouched_ + " it"};
     if (byPort != rows_.end()) row = &*byPort;
   }
-  if (!row) return {nullptr, unit + " on " + port + " is in no row of " + file_ + ": nothing was written to it"};
+  if (!row) return {nullptr, unit + " on " + port + " is in no row of " + file_ + ": " + untouched_ + " it"};
   std::lock_guard g(lock_);
   if (!claimed_.insert(row->Number).second)
     return {nullptr, file_ + " row " + std::to_string(row->Number) +
-                         " went to another port already (a MAC address on two units?): nothing was written to " + unit};
+                         " went to another port already (a MAC address on two units?): " + untouched_ + " " + unit};
   return {row, unit + ": " + file_ + " row " + std::to_string(row->Number) + how};
 }
 

@@ -42,7 +42,8 @@ std::vector<const TSettingRow*> OwnPerUnit();
 // ports ask at once.
 class TUnitMatcher final {
  public:
-  TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows);
+  // untouched: what became of a unit that gets no row, "nothing was written to" it.
+  TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows, std::string untouched = "nothing was written to");
 
   struct TMatch {
     const TUnitRow* Row = nullptr;  // none: the unit is to be left as it is
@@ -58,6 +59,7 @@ class TUnitMatcher final {
  private:
   std::string file_;
   std::vector<TUnitRow> rows_;
+  std::string untouched_;
   mutable std::mutex lock_;
   std::set<int> claimed_;
 };

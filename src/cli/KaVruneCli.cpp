@@ -54,15 +54,15 @@ int ListPorts() {
   return Ok;
 }
 
-// What a settings file is read for: a look at it (diff, sheet), or a write (apply), which names
-// what the file keeps and a write leaves out.
-enum class TFileUse { Look, Write };
+// What a settings file is read for: a look at it (diff, sheet), a write (apply), which names what
+// the file keeps and a write leaves out, or what units must hold (verify), checked as for a write.
+enum class TFileUse { Look, Write, Verify };
 
 // The settings a file holds, or nothing after saying why. For a write everything the device could
 // not be given is found here, before any port opens. backup: whether the file is a read document.
 std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, TFileUse use, bool quiet,
                                                 bool* backup = nullptr) {
-  const bool strict = use == TFileUse::Write;
+  const bool strict = use != TFileUse::Look;
   try {
     const PXmlDocument doc = TXmlDocument::LoadFromFile(path);
     const TXmlElement root = doc->Root();
@@ -171,9 +171,11 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
   status = FileError;
   TPortJob job;
   job.Several = o.ports.size() > 1;
+  job.Verify = o.command == "verify";
   std::string error;
-  if (o.command == "apply") {
-    auto wanted = LoadSettingsFile(o.input, TFileUse::Write, o.quiet, &job.Restore);
+  if (o.command == "apply" || o.command == "verify") {
+    auto wanted =
+        LoadSettingsFile(o.input, o.command == "apply" ? TFileUse::Write : TFileUse::Verify, o.quiet, &job.Restore);
     if (!wanted) return std::nullopt;
     job.Wanted = *wanted;
   } else if (o.command == "set") {
@@ -225,7 +227,9 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
       }
       return std::nullopt;
     }
-    job.Units = std::make_shared<TUnitMatcher>(o.units, std::move(rows));
+    job.Units = o.command == "verify"
+                    ? std::make_shared<TUnitMatcher>(o.units, std::move(rows), "nothing was compared with")
+                    : std::make_shared<TUnitMatcher>(o.units, std::move(rows));
   }
   return job;
 }
@@ -246,11 +250,13 @@ std::vector<std::pair<std::string, std::string>> ValuesOf(const TUnitRow* row) {
 TUnitRecord RecordOf(const TPortResult& r, const TPortJob& job) {
   TUnitRecord record{UtcTime(r.Seconds), r.Port,   r.Unit.Mac, r.Unit.Firmware, r.UnitRow,
                      r.Outcome,          r.Status, {},         r.Seconds};
-  if (record.Outcome.empty()) record.Outcome = r.Write.Stored ? "stored not checked" : "nothing stored";
+  if (record.Outcome.empty())
+    record.Outcome = job.Verify ? "not compared" : r.Write.Stored ? "stored not checked" : "nothing stored";
   if (record.Outcome == "confirmed" || record.Outcome == "not taken") {
     for (const TDifference& d : r.Write.Differences) record.Changed.push_back(SettingName(*d.Row));
     for (const TSettingRow* row : r.Write.Secrets) record.Changed.push_back(SettingName(*row));
   }
+  for (const TDifference& d : r.Differs) record.Differs.push_back(SettingName(*d.Row));
   if (job.Units && r.UnitRow) record.Values = ValuesOf(job.Units->RowNumbered(r.UnitRow));
   return record;
 }
@@ -325,16 +331,21 @@ int StoppedStatus(const std::vector<TPortResult>& results) {
   return CliPlatform::StopStatus();
 }
 
-// A read changes nothing, so its line says what it read; a dry run what would change.
+// A read changes nothing, so its line says what it read; a dry run what would change, and verify
+// whether the unit matches.
 void PrintSummary(const std::vector<TPortResult>& results, const std::string& command, bool dryRun) {
+  const bool verify = command == "verify";
   for (const TPortResult& r : results) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
-    const std::string how = r.Status == Ok                                                     ? "ok"
+    const std::string how = r.Status == Ok                 ? (verify ? "matches" : "ok")
+                            : verify && r.Status == Differ ? "differs"
                             : CliPlatform::StopFlag() && r.Status == CliPlatform::StopStatus() ? "stopped"
                                                                                                : "failed";
-    std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t';
+    const bool plain = r.Status == Ok || (verify && r.Status == Differ);
+    std::cout << r.Port << '\t' << (plain ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t';
     if (command == "read") std::cout << (r.Result.empty() ? "nothing read" : r.Result);
+    else if (verify) std::cout << r.Differs.size() << (r.Differs.size() == 1 ? " setting differs" : " settings differ");
     else
       std::cout << r.Changed << (r.Changed == 1 ? " setting" : " settings") << (dryRun ? " would change" : " changed");
     std::cout << '\t' << seconds << '\n';

@@ -161,17 +161,21 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
       const std::string line =
           "2026-12-07T20:15:03Z,COM7,02-00-00-00-00-07,\"V1.0, \"\"beta\"\"\",1,not taken,6,"
           "basic_parameters.IP_addr Channel_1.Password,5.2,unit,r1,kavrune-cli 9,golden.xml,ab12,"
-          "\"{\"\"basic_parameters.IP_addr\"\":\"\"10.0.0.1\"\"}\"\r\n";
-      EXPECT_EQ(text,
-                "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,"
-                "values\r\n" +
-                    line + line);
+          "\"{\"\"basic_parameters.IP_addr\"\":\"\"10.0.0.1\"\"}\",\r\n";
+      const std::string header =
+          "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,"
+          "values,differs\r\n";
+      EXPECT_EQ(text, header + line + line);
       // A report begun by an earlier version keeps its columns; one of unknown columns is not added to.
       const std::string old = dir.Path() + "/old.csv", other = dir.Path() + "/other.csv";
-      const std::string header = "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n";
-      std::ofstream(old) << header;
-      ASSERT_TRUE(TRunReport(old).Append(record));
-      EXPECT_EQ(Slurp(old), header + line.substr(0, line.find(",unit,")) + "\r\n");
+      const std::string first = header.substr(0, header.find(",record")),
+                        second = header.substr(0, header.find(",differs"));
+      for (const auto& [columns, kept] : {std::pair{first, line.substr(0, line.find(",unit,"))},
+                                          std::pair{second, line.substr(0, line.rfind(",\r\n"))}}) {
+        std::ofstream(old) << columns << "\r\n";
+        ASSERT_TRUE(TRunReport(old, {"r1", "kavrune-cli 9", "golden.xml", "ab12"}).Append(record));
+        EXPECT_EQ(Slurp(old), columns + "\r\n" + kept + "\r\n");
+      }
       std::ofstream(other) << "when,where\r\n";
       TRunReport unknown(other);
       EXPECT_FALSE(unknown.IsOpen());
