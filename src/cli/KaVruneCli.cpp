@@ -174,8 +174,9 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
   job.Verify = o.command == "verify";
   std::string error;
   if (o.command == "apply" || o.command == "verify") {
+    const bool apply = o.command == "apply";
     auto wanted =
-        LoadSettingsFile(o.input, o.command == "apply" ? TFileUse::Write : TFileUse::Verify, o.quiet, &job.Restore);
+        LoadSettingsFile(o.input, apply ? TFileUse::Write : TFileUse::Verify, o.quiet, apply ? &job.Restore : nullptr);
     if (!wanted) return std::nullopt;
     job.Wanted = *wanted;
   } else if (o.command == "set") {
@@ -474,7 +475,7 @@ std::string DefaultSheetName(const std::string& settingsPath) {
   try {
     mac = TDeviceIdentityScanner().Identity(TXmlDocument::LoadFromFile(settingsPath)->Root()).Mac;
   } catch (const std::exception&) {
-    // read already said what is wrong with the file; the sheet goes by the plain name
+    // The file was read a moment ago; should it fail now, the sheet goes by the plain name.
   }
   return mac.empty() ? "kavrune-sheet.pdf" : "kavrune-" + mac + "-sheet.pdf";
 }
@@ -517,9 +518,10 @@ int RunSheet(const TOptions& o) {
   }
   // Without -o, where the window would offer it, and named in full.
   if (o.output.empty()) {
+    const std::string name = DefaultSheetName(args[1]);
     std::error_code ec;
-    const fs::path named = fs::absolute(DefaultSheetName(args[1]), ec);
-    args[3] = ec ? DefaultSheetName(args[1]) : named.string();
+    const fs::path full = fs::absolute(name, ec);
+    args[3] = ec ? name : full.string();
   }
   if (!o.language.empty()) args.insert(args.end(), {"--language", o.language});
   const int rc = CliPlatform::RunProgram(program, args);
