@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <iostream>
-#include <mutex>
-#include <set>
 
 #include "KaVruneCli.h"
 
@@ -67,8 +65,8 @@ void SaidBackup(const TCheckedApply& apply, const TApplyVerdict& verdict, TCliOu
     out.Note("the unit holds what it held before, so the backup taken before the write is removed");
 }
 
-std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool quiet, bool dryRun,
-                                          TCliOutput& out, int& status) {
+std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool dryRun, TCliOutput& out,
+                                          int& status) {
   status = FileError;
   const TBackupStore store;
   TUndoTarget target = ::FindUndoTarget(mac, port, store);
@@ -98,14 +96,6 @@ std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::str
   }
   out.Note(std::string(dryRun ? "undo would restore" : "undo restores") + " the settings the unit " + mac +
            " had before the last write to it, kept on " + target.Backup.Time() + " in " + target.Backup.Path);
-  // Once for the run, however many units are undone.
-  static std::mutex saidLock;
-  static std::set<std::string> said;
-  if (!quiet)
-    for (const std::string& line : NotCarriedByRestore(target.Settings)) {
-      std::lock_guard g(saidLock);
-      if (said.insert(line).second) out.Note(line);
-    }
   status = Ok;
   return target;
 }

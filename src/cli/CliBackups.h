@@ -23,7 +23,7 @@ void SaidBackup(const TCheckedApply& apply, const TApplyVerdict& verdict, TCliOu
 // The backup undo restores onto the unit mac on port, named on stderr. Nothing, with status set,
 // after saying why: the unit did not name itself, it is not the unit last written through the
 // port, it has no backup, or the backup cannot be read.
-std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool quiet, bool dryRun,
-                                          TCliOutput& out, int& status);
+std::optional<TUndoTarget> FindUndoTarget(const std::string& mac, const std::string& port, bool dryRun, TCliOutput& out,
+                                          int& status);
 
 }  // namespace KaVruneCli

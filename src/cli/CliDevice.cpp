@@ -8,6 +8,8 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -163,6 +165,50 @@ std::string WithUnit(const std::string& json, const TDeviceIdentity& unit) {
 }
 
 std::string Plural(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+// verify: every setting the unit was to get that it holds otherwise (or has no menu for), as diff
+// names it, the settings' value first; passwords and keys are never compared. Nothing is written.
+int CompareWithUnit(const TCheckedApply& apply, const TDeviceSettings& current, const TDeviceSettings& wanted,
+                    const std::string& port, bool several, TPortResult& result, TCliOutput& out) {
+  std::set<const TSettingRow*> differing;
+  for (const TSettingChanges* changes : {&apply.Changes(), &apply.NotOnUnit()})
+    for (const TSettingChange& c : *changes) differing.insert(c.Row);
+  for (const TDifference& d : Compare(wanted, current))
+    if (differing.count(d.Row)) result.Differs.push_back(d);
+  std::string lines = FormatDifferences(Masked(result.Differs), TFormat::Text);
+  if (several) {
+    std::string prefixed;
+    for (size_t at = 0; at < lines.size();) {
+      const size_t end = lines.find('\n', at);
+      prefixed += port + ": " + lines.substr(at, end - at + 1);
+      at = end + 1;
+    }
+    lines = prefixed;
+  }
+  if (int rc = Emit("", lines, out); rc != Ok) return rc;
+  result.Outcome = result.Differs.empty() ? "matches" : "differs";
+  result.Result = result.Differs.empty()
+                      ? "the unit holds every setting of the file"
+                      : Plural(result.Differs.size(), "setting") + " of the file " +
+                            (result.Differs.size() == 1 ? "differs" : "differ") + " on the unit; nothing was written";
+  out.Note(result.Result);
+  return result.Differs.empty() ? Ok : Differ;
+}
+
+// What a restore leaves as the unit has it (passwords and keys, the E-mail menu), where the
+// restore touches it; each line once a run, however many units share it.
+void SayNotCarried(const TDeviceSettings& current, const TDeviceSettings& restored, TCliOutput& out) {
+  static std::mutex lock;
+  static std::set<std::string> said;
+  for (const std::string& line : NotCarriedByRestore(current, restored)) {
+    bool fresh = false;
+    {
+      std::lock_guard g(lock);
+      fresh = said.insert(line).second;
+    }
+    if (fresh) out.Note(line);
+  }
+}
 
 }  // namespace
 
@@ -371,17 +417,17 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
   std::optional<TUndoTarget> undo;
   if (o.command == "undo") {
     int status = Ok;
-    undo = FindUndoTarget(session.Identity().Mac, result.Port, o.quiet, o.dryRun, out, status);
+    undo = FindUndoTarget(session.Identity().Mac, result.Port, o.dryRun, out, status);
     if (!undo) return finish(status);
   }
-  if (o.command == "apply" || o.command == "set" || o.command == "undo") {
+  if (o.command == "apply" || o.command == "set" || o.command == "undo" || job.Verify) {
     TDeviceSettings wanted = undo ? undo->Settings : job.Wanted;
     // Which row a unit gets is known only now: its MAC address came with the read.
     if (job.Units) {
       const TUnitMatcher::TMatch match = job.Units->Claim(result.Port, result.Unit.Mac);
       if (!match.Row) {
         out.Error(match.Why);
-        result.Outcome = "not written";
+        result.Outcome = job.Verify ? "not compared" : "not written";
         return finish(NotInUnits);
       }
       out.Note(match.Why);
@@ -397,6 +443,12 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       // Values typed on the command line are a usage error; those of a file, the file's.
       return finish(o.command == "set" ? Usage : FileError);
     }
+    if (job.Verify) {
+      // A line that garbled the read would show differences the unit does not have.
+      if (int rc = ReportDamage(session, out); rc != Ok) return finish(rc);
+      return finish(CompareWithUnit(apply, current, wanted, result.Port, job.Several, result, out));
+    }
+    if (job.Restore || undo) SayNotCarried(current, wanted, out);
     const TSettingChanges& changes = apply.Changes();
     const TSettingChanges& notOnUnit = apply.NotOnUnit();
     for (const TSettingChange& c : notOnUnit) result.Write.NotOnUnit.push_back(c.Row);
@@ -457,14 +509,17 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
       // it never asked for was not written at all.
       const std::vector<std::string> lines = verdict.Lines(after);
       const bool clean = verdict.Clean();
-      result.Write.Differences = Compare(current, after);
       const TApplyCheck check = verdict.Check();
+      // The check's lines come first: "written and confirmed" is a result, whatever follows it.
+      const size_t results =
+          check.Clean() && !(check.Confirmed.empty() && check.Unconfirmable.empty()) ? check.Lines().size() : 0;
+      result.Write.Differences = Compare(current, after);
       for (const TSettingChange& c : check.Unconfirmable) result.Write.Secrets.push_back(c.Row);
       for (const TSettingChange& c : verdict.Of(TSettingVerdict::NotAsked)) result.Write.NotAsked.push_back(c.Row);
       for (const auto& [c, holds] : check.NotTaken) result.Write.NotTaken.push_back(c.Row);
       result.Changed = static_cast<int>(check.Confirmed.size() + check.Unconfirmable.size());
       result.Result = lines.empty() ? std::string() : lines.front();
-      for (const std::string& line : lines) clean ? out.Note(line) : out.Error(line);
+      for (size_t i = 0; i < lines.size(); ++i) clean || i < results ? out.Note(lines[i]) : out.Error(lines[i]);
       result.Outcome = clean ? "confirmed" : "not taken";
       if (!clean) {
         if (!o.output.empty()) Emit(output, session.SettingsText(), out);
@@ -493,21 +548,25 @@ TPortResult RunOnPort(const TOptions& o, const std::string& port, const TPortJob
     }
     const std::vector<TDifference> differences = Compare(current, FromReadDocument(session.Settings()));
     const int differing = static_cast<int>(differences.size());
-    // Which ones, as "Channel_1.Baudrate: 38400 -> 9600" lines; a password's value never.
-    const std::string which = FormatDifferences(Masked(differences), TFormat::Text);
+    // Which ones, a "  Channel_1.Baudrate: 38400 -> 9600" line each; a password's value never.
+    std::string which;
+    for (const TDifference& d : Masked(differences)) which += "\n  " + FormatDifferences({d}, TFormat::Text);
+    if (!which.empty()) which.pop_back();
     if (o.store) {
       result.Changed = differing;
       result.Result = "defaults restored and stored";
       out.Note(result.Result + " (" + Plural(static_cast<size_t>(differing), "setting") + " changed)" +
-               (which.empty() ? std::string() : ":\n" + which));
+               (which.empty() ? std::string() : ":" + which));
     } else {
       // Not a note that --quiet hides: a script must not take the device for restored.
       result.Result = "nothing on the device changed";
       out.Error(
-          "nothing on the device changed: the factory values were not stored, so the device keeps its own settings" +
-          (differing ? " (" + std::to_string(differing) + " of them differ from the factory values:\n" + which + ")"
-                     : std::string(", which are the factory values already")) +
-          ".\nRun \"kavrune-cli defaults --store\" to store the factory values.");
+          "nothing on the device changed: the factory values were not stored, so the device keeps its own "
+          "settings" +
+          (differing ? ". " + std::to_string(differing) + (differing == 1 ? " of them differs" : " of them differ") +
+                           " from the factory values:" + which
+                     : std::string(", which are the factory values already.")) +
+          "\nRun \"kavrune-cli defaults --store\" to store the factory values.");
     }
   }
   result.Settings = FromReadDocument(session.Settings());

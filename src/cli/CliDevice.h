@@ -25,11 +25,13 @@ bool Writable(const std::string& path);
 
 // What the device is to be given, worked out once before any port opens.
 struct TPortJob {
-  TDeviceSettings Wanted;                // apply, set
+  TDeviceSettings Wanted;                // apply, set, verify
   std::vector<const TSettingRow*> Rows;  // get
   bool Several = false;                  // more than one port: prefixed messages, no progress line
   bool Print = true;                     // read: false keeps the settings in the result only
-  std::shared_ptr<TUnitMatcher> Units;   // apply, set with --units
+  std::shared_ptr<TUnitMatcher> Units;   // apply, set, verify with --units
+  bool Restore = false;                  // apply of a backup: what a restore cannot carry is named
+  bool Verify = false;                   // verify: the units are compared with Wanted, never written
 };
 
 struct TPortResult {
@@ -44,8 +46,9 @@ struct TPortResult {
   TWriteRecord Write;        // set, apply: what changed, for --format json
   int UnitRow = 0;           // its row of --units, 0 without
   // set, apply: confirmed, not taken, not written; empty where nothing was (or might have been)
-  // stored, which Write.Stored tells
+  // stored, which Write.Stored tells. verify: matches, differs, not compared
   std::string Outcome;
+  std::vector<TDifference> Differs;  // verify: the file's value, then the unit's
 };
 
 // Runs the command of o on one port.

@@ -47,18 +47,28 @@ const std::vector<TCommand>& Commands() {
        "unknown key or a value the device cannot take is refused before the port is opened.\n"
        "On a production line, --units gives each unit values of its own over those of the file,\n"
        "and --report keeps a record of each unit.\n"},
+      {"verify", "--port P [--units FILE] [--report FILE] SETTINGS.xml",
+       "Reads each unit and names every setting of the file that the unit holds otherwise, as diff\n"
+       "prints it (the file's value, then the unit's), with the values of the unit's row of --units\n"
+       "over those of the file, as apply would give them. Nothing is written: a production line\n"
+       "checks its units with it after apply, or before they ship. Passwords and keys are not\n"
+       "compared, nor what the device only reports about itself. Exit status 0 when every unit\n"
+       "matches, 10 when one differs; each port gets a summary line (matches, differs, or the\n"
+       "failure) when there are several.\n"},
       {"edit", "SETTINGS.xml Section.Key=Value ... [-]",
        "Changes settings in a settings file (either form), with the names, values and checks of\n"
        "set, and writes the file back whole or not at all; no device is needed. Prints what\n"
        "changed; a password or key only as ********. A value set would refuse leaves the file\n"
        "as it was (status 2). A - reads more Section.Key=Value lines from standard input.\n"},
-      {"sheet", "(--port P | SETTINGS.xml) -o SHEET.pdf [--language de|cs|en]",
+      {"sheet", "(--port P | SETTINGS.xml) [-o SHEET.pdf] [--language de|cs|en]",
        "Makes the settings sheet of a unit (read from the port) or of a settings file, for handing\n"
        "a unit over: the unit's MAC address and firmware, every setting as the window's pages word\n"
        "it, grouped by page, the time and the tool's version. Passwords and keys appear only as\n"
        "set or not set. Written as PDF, or as text when SHEET ends in .txt, by the window program\n"
-       "kavrune-setup (run without a window; $KAVRUNE_SETUP names another). Nothing on the device\n"
-       "changes.\n"},
+       "kavrune-setup (run without a window; $KAVRUNE_SETUP names another). Without -o the sheet\n"
+       "is kavrune-<MAC>-sheet.pdf in the current folder, as the window offers it\n"
+       "(kavrune-sheet.pdf when the settings do not name the unit), and the tool says where it\n"
+       "went. Nothing on the device changes.\n"},
       {"defaults", "--port P [--store] [-o FILE]",
        "Has the device restore its factory values. Only with --store does the device keep them;\n"
        "without it the device leaves Setup Mode without storing, and nothing on it changes.\n"},
@@ -103,13 +113,14 @@ struct TOption {
 
 const std::vector<TOption>& Options() {
   static const std::vector<TOption> options = {
-      {"-p, --port", "P", "read apply set defaults undo",
+      {"-p, --port", "P", "read apply set defaults undo verify",
        "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node\n"
        "(/dev/ttyUSB0). Repeat it to work on several devices at once"},
       {"-p, --port", "P", "get sheet", "the device's port: COM<n>, as kavrune-cli ports lists them, or a device node"},
-      {"--ports", "P1,P2,...", "read apply set defaults undo",
+      {"--ports", "P1,P2,...", "read apply set defaults undo verify",
        "several devices at once: each gets its own worker, and stdout a summary line\n"
-       "per port (port, result, settings changed or, for read, settings read, seconds)"},
+       "per port (port, result, settings changed or, for read, settings read, for verify,\n"
+       "settings that differ, seconds)"},
       {"--format", "F", "read",
        "xml: the device's settings document, windows-1250, as the window saves it (the\n"
        "default into a file or a pipe); json: typed values by section and key; text: one\n"
@@ -131,7 +142,9 @@ const std::vector<TOption>& Options() {
        "save the settings in FILE instead of printing them (whole or not at all); with several\n"
        "ports it is required, and each file gets the port in its name (read-COM7.xml)"},
       {"-o, --output", "FILE", "get", "save the settings in FILE instead of printing them"},
-      {"-o, --output", "FILE", "sheet", "the sheet's file: PDF, or text when it ends in .txt (required)"},
+      {"-o, --output", "FILE", "sheet",
+       "the sheet's file: PDF, or text when it ends in .txt (default: kavrune-<MAC>-sheet.pdf\n"
+       "in the current folder)"},
       {"--language", "L", "sheet", "de, cs or en: the sheet's language (default: the window's, by the user's locale)"},
       {"--value", "", "get",
        "print only the values, one a line in the order named, as the text form shows\n"
@@ -149,34 +162,42 @@ const std::vector<TOption>& Options() {
       {"--format", "F", "backups",
        "text (the default): MAC, time and file, tab-separated; json: a list of {mac,\n"
        "time, file}"},
-      {"--units", "FILE", "apply set",
+      {"--units", "FILE", "apply set verify",
        "values of their own for each unit: a CSV file (UTF-8, RFC 4180) whose header\n"
        "names a port column (COM<n>) or a mac column, or both, and Section.Key columns.\n"
        "Each row is one unit; its cells replace the values given for every unit, an empty\n"
-       "cell keeps them, and {row} in a cell is the row's number (the first row under the\n"
+       "cell keeps them (not in the IP address or DHCP name columns: see --allow-empty),\n"
+       "and {row} in a cell is the row's number (the first row under the\n"
        "header is 1), as in 10.0.0.{row}. A unit is found by its row's MAC address where the\n"
        "row gives one, else by its port. The whole file is checked before any port opens;\n"
-       "a fault names its row and column (status 5). A unit that is in no row is not written\n"
-       "(status 8)"},
-      {"--allow-duplicate", "COLUMN", "apply set",
+       "a fault names its row and column (status 5). A unit that is in no row is left as it\n"
+       "is (status 8)"},
+      {"--allow-duplicate", "COLUMN", "apply set verify",
        "let rows of --units share a value of the column COLUMN (Section.Key) that is\n"
        "otherwise each unit's own: basic_parameters.IP_addr, basic_parameters.DHCP_device_name.\n"
        "Without it two rows with one value are refused before any port opens (status 5).\n"
        "Repeat it for several columns"},
-      {"--report", "FILE", "apply set",
+      {"--allow-empty", "", "apply set verify",
+       "let a row of --units leave basic_parameters.IP_addr or\n"
+       "basic_parameters.DHCP_device_name empty (or end before it): that unit keeps the value\n"
+       "given for every unit there. Without it such a cell is refused, naming its row and\n"
+       "column, before any port opens (status 2), since two units left so would share it"},
+      {"--report", "FILE", "apply set verify",
        "add one record per unit to FILE, .jsonl (a JSON object a line) or .csv (with a\n"
        "header): UTC time, port, MAC address, firmware, row of --units, outcome (confirmed,\n"
-       "not taken, nothing stored, stored not checked, not written, not found), exit status,\n"
-       "the names of the settings changed and seconds; then the run's id, the tool's version,\n"
-       "the settings file and its SHA-256, and the values of the unit's row (a password's or\n"
-       "key's only as \"(set)\"). A row of --units whose unit was on no port gets a record\n"
-       "\"not found\"; a .jsonl report ends with a summary record (confirmed, failed, not\n"
-       "found, stored not checked). Each record is on the disk when its unit is done. A report\n"
-       "that cannot be opened stops the tool before any port opens (status 5)"},
+       "not taken, nothing stored, stored not checked, not written, not found; for verify\n"
+       "matches, differs, not compared), exit status, the names of the settings changed and\n"
+       "seconds; then the run's id, the tool's version, the settings file and its SHA-256, the\n"
+       "values of the unit's row (a password's or key's only as \"(set)\") and, for verify,\n"
+       "the names of the settings that differ. A row of --units whose unit was on no port gets\n"
+       "a record \"not found\"; a .jsonl report ends with a summary record (confirmed, for\n"
+       "verify the units that match, failed, not found, stored not checked). Each record is on\n"
+       "the disk when its unit is done. A report that cannot be opened stops the tool before any\n"
+       "port opens (status 5)"},
       {"--store", "", "defaults",
        "have the device store the factory values; without it the device keeps its own\n"
        "settings"},
-      {"--timeout", "S", "read get diff sheet",
+      {"--timeout", "S", "read get diff sheet verify",
        "seconds the whole command may take, waiting for the device included (1 to 3600,\n"
        "default 60)"},
       {"--timeout", "S", "apply set defaults undo",
@@ -185,7 +206,7 @@ const std::vector<TOption>& Options() {
       {"--restart-limit", "S", "apply set defaults undo",
        "seconds the unit may take to come back after it stored (1 to 600, default 15); a\n"
        "unit that does not is reported as stored, not checked (status 9)"},
-      {"--log", "FILE", "read set apply defaults undo diff",
+      {"--log", "FILE", "read set apply defaults undo diff verify",
        "a transcript of the serial dialogue: one line per device line and per answer, with\n"
        "its time; passwords and keys are masked. Several ports: one file each"},
       {"--log", "FILE", "get sheet",
@@ -196,9 +217,9 @@ const std::vector<TOption>& Options() {
        "has it, passwords and keys masked), the tool's and the system's versions, the\n"
        "unit's MAC address, firmware and model as read, and the outcome: the exit status\n"
        "and the messages. No password or key goes into it"},
-      {"-q, --quiet", "", "read get set apply defaults undo diff backups edit sheet",
+      {"-q, --quiet", "", "read get set apply defaults undo diff backups edit sheet verify",
        "no hints, progress or result line on stderr; errors are still shown"},
-      {"-h, --help", "", "ports read get set apply edit sheet defaults undo backups diff help", "this text"},
+      {"-h, --help", "", "ports read get set apply verify edit sheet defaults undo backups diff help", "this text"},
   };
   return options;
 }
@@ -265,10 +286,14 @@ std::string OptionsHelp(const std::string& command) {
   return out;
 }
 
+bool IsDeviceCommand(const std::string& c) {
+  return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set" || c == "undo" || c == "verify";
+}
+
 std::string CommandHelp(const TCommand& c) {
   const std::string name = c.Name;
   std::string out = "Usage: kavrune-cli " + name + (*c.Usage ? " " + std::string(c.Usage) : "") + "\n" + c.Description;
-  if (name == "read" || name == "get" || name == "set" || name == "apply" || name == "defaults" || name == "undo")
+  if (IsDeviceCommand(name))
     out +=
         "P is COM<n> or a device node; the device is found when it is powered on within the\n"
         "time limit.\n";
@@ -291,15 +316,16 @@ const char* kOverview =
     "  or:  kavrune-cli get      --port P [--format text|json|xml] [--value] Section.Key ...\n"
     "  or:  kavrune-cli set      --port P [--dry-run] [--format json] Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli apply    --port P [--dry-run] [--format json] [-o FILE] SETTINGS.xml\n"
+    "  or:  kavrune-cli verify   --port P [--units FILE] [--report FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli edit     SETTINGS.xml Section.Key=Value ... [-]\n"
-    "  or:  kavrune-cli sheet    (--port P | SETTINGS.xml) -o SHEET.pdf [--language L]\n"
+    "  or:  kavrune-cli sheet    (--port P | SETTINGS.xml) [-o SHEET.pdf] [--language L]\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
     "  or:  kavrune-cli backups  [--mac M] [--format text|json]\n"
     "  or:  kavrune-cli diff     [--format text|json|xml] X Y\n"
     "  or:  kavrune-cli help [COMMAND]\n"
-    "P is COM<n> or a device node; read, apply, set, defaults and undo take several (--port\n"
-    "COM7 --port COM8, or --ports COM7,COM8) and work on all of them at once. Before every\n"
+    "P is COM<n> or a device node; read, apply, set, verify, defaults and undo take several\n"
+    "(--port COM7 --port COM8, or --ports COM7,COM8) and work on all of them at once. Before every\n"
     "write the settings the device had are kept as a backup (kavrune-cli backups lists them).\n"
     "Each command's options are in its own help: kavrune-cli read --help.\n"
     "\n"
@@ -319,8 +345,8 @@ const char* kOverview =
     "the unit (nothing is sent), 6 the device did not take every setting written,\n"
     "7 the settings were written out but lines of the dump stayed unreadable (named on stderr),\n"
     "8 a unit is in no row of --units and was not written, 9 stored, not checked: the unit\n"
-    "stored but did not come back to be read again (read it to confirm), 10 diff found\n"
-    "differences, 130 (143)\n"
+    "stored but did not come back to be read again (read it to confirm), 10 diff or verify\n"
+    "found differences, 130 (143)\n"
     "stopped by Ctrl-C (SIGTERM): the device left Setup Mode without storing. With several\n"
     "ports the status is that of the first port that failed.\n"
     "A second Ctrl-C ends the program at once.\n";
@@ -348,10 +374,6 @@ std::vector<std::string> OptionNames(const std::string& command) {
     if (Takes(o, command))
       for (const std::string& n : NamesOf(o)) names.push_back(n);
   return names;
-}
-
-bool IsDeviceCommand(const std::string& c) {
-  return c == "read" || c == "apply" || c == "defaults" || c == "get" || c == "set" || c == "undo";
 }
 
 }  // namespace
@@ -441,6 +463,8 @@ TOptions Parse(const std::vector<std::string>& args) {
         throw usage("--allow-duplicate takes " + names + "; rows may share the value of any other column");
       }
       o.allowDuplicate.push_back(rows.front());
+    } else if (name == "--allow-empty") {
+      o.allowEmpty = true;
     } else if (name == "--report") {
       o.report = value();
       if (!ReportFormatOf(o.report)) throw usage("--report takes a file ending in .jsonl or .csv");
@@ -476,7 +500,7 @@ TOptions Parse(const std::vector<std::string>& args) {
       o.dryRun = true;
     } else if (name == "--quiet") {
       o.quiet = true;
-    } else if ((c == "apply" || c == "edit" || c == "sheet") && o.input.empty()) {
+    } else if ((c == "apply" || c == "edit" || c == "sheet" || c == "verify") && o.input.empty()) {
       o.input = a;
     } else if (c == "get" || c == "set" || c == "edit" || c == "diff" || (c == "help" && o.operands.empty())) {
       // set -: the assignments on standard input
@@ -489,12 +513,13 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "get" && o.ports.size() > 1) throw usage("get reads one device");
   if (c == "sheet" && o.ports.size() + (o.input.empty() ? 0 : 1) != 1)
     throw usage("sheet takes one device (--port P) or one settings file");
-  if (c == "sheet" && o.output.empty()) throw usage("sheet needs -o SHEET.pdf");
   if (c == "read" && o.ports.size() > 1 && o.output.empty())
     throw usage("reading several devices needs -o FILE (each gets the port in its name)");
   if (c == "apply" && o.input.empty()) throw usage("apply needs a settings file");
+  if (c == "verify" && o.input.empty()) throw usage("verify needs the settings file to compare the units with");
   if (c == "edit" && o.operands.empty()) throw usage("edit needs a settings file and Section.Key=Value");
   if (!o.allowDuplicate.empty() && o.units.empty()) throw usage("--allow-duplicate goes with --units");
+  if (o.allowEmpty && o.units.empty()) throw usage("--allow-empty goes with --units");
   if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (o.valueOnly && o.format) throw usage("--value prints the bare values; it takes no --format");

@@ -23,6 +23,7 @@ struct TOptions {
   std::string report;  // apply, set: run records (.jsonl or .csv)
   std::string language;  // sheet: de, cs or en; empty: the window's, by the locale
   std::vector<const TSettingRow*> allowDuplicate;  // --allow-duplicate: a value two rows of --units may share
+  bool allowEmpty = false;  // --allow-empty: an empty cell of a unit's own column keeps the value for every unit
   std::optional<TFormat> format;
   int timeoutSec = 60;
   int restartLimitSec = 15;  // how long a unit may take to come back after it stored

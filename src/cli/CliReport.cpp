@@ -9,16 +9,30 @@
 #include <ctime>
 #include <fstream>
 #include <random>
+#include <vector>
 
 #include "uFileUtils.h"
 
 namespace KaVruneCli {
 namespace {
 
-// The columns of earlier versions first, so that scripts that count them still find theirs; a
-// file begun by one of them keeps its columns.
-const std::string kEarlierColumns = "time,port,mac,firmware,row,outcome,status,changed,seconds";
-const std::string kCsvHeader = kEarlierColumns + ",record,run,tool,settings,settings_sha256,values\r\n";
+// The columns of each version, oldest first: the earlier versions' columns come first, so that
+// scripts that count them still find theirs, and a file begun by one of them keeps its columns.
+const std::vector<std::string>& CsvColumns() {
+  static const std::vector<std::string> columns = [] {
+    std::vector<std::string> each = {"time,port,mac,firmware,row,outcome,status,changed,seconds"};
+    each.push_back(each.back() + ",record,run,tool,settings,settings_sha256,values");
+    each.push_back(each.back() + ",differs");
+    return each;
+  }();
+  return columns;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "" : " ") + name;
+  return out;
+}
 
 using TJson = nlohmann::ordered_json;
 
@@ -97,7 +111,9 @@ std::string NewRunId() {
   return id;  // "20261207T201503Z-3f9a0c71d2e4"
 }
 
-std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunInfo& run, bool earlierColumns) {
+size_t CsvVersions() { return CsvColumns().size(); }
+
+std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunInfo& run, size_t version) {
   if (format == TReportFormat::Jsonl) {
     TJson j = {{"time", r.Time},
                {"port", OrNull(r.Port)},
@@ -107,29 +123,31 @@ std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunI
                {"outcome", r.Outcome},
                {"status", r.HasStatus ? TJson(r.Status) : TJson()},
                {"changed", r.Changed},
+               {"differs", r.Differs},
                {"seconds", std::stod(Seconds(r.Seconds))},
                {"record", "unit"}};
     AddRun(j, run);
     j["values"] = ValuesOf(r);
     return Line(j);
   }
-  std::string changed;
-  for (const std::string& name : r.Changed) changed += (changed.empty() ? "" : " ") + name;
+  const std::string changed = Joined(r.Changed);
   const std::string values = r.Values.empty() ? std::string() : ValuesOf(r).dump(-1, ' ', false, TJson::error_handler_t::replace);
   const std::string earlier = r.Time + "," + CsvCell(r.Port) + "," + CsvCell(r.Mac) + "," + CsvCell(r.Firmware) +
                               "," + (r.Row ? std::to_string(r.Row) : std::string()) + "," + r.Outcome + "," +
                               (r.HasStatus ? std::to_string(r.Status) : std::string()) + "," + CsvCell(changed) +
                               "," + Seconds(r.Seconds);
-  if (earlierColumns) return earlier + "\r\n";
-  return earlier + ",unit," + CsvCell(run.Id) + "," + CsvCell(run.Tool) + "," + CsvCell(run.Settings) + "," +
-         run.SettingsSha256 + "," + CsvCell(values) + "\r\n";
+  if (version == 0) return earlier + "\r\n";
+  const std::string second = earlier + ",unit," + CsvCell(run.Id) + "," + CsvCell(run.Tool) + "," +
+                             CsvCell(run.Settings) + "," + run.SettingsSha256 + "," + CsvCell(values);
+  if (version == 1) return second + "\r\n";
+  return second + "," + CsvCell(Joined(r.Differs)) + "\r\n";
 }
 
 void TRunTotals::Count(const TUnitRecord& r) {
   if (!r.HasStatus) ++NotFound;
   else if (r.Outcome == "stored not checked") ++StoredNotChecked;
   else if (r.Status != 0) ++Failed;
-  else if (r.Outcome == "confirmed") ++Confirmed;
+  else if (r.Outcome == "confirmed" || r.Outcome == "matches") ++Confirmed;
 }
 
 std::string TRunTotals::Line() const {
@@ -160,9 +178,10 @@ TRunReport::TRunReport(const std::string& path, TRunInfo run)
     std::string first;
     std::getline(in, first);
     if (!first.empty() && first.back() == '\r') first.pop_back();
-    if (first == kEarlierColumns) earlierColumns_ = true;
-    else if (first + "\r\n" != kCsvHeader)
-      why_ = path + " has other columns than this version writes (" + first + "); give a new file";
+    const auto& columns = CsvColumns();
+    const auto known = std::find(columns.begin(), columns.end(), first);
+    if (known != columns.end()) version_ = static_cast<size_t>(known - columns.begin());
+    else why_ = path + " has other columns than this version writes (" + first + "); give a new file";
   }
 }
 
@@ -178,7 +197,7 @@ bool TRunReport::Append(const TUnitRecord& record) {
   // The header goes with the first record, so a run that stops before any unit leaves the file
   // as it was.
   const std::string text =
-      (headed_ ? std::string() : kCsvHeader) + FormatRecord(record, format_, run_, earlierColumns_);
+      (headed_ ? std::string() : CsvColumns().back() + "\r\n") + FormatRecord(record, format_, run_, version_);
   if (!file_->Append(text)) return false;
   headed_ = true;
   return true;

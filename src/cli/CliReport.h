@@ -21,14 +21,17 @@ struct TUnitRecord {
   std::string Port;  // "COM7"
   std::string Mac;   // empty when the unit showed none
   std::string Firmware;
-  int Row = 0;                       // its row of --units; 0 without
-  std::string Outcome;               // confirmed, not taken, nothing stored, stored not checked, not written
+  int Row = 0;  // its row of --units; 0 without
+  // confirmed, not taken, nothing stored, stored not checked, not written; verify: matches,
+  // differs, not compared
+  std::string Outcome;
   int Status = 0;                    // the exit status the port had
   std::vector<std::string> Changed;  // Section.Key of each setting changed
   double Seconds = 0;
   // Section.Key and value of each cell of its row of --units; a secret's value is kSecretSet
   std::vector<std::pair<std::string, std::string>> Values = {};
   bool HasStatus = true;  // false for a row of --units whose unit was on none of the ports
+  std::vector<std::string> Differs = {};  // verify: Section.Key of each setting the unit holds otherwise
 };
 
 // What every record of one run shares.
@@ -39,7 +42,8 @@ struct TRunInfo {
   std::string SettingsSha256;  // of its bytes
 };
 
-// The totals of a run, the last record of a .jsonl report and a line of the summary.
+// The totals of a run, the last record of a .jsonl report and a line of the summary; a unit that
+// verify finds to match counts as confirmed.
 struct TRunTotals {
   int Confirmed = 0, Failed = 0, NotFound = 0, StoredNotChecked = 0;
   void Count(const TUnitRecord& record);
@@ -52,9 +56,12 @@ enum class TReportFormat { Jsonl, Csv };
 // By the file's extension, in any letter case; nothing for another.
 std::optional<TReportFormat> ReportFormatOf(const std::string& path);
 
-// earlierColumns: a .csv line with only the columns of versions before the run's own.
+// How many sets of .csv columns there have been; each version's columns begin with those of the
+// one before.
+size_t CsvVersions();
+// version: a .csv line with the columns of that version (0 the first), for a file begun by it.
 std::string FormatRecord(const TUnitRecord& record, TReportFormat format, const TRunInfo& run = {},
-                         bool earlierColumns = false);
+                         size_t version = CsvVersions() - 1);
 std::string FormatTotals(const TRunTotals& totals, int status, const TRunInfo& run);  // a .jsonl line
 std::string UtcTime(double secondsAgo);
 std::string NewRunId();
@@ -75,7 +82,7 @@ class TRunReport final {
   TReportFormat format_;
   TRunInfo run_;
   std::string why_;
-  bool earlierColumns_ = false;
+  size_t version_ = CsvVersions() - 1;  // the columns of the file's first line
   std::unique_ptr<TDurableAppendFile> file_;
   std::mutex lock_;
   bool headed_ = false;

@@ -107,8 +107,12 @@ std::vector<const TSettingRow*> OwnPerUnit() {
 }
 
 std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults,
-                                 const std::vector<const TSettingRow*>& mayRepeat) {
+                                 const std::vector<const TSettingRow*>& mayRepeat, bool mayBeEmpty,
+                                 size_t* emptyCells) {
   const size_t faultsBefore = faults.size();
+  size_t empty = 0;
+  if (emptyCells) *emptyCells = 0;
+  const std::vector<const TSettingRow*> ownColumns = OwnPerUnit();
   std::string body = text;
   if (body.rfind("\xEF\xBB\xBF", 0) == 0) body.erase(0, 3);  // spreadsheets write one
   std::vector<TCsvRecord> records;
@@ -190,10 +194,20 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
                        std::to_string(columns.size()) + " columns");
       continue;
     }
-    for (size_t c = 0; c < record.Cells.size(); ++c) {
+    for (size_t c = 0; c < columns.size(); ++c) {
       const TColumn& column = columns[c];
-      const std::string& cell = record.Cells[c];
-      if (Trim(cell).empty()) continue;  // the value for every unit stays
+      const std::string cell = c < record.Cells.size() ? record.Cells[c] : std::string();
+      if (Trim(cell).empty()) {
+        // Two units left with the value for every unit would share one address: an empty cell of
+        // a column each unit needs of its own is a slip, unless the user says otherwise.
+        if (!mayBeEmpty && column.Row &&
+            std::find(ownColumns.begin(), ownColumns.end(), column.Row) != ownColumns.end()) {
+          faults.push_back(at + ", column " + column.Name + ": " + (c < record.Cells.size() ? "empty" : "missing") +
+                           ", but each unit needs a value of its own there");
+          ++empty;
+        }
+        continue;  // the value for every unit stays
+      }
       const std::string where = at + ", column " + column.Name + ": ";
       if (column.Kind == TColumnKind::Port) {
         if (const auto port = ParsePortCell(cell)) unit.Port = *port;
@@ -225,7 +239,8 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
     }
     units.push_back(std::move(unit));
   }
-  for (const TSettingRow* own : OwnPerUnit()) {
+  if (emptyCells) *emptyCells = empty;
+  for (const TSettingRow* own : ownColumns) {
     if (std::find(mayRepeat.begin(), mayRepeat.end(), own) != mayRepeat.end()) continue;
     std::map<std::string, int> rowOfValue;  // names are told apart in any letter case, as DHCP does
     for (const TUnitRow& unit : units)
@@ -242,8 +257,8 @@ std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& tex
   return units;
 }
 
-TUnitMatcher::TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows)
-    : file_(std::move(fileName)), rows_(std::move(rows)) {}
+TUnitMatcher::TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows, std::string untouched)
+    : file_(std::move(fileName)), rows_(std::move(rows)), untouched_(std::move(untouched)) {}
 
 TUnitMatcher::TMatch TUnitMatcher::Claim(const std::string& port, const std::string& mac) {
   const std::string unit = mac.empty() ? "the unit" : "unit " + mac;
@@ -263,15 +278,15 @@ TUnitMatcher::TMatch TUnitMatcher::Claim(const std::string& port, const std::str
     if (byPort != rows_.end() && !byPort->Mac.empty())
       return {nullptr, file_ + " row " + std::to_string(byPort->Number) + " names " + port + " for unit " +
                            byPort->Mac + ", but " +
-                           (mac.empty() ? "the unit there did not show its MAC address" : unit + " is there") +
-                           ": nothing was written to it"};
+                           (mac.empty() ? "the unit there did not show its MAC address" : unit + " is there") + ": " +
+                           untouched_ + " it"};
     if (byPort != rows_.end()) row = &*byPort;
   }
-  if (!row) return {nullptr, unit + " on " + port + " is in no row of " + file_ + ": nothing was written to it"};
+  if (!row) return {nullptr, unit + " on " + port + " is in no row of " + file_ + ": " + untouched_ + " it"};
   std::lock_guard g(lock_);
   if (!claimed_.insert(row->Number).second)
     return {nullptr, file_ + " row " + std::to_string(row->Number) +
-                         " went to another port already (a MAC address on two units?): nothing was written to " + unit};
+                         " went to another port already (a MAC address on two units?): " + untouched_ + " " + unit};
   return {row, unit + ": " + file_ + " row " + std::to_string(row->Number) + how};
 }
 

@@ -29,9 +29,11 @@ struct TUnitRow {
 // allowed). Every fault found goes to faults, each as "units.csv row 3, column
 // basic_parameters.IP_addr: why", with name the file's name as the user gave it; the rows are
 // of no use then. A value that must be each unit's own (its IP address, its DHCP name) in two
-// rows is a fault, unless its setting is one of mayRepeat.
+// rows is a fault, unless its setting is one of mayRepeat; so is an empty or missing cell of
+// such a column, unless mayBeEmpty. emptyCells counts those cells among the faults.
 std::vector<TUnitRow> ParseUnits(const std::string& name, const std::string& text, std::vector<std::string>& faults,
-                                 const std::vector<const TSettingRow*>& mayRepeat = {});
+                                 const std::vector<const TSettingRow*>& mayRepeat = {}, bool mayBeEmpty = false,
+                                 size_t* emptyCells = nullptr);
 
 // The settings whose values no two units may share: two units with one address both fail.
 std::vector<const TSettingRow*> OwnPerUnit();
@@ -40,7 +42,8 @@ std::vector<const TSettingRow*> OwnPerUnit();
 // ports ask at once.
 class TUnitMatcher final {
  public:
-  TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows);
+  // untouched: what became of a unit that gets no row, "nothing was written to" it.
+  TUnitMatcher(std::string fileName, std::vector<TUnitRow> rows, std::string untouched = "nothing was written to");
 
   struct TMatch {
     const TUnitRow* Row = nullptr;  // none: the unit is to be left as it is
@@ -57,6 +60,7 @@ class TUnitMatcher final {
  private:
   std::string file_;
   std::vector<TUnitRow> rows_;
+  std::string untouched_;
   mutable std::mutex lock_;
   std::set<int> claimed_;
 };

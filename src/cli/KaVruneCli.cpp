@@ -19,6 +19,7 @@
 #include "CliPlatform.h"
 #include "CliReport.h"
 #include "CliSha256.h"
+#include "uKaVruneIdentity.h"
 #include "uXmlUtils.h"
 
 namespace KaVruneCli {
@@ -54,9 +55,15 @@ int ListPorts() {
   return Ok;
 }
 
-// The settings a file holds, or nothing after saying why. Strict: for a write, so everything the
-// device could not be given is found here, before any port opens.
-std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool strict, bool quiet) {
+// What a settings file is read for: a look at it (diff, sheet), a write (apply), which names what
+// the file keeps and a write leaves out, or what units must hold (verify), checked as for a write.
+enum class TFileUse { Look, Write, Verify };
+
+// The settings a file holds, or nothing after saying why. For a write everything the device could
+// not be given is found here, before any port opens. backup: whether the file is a read document.
+std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, TFileUse use, bool quiet,
+                                                bool* backup = nullptr) {
+  const bool strict = use != TFileUse::Look;
   try {
     const PXmlDocument doc = TXmlDocument::LoadFromFile(path);
     const TXmlElement root = doc->Root();
@@ -66,11 +73,12 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
     }
     std::vector<std::string> unknown, kept;
     TDeviceSettings settings = FromDocument(root, &unknown, &kept);
-    if (!kept.empty() && !quiet) {
+    if (!kept.empty() && !quiet && use == TFileUse::Write) {
       std::string list;
       for (const std::string& k : kept) list += (list.empty() ? "" : ", ") + k;
       std::cerr << path << ": kept in the file, not written: " << list << '\n';
     }
+    if (backup) *backup = IsReadDocument(root);
     if (!strict) return settings;
     const std::vector<std::string> faults = CheckBeforeWrite(settings);
     for (const std::string& u : unknown) std::cerr << "kavrune-cli: " << path << ": unknown setting " << u << '\n';
@@ -79,8 +87,6 @@ std::optional<TDeviceSettings> LoadSettingsFile(const std::string& path, bool st
       std::cerr << "kavrune-cli: " << path << ": nothing was sent to the device\n";
       return std::nullopt;
     }
-    if (IsReadDocument(root) && !quiet)
-      for (const std::string& line : NotCarriedByRestore(settings)) std::cerr << line << '\n';
     return settings;
   } catch (const std::exception& e) {
     // The loader's message names the file already.
@@ -166,9 +172,12 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
   status = FileError;
   TPortJob job;
   job.Several = o.ports.size() > 1;
+  job.Verify = o.command == "verify";
   std::string error;
-  if (o.command == "apply") {
-    auto wanted = LoadSettingsFile(o.input, true, o.quiet);
+  if (o.command == "apply" || o.command == "verify") {
+    const bool apply = o.command == "apply";
+    auto wanted =
+        LoadSettingsFile(o.input, apply ? TFileUse::Write : TFileUse::Verify, o.quiet, apply ? &job.Restore : nullptr);
     if (!wanted) return std::nullopt;
     job.Wanted = *wanted;
   } else if (o.command == "set") {
@@ -205,13 +214,24 @@ std::optional<TPortJob> PrepareJob(const TOptions& o, int& status) {
     std::ostringstream text;
     text << in.rdbuf();
     std::vector<std::string> faults;
-    std::vector<TUnitRow> rows = ParseUnits(o.units, text.str(), faults, o.allowDuplicate);
+    size_t emptyCells = 0;
+    std::vector<TUnitRow> rows = ParseUnits(o.units, text.str(), faults, o.allowDuplicate, o.allowEmpty, &emptyCells);
     for (const std::string& f : faults) std::cerr << "kavrune-cli: " << f << '\n';
     if (!faults.empty()) {
-      std::cerr << "kavrune-cli: nothing was sent to the device\n";
+      // Cells left empty on purpose are the command line's to allow; any other fault is the file's.
+      if (emptyCells == faults.size()) {
+        std::cerr << "kavrune-cli: nothing was sent to the device; give each unit its value, or --allow-empty to "
+                     "keep there the value given for every unit (try 'kavrune-cli "
+                  << o.command << " --help')\n";
+        status = Usage;
+      } else {
+        std::cerr << "kavrune-cli: nothing was sent to the device\n";
+      }
       return std::nullopt;
     }
-    job.Units = std::make_shared<TUnitMatcher>(o.units, std::move(rows));
+    job.Units = o.command == "verify"
+                    ? std::make_shared<TUnitMatcher>(o.units, std::move(rows), "nothing was compared with")
+                    : std::make_shared<TUnitMatcher>(o.units, std::move(rows));
   }
   return job;
 }
@@ -232,11 +252,13 @@ std::vector<std::pair<std::string, std::string>> ValuesOf(const TUnitRow* row) {
 TUnitRecord RecordOf(const TPortResult& r, const TPortJob& job) {
   TUnitRecord record{UtcTime(r.Seconds), r.Port,   r.Unit.Mac, r.Unit.Firmware, r.UnitRow,
                      r.Outcome,          r.Status, {},         r.Seconds};
-  if (record.Outcome.empty()) record.Outcome = r.Write.Stored ? "stored not checked" : "nothing stored";
+  if (record.Outcome.empty())
+    record.Outcome = job.Verify ? "not compared" : r.Write.Stored ? "stored not checked" : "nothing stored";
   if (record.Outcome == "confirmed" || record.Outcome == "not taken") {
     for (const TDifference& d : r.Write.Differences) record.Changed.push_back(SettingName(*d.Row));
     for (const TSettingRow* row : r.Write.Secrets) record.Changed.push_back(SettingName(*row));
   }
+  for (const TDifference& d : r.Differs) record.Differs.push_back(SettingName(*d.Row));
   if (job.Units && r.UnitRow) record.Values = ValuesOf(job.Units->RowNumbered(r.UnitRow));
   return record;
 }
@@ -323,17 +345,23 @@ int StoppedStatus(const std::vector<TPortResult>& results) {
   return CliPlatform::StopStatus();
 }
 
-// A read changes nothing, so its line says what it read.
-void PrintSummary(const std::vector<TPortResult>& results, const std::string& command) {
+// A read changes nothing, so its line says what it read; a dry run what would change, and verify
+// whether the unit matches.
+void PrintSummary(const std::vector<TPortResult>& results, const std::string& command, bool dryRun) {
+  const bool verify = command == "verify";
   for (const TPortResult& r : results) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
-    const std::string how = r.Status == Ok                                                     ? "ok"
+    const std::string how = r.Status == Ok                 ? (verify ? "matches" : "ok")
+                            : verify && r.Status == Differ ? "differs"
                             : CliPlatform::StopFlag() && r.Status == CliPlatform::StopStatus() ? "stopped"
                                                                                                : "failed";
-    std::cout << r.Port << '\t' << (r.Status == Ok ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t';
+    const bool plain = r.Status == Ok || (verify && r.Status == Differ);
+    std::cout << r.Port << '\t' << (plain ? how : how + " (status " + std::to_string(r.Status) + ")") << '\t';
     if (command == "read") std::cout << (r.Result.empty() ? "nothing read" : r.Result);
-    else std::cout << r.Changed << (r.Changed == 1 ? " setting" : " settings") << " changed";
+    else if (verify) std::cout << r.Differs.size() << (r.Differs.size() == 1 ? " setting differs" : " settings differ");
+    else
+      std::cout << r.Changed << (r.Changed == 1 ? " setting" : " settings") << (dryRun ? " would change" : " changed");
     std::cout << '\t' << seconds << '\n';
   }
   std::cout << std::flush;
@@ -355,7 +383,7 @@ int RunDiff(const TOptions& o) {
     const std::string& x = o.operands[i];
     std::error_code ec;
     if (fs::is_regular_file(x, ec) || !ResolvePort(x)) {
-      sides[i] = LoadSettingsFile(x, false, o.quiet);
+      sides[i] = LoadSettingsFile(x, TFileUse::Look, o.quiet);
       if (!sides[i]) return FileError;
     } else {
       ports.push_back(x);
@@ -453,6 +481,18 @@ std::string SheetProgram() {
   return {};
 }
 
+// The name the window offers for a sheet: the unit's MAC address in it where the settings name
+// the unit.
+std::string DefaultSheetName(const std::string& settingsPath) {
+  std::string mac;
+  try {
+    mac = TDeviceIdentityScanner().Identity(TXmlDocument::LoadFromFile(settingsPath)->Root()).Mac;
+  } catch (const std::exception&) {
+    // The file was read a moment ago; should it fail now, the sheet goes by the plain name.
+  }
+  return mac.empty() ? "kavrune-sheet.pdf" : "kavrune-" + mac + "-sheet.pdf";
+}
+
 // sheet: the unit is read into a private folder first; the window program lays the sheet out.
 int RunSheet(const TOptions& o) {
   const std::string program = SheetProgram();
@@ -486,13 +526,20 @@ int RunSheet(const TOptions& o) {
     if (int rc = FirstFailure(results); rc != Ok) return rc;
     args[1] = read.output;
     args.insert(args.end(), {"--from-port", o.ports.front()});
-  } else if (!LoadSettingsFile(o.input, false, o.quiet)) {
+  } else if (!LoadSettingsFile(o.input, TFileUse::Look, o.quiet)) {
     return FileError;
+  }
+  // Without -o, where the window would offer it, and named in full.
+  if (o.output.empty()) {
+    const std::string name = DefaultSheetName(args[1]);
+    std::error_code ec;
+    const fs::path full = fs::absolute(name, ec);
+    args[3] = ec ? name : full.string();
   }
   if (!o.language.empty()) args.insert(args.end(), {"--language", o.language});
   const int rc = CliPlatform::RunProgram(program, args);
   if (rc == 0) {
-    if (!o.quiet) std::cerr << "settings sheet written to " << o.output << '\n';
+    if (!o.quiet) std::cerr << "settings sheet written to " << args[3] << '\n';
     return Ok;
   }
   if (rc < 0) std::cerr << "kavrune-cli: cannot run " << program << '\n';
@@ -540,7 +587,7 @@ int RunDeviceCommand(const TOptions& o, TDeviceRun& run) {
     }
     if (report && !report->AppendTotals(totals, status)) reportStatus = FileError;
     if (reportStatus != Ok) std::cerr << "kavrune-cli: cannot add the run's last records to " << o.report << '\n';
-    if (job->Several && !json) PrintSummary(results, o.command);
+    if (job->Several && !json) PrintSummary(results, o.command, o.dryRun);
     if (job->Units && !json) std::cout << "units: " << totals.Line() << std::endl;
     return done(status != Ok ? status : reportStatus, results);
   } catch (const TUsageError& e) {

@@ -329,6 +329,16 @@ void ToWriteDocument(const TSettingChanges& changes, const TXmlElement& root) {
   }
 }
 
+std::vector<std::string> NotCarriedByRestore(const TDeviceSettings& current, const TDeviceSettings& restored) {
+  TDeviceSettings changed;
+  for (const TSettingRow& row : SettingRows())
+    if (const std::string* to = restored.Find(row)) {
+      const std::string* from = current.Find(row);
+      if (row.Kind == K::Secret || !from || *from != *to) changed.Set(row, *to);
+    }
+  return NotCarriedByRestore(changed);
+}
+
 bool FitsCp1250(const std::string& text) {
   try {
     return Cp1250ToUtf8(Utf8ToCp1250(text)) == text;

@@ -201,6 +201,10 @@ struct TApplyCheck {
 // security suite, telnet setup; a secret it carries itself is not named), and a line on the
 // E-mail menu when it holds an E-mail setting. None for settings that touch neither.
 std::vector<std::string> NotCarriedByRestore(const TDeviceSettings& restored);
+// The same for a restore onto a unit that holds current: only what the restore changes counts,
+// so a backup that differs from the unit in a baud rate gets neither line, and one whose E-mail
+// settings differ from the unit's gets the E-mail line.
+std::vector<std::string> NotCarriedByRestore(const TDeviceSettings& current, const TDeviceSettings& restored);
 
 // True when windows-1250 holds every character of the UTF-8 text.
 bool FitsCp1250(const std::string& text);

@@ -82,6 +82,7 @@ TEST_F(Backups, undoShouldRestoreThePreviousStateAndASecondUndoTheWriteItTookBac
   const size_t named = r.err.find(backup), changes = r.err.find("Channel_1.Baudrate: 57600 -> 9600"),
                written = r.err.find("written and confirmed");
   EXPECT_TRUE(named < changes && changes < written) << r.err;
+  EXPECT_EQ(r.err.find("Passwords and keys"), std::string::npos) << "a baud rate and an MTU touch none: " << r.err;
   EXPECT_NE(r.err.find(" UTC in "), std::string::npos) << r.err;
 
   ASSERT_EQ(RunCli({"undo", "--port", "COM5", "--quiet"}).rc, 0);

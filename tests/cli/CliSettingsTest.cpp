@@ -156,4 +156,15 @@ TEST(CliSettings, restoreNotesShouldNameOnlyWhatTheFileTouches) {
   ASSERT_EQ(whole.size(), 2u);
   for (const char* secret : {"telnet configuration password", "WLAN key", "enhanced password"})
     EXPECT_NE(whole[0].find(secret), std::string::npos) << whole[0];
+  // Onto a unit, only what the restore changes there counts.
+  TSimSettings unit = SimDefaults();
+  EXPECT_TRUE(NotCarriedByRestore(ReadOf(unit), ReadOf(SimDefaults())).empty());
+  unit.Set("Channel_1", "Baudrate", "38400");
+  unit.Set("Security", "Enable_Encryption", "Y");
+  EXPECT_EQ(NotCarriedByRestore(ReadOf(unit), ReadOf(SimDefaults())),
+            notes("<Security><Encryption>enabled</Encryption></Security>"));
+  unit = SimDefaults();
+  unit.Set("E-mail", "Mail_server", "10.0.0.9");
+  EXPECT_EQ(NotCarriedByRestore(ReadOf(unit), ReadOf(SimDefaults())),
+            notes("<E-mail><Mail_server>10.0.0.9</Mail_server></E-mail>"));
 }

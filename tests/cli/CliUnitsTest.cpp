@@ -61,8 +61,14 @@ TEST(CliUnits, aBadFileShouldBeRefusedWholeNamingRowAndColumn) {
       // What must be each unit's own, in two rows ({row} worked out first; names in any case).
       {"port,basic_parameters.IP_addr\nCOM1,10.0.0.9\nCOM2,10.0.0.{row}\nCOM3,10.0.0.2\n",
        "units.csv rows 2 and 3, column basic_parameters.IP_addr: both give 10.0.0.2, which each unit needs of its own"},
-      {"port,basic_parameters.DHCP_device_name\nCOM1,Press\nCOM2,press\n", "units.csv rows 1 and 2, column "
+      {"port,basic_parameters.DHCP_device_name\nCOM1,Press\nCOM2,press\n",
+       "units.csv rows 1 and 2, column "
        "basic_parameters.DHCP_device_name: both give press"},
+      // An empty or missing cell there would leave two units with the value for every unit.
+      {"port,basic_parameters.IP_addr,Channel_1.Baudrate\nCOM7,10.0.0.1,\nCOM8\nCOM9,\n",
+       "units.csv row 2, column basic_parameters.IP_addr: missing, but each unit needs a value of its own there"},
+      {"mac,basic_parameters.DHCP_device_name\n02-00-00-00-00-09, \n",
+       "units.csv row 1, column basic_parameters.DHCP_device_name: empty"},
   };
   for (const auto& [text, why] : cases) {
     std::vector<std::string> faults;
@@ -74,16 +80,16 @@ TEST(CliUnits, aBadFileShouldBeRefusedWholeNamingRowAndColumn) {
 }
 
 TEST(CliUnits, rowsShouldGoToUnitsByMacBeforePortAndEachToOneUnit) {
-  // Quoted cells with a comma, quotes and {row}; CR LF and LF; blank rows; empty cells.
+  // Quoted cells with a comma, quotes and {row}; CR LF and LF; blank rows; empty cells allowed.
   std::vector<std::string> faults;
-  auto rows = Parse(
-      "\xEF\xBB\xBFPort,MAC,basic_parameters.IP_addr,basic_parameters.DHCP_device_name\r\n"
-      "com7,,10.0.0.{row},\"st,\"\"{row}\"\"\"\r\n"
-      "COM8,02:a0:00:00:00:f7,10.0.0.{row},\n"
-      "\n"
-      ",0200000000F9,10.0.0.{row},\n"
-      "COM11,,10.0.0.{row},\n",
-      faults);
+  auto rows = ParseUnits("units.csv",
+                         "\xEF\xBB\xBFPort,MAC,basic_parameters.IP_addr,basic_parameters.DHCP_device_name\r\n"
+                         "com7,,10.0.0.{row},\"st,\"\"{row}\"\"\"\r\n"
+                         "COM8,02:a0:00:00:00:f7,10.0.0.{row},\n"
+                         "\n"
+                         ",0200000000F9,10.0.0.{row},\n"
+                         "COM11,,10.0.0.{row},\n",
+                         faults, {}, true);
   ASSERT_TRUE(faults.empty()) << faults.front();
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].Port, "COM7");
@@ -155,17 +161,21 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
       const std::string line =
           "2026-12-07T20:15:03Z,COM7,02-00-00-00-00-07,\"V1.0, \"\"beta\"\"\",1,not taken,6,"
           "basic_parameters.IP_addr Channel_1.Password,5.2,unit,r1,kavrune-cli 9,golden.xml,ab12,"
-          "\"{\"\"basic_parameters.IP_addr\"\":\"\"10.0.0.1\"\"}\"\r\n";
-      EXPECT_EQ(text,
-                "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,"
-                "values\r\n" +
-                    line + line);
+          "\"{\"\"basic_parameters.IP_addr\"\":\"\"10.0.0.1\"\"}\",\r\n";
+      const std::string header =
+          "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,"
+          "values,differs\r\n";
+      EXPECT_EQ(text, header + line + line);
       // A report begun by an earlier version keeps its columns; one of unknown columns is not added to.
       const std::string old = dir.Path() + "/old.csv", other = dir.Path() + "/other.csv";
-      const std::string header = "time,port,mac,firmware,row,outcome,status,changed,seconds\r\n";
-      std::ofstream(old) << header;
-      ASSERT_TRUE(TRunReport(old).Append(record));
-      EXPECT_EQ(Slurp(old), header + line.substr(0, line.find(",unit,")) + "\r\n");
+      const std::string first = header.substr(0, header.find(",record")),
+                        second = header.substr(0, header.find(",differs"));
+      for (const auto& [columns, kept] : {std::pair{first, line.substr(0, line.find(",unit,"))},
+                                          std::pair{second, line.substr(0, line.rfind(",\r\n"))}}) {
+        std::ofstream(old) << columns << "\r\n";
+        ASSERT_TRUE(TRunReport(old, {"r1", "kavrune-cli 9", "golden.xml", "ab12"}).Append(record));
+        EXPECT_EQ(Slurp(old), columns + "\r\n" + kept + "\r\n");
+      }
       std::ofstream(other) << "when,where\r\n";
       TRunReport unknown(other);
       EXPECT_FALSE(unknown.IsOpen());

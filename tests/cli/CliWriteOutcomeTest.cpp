@@ -82,6 +82,10 @@ TEST_F(WriteOutcome, everySettingAskedForShouldBeWrittenOrNamedAsNotAsked) {
       << r.err;
   EXPECT_EQ(r.err.find("confirmed"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("Zebra42"), std::string::npos) << "no secret in a message";
+  // What was confirmed beside it is a result, not an error.
+  r = Cli({"set", "--port", "COM4", "Expert.MTU_Size=1000", "Channel_1.Password=Zebra42"});
+  EXPECT_EQ(r.rc, 6) << r.err;
+  EXPECT_NE(r.err.find("\n1 setting written and confirmed."), std::string::npos) << r.err;
 }
 
 // A unit that takes an Enter pressed into its banner and keys typed while it prints: the tool

@@ -162,10 +162,28 @@ not_taken:
 '''
 
 import json
+import re
 
 from ansible.module_utils.basic import AnsibleModule
 
 MASK = '********'
+# What kavrune-cli puts around a message for a person at its command line: its name in front,
+# and after a usage error where its help is. Neither means anything in a task's result.
+CLI_PREFIX = 'kavrune-cli: '
+CLI_HINT = re.compile(r"\s*\(try 'kavrune-cli [^']*--help'\)\s*$")
+
+
+def message(lines):
+    """The tool's messages, one a line, as a task shows them."""
+    said = []
+    for line in lines:
+        line = line.strip()
+        if line.startswith(CLI_PREFIX):
+            line = line[len(CLI_PREFIX):]
+        line = CLI_HINT.sub('', line)
+        if line:
+            said.append(line)
+    return '\n'.join(said)
 
 
 def shown(value):
@@ -251,7 +269,7 @@ def main():
         answer = None
     if not isinstance(answer, dict):
         # Refused before any port opened (a usage error or an unusable file): stderr says why.
-        module.fail_json(msg=err.strip() or 'kavrune-cli gave no result', status=rc, rc=rc, stderr=err,
+        module.fail_json(msg=message(err.splitlines()) or 'kavrune-cli gave no result', status=rc, rc=rc, stderr=err,
                          changed=False, changes=[], not_asked=[], not_taken=[])
 
     ports = answer.get('ports') or [{}]
@@ -270,9 +288,8 @@ def main():
     if module._diff:
         result['diff'] = as_diff(result['changes'], unit.get('port', p['port']))
     if result['status'] != 0:
-        errors = unit.get('errors') or [line for line in err.splitlines() if line.strip()]
-        message = '\n'.join(e.replace('kavrune-cli: ', '', 1) for e in errors) or 'kavrune-cli failed'
-        module.fail_json(msg=message, rc=result['status'], stderr=err, **result)
+        errors = unit.get('errors') or err.splitlines()
+        module.fail_json(msg=message(errors) or 'kavrune-cli failed', rc=result['status'], stderr=err, **result)
     module.exit_json(**result)
 
 
