@@ -200,6 +200,12 @@ std::string ComPortDescription(const std::string& devicePath, const TComLookupRo
   std::string what;
   if (shown.rfind("pts/", 0) != 0) what = UsbName(roots.Sys, node.filename().string());
   if (what.empty()) what = ByIdName(roots.ById, node);
+  // The simulator names the unit it plays beside its link ("com7.unit").
+  if (what.empty() && shown.rfind("pts/", 0) == 0) {
+    std::ifstream unit(devicePath + ".unit");
+    std::string mac;
+    if (unit && std::getline(unit, mac) && !mac.empty() && mac.size() <= 32) what = "simulated unit " + mac;
+  }
   if (what.empty()) what = FamilyName(shown);
   return what.empty() ? shown : what + ", " + shown;
 }

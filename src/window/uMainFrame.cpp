@@ -303,7 +303,8 @@ void TfMain::FormCreate() {
   pTop->findChild<QLabel*>(QStringLiteral("Image1"))
       ->setPixmap(BannerPicture(LangText("Banner_Subtitle", "serial device server")));
   uiConnection->AfPortComboBox1->SetKindWords(
-      {{QStringLiteral("simulator"), LangText("Port_Simulator", "simulator")},
+      {{QStringLiteral("simulated unit"), LangText("Port_SimulatedUnit", "simulated unit")},
+       {QStringLiteral("simulator"), LangText("Port_Simulator", "simulator")},
        {QStringLiteral("USB-serial"), LangText("Port_USBSerial", "USB-serial")},
        {QStringLiteral("Bluetooth"), LangText("Port_Bluetooth", "Bluetooth")},
        {QStringLiteral("serial port"), LangText("Port_Serial", "serial port")}});
@@ -313,18 +314,24 @@ void TfMain::FormCreate() {
   BuildStatus();  // its texts come from the language file
   LayOutMenu();
   WatchEdits();
-  // The port last opened, chosen again where it is still there.
+  // The ports as they are now: the port last opened, where it is there to be opened, else the
+  // first that can be, so that Open works at once.
+  TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
+  picker->UpdatePortList();
+  int com = 0;
   QFile last(LastPortFile());
   if (last.open(QIODevice::ReadOnly)) {
     const QString text = QString::fromLatin1(last.readAll()).trimmed();
     bool number = false;
-    const int com = text.startsWith(QLatin1String("COM")) ? text.mid(3).toInt(&number) : 0;
-    TAfPortComboBox* picker = uiConnection->AfPortComboBox1;
-    if (number && picker->findText(QStringLiteral("COM %1").arg(com)) >= 0) {
-      picker->SetComNumber(static_cast<uint16_t>(com));
-      AfPortComboBox1Change();
-    }
+    com = text.startsWith(QLatin1String("COM")) ? text.mid(3).toInt(&number) : 0;
+    if (!number) com = 0;
   }
+  const int at = com ? picker->findText(QStringLiteral("COM %1").arg(com)) : -1;
+  const bool there = at >= 0 && picker->ItemChoosable(at) &&
+                     TAfPortComboBox::RecordState(picker->ItemRecord(at)) == TAfPortComboBox::psFree;
+  picker->SetComNumber(there ? static_cast<uint16_t>(com) : 0);
+  picker->UpdateSelection();
+  AfPortComboBox1Change();
 }
 
 QString TfMain::LastPortFile() { return QDir(DefaultWorkingDirectory()).filePath(QStringLiteral("last-port")); }

@@ -129,11 +129,21 @@ class MainWindowDeviceTest : public ::testing::Test {
   std::unique_ptr<TfMain> window;
 };
 
-TEST_F(MainWindowDeviceTest, shouldEnableOpenOnlyWhileAPortIsChosen) {
-  QPushButton* open = window->uiConnection->bOpenClose;
-  EXPECT_FALSE(open->isEnabled()) << "a fresh list selects nothing";
-  ChoosePort();
-  EXPECT_TRUE(open->isEnabled());
+// At start the list is there and a port chosen, the simulator named by its unit; the port last
+// opened only where it can be opened still.
+TEST_F(MainWindowDeviceTest, shouldStartWithAPortThatIsThereChosenAndOpenUsable) {
+  for (const char* last : {"", "COM9"}) {
+    if (*last) {
+      window.reset();
+      std::ofstream(TfMain::LastPortFile().toStdString()) << last << "\n";
+      window = std::make_unique<TfMain>(worker, nullptr, env.Dir());
+    }
+    TAfPortComboBox* picker = window->uiConnection->AfPortComboBox1;
+    EXPECT_EQ(picker->ComNumber(), Com) << last;
+    EXPECT_EQ(picker->currentText(), QStringLiteral("COM %1").arg(Com));
+    EXPECT_EQ(picker->ItemDescription(picker->currentIndex()).left(32), QStringLiteral("simulated unit 02-00-00-8F-1C-2E"));
+    EXPECT_TRUE(window->uiConnection->bOpenClose->isEnabled());
+  }
 }
 
 TEST_F(MainWindowDeviceTest, shouldSayAPortTakenMeanwhileIsInUse) {

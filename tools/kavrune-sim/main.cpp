@@ -285,7 +285,13 @@ class TLink final {
   TLink(const TLink&) = delete;
   TLink& operator=(const TLink&) = delete;
   ~TLink() {
-    if (!m_Path.empty()) ::unlink(m_Path.c_str());
+    if (m_Path.empty()) return;
+    ::unlink(m_Path.c_str());
+    ::unlink((m_Path + ".unit").c_str());
+  }
+  // Beside the link, for port lists: the unit the port leads to.
+  void Describe(const std::string& unit) {
+    if (!m_Path.empty()) std::ofstream(m_Path + ".unit") << unit << "\n";
   }
   void Publish(const std::string& target) {
     if (m_Path.empty()) return;
@@ -427,6 +433,9 @@ int main(int argc, char** argv) {
                     slave = path;
                     link.Publish(path);
                   });
+    std::string dashed;
+    for (std::size_t at = 0; at < args.Mac.size(); at += 2) dashed += (at ? "-" : "") + args.Mac.substr(at, 2);
+    link.Describe(dashed);
     line.OnEvent = event;
     line.OnBytes = [&log](bool fromClient, std::string_view data) {
       if (log) log->Record(fromClient, std::string(data));
