@@ -199,7 +199,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // The port's state, the step under way and what the last read or write came to (uMainStatus.cpp).
   TStatusLine* StatusLine() const { return statusLine_; }
   TShapeEx* seTranscript = nullptr;
-  void seTranscriptClick();  // also Ctrl+T
+  void seTranscriptClick();
   TTranscriptView* TranscriptView() const { return transcriptView_; }
   // The transcript of the serial dialogue: one masked plain-text file in the working directory,
   // begun when a port is first opened.
@@ -229,6 +229,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void LayOutMenu();
   void PlaceStopOrUndo();
   QList<QList<TShapeEx*>> menuGroups_;
+  // The commands' keys (Apply, Reload, Stop, Save, Print sheet, Transcript), each named in its
+  // button's tool tip; a key does what a click does, only while its button is offered.
+  void BindKeys();
   void SetStepColours(bool open);
   void Label65MouseMove();
   void Label65MouseLeave();

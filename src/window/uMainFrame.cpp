@@ -20,6 +20,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QUrl>
 
@@ -312,6 +313,7 @@ void TfMain::FormCreate() {
                                               LangText("Port_HeldUnknown", "in use by another program"));
   BuildStatus();  // its texts come from the language file
   LayOutMenu();
+  BindKeys();  // the keys' names in Qt's translation, loaded with the language file
   WatchEdits();
   // The port last opened, chosen again where it is still there.
   QFile last(LastPortFile());
@@ -328,6 +330,31 @@ void TfMain::FormCreate() {
 }
 
 QString TfMain::LastPortFile() { return QDir(DefaultWorkingDirectory()).filePath(QStringLiteral("last-port")); }
+
+void TfMain::BindKeys() {
+  const std::pair<TShapeEx*, QList<QKeySequence>> keys[] = {
+      {seApplySettings, {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}},
+      {seReload, QKeySequence::keyBindings(QKeySequence::Refresh)},
+      {seStop, {QKeySequence(Qt::Key_Escape)}},
+      {seSaveToFile, QKeySequence::keyBindings(QKeySequence::Save)},
+      {seSheet, QKeySequence::keyBindings(QKeySequence::Print)},
+      {seTranscript, {QKeySequence(Qt::CTRL | Qt::Key_T)}}};
+  for (const auto& [button, sequences] : keys) {
+    if (sequences.isEmpty()) continue;  // a platform without the standard key
+    auto* shortcut = new QShortcut(this);
+    shortcut->setKeys(sequences);
+    connect(shortcut, &QShortcut::activated, button, [button] {
+      if (button->isEnabled() && button->isVisible()) emit button->OnClick(button);
+    });
+    // The first key is the one to learn; the keypad's Enter goes without saying.
+    QString names = sequences.front().toString(QKeySequence::NativeText);
+    for (qsizetype i = 1; i < sequences.size() && button != seApplySettings; ++i)
+      names += QStringLiteral(", ") + sequences[i].toString(QKeySequence::NativeText);
+    button->SetHint(button->Hint().isEmpty() ? names
+                                             : button->Hint() + QStringLiteral(" (") + names + QLatin1Char(')'));
+    button->SetShowHint(true);
+  }
+}
 
 void TfMain::LayOutMenu() {
   int y = 16;

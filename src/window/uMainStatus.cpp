@@ -2,8 +2,6 @@
 // of every read and write, and the transcript of the serial dialogue.
 
 #include <QEventLoop>
-#include <QKeySequence>
-#include <QShortcut>
 #include <QTimer>
 #include <map>
 
@@ -90,8 +88,6 @@ void TfMain::BuildStatus() {
       MenuButton("seTranscript", 16, pLeft->height() - 32, LangText("Transcript", "Transcript"), secsUtility);
   seTranscript->setEnabled(true);
   connect(seTranscript, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seTranscriptClick(); }); });
-  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
-  connect(shortcut, &QShortcut::activated, this, [this] { RunCommand([&] { seTranscriptClick(); }); });
   ShowPortState();
 }
 

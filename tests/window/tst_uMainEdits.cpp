@@ -1,6 +1,6 @@
 // Edits not yet applied on the simulated device in the test's own process: their marks and count,
 // the questions before they are dropped, Defaults and the Reload that takes them back, setup files
-// as pending edits, and Quit's bounded wait for the device.
+// as pending edits, the commands' keys, and Quit's bounded wait for the device.
 
 #include <gtest/gtest.h>
 
@@ -292,6 +292,40 @@ TEST_F(WindowEditsTest, shouldLeaveNoReadBehindWhenAReloadsExitIsStopped) {
   const std::string heard = device->Received();
   QTest::qWait(1500);
   EXPECT_EQ(device->Received(), heard) << device->Transcript();
+}
+
+// Apply, Reload and Stop answer their keys as they answer a click; every command's key is named in
+// its button's tool tip.
+TEST_F(WindowEditsTest, shouldRunTheCommandsFromTheKeysTheirToolTipsName) {
+  Open();
+  TfMain& w = *window;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  const QKeySequence apply(Qt::CTRL | Qt::Key_Return), reload(QKeySequence::Refresh), stop(Qt::Key_Escape);
+  const std::pair<TShapeEx*, QKeySequence> keys[] = {{w.seApplySettings, apply},
+                                                     {w.seReload, reload},
+                                                     {w.seStop, stop},
+                                                     {w.seSaveToFile, QKeySequence(QKeySequence::Save)},
+                                                     {w.seSheet, QKeySequence::Print},
+                                                     {w.seTranscript, QKeySequence(Qt::CTRL | Qt::Key_T)}};
+  for (const auto& [button, key] : keys) {
+    ASSERT_FALSE(key.isEmpty()) << button->objectName().toStdString();
+    EXPECT_TRUE(button->toolTip().contains(key.toString(QKeySequence::NativeText)))
+        << button->objectName().toStdString() << ": " << button->toolTip().toStdString();
+  }
+  Arp()->SetValue(300);
+  QTest::keySequence(&w, apply);
+  EXPECT_FALSE(w.seApplySettings->isEnabled()) << "applying";
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(device->Stored().Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+  device->Line().Hold(true);
+  QTest::keySequence(&w, reload);
+  EXPECT_FALSE(w.seReload->isEnabled()) << "reading";
+  QTest::keySequence(&w, stop);
+  EXPECT_EQ(w.StatusLine()->StepText(), QString::fromUtf8("Stopping…"));
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
 }
 
 TEST_F(WindowEditsTest, quitShouldSayItLeavesSetupModeAndCloseOnTheDevicesAnswer) {
