@@ -176,7 +176,7 @@ void TfMain::Progress(const TWorkProgress& p) {
   }
 }
 
-void TfMain::ShowReadOutcome(const TXmlElement& root) {
+void TfMain::ShowReadOutcome(const TXmlElement& root, bool checked) {
   deviceAnswered_ = true;
   ShowPortState();
   if (apply_) {
@@ -201,6 +201,18 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
                              : undone.isEmpty() ? Qs(lastApplyReport_.front())
                                                 : undone,
                              TOutcome::Done);
+    return;
+  }
+  if (checked) {
+    const int missing = PendingChanges();
+    if (missing == 0)
+      statusLine_->ShowOutcome(LangText("Done_Checked", "Checked: the unit holds the changes stored"), TOutcome::Done);
+    else
+      statusLine_->ShowOutcome(LangText("Failed_Checked",
+                                        "The unit does not hold %1 of the changes stored; they are shown as changes "
+                                        "not applied")
+                                   .arg(missing),
+                               TOutcome::Failed);
     return;
   }
   if (defaultsShown_)

@@ -1,5 +1,6 @@
-// The backup kept before every Apply, and the offer to take the last Apply back with it. The
-// backups are the command line's (kavrune-cli backups lists them, undo takes them as well).
+// The backup kept before every Apply, the offer to take the last Apply back with it, and what an
+// Apply stored without a read to check it. The backups are the command line's (kavrune-cli
+// backups lists them, undo takes them as well).
 
 #include <QDateTime>
 
@@ -50,7 +51,29 @@ TApplyVerdict TfMain::FinishApply(bool stored, const TDeviceSettings* after) {
                                         : apply.StoredNotChecked(applyNotAsked_, port);
   // A unit that did not name itself cannot be told from another by its backups: no undo.
   if (stored && apply.Backup() && apply.Backup()->Mac != TBackupStore::UnknownUnit) OfferUndo(*apply.Backup());
+  if (stored && !after) KeepStoredNotChecked(apply);
   return verdict;
+}
+
+void TfMain::KeepStoredNotChecked(const TCheckedApply& apply) {
+  // What the unit holds now, as far as anyone knows: the pages' edits count against it, and an
+  // Apply sends only what differs from it.
+  TDeviceSettings stored = apply.Current();
+  for (const TSettingChange& c : apply.Changes()) stored.Set(*c.Row, c.To);
+  for (const TSettingChange& c : apply.Changes()) {
+    std::erase_if(storedNotChecked_, [&](const TSettingChange& earlier) { return earlier.Row == c.Row; });
+    storedNotChecked_.push_back(c);
+  }
+  defaultsShown_ = fileShown_ = false;  // stored with the Apply
+  const TDeviceSettings pages = PagesSettings(false);
+  if (Diff(stored, pages).empty()) {
+    TakeEditBaseline();
+  } else {
+    // Typed while the window waited: still edits.
+    LoadPages(stored);
+    TakeEditBaseline();
+    LoadPages(pages);
+  }
 }
 
 void TfMain::OfferUndo(const TBackupEntry& backup) {

@@ -1,6 +1,7 @@
 // Edits not yet applied on the simulated device in the test's own process: their marks and count,
 // the questions before they are dropped, Defaults and the Reload that takes them back, setup files
-// as pending edits, the commands' keys, and Quit's bounded wait for the device.
+// as pending edits, changes stored without a check, the commands' keys, and Quit's bounded wait
+// for the device.
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,11 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
   Open();
   TfMain& w = *window;
   Arp()->SetValue(300);
+  // A number typed out of range is one edit, in the status block and in the question alike.
+  Mtu()->selectAll();
+  QTest::keyClicks(Mtu(), QStringLiteral("9999"));
+  EXPECT_TRUE(w.StatusLine()->EditsText().startsWith(QStringLiteral("2 changes not applied\n")))
+      << w.StatusLine()->EditsText().toStdString();
   device->ClearReceived();
   env.answer = false;
   w.seReloadClick();
@@ -98,7 +104,7 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
   w.seLoadFromFileClick();
   EXPECT_FALSE(w.close());
   ASSERT_EQ(env.questions.size(), 4);
-  EXPECT_EQ(env.questions.front(), QStringLiteral("Changes not applied to the device: 1. They will be lost. Go on?"));
+  EXPECT_EQ(env.questions.front(), QStringLiteral("Changes not applied to the device: 2. They will be lost. Go on?"));
   EXPECT_EQ(Arp()->Value(), 300);
   EXPECT_TRUE(device->Received().empty()) << device->Received();
 
@@ -106,6 +112,7 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
   w.seReloadClick();
   ASSERT_TRUE(WaitForRead());
   EXPECT_EQ(Arp()->Value(), 600);
+  EXPECT_EQ(Mtu()->Value(), 1200);
   EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
   EXPECT_FALSE(w.IsEdited(Arp()));
 }
@@ -113,6 +120,10 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
 TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
   Open();
   TfMain& w = *window;
+  const QString file = env.Dir() + "/arp.xml";  // the device's settings but ARP 300
+  Arp()->SetValue(300);
+  w.SaveSetupFile(file);
+  Arp()->SetValue(600);
   env.answer = false;
   w.seDefaultClick();
   EXPECT_EQ(env.questions.size(), 1);
@@ -127,9 +138,12 @@ TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
   EXPECT_EQ(Mtu()->text(), QStringLiteral("1400")) << "the factory value";
   EXPECT_TRUE(w.RangeFaults().isEmpty()) << "nothing stays red";
   // Reload: the unstored factory values go with Setup Mode left by "8", and the device's own
-  // settings come back when it starts again.
+  // settings come back when it starts again. A file loaded over them is what the pages show.
+  w.LoadSetupFile(file, false);
   w.seReloadClick();
-  EXPECT_EQ(env.questions.size(), 3) << "asked again: the factory values would be lost";
+  ASSERT_EQ(env.questions.size(), 3) << "asked again: the file's values would be lost";
+  EXPECT_EQ(env.questions.back(),
+            QStringLiteral("Values loaded from the file, not applied to the device: 1. They will be lost. Go on?"));
   ASSERT_TRUE(device->WaitEvent("exit without save"));
   EXPECT_EQ(device->Count("store"), 0u);
   ASSERT_TRUE(WaitFor([&] { return w.StatusLine()->StepText().startsWith(QStringLiteral("Left Setup Mode")); }, 30000))
@@ -292,6 +306,35 @@ TEST_F(WindowEditsTest, shouldLeaveNoReadBehindWhenAReloadsExitIsStopped) {
   const std::string heard = device->Received();
   QTest::qWait(1500);
   EXPECT_EQ(device->Received(), heard) << device->Transcript();
+}
+
+// A unit that stores and is not heard of again holds the changes, as far as anyone knows: they
+// are no edits to lose, Quit says what it leaves unchecked, and Reload checks them unasked.
+TEST_F(WindowEditsTest, shouldCountChangesStoredWithoutACheckApartFromEditsUntilAReloadChecksThem) {
+  InProcessSimOptions options;
+  options.Fault = TSimFault::NoReturn;
+  worker.SetRestartLimit(1500);
+  Open(options);
+  TfMain& w = *window;
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(device->WaitEvent("no return"));
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 30000)) << device->Transcript();
+  EXPECT_TRUE(w.StatusLine()->StepText().startsWith(QStringLiteral("Stored, not checked")));
+  EXPECT_EQ(w.StatusLine()->EditsText(), QStringLiteral("Changes stored, not checked: 1"));
+  EXPECT_FALSE(w.IsEdited(Arp()));
+  env.answer = false;
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(env.questions,
+            QStringList{QStringLiteral(
+                "Changes stored on the unit but not checked: 1. \"Reload from device\" checks them. Go on?")});
+  w.seReloadClick();
+  device->Line().PowerCycle();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(env.questions.size(), 1) << "the read checks them: nothing to ask";
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Checked: the unit holds the changes stored"));
+  EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+  EXPECT_EQ(Arp()->Value(), 300);
 }
 
 // Apply, Reload and Stop answer their keys as they answer a click; every command's key is named in
