@@ -100,21 +100,10 @@ void TfMain::EnableCommands(bool enable) {
   seLoadFromFile->setEnabled(enable);
   seSaveToFile->setEnabled(pages);
   seSheet->setEnabled(pages);
-  if (seUndoApply) seUndoApply->setEnabled(unit && undoOffer_.has_value());
+  seUndoApply->setEnabled(unit && undoOffer_.has_value());
   // Waiting for the unit, the wait can be stopped; a stop under way is not asked for again.
   waiting_ = !enable && worker_.IsPortOpen();
   seStop->setEnabled(waiting_ && !stopping_);
-  PlaceStopOrUndo();
-}
-
-// Stop and Undo Apply share the place under Disconnect, so the status block keeps its room:
-// Stop while the window waits for the unit or there is nothing to undo, Undo Apply otherwise.
-void TfMain::PlaceStopOrUndo() {
-  const bool undo = seUndoApply && undoOffer_.has_value() && !waiting_;
-  if (seStop->isHidden() == undo && (!seUndoApply || seUndoApply->isHidden() != undo)) return;
-  seStop->setHidden(undo);
-  if (seUndoApply) seUndoApply->setHidden(!undo);
-  LayOutMenu();
 }
 
 void TfMain::BeginBusy() {

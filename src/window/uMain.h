@@ -193,7 +193,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TShapeEx* seSheet = nullptr;
   TShapeEx* seTerminal = nullptr;
   QPushButton* Button2 = nullptr;   // "Generate Language"
-  TShapeEx* seUndoApply = nullptr;  // "Undo Apply 19:52": made by the first Apply that stored
+  TShapeEx* seUndoApply = nullptr;  // "Undo Apply 19:52": enabled once an Apply stored
 
   TfAbout* About() const { return about_; }
   // The port's state, the step under way and what the last read or write came to (uMainStatus.cpp).
@@ -227,7 +227,6 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // room, Tab following the column; the status block takes the rest above Transcript. A new
   // command joins a group of menuGroups_ in BuildMenu.
   void LayOutMenu();
-  void PlaceStopOrUndo();
   QList<QList<TShapeEx*>> menuGroups_;
   // The commands' keys (Apply, Reload, Stop, Save, Print sheet, Transcript), each named in its
   // button's tool tip; a key does what a click does, only while its button is offered.
@@ -259,6 +258,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // until a read checks them.
   void KeepStoredNotChecked(const TCheckedApply& apply);
   static QString UndoneText(const TSettingChanges& changes, const QString& time);
+  // "MTU size 1200 → 1400, ARP cache timeout 300 → 600"; of many, the first few and how many more.
+  static QString ChangesText(const TSettingChanges& changes);
   // --- edits (uMainEdits.cpp)
   QList<QWidget*> Pages() const;
   QList<TMyCustomNumEdit*> NumberEdits() const;

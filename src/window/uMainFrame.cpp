@@ -214,6 +214,9 @@ void TfMain::BuildMenu() {
   seReload = MenuButton("seReload", 16, 232, QStringLiteral("Reload from device"), secsUtility);
   seDisconnect = MenuButton("seDisconnect", 16, 256, QStringLiteral("Disconnect"), secsWarning);
   seStop = MenuButton("seStop", 16, 280, QStringLiteral("Stop"), secsWarning);
+  // A place of its own: a click meant for Stop, or for whatever stood there a moment before, never
+  // lands on Undo. Enabled once an Apply stored.
+  seUndoApply = MenuButton("seUndoApply", 16, 304, QStringLiteral("Undo Apply"), secsUtility);
   ShapeEx1 = MenuButton("ShapeEx1", 16, 304, QStringLiteral("About"), secsUtility);
   ShapeEx1->setEnabled(true);
   ShapeEx1->SetBrushColor(QColor(0xFF, 0xFF, 0x9B));
@@ -228,9 +231,10 @@ void TfMain::BuildMenu() {
   seSheet = MenuButton("seSheet", 16, 400, QStringLiteral("Print sheet..."), secsUtility);
   seTerminal = MenuButton("seTerminal", 16, 424, QStringLiteral("Terminal"), secsUtility);
   seTerminal->hide();
-  menuGroups_ = {{seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail},
-                 {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seSheet, seDisconnect, seStop},
-                 {ShapeEx1, ShapeEx8}};
+  menuGroups_ = {
+      {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail},
+      {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seSheet, seDisconnect, seStop, seUndoApply},
+      {ShapeEx1, ShapeEx8}};
   Button2 = new QPushButton(QStringLiteral("Generate Language"), pLeft);
   Button2->setObjectName(QStringLiteral("Button2"));
   Button2->setGeometry(16, 432, 129, 25);
@@ -243,6 +247,7 @@ void TfMain::BuildMenu() {
   bind(seDefault, &TfMain::seDefaultClick);
   bind(seReload, &TfMain::seReloadClick);
   bind(seStop, &TfMain::seStopClick);
+  bind(seUndoApply, &TfMain::seUndoApplyClick);
   bind(seDisconnect, &TfMain::seDisconnectClick);
   bind(ShapeEx1, &TfMain::AboutClick);
   bind(ShapeEx8, &TfMain::QuitClick);

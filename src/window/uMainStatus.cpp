@@ -35,20 +35,19 @@ QString FailureWords(const TWriteReport& report) {
   return sentence.isEmpty() ? Qs(report.Detail) : Qs(report.Detail) + QLatin1Char(' ') + sentence;
 }
 
+QString SettingText(const TSettingRow& row) {
+  const auto [key, channel] = SettingLanguageKey(row);
+  if (channel.empty()) return LangText(key.c_str(), row.Name.c_str());
+  const std::string english = ReplaceAll(row.Name, "channel " + channel, "channel %1");
+  return LangText(key.c_str(), english.c_str()).arg(Qs(channel));
+}
+
 namespace {
 
 using TOutcome = TStatusLine::TOutcome;
 
 QString SectionText(const std::string& section) {
   return LangText(("Section_" + section).c_str(), SectionWords(section).c_str());
-}
-
-// A setting by the name the pages give it, in the window's language.
-QString SettingText(const TSettingRow& row) {
-  const auto [key, channel] = SettingLanguageKey(row);
-  if (channel.empty()) return LangText(key.c_str(), row.Name.c_str());
-  const std::string english = ReplaceAll(row.Name, "channel " + channel, "channel %1");
-  return LangText(key.c_str(), english.c_str()).arg(Qs(channel));
 }
 
 // The check after an Apply in the window's language.

@@ -264,7 +264,7 @@ TEST_F(WindowEditsTest, shouldStopAnApplyInItsWalkStoringNothing) {
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Stopped: nothing was stored"));
   EXPECT_TRUE(worker.IsPortOpen());
   EXPECT_TRUE(w.IsEdited(Arp()));
-  EXPECT_EQ(w.seUndoApply, nullptr) << "nothing stored to undo";
+  EXPECT_FALSE(w.seUndoApply->isEnabled()) << "nothing stored to undo";
 }
 
 // Stopped while the factory values are on their way, the unit leaves Setup Mode and drops them:
