@@ -108,7 +108,9 @@ void TIntEdit::SetIncrement(int32_t v) {
 }
 
 void TIntEdit::RefreshColour(int32_t value) {
-  if (Colored()) SetFontColor(value < 0 ? QColor(0x80, 0, 0) : value > 0 ? QColor(0, 0, 0x80) : QColor(Qt::black));
+  // Black without the sign colours too: the red of a number out of range goes once it is mended.
+  if (!Colored()) SetFontColor(Qt::black);
+  else SetFontColor(value < 0 ? QColor(0x80, 0, 0) : value > 0 ? QColor(0, 0, 0x80) : QColor(Qt::black));
 }
 
 void TIntEdit::RefreshText() {

@@ -100,21 +100,10 @@ void TfMain::EnableCommands(bool enable) {
   seLoadFromFile->setEnabled(enable);
   seSaveToFile->setEnabled(pages);
   seSheet->setEnabled(pages);
-  if (seUndoApply) seUndoApply->setEnabled(unit && undoOffer_.has_value());
+  seUndoApply->setEnabled(unit && undoOffer_.has_value());
   // Waiting for the unit, the wait can be stopped; a stop under way is not asked for again.
   waiting_ = !enable && worker_.IsPortOpen();
   seStop->setEnabled(waiting_ && !stopping_);
-  PlaceStopOrUndo();
-}
-
-// Stop and Undo Apply share the place under Disconnect, so the status block keeps its room:
-// Stop while the window waits for the unit or there is nothing to undo, Undo Apply otherwise.
-void TfMain::PlaceStopOrUndo() {
-  const bool undo = seUndoApply && undoOffer_.has_value() && !waiting_;
-  if (seStop->isHidden() == undo && (!seUndoApply || seUndoApply->isHidden() != undo)) return;
-  seStop->setHidden(undo);
-  if (seUndoApply) seUndoApply->setHidden(!undo);
-  LayOutMenu();
 }
 
 void TfMain::BeginBusy() {
@@ -266,12 +255,22 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
       PageButtonClick(seNetwork);
       seNetwork->SetDown(true);
     }
+    // The read checks the changes stored without a check; an Apply's read gives its own verdict.
+    const TSettingChanges unchecked = apply_ ? TSettingChanges() : storedNotChecked_;
+    storedNotChecked_.clear();
+    fileShown_ = false;
     if (deskWanted_) {
       // A file prepared without a unit: its settings and the edits made on it come over the
       // unit's as edits, which the checked Apply writes.
       TakeEditBaseline();
       LoadPagesOver(root, *deskWanted_);
       deskWanted_.reset();
+    } else if (!unchecked.empty()) {
+      // Those the unit does not hold come back as edits, for another Apply.
+      TDeviceSettings wanted;
+      for (const TSettingChange& c : unchecked) wanted.Set(*c.Row, c.To);
+      TakeEditBaseline();
+      LoadPagesOver(root, wanted);
     } else if (defaultsShown_ && beforeDefaults_ && !apply_) {
       // The factory values are edits against what the unit keeps stored: marked, counted, and
       // written by Apply.
@@ -281,7 +280,7 @@ void TfMain::DeliverReadDocument(const TXmlElement& root) {
     } else {
       TakeEditBaseline();
     }
-    ShowReadOutcome(root);
+    ShowReadOutcome(root, !unchecked.empty());
   });
 }
 
@@ -392,7 +391,8 @@ void TfMain::bOpenCloseClick() {
     // The pages of a file prepared without a unit go over the unit's settings once it is read.
     if (!worker_.IsPortOpen() && deskFile_) deskWanted_ = DeskSettings();
     deskFile_ = false;
-    deviceAnswered_ = defaultsShown_ = reloadAfterExit_ = stopping_ = stoppedApply_ = portClosing_ = false;
+    deviceAnswered_ = defaultsShown_ = fileShown_ = reloadAfterExit_ = stopping_ = stoppedApply_ = portClosing_ = false;
+    storedNotChecked_.clear();
     statusLine_->Clear();
     DropEditBaseline();
     if (worker_.IsPortOpen()) worker_.OpenPort(0);
@@ -489,7 +489,7 @@ void TfMain::seDefaultClick() {
 }
 
 void TfMain::seReloadClick() {
-  if (!MayDropEdits()) return;
+  if (!MayDropEdits(true)) return;
   if (defaultsShown_) {
     // The device holds the factory values unstored; only leaving Setup Mode without storing
     // brings its stored settings back. The read follows once it has left (WriteFinished).

@@ -193,13 +193,13 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TShapeEx* seSheet = nullptr;
   TShapeEx* seTerminal = nullptr;
   QPushButton* Button2 = nullptr;   // "Generate Language"
-  TShapeEx* seUndoApply = nullptr;  // "Undo Apply 19:52": made by the first Apply that stored
+  TShapeEx* seUndoApply = nullptr;  // "Undo Apply 19:52": enabled once an Apply stored
 
   TfAbout* About() const { return about_; }
   // The port's state, the step under way and what the last read or write came to (uMainStatus.cpp).
   TStatusLine* StatusLine() const { return statusLine_; }
   TShapeEx* seTranscript = nullptr;
-  void seTranscriptClick();  // also Ctrl+T
+  void seTranscriptClick();
   TTranscriptView* TranscriptView() const { return transcriptView_; }
   // The transcript of the serial dialogue: one masked plain-text file in the working directory,
   // begun when a port is first opened.
@@ -227,8 +227,10 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // room, Tab following the column; the status block takes the rest above Transcript. A new
   // command joins a group of menuGroups_ in BuildMenu.
   void LayOutMenu();
-  void PlaceStopOrUndo();
   QList<QList<TShapeEx*>> menuGroups_;
+  // The commands' keys (Apply, Reload, Stop, Save, Print sheet, Transcript), each named in its
+  // button's tool tip; a key does what a click does, only while its button is offered.
+  void BindKeys();
   void SetStepColours(bool open);
   void Label65MouseMove();
   void Label65MouseLeave();
@@ -242,7 +244,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void BuildStatus();
   void ShowPortState();
   void StartTranscript();  // with the port lock held: the worker traces under it
-  void ShowReadOutcome(const TXmlElement& root);
+  // checked: the read was to check the changes stored without a check.
+  void ShowReadOutcome(const TXmlElement& root, bool checked = false);
   // --- backups (uMainUndo.cpp)
   // Keeps what the device showed last as its backup; false, after saying why, when it cannot be
   // kept: the Apply must not be sent then.
@@ -251,7 +254,12 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // and not read again. An Apply that stored is offered for undo.
   TApplyVerdict FinishApply(bool stored, const TDeviceSettings* after = nullptr);
   void OfferUndo(const TBackupEntry& backup);
+  // The unit stored the Apply but was not read again: its changes count as stored, not as edits,
+  // until a read checks them.
+  void KeepStoredNotChecked(const TCheckedApply& apply);
   static QString UndoneText(const TSettingChanges& changes, const QString& time);
+  // "MTU size 1200 → 1400, ARP cache timeout 300 → 600"; of many, the first few and how many more.
+  static QString ChangesText(const TSettingChanges& changes);
   // --- edits (uMainEdits.cpp)
   QList<QWidget*> Pages() const;
   QList<TMyCustomNumEdit*> NumberEdits() const;
@@ -275,8 +283,15 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // The pages' settings without settling the number being typed, which would change it under the
   // user's fingers.
   TDeviceSettings PagesSettings(bool settleTyping);
-  // Edits or unstored factory values would be lost: asks, and says whether to go on.
-  bool MayDropEdits();
+  // Edits, a loaded file's values or unstored factory values would be lost, or changes stored
+  // without a check would stay unchecked: asks, and says whether to go on. reading: a read
+  // follows, which checks those changes.
+  bool MayDropEdits(bool reading = false);
+  // What the pages hold that the device does not, counted once each: the settings that differ and
+  // the numbers or addresses typed that are no value (the status block's and the questions' count).
+  int EditCount() const;
+  // The numbers typed outside their range and the addresses that are none.
+  QList<const QWidget*> FaultyControls() const;
   // The pages from settings, every control's edit mark shown once afterwards.
   void LoadPages(const TDeviceSettings& settings);
   // A marked control's tool tip, with the device's value; true when it was shown.
@@ -321,11 +336,13 @@ class TfMain final : public QWidget, public IKaVruneSink {
   TStatusLine* statusLine_ = nullptr;
   std::shared_ptr<TTranscript> transcript_;  // shared with the port's trace, which the worker outlives us with
   TTranscriptView* transcriptView_ = nullptr;
-  bool deviceAnswered_ = false;  // since the port opened
-  QElapsedTimer waitClock_;      // since the wait for the unit began
-  QTimer* waitTick_ = nullptr;   // shows that wait every second
-  int waitHintAfterMs_ = 10000;  // when the cable hint joins it
-  bool defaultsShown_ = false;   // the pages show factory values the device has not stored
+  bool deviceAnswered_ = false;       // since the port opened
+  QElapsedTimer waitClock_;           // since the wait for the unit began
+  QTimer* waitTick_ = nullptr;        // shows that wait every second
+  int waitHintAfterMs_ = 10000;       // when the cable hint joins it
+  bool defaultsShown_ = false;        // the pages show factory values the device has not stored
+  bool fileShown_ = false;            // the pages show a loaded file's values over the device's
+  TSettingChanges storedNotChecked_;  // stored by an Apply that no read has checked yet
   bool closing_ = false;
   bool reloadAfterExit_ = false;
   bool stopping_ = false;      // Stop was clicked and the worker has not said it stopped

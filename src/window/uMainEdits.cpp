@@ -183,15 +183,33 @@ QString TfMain::EditTip(const QWidget* control) const {
   return control->toolTip().isEmpty() ? device : control->toolTip() + QLatin1Char('\n') + device;
 }
 
-bool TfMain::MayDropEdits() {
-  // A number typed outside its range is no setting yet, but typed all the same: it is lost too.
-  const int changes = PendingChanges() + static_cast<int>(RangeFaults().size());
-  if (changes == 0 && !defaultsShown_) return true;
-  return AppQuestion(
-      defaultsShown_
-          ? LangText("Ask_DropDefaults",
-                     "The factory values shown are not stored: the device keeps its own settings. Go on?")
-          : LangText("Ask_DropEdits", "Changes not applied to the device: %1. They will be lost. Go on?").arg(changes));
+bool TfMain::MayDropEdits(bool reading) {
+  PendingChanges();
+  const int changes = EditCount();
+  QString ask;
+  if (changes > 0 && fileShown_)
+    ask = LangText("Ask_DropFile",
+                   "Values loaded from the file, not applied to the device: %1. They will be lost. Go on?")
+              .arg(changes);
+  else if (defaultsShown_ && !fileShown_)
+    ask = LangText("Ask_DropDefaults",
+                   "The factory values shown are not stored: the device keeps its own settings. Go on?");
+  else if (changes > 0)
+    ask = LangText("Ask_DropEdits", "Changes not applied to the device: %1. They will be lost. Go on?").arg(changes);
+  else if (!storedNotChecked_.empty() && !reading)
+    // Nothing is lost: the unit holds them, only no read has shown it.
+    ask = LangText("Ask_DropUnchecked",
+                   "Changes stored on the unit but not checked: %1. \"Reload from device\" checks them. Go on?")
+              .arg(storedNotChecked_.size());
+  return ask.isEmpty() || AppQuestion(ask);
+}
+
+int TfMain::EditCount() const {
+  // A number typed outside its range is no setting yet, but typed all the same; where it differs
+  // from the device's it is counted among the settings already.
+  int count = pendingChanges_;
+  for (const QWidget* c : FaultyControls()) count += IsEdited(c) ? 0 : 1;
+  return count;
 }
 
 QList<TMyCustomNumEdit*> TfMain::NumberEdits() const {
@@ -249,23 +267,33 @@ bool TfMain::ShowEditTip(QObject* watched, QEvent* event) {
   return true;
 }
 
+QList<const QWidget*> TfMain::FaultyControls() const {
+  QList<const QWidget*> faulty;
+  for (const TMyCustomNumEdit* edit : NumberEdits())
+    // Only what the user typed: a device's own value outside the range is shown, not refused.
+    if (IsOwnEnabled(edit) && edit->isModified() && !edit->TextInRange()) faulty << edit;
+  // An address the device sent is always one: any other text was typed.
+  for (const TIPAddress* address : AddressEdits())
+    if (IsOwnEnabled(address) && !address->HoldsAddress()) faulty << address;
+  return faulty;
+}
+
 QStringList TfMain::RangeFaults() const {
   QStringList faults;
   const QString line = LangText("Range_Fault", "%1: %2");
-  for (const TMyCustomNumEdit* edit : NumberEdits())
-    // Only what the user typed: a device's own value outside the range is shown, not refused.
-    if (IsOwnEnabled(edit) && edit->isModified() && !edit->TextInRange())
-      faults << line.arg(FieldName(edit), edit->AllowedRange());
-  // An address the device sent is always one: any other text was typed.
-  for (const TIPAddress* address : AddressEdits())
-    if (IsOwnEnabled(address) && !address->HoldsAddress()) faults << line.arg(FieldName(address), address->Fault());
+  for (const QWidget* c : FaultyControls()) {
+    const auto* edit = qobject_cast<const TMyCustomNumEdit*>(c);
+    faults << line.arg(FieldName(c), edit ? edit->AllowedRange() : static_cast<const TIPAddress*>(c)->Fault());
+  }
   return faults;
 }
 
 void TfMain::ShowEditState() {
-  QStringList lines = RangeFaults();
-  const bool fault = !lines.isEmpty();
-  if (pendingChanges_ == 1) lines.prepend(LangText("Edits_One", "1 change not applied"));
-  else if (pendingChanges_ > 1) lines.prepend(LangText("Edits_Many", "%1 changes not applied").arg(pendingChanges_));
-  statusLine_->ShowEdits(lines.join(QLatin1Char('\n')), fault);
+  const QStringList faults = RangeFaults();
+  QStringList lines;
+  if (const int count = EditCount(); count == 1) lines << LangText("Edits_One", "1 change not applied");
+  else if (count > 1) lines << LangText("Edits_Many", "%1 changes not applied").arg(count);
+  if (!storedNotChecked_.empty())
+    lines << LangText("Edits_StoredNotChecked", "Changes stored, not checked: %1").arg(storedNotChecked_.size());
+  statusLine_->ShowEdits((lines + faults).join(QLatin1Char('\n')), !faults.isEmpty());
 }

@@ -131,6 +131,7 @@ void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
   // The file's settings over the device's: the pages show them as edits, which the checked
   // Apply writes, and what the file does not give stays the device's.
   LoadPagesOver(currentRead_, wanted);
+  fileShown_ = true;
   if (!tell) return;
   QStringList notes{LangText("Load_Pending",
                              "The file's settings are on the pages: %1 differ from the device. "

@@ -20,6 +20,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QUrl>
 
@@ -213,6 +214,9 @@ void TfMain::BuildMenu() {
   seReload = MenuButton("seReload", 16, 232, QStringLiteral("Reload from device"), secsUtility);
   seDisconnect = MenuButton("seDisconnect", 16, 256, QStringLiteral("Disconnect"), secsWarning);
   seStop = MenuButton("seStop", 16, 280, QStringLiteral("Stop"), secsWarning);
+  // A place of its own: a click meant for Stop, or for whatever stood there a moment before, never
+  // lands on Undo. Enabled once an Apply stored.
+  seUndoApply = MenuButton("seUndoApply", 16, 304, QStringLiteral("Undo Apply"), secsUtility);
   ShapeEx1 = MenuButton("ShapeEx1", 16, 304, QStringLiteral("About"), secsUtility);
   ShapeEx1->setEnabled(true);
   ShapeEx1->SetBrushColor(QColor(0xFF, 0xFF, 0x9B));
@@ -227,9 +231,10 @@ void TfMain::BuildMenu() {
   seSheet = MenuButton("seSheet", 16, 400, QStringLiteral("Print sheet..."), secsUtility);
   seTerminal = MenuButton("seTerminal", 16, 424, QStringLiteral("Terminal"), secsUtility);
   seTerminal->hide();
-  menuGroups_ = {{seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail},
-                 {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seSheet, seDisconnect, seStop},
-                 {ShapeEx1, ShapeEx8}};
+  menuGroups_ = {
+      {seNetwork, seServer, seServices, seChannel1, seChannel2, seWLAN, seEmail},
+      {seApplySettings, seDefault, seReload, seLoadFromFile, seSaveToFile, seSheet, seDisconnect, seStop, seUndoApply},
+      {ShapeEx1, ShapeEx8}};
   Button2 = new QPushButton(QStringLiteral("Generate Language"), pLeft);
   Button2->setObjectName(QStringLiteral("Button2"));
   Button2->setGeometry(16, 432, 129, 25);
@@ -242,6 +247,7 @@ void TfMain::BuildMenu() {
   bind(seDefault, &TfMain::seDefaultClick);
   bind(seReload, &TfMain::seReloadClick);
   bind(seStop, &TfMain::seStopClick);
+  bind(seUndoApply, &TfMain::seUndoApplyClick);
   bind(seDisconnect, &TfMain::seDisconnectClick);
   bind(ShapeEx1, &TfMain::AboutClick);
   bind(ShapeEx8, &TfMain::QuitClick);
@@ -313,6 +319,7 @@ void TfMain::FormCreate() {
                                               LangText("Port_HeldUnknown", "in use by another program"));
   BuildStatus();  // its texts come from the language file
   LayOutMenu();
+  BindKeys();  // the keys' names in Qt's translation, loaded with the language file
   WatchEdits();
   // The ports as they are now: the port last opened, where it is there to be opened, else the
   // first that can be, so that Open works at once.
@@ -335,6 +342,31 @@ void TfMain::FormCreate() {
 }
 
 QString TfMain::LastPortFile() { return QDir(DefaultWorkingDirectory()).filePath(QStringLiteral("last-port")); }
+
+void TfMain::BindKeys() {
+  const std::pair<TShapeEx*, QList<QKeySequence>> keys[] = {
+      {seApplySettings, {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}},
+      {seReload, QKeySequence::keyBindings(QKeySequence::Refresh)},
+      {seStop, {QKeySequence(Qt::Key_Escape)}},
+      {seSaveToFile, QKeySequence::keyBindings(QKeySequence::Save)},
+      {seSheet, QKeySequence::keyBindings(QKeySequence::Print)},
+      {seTranscript, {QKeySequence(Qt::CTRL | Qt::Key_T)}}};
+  for (const auto& [button, sequences] : keys) {
+    if (sequences.isEmpty()) continue;  // a platform without the standard key
+    auto* shortcut = new QShortcut(this);
+    shortcut->setKeys(sequences);
+    connect(shortcut, &QShortcut::activated, button, [button] {
+      if (button->isEnabled() && button->isVisible()) emit button->OnClick(button);
+    });
+    // The first key is the one to learn; the keypad's Enter goes without saying.
+    QString names = sequences.front().toString(QKeySequence::NativeText);
+    for (qsizetype i = 1; i < sequences.size() && button != seApplySettings; ++i)
+      names += QStringLiteral(", ") + sequences[i].toString(QKeySequence::NativeText);
+    button->SetHint(button->Hint().isEmpty() ? names
+                                             : button->Hint() + QStringLiteral(" (") + names + QLatin1Char(')'));
+    button->SetShowHint(true);
+  }
+}
 
 void TfMain::LayOutMenu() {
   int y = 16;

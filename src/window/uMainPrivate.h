@@ -23,5 +23,9 @@ inline QString LangText(const char* key, const char* defaultText) {
 struct TWriteReport;
 QString FailureWords(const TWriteReport& report);
 
+// A setting by the name the pages give it, in the window's language.
+struct TSettingRow;
+QString SettingText(const TSettingRow& row);
+
 inline std::string Std(const QString& s) { return s.toStdString(); }
 inline QString Qs(const std::string& s) { return QString::fromStdString(s); }

@@ -2,8 +2,6 @@
 // of every read and write, and the transcript of the serial dialogue.
 
 #include <QEventLoop>
-#include <QKeySequence>
-#include <QShortcut>
 #include <QTimer>
 #include <map>
 
@@ -37,20 +35,19 @@ QString FailureWords(const TWriteReport& report) {
   return sentence.isEmpty() ? Qs(report.Detail) : Qs(report.Detail) + QLatin1Char(' ') + sentence;
 }
 
+QString SettingText(const TSettingRow& row) {
+  const auto [key, channel] = SettingLanguageKey(row);
+  if (channel.empty()) return LangText(key.c_str(), row.Name.c_str());
+  const std::string english = ReplaceAll(row.Name, "channel " + channel, "channel %1");
+  return LangText(key.c_str(), english.c_str()).arg(Qs(channel));
+}
+
 namespace {
 
 using TOutcome = TStatusLine::TOutcome;
 
 QString SectionText(const std::string& section) {
   return LangText(("Section_" + section).c_str(), SectionWords(section).c_str());
-}
-
-// A setting by the name the pages give it, in the window's language.
-QString SettingText(const TSettingRow& row) {
-  const auto [key, channel] = SettingLanguageKey(row);
-  if (channel.empty()) return LangText(key.c_str(), row.Name.c_str());
-  const std::string english = ReplaceAll(row.Name, "channel " + channel, "channel %1");
-  return LangText(key.c_str(), english.c_str()).arg(Qs(channel));
 }
 
 // The check after an Apply in the window's language.
@@ -90,8 +87,6 @@ void TfMain::BuildStatus() {
       MenuButton("seTranscript", 16, pLeft->height() - 32, LangText("Transcript", "Transcript"), secsUtility);
   seTranscript->setEnabled(true);
   connect(seTranscript, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seTranscriptClick(); }); });
-  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
-  connect(shortcut, &QShortcut::activated, this, [this] { RunCommand([&] { seTranscriptClick(); }); });
   ShowPortState();
 }
 
@@ -180,7 +175,7 @@ void TfMain::Progress(const TWorkProgress& p) {
   }
 }
 
-void TfMain::ShowReadOutcome(const TXmlElement& root) {
+void TfMain::ShowReadOutcome(const TXmlElement& root, bool checked) {
   deviceAnswered_ = true;
   ShowPortState();
   if (apply_) {
@@ -205,6 +200,18 @@ void TfMain::ShowReadOutcome(const TXmlElement& root) {
                              : undone.isEmpty() ? Qs(lastApplyReport_.front())
                                                 : undone,
                              TOutcome::Done);
+    return;
+  }
+  if (checked) {
+    const int missing = PendingChanges();
+    if (missing == 0)
+      statusLine_->ShowOutcome(LangText("Done_Checked", "Checked: the unit holds the changes stored"), TOutcome::Done);
+    else
+      statusLine_->ShowOutcome(LangText("Failed_Checked",
+                                        "The unit does not hold %1 of the changes stored; they are shown as changes "
+                                        "not applied")
+                                   .arg(missing),
+                               TOutcome::Failed);
     return;
   }
   if (defaultsShown_)

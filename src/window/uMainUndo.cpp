@@ -1,5 +1,6 @@
-// The backup kept before every Apply, and the offer to take the last Apply back with it. The
-// backups are the command line's (kavrune-cli backups lists them, undo takes them as well).
+// The backup kept before every Apply, the offer to take the last Apply back with it, and what an
+// Apply stored without a read to check it. The backups are the command line's (kavrune-cli
+// backups lists them, undo takes them as well).
 
 #include <QDateTime>
 
@@ -51,30 +52,43 @@ TApplyVerdict TfMain::FinishApply(bool stored, const TDeviceSettings* after) {
   // A unit that did not name itself cannot be told from another by its backups: no undo.
   if (stored && !verdict.Unchanged && apply.Backup() && apply.Backup()->Mac != TBackupStore::UnknownUnit)
     OfferUndo(*apply.Backup());
+  if (stored && !after) KeepStoredNotChecked(apply);
   return verdict;
+}
+
+void TfMain::KeepStoredNotChecked(const TCheckedApply& apply) {
+  // What the unit holds now, as far as anyone knows: the pages' edits count against it, and an
+  // Apply sends only what differs from it.
+  TDeviceSettings stored = apply.Current();
+  for (const TSettingChange& c : apply.Changes()) stored.Set(*c.Row, c.To);
+  for (const TSettingChange& c : apply.Changes()) {
+    std::erase_if(storedNotChecked_, [&](const TSettingChange& earlier) { return earlier.Row == c.Row; });
+    storedNotChecked_.push_back(c);
+  }
+  defaultsShown_ = fileShown_ = false;  // stored with the Apply
+  const TDeviceSettings pages = PagesSettings(false);
+  if (Diff(stored, pages).empty()) {
+    TakeEditBaseline();
+  } else {
+    // Typed while the window waited: still edits.
+    LoadPages(stored);
+    TakeEditBaseline();
+    LoadPages(pages);
+  }
 }
 
 void TfMain::OfferUndo(const TBackupEntry& backup) {
   undoOffer_ = backup;
-  if (!seUndoApply) {
-    // Under Disconnect, in the place of Stop while nothing is waited for.
-    seUndoApply = MenuButton("seUndoApply", 16, 0, QString(), secsUtility);
-    connect(seUndoApply, &TShapeEx::OnClick, this, [this] { RunCommand([&] { seUndoApplyClick(); }); });
-    menuGroups_[1].append(seUndoApply);
-  }
   const QDateTime kept = BackupTime(*undoOffer_);
   seUndoApply->SetCaption(LangText("UndoApply", "Undo Apply %1").arg(kept.toString(QStringLiteral("HH:mm"))));
   seUndoApply->setToolTip(LangText("UndoApply_Hint", "Undo last Apply: restores the settings the device had at %1 (%2)")
                               .arg(kept.toString(QStringLiteral("HH:mm:ss")), Qs(undoOffer_->Path)));
-  seUndoApply->setEnabled(true);
-  seUndoApply->hide();
-  PlaceStopOrUndo();
+  // The commands came back with the Apply's read or its end before the verdict.
+  seUndoApply->setEnabled(worker_.IsPortOpen() && !waiting_);
 }
 
 void TfMain::seUndoApplyClick() {
   if (!undoOffer_) return;
-  // The backup replaces what the pages hold.
-  if (!MayDropEdits()) return;
   // Another unit may have been connected since: its settings are not those of the backup.
   const std::string port = "COM" + std::to_string(worker_.Port().ComNumber());
   const TUndoTarget target = FindUndoTarget(UnitFolder(worker_), port);
@@ -90,24 +104,48 @@ void TfMain::seUndoApplyClick() {
     AppWarning(text);
     return;
   }
+  // Nothing is written unasked: the question names every setting the Undo writes, from what the
+  // unit holds to the backup's value, and the edits on the pages it replaces.
+  const QString time = BackupTime(target.Backup).toString(QStringLiteral("HH:mm"));
+  const TDeviceSettings device = shown_.value_or(TDeviceSettings());
+  TDeviceSettings wanted = device;
+  for (const auto& [section, values] : target.Settings.Sections())
+    for (const auto& [key, value] : values)
+      if (device.Find(section, key)) wanted.Set(section, key, value);
+  const TSettingChanges changes = TCheckedApply(device, wanted, worker_.MenuMap().SectionsOffered()).Changes();
+  PendingChanges();
+  if (changes.empty()) {
+    if (!MayDropEdits()) return;  // the Apply finds nothing to write, and says so
+  } else {
+    QString ask = LangText("Ask_Undo", "Undo the Apply of %1: %2?").arg(time, ChangesText(changes));
+    if (const int edits = EditCount(); edits > 0)
+      ask += QStringLiteral("\n\n") +
+             LangText("Ask_UndoDropsEdits", "Changes not applied on the pages are lost: %1.").arg(edits);
+    if (!AppQuestion(ask)) return;
+  }
   // The pages show the backup, the device's last read stays what the Apply compares with: the
   // Apply sends what differs, keeps a backup of its own and checks the device's read-back, so a
   // second Undo takes back the first.
   LoadSetupFile(Qs(target.Backup.Path), false);
-  ApplyPages(BackupTime(target.Backup).toString(QStringLiteral("HH:mm")));
+  ApplyPages(time);
 }
 
-QString TfMain::UndoneText(const TSettingChanges& changes, const QString& time) {
-  // "Undone: the Apply of 19:52 (MTU Size 900 → 1400)"; a long list names the first few.
+QString TfMain::ChangesText(const TSettingChanges& changes) {
+  constexpr size_t Named = 4;
   QStringList parts;
   for (const TSettingChange& c : changes) {
-    if (parts.size() == 3) {
-      parts << LangText("Undone_More", "%1 more").arg(changes.size() - 3);
+    if (parts.size() == Named && changes.size() > Named + 1) {
+      parts << LangText("Undone_More", "and %1 more").arg(changes.size() - Named);
       break;
     }
     parts << (c.Row->Kind == TSettingKind::Secret
-                  ? Qs(c.Row->Name)
-                  : QStringLiteral("%1 %2 → %3").arg(Qs(c.Row->Name), Qs(c.From.value_or("?")), Qs(c.To)));
+                  ? SettingText(*c.Row)
+                  : QStringLiteral("%1 %2 → %3").arg(SettingText(*c.Row), Qs(c.From.value_or("?")), Qs(c.To)));
   }
-  return LangText("Undone", "Undone: the Apply of %1 (%2)").arg(time, parts.join(QStringLiteral(", ")));
+  return parts.join(QStringLiteral(", "));
+}
+
+QString TfMain::UndoneText(const TSettingChanges& changes, const QString& time) {
+  // "Undone: the Apply of 19:52 (MTU size 900 → 1400)"
+  return LangText("Undone", "Undone: the Apply of %1 (%2)").arg(time, ChangesText(changes));
 }

@@ -49,7 +49,7 @@ class MainWindowTest : public ::testing::Test {
   QList<TShapeEx*> Commands() {
     return {w.seNetwork, w.seServer,     w.seServices,     w.seChannel1,      w.seChannel2,
             w.seWLAN,    w.seEmail,      w.seTerminal,     w.seApplySettings, w.seDefault,
-            w.seReload,  w.seDisconnect, w.seLoadFromFile, w.seSaveToFile};
+            w.seReload,  w.seDisconnect, w.seLoadFromFile, w.seSaveToFile,    w.seUndoApply};
   }
 };
 
@@ -143,7 +143,8 @@ TEST_F(MainWindowTest, shouldKeepOneLevelOfBusyCursor) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   // Without a port: the pages and files, never what needs the unit.
   for (TShapeEx* b : Commands())
-    EXPECT_EQ(b->isEnabled(), b != w.seApplySettings && b != w.seDefault && b != w.seReload && b != w.seDisconnect)
+    EXPECT_EQ(b->isEnabled(), b != w.seApplySettings && b != w.seDefault && b != w.seReload && b != w.seDisconnect &&
+                                  b != w.seUndoApply)
         << b->objectName().toStdString();
 }
 
@@ -264,9 +265,9 @@ TEST_F(MainWindowTest, shouldSetTheVersionCaptionWhenShown) {
 TEST_F(MainWindowTest, shouldWalkAndClickTheMenuColumnFromTheKeyboard) {
   w.LoadReadDocument(TXmlDocument::CreateFromText("<kaVrune/>")->Root());
   // Tab goes down the column as it is drawn.
-  QList<TShapeEx*> column = {w.seNetwork,       w.seServer,  w.seServices, w.seChannel1,     w.seChannel2,   w.seWLAN,
-                             w.seApplySettings, w.seDefault, w.seReload,   w.seLoadFromFile, w.seSaveToFile, w.seSheet,
-                             w.seDisconnect,    w.seStop,    w.ShapeEx1,   w.ShapeEx8};
+  QList<TShapeEx*> column = {w.seNetwork,       w.seServer,  w.seServices,  w.seChannel1,     w.seChannel2,   w.seWLAN,
+                             w.seApplySettings, w.seDefault, w.seReload,    w.seLoadFromFile, w.seSaveToFile, w.seSheet,
+                             w.seDisconnect,    w.seStop,    w.seUndoApply, w.ShapeEx1,       w.ShapeEx8};
   for (qsizetype i = 0; i + 1 < column.size(); ++i) {
     EXPECT_EQ(NextTabStop(column[i]), column[i + 1]) << column[i]->objectName().toStdString();
     EXPECT_GT(column[i + 1]->y(), column[i]->y()) << "drawn top down, none over another";

@@ -274,31 +274,39 @@ TEST_F(MainWindowDeviceTest, shouldAskTheDeviceForItsDefaultsAndStayBusyUntilThe
 TEST_F(MainWindowDeviceTest, shouldOfferToUndoAnApplyThatStoredWithTheSettingsKeptBeforeIt) {
   OpenAndWaitForRead();
   TfMain& w = *window;
-  EXPECT_EQ(w.seUndoApply, nullptr) << "nothing to undo yet";
+  EXPECT_FALSE(w.seUndoApply->isEnabled()) << "nothing to undo yet";
+  // Every button keeps its place: a click meant for Stop as the wait ends, or for any other
+  // button, never lands on Undo.
+  QHash<QWidget*, QRect> places;
+  for (TShapeEx* b : w.pLeft->findChildren<TShapeEx*>()) places[b] = b->geometry();
   w.pServer->Form().ieServerCahceTimeout->SetValue(300);
   w.seApplySettingsClick();
   ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Apply";
+  for (TShapeEx* b : w.pLeft->findChildren<TShapeEx*>())
+    EXPECT_EQ(b->geometry(), places.value(b)) << b->objectName().toStdString();
+  EXPECT_FALSE(w.seStop->isHidden());
   ASSERT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "300");
   const std::vector<TBackupEntry> kept = TBackupStore().List("02-00-00-8F-1C-2E");
   ASSERT_EQ(kept.size(), 1u) << "one backup, of the unit the banner named";
-  ASSERT_NE(w.seUndoApply, nullptr);
-  EXPECT_FALSE(w.seUndoApply->isHidden());
-  EXPECT_TRUE(w.seStop->isHidden()) << "Undo Apply takes the place of Stop: the status block keeps its room";
+  EXPECT_TRUE(w.seUndoApply->isEnabled());
   const QDateTime time = QDateTime::fromString(QString::fromStdString(kept[0].IsoTime()), Qt::ISODateWithMs);
   EXPECT_EQ(w.seUndoApply->Caption(), QStringLiteral("Undo Apply ") + time.toLocalTime().toString("HH:mm"));
 
-  // An edit on the pages is not dropped for the backup without a question; a number typed out
-  // of range is such an edit, and the backup's value mends it.
+  // Nothing is written unasked: the question names what the Undo writes, and the edit on the
+  // pages it drops; a number typed out of range is such an edit, and the backup's value mends it.
   w.pServer->Form().ieServerMTUSize->selectAll();
   QTest::keyClicks(w.pServer->Form().ieServerMTUSize, QStringLiteral("9999"));
   env.answer = false;
   w.seUndoApplyClick();
   ASSERT_EQ(env.questions.size(), 1);
+  EXPECT_EQ(env.questions[0], QStringLiteral("Undo the Apply of %1: ARP cache timeout 300 → 600?\n\n"
+                                             "Changes not applied on the pages are lost: 1.")
+                                  .arg(time.toLocalTime().toString("HH:mm")));
   EXPECT_TRUE(w.seReload->isEnabled()) << "nothing went out";
   env.answer = true;
   w.seUndoApplyClick();
   ASSERT_FALSE(w.seReload->isEnabled()) << "the backup went out as an Apply";
-  EXPECT_TRUE(w.seUndoApply->isHidden() && w.seStop->isEnabled()) << "while the Undo runs, Stop is in its place";
+  EXPECT_TRUE(!w.seUndoApply->isEnabled() && w.seStop->isEnabled()) << "while the Undo runs, Stop is offered";
   ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 90000)) << "no re-read after Undo";
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
   EXPECT_EQ(w.pServer->Form().ieServerMTUSize->text(), QStringLiteral("1400"));
@@ -444,7 +452,7 @@ TEST_F(MainWindowRefusingDeviceTest, shouldWarnInPlainWordsWhenTheDeviceRefusesA
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("The settings were not stored"));
   EXPECT_EQ(LoadState(env.Path("state.txt")).Get("Expert", "ARP_Cache_timeout_in_s"), "600");
   EXPECT_TRUE(TBackupStore().List("02-00-00-8F-1C-2E").empty()) << "nothing stored: no backup for undo to take";
-  EXPECT_EQ(w.seUndoApply, nullptr);
+  EXPECT_FALSE(w.seUndoApply->isEnabled());
 }
 
 class MainWindowSilentDeviceTest : public MainWindowDeviceTest {
@@ -548,7 +556,7 @@ TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenTheWaitAfterTheStore
   EXPECT_TRUE(
       w.StatusLine()->StepText().startsWith(QStringLiteral("Stored, not checked: the wait for the unit was stopped")))
       << w.StatusLine()->StepText().toStdString();
-  EXPECT_NE(w.seUndoApply, nullptr) << "what was stored can be taken back";
+  EXPECT_TRUE(w.seUndoApply->isEnabled()) << "what was stored can be taken back";
 }
 
 // Disconnected while it waits for a unit that stored, the window says so before the port closes.
@@ -560,7 +568,7 @@ TEST_F(MainWindowNoReturnTest, shouldSayStoredNotCheckedWhenDisconnectedAfterThe
   ASSERT_EQ(env.warnings.size(), 1) << env.messages.join('|').toStdString();
   EXPECT_TRUE(env.warnings[0].startsWith(QStringLiteral("Stored, not checked: the wait for the unit was stopped")))
       << env.warnings[0].toStdString();
-  EXPECT_NE(w.seUndoApply, nullptr);
+  EXPECT_NE(w.seUndoApply->Caption(), QStringLiteral("Undo Apply")) << "offered, with the Apply's time";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Edits not yet applied on the simulated device in the test's own process: their marks and count,
 // the questions before they are dropped, Defaults and the Reload that takes them back, setup files
-// as pending edits, and Quit's bounded wait for the device.
+// as pending edits, changes stored without a check, the commands' keys, and Quit's bounded wait
+// for the device.
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,11 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
   Open();
   TfMain& w = *window;
   Arp()->SetValue(300);
+  // A number typed out of range is one edit, in the status block and in the question alike.
+  Mtu()->selectAll();
+  QTest::keyClicks(Mtu(), QStringLiteral("9999"));
+  EXPECT_TRUE(w.StatusLine()->EditsText().startsWith(QStringLiteral("2 changes not applied\n")))
+      << w.StatusLine()->EditsText().toStdString();
   device->ClearReceived();
   env.answer = false;
   w.seReloadClick();
@@ -98,7 +104,7 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
   w.seLoadFromFileClick();
   EXPECT_FALSE(w.close());
   ASSERT_EQ(env.questions.size(), 4);
-  EXPECT_EQ(env.questions.front(), QStringLiteral("Changes not applied to the device: 1. They will be lost. Go on?"));
+  EXPECT_EQ(env.questions.front(), QStringLiteral("Changes not applied to the device: 2. They will be lost. Go on?"));
   EXPECT_EQ(Arp()->Value(), 300);
   EXPECT_TRUE(device->Received().empty()) << device->Received();
 
@@ -106,6 +112,7 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
   w.seReloadClick();
   ASSERT_TRUE(WaitForRead());
   EXPECT_EQ(Arp()->Value(), 600);
+  EXPECT_EQ(Mtu()->Value(), 1200);
   EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
   EXPECT_FALSE(w.IsEdited(Arp()));
 }
@@ -113,6 +120,10 @@ TEST_F(WindowEditsTest, shouldAskBeforeQuitDisconnectReloadOrLoadDropEdits) {
 TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
   Open();
   TfMain& w = *window;
+  const QString file = env.Dir() + "/arp.xml";  // the device's settings but ARP 300
+  Arp()->SetValue(300);
+  w.SaveSetupFile(file);
+  Arp()->SetValue(600);
   env.answer = false;
   w.seDefaultClick();
   EXPECT_EQ(env.questions.size(), 1);
@@ -127,9 +138,12 @@ TEST_F(WindowEditsTest, shouldAskBeforeDefaultsAndLeaveWithoutStoringOnReload) {
   EXPECT_EQ(Mtu()->text(), QStringLiteral("1400")) << "the factory value";
   EXPECT_TRUE(w.RangeFaults().isEmpty()) << "nothing stays red";
   // Reload: the unstored factory values go with Setup Mode left by "8", and the device's own
-  // settings come back when it starts again.
+  // settings come back when it starts again. A file loaded over them is what the pages show.
+  w.LoadSetupFile(file, false);
   w.seReloadClick();
-  EXPECT_EQ(env.questions.size(), 3) << "asked again: the factory values would be lost";
+  ASSERT_EQ(env.questions.size(), 3) << "asked again: the file's values would be lost";
+  EXPECT_EQ(env.questions.back(),
+            QStringLiteral("Values loaded from the file, not applied to the device: 1. They will be lost. Go on?"));
   ASSERT_TRUE(device->WaitEvent("exit without save"));
   EXPECT_EQ(device->Count("store"), 0u);
   ASSERT_TRUE(WaitFor([&] { return w.StatusLine()->StepText().startsWith(QStringLiteral("Left Setup Mode")); }, 30000))
@@ -250,7 +264,7 @@ TEST_F(WindowEditsTest, shouldStopAnApplyInItsWalkStoringNothing) {
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Stopped: nothing was stored"));
   EXPECT_TRUE(worker.IsPortOpen());
   EXPECT_TRUE(w.IsEdited(Arp()));
-  EXPECT_EQ(w.seUndoApply, nullptr) << "nothing stored to undo";
+  EXPECT_FALSE(w.seUndoApply->isEnabled()) << "nothing stored to undo";
 }
 
 // Stopped while the factory values are on their way, the unit leaves Setup Mode and drops them:
@@ -292,6 +306,69 @@ TEST_F(WindowEditsTest, shouldLeaveNoReadBehindWhenAReloadsExitIsStopped) {
   const std::string heard = device->Received();
   QTest::qWait(1500);
   EXPECT_EQ(device->Received(), heard) << device->Transcript();
+}
+
+// A unit that stores and is not heard of again holds the changes, as far as anyone knows: they
+// are no edits to lose, Quit says what it leaves unchecked, and Reload checks them unasked.
+TEST_F(WindowEditsTest, shouldCountChangesStoredWithoutACheckApartFromEditsUntilAReloadChecksThem) {
+  InProcessSimOptions options;
+  options.Fault = TSimFault::NoReturn;
+  worker.SetRestartLimit(1500);
+  Open(options);
+  TfMain& w = *window;
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(device->WaitEvent("no return"));
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 30000)) << device->Transcript();
+  EXPECT_TRUE(w.StatusLine()->StepText().startsWith(QStringLiteral("Stored, not checked")));
+  EXPECT_EQ(w.StatusLine()->EditsText(), QStringLiteral("Changes stored, not checked: 1"));
+  EXPECT_FALSE(w.IsEdited(Arp()));
+  env.answer = false;
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(env.questions,
+            QStringList{QStringLiteral(
+                "Changes stored on the unit but not checked: 1. \"Reload from device\" checks them. Go on?")});
+  w.seReloadClick();
+  device->Line().PowerCycle();
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(env.questions.size(), 1) << "the read checks them: nothing to ask";
+  EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("Checked: the unit holds the changes stored"));
+  EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+  EXPECT_EQ(Arp()->Value(), 300);
+}
+
+// Apply, Reload and Stop answer their keys as they answer a click; every command's key is named in
+// its button's tool tip.
+TEST_F(WindowEditsTest, shouldRunTheCommandsFromTheKeysTheirToolTipsName) {
+  Open();
+  TfMain& w = *window;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  const QKeySequence apply(Qt::CTRL | Qt::Key_Return), reload(QKeySequence::Refresh), stop(Qt::Key_Escape);
+  const std::pair<TShapeEx*, QKeySequence> keys[] = {{w.seApplySettings, apply},
+                                                     {w.seReload, reload},
+                                                     {w.seStop, stop},
+                                                     {w.seSaveToFile, QKeySequence(QKeySequence::Save)},
+                                                     {w.seSheet, QKeySequence::Print},
+                                                     {w.seTranscript, QKeySequence(Qt::CTRL | Qt::Key_T)}};
+  for (const auto& [button, key] : keys) {
+    ASSERT_FALSE(key.isEmpty()) << button->objectName().toStdString();
+    EXPECT_TRUE(button->toolTip().contains(key.toString(QKeySequence::NativeText)))
+        << button->objectName().toStdString() << ": " << button->toolTip().toStdString();
+  }
+  Arp()->SetValue(300);
+  QTest::keySequence(&w, apply);
+  EXPECT_FALSE(w.seApplySettings->isEnabled()) << "applying";
+  ASSERT_TRUE(WaitForRead());
+  EXPECT_EQ(device->Stored().Get("Expert", "ARP_Cache_timeout_in_s"), "300");
+  device->Line().Hold(true);
+  QTest::keySequence(&w, reload);
+  EXPECT_FALSE(w.seReload->isEnabled()) << "reading";
+  QTest::keySequence(&w, stop);
+  EXPECT_EQ(w.StatusLine()->StepText(), QString::fromUtf8("Stopping…"));
+  device->Line().Hold(false);
+  ASSERT_TRUE(WaitFor([&] { return w.seReload->isEnabled(); }, 15000)) << device->Transcript();
 }
 
 TEST_F(WindowEditsTest, quitShouldSayItLeavesSetupModeAndCloseOnTheDevicesAnswer) {

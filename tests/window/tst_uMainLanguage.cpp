@@ -365,6 +365,19 @@ TEST_F(MainWindowLanguageTest, everyTextShouldFitItsWidgetInEveryShippedLanguage
         }
       }
     }
+    // The flow control list on its label's line, in the column of the serial lists, each of its
+    // choices in full.
+    const Ui::pcChannel1& serial = w.pcChannel1->Form();
+    QComboBox* flow = serial.cbChannel1Flow;
+    const QLabel* flowLabel = w.pcChannel1->findChild<QLabel*>(QStringLiteral("Label210"));
+    ASSERT_TRUE(flowLabel);
+    EXPECT_EQ(flow->geometry().center().y(), flowLabel->geometry().center().y());
+    EXPECT_EQ(flow->x(), serial.cbChannel1Baudrate->x());
+    EXPECT_EQ(flowLabel->x(), serial.lChannel1Baudrate->x());
+    for (int item = 0; item < flow->count(); ++item) {
+      flow->setCurrentIndex(item);
+      EXPECT_EQ(TextOverflow(flow), QString());
+    }
   }
 }
 

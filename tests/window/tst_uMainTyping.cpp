@@ -218,6 +218,7 @@ TEST_F(WindowTypingTest, everyNumberShouldHoldExactlyTheValueTypedOverItOrShowIt
         (before + " -> " + typed + ", " + start + ", holds \"" + edit->text() + "\"").toStdString();
     EXPECT_EQ(edit->text(), typed) << what;
     EXPECT_EQ(edit->TextInRange(), inRange) << what;
+    EXPECT_EQ(edit->palette().color(QPalette::Text) == QColor(0xD0, 0, 0), !inRange) << what << ": red is for no value";
     if (!inRange) {
       EXPECT_EQ(edit->toolTip(), edit->AllowedRange()) << what;
       ExpectRefusedByApply(what);
