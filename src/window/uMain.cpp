@@ -558,14 +558,17 @@ void TfMain::QuitClick() { close(); }
 
 void TfMain::seTerminalClick() {
   if (pDebug->isHidden()) {
-    setFixedWidth(DebugWindowWidth);
+    widthBeforeDebug_ = width();
+    setMinimumWidth(DebugWindowWidth);
+    resize(std::max(width(), DebugWindowWidth), height());
     const int x = pLeft->width() + pNetwork->width() + 32;
     pDebug->setGeometry(x, pTop->height() + 16, width() - x - 16, pDebug->height());
     pDebug->show();
   } else {
     // Back to the width the pages were laid out for, not the narrower design width.
     pDebug->hide();
-    setFixedWidth(pLeft->width() + 14 + pConnection->width() + 14);
+    setMinimumWidth(designWidth_);
+    resize(std::max(widthBeforeDebug_, designWidth_), height());
   }
 }
 
@@ -614,6 +617,9 @@ void TfMain::closeEvent(QCloseEvent* event) {
     return;
   }
   if (!closing_) RunCommand([&] { FormClose(); });
+  // Its size for the next start; a folder that cannot be written only forgets it.
+  QDir().mkpath(DefaultWorkingDirectory());
+  WriteFileAtomically(Std(WindowSizeFile()), std::to_string(width()) + " " + std::to_string(height()) + "\n");
   event->accept();
 }
 

@@ -212,6 +212,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -227,6 +228,13 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // room, Tab following the column; the status block takes the rest above Transcript. A new
   // command joins a group of menuGroups_ in BuildMenu.
   void LayOutMenu();
+  // The frame around the pages at the window's size: banner and foot across it, the menu column
+  // down it, Transcript at its foot; the pages keep their place and size, the status block takes
+  // the height the window has grown by. The size is kept for the next start (WindowSizeFile).
+  void LayOutFrame();
+  static QString WindowSizeFile();
+  int designWidth_ = 0;       // the window's least size: the pages' and the menu column's
+  int widthBeforeDebug_ = 0;  // the width to go back to when the debug panel closes
   QList<QList<TShapeEx*>> menuGroups_;
   // The commands' keys (Apply, Reload, Stop, Save, Print sheet, Transcript), each named in its
   // button's tool tip; a key does what a click does, only while its button is offered.

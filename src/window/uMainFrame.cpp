@@ -295,13 +295,10 @@ void TfMain::FormCreate() {
 
   const int clientHeight = 123 + 14 + pConnection->height() + 14 + 25;
   const int clientWidth = 151 + 14 + pConnection->width() + 14;
-  setFixedSize(clientWidth, clientHeight);
-  pTop->setGeometry(0, 0, clientWidth, 123);
-  pTop->findChild<QFrame*>(QStringLiteral("Shape1"))->setGeometry(0, 120, clientWidth, 3);
-  pBottom->setGeometry(0, clientHeight - 25, clientWidth, 25);
-  pBottom->findChild<QFrame*>(QStringLiteral("Shape2"))->setGeometry(0, 0, clientWidth, 3);
-  Label65->setGeometry(0, 3, clientWidth, 22);
-  pLeft->setGeometry(0, 123, 151, clientHeight - 123 - 25);
+  designWidth_ = clientWidth;
+  setMinimumSize(clientWidth, clientHeight);
+  resize(clientWidth, clientHeight);
+  LayOutFrame();
 
   ShowPage(pConnection);
   EnableCommands(true);  // no port yet: files only
@@ -318,7 +315,14 @@ void TfMain::FormCreate() {
                                               LangText("Port_Holder", "%1 (PID %2)"),
                                               LangText("Port_HeldUnknown", "in use by another program"));
   BuildStatus();  // its texts come from the language file
-  LayOutMenu();
+  LayOutFrame();
+  // The size it had when it was last closed, never less than its least.
+  QFile size(WindowSizeFile());
+  if (size.open(QIODevice::ReadOnly)) {
+    const QStringList wh = QString::fromLatin1(size.readLine(32)).simplified().split(QLatin1Char(' '));
+    if (wh.size() == 2 && wh[0].toInt() > 0 && wh[1].toInt() > 0)
+      resize(qBound(minimumWidth(), wh[0].toInt(), 4096), qBound(minimumHeight(), wh[1].toInt(), 4096));
+  }
   BindKeys();  // the keys' names in Qt's translation, loaded with the language file
   WatchEdits();
   // The ports as they are now: the port last opened, where it is there to be opened, else the
@@ -339,6 +343,29 @@ void TfMain::FormCreate() {
   picker->SetComNumber(there ? static_cast<uint16_t>(com) : 0);
   picker->UpdateSelection();
   AfPortComboBox1Change();
+}
+
+QString TfMain::WindowSizeFile() {
+  return QDir(DefaultWorkingDirectory()).filePath(QStringLiteral("window-size"));
+}
+
+void TfMain::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayOutFrame();
+}
+
+void TfMain::LayOutFrame() {
+  if (!pTop || !pBottom || !pLeft) return;
+  const int w = width(), h = height();
+  pTop->setGeometry(0, 0, w, 123);
+  pTop->findChild<QFrame*>(QStringLiteral("Shape1"))->setGeometry(0, 120, w, 3);
+  pBottom->setGeometry(0, h - 25, w, 25);
+  pBottom->findChild<QFrame*>(QStringLiteral("Shape2"))->setGeometry(0, 0, w, 3);
+  Label65->setGeometry(0, 3, w, 22);
+  pLeft->setGeometry(0, 123, 151, h - 123 - 25);
+  if (!seTranscript || !statusLine_) return;
+  seTranscript->move(seTranscript->x(), pLeft->height() - 32);
+  LayOutMenu();
 }
 
 QString TfMain::LastPortFile() { return QDir(DefaultWorkingDirectory()).filePath(QStringLiteral("last-port")); }

@@ -65,11 +65,33 @@ void TStatusLine::Reveal(QWidget* line) {
   });
 }
 
-void TStatusLine::ShowPort(const QString& text) { port_->setText(text); }
+namespace {
+// A line wraps at its blanks only: a long file name would push the block sideways. A break is
+// allowed after each separator of a path or name, and inside any run of twelve without one.
+QString Breakable(const QString& text) {
+  QString shown;
+  int run = 0;
+  for (const QChar c : text) {
+    shown += c;
+    run = c.isSpace() ? 0 : run + 1;
+    if (QStringLiteral("/\\_.-,").contains(c) || run >= 12) {
+      shown += QChar(0x200B);
+      run = 0;
+    }
+  }
+  return shown;
+}
+}  // namespace
+
+void TStatusLine::ShowPort(const QString& text) {
+  portText_ = text;
+  port_->setText(Breakable(text));
+}
 
 void TStatusLine::ShowStep(const QString& text, int done, int total, const QString& unit) {
   step_->setStyleSheet(QString());
-  step_->setText(text);
+  stepText_ = text;
+  step_->setText(Breakable(text));
   Reveal(step_);
   if (total <= 0) {
     bar_->hide();
@@ -85,23 +107,26 @@ void TStatusLine::ShowStep(const QString& text, int done, int total, const QStri
 void TStatusLine::ShowOutcome(const QString& text, TOutcome outcome) {
   static const char* const colours[] = {"#006400", "#A04000", "#B00000"};
   step_->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colours[static_cast<int>(outcome)])));
-  step_->setText(text);
+  stepText_ = text;
+  step_->setText(Breakable(text));
   bar_->hide();
   Reveal(step_);
 }
 
 void TStatusLine::Clear() {
   step_->clear();
+  stepText_.clear();
   bar_->hide();
 }
 
-QString TStatusLine::PortText() const { return port_->text(); }
-QString TStatusLine::StepText() const { return step_->text(); }
-QString TStatusLine::EditsText() const { return edits_->isHidden() ? QString() : edits_->text(); }
+QString TStatusLine::PortText() const { return portText_; }
+QString TStatusLine::StepText() const { return stepText_; }
+QString TStatusLine::EditsText() const { return edits_->isHidden() ? QString() : editsText_; }
 
 void TStatusLine::ShowEdits(const QString& text, bool fault) {
   edits_->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(fault ? "#B00000" : "#A04000")));
-  edits_->setText(text);
+  editsText_ = text;
+  edits_->setText(Breakable(text));
   edits_->setVisible(!text.isEmpty());
   if (!text.isEmpty()) Reveal(edits_);
 }

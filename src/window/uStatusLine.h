@@ -39,4 +39,5 @@ class TStatusLine final : public QFrame {
   QLabel* step_;
   QLabel* edits_;
   QProgressBar* bar_;
+  QString portText_, stepText_, editsText_;  // as told; the labels show them breakable
 };

@@ -148,6 +148,33 @@ TEST_F(MainWindowTest, shouldKeepOneLevelOfBusyCursor) {
         << b->objectName().toStdString();
 }
 
+// The window grows: the pages keep their place and size, the status block takes the height and
+// Transcript stays at the column's foot; a long file name wraps in the block, never widening it.
+// The next start takes the size the window was closed with.
+TEST_F(MainWindowTest, shouldGrowWithTheStatusBlockTakingTheHeightAndKeepItsSize) {
+  const QSize least = w.size();
+  const QRect page = w.pConnection->geometry();
+  TStatusLine* status = w.StatusLine();
+  const int statusHeight = status->height();
+  w.show();
+  w.resize(least.width() + 100, least.height() + 200);
+  EXPECT_EQ(w.pConnection->geometry(), page);
+  EXPECT_EQ(status->height(), statusHeight + 200);
+  EXPECT_EQ(w.seTranscript->geometry().bottom(), w.pLeft->height() - 32 + w.seTranscript->height() - 1);
+  EXPECT_EQ(w.pBottom->geometry().bottom(), w.height() - 1);
+  status->ShowOutcome(QStringLiteral("Saved to /home/technician/setups/line-7/kavrune-02-00-00-8F-1C-2E-as-left.xml"),
+                      TStatusLine::TOutcome::Done);
+  QApplication::processEvents();
+  const QWidget* lines = status->findChild<QWidget*>(QStringLiteral("StatusLines"));
+  EXPECT_LE(lines->width(), status->width());
+  w.resize(least.width() - 50, least.height() - 50);
+  EXPECT_EQ(w.size(), least) << "never less than the pages need";
+  w.resize(least.width() + 40, least.height() + 60);
+  w.close();
+  TfMain again(worker, nullptr, env.Dir());
+  EXPECT_EQ(again.size(), QSize(least.width() + 40, least.height() + 60));
+}
+
 TEST_F(MainWindowTest, shouldToggleTheDebugPanelBesideThePages) {
   const int width = w.width();
   w.seTerminalClick();
