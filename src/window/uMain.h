@@ -149,6 +149,9 @@ class TfMain final : public QWidget, public IKaVruneSink {
   void WriteSettingsSheet(const QString& fileName, const QString& source);
   static void ConfigureOpenDialog(QFileDialog& dialog);
   void ConfigureSaveDialog(QFileDialog& dialog) const;
+  // The unit the pages stand for: the one on the port once it is read; without it, the one the
+  // pages' document names (a file's, or the last read's).
+  TDeviceIdentity PagesUnit() const;
   // The file shown without a unit, with the edits made on the pages.
   TDeviceSettings DeskSettings();
   // The pages show wanted over a read document: what differs counts as edits.
@@ -314,6 +317,7 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::vector<std::string> lastApplyReport_;
   std::optional<TBackupEntry> undoOffer_;      // of the last Apply that stored
   bool deskFile_ = false;                      // the pages show a file loaded without a unit
+  QString deskFileName_;                       // that file
   std::optional<TDeviceSettings> deskWanted_;  // that file with its edits, for the unit being opened
   QString undoing_;                            // the time of the Apply the Apply under way undoes; empty for any other
   TXmlElement beforeDefaults_;                 // the device's read before Defaults showed the factory values

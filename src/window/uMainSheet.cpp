@@ -14,6 +14,11 @@
 #include "uSettingsSheet.h"
 #include "uStatusLine.h"
 
+TDeviceIdentity TfMain::PagesUnit() const {
+  if (worker_.IsPortOpen() && !deskFile_) return worker_.Identity();
+  return TDeviceIdentityScanner().Identity(currentRead_);
+}
+
 void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) {
   const TSheetWords words{LangText("Sheet_On", "on"), LangText("Sheet_Off", "off"), LangText("Sheet_Set", "set"),
                           LangText("Sheet_NotSet", "not set")};
@@ -38,9 +43,9 @@ void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) 
   // Back to the channel the pages showed, from its kept edits.
   pcChannel1->ShowChannel(ChannelOf(currentPageButton_));
 
-  const TDeviceIdentity unit =
-      worker_.IsPortOpen() && !deskFile_ ? worker_.Identity() : TDeviceIdentityScanner().Identity(currentRead_);
-  const QString unknown = LangText("Sheet_NotShown", "not shown by the unit");
+  const TDeviceIdentity unit = PagesUnit();
+  const QString unknown =
+      deskFile_ ? LangText("Sheet_NotInFile", "not in the file") : LangText("Sheet_NotShown", "not shown by the unit");
   TSheetHead head{LangText("Sheet_Title", "kaVRUNE settings sheet"), {}};
   head.Lines = {
       {LangText("Sheet_Mac", "MAC address"), unit.Mac.empty() ? unknown : Qs(unit.Mac)},
@@ -72,7 +77,7 @@ void TfMain::seSheetClick() {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter(LangText("Filter_Pdf", "PDF document") + QStringLiteral(" (*.pdf)"));
   dialog.setDefaultSuffix(QStringLiteral("pdf"));
-  const std::string mac = worker_.Identity().Mac;
+  const std::string mac = PagesUnit().Mac;
   dialog.selectFile(mac.empty() ? QStringLiteral("kavrune-sheet.pdf")
                                 : QStringLiteral("kavrune-%1-sheet.pdf").arg(Qs(mac)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -80,7 +85,8 @@ void TfMain::seSheetClick() {
   const QString source =
       worker_.IsPortOpen() && !deskFile_
           ? LangText("Sheet_FromUnit", "the unit on %1").arg(QStringLiteral("COM %1").arg(worker_.Port().ComNumber()))
-          : LangText("Sheet_FromPages", "the pages of this window");
+      : deskFile_ ? LangText("Sheet_FromFile", "the file %1").arg(QDir::toNativeSeparators(deskFileName_))
+                  : LangText("Sheet_FromPages", "the pages of this window");
   WriteSettingsSheet(file, source);
   statusLine_->ShowOutcome(LangText("Done_Sheet", "Settings sheet saved to %1").arg(QDir::toNativeSeparators(file)),
                            TStatusLine::TOutcome::Done);

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -17,8 +19,10 @@
 #include "InProcessSim.h"
 #include "ShapeEx.h"
 #include "SimProfile.h"
+#include "SimStates.h"
 #include "WindowTestSupport.h"
 #include "uIntEdit.h"
+#include "uKaVruneIdentity.h"
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uStatusLine.h"
@@ -186,6 +190,43 @@ TEST_F(WindowEditsTest, shouldSaveTheDevicesBackupWithTheEditsAndLoadOneAsPendin
   EXPECT_EQ(device->Stored().Get("Expert", "ARP_Cache_timeout_in_s"), "300");
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("1 setting written and confirmed."));
   EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+}
+
+// A file loaded once the unit is disconnected is no edit of that unit: the box speaks of the
+// file, and a file saved again, its sheet and the names offered carry the file's unit.
+TEST_F(WindowEditsTest, aFileLoadedWithoutAUnitShouldKeepItsOwnUnit) {
+  InProcessSimOptions field;
+  field.Profile = SimProfileFor("field", 0);  // prints its hardware and its WLAN country
+  Open(field, true);
+  TfMain& w = *window;
+  const PXmlDocument other = DumpDocument(SimDefaults());
+  AddIdentity(other->Root(), {"02-00-00-00-00-0B", "V2.0.0.0"});
+  const QString file = env.Dir() + "/unit-b.xml", again = env.Dir() + "/again.xml", sheet = env.Dir() + "/b.txt";
+  other->SaveToFile(file.toStdString());
+  ASSERT_NE(w.CurrentReadDocument().Document()->SaveToText().find("<Country>"), std::string::npos);
+  w.seDisconnectClick();
+  ASSERT_TRUE(WaitFor([&] { return !worker.IsPortOpen(); }, 10000));
+  w.LoadSetupFile(file);
+  EXPECT_EQ(env.messages, QStringList{QStringLiteral("The file's settings are on the pages; no unit is connected.")});
+  w.SaveSetupFile(again);
+  const PXmlDocument saved = TXmlDocument::LoadFromFile(again.toStdString());
+  EXPECT_EQ(FindNodePath(saved->Root(), "Unit/MAC_address", false).Text(), "02-00-00-00-00-0B");
+  EXPECT_EQ(FindNodePath(saved->Root(), "Unit/Firmware", false).Text(), "V2.0.0.0");
+  std::vector<std::string> kept;
+  FromDocument(saved->Root(), nullptr, &kept);
+  EXPECT_EQ(kept, (std::vector<std::string>{"MAC address", "Firmware"})) << "no line of the unit read before";
+  w.WriteSettingsSheet(sheet, QStringLiteral("a test"));
+  QFile f(sheet);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(f.readAll());
+  EXPECT_TRUE(
+      text.contains(QRegularExpression(QStringLiteral("\nMAC address +02-00-00-00-00-0B\nFirmware +V2.0.0.0\n"))))
+      << text.toStdString();
+  for (const char* unitA : {"8F-1C-2E", "Hardware", "Country", "Europe"})
+    EXPECT_FALSE(text.contains(QLatin1String(unitA))) << unitA;
+  QFileDialog save;
+  w.ConfigureSaveDialog(save);
+  EXPECT_TRUE(save.selectedFiles().value(0).endsWith(QStringLiteral("/kavrune-02-00-00-00-00-0B.xml")));
 }
 
 TEST_F(WindowEditsTest, shouldGiveTheKeyboardBackToTheCommandAfterItsReadEnds) {
