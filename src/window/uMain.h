@@ -145,7 +145,8 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // tell: a box names what the file keeps and a restore does not write.
   void LoadSetupFile(const QString& fileName, bool tell = true);
   // The settings sheet of what the pages show; source: where the settings came from, for its
-  // head. Written as PDF, or as text when the name ends in ".txt" (uMainSheet.cpp).
+  // head. Written as PDF, or as text when the name ends in ".txt" (uMainSheet.cpp). Edits not
+  // applied are marked line by line.
   void WriteSettingsSheet(const QString& fileName, const QString& source);
   static void ConfigureOpenDialog(QFileDialog& dialog);
   void ConfigureSaveDialog(QFileDialog& dialog) const;

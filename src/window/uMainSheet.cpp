@@ -1,5 +1,5 @@
 // The settings sheet of what the pages show: the pages read off label by label, both channels
-// and each tab, under the unit's identity.
+// and each tab, under the unit's identity; edits not applied marked line by line.
 
 #include <QDateTime>
 #include <QDir>
@@ -9,10 +9,22 @@
 #include "ShapeEx.h"
 #include "uKaVruneIdentity.h"
 #include "uMain.h"
+#include "uMainForms.h"
 #include "uMainPrivate.h"
-#include "uPages.h"
 #include "uSettingsSheet.h"
 #include "uStatusLine.h"
+
+namespace {
+
+// A line the unit prints about itself, in whichever section it printed it; empty when none.
+std::string UnitLine(const TXmlElement& read, const char* key) {
+  if (read)
+    for (const TXmlElement& section : read.Children())
+      if (const TXmlElement line = section.FirstChild(key)) return line.Text();
+  return {};
+}
+
+}  // namespace
 
 TDeviceIdentity TfMain::PagesUnit() const {
   if (worker_.IsPortOpen() && !deskFile_) return worker_.Identity();
@@ -22,6 +34,17 @@ TDeviceIdentity TfMain::PagesUnit() const {
 void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) {
   const TSheetWords words{LangText("Sheet_On", "on"), LangText("Sheet_Off", "off"), LangText("Sheet_Set", "set"),
                           LangText("Sheet_NotSet", "not set")};
+  // An edit is a control that shows another value than the unit (or the file) did; the channels'
+  // controls against the channel they show.
+  auto editedOn = [this](int channel) {
+    return [this, channel](const QWidget* control) {
+      const auto& base = channel ? channelBaseline_[channel] : baseline_;
+      const auto found = base.find(control);
+      return found != base.end() && ShownValue(control).Key != found->Key;
+    };
+  };
+  // The unit's regulatory domain stands beside the WLAN channel: a line of its own.
+  pWLAN->Form().Label85->setProperty("sheetName", LangText("Sheet_Country", "Country") + QLatin1Char(':'));
   // The channel shown keeps its edits before the page shows each channel in turn.
   if (currentRead_) pcChannel1->KeepChannel(ChannelOf(currentPageButton_));
   std::vector<TSheetPart> parts;
@@ -30,14 +53,15 @@ void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) 
     if (button->isHidden() || (button == seWLAN && !(currentRead_ && currentRead_.FirstChild("WLAN")))) continue;
     const int channel = ChannelOf(button);
     if (channel == 0) {
-      parts.push_back({button->Caption(), SheetGroupsOf(PageForTag(button->property("Tag").toInt()), words)});
+      parts.push_back(
+          {button->Caption(), SheetGroupsOf(PageForTag(button->property("Tag").toInt()), words, editedOn(0))});
       continue;
     }
     pcChannel1->ShowChannel(channel);
     for (int tab = 0; tab < pcChannel1->count(); ++tab) {
       const QString title =
           button->Caption() + QStringLiteral(" \u2013 ") + pcChannel1->tabText(tab).remove(QLatin1Char('&'));
-      parts.push_back({title, SheetGroupsOf(pcChannel1->widget(tab), words)});
+      parts.push_back({title, SheetGroupsOf(pcChannel1->widget(tab), words, editedOn(channel))});
     }
   }
   // Back to the channel the pages showed, from its kept edits.
@@ -46,18 +70,29 @@ void TfMain::WriteSettingsSheet(const QString& fileName, const QString& source) 
   const TDeviceIdentity unit = PagesUnit();
   const QString unknown =
       deskFile_ ? LangText("Sheet_NotInFile", "not in the file") : LangText("Sheet_NotShown", "not shown by the unit");
-  TSheetHead head{LangText("Sheet_Title", "kaVRUNE settings sheet"), {}};
-  head.Lines = {
-      {LangText("Sheet_Mac", "MAC address"), unit.Mac.empty() ? unknown : Qs(unit.Mac)},
-      {LangText("Sheet_Firmware", "Firmware"), unit.Firmware.empty() ? unknown : Qs(unit.Firmware)},
-      {LangText("Sheet_Source", "Settings from"), source},
-      {LangText("Sheet_Made", "Made"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"))},
-      {LangText("Sheet_Tool", "Made with"), QStringLiteral("kaVRUNE setup " KAVRUNE_PRODUCT_VERSION)},
-  };
-  // A sheet hands over what the unit holds: edits not applied are named, not hidden.
-  if (const int pending = PendingChanges(); pending > 0)
-    head.Lines.push_back({LangText("Sheet_Pending", "Not on the unit"),
-                          LangText("Sheet_PendingEdits", "%1 edits on the pages are not applied").arg(pending)});
+  const QDateTime made = QDateTime::currentDateTime();
+  TSheetHead head{
+      LangText("Sheet_Title", "kaVRUNE settings sheet"), {}, LangText("Sheet_EditedMark", "(edited, not applied)")};
+  head.Lines.push_back({LangText("Sheet_Mac", "MAC address"), unit.Mac.empty() ? unknown : Qs(unit.Mac)});
+  head.Lines.push_back({LangText("Sheet_Firmware", "Firmware"), unit.Firmware.empty() ? unknown : Qs(unit.Firmware)});
+  if (const std::string hardware = UnitLine(currentRead_, "Hardware"); !hardware.empty())
+    head.Lines.push_back({LangText("Sheet_Hardware", "Hardware"), Qs(hardware)});
+  head.Lines.push_back({LangText("Sheet_Source", "Settings from"), source});
+  head.Lines.push_back({LangText("Sheet_Made", "Made"), SheetTime(made)});
+  head.Lines.push_back({LangText("Sheet_Tool", "Made with"), QStringLiteral("kaVRUNE setup " KAVRUNE_PRODUCT_VERSION)});
+  // A sheet hands over what the unit holds: edits not applied are marked, not hidden.
+  int marked = 0;
+  for (const TSheetPart& part : parts)
+    for (const TSheetGroup& group : part.Groups)
+      for (const TSheetLine& line : group.Lines) marked += line.Edited ? 1 : 0;
+  const QString pendingName = LangText("Sheet_Pending", "Not on the unit");
+  if (marked > 0)
+    head.Lines.push_back(
+        {pendingName,
+         LangText("Sheet_PendingMarked", "%1 lines below are marked %2").arg(marked).arg(head.EditedMark)});
+  else if (const int pending = PendingChanges(); pending > 0)
+    head.Lines.push_back(
+        {pendingName, LangText("Sheet_PendingEdits", "%1 edits on the pages are not applied").arg(pending)});
 
   if (fileName.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) {
     QSaveFile file(fileName);
