@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -227,6 +228,41 @@ TEST_F(WindowEditsTest, aFileLoadedWithoutAUnitShouldKeepItsOwnUnit) {
   QFileDialog save;
   w.ConfigureSaveDialog(save);
   EXPECT_TRUE(save.selectedFiles().value(0).endsWith(QStringLiteral("/kavrune-02-00-00-00-00-0B.xml")));
+}
+
+// After an Apply whose read-back confirmed every setting, the sheet of the pages is that
+// read-back, stamped as the unit was left, with the operator and the station the dialog keeps
+// for the next sheet; an edit on the pages ends the stamp.
+TEST_F(WindowEditsTest, sheetAfterAConfirmedApplyShouldBeStampedAsLeftWithOperatorAndStation) {
+  Open();
+  TfMain& w = *window;
+  const QString file = env.Dir() + "/sheet.txt";
+  auto sheet = [&](const TSheetOptions& options = {}) {
+    w.WriteSettingsSheet(file, QStringLiteral("a test"), options);
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  };
+  EXPECT_FALSE(sheet().contains(QStringLiteral("as left"))) << "a read is no Apply";
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(device->WaitEvent("store"));
+  ASSERT_TRUE(WaitForRead());
+  QFileDialog dialog;
+  w.ConfigureSheetDialog(dialog);
+  auto* who = dialog.findChild<QLineEdit*>(QStringLiteral("eSheetOperator"));
+  auto* where = dialog.findChild<QLineEdit*>(QStringLiteral("eSheetStation"));
+  ASSERT_TRUE(who && where);
+  who->setText(QStringLiteral("Ana Nováková"));
+  where->setText(QStringLiteral("Bench 3"));
+  const QString asLeft = sheet(TfMain::TakeSheetDialog(dialog));
+  for (const char* line : {"\nRecord +as left, confirmed at \\d\\d:\\d\\d:\\d\\d [+-]\\d\\d:\\d\\d\n",
+                           "\nOperator +Ana Nováková\nStation +Bench 3\n", "\n    ARP Cache Timeout: +300 secs\n"})
+    EXPECT_TRUE(asLeft.contains(QRegularExpression(QString::fromUtf8(line)))) << line << "\n" << asLeft.toStdString();
+  QFileDialog next;
+  w.ConfigureSheetDialog(next);
+  EXPECT_EQ(next.findChild<QLineEdit*>(QStringLiteral("eSheetOperator"))->text(), QStringLiteral("Ana Nováková"));
+  Arp()->SetValue(600);
+  EXPECT_FALSE(sheet().contains(QStringLiteral("as left"))) << "the pages no longer show the unit as left";
 }
 
 TEST_F(WindowEditsTest, shouldGiveTheKeyboardBackToTheCommandAfterItsReadEnds) {
