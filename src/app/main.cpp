@@ -1,6 +1,7 @@
 // kavrune-setup: the configuration window for the kaVRUNE device.
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -29,10 +30,13 @@ constexpr const char* kHelp =
     "  --help                      this text\n"
     "  --version                   the program's version\n"
     "  --generate-language FILE    write the window's texts as a language file for translators\n"
-    "  --sheet FILE -o OUT [--language de|cs|en] [--from-port P]\n"
+    "  --sheet FILE -o OUT [--language de|cs|en] [--from-port P] [--as-left TIME]\n"
+    "        [--operator NAME] [--station NAME]\n"
     "                              write the settings sheet of a setup file without a window:\n"
     "                              PDF, or text when OUT ends in .txt; --from-port names the\n"
-    "                              port the settings were read from\n"
+    "                              port the settings were read from, --as-left the time (ISO\n"
+    "                              8601 with its offset) that read confirmed them; the\n"
+    "                              operator and the station go in the sheet's head\n"
     "\n"
     "The window picks its language file by the user's locale (Language.de.xml, Language.cs.xml,\n"
     "else Language.xml), beside the program first, then in the installed share/kavrune folder.\n"
@@ -44,6 +48,7 @@ struct TSheetRequest {
   const char* Output = nullptr;
   const char* Language = nullptr;
   const char* FromPort = nullptr;
+  TSheetOptions Options;
 };
 
 // false: the arguments are no sheet request, or a bad one (said on stderr, *bad set).
@@ -62,7 +67,16 @@ bool ParseSheetRequest(int argc, char** argv, TSheetRequest& r, bool* bad) {
     else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--output") == 0) r.Output = value;
     else if (std::strcmp(a, "--language") == 0) r.Language = value;
     else if (std::strcmp(a, "--from-port") == 0) r.FromPort = value;
-    else {
+    else if (std::strcmp(a, "--operator") == 0) r.Options.Operator = QString::fromLocal8Bit(value).simplified();
+    else if (std::strcmp(a, "--station") == 0) r.Options.Station = QString::fromLocal8Bit(value).simplified();
+    else if (std::strcmp(a, "--as-left") == 0) {
+      r.Options.ConfirmedAt = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate).toLocalTime();
+      if (!r.Options.ConfirmedAt.isValid()) {
+        std::fprintf(stderr, "kavrune-setup: --as-left takes a time such as 2026-01-05T14:02:11+01:00, not %s\n",
+                     value);
+        return false;
+      }
+    } else {
       std::fprintf(stderr, "kavrune-setup: unknown option %s\n", a);
       return false;
     }
@@ -128,7 +142,7 @@ int main(int argc, char** argv) {
           const QString source =
               sheet.FromPort ? LangText("Sheet_FromUnit", "the unit on %1").arg(QString::fromLocal8Bit(sheet.FromPort))
                              : QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
-          window.WriteSettingsSheet(QString::fromLocal8Bit(sheet.Output), source);
+          window.WriteSettingsSheet(QString::fromLocal8Bit(sheet.Output), source, sheet.Options);
         } catch (const std::exception& e) {
           std::fprintf(stderr, "kavrune-setup: %s\n", e.what());
           rc = 5;

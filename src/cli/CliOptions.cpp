@@ -60,10 +60,13 @@ const std::vector<TCommand>& Commands() {
        "set, and writes the file back whole or not at all; no device is needed. Prints what\n"
        "changed; a password or key only as ********. A value set would refuse leaves the file\n"
        "as it was (status 2). A - reads more Section.Key=Value lines from standard input.\n"},
-      {"sheet", "(--port P | SETTINGS.xml) [-o SHEET.pdf] [--language de|cs|en]",
+      {"sheet", "(--port P | SETTINGS.xml) [-o SHEET.pdf] [--language de|cs|en] [--operator NAME] [--station NAME]",
        "Makes the settings sheet of a unit (read from the port) or of a settings file, for handing\n"
-       "a unit over: the unit's MAC address and firmware, every setting as the window's pages word\n"
-       "it, grouped by page, the time and the tool's version. Passwords and keys appear only as\n"
+       "a unit over: the unit's MAC address, firmware and hardware, every setting as the window's\n"
+       "pages word it, grouped by page, the time with its zone and the tool's version, and the\n"
+       "operator and station where given. A unit's sheet is made of what the unit reported at the\n"
+       "read, so it is the record of the unit as left: stamped \"as left, confirmed at\" that time\n"
+       "(after apply, run sheet --port for the handover record). Passwords and keys appear only as\n"
        "set or not set. Written as PDF, or as text when SHEET ends in .txt, by the window program\n"
        "kavrune-setup (run without a window; $KAVRUNE_SETUP names another). Without -o the sheet\n"
        "is kavrune-<MAC>-sheet.pdf in the current folder, as the window offers it\n"
@@ -146,6 +149,12 @@ const std::vector<TOption>& Options() {
        "the sheet's file: PDF, or text when it ends in .txt (default: kavrune-<MAC>-sheet.pdf\n"
        "in the current folder)"},
       {"--language", "L", "sheet", "de, cs or en: the sheet's language (default: the window's, by the user's locale)"},
+      {"--operator", "NAME", "sheet", "who made the sheet, named in its head"},
+      {"--station", "NAME", "sheet", "where the sheet was made (a bench, a line), named in its head"},
+      {"--operator", "NAME", "apply set verify", "who ran the line: each record of --report names them (operator)"},
+      {"--station", "NAME", "apply set verify",
+       "the station (a bench, a line) the run was made at: each record of --report names it\n"
+       "(station)"},
       {"--value", "", "get",
        "print only the values, one a line in the order named, as the text form shows\n"
        "them after \"=\" (for scripts: ip=$(kavrune-cli get --value ...)); an empty line\n"
@@ -189,7 +198,8 @@ const std::vector<TOption>& Options() {
        "matches, differs, not compared), exit status, the names of the settings changed and\n"
        "seconds; then the run's id, the tool's version, the settings file and its SHA-256, the\n"
        "values of the unit's row (a password's or key's only as \"(set)\") and, for verify,\n"
-       "the names of the settings that differ. A row of --units whose unit was on no port gets\n"
+       "the names of the settings that differ, then --operator and --station. A row of --units\n"
+       "whose unit was on no port gets\n"
        "a record \"not found\"; a .jsonl report ends with a summary record (confirmed, for\n"
        "verify the units that match, failed, not found, stored not checked). Each record is on\n"
        "the disk when its unit is done. A report that cannot be opened stops the tool before any\n"
@@ -319,6 +329,7 @@ const char* kOverview =
     "  or:  kavrune-cli verify   --port P [--units FILE] [--report FILE] SETTINGS.xml\n"
     "  or:  kavrune-cli edit     SETTINGS.xml Section.Key=Value ... [-]\n"
     "  or:  kavrune-cli sheet    (--port P | SETTINGS.xml) [-o SHEET.pdf] [--language L]\n"
+    "                            [--operator NAME] [--station NAME]\n"
     "  or:  kavrune-cli defaults --port P [--store] [-o FILE]\n"
     "  or:  kavrune-cli undo     --port P [--dry-run] [-o FILE]\n"
     "  or:  kavrune-cli backups  [--mac M] [--format text|json]\n"
@@ -471,6 +482,12 @@ TOptions Parse(const std::vector<std::string>& args) {
     } else if (name == "--language") {
       o.language = value();
       if (o.language != "de" && o.language != "cs" && o.language != "en") throw usage("--language takes de, cs or en");
+    } else if (name == "--operator" || name == "--station") {
+      // A name on a record or a sheet: one line, said in words.
+      const std::string v = Trim(value());
+      if (v.empty() || std::any_of(v.begin(), v.end(), [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }))
+        throw usage(name + " takes a name on one line");
+      (name == "--operator" ? o.operatorName : o.station) = v;
     } else if (name == "--log") {
       o.log = value();
     } else if (name == "--bundle") {
@@ -520,6 +537,8 @@ TOptions Parse(const std::vector<std::string>& args) {
   if (c == "edit" && o.operands.empty()) throw usage("edit needs a settings file and Section.Key=Value");
   if (!o.allowDuplicate.empty() && o.units.empty()) throw usage("--allow-duplicate goes with --units");
   if (o.allowEmpty && o.units.empty()) throw usage("--allow-empty goes with --units");
+  if ((!o.operatorName.empty() || !o.station.empty()) && c != "sheet" && o.report.empty())
+    throw usage(std::string(o.operatorName.empty() ? "--station" : "--operator") + " goes with --report");
   if ((c == "set" || c == "apply") && o.format == TFormat::Xml) throw usage(c + " takes --format text or json");
   if (c == "get" && o.operands.empty()) throw usage("get needs the names of settings (Section.Key)");
   if (o.valueOnly && o.format) throw usage("--value prints the bare values; it takes no --format");

@@ -22,6 +22,7 @@ struct TOptions {
   std::string units;   // apply, set: per-unit values (CSV)
   std::string report;  // apply, set: run records (.jsonl or .csv)
   std::string language;  // sheet: de, cs or en; empty: the window's, by the locale
+  std::string operatorName, station;               // sheet: in its head; apply, set, verify: in --report's records
   std::vector<const TSettingRow*> allowDuplicate;  // --allow-duplicate: a value two rows of --units may share
   bool allowEmpty = false;  // --allow-empty: an empty cell of a unit's own column keeps the value for every unit
   std::optional<TFormat> format;

@@ -23,6 +23,7 @@ const std::vector<std::string>& CsvColumns() {
     std::vector<std::string> each = {"time,port,mac,firmware,row,outcome,status,changed,seconds"};
     each.push_back(each.back() + ",record,run,tool,settings,settings_sha256,values");
     each.push_back(each.back() + ",differs");
+    each.push_back(each.back() + ",operator,station");
     return each;
   }();
   return columns;
@@ -49,6 +50,8 @@ void AddRun(TJson& j, const TRunInfo& run) {
   j["tool"] = OrNull(run.Tool);
   j["settings"] = OrNull(run.Settings);
   j["settings_sha256"] = OrNull(run.SettingsSha256);
+  j["operator"] = OrNull(run.Operator);
+  j["station"] = OrNull(run.Station);
 }
 
 // A device's bytes that are no UTF-8 are written as U+FFFD rather than refused.
@@ -140,7 +143,9 @@ std::string FormatRecord(const TUnitRecord& r, TReportFormat format, const TRunI
   const std::string second = earlier + ",unit," + CsvCell(run.Id) + "," + CsvCell(run.Tool) + "," +
                              CsvCell(run.Settings) + "," + run.SettingsSha256 + "," + CsvCell(values);
   if (version == 1) return second + "\r\n";
-  return second + "," + CsvCell(Joined(r.Differs)) + "\r\n";
+  const std::string third = second + "," + CsvCell(Joined(r.Differs));
+  if (version == 2) return third + "\r\n";
+  return third + "," + CsvCell(run.Operator) + "," + CsvCell(run.Station) + "\r\n";
 }
 
 void TRunTotals::Count(const TUnitRecord& r) {

@@ -40,6 +40,8 @@ struct TRunInfo {
   std::string Tool;            // "kavrune-cli 1.4.0"
   std::string Settings;        // apply: the settings file as given; empty for set
   std::string SettingsSha256;  // of its bytes
+  std::string Operator = {};   // --operator; empty when not given
+  std::string Station = {};    // --station; likewise
 };
 
 // The totals of a run, the last record of a .jsonl report and a line of the summary; a unit that

@@ -273,7 +273,7 @@ TUnitRecord NotFoundRecord(const TUnitRow& row) {
 
 // What the run went with, the same in each of its records.
 TRunInfo RunInfoOf(const TOptions& o) {
-  TRunInfo run{NewRunId(), "kavrune-cli " KAVRUNE_VERSION, o.input, {}};
+  TRunInfo run{NewRunId(), "kavrune-cli " KAVRUNE_VERSION, o.input, {}, o.operatorName, o.station};
   if (!o.input.empty()) {
     std::ifstream in(o.input, std::ios::binary);
     std::ostringstream bytes;
@@ -525,7 +525,8 @@ int RunSheet(const TOptions& o) {
     if (CliPlatform::StopFlag()) return CliPlatform::StopStatus();
     if (int rc = FirstFailure(results); rc != Ok) return rc;
     args[1] = read.output;
-    args.insert(args.end(), {"--from-port", o.ports.front()});
+    // Every setting on it is what the unit reported just now: the unit as left.
+    args.insert(args.end(), {"--from-port", o.ports.front(), "--as-left", UtcTime(0)});
   } else if (!LoadSettingsFile(o.input, TFileUse::Look, o.quiet)) {
     return FileError;
   }
@@ -537,6 +538,8 @@ int RunSheet(const TOptions& o) {
     args[3] = ec ? name : full.string();
   }
   if (!o.language.empty()) args.insert(args.end(), {"--language", o.language});
+  if (!o.operatorName.empty()) args.insert(args.end(), {"--operator", o.operatorName});
+  if (!o.station.empty()) args.insert(args.end(), {"--station", o.station});
   const int rc = CliPlatform::RunProgram(program, args);
   if (rc == 0) {
     if (!o.quiet) std::cerr << "settings sheet written to " << args[3] << '\n';

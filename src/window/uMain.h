@@ -2,6 +2,7 @@
 // TfMain: the one working window. A banner, the menu column of shape buttons, the link strip and
 // one page at a time; the device work goes to the worker, whose read documents come back here.
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
@@ -49,6 +50,14 @@ namespace Ui {
 class pConnection;
 class pDebug;
 }  // namespace Ui
+
+// What a settings sheet says besides the settings: who made it, where, and when the read-back
+// it is made of confirmed the unit's settings.
+struct TSheetOptions {
+  QString Operator, Station;  // empty: left out
+  // Invalid: the window's own, when the pages show the read-back of a confirmed Apply unedited.
+  QDateTime ConfirmedAt;
+};
 
 class TfMain final : public QWidget, public IKaVruneSink {
   Q_OBJECT
@@ -145,10 +154,21 @@ class TfMain final : public QWidget, public IKaVruneSink {
   // tell: a box names what the file keeps and a restore does not write.
   void LoadSetupFile(const QString& fileName, bool tell = true);
   // The settings sheet of what the pages show; source: where the settings came from, for its
-  // head. Written as PDF, or as text when the name ends in ".txt" (uMainSheet.cpp).
-  void WriteSettingsSheet(const QString& fileName, const QString& source);
+  // head. Written as PDF, or as text when the name ends in ".txt" (uMainSheet.cpp). Edits not
+  // applied are marked line by line; the read-back of a confirmed Apply is stamped as left.
+  void WriteSettingsSheet(const QString& fileName, const QString& source, const TSheetOptions& options = {});
   static void ConfigureOpenDialog(QFileDialog& dialog);
   void ConfigureSaveDialog(QFileDialog& dialog) const;
+  // Print sheet's dialog, with the operator and station last given (remembered in the state
+  // folder); TakeSheetDialog reads them and remembers them for the next sheet.
+  void ConfigureSheetDialog(QFileDialog& dialog) const;
+  static TSheetOptions TakeSheetDialog(const QFileDialog& dialog);
+  // When the read-back of the last Apply confirmed every setting, while the pages show it
+  // unedited; invalid otherwise.
+  QDateTime AsLeftTime();
+  // The unit the pages stand for: the one on the port once it is read; without it, the one the
+  // pages' document names (a file's, or the last read's).
+  TDeviceIdentity PagesUnit() const;
   // The file shown without a unit, with the edits made on the pages.
   TDeviceSettings DeskSettings();
   // The pages show wanted over a read document: what differs counts as edits.
@@ -335,8 +355,11 @@ class TfMain final : public QWidget, public IKaVruneSink {
   std::optional<TCheckedApply> apply_;  // the Apply under way, until its verdict
   TSettingKeys applyNotAsked_;          // of its settings, the ones the device never asked for
   std::vector<std::string> lastApplyReport_;
+  TXmlElement asLeftRead_;                     // the read-back of the last Apply that every setting was confirmed by
+  QDateTime asLeftAt_;                         // and when it came
   std::optional<TBackupEntry> undoOffer_;      // of the last Apply that stored
   bool deskFile_ = false;                      // the pages show a file loaded without a unit
+  QString deskFileName_;                       // that file
   std::optional<TDeviceSettings> deskWanted_;  // that file with its edits, for the unit being opened
   QString undoing_;                            // the time of the Apply the Apply under way undoes; empty for any other
   TXmlElement beforeDefaults_;                 // the device's read before Defaults showed the factory values

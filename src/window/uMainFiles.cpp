@@ -29,8 +29,8 @@ void TfMain::ConfigureSaveDialog(QFileDialog& dialog) const {
   dialog.setNameFilters({LangText("Filter_Xml", "Setup file, XML") + QStringLiteral(" (*.xml)"),
                          LangText("Filter_Kvx", "kaVRUNE setup file") + QStringLiteral(" (*.kvx)")});
   dialog.setDefaultSuffix(QStringLiteral("xml"));
-  // Named after the unit on the line, so that files of several units are told apart.
-  const std::string mac = worker_.Identity().Mac;
+  // Named after the unit the pages stand for, so that files of several units are told apart.
+  const std::string mac = PagesUnit().Mac;
   dialog.selectFile(mac.empty() ? QStringLiteral("kavrune-setup.xml") : QStringLiteral("kavrune-%1.xml").arg(Qs(mac)));
 }
 
@@ -114,18 +114,30 @@ void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
     throw std::runtime_error(Std(
         LangText("Load_NoSettings", "%1 holds no settings of the device.").arg(QDir::toNativeSeparators(fileName))));
   const PXmlDocument doc = TXmlDocument::CreateFromText(TXmlDocument::ReadDocumentText);
-  if (!currentRead_ || (deskFile_ && !worker_.IsPortOpen())) {
-    // No unit: the file is what the pages show and edits are counted against.
+  auto list = [](const std::vector<std::string>& items) {
+    QStringList out;
+    for (const std::string& i : items) out << Qs(i);
+    return out.join(QStringLiteral(", "));
+  };
+  if (!currentRead_ || !worker_.IsPortOpen()) {
+    // No unit (the last read of one that was disconnected is none): the file is what the pages
+    // show and edits are counted against, and the unit it was saved from stays named, in a file
+    // saved again and on its sheet, until a unit is read.
     ToReadDocument(wanted, doc->Root());
-    // The unit the file was saved from stays named: in a file saved again and on its sheet.
     if (IsReadDocument(file->Root())) CopyUnitEntries(file->Root(), doc->Root());
     LoadReadDocument(doc->Root());
     deskFile_ = !worker_.IsPortOpen();
+    deskFileName_ = fileName;
     if (!pConnection->isHidden()) {
       PageButtonClick(seNetwork);
       seNetwork->SetDown(true);
     }
     TakeEditBaseline();
+    if (!tell) return;
+    QStringList notes{LangText("Load_NoUnit", "The file's settings are on the pages; no unit is connected.")};
+    if (!unknown.empty())
+      notes << LangText("Load_Unknown", "Not loaded, unknown to this version: %1").arg(list(unknown));
+    AppMessage(notes.join(QStringLiteral("\n\n")));
     return;
   }
   // The file's settings over the device's: the pages show them as edits, which the checked
@@ -137,11 +149,6 @@ void TfMain::LoadSetupFile(const QString& fileName, bool tell) {
                              "The file's settings are on the pages: %1 differ from the device. "
                              "\"Apply Settings\" writes them.")
                         .arg(PendingChanges())};
-  auto list = [](const std::vector<std::string>& items) {
-    QStringList out;
-    for (const std::string& i : items) out << Qs(i);
-    return out.join(QStringLiteral(", "));
-  };
   if (!kept.empty()) notes << LangText("Load_Kept", "Kept in the file, not written: %1").arg(list(kept));
   if (!unknown.empty()) notes << LangText("Load_Unknown", "Not loaded, unknown to this version: %1").arg(list(unknown));
   if (IsReadDocument(file->Root())) {

@@ -193,6 +193,8 @@ void TfMain::ShowReadOutcome(const TXmlElement& root, bool checked) {
       return;
     }
     defaultsShown_ = false;
+    asLeftRead_ = root;
+    asLeftAt_ = QDateTime::currentDateTime();
     // A store of the factory values alone wrote no setting to count; an Undo says what it took back.
     const QString undone = undoing_.isEmpty() ? QString() : UndoneText(written, undoing_);
     undoing_.clear();

@@ -2,8 +2,11 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageSize>
@@ -11,7 +14,10 @@
 #include <QPdfWriter>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <algorithm>
 #include <map>
 #include <set>
@@ -39,7 +45,8 @@ bool IsRetype(const QWidget* w) {
   return retypes.count(w->objectName()) != 0;
 }
 
-enum class TItemKind { Label, Value, Named };  // Named: a check box or radio button with its caption
+// Named: a check box or radio button with its caption; Own: a label that is a line of its own.
+enum class TItemKind { Label, Value, Named, Own };
 
 struct TItem {
   const QWidget* Widget;
@@ -84,7 +91,8 @@ void Collect(const QWidget* page, const QWidget* w, const TSheetWords& words, st
     if (!child || !child->isVisibleTo(page)) continue;
     const QRect rect(child->mapTo(page, QPoint(0, 0)), child->size());
     if (const auto* label = qobject_cast<const QLabel*>(child)) {
-      if (!Plain(label->text()).isEmpty()) items.push_back({child, TItemKind::Label, rect, Plain(label->text())});
+      const TItemKind kind = label->property("sheetName").toString().isEmpty() ? TItemKind::Label : TItemKind::Own;
+      if (!Plain(label->text()).isEmpty()) items.push_back({child, kind, rect, Plain(label->text())});
     } else if (qobject_cast<const QCheckBox*>(child) || qobject_cast<const QRadioButton*>(child)) {
       const QString caption = Plain(static_cast<const QAbstractButton*>(child)->text());
       if (caption.isEmpty()) items.push_back({child, TItemKind::Value, rect, ValueOf(child, words)});
@@ -120,7 +128,9 @@ struct TEntry {
 
 }  // namespace
 
-std::vector<TSheetGroup> SheetGroupsOf(const QWidget* page, const TSheetWords& words) {
+std::vector<TSheetGroup> SheetGroupsOf(const QWidget* page, const TSheetWords& words,
+                                       const std::function<bool(const QWidget*)>& edited) {
+  auto isEdited = [&](const QWidget* w) { return edited && edited(w); };
   std::vector<TItem> items;
   Collect(page, page, words, items);
 
@@ -152,8 +162,10 @@ std::vector<TSheetGroup> SheetGroupsOf(const QWidget* page, const TSheetWords& w
     TEntry* open = nullptr;  // the entry whose value the items now met belong to
     bool valueSeen = false;
     for (const TItem& i : line) {
-      if (i.Kind == TItemKind::Named) {
-        entries.push_back({i.Rect, {i.Text, ValueOf(i.Widget, words)}});
+      if (i.Kind == TItemKind::Own) {
+        entries.push_back({i.Rect, {i.Widget->property("sheetName").toString(), i.Text}});
+      } else if (i.Kind == TItemKind::Named) {
+        entries.push_back({i.Rect, {i.Text, ValueOf(i.Widget, words), isEdited(i.Widget)}});
         open = nullptr;
       } else if (i.Kind == TItemKind::Label && (!open || (valueSeen && IsName(i)))) {
         entries.push_back({i.Rect, {i.Text, {}}});
@@ -168,6 +180,7 @@ std::vector<TSheetGroup> SheetGroupsOf(const QWidget* page, const TSheetWords& w
         const bool tight = value.isEmpty() || i.Text == QLatin1String(":") || value.endsWith(QLatin1Char(':'));
         value += (tight ? QString() : QStringLiteral(" ")) + i.Text;
         valueSeen = valueSeen || i.Kind == TItemKind::Value;
+        open->Line.Edited = open->Line.Edited || (i.Kind == TItemKind::Value && isEdited(i.Widget));
       }
     }
   }
@@ -220,43 +233,96 @@ namespace {
 
 QString Escaped(const QString& s) { return s.toHtmlEscaped(); }
 
+QString ValueHtml(const TSheetLine& l, const TSheetHead& head) {
+  if (!l.Edited) return Escaped(l.Value);
+  return QStringLiteral("%1 <span style=\"color: #B04A00;\">%2</span>").arg(Escaped(l.Value), Escaped(head.EditedMark));
+}
+
 QString SheetHtml(const TSheetHead& head, const std::vector<TSheetPart>& parts) {
   QString html = QStringLiteral(
       "<html><head><style>"
       "h1 { font-size: 16pt; margin-bottom: 4pt; }"
       "h2 { font-size: 12pt; margin-top: 12pt; margin-bottom: 2pt; color: #00508C; }"
       "h3 { font-size: 9.5pt; margin-top: 6pt; margin-bottom: 1pt; }"
-      "td { font-size: 9pt; padding: 1pt 6pt 1pt 0pt; }"
-      "td.name { color: #404040; }"
+      "td { font-size: 9pt; }"
+      "td.name { color: #404040; white-space: nowrap; }"
       "</style></head><body>");
-  html += QStringLiteral("<h1>%1</h1><table>").arg(Escaped(head.Title));
+  html +=
+      QStringLiteral("<h1>%1</h1><table width=\"100%\" cellspacing=\"0\" cellpadding=\"1\">").arg(Escaped(head.Title));
   for (const TSheetLine& l : head.Lines)
-    html +=
-        QStringLiteral("<tr><td class=\"name\">%1</td><td><b>%2</b></td></tr>").arg(Escaped(l.Name), Escaped(l.Value));
+    html += QStringLiteral("<tr><td class=\"name\" width=\"20%\">%1</td><td><b>%2</b></td></tr>")
+                .arg(Escaped(l.Name), Escaped(l.Value));
   html += QStringLiteral("</table>");
+  // A group's lines in two columns across the page, the first half down the left one.
+  auto cells = [&](const TSheetLine* l) {
+    return l ? QStringLiteral("<td class=\"name\" width=\"30%\">%1</td><td width=\"20%\">%2</td>")
+                   .arg(Escaped(l->Name), ValueHtml(*l, head))
+             : QStringLiteral("<td width=\"30%\"></td><td width=\"20%\"></td>");
+  };
   for (const TSheetPart& part : parts) {
     html += QStringLiteral("<h2>%1</h2>").arg(Escaped(part.Title));
     for (const TSheetGroup& g : part.Groups) {
       if (!g.Heading.isEmpty()) html += QStringLiteral("<h3>%1</h3>").arg(Escaped(g.Heading));
-      html += QStringLiteral("<table width=\"100%\">");
-      for (const TSheetLine& l : g.Lines)
-        html += QStringLiteral("<tr><td class=\"name\" width=\"45%\">%1</td><td>%2</td></tr>")
-                    .arg(Escaped(l.Name), Escaped(l.Value));
+      html += QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"1\">");
+      const size_t rows = (g.Lines.size() + 1) / 2;
+      for (size_t r = 0; r < rows; ++r)
+        html += QStringLiteral("<tr>") + cells(&g.Lines[r]) +
+                cells(r + rows < g.Lines.size() ? &g.Lines[r + rows] : nullptr) + QStringLiteral("</tr>");
       html += QStringLiteral("</table>");
     }
   }
   return html + QStringLiteral("</body></html>");
 }
 
+// A heading at a page's foot, its lines on the next page, goes over with them: each pass moves
+// the first such heading (or row of headings) and lays the pages out again.
+void KeepHeadingsWithTheirLines(QTextDocument& doc) {
+  const qreal pageHeight = doc.pageSize().height();
+  auto pageOf = [&](const QTextBlock& b) {
+    return static_cast<int>(doc.documentLayout()->blockBoundingRect(b).top() / pageHeight);
+  };
+  for (int pass = 0; pass < doc.blockCount(); ++pass) {
+    QTextBlock headings;  // the first of the headings met in a row
+    bool moved = false;
+    for (QTextBlock b = doc.begin(); b.isValid() && !moved; b = b.next()) {
+      if (b.text().trimmed().isEmpty()) continue;
+      if (b.blockFormat().headingLevel() > 0) {
+        if (!headings.isValid()) headings = b;
+        continue;
+      }
+      const bool alone = headings.isValid() && pageOf(b) > pageOf(headings) &&
+                         !(headings.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+      if (alone) {
+        QTextBlockFormat format = headings.blockFormat();
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        QTextCursor(headings).setBlockFormat(format);
+        moved = true;
+      }
+      headings = QTextBlock();
+    }
+    if (!moved) return;
+  }
+}
+
 }  // namespace
+
+QString SheetTime(const QDateTime& time, bool withDate) {
+  const int offset = time.offsetFromUtc() / 60;
+  const QString zone = QStringLiteral("%1%2:%3")
+                           .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                           .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+                           .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+  return time.toString(withDate ? QStringLiteral("yyyy-MM-dd HH:mm:ss ") : QStringLiteral("HH:mm:ss ")) + zone;
+}
 
 QString SheetText(const TSheetHead& head, const std::vector<TSheetPart>& parts) {
   QString out = head.Title + QLatin1Char('\n');
-  auto lines = [&out](const std::vector<TSheetLine>& ls, const QString& indent) {
+  auto lines = [&](const std::vector<TSheetLine>& ls, const QString& indent) {
     qsizetype width = 0;
     for (const TSheetLine& l : ls) width = std::max(width, l.Name.size());
     for (const TSheetLine& l : ls)
-      out += indent + l.Name.leftJustified(width) + QStringLiteral("  ") + l.Value + QLatin1Char('\n');
+      out += indent + l.Name.leftJustified(width) + QStringLiteral("  ") + l.Value +
+             (l.Edited ? QStringLiteral("  ") + head.EditedMark : QString()) + QLatin1Char('\n');
   };
   lines(head.Lines, QString());
   for (const TSheetPart& part : parts) {
@@ -269,6 +335,21 @@ QString SheetText(const TSheetHead& head, const std::vector<TSheetPart>& parts) 
   return out;
 }
 
+std::unique_ptr<QTextDocument> SheetDocument(const TSheetHead& head, const std::vector<TSheetPart>& parts,
+                                             QPaintDevice* device, const QSizeF& pageSize) {
+  auto doc = std::make_unique<QTextDocument>();
+  doc->setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 9));
+  doc->setHtml(SheetHtml(head, parts));
+  doc->documentLayout()->setPaintDevice(device);
+  // The page's margins are the writer's.
+  QTextFrameFormat root = doc->rootFrame()->frameFormat();
+  root.setMargin(0);
+  doc->rootFrame()->setFrameFormat(root);
+  doc->setPageSize(pageSize);
+  KeepHeadingsWithTheirLines(*doc);
+  return doc;
+}
+
 void WriteSheetPdf(const QString& fileName, const TSheetHead& head, const std::vector<TSheetPart>& parts) {
   // Written beside the file and renamed over it: a failure leaves no half sheet.
   QSaveFile file(fileName);
@@ -277,14 +358,34 @@ void WriteSheetPdf(const QString& fileName, const TSheetHead& head, const std::v
   {
     QPdfWriter pdf(&file);
     pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageMargins(QMarginsF(18, 15, 18, 15), QPageLayout::Millimeter);
+    pdf.setPageMargins(QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter);
     pdf.setResolution(300);
     pdf.setTitle(head.Title);
     pdf.setCreator(QStringLiteral("kaVRUNE setup"));
-    QTextDocument doc;
-    doc.setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 9));
-    doc.setHtml(SheetHtml(head, parts));
-    doc.print(&pdf);
+    // The page's number under its text.
+    const QFont footFont(QStringLiteral("Liberation Sans"), 8);
+    const qreal foot = 2 * QFontMetricsF(footFont, &pdf).height();
+    const QSizeF body(pdf.width(), pdf.height() - foot);
+    const auto doc = SheetDocument(head, parts, &pdf, body);
+    QPainter painter(&pdf);
+    if (!painter.isActive())
+      throw std::runtime_error(QStringLiteral("%1: cannot draw the sheet").arg(fileName).toStdString());
+    const int pages = doc->pageCount();
+    for (int page = 0; page < pages; ++page) {
+      if (page > 0) pdf.newPage();
+      const QRectF view(0, page * body.height(), body.width(), body.height());
+      painter.save();
+      painter.translate(0, -view.top());
+      painter.setClipRect(view);
+      QAbstractTextDocumentLayout::PaintContext context;
+      context.clip = view;
+      context.palette.setColor(QPalette::Text, Qt::black);
+      doc->documentLayout()->draw(&painter, context);
+      painter.restore();
+      painter.setFont(footFont);
+      painter.drawText(QRectF(0, body.height(), body.width(), foot), Qt::AlignRight | Qt::AlignBottom,
+                       QStringLiteral("%1 / %2").arg(page + 1).arg(pages));
+    }
   }
   if (!file.commit())
     throw std::runtime_error(QStringLiteral("%1: %2").arg(fileName, file.errorString()).toStdString());

@@ -54,8 +54,8 @@ TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordE
          ",02:00:00:00:00:09,10.0.0.{row},\"line-{row}\",\r\n"
          ",02-00-00-00-00-10,10.0.0.{row},line-{row},\r\n";  // a unit that is not on the line
   const std::string report = dir.Path() + "/run.jsonl";
-  ProgramResult r =
-      RunCli({"apply", "--ports", "COM7,COM8,COM9", "--units", units, "--report", report, "--quiet", goldenFile});
+  ProgramResult r = RunCli({"apply", "--ports", "COM7,COM8,COM9", "--units", units, "--report", report, "--quiet",
+                            "--operator", "Ana", "--station", "line 2", goldenFile});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_NE(r.out.find("units: 3 confirmed, 0 failed, 1 not found, 0 stored not checked\n"), std::string::npos)
       << r.out;
@@ -79,6 +79,8 @@ TEST(ProductionLine, unitsShouldGetTheGoldenSetupWithValuesOfTheirOwnAndARecordE
     EXPECT_EQ(record["settings"], goldenFile);
     EXPECT_EQ(record["settings_sha256"], digest);
     EXPECT_EQ(record["tool"].get<std::string>().rfind("kavrune-cli ", 0), 0u) << record;
+    EXPECT_EQ(record["operator"], "Ana");
+    EXPECT_EQ(record["station"], "line 2");
   }
   EXPECT_EQ(Slurp(report).find("Secret1pw"), std::string::npos) << "never a password";
   const auto summary = records.back();

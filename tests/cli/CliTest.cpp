@@ -88,6 +88,8 @@ TEST(Cli, usageErrorsShouldSayWhyInOneLineAndWhereTheHelpIs) {
       {{"undo"}, "--port is required"},
       {{"sheet", "--port", "COM1", "a.xml", "-o", "s.pdf"}, "one device (--port P) or one settings file"},
       {{"sheet", "--language", "de"}, "one device (--port P) or one settings file"},
+      {{"apply", "--port", "COM1", "--operator", "Ana", "a.xml"}, "--operator goes with --report"},
+      {{"sheet", "a.xml", "--station", " "}, "--station takes a name on one line"},
       {{"set", "--port", "COM1", "--allow-duplicate", "basic_parameters.IP_addr", "Expert.MTU_Size=1000"},
        "--allow-duplicate goes with --units"},
       {{"apply", "--port", "COM1", "--units", "u.csv", "--allow-duplicate", "basic_parameters.IP_adr", "a.xml"},
@@ -117,8 +119,9 @@ TEST(Cli, helpShouldDescribeEveryOptionOfItsCommand) {
        {"--port", "--ports", "--dry-run", "--format", "--units", "--allow-duplicate", "--allow-empty", "--report", "-o",
         "--timeout", "--log", "--quiet"}},
       {"verify",
-       {"--port", "--ports", "--units", "--allow-duplicate", "--allow-empty", "--report", "--timeout", "--log",
-        "--quiet"}},
+       {"--port", "--ports", "--units", "--allow-duplicate", "--allow-empty", "--report", "--operator", "--station",
+        "--timeout", "--log", "--quiet"}},
+      {"sheet", {"--port", "-o", "--language", "--operator", "--station", "--timeout", "--log", "--quiet"}},
       {"defaults", {"--port", "--ports", "--store", "-o", "--timeout", "--log", "--quiet"}},
       {"undo", {"--port", "--ports", "--dry-run", "-o", "--timeout", "--log", "--quiet"}},
       {"backups", {"--mac", "--format", "--quiet"}},
@@ -285,18 +288,23 @@ TEST_F(CliOnSim, editShouldChangeAFileWithSetsChecksAndNoDevice) {
 }
 
 #ifdef KAVRUNE_SETUP_PATH
-// The window program lays the sheet out from the unit's read, in the language asked; without it
-// no sheet is written, and the status says so.
+// The window program lays the sheet out from the unit's read, in the language asked, as the
+// record of the unit as left, with the operator and the station; without it no sheet is written,
+// and the status says so.
 TEST_F(CliOnSim, sheetShouldBeMadeOfTheUnitsReadByTheWindowProgram) {
   SimProcess sim(5, State(), {"--unpaced"});
   ASSERT_TRUE(sim.Ready());
   const std::string sheet = dir.Path() + "/sheet.txt";
   ::setenv("KAVRUNE_SETUP", KAVRUNE_SETUP_PATH, 1);
-  ProgramResult r = RunCli({"sheet", "--port", "COM5", "-o", sheet, "--language", "de", "--quiet"});
+  ProgramResult r = RunCli({"sheet", "--port", "COM5", "-o", sheet, "--language", "de", "--quiet", "--operator",
+                            "Ana Nováková", "--station", "Bench 3"});
   ASSERT_EQ(r.rc, 0) << r.err;
   const std::string text = Slurp(sheet);
   for (const char* part : {"MAC-Adresse", "02-00-00-8F-1C-2E", "dem Gerät an COM5", "IP-Adresse:", "192.168.1.254"})
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  for (const char* line : {"\nStand +wie übergeben, bestätigt um \\d\\d:\\d\\d:\\d\\d [+-]\\d\\d:\\d\\d\n",
+                           "\nBearbeiter +Ana Nováková\nArbeitsplatz +Bench 3\n"})
+    EXPECT_TRUE(std::regex_search(text, std::regex(line))) << line << "\n" << text;
   // Without -o, the name the window offers, in the current folder, said in full.
   r = RunProgram("/bin/sh", {"-c", "cd \"$0\" && exec \"$1\" sheet --port COM5", dir.Path(), KAVRUNE_CLI_PATH},
                  dir.Path());

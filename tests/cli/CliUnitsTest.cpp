@@ -152,7 +152,7 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
   for (const std::string name : {"run.csv", "run.jsonl"}) {
     const std::string path = dir.Path() + "/" + name;
     for (int run = 0; run < 2; ++run) {
-      TRunReport report(path, {"r1", "kavrune-cli 9", "golden.xml", "ab12"});
+      TRunReport report(path, {"r1", "kavrune-cli 9", "golden.xml", "ab12", "Ana, line 2", "Bench 3"});
       ASSERT_TRUE(report.IsOpen());
       ASSERT_TRUE(report.Append(record));
     }
@@ -161,17 +161,19 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
       const std::string line =
           "2026-12-07T20:15:03Z,COM7,02-00-00-00-00-07,\"V1.0, \"\"beta\"\"\",1,not taken,6,"
           "basic_parameters.IP_addr Channel_1.Password,5.2,unit,r1,kavrune-cli 9,golden.xml,ab12,"
-          "\"{\"\"basic_parameters.IP_addr\"\":\"\"10.0.0.1\"\"}\",\r\n";
+          "\"{\"\"basic_parameters.IP_addr\"\":\"\"10.0.0.1\"\"}\",,\"Ana, line 2\",Bench 3\r\n";
       const std::string header =
           "time,port,mac,firmware,row,outcome,status,changed,seconds,record,run,tool,settings,settings_sha256,"
-          "values,differs\r\n";
+          "values,differs,operator,station\r\n";
       EXPECT_EQ(text, header + line + line);
       // A report begun by an earlier version keeps its columns; one of unknown columns is not added to.
       const std::string old = dir.Path() + "/old.csv", other = dir.Path() + "/other.csv";
       const std::string first = header.substr(0, header.find(",record")),
-                        second = header.substr(0, header.find(",differs"));
+                        second = header.substr(0, header.find(",differs")),
+                        third = header.substr(0, header.find(",operator"));
       for (const auto& [columns, kept] : {std::pair{first, line.substr(0, line.find(",unit,"))},
-                                          std::pair{second, line.substr(0, line.rfind(",\r\n"))}}) {
+                                          std::pair{second, line.substr(0, line.find(",,\"Ana"))},
+                                          std::pair{third, line.substr(0, line.find(",\"Ana"))}}) {
         std::ofstream(old) << columns << "\r\n";
         ASSERT_TRUE(TRunReport(old, {"r1", "kavrune-cli 9", "golden.xml", "ab12"}).Append(record));
         EXPECT_EQ(Slurp(old), columns + "\r\n" + kept + "\r\n");
@@ -184,6 +186,8 @@ TEST(CliReport, recordsShouldBeAddedOneALineAndTheCsvHeaderOnce) {
       const auto line = nlohmann::json::parse(text.substr(0, text.find('\n')));
       EXPECT_EQ(line["firmware"], "V1.0, \"beta\"");
       EXPECT_EQ(line["changed"][1], "Channel_1.Password");
+      EXPECT_EQ(line["operator"], "Ana, line 2");
+      EXPECT_EQ(line["station"], "Bench 3");
       EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
     }
   }

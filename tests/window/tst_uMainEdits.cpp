@@ -7,7 +7,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -18,8 +21,10 @@
 #include "InProcessSim.h"
 #include "ShapeEx.h"
 #include "SimProfile.h"
+#include "SimStates.h"
 #include "WindowTestSupport.h"
 #include "uIntEdit.h"
+#include "uKaVruneIdentity.h"
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uStatusLine.h"
@@ -200,6 +205,78 @@ TEST_F(WindowEditsTest, shouldSaveTheDevicesBackupWithTheEditsAndLoadOneAsPendin
   EXPECT_EQ(device->Stored().Get("Expert", "ARP_Cache_timeout_in_s"), "300");
   EXPECT_EQ(w.StatusLine()->StepText(), QStringLiteral("1 setting written and confirmed."));
   EXPECT_TRUE(w.StatusLine()->EditsText().isEmpty());
+}
+
+// A file loaded once the unit is disconnected is no edit of that unit: the box speaks of the
+// file, and a file saved again, its sheet and the names offered carry the file's unit.
+TEST_F(WindowEditsTest, aFileLoadedWithoutAUnitShouldKeepItsOwnUnit) {
+  InProcessSimOptions field;
+  field.Profile = SimProfileFor("field", 0);  // prints its hardware and its WLAN country
+  Open(field, true);
+  TfMain& w = *window;
+  const PXmlDocument other = DumpDocument(SimDefaults());
+  AddIdentity(other->Root(), {"02-00-00-00-00-0B", "V2.0.0.0"});
+  const QString file = env.Dir() + "/unit-b.xml", again = env.Dir() + "/again.xml", sheet = env.Dir() + "/b.txt";
+  other->SaveToFile(file.toStdString());
+  ASSERT_NE(w.CurrentReadDocument().Document()->SaveToText().find("<Country>"), std::string::npos);
+  w.seDisconnectClick();
+  ASSERT_TRUE(WaitFor([&] { return !worker.IsPortOpen(); }, 10000));
+  w.LoadSetupFile(file);
+  EXPECT_EQ(env.messages, QStringList{QStringLiteral("The file's settings are on the pages; no unit is connected.")});
+  w.SaveSetupFile(again);
+  const PXmlDocument saved = TXmlDocument::LoadFromFile(again.toStdString());
+  EXPECT_EQ(FindNodePath(saved->Root(), "Unit/MAC_address", false).Text(), "02-00-00-00-00-0B");
+  EXPECT_EQ(FindNodePath(saved->Root(), "Unit/Firmware", false).Text(), "V2.0.0.0");
+  std::vector<std::string> kept;
+  FromDocument(saved->Root(), nullptr, &kept);
+  EXPECT_EQ(kept, (std::vector<std::string>{"MAC address", "Firmware"})) << "no line of the unit read before";
+  w.WriteSettingsSheet(sheet, QStringLiteral("a test"));
+  QFile f(sheet);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(f.readAll());
+  EXPECT_TRUE(
+      text.contains(QRegularExpression(QStringLiteral("\nMAC address +02-00-00-00-00-0B\nFirmware +V2.0.0.0\n"))))
+      << text.toStdString();
+  for (const char* unitA : {"8F-1C-2E", "Hardware", "Country", "Europe"})
+    EXPECT_FALSE(text.contains(QLatin1String(unitA))) << unitA;
+  QFileDialog save;
+  w.ConfigureSaveDialog(save);
+  EXPECT_TRUE(save.selectedFiles().value(0).endsWith(QStringLiteral("/kavrune-02-00-00-00-00-0B.xml")));
+}
+
+// After an Apply whose read-back confirmed every setting, the sheet of the pages is that
+// read-back, stamped as the unit was left, with the operator and the station the dialog keeps
+// for the next sheet; an edit on the pages ends the stamp.
+TEST_F(WindowEditsTest, sheetAfterAConfirmedApplyShouldBeStampedAsLeftWithOperatorAndStation) {
+  Open();
+  TfMain& w = *window;
+  const QString file = env.Dir() + "/sheet.txt";
+  auto sheet = [&](const TSheetOptions& options = {}) {
+    w.WriteSettingsSheet(file, QStringLiteral("a test"), options);
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  };
+  EXPECT_FALSE(sheet().contains(QStringLiteral("as left"))) << "a read is no Apply";
+  Arp()->SetValue(300);
+  w.seApplySettingsClick();
+  ASSERT_TRUE(device->WaitEvent("store"));
+  ASSERT_TRUE(WaitForRead());
+  QFileDialog dialog;
+  w.ConfigureSheetDialog(dialog);
+  auto* who = dialog.findChild<QLineEdit*>(QStringLiteral("eSheetOperator"));
+  auto* where = dialog.findChild<QLineEdit*>(QStringLiteral("eSheetStation"));
+  ASSERT_TRUE(who && where);
+  who->setText(QStringLiteral("Ana Nováková"));
+  where->setText(QStringLiteral("Bench 3"));
+  const QString asLeft = sheet(TfMain::TakeSheetDialog(dialog));
+  for (const char* line : {"\nRecord +as left, confirmed at \\d\\d:\\d\\d:\\d\\d [+-]\\d\\d:\\d\\d\n",
+                           "\nOperator +Ana Nováková\nStation +Bench 3\n", "\n    ARP Cache Timeout: +300 secs\n"})
+    EXPECT_TRUE(asLeft.contains(QRegularExpression(QString::fromUtf8(line)))) << line << "\n" << asLeft.toStdString();
+  QFileDialog next;
+  w.ConfigureSheetDialog(next);
+  EXPECT_EQ(next.findChild<QLineEdit*>(QStringLiteral("eSheetOperator"))->text(), QStringLiteral("Ana Nováková"));
+  Arp()->SetValue(600);
+  EXPECT_FALSE(sheet().contains(QStringLiteral("as left"))) << "the pages no longer show the unit as left";
 }
 
 TEST_F(WindowEditsTest, shouldGiveTheKeyboardBackToTheCommandAfterItsReadEnds) {

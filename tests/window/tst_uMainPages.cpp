@@ -3,16 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPdfWriter>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <map>
 #include <set>
 
@@ -27,6 +32,7 @@
 #include "uMain.h"
 #include "uMainForms.h"
 #include "uMainPrivate.h"
+#include "uSettingsSheet.h"
 #include "uStatusLine.h"
 
 namespace {
@@ -645,13 +651,17 @@ TEST_F(LivePagesTest, shouldSaveASetupFileInTheDevicesEncodingAndLoadItBack) {
   EXPECT_EQ(wl.eWLANName->text(), QStringLiteral("dílna"));
 }
 
-// The sheet says what the pages show, each value beside its label, both channels, pending
-// edits named; a password or key only as set, and the edit it came from kept.
+// The sheet says what the pages show, each value beside its label, both channels, each edit
+// marked on its line and counted in the head, the unit's own lines (its hardware, the WLAN's
+// country on a line of its own) and the time with its zone; a password or key only as set, and
+// the edit it came from kept.
 TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   TSimSettings state = SimDefaults();
   state.Set("Channel_2", "Port_No", "10077");
   const PXmlDocument read = DumpDocument(state);
   AddIdentity(read->Root(), {"02-00-00-00-00-77", "V9.1.0.0"});
+  FindNodePath(read->Root(), "basic_parameters/Hardware", true).SetText("KV-200 rev C");
+  FindNodePath(read->Root(), "WLAN/Country", true).SetText("Europe (ETSI)");
   const QString file = env.Dir() + "/unit.xml";
   read->SaveToFile(file.toStdString());
   w.LoadSetupFile(file, false);  // no unit: the file is what the pages show, its unit named
@@ -665,10 +675,15 @@ TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   f.close();
   for (const char* line :
        {"\n    IP address: +192\\.168\\.1\\.254\n", "\nChannel 2 \u2013 Connection\n(.*\n)*    Port: +10077\n",
-        "\n    Password: +set\n", "\n    Baudrate: +9600\n", "\n    Inactivity Timeout: +0:0 \\(min:sec\\)\n",
-        "\nNot on the unit +1 edits", "\nMAC address +02-00-00-00-00-77\nFirmware +V9.1.0.0\n"})
+        "\n    Password: +set  \\(edited, not applied\\)\n", "\n    Baudrate: +9600\n",
+        "\n    Inactivity Timeout: +0:0 \\(min:sec\\)\n",
+        "\n    Channel: +Channel 11\n    Country: +Europe \\(ETSI\\)\n",
+        "\nNot on the unit +1 lines below are marked \\(edited, not applied\\)\n",
+        "\nMAC address +02-00-00-00-00-77\nFirmware +V9.1.0.0\nHardware +KV-200 rev C\n",
+        "\nMade +\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d [+-]\\d\\d:\\d\\d\n"})
     EXPECT_TRUE(sheet.contains(QRegularExpression(QString::fromUtf8(line)))) << line << "\n" << sheet.toStdString();
   EXPECT_FALSE(sheet.contains(QStringLiteral("hunter2")));
+  EXPECT_EQ(sheet.count(QStringLiteral("(edited")), 2) << "the edit's line and the head alone";
   EXPECT_EQ(c.eChannel1ConnectionPassword->text(), QStringLiteral("hunter2")) << "the edit stays on its channel";
   w.WriteSettingsSheet(pdf, QStringLiteral("a test"));
   QFile p(pdf);
@@ -694,6 +709,52 @@ TEST_F(LivePagesTest, sheetShouldNameEachValueByItsLabelAndShowNoSecret) {
   w.WriteSettingsSheet(text, {});
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_FALSE(QString::fromUtf8(f.readAll()).contains(QStringLiteral("\nWLAN\n")));
+}
+
+// On paper a group's lines stand in two columns across the page, and no heading is left alone
+// at a page's foot: it goes over to the next page with the lines it heads.
+TEST(SettingsSheet, pdfShouldUseThePagesWidthAndKeepEachHeadingWithItsLines) {
+  std::vector<TSheetPart> parts;
+  for (int p = 0; p < 12; ++p) {
+    TSheetPart part{QStringLiteral("Page %1").arg(p), {}};
+    for (int g = 0; g < 4; ++g) {
+      TSheetGroup group{QStringLiteral("Group %1.%2").arg(p).arg(g), {}};
+      for (int l = 0; l < 1 + (p * 7 + g * 3) % 11; ++l)
+        group.Lines.push_back({QStringLiteral("Setting %1.%2.%3:").arg(p).arg(g).arg(l), QStringLiteral("value")});
+      part.Groups.push_back(group);
+    }
+    parts.push_back(part);
+  }
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  QPdfWriter pdf(&buffer);
+  pdf.setResolution(300);
+  const QSizeF page(pdf.width(), pdf.height());
+  const auto doc = SheetDocument({QStringLiteral("Sheet"), {}, {}}, parts, &pdf, page);
+  ASSERT_GE(doc->pageCount(), 3);
+  const QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  auto pageOf = [&](const QTextBlock& b) {
+    return static_cast<int>(layout->blockBoundingRect(b).top() / page.height());
+  };
+  QTextBlock heading;
+  std::map<QString, QRectF> at;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    if (b.text().isEmpty()) continue;
+    at[b.text().replace(QChar::Nbsp, QLatin1Char(' '))] = layout->blockBoundingRect(b);
+    if (b.blockFormat().headingLevel() > 0) {
+      if (!heading.isValid()) heading = b;
+      continue;
+    }
+    if (heading.isValid()) {
+      EXPECT_EQ(pageOf(heading), pageOf(b)) << heading.text().toStdString() << " alone";
+    }
+    heading = QTextBlock();
+  }
+  // Group 0.1 has four lines: the third stands beside the first, in the page's right half.
+  ASSERT_EQ(at.count(QStringLiteral("Setting 0.1.2:")), 1u);
+  const QRectF first = at[QStringLiteral("Setting 0.1.0:")], third = at[QStringLiteral("Setting 0.1.2:")];
+  EXPECT_DOUBLE_EQ(first.top(), third.top());
+  EXPECT_GE(third.left(), page.width() / 2);
 }
 
 TEST_F(LivePagesTest, shouldLoadSetupFilesOfTheOlderWriteForm) {
